@@ -1,0 +1,15 @@
+# velour_library(name GLOB_PATTERN... DEPENDS deps...): a static library of the sources that
+# the patterns find, or a header-only interface library while a folder has no sources yet.
+function(velour_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${ARG_SOURCES})
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPENDS})
+  endif()
+endfunction()

@@ -1,0 +1,308 @@
+#include "platform/foundation/RunLoop.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cerrno>
+#include <chrono>
+#include <future>
+
+namespace platform {
+
+namespace {
+
+// Repeating timers never fire more often than this, so that a zero interval cannot spin.
+constexpr double kMinimumRepeatInterval = 0.0001;
+
+double hostSeconds() {
+  using namespace std::chrono;
+  static const steady_clock::time_point origin = steady_clock::now();
+  return duration<double>(steady_clock::now() - origin).count();
+}
+
+bool firesBefore(const std::shared_ptr<Timer>& a, const std::shared_ptr<Timer>& b,
+                 std::uint64_t orderA, std::uint64_t orderB) {
+  if (a->fireDate() != b->fireDate()) return a->fireDate() < b->fireDate();
+  return orderA < orderB;
+}
+
+}  // namespace
+
+Timer::Timer(double interval, bool repeats, std::function<void(Timer&)> action)
+    : interval_(interval), repeats_(repeats), action_(std::move(action)) {}
+
+void Timer::setFireDate(double when) { fireDate_ = when; }
+
+void Timer::invalidate() {
+  valid_ = false;
+  action_ = nullptr;
+}
+
+RunLoop& RunLoop::main() {
+  static RunLoop loop;
+  return loop;
+}
+
+RunLoop::RunLoop() : mainThread_(std::this_thread::get_id()) {
+  if (::pipe2(wakePipe_, O_NONBLOCK | O_CLOEXEC) != 0) {
+    wakePipe_[0] = wakePipe_[1] = -1;
+  }
+}
+
+double RunLoop::now() const { return manual_ ? manualNow_ : hostSeconds(); }
+
+bool RunLoop::isMainThread() const { return std::this_thread::get_id() == mainThread_; }
+
+void RunLoop::reset(bool manualClock) {
+  for (auto& timer : timers_) timer->invalidate();
+  timers_.clear();
+  watches_.clear();
+  releases_.clear();
+  {
+    std::lock_guard lock(postedMutex_);
+    posted_.clear();
+  }
+  manual_ = manualClock;
+  manualNow_ = 0;
+  stopped_ = false;
+  mainThread_ = std::this_thread::get_id();
+}
+
+std::shared_ptr<Timer> RunLoop::scheduleTimer(double interval, bool repeats,
+                                              std::function<void(Timer&)> action) {
+  if (interval < 0) interval = 0;
+  if (repeats && interval < kMinimumRepeatInterval) interval = kMinimumRepeatInterval;
+  std::shared_ptr<Timer> timer(new Timer(interval, repeats, std::move(action)));
+  timer->fireDate_ = now() + interval;
+  timer->order_ = nextOrder_++;
+  timers_.push_back(timer);
+  return timer;
+}
+
+void RunLoop::performAfterDelay(const void* target, double delay, std::function<void()> action) {
+  auto timer = scheduleTimer(delay, false, [action = std::move(action)](Timer&) { action(); });
+  timer->target_ = target;
+}
+
+void RunLoop::cancelPerformRequests(const void* target) {
+  for (auto& timer : timers_) {
+    if (timer->target_ == target && timer->target_ != nullptr) timer->invalidate();
+  }
+}
+
+void RunLoop::post(std::function<void()> task) {
+  {
+    std::lock_guard lock(postedMutex_);
+    posted_.push_back(std::move(task));
+  }
+  wake();
+}
+
+void RunLoop::postAndWait(std::function<void()> task) {
+  if (isMainThread()) {
+    task();
+    return;
+  }
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> finished = done->get_future();
+  post([task = std::move(task), done] {
+    task();
+    done->set_value();
+  });
+  finished.wait();
+}
+
+RunLoop::WatchId RunLoop::watchFd(int fd, unsigned events,
+                                  std::function<void(unsigned events)> callback) {
+  WatchId id = nextWatch_++;
+  watches_[id] = Watch{fd, events, std::move(callback)};
+  return id;
+}
+
+void RunLoop::changeWatch(WatchId id, unsigned events) {
+  auto it = watches_.find(id);
+  if (it != watches_.end()) it->second.events = events;
+}
+
+void RunLoop::unwatchFd(WatchId id) { watches_.erase(id); }
+
+void RunLoop::releaseLater(std::shared_ptr<const void> object) {
+  if (object) releases_.push_back(std::move(object));
+}
+
+void RunLoop::wake() {
+  if (wakePipe_[1] < 0) return;
+  char byte = 1;
+  [[maybe_unused]] ssize_t written = ::write(wakePipe_[1], &byte, 1);
+}
+
+bool RunLoop::runPosted() {
+  std::vector<std::function<void()>> tasks;
+  {
+    std::lock_guard lock(postedMutex_);
+    tasks.swap(posted_);
+  }
+  for (auto& task : tasks) task();
+  return !tasks.empty();
+}
+
+std::shared_ptr<Timer> RunLoop::nextTimer() const {
+  std::shared_ptr<Timer> best;
+  for (const auto& timer : timers_) {
+    if (!timer->isValid()) continue;
+    if (!best || firesBefore(timer, best, timer->order_, best->order_)) best = timer;
+  }
+  return best;
+}
+
+double RunLoop::nextDueTime() const {
+  auto timer = nextTimer();
+  return timer ? timer->fireDate() : -1;
+}
+
+bool RunLoop::fireDue() {
+  const double current = now();
+  std::vector<std::shared_ptr<Timer>> due;
+  for (const auto& timer : timers_) {
+    if (timer->isValid() && timer->fireDate() <= current) due.push_back(timer);
+  }
+  std::sort(due.begin(), due.end(), [](const auto& a, const auto& b) {
+    return firesBefore(a, b, a->order_, b->order_);
+  });
+  for (auto& timer : due) {
+    if (!timer->isValid() || timer->fireDate() > current) continue;
+    auto action = timer->action_;
+    if (timer->repeats()) {
+      // A repeating timer that fell behind skips the fires it missed.
+      double next = timer->fireDate() + timer->interval();
+      if (next <= current) {
+        double missed = std::floor((current - timer->fireDate()) / timer->interval());
+        next = timer->fireDate() + (missed + 1) * timer->interval();
+      }
+      timer->fireDate_ = next;
+    } else {
+      timer->invalidate();
+    }
+    if (action) action(*timer);
+  }
+  std::erase_if(timers_, [](const auto& timer) { return !timer->isValid(); });
+  return !due.empty();
+}
+
+bool RunLoop::pollFds(double maxWait) {
+  std::vector<pollfd> fds;
+  std::vector<WatchId> ids;
+  if (wakePipe_[0] >= 0) {
+    fds.push_back({wakePipe_[0], POLLIN, 0});
+    ids.push_back(0);
+  }
+  for (const auto& [id, watch] : watches_) {
+    short events = 0;
+    if (watch.events & kFdReadable) events |= POLLIN;
+    if (watch.events & kFdWritable) events |= POLLOUT;
+    fds.push_back({watch.fd, events, 0});
+    ids.push_back(id);
+  }
+  int timeoutMs = maxWait <= 0 ? 0 : static_cast<int>(std::ceil(maxWait * 1000));
+  int ready = ::poll(fds.data(), fds.size(), timeoutMs);
+  if (ready <= 0) return false;
+  bool did = false;
+  for (std::size_t i = 0; i < fds.size(); ++i) {
+    if (fds[i].revents == 0) continue;
+    if (ids[i] == 0) {
+      char buffer[64];
+      while (::read(wakePipe_[0], buffer, sizeof buffer) > 0) {
+      }
+      continue;
+    }
+    auto it = watches_.find(ids[i]);
+    if (it == watches_.end()) continue;  // removed by an earlier callback of this pass
+    unsigned events = 0;
+    if (fds[i].revents & POLLIN) events |= kFdReadable;
+    if (fds[i].revents & POLLOUT) events |= kFdWritable;
+    if (fds[i].revents & (POLLERR | POLLHUP | POLLNVAL)) events |= kFdError;
+    auto callback = it->second.callback;
+    callback(events);
+    did = true;
+  }
+  return did;
+}
+
+void RunLoop::drainReleases() {
+  while (!releases_.empty()) {
+    std::vector<std::shared_ptr<const void>> releasing;
+    releasing.swap(releases_);
+  }
+}
+
+bool RunLoop::runOnce(double maxWait) {
+  bool did = runPosted();
+  did |= fireDue();
+  double wait = maxWait;
+  {
+    std::lock_guard lock(postedMutex_);
+    if (!posted_.empty()) wait = 0;
+  }
+  if (!manual_) {
+    double next = nextDueTime();
+    if (next >= 0) wait = std::min(wait, std::max(0.0, next - now()));
+  }
+  if (did) wait = 0;
+  did |= pollFds(wait);
+  did |= runPosted();
+  drainReleases();
+  return did;
+}
+
+void RunLoop::run() {
+  stopped_ = false;
+  while (!stopped_) runOnce(1.0);
+}
+
+void RunLoop::stop() { stopped_ = true; }
+
+void RunLoop::advance(double seconds) {
+  if (seconds < 0) seconds = 0;
+  if (!manual_) {
+    const double deadline = now() + seconds;
+    while (!stopped_ && now() < deadline) runOnce(deadline - now());
+    return;
+  }
+  const double target = manualNow_ + seconds;
+  for (;;) {
+    runOnce(0);
+    double next = nextDueTime();
+    if (next < 0 || next > target) break;
+    manualNow_ = std::max(manualNow_, next);
+  }
+  manualNow_ = target;
+  runOnce(0);
+}
+
+bool RunLoop::runUntil(const std::function<bool()>& done, double timeout) {
+  const double deadline = now() + timeout;
+  const double hostDeadline = hostSeconds() + timeout;
+  while (!done()) {
+    if (!manual_) {
+      if (now() >= deadline) return false;
+      runOnce(std::min(0.05, deadline - now()));
+      continue;
+    }
+    if (runOnce(0)) continue;
+    double next = nextDueTime();
+    if (next >= 0 && next <= deadline) {
+      manualNow_ = std::max(manualNow_, next);
+      continue;
+    }
+    // Nothing is due on the manual clock: only outside events (descriptors, posts) can
+    // help, and those get the same span of host time.
+    if (hostSeconds() >= hostDeadline) return false;
+    runOnce(std::min(0.05, hostDeadline - hostSeconds()));
+  }
+  return true;
+}
+
+}  // namespace platform

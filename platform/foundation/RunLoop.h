@@ -1,0 +1,130 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace platform {
+
+class RunLoop;
+
+// A timer on the main run loop. The loop keeps it until it is invalidated; a one-shot timer
+// invalidates itself when it fires.
+class Timer : public std::enable_shared_from_this<Timer> {
+ public:
+  double interval() const { return interval_; }
+  bool repeats() const { return repeats_; }
+  bool isValid() const { return valid_; }
+  // Run-loop time at which it fires next.
+  double fireDate() const { return fireDate_; }
+  void setFireDate(double when);
+  void invalidate();
+
+ private:
+  friend class RunLoop;
+  Timer(double interval, bool repeats, std::function<void(Timer&)> action);
+
+  double interval_;
+  bool repeats_;
+  bool valid_ = true;
+  double fireDate_ = 0;
+  std::uint64_t order_ = 0;
+  const void* target_ = nullptr;  // set for delayed calls, so they can be cancelled per target
+  std::function<void(Timer&)> action_;
+};
+
+// Readiness of a watched file descriptor.
+enum FdEvent : unsigned { kFdReadable = 1, kFdWritable = 2, kFdError = 4 };
+
+// The one run loop of the main thread: timers, delayed calls, tasks posted from any thread,
+// file-descriptor watches and deferred release, all on one clock. The clock is the monotonic
+// clock of the host or, for tests and scripted sessions, a manual clock that moves only when
+// told to.
+class RunLoop {
+ public:
+  using WatchId = std::uint64_t;
+
+  static RunLoop& main();
+
+  // Seconds on the loop's clock (monotonic; the manual clock starts at 0).
+  double now() const;
+  bool isMainThread() const;
+
+  // Switches between the host's clock and a manual clock. Drops all pending work.
+  void reset(bool manualClock);
+  bool hasManualClock() const { return manual_; }
+
+  std::shared_ptr<Timer> scheduleTimer(double interval, bool repeats,
+                                       std::function<void(Timer&)> action);
+
+  // Calls `action` after `delay` seconds unless cancelled for `target` first.
+  void performAfterDelay(const void* target, double delay, std::function<void()> action);
+  void cancelPerformRequests(const void* target);
+
+  // Thread-safe: queue a task for the main thread.
+  void post(std::function<void()> task);
+  // Thread-safe: run the task on the main thread and wait until it has run. On the main
+  // thread it runs at once.
+  void postAndWait(std::function<void()> task);
+
+  WatchId watchFd(int fd, unsigned events, std::function<void(unsigned events)> callback);
+  void changeWatch(WatchId id, unsigned events);
+  void unwatchFd(WatchId id);
+
+  // Keeps `object` alive until the end of the current pass.
+  void releaseLater(std::shared_ptr<const void> object);
+
+  // One pass: posted tasks, due timers and delayed calls, ready descriptors (waiting at most
+  // `maxWait` seconds of host time for them), then deferred releases. Returns true if any
+  // work was done.
+  bool runOnce(double maxWait = 0);
+  // Runs passes until stop() is called.
+  void run();
+  void stop();
+  // Manual clock: moves time forward by `seconds`, firing everything that falls due on the
+  // way at its own time, in order. Host clock: runs the loop for that long.
+  void advance(double seconds);
+  // Runs passes until `done()` holds or `timeout` seconds of loop time have gone by.
+  bool runUntil(const std::function<bool()>& done, double timeout);
+
+  // Loop time of the next timer or delayed call, or a negative number if there is none.
+  double nextDueTime() const;
+
+ private:
+  RunLoop();
+
+  struct Watch {
+    int fd;
+    unsigned events;
+    std::function<void(unsigned)> callback;
+  };
+
+  bool runPosted();
+  bool fireDue();
+  bool pollFds(double maxWait);
+  void drainReleases();
+  void wake();
+  std::shared_ptr<Timer> nextTimer() const;
+
+  std::thread::id mainThread_;
+  bool manual_ = false;
+  double manualNow_ = 0;
+  bool stopped_ = false;
+  std::uint64_t nextOrder_ = 1;
+  WatchId nextWatch_ = 1;
+
+  std::vector<std::shared_ptr<Timer>> timers_;
+  std::map<WatchId, Watch> watches_;
+  std::vector<std::shared_ptr<const void>> releases_;
+
+  mutable std::mutex postedMutex_;
+  std::vector<std::function<void()>> posted_;
+  int wakePipe_[2] = {-1, -1};
+};
+
+}  // namespace platform

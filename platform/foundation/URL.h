@@ -1,0 +1,51 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// A parsed absolute URL. Hierarchical schemes (http, https, file, about, application with a
+// "//" authority) split into host, port, path, query and fragment; opaque ones (mailto, gmsg,
+// vodov, about:blank) keep the rest after the colon as the resource specifier, still split at
+// "?" and "#".
+class URL {
+ public:
+  // Refuses text that is not an absolute URL: no scheme, a bad scheme, spaces or control
+  // characters, a bad port, or a hierarchical URL without a host.
+  static std::optional<URL> parse(std::string_view text);
+  // Resolves `text` against `base` (relative references as browsers take them).
+  static std::optional<URL> parse(std::string_view text, const URL& base);
+  static URL fileURLWithPath(std::string_view path);
+
+  const std::string& absoluteString() const { return text_; }
+  const std::string& scheme() const { return scheme_; }  // lower case
+  const std::string& user() const { return user_; }
+  const std::string& host() const { return host_; }  // lower case
+  // The port, or -1 when the text names none.
+  int port() const { return port_; }
+  const std::string& path() const { return path_; }  // still percent-encoded
+  const std::string& query() const { return query_; }  // after "?", without it
+  const std::string& fragment() const { return fragment_; }
+  bool hasQuery() const { return hasQuery_; }
+  // For opaque URLs: everything after "scheme:" (with query and fragment).
+  const std::string& resourceSpecifier() const { return resourceSpecifier_; }
+  bool isFileURL() const { return scheme_ == "file"; }
+  // The decoded path of a file URL.
+  std::string filePath() const;
+
+  bool operator==(const URL& other) const { return text_ == other.text_; }
+
+ private:
+  std::string text_, scheme_, user_, host_, path_, query_, fragment_, resourceSpecifier_;
+  int port_ = -1;
+  bool hasQuery_ = false;
+};
+
+// Decodes %XX escapes; "+" stays "+". Malformed escapes are kept as they are.
+std::string percentDecode(std::string_view text);
+// Encodes every byte outside the unreserved set (A-Z a-z 0-9 - . _ ~) as %XX.
+std::string percentEncode(std::string_view text);
+
+}  // namespace platform

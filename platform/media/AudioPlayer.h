@@ -1,0 +1,53 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/Error.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/URL.h"
+
+namespace platform {
+
+// Plays one clip file (an MP4/M4A container) once, on the run loop's time. No sound card is
+// needed: playing is a span of loop time that ends on its own or on stop().
+class AudioPlayer : public std::enable_shared_from_this<AudioPlayer> {
+ public:
+  // Null (and `error` filled in when given) for a missing file or one that is not an MP4
+  // container with a readable duration.
+  static std::shared_ptr<AudioPlayer> createWithContentsOfURL(const URL& url,
+                                                              Error* error = nullptr);
+  ~AudioPlayer();
+
+  bool play();  // from the current position; logs the clip that plays
+  void stop();  // stops and keeps the position, as the platform does
+  bool isPlaying() const { return playing_; }
+  double duration() const { return duration_; }
+  double currentTime() const;
+  void setCurrentTime(double seconds);
+  const URL& url() const { return url_; }
+  // The clip's file name, for logs and the screen.
+  std::string clipName() const;
+
+  // The players playing right now, oldest first.
+  static std::vector<std::shared_ptr<AudioPlayer>> playingPlayers();
+
+ private:
+  AudioPlayer(URL url, double duration);
+  void finish();
+
+  URL url_;
+  double duration_;
+  double position_ = 0;
+  double startedAt_ = 0;
+  bool playing_ = false;
+  std::shared_ptr<Timer> endTimer_;
+};
+
+// Reads the duration in seconds from an MP4/M4A container (the movie header); nothing if the
+// bytes are not such a container.
+std::optional<double> mp4Duration(const Bytes& bytes);
+
+}  // namespace platform
