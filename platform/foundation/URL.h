@@ -22,14 +22,16 @@ class URL {
   const std::string& absoluteString() const { return text_; }
   const std::string& scheme() const { return scheme_; }  // lower case
   const std::string& user() const { return user_; }
-  const std::string& host() const { return host_; }  // lower case
+  const std::string& password() const { return password_; }  // after "user:", if any
+  const std::string& host() const { return host_; }          // lower case
   // The port, or -1 when the text names none.
   int port() const { return port_; }
-  const std::string& path() const { return path_; }  // still percent-encoded
+  const std::string& path() const { return path_; }    // still percent-encoded
   const std::string& query() const { return query_; }  // after "?", without it
   const std::string& fragment() const { return fragment_; }
   bool hasQuery() const { return hasQuery_; }
-  // For opaque URLs: everything after "scheme:" (with query and fragment).
+  bool hasFragment() const { return hasFragment_; }
+  // Everything after "scheme:" (with query and fragment); the whole of an opaque URL.
   const std::string& resourceSpecifier() const { return resourceSpecifier_; }
   bool isFileURL() const { return scheme_ == "file"; }
   // The decoded path of a file URL.
@@ -38,9 +40,10 @@ class URL {
   bool operator==(const URL& other) const { return text_ == other.text_; }
 
  private:
-  std::string text_, scheme_, user_, host_, path_, query_, fragment_, resourceSpecifier_;
+  std::string text_, scheme_, user_, password_, host_, path_, query_, fragment_, resourceSpecifier_;
   int port_ = -1;
   bool hasQuery_ = false;
+  bool hasFragment_ = false;
 };
 
 // Decodes %XX escapes; "+" stays "+". Malformed escapes are kept as they are.

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/foundation/PropertyList.h"
 #include "platform/foundation/Value.h"
 
 namespace platform {
@@ -33,10 +34,5 @@ class UserDefaults {
   Dictionary values_;
   bool dirty_ = false;
 };
-
-// The property-list file format of the store (XML property lists).
-std::string encodePropertyList(const Value& value);
-// Null result (with `error` set) for text that is not a well-formed property list.
-std::optional<Value> decodePropertyList(std::string_view text, std::string* error = nullptr);
 
 }  // namespace platform

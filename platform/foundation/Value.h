@@ -41,12 +41,12 @@ class Dictionary {
   // Replaces the value of an existing key in place; a new key goes at the end.
   void set(std::string key, Value value);
   bool remove(std::string_view key);
-  void clear() { entries_.clear(); }
+  void clear();
 
-  std::size_t size() const { return entries_.size(); }
-  bool empty() const { return entries_.empty(); }
-  std::vector<Entry>::const_iterator begin() const { return entries_.begin(); }
-  std::vector<Entry>::const_iterator end() const { return entries_.end(); }
+  std::size_t size() const;
+  bool empty() const;
+  std::vector<Entry>::const_iterator begin() const;
+  std::vector<Entry>::const_iterator end() const;
   std::vector<std::string> keys() const;
 
   bool operator==(const Dictionary& other) const;
@@ -119,5 +119,22 @@ class Value {
                std::shared_ptr<platform::Dictionary>>
       v_;
 };
+
+// Defined here, where Value is complete.
+inline void Dictionary::clear() {
+  entries_.clear();
+}
+inline std::size_t Dictionary::size() const {
+  return entries_.size();
+}
+inline bool Dictionary::empty() const {
+  return entries_.empty();
+}
+inline std::vector<Dictionary::Entry>::const_iterator Dictionary::begin() const {
+  return entries_.begin();
+}
+inline std::vector<Dictionary::Entry>::const_iterator Dictionary::end() const {
+  return entries_.end();
+}
 
 }  // namespace platform

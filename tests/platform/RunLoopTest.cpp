@@ -1,13 +1,12 @@
-#include "platform/foundation/RunLoop.h"
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/foundation/RunLoop.h"
 
 using platform::RunLoop;
 using platform::Timer;
@@ -37,9 +36,8 @@ TEST_F(RunLoopTest, TimersFireInTimeOrderThenInScheduleOrderOnTheManualClock) {
   repeating->invalidate();
   loop().advance(10);
 
-  EXPECT_EQ(fired, (std::vector<std::string>{"tick@0.750000", "first@1.000000",
-                                             "second@1.000000", "tick@1.500000",
-                                             "late@2.000000"}));
+  EXPECT_EQ(fired, (std::vector<std::string>{"tick@0.750000", "first@1.000000", "second@1.000000",
+                                             "tick@1.500000", "late@2.000000"}));
   EXPECT_DOUBLE_EQ(loop().now(), 12.1);
 }
 

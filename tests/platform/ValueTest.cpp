@@ -1,8 +1,7 @@
-#include "platform/foundation/Value.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Value.h"
 
 using platform::Array;
 using platform::Decimal;

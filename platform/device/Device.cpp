@@ -1,0 +1,10 @@
+#include "platform/device/Device.h"
+
+namespace platform {
+
+DeviceProfile& DeviceProfile::current() {
+  static DeviceProfile profile;
+  return profile;
+}
+
+}  // namespace platform

@@ -1,0 +1,191 @@
+#include "platform/foundation/FileManager.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+std::string parentOf(const std::string& path) {
+  auto slash = path.find_last_not_of('/');
+  if (slash == std::string::npos) return "/";
+  slash = path.rfind('/', slash);
+  if (slash == std::string::npos) return ".";
+  auto end = path.find_last_not_of('/', slash);
+  return end == std::string::npos ? "/" : path.substr(0, end + 1);
+}
+
+std::string defaultHome() {
+  if (const char* home = std::getenv("VELOUR_HOME"); home && *home) return home;
+  char buffer[4096];
+  std::string cwd = getcwd(buffer, sizeof buffer) ? buffer : ".";
+  return cwd + "/.home";
+}
+
+bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+// Makes the rename itself durable; a failure here loses nothing that is already written.
+void syncDirectory(const std::string& directory) {
+  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+bool removeTree(const std::string& path) {
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0) return false;
+  if (!S_ISDIR(info.st_mode)) return ::unlink(path.c_str()) == 0;
+  DIR* dir = ::opendir(path.c_str());
+  if (!dir) return false;
+  bool ok = true;
+  while (dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    ok = removeTree(path + "/" + name) && ok;
+  }
+  ::closedir(dir);
+  return ::rmdir(path.c_str()) == 0 && ok;
+}
+
+}  // namespace
+
+FileManager& FileManager::defaultManager() {
+  static FileManager manager;
+  return manager;
+}
+
+FileManager::FileManager() : home_(defaultHome()) {}
+
+void FileManager::setHomeDirectory(std::string home) {
+  home_ = std::move(home);
+}
+
+std::string FileManager::cachesDirectory() const {
+  std::string path = home_ + "/Library/Caches";
+  createDirectory(path);
+  return path;
+}
+
+std::string FileManager::documentsDirectory() const {
+  std::string path = home_ + "/Documents";
+  createDirectory(path);
+  return path;
+}
+
+std::string FileManager::preferencesDirectory() const {
+  return home_ + "/Library/Preferences";
+}
+
+bool FileManager::fileExists(const std::string& path) const {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+bool FileManager::isDirectory(const std::string& path) const {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool FileManager::createDirectory(const std::string& path) const {
+  if (path.empty()) return false;
+  if (isDirectory(path)) return true;
+  std::string parent = parentOf(path);
+  if (parent != path && !createDirectory(parent)) return false;
+  if (::mkdir(path.c_str(), 0755) == 0) return true;
+  return errno == EEXIST && isDirectory(path);
+}
+
+bool FileManager::removeItem(const std::string& path) const {
+  return !path.empty() && removeTree(path);
+}
+
+bool FileManager::moveItem(const std::string& from, const std::string& to) const {
+  // Never replaces what is already at `to`.
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  struct stat info;
+  if (::lstat(to.c_str(), &info) == 0) return false;
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::optional<Bytes> FileManager::readFile(const std::string& path) const {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  Bytes data;
+  std::uint8_t buffer[65536];
+  while (true) {
+    ssize_t count = ::read(fd, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (count == 0) break;
+    data.insert(data.end(), buffer, buffer + count);
+  }
+  ::close(fd);
+  return data;
+}
+
+bool FileManager::writeAtomically(const std::string& path, const Bytes& data) const {
+  if (path.empty() || path.back() == '/') return false;
+  std::string temp = path + ".tmp-XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  // mkstemp makes the file private; the result should look like any other file written here.
+  bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  if (ok && ::rename(temp.c_str(), path.c_str()) == 0) {
+    syncDirectory(parentOf(path));
+    return true;
+  }
+  ::unlink(temp.c_str());
+  return false;
+}
+
+bool FileManager::writeAtomically(const std::string& path, const std::string& text) const {
+  return writeAtomically(path, Bytes(text.begin(), text.end()));
+}
+
+std::optional<Date> FileManager::modificationDate(const std::string& path) const {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return Date{static_cast<double>(info.st_mtim.tv_sec) + info.st_mtim.tv_nsec / 1e9};
+}
+
+bool FileManager::setModificationDate(const std::string& path, Date when) const {
+  // Far beyond any file system's range, and beyond what time_t can take.
+  if (!(std::fabs(when.secondsSince1970) < 1e15)) return false;
+  double whole = std::floor(when.secondsSince1970);
+  timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(whole);
+  times[1].tv_nsec = static_cast<long>((when.secondsSince1970 - whole) * 1e9);
+  return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,114 @@
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/FileManager.h"
+
+using platform::Bytes;
+using platform::FileManager;
+
+namespace {
+
+class FileManagerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/velour-files-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    root_ = pattern;
+    previousHome_ = files().homeDirectory();
+    mutableFiles().setHomeDirectory(root_ + "/home");
+  }
+  void TearDown() override {
+    mutableFiles().setHomeDirectory(previousHome_);
+    files().removeItem(root_);
+  }
+  static const FileManager& files() { return FileManager::defaultManager(); }
+  static FileManager& mutableFiles() { return FileManager::defaultManager(); }
+
+  std::vector<std::string> entries(const std::string& folder) const {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    while (dirent* entry = dir ? readdir(dir) : nullptr) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    if (dir) closedir(dir);
+    return names;
+  }
+
+  std::string root_, previousHome_;
+};
+
+}  // namespace
+
+TEST_F(FileManagerTest, DirectoriesUnderTheHomeAreMadeOnDemand) {
+  std::string caches = files().cachesDirectory();
+  EXPECT_EQ(caches, root_ + "/home/Library/Caches");
+  EXPECT_TRUE(files().isDirectory(caches));
+  EXPECT_TRUE(files().isDirectory(files().documentsDirectory()));
+  EXPECT_EQ(files().preferencesDirectory(), root_ + "/home/Library/Preferences");
+
+  std::string deep = root_ + "/a/b/c/";
+  EXPECT_TRUE(files().createDirectory(deep));
+  EXPECT_TRUE(files().createDirectory(deep));
+  EXPECT_TRUE(files().isDirectory(root_ + "/a/b/c"));
+  ASSERT_TRUE(files().writeAtomically(root_ + "/a/file", std::string("x")));
+  EXPECT_FALSE(files().createDirectory(root_ + "/a/file/sub"));
+  EXPECT_FALSE(files().isDirectory(root_ + "/a/file"));
+
+  EXPECT_TRUE(files().removeItem(root_ + "/a"));
+  EXPECT_FALSE(files().fileExists(root_ + "/a"));
+  EXPECT_FALSE(files().removeItem(root_ + "/a"));
+}
+
+TEST_F(FileManagerTest, AtomicWritesReplaceWholeFilesAndLeaveNoTemporaries) {
+  std::string path = root_ + "/data.bin";
+  Bytes data{0, 1, 2, 255};
+  ASSERT_TRUE(files().writeAtomically(path, data));
+  EXPECT_EQ(files().readFile(path), data);
+  ASSERT_TRUE(files().writeAtomically(path, std::string("second")));
+  auto read = files().readFile(path);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(std::string(read->begin(), read->end()), "second");
+  ASSERT_TRUE(files().writeAtomically(path, Bytes{}));
+  EXPECT_EQ(files().readFile(path), Bytes{});
+  EXPECT_EQ(entries(root_), (std::vector<std::string>{"data.bin"}));
+
+  struct stat info;
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+
+  EXPECT_FALSE(files().writeAtomically(root_ + "/missing/data.bin", std::string("x")));
+  EXPECT_FALSE(files().readFile(root_ + "/missing/data.bin"));
+  EXPECT_FALSE(files().readFile(root_));
+  EXPECT_EQ(entries(root_), (std::vector<std::string>{"data.bin"}));
+}
+
+TEST_F(FileManagerTest, MovesNeverOverwriteAndDatesCanBeSet) {
+  std::string from = root_ + "/from", to = root_ + "/to";
+  ASSERT_TRUE(files().writeAtomically(from, std::string("new")));
+  ASSERT_TRUE(files().writeAtomically(to, std::string("old")));
+  EXPECT_FALSE(files().moveItem(from, to));
+  auto kept = files().readFile(to);
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(std::string(kept->begin(), kept->end()), "old");
+  ASSERT_TRUE(files().removeItem(to));
+  EXPECT_TRUE(files().moveItem(from, to));
+  EXPECT_FALSE(files().fileExists(from));
+  EXPECT_FALSE(files().moveItem(from, root_ + "/elsewhere"));
+
+  EXPECT_TRUE(files().setModificationDate(to, platform::Date{1700000000.25}));
+  auto when = files().modificationDate(to);
+  ASSERT_TRUE(when);
+  EXPECT_NEAR(when->secondsSince1970, 1700000000.25, 1e-6);
+  EXPECT_FALSE(files().setModificationDate(to, platform::Date{1e300}));
+  EXPECT_FALSE(files().modificationDate(from));
+  EXPECT_FALSE(files().setModificationDate(from, platform::Date{0}));
+
+  mutableFiles().setHomeDirectory(root_ + "/other");
+  EXPECT_EQ(files().homeDirectory(), root_ + "/other");
+}

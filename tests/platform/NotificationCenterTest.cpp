@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/foundation/NotificationCenter.h"
+
+using platform::Notification;
+using platform::NotificationCenter;
+
+TEST(NotificationCenterTest, DeliversInOrderThroughNameAndObjectFilters) {
+  NotificationCenter center;
+  int sender = 0, otherSender = 0;
+  int a = 0, b = 0, c = 0;
+  std::vector<std::string> calls;
+  center.addObserver(&a, "", nullptr,
+                     [&](const Notification& n) { calls.push_back("a:" + n.name); });
+  center.addObserver(&b, "Ping", nullptr, [&](const Notification& n) {
+    calls.push_back("b:" + n.name + ":" + n.userInfo.find("k")->stringValue());
+  });
+  center.addObserver(&c, "Ping", &sender,
+                     [&](const Notification& n) { calls.push_back("c:" + n.name); });
+
+  center.postNotification("Ping", &sender, {{"k", "v"}});
+  center.postNotification("Ping", &otherSender, {{"k", "w"}});
+  center.postNotification("Pong", &sender);
+  EXPECT_EQ(calls, (std::vector<std::string>{"a:Ping", "b:Ping:v", "c:Ping", "a:Ping", "b:Ping:w",
+                                             "a:Pong"}));
+
+  // Removal by name and object touches only the matching registrations.
+  center.addObserver(&a, "Ping", &sender, [&](const Notification&) { calls.push_back("a2"); });
+  center.removeObserver(&a, "Ping", &otherSender);
+  EXPECT_EQ(center.observerCount(), 4u);
+  center.removeObserver(&a, "Ping", nullptr);
+  EXPECT_EQ(center.observerCount(), 3u);
+  center.removeObserver(&a);
+  center.removeObserver(&b);
+  center.removeObserver(&c);
+  EXPECT_EQ(center.observerCount(), 0u);
+  calls.clear();
+  center.postNotification("Ping", &sender);
+  EXPECT_TRUE(calls.empty());
+
+  EXPECT_EQ(&NotificationCenter::defaultCenter(), &NotificationCenter::defaultCenter());
+}
+
+TEST(NotificationCenterTest, ChangesDuringADeliveryTakeEffectAtOnce) {
+  NotificationCenter center;
+  int first = 0, second = 0, third = 0, late = 0;
+  std::vector<std::string> calls;
+  center.addObserver(&first, "Go", nullptr, [&](const Notification&) {
+    calls.push_back("first");
+    center.removeObserver(&second);
+    center.addObserver(&late, "Go", nullptr, [&](const Notification&) { calls.push_back("late"); });
+  });
+  center.addObserver(&second, "Go", nullptr,
+                     [&](const Notification&) { calls.push_back("second"); });
+  center.addObserver(&third, "Go", nullptr, [&](const Notification&) {
+    calls.push_back("third");
+    center.removeObserver(&third);
+  });
+
+  center.postNotification("Go", nullptr);
+  EXPECT_EQ(calls, (std::vector<std::string>{"first", "third"}));
+  calls.clear();
+  center.removeObserver(&first);
+  center.postNotification("Go", nullptr);
+  EXPECT_EQ(calls, (std::vector<std::string>{"late"}));
+
+  // A handler that posts again sees the nested delivery complete before its own goes on.
+  NotificationCenter nested;
+  calls.clear();
+  nested.addObserver(&first, "Outer", nullptr, [&](const Notification&) {
+    calls.push_back("outer");
+    nested.postNotification("Inner", nullptr);
+  });
+  nested.addObserver(&second, "", nullptr, [&](const Notification& n) { calls.push_back(n.name); });
+  nested.postNotification("Outer", nullptr);
+  EXPECT_EQ(calls, (std::vector<std::string>{"outer", "Inner", "Outer"}));
+}

@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/UserDefaults.h"
+
+using platform::Array;
+using platform::Bytes;
+using platform::Date;
+using platform::Decimal;
+using platform::decodePropertyList;
+using platform::Dictionary;
+using platform::encodePropertyList;
+using platform::FileManager;
+using platform::UserDefaults;
+using platform::Value;
+
+namespace {
+
+class UserDefaultsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/velour-defaults-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    home_ = pattern;
+    previousHome_ = files().homeDirectory();
+    FileManager::defaultManager().setHomeDirectory(home_);
+    UserDefaults::resetStandard();
+    path_ = home_ + "/store.plist";
+  }
+  void TearDown() override {
+    UserDefaults::resetStandard();
+    FileManager::defaultManager().setHomeDirectory(previousHome_);
+    files().removeItem(home_);
+  }
+  static const FileManager& files() { return FileManager::defaultManager(); }
+
+  std::string read(const std::string& path) const {
+    auto bytes = files().readFile(path);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+  }
+
+  std::string home_, previousHome_, path_;
+};
+
+std::string decodeError(std::string_view text) {
+  std::string error;
+  EXPECT_FALSE(decodePropertyList(text, &error)) << text;
+  return error;
+}
+
+std::string nested(int depth) {
+  std::string text = "<plist>";
+  for (int i = 0; i < depth; ++i) text += "<array>";
+  for (int i = 0; i < depth; ++i) text += "</array>";
+  return text + "</plist>";
+}
+
+}  // namespace
+
+TEST_F(UserDefaultsTest, EveryValueKindSurvivesTheFileInOrder) {
+  Bytes data{0, 1, 2, 0xFE, 0xFF};
+  Value nestedValue = Dictionary{
+      {"z", Array{1, Value(), "two", Dictionary{{"deep", true}}}}, {"a", Value()}, {"m", Array{}}};
+  {
+    UserDefaults store(path_);
+    store.setObjectForKey("text <&> \"quoted\" \x01\r\n\t caf\xC3\xA9", "string");
+    store.setObjectForKey(-9007199254740993LL, "integer");
+    store.setObjectForKey(0.1, "real");
+    store.setObjectForKey(Decimal{"1.10"}, "decimal");
+    store.setObjectForKey(true, "yes");
+    store.setObjectForKey(false, "no");
+    store.setObjectForKey(Date{1796613780.125}, "date");
+    store.setObjectForKey(data, "data");
+    store.setObjectForKey(nestedValue, "nested");
+    store.setObjectForKey("gone", "removed");
+    store.setObjectForKey(Value(), "removed");
+    EXPECT_TRUE(store.synchronize());
+  }
+  std::string text = read(path_);
+  EXPECT_NE(text.find("<real>1.10</real>"), std::string::npos);
+  EXPECT_NE(text.find("<date>2026-12-07T03:23:00.125Z</date>"), std::string::npos);
+  auto decoded = decodePropertyList(text);
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->dictionaryValue().keys(),
+            (std::vector<std::string>{"string", "integer", "real", "decimal", "yes", "no", "date",
+                                      "data", "nested"}));
+  EXPECT_EQ((*decoded)["nested"].dictionaryValue().keys(), (std::vector<std::string>{"z", "m"}));
+
+  UserDefaults again(path_);
+  EXPECT_EQ(again.objectForKey("string").stringValue(),
+            "text <&> \"quoted\" \x01\r\n\t caf\xC3\xA9");
+  EXPECT_EQ(again.objectForKey("integer").integerValue(), -9007199254740993LL);
+  EXPECT_EQ(again.objectForKey("real"), Value(0.1));
+  EXPECT_EQ(again.objectForKey("decimal"), Value(1.1));
+  EXPECT_EQ(again.objectForKey("yes"), Value(true));
+  EXPECT_EQ(again.objectForKey("no"), Value(false));
+  EXPECT_EQ(again.objectForKey("date"), Value(Date{1796613780.125}));
+  EXPECT_EQ(again.objectForKey("data"), Value(data));
+  EXPECT_EQ(again.objectForKey("nested"),
+            Value(Dictionary{{"z", Array{1, "two", Dictionary{{"deep", true}}}}, {"m", Array{}}}));
+  EXPECT_TRUE(again.objectForKey("removed").isNull());
+}
+
+TEST_F(UserDefaultsTest, ACorruptFileIsSetAsideOnceAndReplaced) {
+  ASSERT_TRUE(files().writeAtomically(path_, std::string("<plist><dict><key>x</key>")));
+  {
+    platform::LogCapture log;
+    UserDefaults store(path_);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_NE(log.lines()[0].find(path_), std::string::npos);
+    EXPECT_EQ(read(path_ + ".corrupt-1"), "<plist><dict><key>x</key>");
+    EXPECT_FALSE(files().fileExists(path_));
+    EXPECT_TRUE(store.objectForKey("x").isNull());
+    store.setObjectForKey("fresh", "x");
+    EXPECT_TRUE(store.synchronize());
+    EXPECT_EQ(log.lines().size(), 1u);
+  }
+  EXPECT_EQ(UserDefaults(path_).objectForKey("x").stringValue(), "fresh");
+
+  // A second bad file goes beside the first instead of over it; so does one that is no
+  // dictionary, or that cannot be read at all.
+  ASSERT_TRUE(files().writeAtomically(path_, std::string("<plist><string>x</string></plist>")));
+  {
+    platform::LogCapture log;
+    UserDefaults store(path_);
+    EXPECT_EQ(log.lines().size(), 1u);
+  }
+  EXPECT_EQ(read(path_ + ".corrupt-1"), "<plist><dict><key>x</key>");
+  EXPECT_EQ(read(path_ + ".corrupt-2"), "<plist><string>x</string></plist>");
+  ASSERT_TRUE(files().createDirectory(path_));
+  {
+    platform::LogCapture log;
+    UserDefaults store(path_);
+    EXPECT_EQ(log.lines().size(), 1u);
+    EXPECT_TRUE(files().isDirectory(path_ + ".corrupt-3"));
+  }
+}
+
+TEST_F(UserDefaultsTest, TheStandardStoreLivesInThePreferencesOfTheHome) {
+  std::string expected =
+      home_ + "/Library/Preferences/" + platform::Bundle::main().bundleIdentifier() + ".plist";
+  EXPECT_EQ(UserDefaults::standard().filePath(), expected);
+  UserDefaults::standard().setObjectForKey(42, "answer");
+  EXPECT_FALSE(files().fileExists(expected));
+  // Forgetting the store keeps what was set in it.
+  UserDefaults::resetStandard();
+  EXPECT_TRUE(files().fileExists(expected));
+  EXPECT_EQ(UserDefaults::standard().objectForKey("answer").integerValue(), 42);
+  UserDefaults::standard().removeObjectForKey("answer");
+  EXPECT_TRUE(UserDefaults::standard().synchronize());
+  UserDefaults::resetStandard();
+  EXPECT_TRUE(UserDefaults::standard().objectForKey("answer").isNull());
+
+  // A store that cannot be written says so.
+  ASSERT_TRUE(files().writeAtomically(home_ + "/blocker", std::string("a file, no folder")));
+  UserDefaults blocked(home_ + "/blocker/store.plist");
+  blocked.setObjectForKey(1, "k");
+  platform::LogCapture log;
+  EXPECT_FALSE(blocked.synchronize());
+  EXPECT_EQ(log.lines().size(), 1u);
+}
+
+TEST(PropertyListTest, ReadsTheXmlFormsAndRefusesHostileText) {
+  auto value = decodePropertyList(
+      "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!DOCTYPE plist [ <!ENTITY x \"y\"> ]>\n"
+      "<!-- note --><plist version='1.0'><dict>\n"
+      "<key>e&amp;&lt;&gt;&quot;&apos;&#65;&#x42;&#x1F600;</key><string><![CDATA[<raw>&]]></string>"
+      "<key>empty</key><string/>\n<key>t</key><true></true><key>i</key><integer> +7 </integer>"
+      "<key>r</key><real>1e400</real><key>d</key><data>AAEC\n/w==</data>"
+      "<key>when</key><date>1969-12-31T23:59:59.9999Z</date>"
+      "<key>list</key><array><dict/><array/></array></dict></plist>\n");
+  ASSERT_TRUE(value);
+  EXPECT_EQ((*value)["empty"], Value(""));
+  EXPECT_EQ((*value)["e&<>\"'AB\xF0\x9F\x98\x80"], Value("<raw>&"));
+  EXPECT_EQ((*value)["t"], Value(true));
+  EXPECT_EQ((*value)["i"], Value(7));
+  EXPECT_TRUE(std::isinf((*value)["r"].doubleValue()));
+  EXPECT_EQ((*value)["d"], Value(Bytes{0, 1, 2, 0xFF}));
+  EXPECT_EQ((*value)["when"], Value(Date{-0.001}));
+  EXPECT_EQ((*value)["list"], Value(Array{Dictionary{}, Array{}}));
+  EXPECT_EQ(decodePropertyList("<plist/>"), Value());
+  auto empty = decodePropertyList(encodePropertyList(Value()));
+  ASSERT_TRUE(empty);
+  EXPECT_TRUE(empty->isNull());
+
+  EXPECT_TRUE(decodePropertyList(nested(500)));
+  EXPECT_NE(decodeError(nested(600)).find("deeply"), std::string::npos);
+  EXPECT_NE(decodeError("<plist><integer>99999999999999999999</integer></plist>").find("integer"),
+            std::string::npos);
+  for (const char* bad : {"",
+                          "plain text",
+                          "<dict></dict>",
+                          "<plist><string>x</plist>",
+                          "<plist><dict><key>k</key></dict></plist>",
+                          "<plist><dict><string>v</string></dict></plist>",
+                          "<plist><data>A===</data></plist>",
+                          "<plist><data>AB=C</data></plist>",
+                          "<plist><data>A</data></plist>",
+                          "<plist><data>*</data></plist>",
+                          "<plist><string>&bogus;</string></plist>",
+                          "<plist><string>&#xD800;</string></plist>",
+                          "<plist><string>&#1114112;</string></plist>",
+                          "<plist><string>&amp</string></plist>",
+                          "<plist><real>1.5x</real></plist>",
+                          "<plist><real></real></plist>",
+                          "<plist><date>2026-02-29T00:00:00Z</date></plist>",
+                          "<plist><date>2026-12-07 03:23:00Z</date></plist>",
+                          "<plist><date>2026-12-07T24:00:00Z</date></plist>",
+                          "<plist><blob/></plist>",
+                          "<plist><true/><true/></plist>",
+                          "<plist><true/></plist>trailing",
+                          "<plist><!-- open",
+                          "<plist><string><![CDATA[open</string></plist>"}) {
+    EXPECT_FALSE(decodeError(bad).empty()) << bad;
+  }
+}
+
+TEST(PropertyListTest, WritesOnlyWhatItCanReadBack) {
+  double nan = std::numeric_limits<double>::quiet_NaN();
+  Value value = Array{Decimal{"not a number"},
+                      Decimal{" 2.50 "},
+                      Date{1e20},
+                      Date{nan},
+                      std::numeric_limits<double>::infinity(),
+                      Date{-62167219200.0}};
+  std::string text = encodePropertyList(value);
+  EXPECT_NE(text.find("<real>0</real>"), std::string::npos) << text;
+  EXPECT_NE(text.find("<real>2.50</real>"), std::string::npos) << text;
+  EXPECT_NE(text.find("<date>0000-01-01T00:00:00Z</date>"), std::string::npos) << text;
+  auto decoded = decodePropertyList(text);
+  ASSERT_TRUE(decoded);
+  ASSERT_EQ(decoded->arrayValue().size(), 4u) << text;
+  EXPECT_TRUE(std::isinf(decoded->arrayValue()[2].doubleValue()));
+}
