@@ -8,6 +8,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/URL.h"
+#include "platform/media/Mp4.h"
 
 namespace platform {
 
@@ -35,7 +36,17 @@ class AudioPlayer : public std::enable_shared_from_this<AudioPlayer> {
   static std::vector<std::shared_ptr<AudioPlayer>> playingPlayers();
 
  private:
-  AudioPlayer(URL url, double duration);
+  // Only createWithContentsOfURL can make the key, so players are always shared-owned (the end
+  // timer holds a weak link back).
+  struct Key {
+    explicit Key() = default;
+  };
+
+ public:
+  AudioPlayer(Key, URL url, double duration);
+
+ private:
+  void scheduleEnd();
   void finish();
 
   URL url_;
@@ -45,9 +56,5 @@ class AudioPlayer : public std::enable_shared_from_this<AudioPlayer> {
   bool playing_ = false;
   std::shared_ptr<Timer> endTimer_;
 };
-
-// Reads the duration in seconds from an MP4/M4A container (the movie header); nothing if the
-// bytes are not such a container.
-std::optional<double> mp4Duration(const Bytes& bytes);
 
 }  // namespace platform
