@@ -1,0 +1,31 @@
+// Feeds arbitrary bytes to the interface resource parser and both builders.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "platform/foundation/Log.h"
+#include "platform/ui/InterfaceLoader.h"
+#include "platform/ui/InterfaceParser.h"
+#include "platform/ui/Responder.h"
+#include "platform/ui/View.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool quiet = [] {
+    platform::setLogSink([](const std::string&) {});
+    return true;
+  }();
+  (void)quiet;
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  platform::Error error;
+  auto doc = platform::parseInterface(text, "fuzz.ui", &error);
+  if (!doc) return 0;
+  auto owner = std::make_shared<platform::Responder>();
+  if (auto root = platform::buildViewResource(*doc, owner, &error)) {
+    // Touching the built tree walks every view the file made.
+    root->hitTest({1, 1});
+    root->setFrame(platform::Rect(0, 0, 480, 300));
+  }
+  platform::buildMainInterface(*doc, "", &error);
+  return 0;
+}

@@ -1,0 +1,203 @@
+#include "platform/ui/Application.h"
+
+#include <limits>
+
+#include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/View.h"
+#include "platform/ui/Window.h"
+
+namespace platform {
+
+namespace {
+
+std::shared_ptr<Application>& instance() {
+  // The services that the application's objects use while they are destroyed are made
+  // first, so they outlive it at exit.
+  NotificationCenter::defaultCenter();
+  RunLoop::main();
+  static std::shared_ptr<Application> app;
+  return app;
+}
+
+std::function<int()>& installedDriver() {
+  static std::function<int()> driver;
+  return driver;
+}
+
+bool isKnownScheme(const std::string& scheme) {
+  static const char* const known[] = {"http", "https", "mailto", "tel", "sms", "itms", "itms-apps"};
+  for (const char* k : known) {
+    if (scheme == k) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Application::Application() = default;
+
+Application::~Application() {
+  if (expiryTimer_) expiryTimer_->invalidate();
+}
+
+std::shared_ptr<Application> Application::shared() {
+  auto& app = instance();
+  if (!app) app = std::make_shared<Application>();
+  return app;
+}
+
+void Application::resetShared() {
+  auto& app = instance();
+  // Moved out first, so objects that ask for the shared application while they go get a
+  // fresh one rather than the one being destroyed.
+  auto old = std::move(app);
+  app.reset();
+  installedDriver() = nullptr;
+  View::resetAnimations();
+  old.reset();
+}
+
+void Application::setDriver(std::function<int()> driver) {
+  installedDriver() = std::move(driver);
+}
+
+const std::function<int()>& Application::driver() {
+  return installedDriver();
+}
+
+void Application::keepObjects(std::vector<std::shared_ptr<Responder>> objects) {
+  for (auto& o : objects) objects_.push_back(std::move(o));
+}
+
+void Application::post(const char* name) {
+  NotificationCenter::defaultCenter().postNotification(name, this);
+}
+
+void Application::finishLaunching(const Dictionary& options) {
+  state_ = ApplicationState::Inactive;
+  if (auto d = delegate()) d->applicationDidFinishLaunchingWithOptions(*this, options);
+  post(kApplicationDidFinishLaunchingNotification);
+  becomeActive();
+}
+
+void Application::becomeActive() {
+  state_ = ApplicationState::Active;
+  if (auto d = delegate()) d->applicationDidBecomeActive(*this);
+  post(kApplicationDidBecomeActiveNotification);
+}
+
+bool Application::enterBackground() {
+  if (state_ == ApplicationState::Background) return false;
+  if (state_ == ApplicationState::Active) {
+    if (auto d = delegate()) d->applicationWillResignActive(*this);
+    post(kApplicationWillResignActiveNotification);
+    state_ = ApplicationState::Inactive;
+  }
+  state_ = ApplicationState::Background;
+  backgroundSince_ = RunLoop::main().now();
+  if (auto d = delegate()) d->applicationDidEnterBackground(*this);
+  post(kApplicationDidEnterBackgroundNotification);
+  scheduleExpiry();
+  return true;
+}
+
+bool Application::enterForeground() {
+  if (state_ != ApplicationState::Background) return false;
+  if (expiryTimer_) expiryTimer_->invalidate();
+  expiryTimer_.reset();
+  state_ = ApplicationState::Inactive;
+  if (auto d = delegate()) d->applicationWillEnterForeground(*this);
+  post(kApplicationWillEnterForegroundNotification);
+  becomeActive();
+  return true;
+}
+
+void Application::terminate() {
+  terminating_ = true;
+  RunLoop::main().stop();
+}
+
+void Application::sendWillTerminate() {
+  if (terminated_) return;
+  terminated_ = true;
+  if (auto d = delegate()) d->applicationWillTerminate(*this);
+  post(kApplicationWillTerminateNotification);
+}
+
+void Application::simulateMemoryWarning() {
+  if (auto d = delegate()) d->applicationDidReceiveMemoryWarning(*this);
+  post(kApplicationDidReceiveMemoryWarningNotification);
+}
+
+Rect Application::statusBarFrame() const {
+  if (statusBarHidden_) return {};
+  Rect screen = Screen::bounds();
+  double width = isLandscape(orientation_) ? screen.size.height : screen.size.width;
+  return Rect(0, 0, width, DeviceProfile::current().statusBarHeight);
+}
+
+bool Application::canOpenURL(const URL& url) const {
+  return isKnownScheme(url.scheme());
+}
+
+bool Application::openURL(const URL& url) {
+  openedURLs_.push_back(url.absoluteString());
+  log("open URL: " + url.absoluteString());
+  return canOpenURL(url);
+}
+
+BackgroundTaskIdentifier Application::beginBackgroundTaskWithExpirationHandler(
+    std::function<void()> handler) {
+  BackgroundTaskIdentifier id = nextTask_++;
+  tasks_[id] = std::move(handler);
+  if (state_ == ApplicationState::Background && !expiryTimer_) scheduleExpiry();
+  return id;
+}
+
+void Application::endBackgroundTask(BackgroundTaskIdentifier task) {
+  if (tasks_.erase(task) == 0) {
+    log("endBackgroundTask: no open background task " + std::to_string(task));
+  }
+}
+
+double Application::backgroundTimeRemaining() const {
+  if (state_ != ApplicationState::Background) return std::numeric_limits<double>::max();
+  double left = kBackgroundTimeLimit - (RunLoop::main().now() - backgroundSince_);
+  return left > 0 ? left : 0;
+}
+
+void Application::scheduleExpiry() {
+  if (expiryTimer_) expiryTimer_->invalidate();
+  std::weak_ptr<Application> weak = std::static_pointer_cast<Application>(shared_from_this());
+  expiryTimer_ = RunLoop::main().scheduleTimer(backgroundTimeRemaining(), false, [weak](Timer&) {
+    if (auto app = weak.lock()) app->expireTasks();
+  });
+}
+
+void Application::expireTasks() {
+  expiryTimer_.reset();
+  // Handlers usually end their own task; a copy lets them.
+  auto open = tasks_;
+  for (auto& [id, handler] : open) {
+    if (tasks_.count(id) && handler) handler();
+  }
+  if (!tasks_.empty()) {
+    log("background tasks still open after " + describeNumber(kBackgroundTimeLimit) +
+        " s in the background: " + std::to_string(tasks_.size()));
+  }
+}
+
+bool Application::setDeviceOrientation(InterfaceOrientation orientation) {
+  deviceOrientation_ = orientation;
+  auto window = keyWindow();
+  auto top = window ? window->topViewController() : nullptr;
+  if (!top || orientation == orientation_) return false;
+  if (!top->shouldAutorotateToInterfaceOrientation(orientation)) return false;
+  orientation_ = orientation;
+  top->rotateToInterfaceOrientation(orientation, 0.3, Screen::applicationFrame());
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/URL.h"
+#include "platform/foundation/Value.h"
+#include "platform/ui/Responder.h"
+#include "platform/ui/ViewController.h"
+
+namespace platform {
+
+class Application;
+class Window;
+
+// The platform's application states.
+enum class ApplicationState { Active = 0, Inactive = 1, Background = 2 };
+
+inline constexpr const char* kApplicationDidFinishLaunchingNotification =
+    "UIApplicationDidFinishLaunchingNotification";
+inline constexpr const char* kApplicationDidBecomeActiveNotification =
+    "UIApplicationDidBecomeActiveNotification";
+inline constexpr const char* kApplicationWillResignActiveNotification =
+    "UIApplicationWillResignActiveNotification";
+inline constexpr const char* kApplicationDidEnterBackgroundNotification =
+    "UIApplicationDidEnterBackgroundNotification";
+inline constexpr const char* kApplicationWillEnterForegroundNotification =
+    "UIApplicationWillEnterForegroundNotification";
+inline constexpr const char* kApplicationWillTerminateNotification =
+    "UIApplicationWillTerminateNotification";
+inline constexpr const char* kApplicationDidReceiveMemoryWarningNotification =
+    "UIApplicationDidReceiveMemoryWarningNotification";
+
+// The application delegate protocol; every message is optional (the defaults do nothing).
+class ApplicationDelegate : public Responder {
+ public:
+  virtual bool applicationDidFinishLaunchingWithOptions(Application&, const Dictionary&) {
+    return true;
+  }
+  virtual void applicationDidBecomeActive(Application&) {}
+  virtual void applicationWillResignActive(Application&) {}
+  virtual void applicationDidEnterBackground(Application&) {}
+  virtual void applicationWillEnterForeground(Application&) {}
+  virtual void applicationWillTerminate(Application&) {}
+  virtual void applicationDidReceiveMemoryWarning(Application&) {}
+
+  std::string className() const override { return "ApplicationDelegate"; }
+};
+
+using BackgroundTaskIdentifier = std::uint64_t;
+inline constexpr BackgroundTaskIdentifier kBackgroundTaskInvalid = 0;
+
+// The shared application object: state and lifecycle, status bar, URL opening, background
+// tasks and device rotation. The driver calls (enterBackground, enterForeground, terminate,
+// setDeviceOrientation, simulateMemoryWarning) stand for what the user and the system do.
+class Application : public Responder {
+ public:
+  // Seconds of background time that open background tasks get before they expire.
+  static constexpr double kBackgroundTimeLimit = 600;
+
+  Application();
+  ~Application() override;
+
+  // Created on first use; resetShared() releases it and everything the main interface made.
+  static std::shared_ptr<Application> shared();
+  static void resetShared();
+  // A function that runs the session instead of the run loop (front end, tests). It pumps
+  // RunLoop::main() itself and returns the exit status.
+  static void setDriver(std::function<int()> driver);
+  static const std::function<int()>& driver();
+
+  ApplicationState applicationState() const { return state_; }
+  std::shared_ptr<ApplicationDelegate> delegate() const { return delegate_.lock(); }
+  void setDelegate(const std::shared_ptr<ApplicationDelegate>& delegate) { delegate_ = delegate; }
+  std::shared_ptr<Window> keyWindow() const { return keyWindow_.lock(); }
+  void setKeyWindow(const std::shared_ptr<Window>& window) { keyWindow_ = window; }
+  // The main interface's objects, owned here for the life of the application.
+  void keepObjects(std::vector<std::shared_ptr<Responder>> objects);
+
+  // Launch: the delegate's didFinishLaunching, the did-finish-launching notification, then
+  // the application becomes active.
+  void finishLaunching(const Dictionary& options = {});
+  // The user leaves the application (resign active, then enter background); false unless it
+  // was in the foreground.
+  bool enterBackground();
+  // The user comes back (enter foreground, then become active); false unless it was in the
+  // background.
+  bool enterForeground();
+  // Asks the session to end: the run loop stops, the driver sees isTerminating().
+  void terminate();
+  bool isTerminating() const { return terminating_; }
+  // The way out: the delegate's willTerminate and the notification, once.
+  void sendWillTerminate();
+  void simulateMemoryWarning();
+
+  bool isStatusBarHidden() const { return statusBarHidden_; }
+  void setStatusBarHidden(bool hidden) { statusBarHidden_ = hidden; }
+  InterfaceOrientation statusBarOrientation() const { return orientation_; }
+  // In the coordinates of the current orientation; empty while hidden.
+  Rect statusBarFrame() const;
+
+  // Records and logs the URL; true for the schemes the phone knows how to open.
+  bool openURL(const URL& url);
+  bool canOpenURL(const URL& url) const;
+  const std::vector<std::string>& openedURLs() const { return openedURLs_; }
+  void clearOpenedURLs() { openedURLs_.clear(); }
+
+  // The handler runs when the application has spent kBackgroundTimeLimit seconds of run-loop
+  // time in the background with the task still open.
+  BackgroundTaskIdentifier beginBackgroundTaskWithExpirationHandler(std::function<void()> handler);
+  void endBackgroundTask(BackgroundTaskIdentifier task);
+  std::size_t openBackgroundTaskCount() const { return tasks_.size(); }
+  // Seconds left before open tasks expire; a very large number in the foreground.
+  double backgroundTimeRemaining() const;
+
+  // The device turned: the front-most controller is asked and, if it agrees, rotated; its
+  // view takes the new application frame. True if the interface turned.
+  bool setDeviceOrientation(InterfaceOrientation orientation);
+  InterfaceOrientation deviceOrientation() const { return deviceOrientation_; }
+
+  std::string className() const override { return "Application"; }
+
+ private:
+  void becomeActive();
+  void scheduleExpiry();
+  void expireTasks();
+  void post(const char* name);
+
+  ApplicationState state_ = ApplicationState::Inactive;
+  std::weak_ptr<ApplicationDelegate> delegate_;
+  std::weak_ptr<Window> keyWindow_;
+  std::vector<std::shared_ptr<Responder>> objects_;
+  bool terminating_ = false;
+  bool terminated_ = false;
+  bool statusBarHidden_ = false;
+  InterfaceOrientation orientation_ = InterfaceOrientation::Portrait;
+  InterfaceOrientation deviceOrientation_ = InterfaceOrientation::Portrait;
+  std::vector<std::string> openedURLs_;
+  std::map<BackgroundTaskIdentifier, std::function<void()>> tasks_;
+  BackgroundTaskIdentifier nextTask_ = 1;
+  double backgroundSince_ = 0;
+  std::shared_ptr<Timer> expiryTimer_;
+};
+
+}  // namespace platform

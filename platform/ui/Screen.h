@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/ui/Geometry.h"
+
+namespace platform {
+
+// The device's screen in points, portrait, from the device profile.
+class Screen {
+ public:
+  static Rect bounds();
+  // The screen less the status bar when it shows, turned to the status bar's orientation.
+  static Rect applicationFrame();
+};
+
+}  // namespace platform

@@ -1,0 +1,195 @@
+#include "platform/ui/ViewController.h"
+
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/InterfaceLoader.h"
+#include "platform/ui/Screen.h"
+
+namespace platform {
+
+namespace {
+constexpr const char* kMemoryWarningName = "UIApplicationDidReceiveMemoryWarningNotification";
+}
+
+std::string describeOrientation(InterfaceOrientation o) {
+  switch (o) {
+    case InterfaceOrientation::Portrait:
+      return "portrait";
+    case InterfaceOrientation::PortraitUpsideDown:
+      return "portrait-upside-down";
+    case InterfaceOrientation::LandscapeRight:
+      return "landscape-right";
+    case InterfaceOrientation::LandscapeLeft:
+      return "landscape-left";
+  }
+  return "unknown";
+}
+
+ViewController::ViewController(std::string className)
+    : className_(std::move(className)), nibName_(className_) {
+  NotificationCenter::defaultCenter().addObserver(
+      this, kMemoryWarningName, nullptr,
+      [this](const Notification&) { didReceiveMemoryWarning(); });
+}
+
+ViewController::~ViewController() {
+  NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+std::shared_ptr<View> ViewController::view() {
+  if (!view_) {
+    loadView();
+    if (!view_) view_ = View::create(Screen::applicationFrame());
+    view_->setControllerClassName(className());
+    viewDidLoad();
+  }
+  return view_;
+}
+
+void ViewController::loadView() {
+  if (!nibName_.empty()) {
+    if (auto path = Bundle::main().pathForResourceOfType(nibName_, "ui")) {
+      // A resource that fails to load has logged why; the screen falls back to a plain view.
+      view_ = loadViewResource(*path, self());
+      if (view_) return;
+    }
+  }
+  view_ = View::create(Screen::applicationFrame());
+}
+
+void ViewController::didReceiveMemoryWarning() {
+  if (!view_ || view_->superview() || appearance_ != Appearance::Disappeared) return;
+  view_.reset();
+  viewDidUnload();
+}
+
+void ViewController::setTitle(std::string title) {
+  title_ = std::move(title);
+  if (tabBarItem_.title.empty()) tabBarItem_.title = title_;
+}
+
+ViewController* ViewController::host() {
+  ViewController* top = this;
+  while (auto container = top->container_.lock()) top = container.get();
+  return top;
+}
+
+const ViewController* ViewController::host() const {
+  const ViewController* top = this;
+  while (auto container = top->container_.lock()) top = container.get();
+  return top;
+}
+
+std::shared_ptr<ViewController> ViewController::modalViewController() const {
+  return host()->modal_;
+}
+
+std::shared_ptr<ViewController> ViewController::parentViewController() const {
+  if (auto container = container_.lock()) return container;
+  return presenting_.lock();
+}
+
+void ViewController::presentModalViewController(const std::shared_ptr<ViewController>& controller,
+                                                bool animated) {
+  ViewController* presenter = host();
+  if (!controller || controller.get() == presenter || controller.get() == this) return;
+  if (presenter->modal_) {
+    log(className() + ": already presents " + presenter->modal_->className());
+    return;
+  }
+  presenter->modal_ = controller;
+  controller->presenting_ = self();
+  auto presenterView = presenter->view_;
+  auto container = presenterView ? presenterView->superview() : nullptr;
+  if (!container) return;  // off screen: only the links change
+  auto modalView = controller->view();
+  modalView->setFrame(presenterView->frame());
+  controller->setOrientationTree(presenter->orientation_);
+  presenter->beginAppearanceTransition(false, animated);
+  controller->beginAppearanceTransition(true, animated);
+  container->addSubview(modalView);
+  presenterView->removeFromSuperview();
+  presenter->endAppearanceTransition(animated);
+  controller->endAppearanceTransition(animated);
+}
+
+void ViewController::dismissModalViewController(bool animated) {
+  ViewController* presenter = host();
+  auto modal = presenter->modal_;
+  if (!modal) {
+    // A presented controller asks its presenter to dismiss it.
+    if (auto parent = presenting_.lock()) parent->dismissModalViewController(animated);
+    return;
+  }
+  if (modal->modalViewController()) modal->dismissModalViewController(false);
+  presenter->modal_.reset();
+  modal->presenting_.reset();
+  auto modalView = modal->isViewLoaded() ? modal->view_ : nullptr;
+  auto container = modalView ? modalView->superview() : nullptr;
+  if (!container) return;
+  auto presenterView = presenter->view();
+  presenterView->setFrame(modalView->frame());
+  presenter->setOrientationTree(modal->orientation_);
+  modal->beginAppearanceTransition(false, animated);
+  presenter->beginAppearanceTransition(true, animated);
+  container->insertSubviewBelowSubview(presenterView, modalView);
+  modalView->removeFromSuperview();
+  modal->endAppearanceTransition(animated);
+  presenter->endAppearanceTransition(animated);
+}
+
+void ViewController::beginAppearanceTransition(bool appearing, bool animated) {
+  if (appearing) {
+    if (appearance_ == Appearance::Appeared || appearance_ == Appearance::Appearing) return;
+    prepareToAppear();
+    appearance_ = Appearance::Appearing;
+    viewWillAppear(animated);
+  } else {
+    if (appearance_ == Appearance::Disappeared || appearance_ == Appearance::Disappearing) return;
+    appearance_ = Appearance::Disappearing;
+    viewWillDisappear(animated);
+  }
+  for (const auto& child : visibleChildViewControllers()) {
+    child->beginAppearanceTransition(appearing, animated);
+  }
+}
+
+void ViewController::endAppearanceTransition(bool animated) {
+  if (appearance_ == Appearance::Appearing) {
+    appearance_ = Appearance::Appeared;
+    viewDidAppear(animated);
+  } else if (appearance_ == Appearance::Disappearing) {
+    appearance_ = Appearance::Disappeared;
+    viewDidDisappear(animated);
+  } else {
+    return;
+  }
+  for (const auto& child : visibleChildViewControllers()) child->endAppearanceTransition(animated);
+}
+
+void ViewController::rotateToInterfaceOrientation(InterfaceOrientation to, double duration,
+                                                  const Rect& frame) {
+  InterfaceOrientation from = orientation_;
+  sendWillRotate(to, duration);
+  setOrientationTree(to);
+  if (view_) view_->setFrame(frame);
+  sendDidRotate(from);
+}
+
+void ViewController::setOrientationTree(InterfaceOrientation o) {
+  orientation_ = o;
+  for (const auto& child : childViewControllers()) child->setOrientationTree(o);
+}
+
+void ViewController::sendWillRotate(InterfaceOrientation to, double duration) {
+  willRotateToInterfaceOrientation(to, duration);
+  for (const auto& child : visibleChildViewControllers()) child->sendWillRotate(to, duration);
+}
+
+void ViewController::sendDidRotate(InterfaceOrientation from) {
+  didRotateFromInterfaceOrientation(from);
+  for (const auto& child : visibleChildViewControllers()) child->sendDidRotate(from);
+}
+
+}  // namespace platform

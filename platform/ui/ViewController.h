@@ -1,0 +1,123 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ui/Responder.h"
+#include "platform/ui/View.h"
+
+namespace platform {
+
+// The platform's interface orientation values.
+enum class InterfaceOrientation {
+  Portrait = 1,
+  PortraitUpsideDown = 2,
+  LandscapeRight = 3,
+  LandscapeLeft = 4
+};
+inline bool isLandscape(InterfaceOrientation o) {
+  return o == InterfaceOrientation::LandscapeLeft || o == InterfaceOrientation::LandscapeRight;
+}
+std::string describeOrientation(InterfaceOrientation o);
+
+// What a tab bar shows for a controller.
+struct TabBarItem {
+  std::string title;
+  int tag = 0;
+};
+
+// Manages one screen's view: loads it lazily from the interface resource named by nibName
+// (the class name by default), receives the appearance, rotation and memory-warning calls and
+// presents other controllers modally.
+class ViewController : public Responder {
+ public:
+  enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
+
+  explicit ViewController(std::string className = "ViewController");
+  ~ViewController() override;
+
+  std::shared_ptr<ViewController> self() {
+    return std::static_pointer_cast<ViewController>(weak_from_this().lock());
+  }
+  std::string className() const override { return className_; }
+
+  const std::string& nibName() const { return nibName_; }
+  void setNibName(std::string name) { nibName_ = std::move(name); }
+
+  // Loads the view on first use (loadView, then viewDidLoad).
+  std::shared_ptr<View> view();
+  bool isViewLoaded() const { return view_ != nullptr; }
+  void setView(std::shared_ptr<View> view) { view_ = std::move(view); }
+
+  // Builds the view from the interface resource if there is one, else a plain view of the
+  // application frame's size.
+  virtual void loadView();
+  virtual void viewDidLoad() {}
+  virtual void viewDidUnload() {}
+  virtual void viewWillAppear(bool) {}
+  virtual void viewDidAppear(bool) {}
+  virtual void viewWillDisappear(bool) {}
+  virtual void viewDidDisappear(bool) {}
+  // Releases the view if it is not on screen, then calls viewDidUnload.
+  virtual void didReceiveMemoryWarning();
+
+  const std::string& title() const { return title_; }
+  void setTitle(std::string title);
+  TabBarItem& tabBarItem() { return tabBarItem_; }
+  const TabBarItem& tabBarItem() const { return tabBarItem_; }
+
+  // Modal presentation: the presented controller is owned by the presenting side (the
+  // outermost container of this controller) and links back without owning.
+  void presentModalViewController(const std::shared_ptr<ViewController>& controller, bool animated);
+  void dismissModalViewController(bool animated);
+  std::shared_ptr<ViewController> modalViewController() const;
+  // The container (a tab bar controller) or else the controller that presented this one.
+  std::shared_ptr<ViewController> parentViewController() const;
+  void setContainer(const std::shared_ptr<ViewController>& container) { container_ = container; }
+
+  virtual bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation o) {
+    return o == InterfaceOrientation::Portrait;
+  }
+  InterfaceOrientation interfaceOrientation() const { return orientation_; }
+  virtual void willRotateToInterfaceOrientation(InterfaceOrientation, double) {}
+  virtual void didRotateFromInterfaceOrientation(InterfaceOrientation) {}
+  // Asks nothing: does the rotation calls (forwarded to visible children), sets the new
+  // orientation on this controller and its children and gives the view `frame`.
+  void rotateToInterfaceOrientation(InterfaceOrientation to, double duration, const Rect& frame);
+
+  // The appearance state machine that containers, the window and modal presentation drive;
+  // calls the appearance virtuals once per transition and forwards them to visible children.
+  Appearance appearance() const { return appearance_; }
+  void beginAppearanceTransition(bool appearing, bool animated);
+  void endAppearanceTransition(bool animated);
+
+  virtual std::vector<std::shared_ptr<ViewController>> childViewControllers() const { return {}; }
+  virtual std::vector<std::shared_ptr<ViewController>> visibleChildViewControllers() const {
+    return {};
+  }
+
+ protected:
+  // Called before the appearance calls when this controller is about to appear.
+  virtual void prepareToAppear() {}
+
+ private:
+  ViewController* host();
+  const ViewController* host() const;
+  void setOrientationTree(InterfaceOrientation o);
+  void sendWillRotate(InterfaceOrientation to, double duration);
+  void sendDidRotate(InterfaceOrientation from);
+
+  std::string className_;
+  std::string nibName_;
+  std::string title_;
+  TabBarItem tabBarItem_;
+  std::shared_ptr<View> view_;
+  std::shared_ptr<ViewController> modal_;
+  std::weak_ptr<ViewController> container_;
+  std::weak_ptr<ViewController> presenting_;
+  InterfaceOrientation orientation_ = InterfaceOrientation::Portrait;
+  Appearance appearance_ = Appearance::Disappeared;
+};
+
+}  // namespace platform

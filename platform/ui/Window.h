@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/ui/View.h"
+#include "platform/ui/ViewController.h"
+
+namespace platform {
+
+class Button;
+
+// The screen's top view. Hidden until made key and visible; its root view controller's view
+// fills the application frame (the screen below the status bar).
+class Window : public View {
+ public:
+  static std::shared_ptr<Window> create(const Rect& frame);
+  static std::shared_ptr<Window> create();  // the screen's bounds
+  explicit Window(const Rect& frame);
+
+  std::shared_ptr<ViewController> rootViewController() const { return root_; }
+  void setRootViewController(const std::shared_ptr<ViewController>& controller);
+  void makeKeyAndVisible();
+  bool isKeyWindow() const;
+  // The application's key window, if any.
+  static std::shared_ptr<Window> keyWindow();
+
+  // The front-most presented controller: the root, or the last of its modal chain.
+  std::shared_ptr<ViewController> topViewController() const;
+
+  // A touch at `point` (window coordinates), as a finger would: the control under it gets a
+  // tap, a tab bar item selects its tab. False (and a log line) if nothing takes it.
+  bool touchAt(Point point);
+  // Taps the front-most visible button with `title`, at its centre; false (and a log line) if
+  // there is none or something covers it.
+  bool tapButton(const std::string& title);
+  // Every button in the window's tree, back to front.
+  std::vector<std::shared_ptr<Button>> buttons();
+
+  std::string className() const override { return "Window"; }
+
+ private:
+  std::shared_ptr<ViewController> root_;
+};
+
+}  // namespace platform

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/View.h"
+
+using platform::AnimationTransition;
+using platform::Rect;
+using platform::RunLoop;
+using platform::View;
+
+namespace {
+
+class AnimationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RunLoop::main().reset(true);
+    View::resetAnimations();
+  }
+  void TearDown() override {
+    View::resetAnimations();
+    RunLoop::main().reset(false);
+  }
+};
+
+// Records the did-stop calls that an animation delegate receives.
+class StopRecorder : public platform::Responder {
+ public:
+  StopRecorder() {
+    addAction("animationDidStop:",
+              [this](const std::shared_ptr<View>&) { stops.push_back(RunLoop::main().now()); });
+  }
+  std::vector<double> stops;
+};
+
+TEST_F(AnimationTest, ACommittedBlockAppliesItsEndStateAtOnceAndIsRecorded) {
+  auto board = View::create(Rect(0, 0, 320, 411));
+  auto panel = View::create(Rect(0, 0, 320, 411));
+  panel->setAlpha(0.5);  // outside a block: not recorded
+  EXPECT_TRUE(View::animationLog().empty());
+
+  View::beginAnimations("flip");
+  View::setAnimationDuration(1.0);
+  View::setAnimationTransitionForView(AnimationTransition::FlipFromRight, board, true);
+  board->addSubview(panel);
+  panel->setAlpha(0);
+  EXPECT_EQ(panel->alpha(), 0);  // the end state at once
+  EXPECT_TRUE(View::animationLog().empty());
+  View::commitAnimations();
+
+  ASSERT_EQ(View::animationLog().size(), 1u);
+  const auto& r = View::animationLog()[0];
+  EXPECT_EQ(r.name, "flip");
+  EXPECT_DOUBLE_EQ(r.duration, 1.0);
+  EXPECT_EQ(r.transition, AnimationTransition::FlipFromRight);
+  EXPECT_EQ(r.transitionView.lock(), board);
+  EXPECT_TRUE(r.cache);
+  ASSERT_EQ(r.changes.size(), 2u);
+  EXPECT_EQ(r.changes[0].view.lock(), board);
+  EXPECT_EQ(r.changes[0].property, "subviews");
+  EXPECT_EQ(r.changes[0].value, "+View");
+  EXPECT_EQ(r.changes[1].view.lock(), panel);
+  EXPECT_EQ(r.changes[1].property, "alpha");
+  EXPECT_EQ(r.changes[1].value, "0");
+
+  View::clearAnimationLog();
+  EXPECT_TRUE(View::animationLog().empty());
+  View::commitAnimations();  // an unbalanced commit does nothing
+  EXPECT_TRUE(View::animationLog().empty());
+}
+
+TEST_F(AnimationTest, NestedBlocksAreRecordedOnceWithTheOutermostSettings) {
+  auto v = View::create(Rect(0, 0, 10, 10));
+  View::beginAnimations("outer");
+  View::setAnimationDuration(0.5);
+  View::beginAnimations("inner");
+  View::setAnimationDuration(3);
+  View::setAnimationTransitionForView(AnimationTransition::CurlUp, v, false);
+  v->setFrame(Rect(0, 0, 20, 20));
+  View::commitAnimations();
+  EXPECT_TRUE(View::isInAnimationBlock());
+  EXPECT_TRUE(View::animationLog().empty());
+  v->setHidden(true);
+  View::commitAnimations();
+  EXPECT_FALSE(View::isInAnimationBlock());
+
+  ASSERT_EQ(View::animationLog().size(), 1u);
+  const auto& r = View::animationLog()[0];
+  EXPECT_EQ(r.name, "outer");
+  EXPECT_DOUBLE_EQ(r.duration, 0.5);
+  EXPECT_EQ(r.transition, AnimationTransition::None);
+  ASSERT_EQ(r.changes.size(), 2u);
+  EXPECT_EQ(r.changes[0].value, "0,0,20,20");
+  EXPECT_EQ(r.changes[1].property, "hidden");
+}
+
+TEST_F(AnimationTest, TheDelegateHearsTheStopAfterTheDurationUnlessReset) {
+  auto recorder = std::make_shared<StopRecorder>();
+  auto v = View::create();
+  View::beginAnimations();
+  View::setAnimationDuration(0.5);
+  View::setAnimationDelegate(recorder);
+  View::setAnimationDidStopSelector("animationDidStop:");
+  v->setAlpha(0);
+  View::commitAnimations();
+  RunLoop::main().advance(0.4);
+  EXPECT_TRUE(recorder->stops.empty());
+  RunLoop::main().advance(0.2);
+  EXPECT_EQ(recorder->stops, std::vector<double>{0.5});
+
+  View::beginAnimations();
+  View::setAnimationDelegate(recorder);
+  View::setAnimationDidStopSelector("animationDidStop:");
+  View::commitAnimations();
+  View::resetAnimations();
+  RunLoop::main().advance(1);
+  EXPECT_EQ(recorder->stops.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/ApplicationMain.h"
+#include "platform/ui/ClassRegistry.h"
+#include "platform/ui/Window.h"
+#include "tests/support/TestWorld.h"
+
+using platform::Application;
+using platform::ApplicationState;
+using platform::RunLoop;
+
+namespace {
+
+using Events = std::vector<std::string>;
+
+Events& events() {
+  static Events list;
+  return list;
+}
+
+class RecordingDelegate : public platform::ApplicationDelegate {
+ public:
+  bool applicationDidFinishLaunchingWithOptions(Application& app,
+                                                const platform::Dictionary&) override {
+    note("didFinishLaunching", app);
+    return true;
+  }
+  void applicationDidBecomeActive(Application& app) override { note("didBecomeActive", app); }
+  void applicationWillResignActive(Application& app) override { note("willResignActive", app); }
+  void applicationDidEnterBackground(Application& app) override { note("didEnterBackground", app); }
+  void applicationWillEnterForeground(Application& app) override {
+    note("willEnterForeground", app);
+  }
+  void applicationWillTerminate(Application& app) override { note("willTerminate", app); }
+  bool setOutlet(const std::string& name, const std::shared_ptr<platform::Responder>& o) override {
+    window = std::dynamic_pointer_cast<platform::Window>(o);
+    return name == "window" && window;
+  }
+  std::shared_ptr<platform::Window> window;
+
+ private:
+  static void note(const std::string& what, Application& app) {
+    events().push_back("delegate " + what +
+                       " state=" + std::to_string(static_cast<int>(app.applicationState())));
+  }
+};
+
+class ApplicationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    events().clear();
+    platform::registerApplicationDelegateClass(
+        "RecordingDelegate", [] { return std::make_shared<RecordingDelegate>(); });
+    for (const char* name : {platform::kApplicationDidFinishLaunchingNotification,
+                             platform::kApplicationDidBecomeActiveNotification,
+                             platform::kApplicationWillResignActiveNotification,
+                             platform::kApplicationDidEnterBackgroundNotification,
+                             platform::kApplicationWillEnterForegroundNotification,
+                             platform::kApplicationWillTerminateNotification}) {
+      center().addObserver(this, name, nullptr,
+                           [](const platform::Notification& n) { events().push_back(n.name); });
+    }
+    bundle = world.makeFolder("bundle");
+    world.useBundle(bundle);
+  }
+  void TearDown() override { center().removeObserver(this); }
+  static platform::NotificationCenter& center() {
+    return platform::NotificationCenter::defaultCenter();
+  }
+  int runMain() {
+    char name[] = "test";
+    char* argv[] = {name, nullptr};
+    return platform::UIApplicationMain(1, argv, "", "");
+  }
+
+  velour_test::TestWorld world;
+  std::string bundle;
+};
+
+TEST_F(ApplicationTest, LifecycleCallsAndNotificationsComeInThePlatformsOrder) {
+  world.writeFile(bundle, "MainWindow.ui",
+                  "delegate class=RecordingDelegate\nwindow outlet=window\n");
+  Application::setDriver([] {
+    auto app = Application::shared();
+    events().push_back("driver");
+    EXPECT_TRUE(app->enterBackground());
+    EXPECT_FALSE(app->enterBackground());
+    EXPECT_TRUE(app->enterForeground());
+    EXPECT_FALSE(app->enterForeground());
+    platform::UserDefaults::standard().setObjectForKey("yes", "launched");
+    return 7;
+  });
+  EXPECT_EQ(runMain(), 7);
+  EXPECT_EQ(
+      events(),
+      (Events{"delegate didFinishLaunching state=1", "UIApplicationDidFinishLaunchingNotification",
+              "delegate didBecomeActive state=0", "UIApplicationDidBecomeActiveNotification",
+              "driver", "delegate willResignActive state=0",
+              "UIApplicationWillResignActiveNotification", "delegate didEnterBackground state=2",
+              "UIApplicationDidEnterBackgroundNotification", "delegate willEnterForeground state=1",
+              "UIApplicationWillEnterForegroundNotification", "delegate didBecomeActive state=0",
+              "UIApplicationDidBecomeActiveNotification", "delegate willTerminate state=0",
+              "UIApplicationWillTerminateNotification"}));
+  auto delegate = std::dynamic_pointer_cast<RecordingDelegate>(Application::shared()->delegate());
+  ASSERT_TRUE(delegate);  // the main interface's objects live on with the application
+  EXPECT_TRUE(delegate->window);
+  EXPECT_TRUE(std::filesystem::exists(platform::UserDefaults::standard().filePath()));
+}
+
+TEST_F(ApplicationTest, WithoutADriverTheRunLoopRunsUntilTerminate) {
+  world.writeFile(bundle, "MainWindow.ui", "delegate class=RecordingDelegate\nwindow\n");
+  RunLoop::main().post([] { Application::shared()->terminate(); });
+  EXPECT_EQ(runMain(), 0);
+  EXPECT_TRUE(Application::shared()->isTerminating());
+  EXPECT_EQ(events().back(), "UIApplicationWillTerminateNotification");
+}
+
+TEST_F(ApplicationTest, AMissingOrBrokenMainInterfaceEndsTheLaunchWithAStatusOfOne) {
+  EXPECT_EQ(runMain(), 1);
+  EXPECT_TRUE(world.log().contains("no main interface MainWindow.ui"));
+  world.writeFile(bundle, "MainWindow.ui",
+                  "delegate class=RecordingDelegate\nwindow outlet=nothing\n");
+  EXPECT_EQ(runMain(), 1);
+  EXPECT_TRUE(world.log().contains(
+      "interface: MainWindow.ui:2: RecordingDelegate has no outlet \"nothing\" for a Window"));
+  EXPECT_TRUE(events().empty());
+}
+
+TEST_F(ApplicationTest, BackgroundTasksExpireAfterTenMinutesInTheBackgroundOnly) {
+  auto app = Application::shared();
+  app->finishLaunching();
+  std::vector<double> expired;
+  auto task = app->beginBackgroundTaskWithExpirationHandler([&] {
+    expired.push_back(RunLoop::main().now());
+    app->endBackgroundTask(1);
+  });
+  EXPECT_EQ(task, 1u);
+  auto ended = app->beginBackgroundTaskWithExpirationHandler([&] { expired.push_back(-1); });
+  EXPECT_GT(app->backgroundTimeRemaining(), 1e9);
+
+  RunLoop::main().advance(1000);  // foreground time does not count
+  app->enterBackground();
+  app->endBackgroundTask(ended);
+  RunLoop::main().advance(599);
+  EXPECT_TRUE(expired.empty());
+  EXPECT_DOUBLE_EQ(app->backgroundTimeRemaining(), 1);
+  RunLoop::main().advance(2);
+  EXPECT_EQ(expired, std::vector<double>{1600});
+  EXPECT_EQ(app->openBackgroundTaskCount(), 0u);
+
+  // Coming back before the limit cancels the expiry.
+  app->enterForeground();
+  app->beginBackgroundTaskWithExpirationHandler([&] { expired.push_back(-2); });
+  app->enterBackground();
+  RunLoop::main().advance(300);
+  app->enterForeground();
+  RunLoop::main().advance(1000);
+  EXPECT_EQ(expired.size(), 1u);
+
+  app->endBackgroundTask(99);
+  EXPECT_TRUE(world.log().contains("no open background task 99"));
+}
+
+TEST_F(ApplicationTest, OpenURLRecordsAndLogsEveryURLAndAnswersForKnownSchemes) {
+  auto app = Application::shared();
+  auto url = [](const char* text) { return *platform::URL::parse(text); };
+  EXPECT_TRUE(app->openURL(url("http://example.com/a?b=1")));
+  EXPECT_TRUE(app->openURL(url("mailto:someone@example.com")));
+  EXPECT_TRUE(app->openURL(url("itms-apps://itunes.example/app")));
+  EXPECT_FALSE(app->openURL(url("gmsg://click")));
+  EXPECT_EQ(app->openedURLs(),
+            (std::vector<std::string>{"http://example.com/a?b=1", "mailto:someone@example.com",
+                                      "itms-apps://itunes.example/app", "gmsg://click"}));
+  EXPECT_TRUE(world.log().contains("open URL: gmsg://click"));
+  EXPECT_TRUE(app->canOpenURL(url("tel:123")));
+  app->clearOpenedURLs();
+  EXPECT_TRUE(app->openedURLs().empty());
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/Log.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Window.h"
+#include "tests/support/TestWorld.h"
+
+using platform::Button;
+using platform::Rect;
+using platform::View;
+
+namespace {
+
+class Target : public platform::Responder {
+ public:
+  Target() {
+    addAction("hit:", [this](const std::shared_ptr<View>& sender) {
+      calls.push_back("hit:" + sender->title());
+    });
+    addAction("down:", [this](const std::shared_ptr<View>&) { calls.push_back("down:"); });
+  }
+  std::vector<std::string> calls;
+};
+
+TEST(ControlTest, ActionsGoToTheirTargetsForTheirEventsAndUnansweredOnesLogOneLine) {
+  platform::LogCapture log;
+  auto target = std::make_shared<Target>();
+  auto button = Button::create(Rect(0, 0, 50, 20), "Go");
+  button->addTargetActionForControlEvents(target, "hit:", platform::kControlEventTouchUpInside);
+  button->addTargetActionForControlEvents(target, "down:", platform::kControlEventTouchDown);
+  button->addTargetActionForControlEvents(target, "nope:", platform::kControlEventTouchUpInside);
+
+  button->tap();
+  EXPECT_EQ(target->calls, (std::vector<std::string>{"down:", "hit:Go"}));
+  ASSERT_EQ(log.lines().size(), 1u);
+  EXPECT_EQ(log.lines()[0], "Responder does not respond to nope: (sent by Button \"Go\")");
+
+  button->sendActionsForControlEvents(platform::kControlEventValueChanged);
+  EXPECT_EQ(target->calls.size(), 2u);
+
+  button->removeTargetActionForControlEvents(target.get(),
+                                             "nope:", platform::kControlEventTouchUpInside);
+  EXPECT_EQ(button->actionsForControlEvent(platform::kControlEventTouchUpInside),
+            std::vector<std::string>{"hit:"});
+  button->setEnabled(false);
+  button->tap();
+  EXPECT_EQ(target->calls.size(), 2u);
+
+  // Targets are not owned: a gone target leaves a log line, not a crash.
+  button->setEnabled(true);
+  log.clear();
+  target.reset();
+  button->tap();
+  EXPECT_TRUE(log.contains("no target for action hit:"));
+}
+
+TEST(ControlTest, AWindowTapReachesOnlyAButtonThatIsVisibleAndUncovered) {
+  velour_test::TestWorld world;
+  auto target = std::make_shared<Target>();
+  auto window = platform::Window::create(Rect(0, 0, 320, 480));
+  window->makeKeyAndVisible();
+  auto button = Button::create(Rect(10, 10, 100, 40), "Play");
+  button->addTargetActionForControlEvents(target, "hit:", platform::kControlEventTouchUpInside);
+  window->addSubview(button);
+
+  EXPECT_TRUE(window->tapButton("Play"));
+  auto cover = View::create(Rect(0, 0, 320, 480));
+  window->addSubview(cover);
+  EXPECT_FALSE(window->tapButton("Play"));
+  EXPECT_TRUE(world.log().contains("covered"));
+  cover->setAlpha(0);  // a transparent view takes no touches
+  EXPECT_TRUE(window->tapButton("Play"));
+  EXPECT_TRUE(window->touchAt({20, 20}));
+  EXPECT_FALSE(window->touchAt({200, 200}));
+  button->setHidden(true);
+  EXPECT_FALSE(window->tapButton("Play"));
+  EXPECT_FALSE(window->tapButton("Missing"));
+  EXPECT_EQ(target->calls.size(), 3u);
+}
+
+}  // namespace

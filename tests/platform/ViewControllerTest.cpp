@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/ClassRegistry.h"
+#include "platform/ui/TabBarController.h"
+#include "platform/ui/Window.h"
+#include "tests/support/TestWorld.h"
+
+using platform::Application;
+using platform::InterfaceOrientation;
+using platform::Rect;
+using platform::TabBarController;
+using platform::ViewController;
+using platform::Window;
+
+namespace {
+
+using Events = std::vector<std::string>;
+
+// Notes every call it receives as "<name> <call>".
+class Recorder : public ViewController {
+ public:
+  Recorder(std::string name, Events& events, std::string className = "Recorder")
+      : ViewController(std::move(className)), name_(std::move(name)), events_(events) {
+    addAction("press:", [this](const std::shared_ptr<platform::View>&) { note("press"); });
+  }
+  void viewDidLoad() override { note("load"); }
+  void viewDidUnload() override { note("unload"); }
+  void viewWillAppear(bool) override { note("willAppear"); }
+  void viewDidAppear(bool) override { note("didAppear"); }
+  void viewWillDisappear(bool) override { note("willDisappear"); }
+  void viewDidDisappear(bool) override { note("didDisappear"); }
+  bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation o) override {
+    return rotates || o == InterfaceOrientation::Portrait;
+  }
+  void willRotateToInterfaceOrientation(InterfaceOrientation, double) override {
+    note("willRotate");
+  }
+  void didRotateFromInterfaceOrientation(InterfaceOrientation) override { note("didRotate"); }
+
+  bool rotates = false;
+
+ private:
+  void note(const std::string& what) { events_.push_back(name_ + " " + what); }
+  std::string name_;
+  Events& events_;
+};
+
+class ViewControllerTest : public ::testing::Test {
+ protected:
+  velour_test::TestWorld world;
+  Events events;
+  std::shared_ptr<Window> window = Window::create();
+};
+
+TEST_F(ViewControllerTest, TabSwitchesLoadLazilyAndCallAppearanceInThePlatformsOrder) {
+  auto a = std::make_shared<Recorder>("a", events);
+  auto b = std::make_shared<Recorder>("b", events);
+  a->tabBarItem().title = "A";
+  b->tabBarItem().title = "B";
+  auto tabs = TabBarController::create();
+  tabs->setViewControllers({a, b});
+  window->setRootViewController(tabs);
+  EXPECT_TRUE(events.empty());  // nothing shows before the window does
+  EXPECT_EQ(tabs->view()->frame(), Rect(0, 20, 320, 460));
+
+  window->makeKeyAndVisible();
+  EXPECT_EQ(events, (Events{"a load", "a willAppear", "a didAppear"}));
+  EXPECT_EQ(a->view()->superview(), tabs->contentView());
+  EXPECT_EQ(a->view()->frame(), Rect(0, 0, 320, 411));
+  EXPECT_EQ(tabs->tabBar()->frameInWindow(), Rect(0, 431, 320, 49));
+  EXPECT_EQ(tabs->tabBar()->itemTitles(), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(Window::keyWindow(), window);
+
+  events.clear();
+  EXPECT_TRUE(tabs->userSelectTab(1));
+  EXPECT_EQ(events,
+            (Events{"b load", "a willDisappear", "b willAppear", "a didDisappear", "b didAppear"}));
+  EXPECT_EQ(a->view()->superview(), nullptr);
+  EXPECT_EQ(tabs->selectedViewController(), b);
+
+  events.clear();
+  EXPECT_TRUE(tabs->userSelectTab(1));
+  EXPECT_FALSE(tabs->userSelectTab(2));
+  EXPECT_TRUE(events.empty());
+
+  // A memory warning unloads only the view that is off screen.
+  Application::shared()->simulateMemoryWarning();
+  EXPECT_EQ(events, (Events{"a unload"}));
+  events.clear();
+  EXPECT_TRUE(window->touchAt({40, 470}));  // the tab bar's first item
+  EXPECT_EQ(events,
+            (Events{"a load", "b willDisappear", "a willAppear", "b didDisappear", "a didAppear"}));
+}
+
+TEST_F(ViewControllerTest, ModalPresentationLinksBothWaysAndSwapsTheViews) {
+  auto root = std::make_shared<Recorder>("root", events);
+  auto modal = std::make_shared<Recorder>("modal", events);
+  window->setRootViewController(root);
+  window->makeKeyAndVisible();
+  events.clear();
+
+  root->presentModalViewController(modal, true);
+  EXPECT_EQ(events, (Events{"modal load", "root willDisappear", "modal willAppear",
+                            "root didDisappear", "modal didAppear"}));
+  EXPECT_EQ(root->modalViewController(), modal);
+  EXPECT_EQ(modal->parentViewController(), root);
+  EXPECT_EQ(modal->view()->superview(), window);
+  EXPECT_EQ(root->view()->superview(), nullptr);
+  EXPECT_EQ(window->topViewController(), modal);
+  root->presentModalViewController(std::make_shared<Recorder>("other", events), false);
+  EXPECT_EQ(root->modalViewController(), modal);
+  EXPECT_TRUE(world.log().contains("already presents"));
+
+  events.clear();
+  std::weak_ptr<ViewController> gone = modal;
+  modal->dismissModalViewController(true);  // asks its presenter
+  EXPECT_EQ(events, (Events{"modal willDisappear", "root willAppear", "modal didDisappear",
+                            "root didAppear"}));
+  EXPECT_EQ(root->modalViewController(), nullptr);
+  EXPECT_EQ(modal->parentViewController(), nullptr);
+  EXPECT_EQ(root->view()->superview(), window);
+  modal.reset();
+  EXPECT_TRUE(gone.expired());  // the presenter owned it; the back link did not
+
+  // A tab's controller presents over the whole tab bar controller.
+  auto tab = std::make_shared<Recorder>("tab", events);
+  auto tabs = TabBarController::create();
+  tabs->setViewControllers({tab});
+  window->setRootViewController(tabs);
+  auto sheet = std::make_shared<Recorder>("sheet", events);
+  tab->presentModalViewController(sheet, false);
+  EXPECT_EQ(tabs->modalViewController(), sheet);
+  EXPECT_EQ(tab->modalViewController(), sheet);
+  EXPECT_EQ(sheet->parentViewController(), tab);
+  EXPECT_EQ(tabs->view()->superview(), nullptr);
+  tab->dismissModalViewController(false);
+  EXPECT_EQ(tabs->view()->superview(), window);
+}
+
+TEST_F(ViewControllerTest, RotationAsksTheFrontControllerAndResizesItsView) {
+  auto a = std::make_shared<Recorder>("a", events);
+  auto b = std::make_shared<Recorder>("b", events);
+  auto tabs = TabBarController::create();
+  tabs->setViewControllers({a, b});
+  window->setRootViewController(tabs);
+  window->makeKeyAndVisible();
+  events.clear();
+  auto app = Application::shared();
+
+  a->rotates = true;  // b still refuses: the tab bar controller needs every tab to agree
+  EXPECT_FALSE(app->setDeviceOrientation(InterfaceOrientation::LandscapeLeft));
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(app->statusBarOrientation(), InterfaceOrientation::Portrait);
+
+  b->rotates = true;
+  app->setDeviceOrientation(InterfaceOrientation::Portrait);
+  EXPECT_TRUE(app->setDeviceOrientation(InterfaceOrientation::LandscapeLeft));
+  EXPECT_EQ(events, (Events{"a willRotate", "a didRotate"}));
+  EXPECT_EQ(tabs->view()->frame(), Rect(0, 20, 480, 300));
+  EXPECT_EQ(a->view()->frame(), Rect(0, 0, 480, 251));
+  EXPECT_EQ(b->interfaceOrientation(), InterfaceOrientation::LandscapeLeft);
+  EXPECT_EQ(app->statusBarFrame(), Rect(0, 0, 480, 20));
+}
+
+TEST_F(ViewControllerTest, TheViewLoadsFromTheResourceNamedAfterTheClassOrFallsBackToAPlainView) {
+  std::string bundle = world.makeFolder("bundle");
+  world.writeFile(bundle, "Panel.ui",
+                  "view frame=0,0,320,411\n"
+                  "button title=\"Press\" frame=10,10,100,40 action=press:\n");
+  world.writeFile(bundle, "Broken.ui", "view frame=0,0,320,411\nbutton title=\"x frame=1\n");
+  world.useBundle(bundle);
+
+  auto panel = std::make_shared<Recorder>("panel", events, "Panel");
+  EXPECT_FALSE(panel->isViewLoaded());
+  auto view = panel->view();
+  EXPECT_TRUE(panel->isViewLoaded());
+  EXPECT_EQ(view, panel->view());
+  EXPECT_EQ(events, (Events{"panel load"}));
+  ASSERT_EQ(view->subviews().size(), 1u);
+  auto button = std::dynamic_pointer_cast<platform::Button>(view->subviews()[0]);
+  ASSERT_TRUE(button);
+  button->tap();
+  EXPECT_EQ(events.back(), "panel press");
+
+  auto broken = std::make_shared<Recorder>("broken", events, "Broken");
+  EXPECT_TRUE(broken->view()->subviews().empty());
+  EXPECT_EQ(broken->view()->frame(), Rect(0, 20, 320, 460));
+  EXPECT_TRUE(world.log().contains("interface: Broken.ui:2: "));
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+#include "tests/support/TestWorld.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "app/main.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/ui/Application.h"
+
+namespace velour_test {
+
+namespace fs = std::filesystem;
+
+TestWorld::TestWorld() : savedBundle_(platform::Bundle::main().resourcePath()) {
+  std::string pattern = (fs::temp_directory_path() / "velour-test-XXXXXX").string();
+  if (char* made = mkdtemp(pattern.data())) home_ = made;
+  platform::RunLoop::main().reset(true);
+  platform::Application::resetShared();
+  platform::FileManager::defaultManager().setHomeDirectory(home_);
+  platform::UserDefaults::resetStandard();
+}
+
+TestWorld::~TestWorld() {
+  platform::Application::resetShared();
+  platform::RunLoop::main().reset(false);
+  platform::Bundle::main().setResourcePath(savedBundle_);
+  platform::UserDefaults::resetStandard();
+  std::error_code ignored;
+  if (!home_.empty()) fs::remove_all(home_, ignored);
+}
+
+std::string TestWorld::makeFolder(const std::string& name) const {
+  fs::path path = fs::path(home_) / name;
+  fs::create_directories(path);
+  return path.string();
+}
+
+std::string TestWorld::writeFile(const std::string& folder, const std::string& name,
+                                 const std::string& text) {
+  fs::path path = fs::path(folder) / name;
+  std::ofstream(path, std::ios::binary) << text;
+  return path.string();
+}
+
+void TestWorld::useBundle(const std::string& path) {
+  platform::Bundle::main().setResourcePath(path);
+}
+
+int AppSession::run(const std::function<void()>& body) {
+  platform::Application::setDriver([&body] {
+    body();
+    return 0;
+  });
+  char name[] = "velour";
+  char* argv[] = {name, nullptr};
+  return velourMain(1, argv);
+}
+
+std::shared_ptr<platform::Window> AppSession::window() const {
+  return platform::Application::shared()->keyWindow();
+}
+
+std::shared_ptr<platform::TabBarController> AppSession::tabs() const {
+  auto w = window();
+  return w ? std::dynamic_pointer_cast<platform::TabBarController>(w->rootViewController())
+           : nullptr;
+}
+
+bool AppSession::tap(const std::string& title) const {
+  auto w = window();
+  return w && w->tapButton(title);
+}
+
+bool AppSession::selectTab(int index) const {
+  auto t = tabs();
+  return t && t->userSelectTab(index);
+}
+
+}  // namespace velour_test
