@@ -1,0 +1,16 @@
+#include "app/FlipSideView.h"
+
+#include "platform/ui/View.h"
+
+using platform::View;
+
+FlipSideView::FlipSideView() : ViewController("FlipSideView") {
+  addAction("flipBack:", [this](const std::shared_ptr<View>&) { flipBack(); });
+}
+
+void FlipSideView::flipBack() {
+  View::beginAnimations("", nullptr);
+  View::setAnimationDuration(0.5);
+  view()->setAlpha(0.0);
+  View::commitAnimations();
+}

@@ -1,0 +1,4 @@
+#include "app/SecondViewController.h"
+
+SecondViewController::SecondViewController()
+    : BoardViewController("SecondViewController", {"Moo", "Meow", "Woof", "Quack", "Oink"}) {}

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "app/FirstViewController.h"
+#include "app/SecondViewController.h"
+#include "app/ThirdViewController.h"
+#include "app/velourAppDelegate.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
+#include "tests/support/TestWorld.h"
+
+using platform::AnimationTransition;
+using platform::Application;
+using platform::Button;
+using platform::RunLoop;
+using platform::View;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::shared_ptr<Button>> buttonsIn(const std::shared_ptr<View>& view) {
+  std::vector<std::shared_ptr<Button>> out;
+  for (const auto& sub : view->subviews()) {
+    if (auto b = std::dynamic_pointer_cast<Button>(sub)) out.push_back(b);
+  }
+  return out;
+}
+
+// board number -> clip name -> button title, as the clip list ships them.
+std::map<int, std::map<std::string, std::string>> shippedClips() {
+  std::map<int, std::map<std::string, std::string>> clips;
+  std::ifstream in(std::string(VELOUR_RESOURCES_DIR) + "/clips/clips.txt");
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    int board = 0;
+    std::string name, title;
+    words >> board >> name;
+    std::getline(words >> std::ws, title);
+    if (board > 0) clips[board][name] = title;
+  }
+  return clips;
+}
+
+class SoundboardTest : public ::testing::Test {
+ protected:
+  velour_test::AppSession app;
+  std::shared_ptr<FirstViewController> first() { return app.board<FirstViewController>(0); }
+  std::shared_ptr<SecondViewController> second() { return app.board<SecondViewController>(1); }
+  std::shared_ptr<ThirdViewController> third() { return app.board<ThirdViewController>(2); }
+};
+
+TEST_F(SoundboardTest, LaunchShowsTheFirstBoardWithEveryButtonWiredToAnActionItAnswers) {
+  int status = app.run([&] {
+    auto delegate = std::dynamic_pointer_cast<velourAppDelegate>(Application::shared()->delegate());
+    ASSERT_TRUE(delegate);
+    EXPECT_EQ(delegate->window(), app.window());
+    EXPECT_EQ(delegate->tabBarController(), app.tabs());
+    EXPECT_EQ(Application::shared()->applicationState(), platform::ApplicationState::Active);
+    ASSERT_TRUE(first() && second() && third());
+    EXPECT_TRUE(first()->isViewLoaded());
+    EXPECT_FALSE(second()->isViewLoaded());
+    EXPECT_FALSE(third()->isViewLoaded());
+    EXPECT_EQ(first()->view()->window(), app.window());
+
+    auto clips = shippedClips();
+    std::vector<std::shared_ptr<BoardViewController>> boards{first(), second(), third()};
+    for (int b = 0; b < 3; ++b) {
+      app.selectTab(b);
+      const auto& board = boards[static_cast<std::size_t>(b)];
+      auto buttons = buttonsIn(board->view());
+      std::map<std::string, std::string> actionByTitle;
+      for (const auto& button : buttons) {
+        auto actions = button->actionsForControlEvent(platform::kControlEventTouchUpInside);
+        ASSERT_EQ(actions.size(), 1u) << button->title();
+        EXPECT_TRUE(board->respondsToAction(actions[0])) << actions[0];
+        EXPECT_LE(button->frame().maxY(), 361) << button->title() << " overlaps the banner strip";
+        actionByTitle[button->title()] = actions[0];
+      }
+      const auto& shipped = clips[b + 1];
+      EXPECT_EQ(board->clipNames().size(), shipped.size());
+      for (const auto& [name, title] : shipped) {
+        EXPECT_EQ(actionByTitle[title], BoardViewController::clipActionName(name)) << title;
+      }
+      EXPECT_EQ(buttons.size(), shipped.size() + (b == 1 ? 0 : 1));
+    }
+    EXPECT_TRUE(first()->respondsToAction("stop:"));
+    EXPECT_FALSE(second()->respondsToAction("stop:"));
+    EXPECT_FALSE(third()->respondsToAction("stop:"));
+    EXPECT_TRUE(third()->respondsToAction("flipInfo:"));
+    EXPECT_EQ(clips[1].size(), 16u);
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_FALSE(app.log().contains("interface:"));
+}
+
+TEST_F(SoundboardTest, ASecondClipStopsTheFirstAndStartsFromItsBeginningBoardsAreIndependent) {
+  app.run([&] {
+    ASSERT_TRUE(app.tap("Boing"));
+    auto boing = first()->player();
+    ASSERT_TRUE(boing);
+    EXPECT_TRUE(boing->isPlaying());
+    EXPECT_EQ(boing->clipName(), "Boing.m4a");
+    RunLoop::main().advance(0.05);
+
+    ASSERT_TRUE(app.tap("Zap"));
+    auto zap = first()->player();
+    ASSERT_TRUE(zap);
+    EXPECT_NE(zap, boing);
+    EXPECT_FALSE(boing->isPlaying());
+    EXPECT_TRUE(zap->isPlaying());
+    EXPECT_DOUBLE_EQ(zap->currentTime(), 0);
+
+    RunLoop::main().advance(0.05);
+    ASSERT_TRUE(app.tap("Zap"));
+    EXPECT_FALSE(zap->isPlaying());
+    EXPECT_DOUBLE_EQ(first()->player()->currentTime(), 0);
+
+    // A clip on another board does not stop this one.
+    second()->playClip("Moo");
+    EXPECT_TRUE(first()->player()->isPlaying());
+    EXPECT_TRUE(second()->player()->isPlaying());
+  });
+}
+
+TEST_F(SoundboardTest, SwitchingTabsStopsPlaybackAndComingBackDoesNotResumeIt) {
+  app.run([&] {
+    ASSERT_TRUE(app.tap("Hooray"));
+    auto player = first()->player();
+    ASSERT_TRUE(player && player->isPlaying());
+    ASSERT_TRUE(app.selectTab(1));
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_TRUE(platform::AudioPlayer::playingPlayers().empty());
+    ASSERT_TRUE(app.selectTab(0));
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_EQ(first()->player(), player);
+    // Nothing stops playback on leaving the application.
+    EXPECT_FALSE(app.tap("Cow"));  // board 2 is not on screen
+    ASSERT_TRUE(app.tap("Boing"));
+    Application::shared()->enterBackground();
+    EXPECT_TRUE(first()->player()->isPlaying());
+  });
+}
+
+TEST_F(SoundboardTest, StopWithoutAPlayerDoesNothingAndStopsACurrentClip) {
+  app.run([&] {
+    ASSERT_TRUE(app.tap("Stop"));
+    EXPECT_FALSE(first()->player());
+    ASSERT_TRUE(app.tap("Ouch"));
+    ASSERT_TRUE(app.tap("Stop"));
+    ASSERT_TRUE(first()->player());
+    EXPECT_FALSE(first()->player()->isPlaying());
+  });
+  EXPECT_FALSE(app.log().contains("does not respond"));
+}
+
+TEST_F(SoundboardTest, EachInformationScreenFlipsInAndFadesOutButStaysInTheBoard) {
+  app.run([&] {
+    ASSERT_TRUE(app.selectTab(2));
+    auto boardView = third()->view();
+    View::clearAnimationLog();
+
+    for (std::size_t round = 1; round <= 2; ++round) {
+      ASSERT_TRUE(app.tap("Info"));
+      ASSERT_EQ(third()->infoScreens().size(), round);
+      auto info = third()->infoScreens().back();
+      ASSERT_TRUE(info->isViewLoaded());
+      EXPECT_EQ(info->view()->superview(), boardView);
+      EXPECT_EQ(boardView->subviews().back(), info->view());
+      // The open screen covers the board's buttons.
+      EXPECT_FALSE(app.tap("Chime"));
+
+      ASSERT_EQ(View::animationLog().size(), 2 * round - 1);
+      const auto& flip = View::animationLog().back();
+      EXPECT_EQ(flip.transition, AnimationTransition::FlipFromRight);
+      EXPECT_DOUBLE_EQ(flip.duration, 1.0);
+      EXPECT_TRUE(flip.cache);
+      EXPECT_EQ(flip.transitionView.lock(), boardView);
+
+      ASSERT_TRUE(app.tap("Done"));
+      ASSERT_EQ(View::animationLog().size(), 2 * round);
+      const auto& fade = View::animationLog().back();
+      EXPECT_EQ(fade.transition, AnimationTransition::None);
+      EXPECT_DOUBLE_EQ(fade.duration, 0.5);
+      ASSERT_EQ(fade.changes.size(), 1u);
+      EXPECT_EQ(fade.changes[0].view.lock(), info->view());
+      EXPECT_EQ(fade.changes[0].property, "alpha");
+      EXPECT_EQ(fade.changes[0].value, "0");
+      EXPECT_DOUBLE_EQ(info->view()->alpha(), 0);
+      EXPECT_EQ(info->view()->superview(), boardView);
+      EXPECT_TRUE(app.tap("Chime"));
+    }
+    EXPECT_NE(third()->infoScreens()[0], third()->infoScreens()[1]);
+    EXPECT_EQ(third()->infoScreens()[0]->view()->superview(), boardView);
+  });
+}
+
+TEST_F(SoundboardTest, AMissingClipLogsOneLineAndLeavesTheBoardWithNoPlayer) {
+  // A bundle with the real interface and every clip but Boing.
+  std::string bundle = app.makeFolder("bundle");
+  fs::path resources(VELOUR_RESOURCES_DIR);
+  fs::create_directory_symlink(resources / "interface", fs::path(bundle) / "interface");
+  fs::create_directory(fs::path(bundle) / "clips");
+  for (const auto& entry : fs::directory_iterator(resources / "clips")) {
+    if (entry.path().filename() == "Boing.m4a") continue;
+    fs::create_symlink(entry.path(), fs::path(bundle) / "clips" / entry.path().filename());
+  }
+  app.useBundle(bundle);
+
+  app.run([&] {
+    ASSERT_TRUE(app.tap("Zap"));
+    auto zap = first()->player();
+    ASSERT_TRUE(zap && zap->isPlaying());
+    app.log().clear();
+    ASSERT_TRUE(app.tap("Boing"));
+    EXPECT_FALSE(first()->player());
+    EXPECT_FALSE(zap->isPlaying());
+    std::vector<std::string> appLines;
+    for (const auto& line : app.log().lines()) {
+      if (line.rfind("audio: ", 0) != 0) appLines.push_back(line);
+    }
+    EXPECT_EQ(appLines, std::vector<std::string>{"clip not found: Boing.m4a"});
+    ASSERT_TRUE(app.tap("Stop"));
+    ASSERT_TRUE(app.tap("Pop"));
+    EXPECT_TRUE(first()->player()->isPlaying());
+  });
+}
+
+}  // namespace
