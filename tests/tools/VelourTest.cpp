@@ -1,0 +1,149 @@
+// Runs the velour binary on scripts, as a user would, and reads what it prints.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class VelourTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/velour-e2e-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  Outcome runScript(const std::string& script, const std::string& extraArgs = "") {
+    std::ofstream(dir_ + "/script.velour") << script;
+    std::string command = std::string("'") + VELOUR_BINARY + "' --home '" + dir_ + "/home' " +
+                          extraArgs + " --script '" + dir_ + "/script.velour' > '" + dir_ +
+                          "/out' 2> '" + dir_ + "/err' < /dev/null";
+    Outcome run;
+    int raw = std::system(command.c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = readAll(dir_ + "/out");
+    run.err = readAll(dir_ + "/err");
+    return run;
+  }
+
+  // The text of the n-th (0-based) "show" output in `out`.
+  static std::string screenNumber(const std::string& out, int n) {
+    std::size_t at = 0;
+    for (int i = 0; i <= n; ++i) {
+      at = out.find("screen ", i == 0 ? 0 : at + 1);
+      if (at == std::string::npos) return {};
+    }
+    std::size_t end = out.find("\n> ", at);
+    return out.substr(at, end == std::string::npos ? std::string::npos : end - at);
+  }
+
+  std::string dir_;
+};
+
+TEST_F(VelourTest, ScriptPlaysClipsSwitchesTabsAndShowsTheScreen) {
+  Outcome run = runScript(
+      "show\n"
+      "press Boing\n"
+      "wait 0.2\n"
+      "show\n"
+      "press Zap\n"
+      "tab 2\n"
+      "show\n"
+      "tab 1\n"
+      "show\n"
+      "log\n"
+      "quit\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string first = screenNumber(run.out, 0);
+  EXPECT_NE(first.find("button \"Boing\""), std::string::npos) << first;
+  EXPECT_NE(first.find("playing: nothing"), std::string::npos) << first;
+  std::string playing = screenNumber(run.out, 1);
+  EXPECT_NE(playing.find("playing: Boing.m4a 0.20"), std::string::npos) << playing;
+  std::string second = screenNumber(run.out, 2);
+  EXPECT_NE(second.find("view: SecondViewController"), std::string::npos) << second;
+  EXPECT_NE(second.find("playing: nothing"), std::string::npos) << second;
+  // Coming back does not resume the clip that the tab switch stopped.
+  EXPECT_NE(screenNumber(run.out, 3).find("playing: nothing"), std::string::npos);
+
+  auto stopped = run.out.find("log: audio: stopped Boing.m4a");
+  auto zap = run.out.find("log: audio: playing Zap.m4a");
+  auto zapStopped = run.out.find("log: audio: stopped Zap.m4a");
+  ASSERT_NE(stopped, std::string::npos) << run.out;
+  ASSERT_NE(zap, std::string::npos) << run.out;
+  ASSERT_NE(zapStopped, std::string::npos) << run.out;
+  EXPECT_LT(stopped, zap);
+  EXPECT_LT(zap, zapStopped);
+}
+
+TEST_F(VelourTest, BadCommandsAreReportedAndTheScriptGoesOnButFailsAtTheEnd) {
+  Outcome run = runScript(
+      "dance\n"
+      "tab 9\n"
+      "wait soon\n"
+      "press Nothing Such\n"
+      "rotate sideways\n"
+      "press Boing\n"
+      "show\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("unknown command \"dance\""), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("(line 2)"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("wait needs a number"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Nothing Such"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("sideways"), std::string::npos) << run.err;
+  // The commands after the failures still ran.
+  EXPECT_NE(run.out.find("playing: Boing.m4a"), std::string::npos) << run.out;
+}
+
+TEST_F(VelourTest, InformationScreenFlipsInAndFadesOutButStays) {
+  Outcome run = runScript(
+      "tab 3\n"
+      "press Info\n"
+      "show\n"
+      "press Done\n"
+      "wait 1\n"
+      "show\n"
+      "press Info\n"
+      "show\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string flipped = screenNumber(run.out, 0);
+  EXPECT_NE(flipped.find("overlay: FlipSideView alpha 1.00"), std::string::npos) << run.out;
+  EXPECT_NE(flipped.find("animation: flip from right of ThirdViewController view (cached), 1.00 s"),
+            std::string::npos)
+      << flipped;
+  std::string faded = screenNumber(run.out, 1);
+  EXPECT_NE(faded.find("overlay: FlipSideView alpha 0.00"), std::string::npos) << faded;
+  EXPECT_NE(faded.find("animation: no transition, 0.50 s; FlipSideView view alpha 0"),
+            std::string::npos)
+      << faded;
+  std::string again = screenNumber(run.out, 2);
+  EXPECT_NE(again.find("overlay: FlipSideView alpha 0.00"), std::string::npos) << again;
+  EXPECT_NE(again.find("overlay: FlipSideView alpha 1.00"), std::string::npos) << again;
+}
+
+TEST_F(VelourTest, CommandLineErrorsAndHelp) {
+  std::string velour = std::string("'") + VELOUR_BINARY + "'";
+  EXPECT_EQ(WEXITSTATUS(std::system((velour + " --bogus 2>/dev/null").c_str())), 2);
+  EXPECT_EQ(WEXITSTATUS(std::system((velour + " --script /nonexistent 2>/dev/null").c_str())), 2);
+  EXPECT_EQ(WEXITSTATUS(std::system((velour + " --help >/dev/null").c_str())), 0);
+}
+
+}  // namespace

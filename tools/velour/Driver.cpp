@@ -1,0 +1,176 @@
+#include "tools/velour/Driver.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+
+#include "platform/foundation/Log.h"
+#include "platform/foundation/RunLoop.h"
+
+namespace velour {
+
+namespace {
+
+// The longest single wait; a typo such as "wait 1e9" must not hang a session.
+constexpr double kMaxWaitSeconds = 3600;
+
+std::string trim(const std::string& text) {
+  const char* space = " \t\r\n";
+  auto first = text.find_first_not_of(space);
+  if (first == std::string::npos) return {};
+  auto last = text.find_last_not_of(space);
+  return text.substr(first, last - first + 1);
+}
+
+// Splits "verb rest of line"; a quoted rest loses its quotes.
+std::pair<std::string, std::string> splitCommand(const std::string& line) {
+  auto space = line.find_first_of(" \t");
+  std::string verb = line.substr(0, space);
+  std::string rest = space == std::string::npos ? "" : trim(line.substr(space));
+  if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') {
+    rest = rest.substr(1, rest.size() - 2);
+  }
+  return {verb, rest};
+}
+
+bool parseNumber(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end && std::isfinite(value);
+}
+
+}  // namespace
+
+Driver::Driver(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+
+const char* Driver::helpText() {
+  return "Commands:\n"
+         "  tab N                      select tab N (1, 2 or 3)\n"
+         "  press LABEL                tap the button titled LABEL on the visible screen\n"
+         "  wait SECONDS               let time pass (the clock is simulated in scripts)\n"
+         "  background | foreground    send the application to the background or back\n"
+         "  rotate portrait|landscape  turn the phone\n"
+         "  show                       print the visible screen\n"
+         "  log                        print the developer log lines not shown yet\n"
+         "  help                       print this list\n"
+         "  quit                       end the session\n"
+         "Lines that start with # are comments.\n";
+}
+
+void Driver::captureLog() {
+  platform::setLogSink([this](const std::string& line) { log_.push_back(line); });
+}
+
+bool Driver::fail(const std::string& message) {
+  err_ << "error: " << message << "\n";
+  return false;
+}
+
+bool Driver::wait(const std::string& argument) {
+  double seconds = 0;
+  if (!parseNumber(argument, seconds) || seconds < 0) {
+    return fail("wait needs a number of seconds, not \"" + argument + "\"");
+  }
+  if (seconds > kMaxWaitSeconds) {
+    return fail("wait is limited to " + std::to_string(static_cast<int>(kMaxWaitSeconds)) +
+                " seconds");
+  }
+  platform::RunLoop::main().advance(seconds);
+  return true;
+}
+
+void Driver::printLog() {
+  for (; logShown_ < log_.size(); ++logShown_) out_ << "log: " << log_[logShown_] << "\n";
+}
+
+bool Driver::execute(const std::string& rawLine) {
+  std::string line = trim(rawLine);
+  if (line.empty() || line.front() == '#') return true;
+  auto [verb, argument] = splitCommand(line);
+  std::string problem;
+  if (verb == "tab") {
+    double index = 0;
+    if (!parseNumber(argument, index) || index != std::floor(index)) {
+      return fail("tab needs a tab number, not \"" + argument + "\"");
+    }
+    problem = phone_.selectTab(static_cast<int>(index));
+  } else if (verb == "press") {
+    if (argument.empty()) return fail("press needs the label of a button");
+    problem = phone_.press(argument);
+  } else if (verb == "wait") {
+    return wait(argument);
+  } else if (verb == "background") {
+    problem = phone_.enterBackground();
+  } else if (verb == "foreground") {
+    problem = phone_.enterForeground();
+  } else if (verb == "rotate") {
+    problem = phone_.rotate(argument);
+  } else if (verb == "show") {
+    out_ << phone_.screen();
+  } else if (verb == "log") {
+    printLog();
+  } else if (verb == "help") {
+    out_ << helpText();
+  } else if (verb == "quit") {
+    quit_ = true;
+  } else {
+    return fail("unknown command \"" + verb + "\" (try help)");
+  }
+  if (!problem.empty()) return fail(problem);
+  // Whatever the command set off runs now, at the same moment of simulated time.
+  platform::RunLoop::main().runOnce(0);
+  return true;
+}
+
+bool Driver::runScript(std::istream& in, bool echo) {
+  bool allGood = true;
+  std::string line;
+  for (int number = 1; !quit_ && std::getline(in, line); ++number) {
+    if (echo && !trim(line).empty() && trim(line).front() != '#')
+      out_ << "> " << trim(line) << "\n";
+    if (!execute(line)) {
+      err_ << "  (line " << number << ")\n";
+      allGood = false;
+    }
+  }
+  return allGood;
+}
+
+bool Driver::runInteractive(int fd) {
+  auto& loop = platform::RunLoop::main();
+  bool allGood = true;
+  bool closed = false;
+  std::string pending;
+  // The application keeps running (clips end, timers fire) while the user types, so input is
+  // read from the run loop rather than by a blocking read.
+  auto watch = loop.watchFd(fd, platform::kFdReadable, [&](unsigned) {
+    char buffer[4096];
+    ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got <= 0) {
+      if (got == 0 || (errno != EAGAIN && errno != EINTR)) closed = true;
+      return;
+    }
+    pending.append(buffer, static_cast<std::size_t>(got));
+  });
+  out_ << helpText() << "velour> " << std::flush;
+  while (!quit_) {
+    auto newline = pending.find('\n');
+    if (newline == std::string::npos) {
+      if (closed) break;
+      loop.runOnce(0.25);
+      continue;
+    }
+    std::string line = pending.substr(0, newline);
+    pending.erase(0, newline + 1);
+    allGood &= execute(line);
+    printLog();
+    if (!quit_) out_ << "velour> " << std::flush;
+  }
+  loop.unwatchFd(watch);
+  return allGood;
+}
+
+}  // namespace velour

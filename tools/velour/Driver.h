@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tools/velour/Phone.h"
+
+namespace velour {
+
+// Reads velour commands and carries them out on the phone.
+class Driver {
+ public:
+  Driver(std::ostream& out, std::ostream& err);
+
+  // Runs one command line; false if it failed (the error is printed). Sets quit() on "quit".
+  bool execute(const std::string& line);
+  // Runs every line of `in` until the end or "quit"; true if no command failed.
+  bool runScript(std::istream& in, bool echo);
+  // Prompts for lines on descriptor `fd` while the run loop keeps running between them.
+  bool runInteractive(int fd);
+
+  bool quit() const { return quit_; }
+  // Takes the developer log: lines are kept until "log" prints them.
+  void captureLog();
+
+  static const char* helpText();
+
+ private:
+  bool fail(const std::string& message);
+  bool wait(const std::string& argument);
+  void printLog();
+
+  std::ostream& out_;
+  std::ostream& err_;
+  Phone phone_;
+  bool quit_ = false;
+  std::vector<std::string> log_;
+  std::size_t logShown_ = 0;
+};
+
+}  // namespace velour

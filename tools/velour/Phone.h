@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace velour {
+
+// What the front end does to and reads from the running application, in the user's terms.
+// Every call returns an error text, empty on success.
+class Phone {
+ public:
+  std::string selectTab(int oneBasedIndex);
+  std::string press(const std::string& label);
+  std::string enterBackground();
+  std::string enterForeground();
+  std::string rotate(const std::string& orientation);
+  // The visible screen as text, with the animations committed since the last call.
+  std::string screen();
+
+ private:
+  std::size_t animationsShown_ = 0;
+};
+
+}  // namespace velour

@@ -1,0 +1,96 @@
+// velour: the headless phone. Runs the soundboard and drives it from a script, from standard
+// input or from an interactive prompt.
+#include "app/main.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Application.h"
+#include "tools/velour/Driver.h"
+
+namespace {
+
+struct Options {
+  std::string script;
+  std::string home;
+  bool help = false;
+};
+
+const char* kUsage =
+    "usage: velour [--script FILE] [--home DIR] [--help]\n"
+    "Runs the Velour soundboard on a headless phone.\n"
+    "  --script FILE  read commands from FILE (\"-\" for standard input)\n"
+    "  --home DIR     the device's home folder (default: ./.home)\n"
+    "Without --script, commands come from standard input: at a prompt when it is a terminal.\n"
+    "In a script the clock is simulated: \"wait 2\" moves time on at once.\n\n";
+
+bool parseOptions(int argc, char** argv, Options& options, std::string& problem) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto needsValue = [&](std::string& into) {
+      if (i + 1 >= argc) {
+        problem = arg + " needs a value";
+        return false;
+      }
+      into = argv[++i];
+      return true;
+    };
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--script") {
+      if (!needsValue(options.script)) return false;
+    } else if (arg == "--home") {
+      if (!needsValue(options.home)) return false;
+    } else {
+      problem = "unknown option " + arg;
+      return false;
+    }
+  }
+  return true;
+}
+
+int drive(const Options& options) {
+  velour::Driver driver(std::cout, std::cerr);
+  driver.captureLog();
+  bool ok = true;
+  if (options.script.empty() && ::isatty(STDIN_FILENO)) {
+    ok = driver.runInteractive(STDIN_FILENO);
+  } else if (options.script.empty() || options.script == "-") {
+    ok = driver.runScript(std::cin, true);
+  } else {
+    std::ifstream file(options.script);
+    ok = driver.runScript(file, true);
+  }
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string problem;
+  if (!parseOptions(argc, argv, options, problem)) {
+    std::cerr << "velour: " << problem << "\n" << kUsage;
+    return 2;
+  }
+  if (options.help) {
+    std::cout << kUsage << velour::Driver::helpText();
+    return 0;
+  }
+  if (!options.script.empty() && options.script != "-" && !std::ifstream(options.script)) {
+    std::cerr << "velour: cannot read script " << options.script << "\n";
+    return 2;
+  }
+  bool interactive = options.script.empty() && ::isatty(STDIN_FILENO);
+  platform::RunLoop::main().reset(!interactive);
+  if (!options.home.empty()) platform::FileManager::defaultManager().setHomeDirectory(options.home);
+  platform::Application::setDriver([&options] { return drive(options); });
+  char* appArgv[] = {argv[0], nullptr};
+  return velourMain(1, appArgv);
+}
