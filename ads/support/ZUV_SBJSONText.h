@@ -1,0 +1,43 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Byte tables and UTF-8 checks shared by the JSON reader and writer.
+namespace zuv_sbjson {
+
+enum ByteClass : unsigned char {
+  kPlain = 0,     // ASCII that a string copies as it is
+  kSpecial = 1,   // quotation mark, backslash or a control byte below 0x20
+  kMultiByte = 2  // 0x80 and above: part of a UTF-8 sequence, to be checked
+};
+
+// Reader: where a run of string bytes stops. Writer: which bytes need escaping.
+constexpr std::array<unsigned char, 256> makeByteClasses() {
+  std::array<unsigned char, 256> table{};
+  for (int i = 0; i < 256; ++i) {
+    if (i < 0x20 || i == '"' || i == '\\') {
+      table[i] = kSpecial;
+    } else if (i >= 0x80) {
+      table[i] = kMultiByte;
+    }
+  }
+  return table;
+}
+
+inline constexpr std::array<unsigned char, 256> kByteClasses = makeByteClasses();
+
+// The length of the well-formed UTF-8 sequence that starts at p (whose first byte is 0x80 or
+// above) and ends before end, or 0 when it is not one: overlong forms, surrogates and code
+// points above U+10FFFF are refused.
+std::size_t utf8SequenceLength(const unsigned char* p, const unsigned char* end);
+
+// Appends the UTF-8 form of a Unicode scalar value.
+void appendUtf8(std::string& out, char32_t character);
+
+// Whether text is a whole JSON number: "-", digits without a leading zero, fraction, exponent.
+bool isJSONNumber(std::string_view text);
+
+}  // namespace zuv_sbjson
