@@ -4,6 +4,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
@@ -99,6 +100,8 @@ bool Application::enterBackground() {
   backgroundSince_ = RunLoop::main().now();
   if (auto d = delegate()) d->applicationDidEnterBackground(*this);
   post(kApplicationDidEnterBackgroundNotification);
+  // A suspended application may be ended without another word; what it stored must be safe.
+  UserDefaults::standard().synchronize();
   scheduleExpiry();
   return true;
 }

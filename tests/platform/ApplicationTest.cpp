@@ -89,11 +89,15 @@ TEST_F(ApplicationTest, LifecycleCallsAndNotificationsComeInThePlatformsOrder) {
   Application::setDriver([] {
     auto app = Application::shared();
     events().push_back("driver");
+    auto& store = platform::UserDefaults::standard();
+    store.setObjectForKey("yes", "launched");
     EXPECT_TRUE(app->enterBackground());
+    // Going to the background saves the store: a suspended application may never run again.
+    EXPECT_EQ(platform::UserDefaults(store.filePath()).objectForKey("launched"),
+              platform::Value("yes"));
     EXPECT_FALSE(app->enterBackground());
     EXPECT_TRUE(app->enterForeground());
     EXPECT_FALSE(app->enterForeground());
-    platform::UserDefaults::standard().setObjectForKey("yes", "launched");
     return 7;
   });
   EXPECT_EQ(runMain(), 7);
