@@ -1,0 +1,61 @@
+// Runs the vozave binary as a developer would.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <string>
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;
+};
+
+// Runs `vozave args` with `input` on standard input; standard error is merged into out.
+Result vozave(const std::string& args, const std::string& input) {
+  char path[] = "/tmp/vozave-input-XXXXXX";
+  int fd = ::mkstemp(path);
+  EXPECT_GE(fd, 0);
+  FILE* file = ::fdopen(fd, "w");
+  std::fputs(input.c_str(), file);
+  std::fclose(file);
+  std::string command = std::string("'") + VOZAVE_BINARY + "' " + args + " < '" + path + "' 2>&1";
+  Result result;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  char buffer[4096];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
+  int raw = ::pclose(pipe);
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  std::remove(path);
+  return result;
+}
+
+TEST(VozaveTest, JsonWritesBackWithItsOptions) {
+  Result plain = vozave("json", R"({"b": [1, 2.50], "a": "x"})");
+  EXPECT_EQ(plain.status, 0) << plain.out;
+  EXPECT_EQ(plain.out, "{\"b\":[1,2.50],\"a\":\"x\"}\n");
+  Result sorted = vozave("json --sort", R"({"b": 1, "a": 2})");
+  EXPECT_EQ(sorted.out, "{\"a\":2,\"b\":1}\n");
+  EXPECT_EQ(vozave("json", "42").status, 1);
+  Result fragment = vozave("json --fragment", "42");
+  EXPECT_EQ(fragment.status, 0);
+  EXPECT_EQ(fragment.out, "42\n");
+}
+
+TEST(VozaveTest, JsonErrorsPrintTheChainOutermostFirstAndExitOne) {
+  Result deep = vozave("json --max-depth 2", R"({"a": [[1]]})");
+  EXPECT_EQ(deep.status, 1);
+  auto outer = deep.out.find("error ");
+  auto inner = deep.out.find("  error 7");
+  ASSERT_NE(outer, std::string::npos) << deep.out;
+  ASSERT_NE(inner, std::string::npos) << deep.out;
+  EXPECT_LT(outer, inner);
+  EXPECT_EQ(vozave("json --max-depth many", "{}").status, 2);
+  EXPECT_EQ(vozave("json --bogus", "{}").status, 2);
+  EXPECT_EQ(vozave("json /nonexistent/file", "").status, 2);
+  EXPECT_EQ(vozave("frobnicate", "").status, 2);
+}
+
+}  // namespace
