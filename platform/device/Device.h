@@ -5,6 +5,13 @@
 
 namespace platform {
 
+// How the phone reaches the network: over Wi-Fi, over the cellular network, or not at all.
+enum class NetworkReachability { WiFi, Cellular, None };
+
+// Posted on the default notification centre, with the profile as object, when the profile's
+// reachability is changed through setReachability.
+extern const char* const kDeviceProfileReachabilityDidChangeNotification;
+
 struct Size {
   double width = 0, height = 0;
   bool operator==(const Size&) const = default;
@@ -24,6 +31,10 @@ struct DeviceProfile {
   double statusBarHeight = 20;
   std::string bundleVersion = "1.0";
   std::vector<std::string> preferredLanguages{"en"};
+  NetworkReachability reachability = NetworkReachability::WiFi;
+
+  // Changes the reachability and, when it differs, announces it so that watchers report it.
+  void setReachability(NetworkReachability value);
 
   static DeviceProfile& current();
 };

@@ -101,6 +101,8 @@ TEST_F(VelourTest, BadCommandsAreReportedAndTheScriptGoesOnButFailsAtTheEnd) {
       "wait soon\n"
       "press Nothing Such\n"
       "rotate sideways\n"
+      "network dialup\n"
+      "network cellular\n"
       "press Boing\n"
       "show\n");
   EXPECT_EQ(run.status, 1);
@@ -109,6 +111,8 @@ TEST_F(VelourTest, BadCommandsAreReportedAndTheScriptGoesOnButFailsAtTheEnd) {
   EXPECT_NE(run.err.find("wait needs a number"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("Nothing Such"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("sideways"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("not \"dialup\""), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("(line 7)"), std::string::npos) << run.err;
   // The commands after the failures still ran.
   EXPECT_NE(run.out.find("playing: Boing.m4a"), std::string::npos) << run.out;
 }

@@ -58,4 +58,20 @@ TEST(VozaveTest, JsonErrorsPrintTheChainOutermostFirstAndExitOne) {
   EXPECT_EQ(vozave("frobnicate", "").status, 2);
 }
 
+TEST(VozaveTest, QueryPrintsDecodedPairsInOrder) {
+  Result pairs = vozave("query 'B=a%20b&x=1=2;c=%C3%A9&bad=%zz'", "");
+  EXPECT_EQ(pairs.status, 0) << pairs.out;
+  EXPECT_EQ(pairs.out, "b=a b\nc=\u00e9\n");
+  EXPECT_EQ(vozave("query 'd&&e=1=2'", "").out, "(no pairs)\n");
+  EXPECT_EQ(vozave("query", "").status, 2);
+  EXPECT_EQ(vozave("query a=1 b=2", "").status, 2);
+}
+
+TEST(VozaveTest, UrlEncodeEncodesEverythingOutsideTheUnreservedSet) {
+  Result encoded = vozave("url-encode 'a/b?c=d 100%~'", "");
+  EXPECT_EQ(encoded.status, 0) << encoded.out;
+  EXPECT_EQ(encoded.out, "a%2Fb%3Fc%3Dd%20100%25~\n");
+  EXPECT_EQ(vozave("url-encode", "").status, 2);
+}
+
 }  // namespace

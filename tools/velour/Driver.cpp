@@ -53,6 +53,7 @@ const char* Driver::helpText() {
          "  wait SECONDS               let time pass (the clock is simulated in scripts)\n"
          "  background | foreground    send the application to the background or back\n"
          "  rotate portrait|landscape  turn the phone\n"
+         "  network wifi|cellular|none how the phone reaches the network\n"
          "  show                       print the visible screen\n"
          "  log                        print the developer log lines not shown yet\n"
          "  help                       print this list\n"
@@ -108,6 +109,8 @@ bool Driver::execute(const std::string& rawLine) {
     problem = phone_.enterForeground();
   } else if (verb == "rotate") {
     problem = phone_.rotate(argument);
+  } else if (verb == "network") {
+    problem = phone_.setNetwork(argument);
   } else if (verb == "show") {
     out_ << phone_.screen();
   } else if (verb == "log") {

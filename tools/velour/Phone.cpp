@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "platform/device/Device.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/media/AudioPlayer.h"
 #include "platform/ui/Application.h"
@@ -161,6 +162,21 @@ std::string Phone::rotate(const std::string& orientation) {
   }
   // The application may keep its orientation; the screen shows which one holds.
   Application::shared()->setDeviceOrientation(to);
+  return {};
+}
+
+std::string Phone::setNetwork(const std::string& kind) {
+  platform::NetworkReachability reachability;
+  if (kind == "wifi") {
+    reachability = platform::NetworkReachability::WiFi;
+  } else if (kind == "cellular") {
+    reachability = platform::NetworkReachability::Cellular;
+  } else if (kind == "none") {
+    reachability = platform::NetworkReachability::None;
+  } else {
+    return "network takes wifi, cellular or none, not \"" + kind + "\"";
+  }
+  platform::DeviceProfile::current().setReachability(reachability);
   return {};
 }
 

@@ -14,6 +14,8 @@ class Phone {
   std::string enterBackground();
   std::string enterForeground();
   std::string rotate(const std::string& orientation);
+  // "wifi", "cellular" or "none": how the phone reaches the network from now on.
+  std::string setNetwork(const std::string& kind);
   // The visible screen as text, with the animations committed since the last call.
   std::string screen();
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ads/support/ZUVNetworkUtilities.h"
 #include "ads/support/ZUV_SBJSON.h"
 
 namespace {
@@ -18,6 +19,10 @@ const char* kUsage =
     "  json [--pretty] [--sort] [--fragment] [--max-depth N] [FILE]\n"
     "      read JSON from FILE (standard input without one or with \"-\") and write it back;\n"
     "      on an error print the chain of errors, outermost first, and exit 1\n"
+    "  query TEXT\n"
+    "      parse TEXT as a query string and print its pairs as key=value, one a line\n"
+    "  url-encode TEXT\n"
+    "      print TEXT percent-encoded as the ad client encodes parameter values\n"
     "  help\n";
 
 struct JsonOptions {
@@ -107,6 +112,20 @@ int json(const std::vector<std::string>& args) {
   return 0;
 }
 
+int query(const std::vector<std::string>& args) {
+  if (args.size() != 1) return usageError("query takes one text");
+  auto pairs = ZUVNetworkUtilities::dictionaryFromQueryString(args.front());
+  if (pairs.empty()) std::cout << "(no pairs)\n";
+  for (const auto& [key, value] : pairs) std::cout << key << "=" << value.stringValue() << "\n";
+  return 0;
+}
+
+int urlEncode(const std::vector<std::string>& args) {
+  if (args.size() != 1) return usageError("url-encode takes one text");
+  std::cout << ZUVNetworkUtilities::encodeURL(args.front()) << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,5 +138,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "json") return json(args);
+  if (command == "query") return query(args);
+  if (command == "url-encode") return urlEncode(args);
   return usageError("unknown command " + command);
 }

@@ -1,0 +1,216 @@
+#include "ads/support/ZUVNetworkUtilities.h"
+
+#include <charconv>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+std::optional<std::string>& storedUserAgent() {
+  static std::optional<std::string> userAgent;
+  return userAgent;
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Length of the well-formed UTF-8 sequence at `i` (no overlongs, surrogates or values past
+// U+10FFFF), or 0.
+std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
+  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  unsigned char lead = byte(i);
+  if (lead < 0x80) return 1;
+  std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || i + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+  }
+  unsigned char second = byte(i + 1);
+  if (lead == 0xE0 && second < 0xA0) return 0;
+  if (lead == 0xED && second > 0x9F) return 0;
+  if (lead == 0xF0 && second < 0x90) return 0;
+  if (lead == 0xF4 && second > 0x8F) return 0;
+  return length;
+}
+
+bool isValidUTF8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t length = utf8SequenceLength(text, i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+// Length of the blank or line break at `i` (ASCII and the Unicode spaces and separators), or 0.
+std::size_t blankLength(std::string_view text, std::size_t i) {
+  unsigned char c = static_cast<unsigned char>(text[i]);
+  if (c == ' ' || (c >= '\t' && c <= '\r')) return 1;
+  std::size_t length = utf8SequenceLength(text, i);
+  if (length < 2) return 0;
+  std::string_view s = text.substr(i, length);
+  if (s == "\u0085" || s == "\u00A0" || s == "\u1680" || s == "\u2028" || s == "\u2029" ||
+      s == "\u202F" || s == "\u205F" || s == "\u3000") {
+    return length;
+  }
+  if (length == 3 && s.substr(0, 2) == "\xE2\x80" && static_cast<unsigned char>(s[2]) <= 0x8A) {
+    return length;  // U+2000 to U+200A
+  }
+  return 0;
+}
+
+bool isQueryDelimiter(char c) {
+  return c == '&' || c == ';';
+}
+
+std::vector<std::string_view> split(std::string_view text, char separator) {
+  std::vector<std::string_view> pieces;
+  for (std::size_t start = 0;;) {
+    std::size_t end = text.find(separator, start);
+    if (end == std::string_view::npos) {
+      pieces.push_back(text.substr(start));
+      return pieces;
+    }
+    pieces.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+// The components between runs of "&" and ";", leading blanks of each skipped.
+std::vector<std::string_view> queryComponents(std::string_view query) {
+  std::vector<std::string_view> components;
+  std::size_t i = 0;
+  while (i < query.size()) {
+    while (i < query.size()) {
+      std::size_t blank = blankLength(query, i);
+      if (blank == 0) break;
+      i += blank;
+    }
+    std::size_t start = i;
+    while (i < query.size() && !isQueryDelimiter(query[i])) ++i;
+    if (i > start) components.push_back(query.substr(start, i - start));
+    while (i < query.size() && isQueryDelimiter(query[i])) ++i;
+  }
+  return components;
+}
+
+void lowerASCII(std::string& text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+}
+
+std::string shortestDouble(double value) {
+  char buffer[64];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return ec == std::errc() ? std::string(buffer, end) : std::string();
+}
+
+// The text that a value stands for in a query: texts as they are, numbers in decimal,
+// booleans as 1 or 0.
+std::string textForm(const platform::Value& value) {
+  using Kind = platform::Value::Kind;
+  switch (value.kind()) {
+    case Kind::String:
+      return value.stringValue();
+    case Kind::Integer:
+      return std::to_string(value.integerValue());
+    case Kind::Real:
+      return shortestDouble(value.doubleValue());
+    case Kind::Decimal:
+      return value.decimalText();
+    case Kind::Boolean:
+      return value.boolValue() ? "1" : "0";
+    default:
+      return value.debugDescription();
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> ZUVStrictPercentDecode(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return std::nullopt;
+    int high = hexValue(text[i + 1]);
+    int low = hexValue(text[i + 2]);
+    if (high < 0 || low < 0) return std::nullopt;
+    out += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  if (!isValidUTF8(out)) return std::nullopt;
+  return out;
+}
+
+std::optional<std::string> ZUVNetworkUtilities::userAgentString() {
+  return storedUserAgent();
+}
+
+void ZUVNetworkUtilities::setUserAgentString(std::string_view userAgent) {
+  auto& stored = storedUserAgent();
+  if (userAgent.empty() || (stored && *stored == userAgent)) return;
+  stored = std::string(userAgent);
+}
+
+platform::Dictionary ZUVNetworkUtilities::dictionaryFromQueryString(
+    std::optional<std::string_view> query) {
+  platform::Dictionary pairs;
+  if (!query) return pairs;
+  for (std::string_view component : queryComponents(*query)) {
+    auto pieces = split(component, '=');
+    if (pieces.size() != 2) continue;
+    auto key = ZUVStrictPercentDecode(pieces[0]);
+    auto value = ZUVStrictPercentDecode(pieces[1]);
+    if (!key || !value) continue;
+    lowerASCII(*key);
+    pairs.set(std::move(*key), std::move(*value));
+  }
+  return pairs;
+}
+
+std::optional<std::string> ZUVNetworkUtilities::parameterValueForKeyFromURL(
+    std::string_view key, const platform::URL& url) {
+  for (std::string_view component : split(url.query(), '&')) {
+    auto pieces = split(component, '=');
+    if (pieces.size() >= 2 && pieces[0] == key) return std::string(pieces[1]);
+  }
+  return std::nullopt;
+}
+
+std::optional<platform::URL> ZUVNetworkUtilities::appendQueryParametersToURL(
+    const platform::Dictionary& parameters, const platform::URL& url) {
+  // Pairs go before a fragment, where a server sees them.
+  std::string text = url.absoluteString();
+  std::string fragment;
+  if (std::size_t hash = text.find('#'); url.hasFragment() && hash != std::string::npos) {
+    fragment = text.substr(hash);
+    text.erase(hash);
+  }
+  const char* separator = url.query().empty() ? "?" : "&";
+  for (const auto& [key, value] : parameters) {
+    text += separator;
+    separator = "&";
+    text += key;
+    std::string encoded = encodeURL(textForm(value));
+    if (!encoded.empty()) text += "=" + encoded;
+  }
+  return platform::URL::parse(text + fragment);
+}
+
+std::optional<platform::URL> ZUVNetworkUtilities::appendQueryKeyValueToURL(
+    std::string_view key, std::optional<std::string_view> value, const platform::URL& url) {
+  return appendQueryParametersToURL({{std::string(key), value.value_or("")}}, url);
+}
+
+std::string ZUVNetworkUtilities::encodeURL(std::string_view text) {
+  return platform::percentEncode(text);
+}

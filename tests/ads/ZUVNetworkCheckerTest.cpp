@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include "ads/support/ZUVNetworkChecker.h"
+#include "platform/device/Device.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/net/Reachability.h"
+
+using platform::DeviceProfile;
+using platform::NetworkReachability;
+using platform::RunLoop;
+
+namespace {
+
+class ZUVNetworkCheckerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { RunLoop::main().reset(true); }
+  void TearDown() override {
+    DeviceProfile::current().setReachability(NetworkReachability::WiFi);
+    RunLoop::main().reset(false);
+  }
+};
+
+TEST_F(ZUVNetworkCheckerTest, FlagsGiveTheNetworkTypeAndEveryReportIsCounted) {
+  ZUVNetworkChecker checker;
+  EXPECT_EQ(checker.networkTypeString(), std::nullopt);
+  checker.setNetworkTypeFromFlags(platform::kReachabilityFlagsReachable);
+  EXPECT_EQ(checker.networkType(), 2);
+  EXPECT_EQ(checker.networkTypeString(), "wi");
+  checker.setNetworkTypeFromFlags(platform::kReachabilityFlagsReachable |
+                                  platform::kReachabilityFlagsIsWWAN);
+  EXPECT_EQ(checker.networkType(), 3);
+  EXPECT_EQ(checker.networkTypeString(), "ed");
+  checker.setNetworkTypeFromFlags(platform::kReachabilityFlagsIsWWAN);
+  EXPECT_EQ(checker.networkType(), 1);
+  EXPECT_EQ(checker.networkTypeString(), std::nullopt);
+  EXPECT_EQ(checker.changeCount(), 3u);
+}
+
+TEST_F(ZUVNetworkCheckerTest, ReportsArriveOnTheRunLoopAndFollowTheDevice) {
+  ZUVNetworkChecker checker;
+  checker.setEnabled(true);
+  ASSERT_TRUE(checker.isEnabled());
+  EXPECT_EQ(checker.networkType(), 0);  // nothing known until the first report
+  RunLoop::main().advance(0);
+  EXPECT_EQ(checker.networkTypeString(), "wi");
+  EXPECT_EQ(checker.changeCount(), 1u);
+
+  DeviceProfile::current().setReachability(NetworkReachability::Cellular);
+  EXPECT_EQ(checker.networkType(), 2);
+  RunLoop::main().advance(0);
+  EXPECT_EQ(checker.networkTypeString(), "ed");
+  DeviceProfile::current().setReachability(NetworkReachability::None);
+  RunLoop::main().advance(0);
+  EXPECT_EQ(checker.networkType(), 1);
+  EXPECT_EQ(checker.changeCount(), 3u);
+
+  // Enabling again changes nothing; disabling forgets the type and stops the reports.
+  checker.setEnabled(true);
+  RunLoop::main().advance(0);
+  EXPECT_EQ(checker.changeCount(), 3u);
+  checker.setEnabled(false);
+  EXPECT_FALSE(checker.isEnabled());
+  EXPECT_EQ(checker.networkType(), 0);
+  DeviceProfile::current().setReachability(NetworkReachability::WiFi);
+  RunLoop::main().advance(0);
+  EXPECT_EQ(checker.changeCount(), 3u);
+}
+
+TEST_F(ZUVNetworkCheckerTest, TheSharedCheckerIsOneAndEnabled) {
+  auto shared = ZUVNetworkChecker::sharedChecker();
+  EXPECT_EQ(shared, ZUVNetworkChecker::sharedChecker());
+  EXPECT_TRUE(shared->isEnabled());
+  RunLoop::main().advance(0);
+  std::uint32_t before = shared->changeCount();
+  DeviceProfile::current().setReachability(NetworkReachability::Cellular);
+  RunLoop::main().advance(0);
+  EXPECT_EQ(shared->changeCount(), before + 1);
+  EXPECT_EQ(shared->networkTypeString(), "ed");
+}
+
+}  // namespace
