@@ -1,144 +1,49 @@
 // vozave: the developer's view of what the ad client reads and sends.
-#include <charconv>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "ads/support/ZUVNetworkUtilities.h"
-#include "ads/support/ZUV_SBJSON.h"
+#include "tools/vozave/Command.h"
+
+namespace vozave {
 
 namespace {
 
-const char* kUsage =
-    "usage: vozave COMMAND [options]\n"
-    "Commands:\n"
-    "  json [--pretty] [--sort] [--fragment] [--max-depth N] [FILE]\n"
-    "      read JSON from FILE (standard input without one or with \"-\") and write it back;\n"
-    "      on an error print the chain of errors, outermost first, and exit 1\n"
-    "  query TEXT\n"
-    "      parse TEXT as a query string and print its pairs as key=value, one a line\n"
-    "  url-encode TEXT\n"
-    "      print TEXT percent-encoded as the ad client encodes parameter values\n"
-    "  help\n";
-
-struct JsonOptions {
-  bool pretty = false;
-  bool sort = false;
-  bool fragment = false;
-  std::uint32_t maxDepth = ZUV_SBJSON::kDefaultMaxDepth;
-  std::string file = "-";
-};
-
-int usageError(const std::string& problem) {
-  std::cerr << "vozave: " << problem << "\n" << kUsage;
-  return 2;
-}
-
-std::optional<std::uint32_t> parseDepth(const std::string& text) {
-  std::uint32_t value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
-  return value;
-}
-
-std::optional<std::string> readInput(const std::string& file) {
-  std::ostringstream text;
-  if (file == "-") {
-    text << std::cin.rdbuf();
-    return text.str();
+std::vector<Command> allCommands() {
+  std::vector<Command> commands;
+  for (auto list : {jsonCommands, urlCommands}) {
+    auto more = list();
+    commands.insert(commands.end(), more.begin(), more.end());
   }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  text << in.rdbuf();
-  return text.str();
+  return commands;
 }
 
-void printErrorChain(const platform::Error& outermost) {
-  std::optional<platform::Error> error = outermost;
-  for (int level = 0; error; ++level) {
-    std::cerr << std::string(2 * level, ' ') << "error " << error->code << ": "
-              << error->localizedDescription() << "\n";
-    error = ZUV_SBJSON::underlyingError(*error);
-  }
-}
-
-int json(const std::vector<std::string>& args) {
-  JsonOptions options;
-  bool haveFile = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--pretty") {
-      options.pretty = true;
-    } else if (arg == "--sort") {
-      options.sort = true;
-    } else if (arg == "--fragment") {
-      options.fragment = true;
-    } else if (arg == "--max-depth") {
-      auto depth = i + 1 < args.size() ? parseDepth(args[i + 1]) : std::nullopt;
-      if (!depth) return usageError("--max-depth needs a whole number (0: no limit)");
-      options.maxDepth = *depth;
-      ++i;
-    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-      return usageError("unknown option " + arg);
-    } else if (haveFile) {
-      return usageError("json reads one file");
-    } else {
-      options.file = arg;
-      haveFile = true;
-    }
-  }
-  auto text = readInput(options.file);
-  if (!text) {
-    std::cerr << "vozave: cannot read " << options.file << "\n";
-    return 2;
-  }
-  ZUV_SBJSON codec;
-  codec.setHumanReadable(options.pretty);
-  codec.setSortKeys(options.sort);
-  codec.setMaxDepth(options.maxDepth);
-  platform::Error error;
-  auto value = codec.objectWithStringAllowScalarError(*text, options.fragment, &error);
-  std::optional<std::string> written;
-  if (value) written = codec.stringWithObjectAllowScalarError(*value, options.fragment, &error);
-  if (!written) {
-    printErrorChain(error);
-    return 1;
-  }
-  std::cout << *written << "\n";
-  return 0;
-}
-
-int query(const std::vector<std::string>& args) {
-  if (args.size() != 1) return usageError("query takes one text");
-  auto pairs = ZUVNetworkUtilities::dictionaryFromQueryString(args.front());
-  if (pairs.empty()) std::cout << "(no pairs)\n";
-  for (const auto& [key, value] : pairs) std::cout << key << "=" << value.stringValue() << "\n";
-  return 0;
-}
-
-int urlEncode(const std::vector<std::string>& args) {
-  if (args.size() != 1) return usageError("url-encode takes one text");
-  std::cout << ZUVNetworkUtilities::encodeURL(args.front()) << "\n";
-  return 0;
+std::string usageText() {
+  std::string text = "usage: vozave COMMAND [options]\nCommands:\n";
+  for (const Command& command : allCommands()) text += command.usage;
+  return text + "  help\n";
 }
 
 }  // namespace
 
+int usageError(const std::string& problem) {
+  std::cerr << "vozave: " << problem << "\n" << usageText();
+  return 2;
+}
+
+}  // namespace vozave
+
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) return usageError("which command?");
-  std::string command = args.front();
+  if (args.empty()) return vozave::usageError("which command?");
+  std::string name = args.front();
   args.erase(args.begin());
-  if (command == "help" || command == "--help" || command == "-h") {
-    std::cout << kUsage;
+  if (name == "help" || name == "--help" || name == "-h") {
+    std::cout << vozave::usageText();
     return 0;
   }
-  if (command == "json") return json(args);
-  if (command == "query") return query(args);
-  if (command == "url-encode") return urlEncode(args);
-  return usageError("unknown command " + command);
+  for (const vozave::Command& command : vozave::allCommands()) {
+    if (name == command.name) return command.run(args);
+  }
+  return vozave::usageError("unknown command " + name);
 }

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vozave {
+
+using Arguments = std::vector<std::string>;
+
+// One subcommand: its name, its lines of the usage text, and what it does. `run` returns the
+// exit status: 0 done, 1 the input was refused, 2 a usage error.
+struct Command {
+  const char* name;
+  const char* usage;
+  int (*run)(const Arguments& args);
+};
+
+// Prints the problem and the usage text to standard error; returns 2.
+int usageError(const std::string& problem);
+
+// Each file of commands lists its own; main.cpp puts the lists together.
+std::vector<Command> jsonCommands();
+std::vector<Command> urlCommands();
+
+}  // namespace vozave

@@ -1,0 +1,109 @@
+#include <charconv>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+
+#include "ads/support/ZUV_SBJSON.h"
+#include "tools/vozave/Command.h"
+
+namespace vozave {
+
+namespace {
+
+struct JsonOptions {
+  bool pretty = false;
+  bool sort = false;
+  bool fragment = false;
+  std::uint32_t maxDepth = ZUV_SBJSON::kDefaultMaxDepth;
+  std::string file = "-";
+};
+
+std::optional<std::uint32_t> parseDepth(const std::string& text) {
+  std::uint32_t value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return value;
+}
+
+std::optional<std::string> readInput(const std::string& file) {
+  std::ostringstream text;
+  if (file == "-") {
+    text << std::cin.rdbuf();
+    return text.str();
+  }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void printErrorChain(const platform::Error& outermost) {
+  std::optional<platform::Error> error = outermost;
+  for (int level = 0; error; ++level) {
+    std::cerr << std::string(2 * level, ' ') << "error " << error->code << ": "
+              << error->localizedDescription() << "\n";
+    error = ZUV_SBJSON::underlyingError(*error);
+  }
+}
+
+int json(const Arguments& args) {
+  JsonOptions options;
+  bool haveFile = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--pretty") {
+      options.pretty = true;
+    } else if (arg == "--sort") {
+      options.sort = true;
+    } else if (arg == "--fragment") {
+      options.fragment = true;
+    } else if (arg == "--max-depth") {
+      auto depth = i + 1 < args.size() ? parseDepth(args[i + 1]) : std::nullopt;
+      if (!depth) return usageError("--max-depth needs a whole number (0: no limit)");
+      options.maxDepth = *depth;
+      ++i;
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      return usageError("unknown option " + arg);
+    } else if (haveFile) {
+      return usageError("json reads one file");
+    } else {
+      options.file = arg;
+      haveFile = true;
+    }
+  }
+  auto text = readInput(options.file);
+  if (!text) {
+    std::cerr << "vozave: cannot read " << options.file << "\n";
+    return 2;
+  }
+  ZUV_SBJSON codec;
+  codec.setHumanReadable(options.pretty);
+  codec.setSortKeys(options.sort);
+  codec.setMaxDepth(options.maxDepth);
+  platform::Error error;
+  auto value = codec.objectWithStringAllowScalarError(*text, options.fragment, &error);
+  std::optional<std::string> written;
+  if (value) written = codec.stringWithObjectAllowScalarError(*value, options.fragment, &error);
+  if (!written) {
+    printErrorChain(error);
+    return 1;
+  }
+  std::cout << *written << "\n";
+  return 0;
+}
+
+}  // namespace
+
+std::vector<Command> jsonCommands() {
+  return {
+      {"json",
+       "  json [--pretty] [--sort] [--fragment] [--max-depth N] [FILE]\n"
+       "      read JSON from FILE (standard input without one or with \"-\") and write it "
+       "back;\n"
+       "      on an error print the chain of errors, outermost first, and exit 1\n",
+       json},
+  };
+}
+
+}  // namespace vozave
