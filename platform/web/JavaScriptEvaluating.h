@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// What can run a script in a page and answer its result as text: the web view, or a test's
+// recording double. The answer is "" for undefined, null, an exception or a script that ran
+// past its time budget.
+class JavaScriptEvaluating {
+ public:
+  virtual ~JavaScriptEvaluating() = default;
+  virtual std::string stringByEvaluatingJavaScriptFromString(std::string_view script) = 0;
+};
+
+}  // namespace platform
