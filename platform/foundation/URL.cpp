@@ -209,7 +209,8 @@ std::optional<URL> URL::parse(std::string_view input) {
   if (length == 0) return std::nullopt;
 
   URL url;
-  url.scheme_ = lowered(text.substr(0, length));
+  url.writtenScheme_ = std::string(text.substr(0, length));
+  url.scheme_ = lowered(url.writtenScheme_);
   std::string_view rest = text.substr(length + 1);
   url.resourceSpecifier_ = std::string(rest);
   Reference ref = splitReference(rest);

@@ -21,6 +21,8 @@ class URL {
 
   const std::string& absoluteString() const { return text_; }
   const std::string& scheme() const { return scheme_; }  // lower case
+  // The scheme with the letter case it was written in; message schemes compare exactly.
+  const std::string& writtenScheme() const { return writtenScheme_; }
   const std::string& user() const { return user_; }
   const std::string& password() const { return password_; }  // after "user:", if any
   const std::string& host() const { return host_; }          // lower case
@@ -40,7 +42,8 @@ class URL {
   bool operator==(const URL& other) const { return text_ == other.text_; }
 
  private:
-  std::string text_, scheme_, user_, password_, host_, path_, query_, fragment_, resourceSpecifier_;
+  std::string text_, scheme_, writtenScheme_, user_, password_, host_, path_, query_, fragment_,
+      resourceSpecifier_;
   int port_ = -1;
   bool hasQuery_ = false;
   bool hasFragment_ = false;

@@ -74,4 +74,15 @@ TEST(VozaveTest, UrlEncodeEncodesEverythingOutsideTheUnreservedSet) {
   EXPECT_EQ(vozave("url-encode", "").status, 2);
 }
 
+TEST(VozaveTest, MessageTellsAdMessagesApart) {
+  Result open = vozave("message 'gmsg://h/open?a=browser&U=http%3A%2F%2Fx%2F'", "");
+  EXPECT_EQ(open.status, 0) << open.out;
+  EXPECT_EQ(open.out, "message: open\n  a = browser\n  u = http://x/\n");
+  EXPECT_EQ(vozave("message vodov://closecanvas", "").out, "message: close\nparameters: none\n");
+  Result web = vozave("message http://h/open", "");
+  EXPECT_EQ(web.status, 1);
+  EXPECT_EQ(web.out, "not an ad message\n");
+  EXPECT_EQ(vozave("message 'not a url'", "").status, 1);
+}
+
 }  // namespace

@@ -1,0 +1,58 @@
+#include "ads/web/ZUVNotification.h"
+
+#include <cstdio>
+
+#include "ads/support/ZUVAdMessageURL.h"
+#include "ads/support/ZUVNetworkUtilities.h"
+
+namespace {
+
+std::optional<ZUVNotification> gmsgNotification(const platform::URL& url) {
+  std::string path = platform::percentDecode(url.path());
+  // A message without a path gets the empty name rather than no message.
+  std::string name = path.empty() ? std::string() : path.substr(1);
+  return ZUVNotification(std::move(name),
+                         ZUVNetworkUtilities::dictionaryFromQueryString(url.query()));
+}
+
+std::optional<ZUVNotification> vodovNotification(const platform::URL& url) {
+  platform::Dictionary query = ZUVNetworkUtilities::dictionaryFromQueryString(url.query());
+  const std::string& host = url.host();
+  if (host == "launch") {
+    platform::Dictionary parameters{{"a", "browser"}};
+    if (const platform::Value* target = query.find("url")) parameters.set("u", *target);
+    return ZUVNotification("open", std::move(parameters));
+  }
+  if (host == "closecanvas") return ZUVNotification("close", std::nullopt);
+  if (host == "log") return ZUVNotification("log", std::move(query));
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool ZUVNotification::isNotificationURL(const platform::URL& url) {
+  return ZUVIsAdMessageURL(url);
+}
+
+bool ZUVNotification::isGMSGNotificationURL(const platform::URL& url) {
+  return ZUVIsGMSGMessageURL(url);
+}
+
+bool ZUVNotification::isVoDovNotificationURL(const platform::URL& url) {
+  return ZUVIsVoDovMessageURL(url);
+}
+
+std::optional<ZUVNotification> ZUVNotification::notificationFromURL(const platform::URL& url) {
+  if (isGMSGNotificationURL(url)) return gmsgNotification(url);
+  if (isVoDovNotificationURL(url)) return vodovNotification(url);
+  return std::nullopt;
+}
+
+std::string ZUVNotification::description() const {
+  char address[32];
+  std::snprintf(address, sizeof address, "%p", static_cast<const void*>(this));
+  std::string parameters =
+      parameters_ ? platform::Value(*parameters_).debugDescription() : "(null)";
+  return "ZUVNotification<" + std::string(address) + ">: name:" + name_ +
+         " parameters:" + parameters;
+}

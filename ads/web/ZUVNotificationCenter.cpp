@@ -1,0 +1,43 @@
+#include "ads/web/ZUVNotificationCenter.h"
+
+#include "ads/support/ZUVMacros.h"
+#include "ads/web/ZUVNotification.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/web/JavaScriptEvaluating.h"
+
+ZUVNotificationCenter::~ZUVNotificationCenter() {
+  platform::RunLoop::main().cancelPerformRequests(this);
+}
+
+ZUVNotificationCenter& ZUVNotificationCenter::defaultCenter() {
+  static ZUVNotificationCenter center;
+  return center;
+}
+
+std::string ZUVJSNotificationCall(std::string_view name,
+                                  const std::optional<platform::Dictionary>& userInfo) {
+  // The name goes between the quotes as it is: the client sends only its own event names.
+  std::string call = std::string(kJSReceiveMessageMethod) + "('" + std::string(name) + "'";
+  if (userInfo) call += ", " + ZUVMacros::jsonify(platform::Value(*userInfo)).value_or("");
+  return call + ");";
+}
+
+void ZUVNotificationCenter::postJSNotification(std::string_view name,
+                                               const std::optional<platform::Dictionary>& userInfo,
+                                               platform::JavaScriptEvaluating& webView) {
+  webView.stringByEvaluatingJavaScriptFromString(ZUVJSNotificationCall(name, userInfo));
+}
+
+void ZUVNotificationCenter::postNotificationFromURLObjectWithDelay(const platform::URL& url,
+                                                                   const void* object,
+                                                                   double delay) {
+  platform::RunLoop::main().performAfterDelay(
+      this, delay, [this, url, object] { postNotificationFromURLObject(url, object); });
+}
+
+void ZUVNotificationCenter::postNotificationFromURLObject(const platform::URL& url,
+                                                          const void* object) {
+  auto message = ZUVNotification::notificationFromURL(url);
+  if (!message) return;
+  postNotification(message->name(), object, message->parameters().value_or(platform::Dictionary()));
+}

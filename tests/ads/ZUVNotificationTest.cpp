@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "ads/web/ZUVNotification.h"
+#include "ads/web/ZUVNotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/web/JavaScriptEvaluating.h"
+
+using platform::Dictionary;
+using platform::Notification;
+using platform::RunLoop;
+using platform::URL;
+
+namespace {
+
+std::optional<ZUVNotification> message(const std::string& text) {
+  auto url = URL::parse(text);
+  EXPECT_TRUE(url) << text;
+  return url ? ZUVNotification::notificationFromURL(*url) : std::nullopt;
+}
+
+TEST(ZUVNotificationTest, GmsgUrlsGiveTheirPathAsNameAndTheirDecodedQuery) {
+  auto open = message("gmsg://mobileads.example/open?a=browser&u=x");
+  ASSERT_TRUE(open);
+  EXPECT_EQ(open->name(), "open");
+  EXPECT_EQ(open->parameters(), (Dictionary{{"a", "browser"}, {"u", "x"}}));
+  EXPECT_EQ(message("gmsg://any/open?a=browser;u=x")->parameters(), open->parameters());
+
+  auto settings = message("gmsg://h/settings?Supportedorientations=any&bad&x=%C3%A9");
+  EXPECT_EQ(settings->parameters(),
+            (Dictionary{{"supportedorientations", "any"}, {"x", "\u00e9"}}));
+
+  EXPECT_EQ(message("gmsg://h/a/b")->name(), "a/b");
+  EXPECT_EQ(message("gmsg://h/with%20space")->name(), "with space");
+  auto bare = message("gmsg://h");
+  ASSERT_TRUE(bare);
+  EXPECT_EQ(bare->name(), "");
+  EXPECT_EQ(bare->parameters(), Dictionary());
+
+  EXPECT_FALSE(message("Gmsg://h/click"));
+  EXPECT_FALSE(message("http://h/click?a=1"));
+  EXPECT_FALSE(ZUVNotification::isNotificationURL(*URL::parse("VODOV://launch")));
+}
+
+TEST(ZUVNotificationTest, VodovHostsMakeOpenCloseAndLogOnly) {
+  auto launch = message("vodov://launch?url=http%3A%2F%2Fx.example%2F&other=1");
+  EXPECT_EQ(launch->name(), "open");
+  EXPECT_EQ(launch->parameters(), (Dictionary{{"a", "browser"}, {"u", "http://x.example/"}}));
+  EXPECT_EQ(message("vodov://launch")->parameters(), (Dictionary{{"a", "browser"}}));
+
+  auto close = message("vodov://closecanvas?x=1");
+  EXPECT_EQ(close->name(), "close");
+  EXPECT_FALSE(close->parameters());
+  EXPECT_NE(close->description().find("name:close parameters:(null)"), std::string::npos);
+
+  EXPECT_EQ(message("vodov://log?Level=2")->parameters(), (Dictionary{{"level", "2"}}));
+  auto other = URL::parse("vodov://elsewhere?x=1");
+  EXPECT_TRUE(ZUVNotification::isVoDovNotificationURL(*other));
+  EXPECT_FALSE(ZUVNotification::notificationFromURL(*other));
+}
+
+class RecordingWebView : public platform::JavaScriptEvaluating {
+ public:
+  std::string stringByEvaluatingJavaScriptFromString(std::string_view script) override {
+    scripts.emplace_back(script);
+    return "ignored";
+  }
+  std::vector<std::string> scripts;
+};
+
+TEST(ZUVNotificationCenterTest, EventsCallThePageReceiverWithTheirJson) {
+  RecordingWebView page;
+  ZUVNotificationCenter center;
+  center.postJSNotification("onhide", std::nullopt, page);
+  center.postJSNotification("onshow", Dictionary{{"version", "v1.0"}}, page);
+  center.postJSNotification("onshow", Dictionary{{"n", std::nan("")}}, page);
+  EXPECT_EQ(page.scripts,
+            (std::vector<std::string>{"ZEDE_ReceiveMessage('onhide');",
+                                      "ZEDE_ReceiveMessage('onshow', {\"version\":\"v1.0\"});",
+                                      "ZEDE_ReceiveMessage('onshow', );"}));
+}
+
+class ZUVNotificationCenterDelayTest : public ::testing::Test {
+ protected:
+  void SetUp() override { RunLoop::main().reset(true); }
+  void TearDown() override { RunLoop::main().reset(false); }
+};
+
+TEST_F(ZUVNotificationCenterDelayTest, DelayedPostingsReachObserversOfTheirNameAndObject) {
+  ZUVNotificationCenter center;
+  int x = 0, y = 0;
+  std::vector<std::string> seen;
+  auto record = [&](const char* who) {
+    return [&seen, who](const Notification& n) {
+      seen.push_back(std::string(who) + ":" + n.name + ":" + n.userInfo.find("k")->stringValue());
+    };
+  };
+  center.addObserver(&seen, "loadAdURL", &x, record("x"));
+  center.addObserver(&x, "loadAdURL", &y, record("y"));
+  center.addObserver(&y, "loadAdURL", nullptr, record("any"));
+
+  center.postNotificationFromURLObjectWithDelay(*URL::parse("gmsg://h/loadAdURL?k=1"), &x, 0.5);
+  center.postNotificationFromURLObjectWithDelay(*URL::parse("gmsg://h/loadAdURL?k=2"), nullptr, 0);
+  center.postNotificationFromURLObjectWithDelay(*URL::parse("vodov://nowhere?k=3"), &x, 0);
+  EXPECT_TRUE(seen.empty());
+  RunLoop::main().advance(0.1);
+  EXPECT_EQ(seen, (std::vector<std::string>{"any:loadAdURL:2"}));
+  RunLoop::main().advance(0.5);
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"any:loadAdURL:2", "x:loadAdURL:1", "any:loadAdURL:1"}));
+
+  // A centre that goes away takes its pending postings with it.
+  {
+    ZUVNotificationCenter gone;
+    gone.addObserver(&seen, "", nullptr, record("gone"));
+    gone.postNotificationFromURLObjectWithDelay(*URL::parse("gmsg://h/click?k=4"), nullptr, 0);
+  }
+  RunLoop::main().advance(1);
+  EXPECT_EQ(seen.size(), 3u);
+  EXPECT_NE(&ZUVNotificationCenter::defaultCenter(),
+            &platform::NotificationCenter::defaultCenter());
+}
+
+}  // namespace
