@@ -54,6 +54,13 @@ RunLoop::RunLoop() : mainThread_(std::this_thread::get_id()) {
 
 double RunLoop::now() const { return manual_ ? manualNow_ : hostSeconds(); }
 
+double RunLoop::uptime() const {
+  constexpr double kManualSecondsSinceBoot = 1000;
+  if (manual_) return kManualSecondsSinceBoot + manualNow_;
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
 bool RunLoop::isMainThread() const { return std::this_thread::get_id() == mainThread_; }
 
 void RunLoop::reset(bool manualClock) {

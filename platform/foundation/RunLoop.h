@@ -53,6 +53,10 @@ class RunLoop {
 
   // Seconds on the loop's clock (monotonic; the manual clock starts at 0).
   double now() const;
+  // Seconds since the device started, as the platform's tick counter gives them: the host's
+  // boot-based monotonic clock, or the manual clock plus a fixed time since boot (never 0, so
+  // that 0 can mean "not taken"). Readings stay comparable across launches of one boot.
+  double uptime() const;
   bool isMainThread() const;
 
   // Switches between the host's clock and a manual clock. Drops all pending work.

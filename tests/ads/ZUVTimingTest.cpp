@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "ads/support/ZUVTimingManager.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/ui/Application.h"
+#include "tests/support/TestWorld.h"
+
+using platform::Dictionary;
+using platform::RunLoop;
+using platform::UserDefaults;
+
+namespace {
+
+class ZUVTimingTest : public ::testing::Test {
+ protected:
+  velour_test::TestWorld world_;
+};
+
+TEST_F(ZUVTimingTest, StatesAndElapsedTime) {
+  ZUVTiming timing("prl");
+  EXPECT_FALSE(timing.isActive());
+  timing.end();  // never started: stays so
+  EXPECT_EQ(timing.endSeconds(), 0);
+  EXPECT_EQ(timing.elapsedMillisecondsString(), "0");
+
+  timing.start();
+  EXPECT_TRUE(timing.isActive());
+  RunLoop::main().advance(1.25);
+  EXPECT_EQ(timing.elapsedMilliseconds(), 1250u);
+  timing.end();
+  EXPECT_FALSE(timing.isActive());
+  RunLoop::main().advance(3);
+  EXPECT_EQ(timing.elapsedMilliseconds(), 1250u);  // ended: fixed
+  timing.end();                                    // ending again moves the end
+  EXPECT_EQ(timing.elapsedMilliseconds(), 4250u);
+
+  timing.start();  // restarting begins again from now
+  RunLoop::main().advance(0.0004);
+  EXPECT_EQ(timing.elapsedMilliseconds(), 0u);
+  timing.reset();
+  EXPECT_EQ(timing.startSeconds(), 0);
+  EXPECT_FALSE(timing.isActive());
+
+  EXPECT_EQ(ZUVTiming::createWithCategory(""), nullptr);
+}
+
+TEST_F(ZUVTimingTest, RepresentationsAndRestoredReadings) {
+  ZUVTiming timing("pcl");
+  EXPECT_FALSE(timing.dictionaryRepresentation().contains("userData"));
+  timing.setValueForKey(std::nullopt, "date");
+  EXPECT_EQ(timing.dictionaryRepresentation().find("userData")->dictionaryValue(), Dictionary());
+  timing.setValueForKey(platform::Value("a%20b"), "pai");
+  timing.start();
+  auto copy = ZUVTiming::createWithDictionaryRepresentation(timing.dictionaryRepresentation());
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(copy->dictionaryRepresentation(), timing.dictionaryRepresentation());
+  EXPECT_EQ(copy->valueForKey("pai")->stringValue(), "a%20b");
+  copy->removeValueForKey("pai");
+  EXPECT_TRUE(copy->keysAndValues().empty());
+  EXPECT_EQ(timing.keysAndValues().size(), 1u);  // the copy has data of its own
+
+  // A running timing restored from an earlier boot starts ahead of the clock: 0 ms, not a
+  // wrapped-around count.
+  auto earlier = ZUVTiming::createWithDictionaryRepresentation(
+      {{"category", "ptime"}, {"start", ZUVTiming::counter() + 500}});
+  ASSERT_TRUE(earlier);
+  EXPECT_TRUE(earlier->isActive());
+  EXPECT_EQ(earlier->elapsedMilliseconds(), 0u);
+  auto ancient = ZUVTiming::createWithDictionaryRepresentation(
+      {{"category", "x"}, {"start", 1.0}, {"end", 1e8}});
+  EXPECT_EQ(ancient->elapsedMilliseconds(), 4294967295u);
+  EXPECT_FALSE(ZUVTiming::createWithDictionaryRepresentation({{"start", 1.0}}));
+  EXPECT_NE(timing.description().find("pcl"), std::string::npos);
+}
+
+TEST_F(ZUVTimingTest, ManagersKeepOneTimingACategoryAndSurviveALaunch) {
+  {
+    auto owner = std::make_unique<ZUVTimingManager>("shared");
+    ZUVTimingManager& manager = *owner;
+    EXPECT_EQ(manager.userDefaultsKey(), "vozave_timing_shared");
+    auto first = manager.addTimingWithCategory("prl");
+    first->start();
+    auto second = std::make_shared<ZUVTiming>("prl");
+    manager.addTiming(second);
+    manager.addTiming(nullptr);
+    EXPECT_EQ(manager.timingForCategory("prl"), second);
+    manager.addTimingWithCategory("plpd")->setValueForKey(platform::Value(7), "n");
+    manager.addTimingWithCategory("gone");
+    manager.removeTimingsForCategories({"gone", "absent"});
+    second->start();
+    RunLoop::main().advance(2);
+    second->end();
+    // The application ends: the manager saves itself.
+    platform::NotificationCenter::defaultCenter().postNotification(
+        platform::kApplicationWillTerminateNotification, nullptr);
+    UserDefaults::resetStandard();  // the file is read again, as at the next launch
+    ZUVTimingManager reloaded("shared");
+    auto categories = reloaded.categories();
+    std::sort(categories.begin(), categories.end());
+    EXPECT_EQ(categories, (std::vector<std::string>{"plpd", "prl"}));
+    EXPECT_EQ(reloaded.timingForCategory("prl")->elapsedMilliseconds(), 2000u);
+    EXPECT_EQ(reloaded.timingForCategory("plpd")->valueForKey("n")->integerValue(), 7);
+    owner.reset();
+    reloaded.removeAllTimings();
+  }
+  // The last manager to go saved its empty set.
+  UserDefaults::resetStandard();
+  EXPECT_TRUE(ZUVTimingManager("shared").timings().empty());
+
+  // A stored entry of the wrong kind loads nothing, and other identifiers are apart.
+  UserDefaults::standard().setObjectForKey(platform::Value("junk"), "vozave_timing_other");
+  EXPECT_TRUE(ZUVTimingManager("other").timings().empty());
+}
+
+}  // namespace
