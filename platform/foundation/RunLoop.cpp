@@ -17,6 +17,11 @@ namespace {
 // Repeating timers never fire more often than this, so that a zero interval cannot spin.
 constexpr double kMinimumRepeatInterval = 0.0001;
 
+double hostDateSeconds() {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
 double hostSeconds() {
   using namespace std::chrono;
   static const steady_clock::time_point origin = steady_clock::now();
@@ -61,6 +66,10 @@ double RunLoop::uptime() const {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+Date RunLoop::currentDate() const {
+  return Date{manual_ ? manualDateOrigin_ + manualNow_ : hostDateSeconds()};
+}
+
 bool RunLoop::isMainThread() const { return std::this_thread::get_id() == mainThread_; }
 
 void RunLoop::reset(bool manualClock) {
@@ -73,6 +82,7 @@ void RunLoop::reset(bool manualClock) {
     posted_.clear();
   }
   manual_ = manualClock;
+  manualDateOrigin_ = hostDateSeconds();
   manualNow_ = 0;
   stopped_ = false;
   mainThread_ = std::this_thread::get_id();

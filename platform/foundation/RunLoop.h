@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/foundation/Value.h"
+
 namespace platform {
 
 class RunLoop;
@@ -57,6 +59,9 @@ class RunLoop {
   // boot-based monotonic clock, or the manual clock plus a fixed time since boot (never 0, so
   // that 0 can mean "not taken"). Readings stay comparable across launches of one boot.
   double uptime() const;
+  // The wall-clock date. On the manual clock it starts from the host's date at the reset and
+  // moves with the clock.
+  Date currentDate() const;
   bool isMainThread() const;
 
   // Switches between the host's clock and a manual clock. Drops all pending work.
@@ -118,6 +123,7 @@ class RunLoop {
   std::thread::id mainThread_;
   bool manual_ = false;
   double manualNow_ = 0;
+  double manualDateOrigin_ = 0;
   bool stopped_ = false;
   std::uint64_t nextOrder_ = 1;
   WatchId nextWatch_ = 1;
