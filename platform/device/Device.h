@@ -1,7 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "platform/foundation/Value.h"
 
 namespace platform {
 
@@ -17,26 +21,49 @@ struct Size {
   bool operator==(const Size&) const = default;
 };
 
-// The device profile: values the platform reports about the phone, with sensible defaults
-// that the front end and tests can change.
+// The device profile: values the platform reports about the phone, with the defaults of a
+// phone that the front end (--device KEY=VALUE) and tests can change.
 struct DeviceProfile {
   std::string model = "iPhone";
   std::string systemName = "iPhone OS";
   std::string systemVersion = "4.3";
-  std::string uniqueIdentifier = "0f1e2d3c4b5a69788796a5b4c3d2e1f00f1e2d3c";
+  // Empty: the identifier made once and kept in the home folder (deviceUniqueIdentifier).
+  std::string uniqueIdentifier;
   std::string machine = "iPhone3,1";
-  int interfaceIdiom = 0;  // 0 phone, 1 pad
-  double screenScale = 1.0;
+  std::optional<int> interfaceIdiom = 0;    // 0 phone, 1 pad; absent: a system that cannot tell
+  std::optional<double> screenScale = 1.0;  // absent: a screen without a scale factor
   Size screenSize{320, 480};
   double statusBarHeight = 20;
-  std::string bundleVersion = "1.0";
+  std::string bundleVersion = "1.0";  // empty: the bundle has no version
   std::vector<std::string> preferredLanguages{"en"};
+  std::optional<std::string> audioRoute = "Speaker";  // absent: no route at all
   NetworkReachability reachability = NetworkReachability::WiFi;
 
   // Changes the reachability and, when it differs, announces it so that watchers report it.
   void setReachability(NetworkReachability value);
 
+  // Sets the value named `key` from its text; false, with `problem` set, for an unknown key
+  // or a text that does not fit it. The keys are listed in kDeviceProfileKeysUsage.
+  bool setValueForKey(std::string_view key, std::string_view text, std::string* problem);
+
   static DeviceProfile& current();
 };
+
+// Usage lines for the keys of setValueForKey.
+extern const char* const kDeviceProfileKeysUsage;
+
+// The profile's unique identifier or, when it sets none, one made of 40 random hexadecimal
+// digits on first use and kept in <home>/Library/DeviceIdentifier, so that it survives
+// restarts as a phone's does.
+std::string deviceUniqueIdentifier();
+
+// Where an absolute path of the device's own file system lies: under <home>/DeviceRoot.
+std::string deviceFileSystemPath(std::string_view devicePath);
+
+// The store key of the preferred languages, most preferred first.
+extern const char* const kPreferredLanguagesKey;  // "AppleLanguages"
+// The store's value under kPreferredLanguagesKey (of whatever kind it is) or, when the store
+// has none, the profile's list as an array of texts.
+Value preferredLanguages();
 
 }  // namespace platform

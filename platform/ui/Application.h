@@ -101,6 +101,8 @@ class Application : public Responder {
   bool isStatusBarHidden() const { return statusBarHidden_; }
   void setStatusBarHidden(bool hidden) { statusBarHidden_ = hidden; }
   InterfaceOrientation statusBarOrientation() const { return orientation_; }
+  // Turns the status bar alone, as an application may without rotating its views.
+  void setStatusBarOrientation(InterfaceOrientation orientation) { orientation_ = orientation; }
   // In the coordinates of the current orientation; empty while hidden.
   Rect statusBarFrame() const;
 

@@ -85,4 +85,25 @@ TEST(VozaveTest, MessageTellsAdMessagesApart) {
   EXPECT_EQ(vozave("message 'not a url'", "").status, 1);
 }
 
+TEST(VozaveTest, EncodeAndDecodeEveryFactoryEncoding) {
+  EXPECT_EQ(vozave("encode base64 foob", "").out, "Zm9vYg==\n");
+  EXPECT_EQ(vozave("encode base64 --no-pad foob", "").out, "Zm9vYg\n");
+  EXPECT_EQ(vozave("encode base64url", "\xfb\xff").out, "-_8=\n");
+  EXPECT_EQ(vozave("encode hex", "\xab").out, "AB\n");
+  EXPECT_EQ(vozave("encode base32 f", "").out, "MY======\n");
+  EXPECT_EQ(vozave("encode base32hex f", "").out, "CO======\n");
+  EXPECT_EQ(vozave("encode crockford f", "").out, "CR\n");
+  EXPECT_EQ(vozave("encode binary A", "").out, "01000001\n");
+  EXPECT_EQ(vozave("decode base64 Zm9vYg", "").out, "foob");
+  EXPECT_EQ(vozave("decode base64url", "-_8=\n").out, "\xfb\xff");
+  EXPECT_EQ(vozave("decode crockford cr", "").out, "f");
+  Result refused = vozave("decode base64 Zh==", "");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.out.find("not zero"), std::string::npos) << refused.out;
+  EXPECT_EQ(vozave("encode base63 x", "").status, 2);
+  EXPECT_EQ(vozave("encode", "").status, 2);
+  EXPECT_EQ(vozave("decode hex AB CD", "").status, 2);
+  EXPECT_EQ(vozave("encode hex --pad x", "").status, 2);
+}
+
 }  // namespace

@@ -11,7 +11,14 @@ namespace {
 
 std::vector<Command> allCommands() {
   std::vector<Command> commands;
-  for (auto list : {jsonCommands, urlCommands, messageCommands}) {
+  // One group a line, so that new groups merge cleanly.
+  const std::vector<std::vector<Command> (*)()> groups{
+      jsonCommands,
+      urlCommands,
+      messageCommands,
+      encodingCommands,
+  };
+  for (auto list : groups) {
     auto more = list();
     commands.insert(commands.end(), more.begin(), more.end());
   }

@@ -1,0 +1,229 @@
+#include "ads/support/ZUVIdentifierUtilities.h"
+
+#include <cctype>
+#include <climits>
+#include <filesystem>
+
+#include "ads/support/GTMStringEncoding.h"
+#include "ads/support/ZUVNumberUtilities.h"
+#include "ads/support/ZUVParameterKeys.h"
+#include "platform/crypto/Crypto.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/media/AudioSession.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
+
+namespace {
+
+constexpr const char* kJailbreakPath = "/Applications/Cydia.app";
+constexpr const char* kITunesMetadataFile = "iTunesMetadata.plist";
+
+// The leading integer of a piece of text: blanks, a sign, digits; 0 without digits, clamped
+// to the range of int.
+int integerValue(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+  }
+  if (negative) return static_cast<int>(-value);
+  return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+bool isASCII(std::string_view text) {
+  for (unsigned char c : text) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+std::string lowercased(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+std::array<std::uint8_t, 16> HashedDeviceIdentifier() {
+  return platform::md5(platform::deviceUniqueIdentifier());
+}
+
+ZUVIdentifierUtilities& ZUVIdentifierUtilities::sharedInstance() {
+  static ZUVIdentifierUtilities instance;
+  return instance;
+}
+
+ZUVIdentifierUtilities::ZUVIdentifierUtilities()
+    : isPhoneIdiom_(platform::DeviceProfile::current().interfaceIdiom.value_or(0) == 0),
+      isJailbroken_(detectJailbreak()) {}
+
+bool ZUVIdentifierUtilities::detectJailbreak() {
+  return platform::FileManager::defaultManager().fileExists(
+      platform::deviceFileSystemPath(kJailbreakPath));
+}
+
+void ZUVIdentifierUtilities::getOSMajorMinorBugFix(int* major, int* minor, int* bugFix) {
+  std::string version = sharedInstance().osVersion();
+  int pieces[3] = {0, 0, 0};
+  std::string_view rest = version;
+  for (int& piece : pieces) {
+    auto dot = rest.find('.');
+    piece = integerValue(rest.substr(0, dot));
+    if (dot == std::string_view::npos) break;
+    rest.remove_prefix(dot + 1);
+  }
+  if (major) *major = pieces[0];
+  if (minor) *minor = pieces[1];
+  if (bugFix) *bugFix = pieces[2];
+}
+
+bool ZUVIdentifierUtilities::isOSAtLeastMajorMinorBug(int major, int minor, int bug) {
+  int mine[3];
+  getOSMajorMinorBugFix(&mine[0], &mine[1], &mine[2]);
+  int wanted[3] = {major, minor, bug};
+  for (int i = 0; i < 3; ++i) {
+    if (mine[i] != wanted[i]) return mine[i] > wanted[i];
+  }
+  return true;
+}
+
+platform::Dictionary ZUVIdentifierUtilities::iTunesMetadataFromData(std::string_view data) {
+  auto list = platform::decodePropertyList(data);
+  if (!list || !list->isDictionary()) return {};
+  return list->dictionaryValue();
+}
+
+platform::Dictionary ZUVIdentifierUtilities::readITunesMetadataFileAt(const std::string& path) {
+  auto data = platform::FileManager::defaultManager().readFile(path);
+  if (!data) return {};
+  return iTunesMetadataFromData(
+      std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
+}
+
+std::string ZUVIdentifierUtilities::deviceModel() const {
+  return platform::DeviceProfile::current().model;
+}
+
+std::string ZUVIdentifierUtilities::osVersion() const {
+  return platform::DeviceProfile::current().systemVersion;
+}
+
+const std::optional<std::string>& ZUVIdentifierUtilities::deviceSubmodel() {
+  if (!deviceSubmodelRead_) {
+    const std::string& machine = platform::DeviceProfile::current().machine;
+    if (isASCII(machine)) deviceSubmodel_ = machine;
+    deviceSubmodelRead_ = true;
+  }
+  return deviceSubmodel_;
+}
+
+float ZUVIdentifierUtilities::screenDensity() const {
+  return static_cast<float>(platform::DeviceProfile::current().screenScale.value_or(1.0));
+}
+
+platform::Size ZUVIdentifierUtilities::screenSize() const {
+  auto app = platform::Application::shared();
+  platform::Rect frame = platform::Screen::applicationFrame();
+  double height = frame.size.height;
+  if (!app->isStatusBarHidden()) height += app->statusBarFrame().size.height;
+  return {frame.size.width, height};
+}
+
+bool ZUVIdentifierUtilities::isOrientationLandscape() const {
+  auto orientation = platform::Application::shared()->statusBarOrientation();
+  return orientation == platform::InterfaceOrientation::LandscapeRight ||
+         orientation == platform::InterfaceOrientation::LandscapeLeft;
+}
+
+std::optional<std::string> ZUVIdentifierUtilities::locale() {
+  if (locale_) return locale_;
+  platform::Value languages = platform::preferredLanguages();
+  // Anything but a list that starts with a language leaves it unset; the next call tries again.
+  if (!languages.isArray() || languages.arrayValue().empty()) return std::nullopt;
+  const platform::Value& first = languages.arrayValue().front();
+  if (!first.isString() || first.stringValue().empty()) return std::nullopt;
+  locale_ = lowercased(first.stringValue());
+  return locale_;
+}
+
+const platform::Dictionary& ZUVIdentifierUtilities::iTunesMetadata() {
+  if (!iTunesMetadata_) {
+    std::filesystem::path documents = platform::FileManager::defaultManager().documentsDirectory();
+    std::filesystem::path path = (documents / ".." / kITunesMetadataFile).lexically_normal();
+    iTunesMetadata_ = readITunesMetadataFileAt(path.string());
+  }
+  return *iTunesMetadata_;
+}
+
+const std::string& ZUVIdentifierUtilities::deviceIdentifier() {
+  if (!deviceIdentifier_) {
+    auto digest = HashedDeviceIdentifier();
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::uint8_t byte : digest) {
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0xF];
+    }
+    deviceIdentifier_ = text;
+  }
+  return *deviceIdentifier_;
+}
+
+const std::string& ZUVIdentifierUtilities::deviceIdentifierBase64() {
+  if (!deviceIdentifierBase64_) {
+    auto digest = HashedDeviceIdentifier();
+    auto encoding = GTMStringEncoding::rfc4648Base64WebsafeStringEncoding();
+    encoding.setDoPad(false);
+    deviceIdentifierBase64_ =
+        encoding.encode(std::string_view(reinterpret_cast<const char*>(digest.data()), 16));
+  }
+  return *deviceIdentifierBase64_;
+}
+
+int ZUVIdentifierUtilities::audioRoute() const {
+  auto& session = platform::AudioSession::shared();
+  long status = session.initialize();
+  if (status != platform::kAudioSessionNoError &&
+      status != platform::kAudioSessionAlreadyInitialized) {
+    return ZUVAudioRouteSpeakerOrUnknown;
+  }
+  std::optional<std::string> name;
+  status = session.currentRouteName(name);
+  if (status > 0 || !name) return ZUVAudioRouteSpeakerOrUnknown;
+  if (name->empty()) return ZUVAudioRouteSilent;
+  if (*name == "Headphone" || *name == "Headset") return ZUVAudioRouteHeadphones;
+  if (*name == "Speaker") return ZUVAudioRouteSpeakerOrUnknown;
+  return ZUVAudioRouteOther;
+}
+
+platform::Dictionary ZUVIdentifierUtilities::parameters() {
+  platform::Dictionary parameters;
+  std::string model = deviceModel();
+  if (model == "iPad" && isPhoneIdiom()) parameters.set(kZUVParameterIPadCompatibilityMode, "1");
+  parameters.set(kZUVParameterITunesMetadata, iTunesMetadata());
+  const std::string& version = platform::DeviceProfile::current().bundleVersion;
+  std::string appName = version.empty() ? "" : version + ".";
+  parameters.set(kZUVApplicationName,
+                 appName + "iphone." + platform::Bundle::main().bundleIdentifier());
+  if (isJailbroken()) parameters.set(kZUVParameterJailbroken, "1");
+  parameters.set(kZUVParameterDeviceID, deviceIdentifier());
+  if (!model.empty()) parameters.set(kZUVParameterDeviceModel, model);
+  if (const auto& submodel = deviceSubmodel())
+    parameters.set(kZUVParameterDeviceSubmodel, *submodel);
+  if (auto language = locale()) parameters.set(kZUVParameterLocale, *language);
+  parameters.set(kZUVParameterAudioOutput, std::to_string(audioRoute()));
+  parameters.set(kZUVParameterScreenOrientation, isOrientationLandscape() ? "l" : "p");
+  parameters.set(kZUVParameterScreenDensity, ZUVNumberUtilities::stringWithFloat(screenDensity()));
+  platform::Size size = screenSize();
+  parameters.set(kZUVParameterScreenWidth,
+                 ZUVNumberUtilities::stringWithFloat(static_cast<float>(size.width)));
+  parameters.set(kZUVParameterScreenHeight,
+                 ZUVNumberUtilities::stringWithFloat(static_cast<float>(size.height)));
+  return parameters;
+}

@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ads/support/GTMStringEncoding.h"
+#include "platform/foundation/Log.h"
+
+namespace {
+
+struct Vector {
+  std::string plain, encoded;
+};
+
+// RFC 4648 section 10, for every base it names.
+const std::vector<std::string> kPlain = {"", "f", "fo", "foo", "foob", "fooba", "foobar"};
+
+void expectVectors(const GTMStringEncoding& encoding, const std::vector<std::string>& expected) {
+  for (std::size_t i = 0; i < kPlain.size(); ++i) {
+    EXPECT_EQ(encoding.encode(kPlain[i]), expected[i]) << kPlain[i];
+    EXPECT_EQ(encoding.decode(expected[i]), kPlain[i]) << expected[i];
+  }
+}
+
+TEST(GTMStringEncodingTest, RfcVectorsForEveryBase) {
+  expectVectors(GTMStringEncoding::rfc4648Base64StringEncoding(),
+                {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"});
+  expectVectors(
+      GTMStringEncoding::rfc4648Base32StringEncoding(),
+      {"", "MY======", "MZXQ====", "MZXW6===", "MZXW6YQ=", "MZXW6YTB", "MZXW6YTBOI======"});
+  expectVectors(
+      GTMStringEncoding::rfc4648Base32HexStringEncoding(),
+      {"", "CO======", "CPNG====", "CPNMU===", "CPNMUOG=", "CPNMUOJ1", "CPNMUOJ1E8======"});
+  expectVectors(GTMStringEncoding::hexStringEncoding(),
+                {"", "66", "666F", "666F6F", "666F6F62", "666F6F6261", "666F6F626172"});
+
+  auto unpadded = GTMStringEncoding::rfc4648Base64StringEncoding();
+  unpadded.setDoPad(false);
+  EXPECT_EQ(unpadded.encode("f"), "Zg");
+  EXPECT_EQ(unpadded.encode("fo"), "Zm8");
+  EXPECT_EQ(unpadded.encode("foo"), "Zm9v");
+  EXPECT_EQ(unpadded.encode(""), "");
+
+  EXPECT_EQ(GTMStringEncoding::binaryStringEncoding().encode("\x81\x02"), "1000000100000010");
+  EXPECT_EQ(GTMStringEncoding::binaryStringEncoding().decode("1000000100000010"), "\x81\x02");
+}
+
+TEST(GTMStringEncodingTest, WebsafeAlphabetAndLongRoundTrips) {
+  std::string bytes;
+  for (int i = 0; i < 1000; ++i) bytes += static_cast<char>((i * 37 + 11) & 0xFF);
+  auto standard = GTMStringEncoding::rfc4648Base64StringEncoding();
+  auto websafe = GTMStringEncoding::rfc4648Base64WebsafeStringEncoding();
+  EXPECT_EQ(standard.encode("\xfb\xff"), "+/8=");
+  EXPECT_EQ(websafe.encode("\xfb\xff"), "-_8=");
+  EXPECT_EQ(websafe.decode("+/8="), std::nullopt);
+
+  for (auto encoding :
+       {GTMStringEncoding::binaryStringEncoding(), GTMStringEncoding::hexStringEncoding(),
+        GTMStringEncoding::rfc4648Base32StringEncoding(),
+        GTMStringEncoding::crockfordBase32StringEncoding(), standard, websafe,
+        *GTMStringEncoding::stringEncodingWithString("0123"),
+        *GTMStringEncoding::stringEncodingWithString("01234567")}) {
+    for (std::size_t length : {1, 2, 3, 4, 5, 6, 7, 8, 9, 999, 1000}) {
+      std::string part = bytes.substr(0, length);
+      std::string text = encoding.encode(part);
+      EXPECT_EQ(encoding.decode(text), part) << encoding.description() << " " << length;
+    }
+  }
+  std::string std64 = standard.encode(bytes);
+  std::string safe64 = websafe.encode(bytes);
+  for (char& c : std64) c = c == '+' ? '-' : c == '/' ? '_' : c;
+  EXPECT_EQ(std64, safe64);
+}
+
+TEST(GTMStringEncodingTest, SynonymsAndStrictness) {
+  auto hex = GTMStringEncoding::hexStringEncoding();
+  EXPECT_EQ(hex.encode("\xAB"), "AB");
+  EXPECT_EQ(hex.decode("ab"), "\xAB");
+  EXPECT_EQ(hex.decode("Ab"), "\xAB");
+  EXPECT_EQ(hex.decode("AB0"), "\xAB");  // the four leftover bits are zero
+  platform::Error error;
+  EXPECT_EQ(hex.decode("ABC", &error), std::nullopt);
+  EXPECT_EQ(error.domain, GTMStringEncodingErrorDomain);
+  EXPECT_EQ(error.code, GTMStringEncodingErrorTrailingBits);
+  EXPECT_EQ(hex.decode("AB=", &error), std::nullopt);
+  EXPECT_EQ(error.code, GTMStringEncodingErrorUnknownCharacter);
+
+  auto crockford = GTMStringEncoding::crockfordBase32StringEncoding();
+  EXPECT_EQ(crockford.decode("oO"), crockford.decode("00"));
+  EXPECT_EQ(crockford.decode("iIlL0000"), crockford.decode("11110000"));
+  EXPECT_EQ(crockford.decode("zz"), crockford.decode("ZZ"));
+  EXPECT_EQ(crockford.decode("U0"), std::nullopt);
+  EXPECT_EQ(crockford.decode("00="), std::nullopt);
+  EXPECT_EQ(crockford.encode("f"), "CR");
+
+  auto base64 = GTMStringEncoding::rfc4648Base64StringEncoding();
+  EXPECT_EQ(base64.decode("Zg"), "f");
+  EXPECT_EQ(base64.decode("Zg=="), "f");
+  EXPECT_EQ(base64.decode("Zg===="), "f");  // padding may repeat
+  EXPECT_EQ(base64.decode("Zh==", &error), std::nullopt);
+  EXPECT_EQ(error.code, GTMStringEncodingErrorTrailingBits);
+  EXPECT_EQ(base64.decode("Zg=g", &error), std::nullopt);
+  EXPECT_EQ(error.code, GTMStringEncodingErrorDigitAfterPadding);
+  EXPECT_EQ(base64.decode("Zm9v\xC3\xA9", &error), std::nullopt);
+  EXPECT_EQ(error.code, GTMStringEncodingErrorNotASCII);
+  EXPECT_EQ(base64.decode("Zm9v\nZm9v"), std::nullopt);
+  // The text ends at its first NUL, but bytes past it must still be ASCII.
+  EXPECT_EQ(base64.decode(std::string("Zm9v\0garbage", 12)), "foo");
+  EXPECT_EQ(base64.decode(std::string("Zm9v\0\xFF", 6)), std::nullopt);
+
+  EXPECT_EQ(base64.stringByDecoding("w6k="), "\xC3\xA9");
+  EXPECT_EQ(base64.stringByDecoding("/w==", &error), std::nullopt);
+  EXPECT_EQ(error.code, GTMStringEncodingErrorNotUTF8);
+}
+
+TEST(GTMStringEncodingTest, IgnoredCharactersAndPaddingSetUp) {
+  auto base64 = GTMStringEncoding::rfc4648Base64StringEncoding();
+  EXPECT_TRUE(base64.ignoreCharacters(" \r\n"));
+  EXPECT_EQ(base64.decode("Zm9v\r\nYmFy\n Zg = ="), "foobarf");
+
+  platform::LogCapture log;
+  EXPECT_FALSE(base64.ignoreCharacters("A"));
+  EXPECT_TRUE(log.contains("Character already mapped"));
+  EXPECT_TRUE(log.contains("GTMStringEncoding.cpp"));
+  EXPECT_EQ(base64.decode("AAAA"), std::string(3, '\0'));  // "A" keeps its meaning
+
+  log.clear();
+  EXPECT_FALSE(base64.setPaddingChar('Z'));
+  EXPECT_FALSE(base64.setPaddingChar('\xC3'));
+  EXPECT_EQ(log.lines().size(), 2u);
+  EXPECT_EQ(base64.encode("f"), "Zg==");
+
+  auto custom = *GTMStringEncoding::stringEncodingWithString("0123456789abcdef");
+  EXPECT_EQ(custom.encode("\x01"), "01");
+  EXPECT_TRUE(custom.setPaddingChar('*'));
+  EXPECT_TRUE(custom.setPaddingChar('#'));
+  custom.setDoPad(true);
+  EXPECT_EQ(custom.encode("\x01"), "01");    // a group of two characters needs no padding
+  EXPECT_EQ(custom.decode("01*#"), "\x01");  // the earlier padding character keeps its mark
+  EXPECT_TRUE(custom.addDecodeSynonyms("aAbB"));
+  EXPECT_EQ(custom.decode("AB"), "\xAB");
+  EXPECT_FALSE(custom.addDecodeSynonyms("a\xC3\xA1"));
+}
+
+TEST(GTMStringEncodingTest, AlphabetsRefusedAndDescriptions) {
+  EXPECT_FALSE(GTMStringEncoding::stringEncodingWithString("012"));
+  EXPECT_FALSE(GTMStringEncoding::stringEncodingWithString("0"));
+  EXPECT_FALSE(GTMStringEncoding::stringEncodingWithString(""));
+  EXPECT_FALSE(GTMStringEncoding::stringEncodingWithString("0120"));
+  EXPECT_FALSE(
+      GTMStringEncoding::stringEncodingWithString("\xC3\xA9"
+                                                  "ab"));
+  std::string all256;
+  for (int i = 0; i < 256; ++i) all256 += static_cast<char>(i);
+  EXPECT_FALSE(GTMStringEncoding::stringEncodingWithString(all256));
+  EXPECT_TRUE(GTMStringEncoding::stringEncodingWithString(all256.substr(0, 128)));
+
+  auto hex = GTMStringEncoding::hexStringEncoding();
+  EXPECT_EQ(hex.base(), 16);
+  EXPECT_EQ(hex.description(), "<Base16 StringEncoder: <30313233 34353637 38394142 43444546>>");
+  EXPECT_EQ(GTMStringEncoding::rfc4648Base64StringEncoding().description().substr(0, 28),
+            "<Base64 StringEncoder: <4142");
+  EXPECT_FALSE(GTMStringEncoding::hexStringEncoding().doPad());
+  EXPECT_TRUE(GTMStringEncoding::rfc4648Base32StringEncoding().doPad());
+
+  // Base 128 uses all seven bits: eight characters for seven bytes.
+  auto base128 = *GTMStringEncoding::stringEncodingWithString(all256.substr(0, 128));
+  std::string seven = "\xFF\xFF\xFF\xFF\xFF\xFF\xFF";
+  EXPECT_EQ(base128.encode(seven), std::string(8, '\x7F'));
+  EXPECT_EQ(base128.decode(std::string(8, '\x7F')), seven);
+}
+
+}  // namespace

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ads/support/ZUVIdentifierUtilities.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/media/AudioSession.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
+#include "tests/support/TestWorld.h"
+
+namespace {
+
+using platform::DeviceProfile;
+
+class ZUVIdentifierUtilitiesTest : public ::testing::Test {
+ protected:
+  ZUVIdentifierUtilitiesTest() : saved_(DeviceProfile::current()) {
+    DeviceProfile::current().uniqueIdentifier = "abc";
+  }
+  ~ZUVIdentifierUtilitiesTest() override {
+    DeviceProfile::current() = saved_;
+    platform::AudioSession::shared().setInitializeStatus(platform::kAudioSessionNoError);
+    platform::AudioSession::shared().setRouteStatus(platform::kAudioSessionNoError);
+  }
+
+  velour_test::TestWorld world_;
+  DeviceProfile saved_;
+};
+
+platform::Value parametersOf(ZUVIdentifierUtilities&& ids) {
+  return ids.parameters();
+}
+platform::Value parametersOf(ZUVIdentifierUtilities& ids) {
+  return ids.parameters();
+}
+
+std::string versionOf(const std::string& text) {
+  DeviceProfile::current().systemVersion = text;
+  int major = -1, minor = -1, bugFix = -1;
+  ZUVIdentifierUtilities::getOSMajorMinorBugFix(&major, &minor, &bugFix);
+  return std::to_string(major) + " " + std::to_string(minor) + " " + std::to_string(bugFix);
+}
+
+TEST_F(ZUVIdentifierUtilitiesTest, VersionsParseAndCompare) {
+  EXPECT_EQ(versionOf("4.2"), "4 2 0");
+  EXPECT_EQ(versionOf("5"), "5 0 0");
+  EXPECT_EQ(versionOf("4.3.1.9"), "4 3 1");
+  EXPECT_EQ(versionOf("10.beta.3"), "10 0 3");
+  EXPECT_EQ(versionOf(""), "0 0 0");
+  EXPECT_EQ(versionOf("99999999999.1"), "2147483647 1 0");
+  ZUVIdentifierUtilities::getOSMajorMinorBugFix(nullptr, nullptr, nullptr);
+
+  DeviceProfile::current().systemVersion = "4.2";
+  EXPECT_FALSE(ZUVIdentifierUtilities::isOSAtLeastMajorMinorBug(4, 2, 1));
+  EXPECT_TRUE(ZUVIdentifierUtilities::isOSAtLeastMajorMinorBug(4, 1, 9));
+  EXPECT_TRUE(ZUVIdentifierUtilities::isOSAtLeastMajorMinorBug(4, 2, 0));
+  EXPECT_TRUE(ZUVIdentifierUtilities::isOSAtLeastMajorMinorBug(3, 9, 9));
+  EXPECT_FALSE(ZUVIdentifierUtilities::isOSAtLeastMajorMinorBug(5, 0, 0));
+}
+
+TEST_F(ZUVIdentifierUtilitiesTest, AudioRouteCodes) {
+  ZUVIdentifierUtilities ids;
+  auto routeCode = [&](std::optional<std::string> route) {
+    DeviceProfile::current().audioRoute = route;
+    return ids.audioRoute();
+  };
+  EXPECT_EQ(routeCode("Speaker"), 1);
+  EXPECT_EQ(routeCode("Headphone"), 2);
+  EXPECT_EQ(routeCode("Headset"), 2);
+  EXPECT_EQ(routeCode(""), 3);
+  EXPECT_EQ(routeCode(std::nullopt), 1);
+  EXPECT_EQ(routeCode("HeadsetInOut"), 5);
+  EXPECT_EQ(routeCode("headphone"), 5);
+
+  DeviceProfile::current().audioRoute = "Headphone";
+  platform::AudioSession::shared().setRouteStatus(560557673);
+  EXPECT_EQ(ids.audioRoute(), 1);
+  platform::AudioSession::shared().setRouteStatus(platform::kAudioSessionNoError);
+  platform::AudioSession::shared().setInitializeStatus(-50);
+  EXPECT_EQ(ids.audioRoute(), 1);
+  platform::AudioSession::shared().setInitializeStatus(platform::kAudioSessionNoError);
+  EXPECT_EQ(ids.audioRoute(), 2);
+}
+
+TEST_F(ZUVIdentifierUtilitiesTest, DeviceParametersTable) {
+  ZUVIdentifierUtilities ids;
+  platform::Dictionary expected{
+      {"ios_metadata", platform::Dictionary{}},
+      {"app_name", "1.0.iphone.com.velour.soundboard"},
+      {"isu", "900150983CD24FB0D6963F7D28E17F72"},
+      {"platform", "iPhone"},
+      {"submodel", "iPhone3,1"},
+      {"hl", "en"},
+      {"u_audio", "1"},
+      {"u_so", "p"},
+      {"u_sd", "1"},
+      {"u_w", "320"},
+      {"u_h", "480"},
+  };
+  EXPECT_EQ(platform::Value(ids.parameters()), platform::Value(expected));
+
+  auto app = platform::Application::shared();
+  app->setStatusBarHidden(true);
+  EXPECT_EQ(platform::Screen::applicationFrame().size.height, 480);
+  EXPECT_EQ(parametersOf(ids)["u_h"].stringValue(), "480");
+  app->setStatusBarHidden(false);
+  app->setStatusBarOrientation(platform::InterfaceOrientation::LandscapeLeft);
+  auto landscape = parametersOf(ids);
+  EXPECT_EQ(landscape["u_so"].stringValue(), "l");
+  EXPECT_EQ(landscape["u_w"].stringValue(), "480");
+  EXPECT_EQ(landscape["u_h"].stringValue(), "320");
+  app->setStatusBarOrientation(platform::InterfaceOrientation::PortraitUpsideDown);
+  EXPECT_EQ(parametersOf(ids)["u_so"].stringValue(), "p");
+
+  DeviceProfile& profile = DeviceProfile::current();
+  profile.model = "iPad";
+  profile.bundleVersion = "";
+  profile.screenScale = 2.0;
+  profile.audioRoute = "";
+  auto pad = parametersOf(ids);
+  EXPECT_EQ(pad["ios_ipadc"].stringValue(), "1");
+  EXPECT_EQ(pad["platform"].stringValue(), "iPad");
+  EXPECT_EQ(pad["app_name"].stringValue(), "iphone.com.velour.soundboard");
+  EXPECT_EQ(pad["u_sd"].stringValue(), "2");
+  EXPECT_EQ(pad["u_audio"].stringValue(), "3");
+  profile.screenScale.reset();
+  EXPECT_EQ(ids.screenDensity(), 1.0f);
+
+  // The idiom is fixed when the instance is made; a pad idiom sends no compatibility flag,
+  // and a system that cannot tell counts as a phone.
+  profile.interfaceIdiom = 1;
+  EXPECT_FALSE(ZUVIdentifierUtilities().parameters().contains("ios_ipadc"));
+  profile.interfaceIdiom.reset();
+  EXPECT_TRUE(ZUVIdentifierUtilities().isPhoneIdiom());
+
+  EXPECT_FALSE(ids.isJailbroken());
+  std::filesystem::create_directories(platform::deviceFileSystemPath("/Applications/Cydia.app"));
+  EXPECT_TRUE(ZUVIdentifierUtilities::detectJailbreak());
+  EXPECT_EQ(parametersOf(ZUVIdentifierUtilities())["ios_jb"].stringValue(), "1");
+  EXPECT_FALSE(ids.isJailbroken());  // fixed at creation
+}
+
+TEST_F(ZUVIdentifierUtilitiesTest, IdentifiersAreTheDigestOfTheUniqueIdentifier) {
+  ZUVIdentifierUtilities ids;
+  EXPECT_EQ(ids.deviceIdentifier(), "900150983CD24FB0D6963F7D28E17F72");
+  EXPECT_EQ(ids.deviceIdentifierBase64(), "kAFQmDzST7DWlj99KOF_cg");
+  auto first = HashedDeviceIdentifier();
+  DeviceProfile::current().uniqueIdentifier = "another device";
+  auto second = HashedDeviceIdentifier();
+  EXPECT_NE(first, second);  // each caller keeps its own bytes
+  EXPECT_EQ(first[0], 0x90);
+  EXPECT_EQ(ids.deviceIdentifier(), "900150983CD24FB0D6963F7D28E17F72");  // cached
+
+  // A device without a set identifier hashes the one kept in its home folder.
+  DeviceProfile::current().uniqueIdentifier.clear();
+  ZUVIdentifierUtilities fresh;
+  const std::string hex = fresh.deviceIdentifier();
+  ASSERT_EQ(hex.size(), 32u);
+  EXPECT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos);
+  const std::string base64 = fresh.deviceIdentifierBase64();
+  ASSERT_EQ(base64.size(), 22u);
+  EXPECT_EQ(
+      base64.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_"),
+      std::string::npos);
+  EXPECT_EQ(ZUVIdentifierUtilities().deviceIdentifier(), hex);
+}
+
+TEST_F(ZUVIdentifierUtilitiesTest, LocaleComesFromTheStoreAndIsRetriedUntilFound) {
+  auto& store = platform::UserDefaults::standard();
+  ZUVIdentifierUtilities ids;
+  store.setObjectForKey(platform::Array{}, "AppleLanguages");
+  EXPECT_EQ(ids.locale(), std::nullopt);
+  EXPECT_FALSE(ids.parameters().contains("hl"));
+  store.setObjectForKey("fr", "AppleLanguages");
+  EXPECT_EQ(ids.locale(), std::nullopt);
+  store.setObjectForKey(platform::Array{42, "de"}, "AppleLanguages");
+  EXPECT_EQ(ids.locale(), std::nullopt);
+  store.setObjectForKey(platform::Array{"EN-GB", "fr"}, "AppleLanguages");
+  EXPECT_EQ(ids.locale(), "en-gb");
+  store.setObjectForKey(platform::Array{"fr"}, "AppleLanguages");
+  EXPECT_EQ(ids.locale(), "en-gb");  // fixed once found
+
+  store.removeObjectForKey("AppleLanguages");
+  DeviceProfile::current().preferredLanguages = {"PT-br"};
+  EXPECT_EQ(ZUVIdentifierUtilities().locale(), "pt-br");
+}
+
+TEST_F(ZUVIdentifierUtilitiesTest, StoreMetadataIsADictionaryOrEmpty) {
+  const std::string home = world_.home();
+  const std::string plist =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+      "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+      "<plist version=\"1.0\">\n<dict>\n"
+      "  <key>itemName</key><string>Velour</string>\n"
+      "  <key>itemId</key><integer>123456</integer>\n"
+      "  <key>rating</key><real>4.5</real>\n"
+      "  <key>gift</key><false/>\n  <key>paid</key><true/>\n"
+      "  <key>purchaseDate</key><date>2010-06-01T12:00:00Z</date>\n"
+      "  <key>genres</key><array><string>Music</string></array>\n"
+      "  <key>blob</key><data>AQID</data>\n"
+      "</dict>\n</plist>\n";
+  velour_test::TestWorld::writeFile(home, "iTunesMetadata.plist", plist);
+  ZUVIdentifierUtilities ids;
+  const platform::Dictionary& metadata = ids.iTunesMetadata();
+  EXPECT_EQ(metadata.size(), 8u);
+  EXPECT_EQ(metadata.find("itemName")->stringValue(), "Velour");
+  EXPECT_EQ(metadata.find("itemId")->integerValue(), 123456);
+  EXPECT_EQ(metadata.find("rating")->doubleValue(), 4.5);
+  EXPECT_TRUE(metadata.find("paid")->boolValue());
+  EXPECT_EQ(metadata.find("purchaseDate")->dateValue().secondsSince1970, 1275393600);
+  EXPECT_EQ(metadata.find("blob")->dataValue(), (platform::Bytes{1, 2, 3}));
+  EXPECT_EQ(parametersOf(ids)["ios_metadata"]["itemName"].stringValue(), "Velour");
+
+  auto read = [&](const std::string& text) {
+    return ZUVIdentifierUtilities::readITunesMetadataFileAt(
+        velour_test::TestWorld::writeFile(home, "other.plist", text));
+  };
+  EXPECT_TRUE(read("<plist version=\"1.0\"><array><string>x</string></array></plist>").empty());
+  EXPECT_TRUE(read("bplist00\xd1\x01\x02").empty());
+  EXPECT_TRUE(read("<plist><dict><key>a</key></dict>").empty());
+  EXPECT_TRUE(read("").empty());
+  EXPECT_TRUE(ZUVIdentifierUtilities::readITunesMetadataFileAt(home + "/missing.plist").empty());
+
+  // An array in the metadata file still sends the (empty) dictionary.
+  velour_test::TestWorld::writeFile(home, "iTunesMetadata.plist",
+                                    "<plist version=\"1.0\"><array/></plist>");
+  auto parameters = parametersOf(ZUVIdentifierUtilities());
+  ASSERT_TRUE(parameters.dictionaryValue().contains("ios_metadata"));
+  EXPECT_TRUE(parameters["ios_metadata"].dictionaryValue().empty());
+}
+
+}  // namespace

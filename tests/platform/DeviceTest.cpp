@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include "platform/crypto/Crypto.h"
+#include "platform/device/Device.h"
+#include "platform/foundation/FileManager.h"
+#include "tests/support/TestWorld.h"
+
+namespace {
+
+using platform::DeviceProfile;
+
+std::string hex(std::string_view bytes) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += kHex[c >> 4];
+    out += kHex[c & 0xF];
+  }
+  return out;
+}
+
+std::string unhex(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+    out += static_cast<char>(std::stoi(std::string(text.substr(i, 2)), nullptr, 16));
+  }
+  return out;
+}
+
+TEST(DeviceTest, ProfileValuesFromText) {
+  DeviceProfile profile;
+  std::string problem;
+  EXPECT_TRUE(profile.setValueForKey("model", "iPad", &problem));
+  EXPECT_TRUE(profile.setValueForKey("idiom", "pad", &problem));
+  EXPECT_TRUE(profile.setValueForKey("scale", "2", &problem));
+  EXPECT_TRUE(profile.setValueForKey("screen", "768x1024", &problem));
+  EXPECT_TRUE(profile.setValueForKey("languages", "fr,,de", &problem));
+  EXPECT_TRUE(profile.setValueForKey("audio-route", "", &problem));
+  EXPECT_TRUE(profile.setValueForKey("bundle-version", "", &problem));
+  EXPECT_EQ(profile.model, "iPad");
+  EXPECT_EQ(profile.interfaceIdiom, 1);
+  EXPECT_EQ(profile.screenScale, 2.0);
+  EXPECT_EQ(profile.screenSize, (platform::Size{768, 1024}));
+  EXPECT_EQ(profile.preferredLanguages, (std::vector<std::string>{"fr", "de"}));
+  EXPECT_EQ(profile.audioRoute, "");
+  EXPECT_EQ(profile.bundleVersion, "");
+  EXPECT_TRUE(profile.setValueForKey("idiom", "(none)", &problem));
+  EXPECT_TRUE(profile.setValueForKey("scale", "(none)", &problem));
+  EXPECT_TRUE(profile.setValueForKey("audio-route", "(none)", &problem));
+  EXPECT_FALSE(profile.interfaceIdiom);
+  EXPECT_FALSE(profile.screenScale);
+  EXPECT_FALSE(profile.audioRoute);
+
+  for (auto [key, text] : {std::pair{"idiom", "tv"},
+                           {"scale", "0"},
+                           {"scale", "-1"},
+                           {"scale", "2x"},
+                           {"screen", "320"},
+                           {"screen", "x480"},
+                           {"screen", "320xinf"},
+                           {"status-bar-height", ""},
+                           {"reachability", "5g"},
+                           {"colour", "red"}}) {
+    problem.clear();
+    EXPECT_FALSE(profile.setValueForKey(key, text, &problem)) << key << "=" << text;
+    EXPECT_FALSE(problem.empty());
+  }
+  EXPECT_EQ(profile.screenSize, (platform::Size{768, 1024}));
+}
+
+TEST(DeviceTest, UniqueIdentifierIsMadeOnceAndKeptInTheHomeFolder) {
+  DeviceProfile saved = DeviceProfile::current();
+  DeviceProfile::current().uniqueIdentifier.clear();
+  std::string first, second;
+  {
+    velour_test::TestWorld world;
+    first = platform::deviceUniqueIdentifier();
+    ASSERT_EQ(first.size(), 40u);
+    EXPECT_EQ(first.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_EQ(platform::deviceUniqueIdentifier(), first);
+    auto& files = platform::FileManager::defaultManager();
+    std::string path = world.home() + "/Library/DeviceIdentifier";
+    auto stored = files.readFile(path);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(std::string(stored->begin(), stored->end()), first);
+
+    // Another device (home folder) has its own; coming back reads the kept one.
+    std::string home = world.home();
+    files.setHomeDirectory(world.makeFolder("other"));
+    second = platform::deviceUniqueIdentifier();
+    EXPECT_NE(second, first);
+    files.setHomeDirectory(world.makeFolder("third"));
+    platform::deviceUniqueIdentifier();
+    files.setHomeDirectory(home);
+    EXPECT_EQ(platform::deviceUniqueIdentifier(), first);
+
+    // A damaged file is replaced by a new identifier.
+    files.setHomeDirectory(world.makeFolder("damaged"));
+    world.makeFolder("damaged/Library");
+    velour_test::TestWorld::writeFile(world.home() + "/damaged/Library", "DeviceIdentifier",
+                                      "not an identifier");
+    std::string replaced = platform::deviceUniqueIdentifier();
+    EXPECT_EQ(replaced.size(), 40u);
+    auto rewritten = files.readFile(world.home() + "/damaged/Library/DeviceIdentifier");
+    EXPECT_EQ(std::string(rewritten->begin(), rewritten->end()), replaced);
+
+    DeviceProfile::current().uniqueIdentifier = "set by a test";
+    EXPECT_EQ(platform::deviceUniqueIdentifier(), "set by a test");
+    EXPECT_EQ(platform::deviceFileSystemPath("/Applications/Cydia.app"),
+              files.homeDirectory() + "/DeviceRoot/Applications/Cydia.app");
+  }
+  DeviceProfile::current() = saved;
+}
+
+TEST(DeviceTest, DigestAndCipherVectors) {
+  // RFC 1321.
+  auto md5 = [](std::string_view text) {
+    auto digest = platform::md5(text);
+    return hex(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
+  };
+  EXPECT_EQ(md5(""), "d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_EQ(md5("message digest"), "f96b697d7cb7938d525a2f31aaf161d0");
+
+  // NIST SP 800-38A, F.2.1 and F.2.2 (the first two blocks).
+  platform::Aes128Key key;
+  platform::Aes128Vector iv;
+  std::string k = unhex("2b7e151628aed2a6abf7158809cf4f3c");
+  std::string v = unhex("000102030405060708090a0b0c0d0e0f");
+  std::copy(k.begin(), k.end(), key.begin());
+  std::copy(v.begin(), v.end(), iv.begin());
+  std::string plain = unhex("6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51");
+  auto cipher = platform::aes128CbcEncryptNoPadding(key, iv, plain);
+  ASSERT_TRUE(cipher);
+  EXPECT_EQ(hex(*cipher), "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2");
+  EXPECT_EQ(platform::aes128CbcDecryptNoPadding(key, iv, *cipher), plain);
+  EXPECT_FALSE(platform::aes128CbcEncryptNoPadding(key, iv, "fifteen bytes.."));
+  EXPECT_FALSE(platform::aes128CbcDecryptNoPadding(key, iv, std::string(17, 'x')));
+  EXPECT_EQ(platform::aes128CbcEncryptNoPadding(key, iv, ""), "");
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+#include <iostream>
+#include <iterator>
+#include <optional>
+
+#include "ads/support/GTMStringEncoding.h"
+#include "tools/vozave/Command.h"
+
+namespace vozave {
+
+namespace {
+
+struct NamedEncoding {
+  const char* name;
+  GTMStringEncoding (*make)();
+};
+
+const NamedEncoding kEncodings[] = {
+    {"binary", GTMStringEncoding::binaryStringEncoding},
+    {"hex", GTMStringEncoding::hexStringEncoding},
+    {"base32", GTMStringEncoding::rfc4648Base32StringEncoding},
+    {"base32hex", GTMStringEncoding::rfc4648Base32HexStringEncoding},
+    {"crockford", GTMStringEncoding::crockfordBase32StringEncoding},
+    {"base64", GTMStringEncoding::rfc4648Base64StringEncoding},
+    {"base64url", GTMStringEncoding::rfc4648Base64WebsafeStringEncoding},
+};
+
+std::optional<GTMStringEncoding> encodingNamed(const std::string& name) {
+  for (const NamedEncoding& entry : kEncodings) {
+    if (name == entry.name) return entry.make();
+  }
+  return std::nullopt;
+}
+
+struct CodingArguments {
+  std::optional<GTMStringEncoding> encoding;
+  std::optional<std::string> text;  // absent: standard input
+  std::string problem;
+};
+
+CodingArguments parse(const std::string& command, const Arguments& args) {
+  CodingArguments parsed;
+  bool noPad = false;
+  std::optional<std::string> name;
+  for (const std::string& arg : args) {
+    if (arg == "--no-pad") {
+      noPad = true;
+    } else if (arg.size() > 1 && arg.starts_with("--")) {
+      parsed.problem = "unknown option " + arg;
+      return parsed;
+    } else if (!name) {
+      name = arg;
+    } else if (!parsed.text) {
+      parsed.text = arg;
+    } else {
+      parsed.problem = command + " takes an encoding and at most one text";
+      return parsed;
+    }
+  }
+  if (!name) {
+    parsed.problem = command + " needs an encoding";
+  } else if (!(parsed.encoding = encodingNamed(*name))) {
+    parsed.problem = "unknown encoding " + *name;
+  } else if (noPad) {
+    parsed.encoding->setDoPad(false);
+  }
+  return parsed;
+}
+
+std::string readStandardInput() {
+  return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+}
+
+int encode(const Arguments& args) {
+  CodingArguments parsed = parse("encode", args);
+  if (!parsed.problem.empty()) return usageError(parsed.problem);
+  std::string bytes = parsed.text ? *parsed.text : readStandardInput();
+  std::cout << parsed.encoding->encode(bytes) << "\n";
+  return 0;
+}
+
+int decode(const Arguments& args) {
+  CodingArguments parsed = parse("decode", args);
+  if (!parsed.problem.empty()) return usageError(parsed.problem);
+  std::string text = parsed.text ? *parsed.text : readStandardInput();
+  // A line read from a terminal or a pipe ends in a line break that is no part of the text.
+  if (!parsed.text && text.ends_with('\n')) text.pop_back();
+  if (!parsed.text && text.ends_with('\r')) text.pop_back();
+  platform::Error error;
+  auto bytes = parsed.encoding->decode(text, &error);
+  if (!bytes) {
+    std::cerr << "vozave: " << error.localizedDescription() << "\n";
+    return 1;
+  }
+  std::cout.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
+  return 0;
+}
+
+}  // namespace
+
+std::vector<Command> encodingCommands() {
+  return {
+      {"encode",
+       "  encode ENCODING [--no-pad] [TEXT]\n"
+       "      print TEXT (or standard input's bytes) in ENCODING: binary, hex, base32,\n"
+       "      base32hex, crockford, base64 or base64url (the ad client's web-safe form)\n",
+       encode},
+      {"decode",
+       "  decode ENCODING [TEXT]\n"
+       "      write the bytes of TEXT (or of standard input's line) in ENCODING, unchanged\n",
+       decode},
+  };
+}
+
+}  // namespace vozave
