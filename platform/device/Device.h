@@ -38,6 +38,7 @@ struct DeviceProfile {
   std::vector<std::string> preferredLanguages{"en"};
   std::optional<std::string> audioRoute = "Speaker";  // absent: no route at all
   NetworkReachability reachability = NetworkReachability::WiFi;
+  std::string timeZone;  // a zone name such as "Europe/Paris"; empty: the host's zone
 
   // Changes the reachability and, when it differs, announces it so that watchers report it.
   void setReachability(NetworkReachability value);
