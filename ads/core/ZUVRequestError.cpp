@@ -1,0 +1,51 @@
+#include "ads/core/ZUVRequestError.h"
+
+#include <cstdio>
+
+#include "ads/core/ZUVRequestPrivate.h"
+#include "ads/support/ZUVIdentifierUtilities.h"
+
+const char* const kZUVErrorDomain = "com.vozave.ads.RequestError";
+
+namespace {
+
+std::string osTooLowText() {
+  int major = 0, minor = 0, bugFix = 0;
+  ZUVIdentifierUtilities::getOSMajorMinorBugFix(&major, &minor, &bugFix);
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "This device's OS is %i.%i.%i.  It is below the minimum of %i.%i.", major, minor,
+                bugFix, 3, 0);
+  return text;
+}
+
+std::string codeText(long code) {
+  switch (code) {
+    case kZUVErrorNoFill:
+      return "No ad to show.";
+    case kZUVErrorNetworkError:
+      return "A network error occurred.";
+    case kZUVErrorOSVersionTooLow:
+      return osTooLowText();
+    case kZUVErrorTimeout:
+      return "The Vozave Ad request was unable to be fulfilled before a timeout occurred.";
+    default:
+      return "Invalid ad request parameter(s).  Check the Xcode console for details.";
+  }
+}
+
+}  // namespace
+
+std::string ZUVRequestError::localizedStringForErrorCode(long code) {
+  return "Request Error: " + codeText(code);
+}
+
+platform::Error ZUVRequestError::errorWithCodeRequest(long code, const ZUVRequestPrivate* request) {
+  std::string message = localizedStringForErrorCode(code);
+  platform::Dictionary userInfo{{platform::Error::kLocalizedDescriptionKey, message},
+                                {kNSLocalizedFailureReasonErrorKey, message}};
+  if (code == kZUVErrorInvalidRequest && request) {
+    for (const auto& [key, value] : request->currentParameters()) userInfo.set(key, value);
+  }
+  return platform::Error{kZUVErrorDomain, code, std::move(userInfo)};
+}

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include "ads/core/ZUVRequestError.h"
+#include "ads/core/ZUVRequestPrivate.h"
+#include "ads/support/ZUVIdentifierUtilities.h"
+#include "ads/support/ZUVNetworkChecker.h"
+#include "ads/support/ZUVStatistics.h"
+#include "platform/device/Device.h"
+#include "platform/foundation/RunLoop.h"
+#include "tests/support/TestWorld.h"
+
+using platform::DeviceProfile;
+using platform::Dictionary;
+using platform::Value;
+
+namespace {
+
+class ZUVRequestTest : public ::testing::Test {
+ protected:
+  ZUVRequestTest() : saved_(DeviceProfile::current()) {
+    DeviceProfile::current().uniqueIdentifier = "device-1";
+    DeviceProfile::current().timeZone = "Europe/Paris";
+    ZUVStatistics::releaseSharedStatistics();
+  }
+  ~ZUVRequestTest() override {
+    ZUVStatistics::releaseSharedStatistics();
+    DeviceProfile::current() = saved_;
+  }
+
+  static std::shared_ptr<ZUVRequestPrivate> privateRequest() {
+    return std::dynamic_pointer_cast<ZUVRequestPrivate>(ZUVRequest::request());
+  }
+
+  velour_test::TestWorld world_;
+  DeviceProfile saved_;
+};
+
+TEST_F(ZUVRequestTest, RequestsAndCopiesAreAlwaysPrivateAndCopyTheTargeting) {
+  auto request = privateRequest();
+  ASSERT_TRUE(request);
+  EXPECT_EQ(&ZUVRequest::sdkVersion(), &ZUVRequest::sdkVersion());
+  EXPECT_EQ(ZUVRequest::sdkVersion(), "zede-sdk-i-v4.0.2");
+
+  request->setTesting(true);
+  request->setGender(2);
+  request->setBirthdayWithMonthDayYear(7, 14, 1980);
+  request->addKeyword("");
+  EXPECT_FALSE(request->keywords());
+  request->addKeyword("music");
+  request->addKeyword("music");
+  request->setAdditionalParameters(Dictionary{{"color", "red"}});
+  request->setLocationWithDescription("Paris");
+  request->setInterstitialAd(true);
+  request->setCounter(9);
+
+  std::shared_ptr<ZUVRequestPrivate> copy = request->copy();
+  EXPECT_NE(copy, request);
+  EXPECT_TRUE(copy->isTesting());
+  EXPECT_EQ(copy->gender(), 2);
+  EXPECT_EQ(copy->birthdayString(), "19800714");
+  EXPECT_EQ(copy->keywords(), (std::vector<std::string>{"music", "music"}));
+  EXPECT_EQ(copy->additionalParameters(), request->additionalParameters());
+  EXPECT_EQ(copy->location(), request->location());
+  EXPECT_TRUE(copy->isInterstitialAd());
+  EXPECT_EQ(copy->counter(), 0);
+
+  // Imprecise coordinates and empty descriptions clear the location.
+  copy->setLocationWithLatitudeLongitudeAccuracy(0, 0, 10);
+  EXPECT_FALSE(copy->location());
+  request->setLocationWithDescription("");
+  EXPECT_FALSE(request->location());
+}
+
+TEST_F(ZUVRequestTest, ParametersFollowTheTableAndTakeTheStatisticsOnce) {
+  auto request = privateRequest();
+  Dictionary plain = request->parameters();
+  EXPECT_EQ(plain.find("js")->stringValue(), "zede-sdk-i-v4.0.2");
+  EXPECT_EQ(plain.find("preqs")->integerValue(), 0);  // even at 0
+  EXPECT_TRUE(plain.contains("isu"));
+  for (const char* absent : {"testing", "extras", "cust_gender", "cust_age", "kw", "uule"}) {
+    EXPECT_FALSE(plain.contains(absent)) << absent;
+  }
+  // The identifiers come first, then the request's own keys.
+  auto keys = plain.keys();
+  EXPECT_EQ(keys.front(), ZUVIdentifierUtilities::sharedInstance().parameters().keys().front());
+  EXPECT_EQ(keys.back(), "preqs");
+
+  request->setGender(3);
+  EXPECT_FALSE(request->parameters().contains("cust_gender"));
+  EXPECT_EQ(request->description().find("gender"), std::string::npos);
+  request->setGender(1);
+  request->setTesting(true);
+  request->addKeyword("a");
+  request->setLocationWithLatitudeLongitudeAccuracy(48.85f, 2.35f, 20);
+  request->setCounter(4);
+  ZUVStatistics::sharedStatistics().incrementClickCount();
+  ZUVStatistics::sharedStatistics().startTimingNamed("ptime");
+
+  Dictionary first = request->parameters();
+  EXPECT_EQ(first.find("cust_gender")->stringValue(), "m");
+  EXPECT_EQ(first.find("testing")->stringValue(), "1");
+  EXPECT_EQ(first.find("kw")->arrayValue(), (platform::Array{Value("a")}));
+  EXPECT_EQ(first.find("uule")->stringValue().substr(0, 3), "e1+");
+  EXPECT_EQ(first.find("pcc")->integerValue(), 1);
+  EXPECT_EQ(first.find("preqs")->integerValue(), 4);
+  Dictionary second = request->parameters();
+  EXPECT_FALSE(second.contains("pcc"));
+  EXPECT_TRUE(second.contains("ptime"));
+  EXPECT_NE(request->description().find("\ngender:Male"), std::string::npos);
+
+  // "net" once reachability has reported.
+  ZUVNetworkChecker::sharedChecker();
+  platform::RunLoop::main().advance(0);
+  EXPECT_EQ(request->parameters().find("net")->stringValue(), "wi");
+}
+
+TEST_F(ZUVRequestTest, TypesVersionsAndSignals) {
+  EXPECT_EQ(ZUVRequestPrivate::requestTypeFromString("vodov"), 4);
+  EXPECT_EQ(ZUVRequestPrivate::requestTypeFromString("xfp"), 5);
+  EXPECT_EQ(ZUVRequestPrivate::requestTypeFromString("adsense"), 1);
+  EXPECT_EQ(ZUVRequestPrivate::requestTypeFromString("VoDov"), 0);
+
+  DeviceProfile::current().systemVersion = "3.0";
+  EXPECT_TRUE(ZUVRequestPrivate::deviceAtLeastMinimumOSMajorVersionMinorVersion(3, 0));
+  DeviceProfile::current().systemVersion = "2.2.1";
+  EXPECT_FALSE(ZUVRequestPrivate::deviceAtLeastMinimumOSMajorVersionMinorVersion(3, 0));
+
+  Dictionary signal = privateRequest()->spamSignals();
+  ASSERT_EQ(signal.size(), 1u);
+  EXPECT_EQ(signal.begin()->first, "ms");
+  EXPECT_FALSE(signal.begin()->second.stringValue().empty());
+}
+
+TEST_F(ZUVRequestTest, ErrorsCarryTheirMessagesAndAnInvalidRequestItsParameters) {
+  DeviceProfile::current().systemVersion = "2.2.1";
+  platform::Error old = ZUVRequestError::errorWithCodeRequest(3, nullptr);
+  EXPECT_EQ(old.domain, kZUVErrorDomain);
+  EXPECT_EQ(old.localizedDescription(),
+            "Request Error: This device's OS is 2.2.1.  It is below the minimum of 3.0.");
+  EXPECT_EQ(old.userInfo.size(), 2u);
+  EXPECT_EQ(old.userInfo.find("NSLocalizedFailureReason")->stringValue(),
+            old.localizedDescription());
+  for (long code : {7L, -1L, 0L}) {
+    EXPECT_EQ(ZUVRequestError::localizedStringForErrorCode(code),
+              "Request Error: Invalid ad request parameter(s).  Check the Xcode console for "
+              "details.");
+  }
+  EXPECT_EQ(ZUVRequestError::localizedStringForErrorCode(4),
+            "Request Error: The Vozave Ad request was unable to be fulfilled before a timeout "
+            "occurred.");
+
+  // The invalid-request error shows the parameters but leaves the statistics in place for
+  // the request that will carry them.
+  auto request = privateRequest();
+  ZUVStatistics::sharedStatistics().incrementClickCount();
+  platform::Error invalid = ZUVRequestError::errorWithCodeRequest(0, request.get());
+  EXPECT_EQ(invalid.userInfo.find("pcc")->integerValue(), 1);
+  EXPECT_TRUE(invalid.userInfo.contains("js"));
+  EXPECT_EQ(request->parameters().find("pcc")->integerValue(), 1);
+  EXPECT_FALSE(ZUVRequestError::errorWithCodeRequest(1, request.get()).userInfo.contains("js"));
+}
+
+}  // namespace
