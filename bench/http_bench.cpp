@@ -154,8 +154,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
       double mine = at(std::string("http/") + kind + "/ours");
       double theirs = at(std::string("http/") + kind + "/plain");
       double synced = at(std::string("http/") + kind + "/plain-synced");
-      std::printf("%-10s %11.0f %12.0f %13.0f %15.2fx %16.2fx\n", kind, mine, theirs, synced,
-                  mine > 0 ? theirs / mine : 0, mine > 0 && synced > 0 ? synced / mine : 0);
+      if (synced > 0) {
+        std::printf("%-10s %11.0f %12.0f %13.0f %15.2fx %16.2fx\n", kind, mine, theirs, synced,
+                    mine > 0 ? theirs / mine : 0, synced / mine);
+      } else {
+        std::printf("%-10s %11.0f %12.0f %13s %15.2fx %17s\n", kind, mine, theirs, "-",
+                    mine > 0 ? theirs / mine : 0, "-");
+      }
     }
   }
 
