@@ -188,4 +188,13 @@ bool FileManager::setModificationDate(const std::string& path, Date when) const 
   return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
+bool FileManager::setAccessAndModificationDate(const std::string& path, Date when) const {
+  if (!(std::fabs(when.secondsSince1970) < 1e15)) return false;
+  timespec times[2];
+  times[0].tv_sec = static_cast<time_t>(std::trunc(when.secondsSince1970));
+  times[0].tv_nsec = 0;
+  times[1] = times[0];
+  return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
 }  // namespace platform

@@ -30,6 +30,8 @@ class FileManager {
   bool writeAtomically(const std::string& path, const std::string& text) const;
   std::optional<Date> modificationDate(const std::string& path) const;
   bool setModificationDate(const std::string& path, Date when) const;
+  // Both times, as utimes sets them: whole seconds, rounded toward zero.
+  bool setAccessAndModificationDate(const std::string& path, Date when) const;
 
  private:
   FileManager();

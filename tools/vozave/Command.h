@@ -23,5 +23,6 @@ std::vector<Command> jsonCommands();
 std::vector<Command> urlCommands();
 std::vector<Command> messageCommands();
 std::vector<Command> encodingCommands();
+std::vector<Command> fetchCommands();
 
 }  // namespace vozave

@@ -17,6 +17,7 @@ std::vector<Command> allCommands() {
       urlCommands,
       messageCommands,
       encodingCommands,
+      fetchCommands,
   };
   for (auto list : groups) {
     auto more = list();

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+// The header fields of a request or a reply, in the order first seen. Names keep the case they
+// were given in, but every lookup ignores case, as HTTP header names do.
+class HTTPHeaderFields {
+ public:
+  using Field = std::pair<std::string, std::string>;
+
+  HTTPHeaderFields() = default;
+  HTTPHeaderFields(std::initializer_list<Field> fields);
+
+  std::optional<std::string> value(std::string_view name) const;
+  bool contains(std::string_view name) const { return find(name) != nullptr; }
+  // Replaces the value of a field of that name, whatever its case; a new name goes at the end.
+  void set(std::string_view name, std::string_view value);
+  // A repeated field's value is joined to the earlier one with ", ", as a reply's list is read.
+  void add(std::string_view name, std::string_view value);
+  bool remove(std::string_view name);
+
+  std::size_t size() const { return fields_.size(); }
+  bool empty() const { return fields_.empty(); }
+  std::vector<Field>::const_iterator begin() const { return fields_.begin(); }
+  std::vector<Field>::const_iterator end() const { return fields_.end(); }
+
+  // Same fields and values, names compared without case, order ignored.
+  bool operator==(const HTTPHeaderFields& other) const;
+
+ private:
+  const Field* find(std::string_view name) const;
+  Field* find(std::string_view name);
+
+  std::vector<Field> fields_;
+};
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
+}  // namespace platform

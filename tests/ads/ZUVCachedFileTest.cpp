@@ -1,0 +1,361 @@
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
+#include "ads/support/ZUVCachedFile.h"
+#include "ads/support/ZUVNetworkUtilities.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/net/HostResolution.h"
+#include "tests/support/TestHTTPServer.h"
+#include "tests/support/TestWorld.h"
+
+namespace {
+
+using platform::URL;
+using velour_test::RawTestServer;
+using velour_test::TestHTTPServer;
+
+constexpr long long kNovember1994 = 784111777;  // Sun, 06 Nov 1994 08:49:37 GMT
+const char* const kNovember1994Text = "Sun, 06 Nov 1994 08:49:37 GMT";
+
+class Recorder : public ZUVCachedFileDelegate {
+ public:
+  std::vector<std::string> events;
+  std::optional<platform::Error> error;
+  std::function<std::optional<platform::Error>(ZUVCachedFile&, const URL&)> onRedirect;
+  // When set, the recorder lets go of its cached file inside the first operation it gets.
+  std::shared_ptr<ZUVCachedFile> dropInCallback;
+
+  void cachedFileDownloadDidEnd(ZUVCachedFile&) override {
+    events.push_back("end");
+    dropInCallback.reset();
+  }
+  void cachedFileDownloadDidFail(ZUVCachedFile&, const std::optional<platform::Error>& e) override {
+    events.push_back(e ? "fail " + std::to_string(e->code) : "fail null");
+    error = e;
+    dropInCallback.reset();
+  }
+  std::optional<platform::Error> cachedFileShouldRedirectToURL(ZUVCachedFile& file,
+                                                               const URL& url) override {
+    events.push_back("redirect " + url.absoluteString());
+    auto answer = onRedirect ? onRedirect(file, url) : std::nullopt;
+    if (answer) dropInCallback.reset();
+    return answer;
+  }
+};
+
+class ZUVCachedFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::RunLoop::main().reset(false);
+    saved_ = platform::URLConnection::settings();
+    platform::URLConnection::settings().idleTimeout = 0.5;
+    platform::URLConnection::settings().connectTimeout = 0.5;
+  }
+  void TearDown() override { platform::URLConnection::settings() = saved_; }
+
+  // A new cached file, as a later run would make it, fetched once to its end.
+  std::shared_ptr<ZUVCachedFile> fetch(const std::string& url, bool cacheBuster = false) {
+    recorder_ = std::make_shared<Recorder>();
+    auto file = ZUVCachedFile::create(recorder_, *URL::parse(url));
+    cacheBuster ? file->validateWithCacheBuster() : file->validate();
+    EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return !file->isFetching(); }, 20));
+    return file;
+  }
+
+  static long long modificationTime(const std::string& path) {
+    return static_cast<long long>(
+        platform::FileManager::defaultManager().modificationDate(path)->secondsSince1970);
+  }
+  static std::size_t filesIn(const std::string& folder) {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
+    return count;
+  }
+
+  velour_test::TestWorld world_;
+  platform::URLConnectionSettings saved_;
+  std::shared_ptr<Recorder> recorder_;
+};
+
+TEST_F(ZUVCachedFileTest, RevalidatesAcrossRunsWithTheServersDate) {
+  TestHTTPServer server;
+  server.conditional("/zede/sdk-core-v40.js", "function ZEDE_buildAdURL() {}", kNovember1994Text,
+                     kNovember1994);
+  ZUVNetworkUtilities::setUserAgentString("VelourTest/1.0");
+  std::string url = server.url("/zede/sdk-core-v40.js");
+
+  auto first = fetch(url);
+  EXPECT_EQ(recorder_->events, std::vector<std::string>{"end"});
+  EXPECT_EQ(first->httpStatusCode(), 200);
+  EXPECT_EQ(first->content(), "function ZEDE_buildAdURL() {}");
+  std::string path = *first->filePath();
+  char name[16];
+  std::snprintf(name, sizeof name, "/%x", ZUVCachedFile::hashOfURLText(url));
+  EXPECT_EQ(path, world_.home() + "/Library/Caches/127.0.0.1" + name);
+  EXPECT_EQ(modificationTime(path), kNovember1994);
+  // The full HTTP date goes back, zone and all, so that a strict server can answer 304.
+  EXPECT_EQ(first->fileModificationDate(), kNovember1994Text);
+  auto sent = server.requests().at(0).headers;
+  EXPECT_FALSE(sent.contains("If-Modified-Since"));
+  EXPECT_EQ(sent.value("User-Agent"), "VelourTest/1.0");
+
+  auto second = fetch(url);
+  EXPECT_EQ(recorder_->events, std::vector<std::string>{"end"});
+  EXPECT_EQ(second->httpStatusCode(), 304);
+  EXPECT_EQ(*second->filePath(), path);
+  EXPECT_EQ(server.requests().at(1).headers.value("If-Modified-Since"), kNovember1994Text);
+  EXPECT_EQ(modificationTime(path), kNovember1994);
+  EXPECT_EQ(second->content(), "function ZEDE_buildAdURL() {}");
+
+  // validate while a fetch runs starts nothing and sends nothing more.
+  auto busy = ZUVCachedFile::create(recorder_, *URL::parse(url));
+  recorder_->events.clear();
+  busy->validate();
+  busy->validate();
+  busy->validateWithCacheBuster();
+  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return !busy->isFetching(); }, 20));
+  EXPECT_EQ(recorder_->events.size(), 1u);
+  EXPECT_EQ(server.requestCount("/zede/sdk-core-v40.js"), 3u);
+}
+
+TEST_F(ZUVCachedFileTest, ReadsLastModifiedInAnyCaseAndWithoutIt) {
+  TestHTTPServer server;
+  server.conditional("/undated", "body", "", 0);
+  auto before = std::chrono::system_clock::now();
+  auto undated = fetch(server.url("/undated"));
+  std::string path = *undated->filePath();
+  auto written = std::chrono::duration_cast<std::chrono::seconds>(before.time_since_epoch());
+  EXPECT_GE(modificationTime(path), written.count() - 1);
+  auto since = undated->fileModificationDate();
+  ASSERT_TRUE(since);
+  fetch(server.url("/undated"));
+  EXPECT_EQ(server.requests().back().headers.value("If-Modified-Since"), *since);
+  EXPECT_EQ(recorder_->events, std::vector<std::string>{"end"});
+
+  // A lower-cased field name still sets the time.
+  server.reply("/lower", 200, "lower", {{"last-modified", kNovember1994Text}});
+  auto lower = fetch(server.url("/lower"));
+  EXPECT_EQ(modificationTime(*lower->filePath()), kNovember1994);
+  EXPECT_EQ(lower->httpHeaders().value("Last-Modified"), kNovember1994Text);
+
+  // A date that does not read leaves the time of writing.
+  server.reply("/odd", 200, "odd", {{"Last-Modified", "yesterday GMT"}});
+  auto odd = fetch(server.url("/odd"));
+  EXPECT_EQ(recorder_->events, std::vector<std::string>{"end"});
+  EXPECT_GE(modificationTime(*odd->filePath()), written.count() - 1);
+}
+
+TEST_F(ZUVCachedFileTest, EachFailedEndReportsOnceAndKeepsTheOldFile) {
+  TestHTTPServer server;
+  auto& files = platform::FileManager::defaultManager();
+  auto failWith = [&](const std::string& url) {
+    auto file = ZUVCachedFile::create(recorder_, *URL::parse(url));
+    files.createDirectory(file->filePath()->substr(0, file->filePath()->rfind('/')));
+    files.writeAtomically(*file->filePath(), std::string("old copy"));
+    file = fetch(url);
+    EXPECT_EQ(std::count_if(recorder_->events.begin(), recorder_->events.end(),
+                            [](const std::string& e) { return !e.starts_with("redirect"); }),
+              1)
+        << url;
+    EXPECT_EQ(file->content(), "old copy") << url;
+    return file;
+  };
+
+  server.reply("/missing", 404, "not found");
+  auto missing = failWith(server.url("/missing"));
+  EXPECT_EQ(recorder_->events, std::vector<std::string>{"fail null"});
+  EXPECT_EQ(missing->httpStatusCode(), 404);
+  EXPECT_EQ(missing->httpHeaders().value("content-type"), "text/plain");
+  server.reply("/bad", 400, "bad");
+  EXPECT_EQ(failWith(server.url("/bad"))->httpStatusCode(), 400);
+
+  platform::URLConnection::settings().maxBodyBytes = 50000;
+  server.bigBody("/huge", 80000, false);
+  failWith(server.url("/huge"));
+  EXPECT_EQ(recorder_->error->code, platform::kURLErrorDataLengthExceedsMaximum);
+  server.redirect("/loop", 302, "/loop");
+  failWith(server.url("/loop"));
+  EXPECT_EQ(recorder_->error->code, platform::kURLErrorHTTPTooManyRedirects);
+  // Nothing half-written is left beside the file.
+  EXPECT_EQ(filesIn(world_.home() + "/Library/Caches/127.0.0.1"), 4u);
+
+  RawTestServer stall("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nsome", false);
+  failWith(stall.url("/stall"));
+  EXPECT_EQ(recorder_->error->code, platform::kURLErrorTimedOut);
+  EXPECT_EQ(recorder_->error->domain, platform::kURLErrorDomain);
+  RawTestServer cut("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nsome", true);
+  failWith(cut.url("/cut"));
+  EXPECT_EQ(recorder_->error->code, platform::kURLErrorNetworkConnectionLost);
+
+  // A file that cannot be written: its folder's place is taken by a file.
+  server.reply("/blocked", 200, "new");
+  platform::HostResolution::shared().map("blocked.velour.test", "127.0.0.1",
+                                         static_cast<std::uint16_t>(server.port()));
+  files.writeAtomically(files.cachesDirectory() + "/blocked.velour.test",
+                        std::string("in the way"));
+  fetch("http://blocked.velour.test/blocked");
+  EXPECT_EQ(recorder_->events, std::vector<std::string>{"fail 512"});
+  EXPECT_EQ(recorder_->error->domain, "NSCocoaErrorDomain");
+  platform::HostResolution::shared().clear();
+
+  // No connection for a URL the platform cannot fetch: the failure comes at once.
+  recorder_ = std::make_shared<Recorder>();
+  auto ftp = ZUVCachedFile::create(recorder_, *URL::parse("ftp://files.example/a"));
+  ftp->validate();
+  EXPECT_EQ(recorder_->events, std::vector<std::string>{"fail null"});
+  EXPECT_FALSE(ftp->isFetching());
+}
+
+TEST_F(ZUVCachedFileTest, RedirectsShowTheirHeadersAndCanBeRefused) {
+  TestHTTPServer server;
+  server.redirect("/click", 302, "/hop");
+  server.redirect("/hop", 301, "/landing?x=1");
+  server.reply("/landing", 200, "landing", {{"X-Zede-Orientation", "portrait"}});
+  recorder_ = std::make_shared<Recorder>();
+  std::vector<std::string> locations;
+  recorder_->onRedirect = [&](ZUVCachedFile& file, const URL&) {
+    locations.push_back(file.httpHeaders().value("Location").value_or(""));
+    return std::nullopt;
+  };
+  auto file = ZUVCachedFile::create(recorder_, *URL::parse(server.url("/click")));
+  EXPECT_EQ(file->httpDestinationURL(), file->sourceURL());
+  file->validate();
+  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return !file->isFetching(); }, 20));
+  EXPECT_EQ(recorder_->events,
+            (std::vector<std::string>{"redirect " + server.url("/hop"),
+                                      "redirect " + server.url("/landing?x=1"), "end"}));
+  EXPECT_EQ(locations, (std::vector<std::string>{"/hop", "/landing?x=1"}));
+  EXPECT_EQ(file->httpDestinationURL().absoluteString(), server.url("/landing?x=1"));
+  EXPECT_EQ(file->httpHeaders().value("x-zede-orientation"), "portrait");
+  EXPECT_FALSE(file->httpHeaders().contains("Location"));
+  EXPECT_EQ(file->sourceURL().absoluteString(), server.url("/click"));
+
+  // Refused at the first hop: one failure with the delegate's own error, nothing after it.
+  auto refuser = std::make_shared<Recorder>();
+  refuser->onRedirect = [](ZUVCachedFile&, const URL&) {
+    return platform::Error::make("kZUVErrorDomain", 0, "stop");
+  };
+  auto refused = ZUVCachedFile::create(refuser, *URL::parse(server.url("/click?again")));
+  refused->validate();
+  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return !refused->isFetching(); }, 20));
+  platform::RunLoop::main().advance(0.2);
+  EXPECT_EQ(refuser->events,
+            (std::vector<std::string>{"redirect " + server.url("/hop"), "fail 0"}));
+  EXPECT_EQ(refuser->error->domain, "kZUVErrorDomain");
+  EXPECT_EQ(server.requestCount("/hop"), 1u);  // only the earlier, allowed fetch
+  EXPECT_FALSE(refused->hasContent());
+  EXPECT_EQ(refused->httpDestinationURL().absoluteString(), server.url("/hop"));
+}
+
+TEST_F(ZUVCachedFileTest, CacheBusterCancelAndInvalidate) {
+  TestHTTPServer server;
+  server.reply("/ad", 200, "ad");
+  using namespace std::chrono;
+  double now = duration<double>(system_clock::now().time_since_epoch()).count() - 978307200;
+  auto busted = fetch(server.url("/ad"), true);
+  std::string query = server.requests().at(0).query;
+  ASSERT_TRUE(query.starts_with("unique="));
+  double unique = std::stod(query.substr(7));
+  EXPECT_EQ(query.find('.'), std::string::npos);
+  EXPECT_NEAR(unique, now, 5);
+  EXPECT_EQ(busted->httpDestinationURL().absoluteString(), server.url("/ad?") + query);
+  EXPECT_EQ(*busted->filePath(),
+            *ZUVCachedFile::create(recorder_, busted->sourceURL())->filePath());
+  EXPECT_TRUE(busted->hasContent());
+  EXPECT_TRUE(busted->description().ends_with(" HTTP code: 200\n\turl: " + server.url("/ad") +
+                                              "\n\tfile: " + *busted->filePath()));
+  EXPECT_TRUE(busted->description().starts_with("<ZUVCachedFile: 0x"));
+
+  busted->invalidate();
+  EXPECT_FALSE(busted->hasContent());
+  EXPECT_FALSE(busted->fileModificationDate());
+
+  RawTestServer stall("", false);
+  auto recorder = std::make_shared<Recorder>();
+  auto pending = ZUVCachedFile::create(recorder, *URL::parse(stall.url("/x")));
+  pending->validate();
+  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return stall.connectionCount() > 0; }, 10));
+  pending->cancel();
+  EXPECT_FALSE(pending->isFetching());
+  platform::RunLoop::main().advance(0.8);  // past the idle time-out
+  EXPECT_TRUE(recorder->events.empty());
+}
+
+TEST_F(ZUVCachedFileTest, StaysAliveUntilTheCallbackThatDroppedItReturns) {
+  TestHTTPServer server;
+  server.conditional("/script", "s", kNovember1994Text, kNovember1994);
+  server.reply("/gone", 410, "gone");
+  server.redirect("/jump", 302, "/script");
+  fetch(server.url("/script"));
+  for (std::string path : {"/script", "/gone", "/jump"}) {
+    auto recorder = std::make_shared<Recorder>();
+    recorder->onRedirect = [](ZUVCachedFile&, const URL&) {
+      return platform::Error::make("kZUVErrorDomain", 0, "stop");
+    };
+    auto file = ZUVCachedFile::create(recorder, *URL::parse(server.url(path)));
+    std::weak_ptr<ZUVCachedFile> watched = file;
+    file->validate();
+    recorder->dropInCallback = std::move(file);
+    ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return watched.expired(); }, 20)) << path;
+    EXPECT_EQ(recorder->events.size(), path == "/jump" ? 2u : 1u) << path;
+  }
+}
+
+TEST(ZUVCachedFileDateTest, WritesFullHTTPDatesAndReadsThemWithOrWithoutTheZone) {
+  auto formatter = ZUVCachedFile::formatterForHTTPDate();
+  EXPECT_EQ(formatter.stringFromDate({static_cast<double>(kNovember1994) + 0.9}),
+            kNovember1994Text);
+  EXPECT_EQ(formatter.stringFromDate({951782400}), "Tue, 29 Feb 2000 00:00:00 GMT");
+  EXPECT_EQ(formatter.stringFromDate({-1}), "Wed, 31 Dec 1969 23:59:59 GMT");
+  EXPECT_EQ(formatter.stringFromDate({1e15}), "");
+
+  auto cut = ZUVCachedFile::modificationDateFromLastModified(std::string(kNovember1994Text));
+  EXPECT_EQ(cut, "Sun, 06 Nov 1994 08:49:37 ");
+  EXPECT_EQ(ZUVCachedFile::modificationDateFromLastModified(std::string("no zone")), "no zone");
+  EXPECT_EQ(ZUVCachedFile::modificationDateFromLastModified(std::nullopt), std::nullopt);
+  for (std::string text :
+       {std::string(kNovember1994Text), *cut, std::string("Sun, 06 Nov 1994 08:49:37"),
+        std::string("sun, 06 nov 1994 08:49:37 GMT")}) {
+    auto date = formatter.dateFromString(text);
+    ASSERT_TRUE(date) << text;
+    EXPECT_EQ(date->secondsSince1970, kNovember1994) << text;
+  }
+  for (const char* bad : {"Sunday, 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37 1994",
+                          "Mon, 30 Feb 2015 10:00:00 GMT", "Sun, 06 Nov 1994 24:00:00 GMT",
+                          "Sun, 6 Nov 1994 08:49:37 GMT", "Sun, 06 Nov 1994 08:49:37 PST", ""}) {
+    EXPECT_FALSE(formatter.dateFromString(bad)) << bad;
+  }
+}
+
+TEST(ZUVCachedFilePathTest, NamesAreStableAndStayInsideTheCachesFolder) {
+  velour_test::TestWorld world;
+  EXPECT_EQ(ZUVCachedFile::hashOfURLText("a"), 0xe40c292cu);  // FNV-1a, the same in every run
+  auto url = *URL::parse("http://static.vozave.test/zede/sdk-core-v40.js");
+  auto first = ZUVCachedFile::create({}, url);
+  auto again = ZUVCachedFile::create({}, url);
+  EXPECT_EQ(first->filePath(), again->filePath());
+  EXPECT_TRUE(first->filePath()->starts_with(world.home() + "/Library/Caches/static.vozave.test/"));
+  EXPECT_NE(first->filePath(),
+            ZUVCachedFile::create({}, *URL::parse("http://static.vozave.test/b"))->filePath());
+
+  // A host of dots would climb out of the caches folder.
+  auto dots = URL::parse("http://../x");
+  ASSERT_TRUE(dots);
+  auto dotsPath = *ZUVCachedFile::create({}, *dots)->filePath();
+  EXPECT_TRUE(dotsPath.starts_with(world.home() + "/Library/Caches/%2E%2E/")) << dotsPath;
+
+  auto& files = platform::FileManager::defaultManager();
+  files.createDirectory(first->filePath()->substr(0, first->filePath()->rfind('/')));
+  files.writeAtomically(*first->filePath(), platform::Bytes{0xC3, 0x28});
+  EXPECT_TRUE(first->hasContent());
+  EXPECT_EQ(first->content(), std::nullopt);
+  files.writeAtomically(*first->filePath(), std::string("caf\xC3\xA9"));
+  EXPECT_EQ(first->content(), "caf\xC3\xA9");
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// vozave fetch against a loopback server, in a home folder of the test's own.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <string>
+
+#include "tests/support/TestHTTPServer.h"
+#include "tests/support/TestWorld.h"
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;
+};
+
+Result vozave(const std::string& args) {
+  std::string command = std::string("'") + VOZAVE_BINARY + "' " + args + " 2>&1 < /dev/null";
+  Result result;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  char buffer[4096];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
+  int raw = ::pclose(pipe);
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return result;
+}
+
+bool has(const Result& result, const std::string& line) {
+  return result.out.find(line + "\n") != std::string::npos;
+}
+
+TEST(FetchCommandTest, SecondRunSendsTheConditionalRequest) {
+  velour_test::TestWorld world;
+  velour_test::TestHTTPServer server;
+  server.redirect("/sdk", 302, "/zede/sdk-core-v40.js");
+  server.conditional("/zede/sdk-core-v40.js", "script", "Sun, 06 Nov 1994 08:49:37 GMT", 784111777);
+  std::string args = "fetch http://static.vozave.test/sdk --home '" + world.home() +
+                     "' --resolve static.vozave.test:" + std::to_string(server.port()) +
+                     ":127.0.0.1";
+
+  Result first = vozave(args);
+  EXPECT_EQ(first.status, 0) << first.out;
+  EXPECT_TRUE(has(first, "no cached copy: full fetch")) << first.out;
+  EXPECT_TRUE(
+      has(first, "callback: should redirect to http://static.vozave.test/zede/sdk-core-v40.js"))
+      << first.out;
+  EXPECT_TRUE(has(first, "callback: download did end")) << first.out;
+  EXPECT_TRUE(has(first, "status: 200")) << first.out;
+  EXPECT_TRUE(has(first, "header: Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT")) << first.out;
+  EXPECT_TRUE(has(first, "destination: http://static.vozave.test/zede/sdk-core-v40.js"))
+      << first.out;
+  EXPECT_NE(first.out.find("file: " + world.home() + "/Library/Caches/static.vozave.test/"),
+            std::string::npos)
+      << first.out;
+
+  Result second = vozave(args);
+  EXPECT_EQ(second.status, 0) << second.out;
+  EXPECT_TRUE(has(second, "If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT")) << second.out;
+  EXPECT_TRUE(has(second, "status: 304")) << second.out;
+  EXPECT_EQ(server.requests().back().headers.value("If-Modified-Since"),
+            "Sun, 06 Nov 1994 08:49:37 GMT");
+
+  server.reply("/missing", 404, "no");
+  Result missing = vozave("fetch " + server.url("/missing") + " --home '" + world.home() + "'");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(has(missing, "callback: download did fail (no error)")) << missing.out;
+  EXPECT_TRUE(has(missing, "status: 404")) << missing.out;
+
+  EXPECT_EQ(vozave("fetch 'not a url'").status, 1);
+  EXPECT_EQ(vozave("fetch http://a.test/ --resolve nonsense").status, 2);
+  EXPECT_EQ(vozave("fetch").status, 2);
+}
+
+}  // namespace
