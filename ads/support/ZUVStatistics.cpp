@@ -8,6 +8,7 @@
 #include "ads/support/ZUVParameterKeys.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Application.h"
 
 namespace {
@@ -16,6 +17,10 @@ constexpr const char* kSharedIdentifier = "shared";
 constexpr const char* kClickDateKey = "date";
 
 std::unique_ptr<ZUVStatistics>& sharedInstance() {
+  // The shared statistics save themselves as they go, to the end of the process: the store
+  // and the centre they use must be made first, so that they are destroyed after them.
+  platform::UserDefaults::standard();
+  platform::NotificationCenter::defaultCenter();
   static std::unique_ptr<ZUVStatistics> instance;
   return instance;
 }

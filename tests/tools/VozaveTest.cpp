@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <sys/wait.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -104,6 +105,32 @@ TEST(VozaveTest, EncodeAndDecodeEveryFactoryEncoding) {
   EXPECT_EQ(vozave("encode", "").status, 2);
   EXPECT_EQ(vozave("decode hex AB CD", "").status, 2);
   EXPECT_EQ(vozave("encode hex --pad x", "").status, 2);
+}
+
+TEST(VozaveTest, RequestPrintsTheScriptsJsonAndLeavesTheStatistics) {
+  char home[] = "/tmp/vozave-home-XXXXXX";
+  ASSERT_NE(::mkdtemp(home), nullptr);
+  std::string options = std::string(" --home ") + home;
+  Result first = vozave(
+      "request --testing --gender m --birthday 1980-07-14 --keyword a "
+      "--keyword a --location Paris --extra k=v --slot unit-1" +
+          options,
+      "");
+  EXPECT_EQ(first.status, 0) << first.out;
+  for (const char* part :
+       {"\"testing\":\"1\"", "\"cust_gender\":\"m\"", "\"kw\":[\"a\",\"a\"]",
+        "\"extras\":{\"k\":\"v\"}", "\"uule\":\"e1+", "\"net\":\"wi\"", "\"slotname\":\"unit-1\"",
+        "\"preqs\":1,", "\"ad_frame\":{\"x\":0,\"y\":361,\"w\":320,\"h\":50}"}) {
+    EXPECT_NE(first.out.find(part), std::string::npos) << part << " in " << first.out;
+  }
+  EXPECT_NE(first.out.find("\"cust_age\":\"19800714\""), std::string::npos) << first.out;
+  // Inspecting is not loading: the count stays where it was.
+  EXPECT_NE(vozave("request" + options, "").out.find("\"preqs\":1,"), std::string::npos);
+  EXPECT_EQ(vozave("request --gender x" + options, "").status, 2);
+  EXPECT_EQ(vozave("request --birthday 1980-13-01" + options, "").status, 2);
+  EXPECT_EQ(vozave("request --lat 1 --lng 2" + options, "").status, 2);
+  EXPECT_EQ(vozave("request --keyword" + options.substr(0, 0), "").status, 2);
+  std::system((std::string("rm -rf '") + home + "'").c_str());
 }
 
 }  // namespace

@@ -24,5 +24,6 @@ std::vector<Command> urlCommands();
 std::vector<Command> messageCommands();
 std::vector<Command> encodingCommands();
 std::vector<Command> fetchCommands();
+std::vector<Command> requestCommands();
 
 }  // namespace vozave

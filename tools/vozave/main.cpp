@@ -18,6 +18,7 @@ std::vector<Command> allCommands() {
       messageCommands,
       encodingCommands,
       fetchCommands,
+      requestCommands,
   };
   for (auto list : groups) {
     auto more = list();
