@@ -22,5 +22,6 @@ int usageError(const std::string& problem);
 std::vector<Command> jsonCommands();
 std::vector<Command> urlCommands();
 std::vector<Command> encodingCommands();
+std::vector<Command> deviceCommands();
 
 }  // namespace vozave

@@ -11,7 +11,7 @@ namespace {
 
 std::vector<Command> allCommands() {
   std::vector<Command> commands;
-  for (auto list : {jsonCommands, urlCommands, encodingCommands}) {
+  for (auto list : {jsonCommands, urlCommands, encodingCommands, deviceCommands}) {
     auto more = list();
     commands.insert(commands.end(), more.begin(), more.end());
   }
