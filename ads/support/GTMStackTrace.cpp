@@ -40,14 +40,17 @@ std::string lastPathComponent(const std::string& path) {
 std::string addressText(const void* address) {
   char digits[32];
   std::snprintf(digits, sizeof digits, "%08jx", static_cast<std::uintmax_t>(toInteger(address)));
-  return std::string("0x") + digits;
+  std::string text = "0x";
+  text += digits;
+  return text;
 }
 
 std::string lineFor(std::size_t n, const GTMStackAddressDescriptor& descriptor) {
   std::string file = descriptor.fileName ? lastPathComponent(*descriptor.fileName) : "??";
   char head[64];
   std::snprintf(head, sizeof head, "#%-2zu ", n);
-  std::string line = head + file;
+  std::string line = head;
+  line += file;
   if (file.size() < 35) line.append(35 - file.size(), ' ');
   line += " " + addressText(descriptor.address) + " ";
   const std::string symbol = descriptor.symbol.empty() ? "??" : descriptor.symbol;
