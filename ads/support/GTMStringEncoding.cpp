@@ -171,11 +171,6 @@ bool GTMStringEncoding::ignoreCharacters(std::string_view characters) {
   return ok;
 }
 
-// The meaning of a byte; every byte above 127 is unknown (negative).
-inline std::int32_t GTMStringEncoding::meaning(unsigned char c) const {
-  return reverseCharMap_[c & 0x7F] | -static_cast<std::int32_t>(c >> 7);
-}
-
 // Whole groups of bytes that fill whole characters (3 bytes to 4 characters in base 64),
 // unrolled at compile time for each base. Returns the bytes consumed.
 template <int Shift>
@@ -184,14 +179,27 @@ std::size_t GTMStringEncoding::encodeGroups(const unsigned char* in, std::size_t
   constexpr int kChars = lcm8(Shift) / Shift;
   constexpr int kBytes = lcm8(Shift) / 8;
   constexpr std::uint64_t kMask = (1u << Shift) - 1;
+  constexpr int kWide = 8 / kBytes;  // whole groups in one 64-bit load
+  constexpr std::uint64_t kGroupMask = (std::uint64_t{1} << (8 * kBytes)) - 1;
   const char* map = charMapData_.data();
-  std::size_t groups = size / kBytes;
-  for (std::size_t g = 0; g < groups; ++g, in += kBytes, out += kChars) {
+  const unsigned char* start = in;
+  for (; size - (in - start) >= 8; in += kWide * kBytes, out += kWide * kChars) {
+    std::uint64_t word;
+    std::memcpy(&word, in, 8);
+    word = __builtin_bswap64(word);  // the first byte the most significant
+    for (int g = 0; g < kWide; ++g) {
+      std::uint64_t acc = word >> (64 - 8 * kBytes * (g + 1)) & kGroupMask;
+      for (int k = 0; k < kChars; ++k) {
+        out[g * kChars + k] = map[(acc >> (Shift * (kChars - 1 - k))) & kMask];
+      }
+    }
+  }
+  for (; size - (in - start) >= static_cast<std::size_t>(kBytes); in += kBytes, out += kChars) {
     std::uint64_t acc = 0;
     for (int k = 0; k < kBytes; ++k) acc = acc << 8 | in[k];
     for (int k = 0; k < kChars; ++k) out[k] = map[(acc >> (Shift * (kChars - 1 - k))) & kMask];
   }
-  return groups * kBytes;
+  return static_cast<std::size_t>(in - start);
 }
 
 std::size_t GTMStringEncoding::encodeWholeGroups(const unsigned char* in, std::size_t size,
@@ -252,18 +260,22 @@ std::size_t GTMStringEncoding::decodeGroups(const unsigned char* in, std::size_t
                                             char* out) const {
   constexpr int kChars = lcm8(Shift) / Shift;
   constexpr int kBytes = lcm8(Shift) / 8;
-  std::size_t consumed = 0;
-  for (; size - consumed >= static_cast<std::size_t>(kChars); consumed += kChars, out += kBytes) {
+  const std::int32_t* map = reverseCharMap_.data();
+  const std::size_t groups = size / kChars;
+  std::size_t g = 0;
+  for (; g < groups; ++g, in += kChars, out += kBytes) {
     std::uint64_t acc = 0;
     std::int32_t seen = 0;
     for (int k = 0; k < kChars; ++k) {
-      std::int32_t value = meaning(in[consumed + k]);
+      std::int32_t value = map[in[k]];
       seen |= value;
-      acc = acc << Shift | static_cast<std::uint64_t>(value & ((1 << Shift) - 1));
+      // A negative value spoils the group, which is then left to the careful path anyway.
+      acc = acc << Shift | static_cast<std::uint32_t>(value);
     }
     if (seen < 0) break;
     for (int k = 0; k < kBytes; ++k) out[k] = static_cast<char>(acc >> (8 * (kBytes - 1 - k)));
   }
+  std::size_t consumed = g * kChars;
   return consumed;
 }
 

@@ -75,7 +75,6 @@ class GTMStringEncoding {
   explicit GTMStringEncoding(std::string alphabet, int shift);
   static GTMStringEncoding factory(std::string_view alphabet, char padding,
                                    std::string_view synonyms);
-  std::int32_t meaning(unsigned char c) const;
   template <int Shift>
   std::size_t encodeGroups(const unsigned char* in, std::size_t size, char* out) const;
   template <int Shift>
@@ -84,7 +83,8 @@ class GTMStringEncoding {
   std::size_t decodeWholeGroups(const unsigned char* in, std::size_t size, char* out) const;
 
   std::string charMapData_;
-  std::array<std::int32_t, 128> reverseCharMap_;
+  // Entries from 128 up stay unknown, so that a byte is looked up with no range check.
+  std::array<std::int32_t, 256> reverseCharMap_;
   std::int32_t shift_;
   std::int32_t mask_;
   bool doPad_ = false;

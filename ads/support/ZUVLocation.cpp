@@ -104,7 +104,8 @@ std::string ZUVLocation::record() const {
       "role: 4 producer: 24 historical_role: 1 historical_producer: 12 timestamp: %.0f loc: \"",
       micros);
   for (char c : description_.value_or("")) text += c == '"' ? '\'' : c;
-  return text + "\"";
+  text += '"';
+  return text;
 }
 
 std::optional<std::string> ZUVLocation::oolongRepresentation() const {
@@ -116,7 +117,9 @@ std::optional<std::string> ZUVLocation::oolongRepresentation() const {
   if (!cipher) return std::nullopt;
   std::string output(reinterpret_cast<const char*>(vector.data()), vector.size());
   output += *cipher;
-  return kMarker + websafe().encode(output);
+  std::string text = kMarker;
+  text += websafe().encode(output);
+  return text;
 }
 
 std::optional<ZUVLocation::Decoded> ZUVLocation::decodeOolongRepresentation(std::string_view text) {

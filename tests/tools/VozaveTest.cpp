@@ -133,4 +133,54 @@ TEST(VozaveTest, RequestPrintsTheScriptsJsonAndLeavesTheStatistics) {
   std::system((std::string("rm -rf '") + home + "'").c_str());
 }
 
+TEST(VozaveTest, DeviceParametersAndTheirOverrides) {
+  const std::string home = "--home /tmp/vozave-device-test ";
+  Result plain = vozave("device " + home + "--device unique-identifier=abc", "");
+  EXPECT_EQ(plain.status, 0) << plain.out;
+  EXPECT_EQ(plain.out,
+            "ios_metadata={}\napp_name=1.0.iphone.com.velour.soundboard\n"
+            "isu=900150983CD24FB0D6963F7D28E17F72\nplatform=iPhone\nsubmodel=iPhone3,1\nhl=en\n"
+            "u_audio=1\nu_so=p\nu_sd=1\nu_w=320\nu_h=480\n");
+  Result pad = vozave("device " + home +
+                          "--device model=iPad --device audio-route=Headphone --device scale=2 "
+                          "--device languages=FR,en --device bundle-version=",
+                      "");
+  EXPECT_NE(pad.out.find("ios_ipadc=1\n"), std::string::npos) << pad.out;
+  EXPECT_NE(pad.out.find("app_name=iphone.com"), std::string::npos);
+  EXPECT_NE(pad.out.find("hl=fr\nu_audio=2\n"), std::string::npos);
+  EXPECT_NE(pad.out.find("u_sd=2\n"), std::string::npos);
+  EXPECT_EQ(vozave("device --device scale=big", "").status, 2);
+  EXPECT_EQ(vozave("device --device colour=red", "").status, 2);
+  EXPECT_EQ(vozave("device --home", "").status, 2);
+}
+
+TEST(VozaveTest, UuleEncodesAndDecodesLocations) {
+  Result precise = vozave("uule --lat 48.85 --lng 2.35 --acc 10 --time 1300000000 --record", "");
+  EXPECT_EQ(precise.status, 0) << precise.out;
+  EXPECT_EQ(precise.out.substr(0, 3), "e1+");
+  const std::string record =
+      "role: 6 producer: 24 historical_role: 1 historical_producer: 12 timestamp: "
+      "1300000000000000 latlng <latitude_e7: 488499984 longitude_e7: 23499999> radius: 10000\n";
+  EXPECT_NE(precise.out.find("\n" + record + "vector 006d7c4dffffff7fffffff7fffffff7f\n"),
+            std::string::npos)
+      << precise.out;
+  std::string encoded = precise.out.substr(0, precise.out.find('\n'));
+  Result decoded = vozave("uule --decode " + encoded, "");
+  EXPECT_EQ(decoded.status, 0);
+  EXPECT_EQ(decoded.out, record + "vector 006d7c4dffffff7fffffff7fffffff7f\n");
+
+  Result described = vozave("uule --description 'the \"mill\"' --time 1", "");
+  EXPECT_EQ(described.status, 0);
+  Result back = vozave("uule --decode " + described.out.substr(0, described.out.size() - 1), "");
+  EXPECT_NE(back.out.find("timestamp: 1000000 loc: \"the 'mill'\"\n"), std::string::npos)
+      << back.out;
+
+  EXPECT_EQ(vozave("uule --lat 0 --lng 2 --acc 1", "").status, 1);
+  EXPECT_EQ(vozave("uule --description ''", "").status, 1);
+  EXPECT_EQ(vozave("uule --decode e1+AAAA", "").status, 1);
+  EXPECT_EQ(vozave("uule --lat 1 --lng 2", "").status, 2);
+  EXPECT_EQ(vozave("uule --lat north --lng 2 --acc 1", "").status, 2);
+  EXPECT_EQ(vozave("uule --description x --lat 1", "").status, 2);
+}
+
 }  // namespace

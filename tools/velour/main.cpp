@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "platform/device/Device.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
@@ -23,10 +24,11 @@ struct Options {
 };
 
 const char* kUsage =
-    "usage: velour [--script FILE] [--home DIR] [--help]\n"
+    "usage: velour [--script FILE] [--home DIR] [--device KEY=VALUE]... [--help]\n"
     "Runs the Velour soundboard on a headless phone.\n"
     "  --script FILE  read commands from FILE (\"-\" for standard input)\n"
     "  --home DIR     the device's home folder (default: ./.home)\n"
+    "  --device KEY=VALUE  a value of the device profile (see vozave help), e.g. model=iPad\n"
     "Without --script, commands come from standard input: at a prompt when it is a terminal.\n"
     "In a script the clock is simulated: \"wait 2\" moves time on at once.\n\n";
 
@@ -47,6 +49,16 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& problem)
       if (!needsValue(options.script)) return false;
     } else if (arg == "--home") {
       if (!needsValue(options.home)) return false;
+    } else if (arg == "--device") {
+      std::string setting;
+      if (!needsValue(setting)) return false;
+      auto equals = setting.find('=');
+      problem = "--device takes KEY=VALUE";
+      if (equals == std::string::npos ||
+          !platform::DeviceProfile::current().setValueForKey(
+              setting.substr(0, equals), setting.substr(equals + 1), &problem)) {
+        return false;
+      }
     } else {
       problem = "unknown option " + arg;
       return false;

@@ -25,5 +25,6 @@ std::vector<Command> messageCommands();
 std::vector<Command> encodingCommands();
 std::vector<Command> fetchCommands();
 std::vector<Command> requestCommands();
+std::vector<Command> deviceCommands();
 
 }  // namespace vozave

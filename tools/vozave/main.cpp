@@ -19,6 +19,7 @@ std::vector<Command> allCommands() {
       encodingCommands,
       fetchCommands,
       requestCommands,
+      deviceCommands,
   };
   for (auto list : groups) {
     auto more = list();
