@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/foundation/Log.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/web/Browser.h"
+#include "platform/web/WebView.h"
+
+using platform::Browser;
+using platform::RunLoop;
+using platform::URL;
+using platform::WebRequest;
+using platform::WebView;
+using platform::WebViewNavigationType;
+
+namespace {
+
+struct Seen {
+  std::string method, path, body, referer, userAgent;
+};
+
+// Loopback pages for every test of this program, on a port of the system's choosing.
+class PageServer {
+ public:
+  PageServer() {
+    server_.Get("/page1", page("One", R"(<a id="next" href="/page2">Next</a>
+        <form action="/form" method="get"><input name="q" value="v"><button>Find</button></form>
+        <form action="/post" method="post"><input name="k" value="w"><button>Send</button></form>)"));
+    server_.Get("/page2", page("Two", "<p>second page</p>"));
+    server_.Get("/page3", page("Three", "<p>third page</p>"));
+    server_.Get("/form", page("Found", "<p>found</p>"));
+    server_.Post("/post", page("Posted", "<p>posted</p>"));
+    server_.Get("/refused", page("Refused", ""));
+    server_.Get("/redirect", [](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect("/page3");
+    });
+    server_.Get("/stall", [](const httplib::Request&, httplib::Response& res) {
+      std::this_thread::sleep_for(std::chrono::seconds(3));
+      res.set_content("late", "text/html");
+    });
+    server_.set_logger([this](const httplib::Request& req, const httplib::Response&) {
+      std::lock_guard lock(mutex_);
+      seen_.push_back({req.method, req.path, req.body, req.get_header_value("Referer"),
+                       req.get_header_value("User-Agent")});
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ~PageServer() {
+    server_.stop();
+    thread_.join();
+  }
+
+  std::string url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+  std::vector<Seen> seen() {
+    std::lock_guard lock(mutex_);
+    return seen_;
+  }
+  bool served(const std::string& path) {
+    for (const Seen& s : seen()) {
+      if (s.path == path) return true;
+    }
+    return false;
+  }
+
+ private:
+  static httplib::Server::Handler page(const std::string& title, const std::string& body) {
+    return [title, body](const httplib::Request&, httplib::Response& res) {
+      res.set_content(
+          "<html><head><title>" + title + "</title></head><body>" + body + "</body></html>",
+          "text/html");
+    };
+  }
+
+  httplib::Server server_;
+  int port_ = 0;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::vector<Seen> seen_;
+};
+
+// Writes down every delegate call; refuses what `refuse` says.
+class Recorder : public platform::WebViewDelegate {
+ public:
+  bool webViewShouldStartLoadWithRequestNavigationType(WebView&, const WebRequest& request,
+                                                       WebViewNavigationType type) override {
+    calls.push_back("should " + request.url().absoluteString() + " " + std::to_string(type));
+    requests.push_back(request);
+    return !refuse || !refuse(request.url().absoluteString());
+  }
+  void webViewDidStartLoad(WebView&) override { calls.push_back("start"); }
+  void webViewDidFinishLoad(WebView&) override { calls.push_back("finish"); }
+  void webViewDidFailLoadWithError(WebView&, const platform::Error& error) override {
+    calls.push_back("fail " + std::to_string(error.code));
+    lastError = error;
+  }
+
+  bool ended() const {
+    return !calls.empty() && (calls.back() == "finish" || calls.back().rfind("fail", 0) == 0);
+  }
+  void clear() {
+    calls.clear();
+    requests.clear();
+  }
+
+  std::vector<std::string> calls;
+  std::vector<WebRequest> requests;
+  platform::Error lastError;
+  std::function<bool(const std::string&)> refuse;
+};
+
+PageServer* server = nullptr;
+
+class WebViewTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!server) server = new PageServer();
+  }
+
+  void SetUp() override {
+    if (::access(Browser::executablePath().c_str(), X_OK) != 0) {
+      GTEST_SKIP() << "no web engine at " << Browser::executablePath()
+                   << ": install the Debian package chromium (scripts/setup)";
+    }
+    RunLoop::main().reset(false);
+    view = WebView::create(platform::Rect(0, 0, 320, 480));
+    view->setDelegate(&recorder);
+  }
+  void TearDown() override {
+    if (view) view->setDelegate(nullptr);
+  }
+
+  bool waitFor(const std::function<bool()>& done, double seconds = 10) {
+    return RunLoop::main().runUntil(done, seconds);
+  }
+  // Loads `path` and waits until the load has ended; then forgets the calls.
+  void load(const std::string& path) {
+    recorder.clear();
+    view->loadRequest(WebRequest(*URL::parse(server->url(path))));
+    ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+    ASSERT_EQ(recorder.calls.back(), "finish");
+    recorder.clear();
+  }
+  std::string eval(const std::string& script) {
+    return view->stringByEvaluatingJavaScriptFromString(script);
+  }
+  std::string url(const std::string& path) { return server->url(path); }
+
+  std::shared_ptr<WebView> view;
+  Recorder recorder;
+};
+
+TEST_F(WebViewTest, LoadsRequestsAndTextWithTheDelegateCallsInOrder) {
+  WebRequest request(*URL::parse(url("/page1")));
+  request.setValueForHTTPHeaderField("http://referrer.test/ad", "Referer");
+  view->loadRequest(request);
+  EXPECT_TRUE(view->isLoading());
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should " + url("/page1") + " 5", "start", "finish"}));
+  EXPECT_FALSE(view->isLoading());
+  EXPECT_EQ(view->request().url().absoluteString(), url("/page1"));
+  EXPECT_EQ(eval("document.title"), "One");
+  EXPECT_EQ(recorder.requests[0].valueForHTTPHeaderField("User-Agent"), WebView::kUserAgent);
+  auto seen = server->seen();
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back().referer, "http://referrer.test/ad");
+  EXPECT_EQ(seen.back().userAgent, WebView::kUserAgent);
+
+  recorder.clear();
+  view->loadHTMLStringBaseURL("<title>Text</title><p>hello</p>", URL::parse("http://ads.test:81/"));
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should http://ads.test:81/ 5", "start", "finish"}));
+  EXPECT_EQ(eval("location.origin + ' ' + document.title"), "http://ads.test:81 Text");
+  EXPECT_EQ(view->pageText(), "hello");
+
+  recorder.clear();
+  view->loadHTMLStringBaseURL("<p>blank</p>", std::nullopt);
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls, (std::vector<std::string>{"should about:blank 5", "start", "finish"}));
+  EXPECT_EQ(eval("location.href + ' ' + document.body.innerText"), "about:blank blank");
+
+  recorder.clear();
+  view->loadRequest(WebRequest(*URL::parse("http://127.0.0.1:1/nothing")));
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls.size(), 3u);
+  EXPECT_EQ(recorder.calls.back(), "fail " + std::to_string(platform::kWebErrorLoadFailed));
+}
+
+TEST_F(WebViewTest, EvaluatesScriptsAsTextWithinTheirBudget) {
+  load("/page2");
+  EXPECT_EQ(eval("1 + 1"), "2");
+  EXPECT_EQ(eval("1.5"), "1.5");
+  EXPECT_EQ(eval("'a' + 'b'"), "ab");
+  EXPECT_EQ(eval("true"), "true");
+  EXPECT_EQ(eval("undefined"), "");
+  EXPECT_EQ(eval("null"), "");
+  EXPECT_EQ(eval("throw new Error('x')"), "");
+  EXPECT_EQ(eval("({})"), "[object Object]");
+  EXPECT_EQ(eval("var kept = 7; kept"), "7");
+  EXPECT_EQ(eval("window.kept"), "7");
+  EXPECT_EQ(eval("window.orientation"), "0");
+
+  platform::LogCapture log;
+  view->setScriptBudget(0.3);
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(eval("while (true) {}"), "");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+  EXPECT_TRUE(log.contains("ran past its budget"));
+  EXPECT_EQ(eval("6 * 7"), "42");
+}
+
+}  // namespace
