@@ -371,6 +371,7 @@ void Browser::deliverQueuedNow() {
 }
 
 void Browser::deliver(const Value& message) {
+  if (std::getenv("VELOUR_WEB_DEBUG")) log("DEBUG " + JsonCodec::write(message).substr(0, 300));
   const Value& id = message["id"];
   if (id.isNumber()) {
     auto it = pending_.find(static_cast<std::uint64_t>(id.integerValue()));

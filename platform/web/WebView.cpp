@@ -349,13 +349,13 @@ bool WebView::canGoForward() {
 }
 
 void WebView::goBack() {
-  navigateInHistory(-1);
+  navigateInHistory(-1, true);
 }
 void WebView::goForward() {
-  navigateInHistory(1);
+  navigateInHistory(1, true);
 }
 
-void WebView::navigateInHistory(int offset) {
+void WebView::navigateInHistory(int offset, bool askFirst) {
   if (!page_) return;
   History history = historyOf(call("Page.getNavigationHistory", Dictionary{}));
   int target = history.current + offset;
@@ -365,7 +365,7 @@ void WebView::navigateInHistory(int offset) {
   const Value& entry = history.entries[static_cast<std::size_t>(target)];
   const std::string& url = entry["url"].stringValue();
   WebRequest request = requestFromPage(url);
-  if (!ask(request, kWebViewNavigationTypeBackForward)) return;
+  if (askFirst && !ask(request, kWebViewNavigationTypeBackForward)) return;
   beginLoad(kWebViewNavigationTypeBackForward, request);
   auto html = htmlByURL_.find(pageKey(url));
   if (isWeb(request.url())) {
@@ -378,9 +378,12 @@ void WebView::navigateInHistory(int offset) {
 
 void WebView::reload() {
   if (!page_ || committedURL_.empty()) return;
+  if (ask(request_, kWebViewNavigationTypeReload)) reloadApproved(kWebViewNavigationTypeReload);
+}
+
+void WebView::reloadApproved(WebViewNavigationType type) {
   WebRequest request = request_;
-  if (!ask(request, kWebViewNavigationTypeReload)) return;
-  beginLoad(kWebViewNavigationTypeReload, request);
+  beginLoad(type, request);
   auto html = htmlByURL_.find(pageKey(committedURL_));
   if (isWeb(request.url())) {
     expected_ =
@@ -414,6 +417,12 @@ void WebView::onEvent(const std::string& method, const Value& params) {
     if (report && report->isDictionary()) onNavigationReport(*report);
   } else if (method == "Fetch.requestPaused") {
     onRequestPaused(params);
+  } else if (method == "Page.frameStartedNavigating") {
+    // Traversals to another document pass the page script unheld; their kind comes here.
+    if (params["frameId"].stringValue() != mainFrame) return;
+    const std::string& kind = params["navigationType"].stringValue();
+    if (kind.rfind("history", 0) == 0) unheldType_ = kWebViewNavigationTypeBackForward;
+    if (kind == "reload") unheldType_ = kWebViewNavigationTypeReload;
   } else if (method == "Page.frameStartedLoading") {
     if (params["frameId"].stringValue() == mainFrame && load_.active) load_.started = true;
   } else if (method == "Page.frameNavigated") {
@@ -457,11 +466,11 @@ void WebView::onNavigationReport(const Value& report) {
   }
   if (!ask(request, type)) return;
   if (type == kWebViewNavigationTypeReload || type == kWebViewNavigationTypeFormResubmitted) {
-    reload();
+    reloadApproved(type);
   } else if (type == kWebViewNavigationTypeBackForward) {
     History history = historyOf(call("Page.getNavigationHistory", Dictionary{}));
-    navigateInHistory(static_cast<int>(report["index"].integerValue(history.current)) -
-                      history.current);
+    navigateInHistory(
+        static_cast<int>(report["index"].integerValue(history.current)) - history.current, false);
   } else if (report["same"].boolValue()) {
     allowNext(url);
     send("Page.navigate", Dictionary{{"url", url}});
@@ -498,6 +507,7 @@ void WebView::onRequestPaused(const Value& params) {
     return;
   }
   beginLoad(type, request);
+  load_.started = true;  // the frame began loading before the request came to us
   auto html = htmlByURL_.find(pageKey(request.url().absoluteString()));
   expected_ =
       Expected{request, html == htmlByURL_.end() ? std::nullopt : std::optional(html->second)};

@@ -146,7 +146,8 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void allowNext(const std::string& url);
   void navigateTo(const WebRequest& request, std::optional<std::string> html,
                   WebViewNavigationType type);
-  void navigateInHistory(int offset);
+  void navigateInHistory(int offset, bool askFirst);
+  void reloadApproved(WebViewNavigationType type);
 
   void onEvent(const std::string& method, const Value& params);
   void onNavigationReport(const Value& params);

@@ -224,3 +224,114 @@ TEST_F(WebViewTest, EvaluatesScriptsAsTextWithinTheirBudget) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WebViewTest, PutsEveryNavigationToTheDelegateWithItsType) {
+  load("/page1");
+  ASSERT_TRUE(view->tapLink("Next"));
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should " + url("/page2") + " 0", "start", "finish"}));
+  EXPECT_EQ(recorder.requests[0].valueForHTTPHeaderField("Referer"), url("/page1"));
+  EXPECT_EQ(view->pageText(), "second page");
+
+  load("/page1");
+  ASSERT_TRUE(view->tapLink("Find"));
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should " + url("/form?q=v") + " 1", "start", "finish"}));
+
+  load("/page1");
+  ASSERT_TRUE(view->tapLink("Send"));
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should " + url("/post") + " 1", "start", "finish"}));
+  EXPECT_EQ(eval("document.title"), "Posted");
+  EXPECT_EQ(server->seen().back().method, "POST");
+  EXPECT_EQ(server->seen().back().body, "k=w");
+
+  recorder.clear();
+  eval("location.href = '/page2'");
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should " + url("/page2") + " 5", "start", "finish"}));
+}
+
+TEST_F(WebViewTest, ARefusedNavigationNeverLoadsAndMessagesArriveInOrder) {
+  load("/page2");
+  recorder.refuse = [](const std::string& u) { return u.find("/page2") == std::string::npos; };
+  eval(
+      "location = 'gmsg://ad/one?a=1'; window.location.href = 'gmsg://ad/two';"
+      "location.assign('vodov://log?text=3'); location.href = 'mailto:x@y.test';"
+      "location.href = '/refused'; window.open('/refused?popup')");
+  ASSERT_TRUE(waitFor([&] { return recorder.calls.size() >= 6; }));
+  RunLoop::main().runUntil([] { return false; }, 0.3);
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should gmsg://ad/one?a=1 5", "should gmsg://ad/two 5",
+                                      "should vodov://log?text=3 5", "should mailto:x@y.test 5",
+                                      "should " + url("/refused") + " 5",
+                                      "should " + url("/refused?popup") + " 5"}));
+  EXPECT_EQ(eval("location.href"), url("/page2"));
+  EXPECT_EQ(eval("document.title"), "Two");
+  EXPECT_FALSE(server->served("/refused"));
+  EXPECT_FALSE(view->isLoading());
+}
+
+TEST_F(WebViewTest, GoesThroughHistoryAndReloads) {
+  load("/page1");
+  load("/page2");
+  EXPECT_TRUE(view->canGoBack());
+  EXPECT_FALSE(view->canGoForward());
+  view->goBack();
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should " + url("/page1") + " 2", "start", "finish"}));
+  EXPECT_EQ(eval("document.title"), "One");
+  EXPECT_TRUE(view->canGoForward());
+
+  recorder.clear();
+  view->goForward();
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should " + url("/page2") + " 2", "start", "finish"}));
+  EXPECT_EQ(view->request().url().absoluteString(), url("/page2"));
+
+  recorder.clear();
+  view->reload();
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should " + url("/page2") + " 3", "start", "finish"}));
+
+  recorder.clear();
+  eval("location.reload()");
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should " + url("/page2") + " 3", "start", "finish"}));
+
+  recorder.clear();
+  eval("history.back()");
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }))
+      << ::testing::PrintToString(recorder.calls);
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should " + url("/page1") + " 2", "start", "finish"}));
+}
+
+TEST_F(WebViewTest, PutsRedirectsToTheDelegate) {
+  load("/page2");
+  view->loadRequest(WebRequest(*URL::parse(url("/redirect"))));
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls, (std::vector<std::string>{"should " + url("/redirect") + " 5", "start",
+                                                      "should " + url("/page3") + " 5", "finish"}));
+  EXPECT_EQ(eval("document.title"), "Three");
+  EXPECT_EQ(view->request().url().absoluteString(), url("/page3"));
+
+  load("/page2");
+  recorder.refuse = [](const std::string& u) { return u.find("/page3") != std::string::npos; };
+  view->loadRequest(WebRequest(*URL::parse(url("/redirect"))));
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls.back(), "fail " + std::to_string(platform::kWebErrorInterrupted));
+  EXPECT_EQ(eval("document.title"), "Two");
+}
+
+}  // namespace
