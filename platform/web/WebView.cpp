@@ -301,10 +301,8 @@ void WebView::navigateTo(const WebRequest& request, std::optional<std::string> h
     }
     const std::string& problem = result["errorText"].stringValue();
     if (problem.empty()) return;
-    if (problem == "net::ERR_ABORTED") {
-      if (self->load_.failure) self->failLoad(*self->load_.failure);
-      return;
-    }
+    // An abort is a newer load or a stop taking its place; those report themselves.
+    if (problem == "net::ERR_ABORTED") return;
     self->failLoad(webError(kWebErrorLoadFailed, "the page could not be loaded: " + problem));
   });
 }
@@ -423,15 +421,14 @@ void WebView::onEvent(const std::string& method, const Value& params) {
     const std::string& kind = params["navigationType"].stringValue();
     if (kind.rfind("history", 0) == 0) unheldType_ = kWebViewNavigationTypeBackForward;
     if (kind == "reload") unheldType_ = kWebViewNavigationTypeReload;
-  } else if (method == "Page.frameStartedLoading") {
-    if (params["frameId"].stringValue() == mainFrame && load_.active) load_.started = true;
+    if (load_.active) load_.started = true;
   } else if (method == "Page.frameNavigated") {
     if (params["frame"]["parentId"].stringValue().empty()) onFrameNavigated(params["frame"]);
   } else if (method == "Page.navigatedWithinDocument") {
     if (params["frameId"].stringValue() != mainFrame) return;
     committedURL_ = params["url"].stringValue();
     if (auto url = URL::parse(committedURL_)) request_.setURL(*url);
-    if (load_.active && !load_.started && !load_.htmlPending) finishLoad();
+    if (load_.active && !load_.committed && !load_.htmlPending) finishLoad();
   } else if (method == "Page.frameStoppedLoading") {
     if (params["frameId"].stringValue() == mainFrame) onFrameStopped();
   } else if (method == "Page.javascriptDialogOpening") {
@@ -495,10 +492,8 @@ void WebView::onRequestPaused(const Value& params) {
   WebViewNavigationType type = redirected && load_.active ? load_.type : unheldType_;
   unheldType_ = kWebViewNavigationTypeOther;
   if (!ask(request, type)) {
-    if (redirected && load_.active) {
-      load_.failure = webError(kWebErrorInterrupted, "the delegate refused a redirect");
-    }
     send("Fetch.failRequest", Dictionary{{"requestId", requestId}, {"errorReason", "Aborted"}});
+    if (redirected) failLoad(webError(kWebErrorInterrupted, "the delegate refused a redirect"));
     return;
   }
   if (redirected) {
@@ -542,6 +537,7 @@ void WebView::continueOurRequest(const std::string& requestId, const Value& paus
 }
 
 void WebView::onFrameNavigated(const Value& frame) {
+  if (load_.active && load_.started) load_.committed = true;
   const std::string& url = frame["url"].stringValue();
   const std::string& unreachable = frame["unreachableUrl"].stringValue();
   if (!unreachable.empty() || url.rfind("chrome-error:", 0) == 0) {
@@ -556,7 +552,7 @@ void WebView::onFrameNavigated(const Value& frame) {
 }
 
 void WebView::onFrameStopped() {
-  if (!load_.active || load_.htmlPending || !load_.started) return;
+  if (!load_.active || load_.htmlPending || !load_.committed) return;
   if (load_.failure) {
     failLoad(*load_.failure);
   } else {

@@ -118,7 +118,8 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
     bool active = false;
     std::uint64_t id = 0;
     WebViewNavigationType type = kWebViewNavigationTypeOther;
-    bool started = false;          // the main frame began loading
+    bool started = false;          // the main frame began navigating for this load
+    bool committed = false;        // and has a new document (or an error page)
     bool htmlPending = false;      // text for a blank page still to be put in
     std::optional<Error> failure;  // noted before the frame stopped
     std::shared_ptr<Timer> timeout;

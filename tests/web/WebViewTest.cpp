@@ -44,7 +44,7 @@ class PageServer {
       res.set_redirect("/page3");
     });
     server_.Get("/stall", [](const httplib::Request&, httplib::Response& res) {
-      std::this_thread::sleep_for(std::chrono::seconds(3));
+      std::this_thread::sleep_for(std::chrono::seconds(2));
       res.set_content("late", "text/html");
     });
     server_.set_logger([this](const httplib::Request& req, const httplib::Response&) {
@@ -64,16 +64,15 @@ class PageServer {
   std::string url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
-  std::vector<Seen> seen() {
+  // The last request for `path`, or an empty one.
+  Seen request(const std::string& path) {
     std::lock_guard lock(mutex_);
-    return seen_;
-  }
-  bool served(const std::string& path) {
-    for (const Seen& s : seen()) {
-      if (s.path == path) return true;
+    for (auto it = seen_.rbegin(); it != seen_.rend(); ++it) {
+      if (it->path == path) return *it;
     }
-    return false;
+    return {};
   }
+  bool served(const std::string& path) { return !request(path).path.empty(); }
 
  private:
   static httplib::Server::Handler page(const std::string& title, const std::string& body) {
@@ -128,6 +127,10 @@ class WebViewTest : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!server) server = new PageServer();
   }
+  static void TearDownTestSuite() {
+    delete server;
+    server = nullptr;
+  }
 
   void SetUp() override {
     if (::access(Browser::executablePath().c_str(), X_OK) != 0) {
@@ -174,10 +177,9 @@ TEST_F(WebViewTest, LoadsRequestsAndTextWithTheDelegateCallsInOrder) {
   EXPECT_EQ(view->request().url().absoluteString(), url("/page1"));
   EXPECT_EQ(eval("document.title"), "One");
   EXPECT_EQ(recorder.requests[0].valueForHTTPHeaderField("User-Agent"), WebView::kUserAgent);
-  auto seen = server->seen();
-  ASSERT_FALSE(seen.empty());
-  EXPECT_EQ(seen.back().referer, "http://referrer.test/ad");
-  EXPECT_EQ(seen.back().userAgent, WebView::kUserAgent);
+  Seen first = server->request("/page1");
+  EXPECT_EQ(first.referer, "http://referrer.test/ad");
+  EXPECT_EQ(first.userAgent, WebView::kUserAgent);
 
   recorder.clear();
   view->loadHTMLStringBaseURL("<title>Text</title><p>hello</p>", URL::parse("http://ads.test:81/"));
@@ -248,8 +250,8 @@ TEST_F(WebViewTest, PutsEveryNavigationToTheDelegateWithItsType) {
   EXPECT_EQ(recorder.calls,
             (std::vector<std::string>{"should " + url("/post") + " 1", "start", "finish"}));
   EXPECT_EQ(eval("document.title"), "Posted");
-  EXPECT_EQ(server->seen().back().method, "POST");
-  EXPECT_EQ(server->seen().back().body, "k=w");
+  EXPECT_EQ(server->request("/post").method, "POST");
+  EXPECT_EQ(server->request("/post").body, "k=w");
 
   recorder.clear();
   eval("location.href = '/page2'");
@@ -332,6 +334,60 @@ TEST_F(WebViewTest, PutsRedirectsToTheDelegate) {
   ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
   EXPECT_EQ(recorder.calls.back(), "fail " + std::to_string(platform::kWebErrorInterrupted));
   EXPECT_EQ(eval("document.title"), "Two");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WebViewTest, StopsLoadsAndOutlivesABrowserThatDies) {
+  load("/page2");
+  view->loadRequest(WebRequest(*URL::parse(url("/stall"))));
+  ASSERT_TRUE(waitFor([&] { return recorder.calls.size() >= 2; }));
+  view->stopLoading();
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls.back(), "fail " + std::to_string(platform::kWebErrorCancelled));
+  EXPECT_FALSE(view->isLoading());
+
+  recorder.clear();
+  WebView::setLoadTimeout(0.3);
+  view->loadRequest(WebRequest(*URL::parse(url("/stall"))));
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  WebView::setLoadTimeout(WebView::kDefaultLoadTimeout);
+  EXPECT_EQ(recorder.calls.back(), "fail " + std::to_string(platform::kWebErrorTimedOut));
+
+  recorder.clear();
+  view->loadRequest(WebRequest(*URL::parse(url("/stall"))));
+  ASSERT_TRUE(waitFor([&] { return recorder.calls.size() >= 2; }));
+  pid_t old = Browser::shared()->processId();
+  ASSERT_GT(old, 0);
+  ::kill(old, SIGKILL);
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should " + url("/stall") + " 5", "start",
+                                      "fail " + std::to_string(platform::kWebErrorEngineFailed)}));
+  EXPECT_EQ(eval("1 + 2"), "3");
+  EXPECT_NE(Browser::shared()->processId(), old);
+  load("/page3");
+  EXPECT_EQ(eval("document.title"), "Three");
+}
+
+TEST_F(WebViewTest, WithoutAnEngineEveryLoadFailsNamingThePackage) {
+  Browser::shutdown();
+  Browser::setExecutablePath("/nonexistent/chromium");
+  auto lonely = WebView::create(platform::Rect(0, 0, 10, 10));
+  Recorder calls;
+  lonely->setDelegate(&calls);
+  lonely->loadHTMLStringBaseURL("<p>x</p>", URL::parse("http://ads.test/"));
+  ASSERT_TRUE(waitFor([&] { return calls.ended(); }));
+  EXPECT_EQ(calls.calls,
+            (std::vector<std::string>{"should http://ads.test/ 5", "start",
+                                      "fail " + std::to_string(platform::kWebErrorEngineMissing)}));
+  EXPECT_NE(calls.lastError.localizedDescription().find("package chromium"), std::string::npos);
+  EXPECT_EQ(lonely->stringByEvaluatingJavaScriptFromString("1"), "");
+  EXPECT_FALSE(lonely->canGoBack());
+  lonely->setDelegate(nullptr);
+  Browser::setExecutablePath("");
 }
 
 }  // namespace
