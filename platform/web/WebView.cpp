@@ -27,6 +27,10 @@ bool isWeb(const URL& url) {
   return url.scheme() == "http" || url.scheme() == "https";
 }
 
+bool isLoadable(const URL& url) {
+  return isWeb(url) || url.scheme() == "about" || url.scheme() == "data";
+}
+
 // The key of a page's text: its URL without the fragment.
 std::string pageKey(const std::string& url) {
   return url.substr(0, url.find('#'));
@@ -147,7 +151,7 @@ void WebView::send(std::string_view method, Value params, Browser::Reply reply) 
 }
 
 void WebView::applyViewport() {
-  Size size(std::max(1.0, frame().size.width), std::max(1.0, frame().size.height));
+  Size size{std::max(1.0, frame().size.width), std::max(1.0, frame().size.height)};
   if (size.width == viewport_.width && size.height == viewport_.height) return;
   viewport_ = size;
   call("Emulation.setDeviceMetricsOverride",
@@ -462,6 +466,11 @@ void WebView::onNavigationReport(const Value& report) {
     request.setValueForHTTPHeaderField("application/x-www-form-urlencoded", "Content-Type");
   }
   if (!ask(request, type)) return;
+  if (!isLoadable(request.url())) {
+    // The engine has nothing to show for a message or application URL; the page stays.
+    log("web: not loaded, no page for " + url);
+    return;
+  }
   if (type == kWebViewNavigationTypeReload || type == kWebViewNavigationTypeFormResubmitted) {
     reloadApproved(type);
   } else if (type == kWebViewNavigationTypeBackForward) {

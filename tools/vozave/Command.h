@@ -21,5 +21,6 @@ int usageError(const std::string& problem);
 // Each file of commands lists its own; main.cpp puts the lists together.
 std::vector<Command> jsonCommands();
 std::vector<Command> urlCommands();
+std::vector<Command> pageCommands();
 
 }  // namespace vozave

@@ -11,7 +11,7 @@ namespace {
 
 std::vector<Command> allCommands() {
   std::vector<Command> commands;
-  for (auto list : {jsonCommands, urlCommands}) {
+  for (auto list : {jsonCommands, urlCommands, pageCommands}) {
     auto more = list();
     commands.insert(commands.end(), more.begin(), more.end());
   }
