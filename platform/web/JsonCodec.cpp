@@ -26,6 +26,32 @@ void appendUtf8(std::string& out, std::uint32_t code) {
   }
 }
 
+// Length of the valid UTF-8 sequence at `i`, or 0 when the byte there does not start one.
+std::size_t utf8Length(std::string_view text, std::size_t i) {
+  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  unsigned char lead = byte(i);
+  std::size_t length = 0;
+  std::uint32_t minimum = 0;
+  std::uint32_t code = 0;
+  if (lead < 0x80) return 1;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, minimum = 0x80, code = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, minimum = 0x800, code = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, minimum = 0x10000, code = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(i + k) & 0x3F);
+  }
+  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) return 0;
+  return length;
+}
+
 class Reader {
  public:
   explicit Reader(std::string_view text) : text_(text) {}
@@ -205,7 +231,13 @@ class Reader {
         continue;
       }
       if (static_cast<unsigned char>(c) < 0x20) return fail("control character in text");
-      out += c;
+      std::size_t length = utf8Length(text_, pos_ - 1);
+      if (length == 0) {
+        out += "\xEF\xBF\xBD";  // what is read is always valid UTF-8
+        continue;
+      }
+      out.append(text_.substr(pos_ - 1, length));
+      pos_ += length - 1;
     }
     return fail("unterminated text");
   }
@@ -255,32 +287,6 @@ class Reader {
   std::string problem_;
 };
 
-// Length of the valid UTF-8 sequence at `i`, or 0 when the byte there does not start one.
-std::size_t utf8Length(std::string_view text, std::size_t i) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
-  std::size_t length = 0;
-  std::uint32_t minimum = 0;
-  std::uint32_t code = 0;
-  if (lead < 0x80) return 1;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, minimum = 0x80, code = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, minimum = 0x800, code = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, minimum = 0x10000, code = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i + k) & 0x3F);
-  }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) return 0;
-  return length;
-}
-
 void writeString(std::string& out, std::string_view text) {
   static const char* const kHex = "0123456789abcdef";
   out += '"';
@@ -314,6 +320,7 @@ void writeReal(std::string& out, double value) {
     out += "null";
     return;
   }
+  if (value == 0) value = 0;  // no "-0", which would read back as the integer 0
   char buffer[64];
   auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
   out.append(buffer, ec == std::errc() ? end : buffer);

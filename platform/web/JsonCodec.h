@@ -10,8 +10,8 @@ namespace platform {
 
 // The JSON of the browser's debugging protocol over Value. Integers that fit 64 bits read as
 // integers, other numbers as reals; binary data is written as base-64 text, as the protocol
-// carries it. Text that is not valid UTF-8 is written with U+FFFD in place of each bad byte,
-// because the browser drops a whole message that holds invalid UTF-8.
+// carries it. Text that is not valid UTF-8 is read and written with U+FFFD in place of each
+// bad byte, because the browser drops a whole message that holds invalid UTF-8.
 class JsonCodec {
  public:
   // Containers nested deeper than this are refused rather than read by deep recursion.

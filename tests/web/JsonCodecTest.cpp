@@ -49,6 +49,8 @@ TEST(JsonCodecTest, RefusesBadTextAndNeverWritesInvalidText) {
 
   // A lone surrogate and invalid UTF-8 become U+FFFD; NaN becomes null.
   EXPECT_EQ(JsonCodec::parse(R"("\ud800x")")->stringValue(), "\xEF\xBF\xBDx");
+  EXPECT_EQ(JsonCodec::parse("\"\xED\xA0\x80\xC3\xA9\"")->stringValue(),
+            "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xC3\xA9");
   EXPECT_EQ(JsonCodec::write(Value(std::string("a\xFF\xC3"))), "\"a\xEF\xBF\xBD\xEF\xBF\xBD\"");
   EXPECT_EQ(JsonCodec::write(Value(0.0 / 0.0)), "null");
 }
