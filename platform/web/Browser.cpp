@@ -371,7 +371,9 @@ void Browser::deliverQueuedNow() {
 }
 
 void Browser::deliver(const Value& message) {
-  if (std::getenv("VELOUR_WEB_DEBUG")) log("DEBUG " + JsonCodec::write(message).substr(0, 300));
+  // VELOUR_WEB_TRACE=1 logs the start of every message from the browser, for diagnosis.
+  static const bool trace = std::getenv("VELOUR_WEB_TRACE") != nullptr;
+  if (trace) log("web: << " + JsonCodec::write(message).substr(0, 300));
   const Value& id = message["id"];
   if (id.isNumber()) {
     auto it = pending_.find(static_cast<std::uint64_t>(id.integerValue()));

@@ -152,13 +152,16 @@ void WebView::send(std::string_view method, Value params, Browser::Reply reply) 
 
 void WebView::applyViewport() {
   Size size{std::max(1.0, frame().size.width), std::max(1.0, frame().size.height)};
-  if (size.width == viewport_.width && size.height == viewport_.height) return;
+  if (size == viewport_ && scalesPageToFit_ == viewportScales_) return;
   viewport_ = size;
+  viewportScales_ = scalesPageToFit_;
+  // A page that scales to fit is laid out as a phone's browser lays it out (its viewport tag,
+  // else 980 wide) and zoomed to the view; otherwise it is laid out at the view's width.
   call("Emulation.setDeviceMetricsOverride",
        Dictionary{{"width", static_cast<long long>(size.width)},
                   {"height", static_cast<long long>(size.height)},
                   {"deviceScaleFactor", 1},
-                  {"mobile", true}});
+                  {"mobile", scalesPageToFit_}});
 }
 
 // --- Loads and the delegate ----------------------------------------------------------------

@@ -89,6 +89,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // The request of the page shown, or of the load under way.
   const WebRequest& request() const { return request_; }
 
+  // Applied to the page at its next load, tap or screenshot, like the view's frame.
   bool scalesPageToFit() const { return scalesPageToFit_; }
   void setScalesPageToFit(bool on) { scalesPageToFit_ = on; }
   unsigned dataDetectorTypes() const { return dataDetectorTypes_; }
@@ -166,6 +167,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   std::optional<Error> engineError_;
   int mainContext_ = 0;
   Size viewport_;
+  bool viewportScales_ = false;
 
   WebRequest request_;
   Load load_;

@@ -215,6 +215,8 @@ TEST_F(WebViewTest, EvaluatesScriptsAsTextWithinTheirBudget) {
   EXPECT_EQ(eval("var kept = 7; kept"), "7");
   EXPECT_EQ(eval("window.kept"), "7");
   EXPECT_EQ(eval("window.orientation"), "0");
+  EXPECT_EQ(eval("innerWidth + 'x' + innerHeight + ' ' + navigator.userAgent"),
+            std::string("320x480 ") + WebView::kUserAgent);
 
   platform::LogCapture log;
   view->setScriptBudget(0.3);
