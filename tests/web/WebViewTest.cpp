@@ -128,6 +128,8 @@ class WebViewTest : public ::testing::Test {
     if (!server) server = new PageServer();
   }
   static void TearDownTestSuite() {
+    // The browser's kept-alive connections would hold the server's stop for seconds.
+    Browser::shutdown();
     delete server;
     server = nullptr;
   }
@@ -374,7 +376,12 @@ TEST_F(WebViewTest, StopsLoadsAndOutlivesABrowserThatDies) {
   EXPECT_EQ(eval("document.title"), "Three");
 }
 
-TEST_F(WebViewTest, WithoutAnEngineEveryLoadFailsNamingThePackage) {
+// Runs where no engine is installed too.
+TEST(WebViewWithoutEngineTest, EveryLoadFailsNamingThePackage) {
+  RunLoop::main().reset(false);
+  auto waitFor = [](const std::function<bool()>& done) {
+    return RunLoop::main().runUntil(done, 10);
+  };
   Browser::shutdown();
   Browser::setExecutablePath("/nonexistent/chromium");
   auto lonely = WebView::create(platform::Rect(0, 0, 10, 10));
