@@ -1,5 +1,6 @@
 #include "platform/web/WebView.h"
 
+#include <cctype>
 #include <random>
 
 #include "platform/foundation/Log.h"
@@ -124,9 +125,11 @@ void WebView::setUpPage() {
   call("Page.addScriptToEvaluateOnNewDocument", Dictionary{{"source", pageScript(token_)}});
   call("Emulation.setUserAgentOverride",
        Dictionary{{"userAgent", kUserAgent}, {"platform", "iPhone"}});
-  Dictionary pattern{
+  Dictionary requests{
       {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}};
-  call("Fetch.enable", Dictionary{{"patterns", Array{Value(pattern)}}});
+  Dictionary responses{
+      {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Response"}};
+  call("Fetch.enable", Dictionary{{"patterns", Array{Value(requests), Value(responses)}}});
   viewport_ = Size();
   applyViewport();
 }
@@ -209,12 +212,13 @@ void WebView::finishLoad() {
   notify([](WebViewDelegate& delegate, WebView& view) { delegate.webViewDidFinishLoad(view); });
 }
 
-void WebView::failLoad(const Error& error) {
+// Takes a copy: the error may be load_.failure, which the reset below ends.
+void WebView::failLoad(Error error) {
   if (!load_.active) return;
   if (load_.timeout) load_.timeout->invalidate();
   load_ = Load();
   expected_.reset();
-  notify([error](WebViewDelegate& delegate, WebView& view) {
+  notify([error = std::move(error)](WebViewDelegate& delegate, WebView& view) {
     delegate.webViewDidFailLoadWithError(view, error);
   });
 }
@@ -495,6 +499,11 @@ void WebView::onRequestPaused(const Value& params) {
     send("Fetch.continueRequest", Dictionary{{"requestId", requestId}});
     return;
   }
+  // The response stage: a reply, or a network error in place of one.
+  if (params["responseStatusCode"].isNumber() || params["responseErrorReason"].isString()) {
+    onResponsePaused(requestId, params);
+    return;
+  }
   const bool redirected = !params["redirectedRequestId"].stringValue().empty();
   if (!redirected && expected_) {
     continueOurRequest(requestId, params["request"]);
@@ -519,6 +528,28 @@ void WebView::onRequestPaused(const Value& params) {
   expected_ =
       Expected{request, html == htmlByURL_.end() ? std::nullopt : std::optional(html->second)};
   continueOurRequest(requestId, params["request"]);
+}
+
+// A redirect to a URL that is not a web page (an application or message scheme) never comes
+// back as a request; it is put to the delegate here, and the engine never follows it.
+void WebView::onResponsePaused(const std::string& requestId, const Value& params) {
+  const long long status = params["responseStatusCode"].integerValue();
+  std::string location;
+  for (const Value& header : params["responseHeaders"].arrayValue()) {
+    std::string name = header["name"].stringValue();
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name == "location") location = header["value"].stringValue();
+  }
+  auto from = URL::parse(params["request"]["url"].stringValue());
+  auto target = from && !location.empty() ? URL::parse(location, *from) : std::nullopt;
+  if (status < 300 || status > 399 || !target || isWeb(*target)) {
+    send("Fetch.continueRequest", Dictionary{{"requestId", requestId}});
+    return;
+  }
+  WebRequest request = requestFromPage(target->absoluteString());
+  ask(request, load_.active ? load_.type : kWebViewNavigationTypeOther);
+  send("Fetch.failRequest", Dictionary{{"requestId", requestId}, {"errorReason", "Aborted"}});
+  failLoad(webError(kWebErrorInterrupted, "redirected to " + target->absoluteString()));
 }
 
 void WebView::continueOurRequest(const std::string& requestId, const Value& paused) {

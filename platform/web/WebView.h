@@ -141,7 +141,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   bool ask(const WebRequest& request, WebViewNavigationType type);
   void beginLoad(WebViewNavigationType type, const WebRequest& request);
   void finishLoad();
-  void failLoad(const Error& error);
+  void failLoad(Error error);
   void cancelLoadInProgress();
   void failWithoutEngine();
   void notify(std::function<void(WebViewDelegate&, WebView&)> message);
@@ -154,6 +154,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void onEvent(const std::string& method, const Value& params);
   void onNavigationReport(const Value& params);
   void onRequestPaused(const Value& params);
+  void onResponsePaused(const std::string& requestId, const Value& params);
   void continueOurRequest(const std::string& requestId, const Value& paused);
   void onFrameNavigated(const Value& frame);
   void onFrameStopped();

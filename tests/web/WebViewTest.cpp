@@ -43,6 +43,9 @@ class PageServer {
     server_.Get("/redirect", [](const httplib::Request&, httplib::Response& res) {
       res.set_redirect("/page3");
     });
+    server_.Get("/to-app", [](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect("itms-apps://store.test/app?id=1");
+    });
     server_.Get("/stall", [](const httplib::Request&, httplib::Response& res) {
       std::this_thread::sleep_for(std::chrono::seconds(2));
       res.set_content("late", "text/html");
@@ -337,6 +340,15 @@ TEST_F(WebViewTest, PutsRedirectsToTheDelegate) {
   view->loadRequest(WebRequest(*URL::parse(url("/redirect"))));
   ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
   EXPECT_EQ(recorder.calls.back(), "fail " + std::to_string(platform::kWebErrorInterrupted));
+  EXPECT_EQ(eval("document.title"), "Two");
+
+  load("/page2");
+  view->loadRequest(WebRequest(*URL::parse(url("/to-app"))));
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should " + url("/to-app") + " 5", "start",
+                                      "should itms-apps://store.test/app?id=1 5",
+                                      "fail " + std::to_string(platform::kWebErrorInterrupted)}));
   EXPECT_EQ(eval("document.title"), "Two");
 }
 
