@@ -26,5 +26,6 @@ std::vector<Command> encodingCommands();
 std::vector<Command> fetchCommands();
 std::vector<Command> requestCommands();
 std::vector<Command> deviceCommands();
+std::vector<Command> pageCommands();
 
 }  // namespace vozave

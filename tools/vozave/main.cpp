@@ -20,6 +20,7 @@ std::vector<Command> allCommands() {
       fetchCommands,
       requestCommands,
       deviceCommands,
+      pageCommands,
   };
   for (auto list : groups) {
     auto more = list();

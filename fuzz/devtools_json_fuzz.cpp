@@ -1,0 +1,22 @@
+// The JSON codec of the browser's debugging protocol: any text must be refused or read, and
+// what it reads must write back to text that reads to the same value.
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/web/JsonCodec.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  auto value = platform::JsonCodec::parse(text);
+  if (value) {
+    std::string written = platform::JsonCodec::write(*value);
+    auto again = platform::JsonCodec::parse(written);
+    if (!again || platform::JsonCodec::write(*again) != written) std::abort();
+  }
+  auto decoded = platform::JsonCodec::base64Decode(text);
+  if (decoded &&
+      platform::JsonCodec::base64Decode(platform::JsonCodec::base64Encode(*decoded)) != decoded)
+    std::abort();
+  return 0;
+}

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/foundation/Error.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Value.h"
+
+namespace platform {
+
+inline constexpr const char* kWebErrorDomain = "VelourWebErrorDomain";
+
+// Codes of kWebErrorDomain.
+enum WebErrorCode : long {
+  kWebErrorEngineMissing = 1,  // no browser installed
+  kWebErrorEngineFailed = 2,   // the browser would not start, or ended
+  kWebErrorNoReply = 3,        // a command got no answer within its budget
+  kWebErrorProtocol = 4,       // the browser refused a command
+};
+
+// One page target of the browser, attached in flattened mode: its events go to `onEvent`;
+// `onEnded` is called once if the browser ends or detaches the page.
+struct BrowserSessionClient {
+  std::function<void(const std::string& method, const Value& params)> onEvent;
+  std::function<void(const Error& error)> onEnded;
+};
+
+// The one headless Chromium process of the application, spoken to over the debugging
+// protocol on a pipe (commands on the child's fd 3, replies and events on its fd 4,
+// NUL-delimited JSON). Everything runs on the main run loop: the reply pipe is a run-loop
+// descriptor watch. A browser that ends is noticed (end of its pipe); shared() then starts a
+// new one on the next use.
+class Browser {
+ public:
+  using Reply = std::function<void(const Value& result, const Error* error)>;
+  struct Page {
+    std::string targetId;
+    std::string sessionId;
+  };
+  struct CallResult {
+    Value result;
+    std::optional<Error> error;
+  };
+
+  // Seconds a browser gets to start and answer its first command.
+  static constexpr double kStartBudget = 20;
+
+  ~Browser();
+  Browser(const Browser&) = delete;
+  Browser& operator=(const Browser&) = delete;
+
+  // The browser of the application; a new, not yet started one when the last one ended.
+  static std::shared_ptr<Browser> shared();
+  // Stops the shared browser, if one runs (the application ends).
+  static void shutdown();
+  // The program that is started: /usr/bin/chromium unless VELOUR_CHROMIUM names another, or a
+  // test sets one.
+  static std::string executablePath();
+  static void setExecutablePath(std::string path);
+
+  // Starts the process if it does not run yet and waits until it answers.
+  std::optional<Error> start();
+  bool isRunning() const { return pid_ > 0 && !ended_; }
+  pid_t processId() const { return pid_; }
+
+  // Sends a command (to the browser, or to a page with its session); the reply comes to
+  // `reply` on a later pass of the run loop.
+  void send(std::string_view method, Value params, std::string_view sessionId = {},
+            Reply reply = {});
+  // Sends a command and waits for its reply, handling only this pipe meanwhile, for at most
+  // `budget` seconds. Events that arrive meanwhile are delivered on a later pass.
+  CallResult call(std::string_view method, Value params, std::string_view sessionId = {},
+                  double budget = 5);
+
+  // A new page target, attached; nothing on failure, with the error in `error`.
+  std::optional<Page> openPage(Error* error);
+  void closePage(const Page& page);
+  void setSessionClient(const std::string& sessionId, BrowserSessionClient client);
+  void removeSessionClient(const std::string& sessionId);
+
+  // Ends the process and fails every session.
+  void stop();
+
+ private:
+  Browser() = default;
+
+  struct Pending {
+    Reply reply;
+    bool waited = false;
+    bool answered = false;
+    CallResult result;
+  };
+
+  std::optional<Error> launch();
+  std::uint64_t post(std::string_view method, Value params, std::string_view sessionId);
+  void armWatch();
+  void flushWrites();
+  void onReadable();
+  bool readAvailable();
+  void takeMessage(std::string_view text);
+  void deliverQueued();
+  void deliverQueuedNow();
+  void deliver(const Value& message);
+  void handleBrowserEvent(const std::string& method, const Value& params);
+  void ended(const Error& error);
+  void reap();
+  static Error errorFromReply(const Value& error);
+
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  int commandFd_ = -1;
+  int replyFd_ = -1;
+  RunLoop::WatchId readWatch_ = 0;
+  RunLoop::WatchId writeWatch_ = 0;
+  std::string userDataDir_;
+  std::string outgoing_;
+  std::string incoming_;
+  std::uint64_t nextId_ = 1;
+  std::map<std::uint64_t, Pending> pending_;
+  std::deque<Value> queued_;
+  bool deliveryPosted_ = false;
+  std::map<std::string, BrowserSessionClient> sessions_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace platform

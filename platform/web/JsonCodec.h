@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/foundation/Value.h"
+
+namespace platform {
+
+// The JSON of the browser's debugging protocol over Value. Integers that fit 64 bits read as
+// integers, other numbers as reals; binary data is written as base-64 text, as the protocol
+// carries it. Text that is not valid UTF-8 is read and written with U+FFFD in place of each
+// bad byte, because the browser drops a whole message that holds invalid UTF-8.
+class JsonCodec {
+ public:
+  // Containers nested deeper than this are refused rather than read by deep recursion.
+  static constexpr int kMaximumDepth = 200;
+
+  // The value of `text`, or nothing (with the problem in `problem`, if given) when the text is
+  // not one JSON value.
+  static std::optional<Value> parse(std::string_view text, std::string* problem = nullptr);
+  static std::string write(const Value& value);
+
+  static std::string base64Encode(std::string_view bytes);
+  // Nothing for text outside the standard alphabet; line ends and padding are optional.
+  static std::optional<std::string> base64Decode(std::string_view text);
+};
+
+}  // namespace platform

@@ -1,0 +1,723 @@
+#include "platform/web/WebView.h"
+
+#include <cctype>
+#include <random>
+
+#include "platform/foundation/Log.h"
+#include "platform/web/JsonCodec.h"
+#include "platform/web/PageScript.h"
+
+namespace platform {
+
+namespace {
+
+double& loadTimeoutSeconds() {
+  static double seconds = WebView::kDefaultLoadTimeout;
+  return seconds;
+}
+
+std::string randomToken() {
+  std::random_device device;
+  std::string token;
+  static const char* const kHex = "0123456789abcdef";
+  for (int i = 0; i < 32; ++i) token += kHex[device() % 16];
+  return token;
+}
+
+bool isWeb(const URL& url) {
+  return url.scheme() == "http" || url.scheme() == "https";
+}
+
+bool isLoadable(const URL& url) {
+  return isWeb(url) || url.scheme() == "about" || url.scheme() == "data";
+}
+
+// The key of a page's text: its URL without the fragment.
+std::string pageKey(const std::string& url) {
+  return url.substr(0, url.find('#'));
+}
+
+std::string jsString(std::string_view text) {
+  return JsonCodec::write(Value(std::string(text)));
+}
+
+Error webError(long code, const std::string& text) {
+  return Error::make(kWebErrorDomain, code, text);
+}
+
+const char* transitionFor(WebViewNavigationType type) {
+  switch (type) {
+    case kWebViewNavigationTypeLinkClicked:
+      return "link";
+    case kWebViewNavigationTypeFormSubmitted:
+      return "form_submit";
+    case kWebViewNavigationTypeReload:
+      return "reload";
+    default:
+      return "other";
+  }
+}
+
+}  // namespace
+
+bool WebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(WebView&, const WebRequest&,
+                                                                      WebViewNavigationType) {
+  return true;
+}
+void WebViewDelegate::webViewDidStartLoad(WebView&) {}
+void WebViewDelegate::webViewDidFinishLoad(WebView&) {}
+void WebViewDelegate::webViewDidFailLoadWithError(WebView&, const Error&) {}
+
+std::shared_ptr<WebView> WebView::create(const Rect& frame) {
+  return std::make_shared<WebView>(frame);
+}
+
+WebView::WebView(const Rect& frame) : View(frame), token_(randomToken()) {}
+
+WebView::~WebView() {
+  if (load_.timeout) load_.timeout->invalidate();
+  if (page_ && browser_) browser_->closePage(*page_);
+}
+
+double WebView::loadTimeout() {
+  return loadTimeoutSeconds();
+}
+void WebView::setLoadTimeout(double seconds) {
+  loadTimeoutSeconds() = seconds;
+}
+
+std::string WebView::describe() const {
+  return "WebView " + (committedURL_.empty() ? std::string("(empty)") : committedURL_);
+}
+
+// --- The page in the browser -------------------------------------------------------------
+
+bool WebView::ensurePage() {
+  if (page_ && browser_ && browser_->isRunning()) return true;
+  page_.reset();
+  browser_ = Browser::shared();
+  Error error;
+  auto page = browser_->openPage(&error);
+  if (!page) {
+    engineError_ = error;
+    log("web: " + error.localizedDescription());
+    return false;
+  }
+  engineError_.reset();
+  page_ = page;
+  setUpPage();
+  return page_.has_value();
+}
+
+void WebView::setUpPage() {
+  std::weak_ptr<WebView> weak = webSelf();
+  BrowserSessionClient client;
+  client.onEvent = [weak](const std::string& method, const Value& params) {
+    if (auto self = weak.lock()) self->onEvent(method, params);
+  };
+  client.onEnded = [weak](const Error& error) {
+    if (auto self = weak.lock()) self->dropPage(error);
+  };
+  browser_->setSessionClient(page_->sessionId, std::move(client));
+  call("Page.enable", Dictionary{});
+  call("Runtime.enable", Dictionary{});
+  call("Runtime.addBinding", Dictionary{{"name", kNavigationBinding}});
+  call("Page.addScriptToEvaluateOnNewDocument", Dictionary{{"source", pageScript(token_)}});
+  call("Emulation.setUserAgentOverride",
+       Dictionary{{"userAgent", kUserAgent}, {"platform", "iPhone"}});
+  Dictionary requests{
+      {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}};
+  Dictionary responses{
+      {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Response"}};
+  call("Fetch.enable", Dictionary{{"patterns", Array{Value(requests), Value(responses)}}});
+  viewport_ = Size();
+  applyViewport();
+}
+
+void WebView::dropPage(const Error& error) {
+  page_.reset();
+  mainContext_ = 0;
+  expected_.reset();
+  failLoad(error);
+}
+
+Browser::CallResult WebView::call(std::string_view method, Value params, double budget) {
+  if (!page_ || !browser_) {
+    return {Value(), webError(kWebErrorEngineFailed, "the web view has no page")};
+  }
+  return browser_->call(method, std::move(params), page_->sessionId, budget);
+}
+
+void WebView::send(std::string_view method, Value params, Browser::Reply reply) {
+  if (!page_ || !browser_) return;
+  browser_->send(method, std::move(params), page_->sessionId, std::move(reply));
+}
+
+void WebView::applyViewport() {
+  Size size{std::max(1.0, frame().size.width), std::max(1.0, frame().size.height)};
+  if (size == viewport_ && scalesPageToFit_ == viewportScales_) return;
+  viewport_ = size;
+  viewportScales_ = scalesPageToFit_;
+  // A page that scales to fit is laid out as a phone's browser lays it out (its viewport tag,
+  // else 980 wide) and zoomed to the view; otherwise it is laid out at the view's width.
+  call("Emulation.setDeviceMetricsOverride",
+       Dictionary{{"width", static_cast<long long>(size.width)},
+                  {"height", static_cast<long long>(size.height)},
+                  {"deviceScaleFactor", 1},
+                  {"mobile", scalesPageToFit_}});
+}
+
+// --- Loads and the delegate ----------------------------------------------------------------
+
+bool WebView::ask(const WebRequest& request, WebViewNavigationType type) {
+  if (!delegate_) return true;
+  return delegate_->webViewShouldStartLoadWithRequestNavigationType(*this, request, type);
+}
+
+void WebView::notify(std::function<void(WebViewDelegate&, WebView&)> message) {
+  std::weak_ptr<WebView> weak = webSelf();
+  RunLoop::main().post([weak, message = std::move(message)] {
+    auto self = weak.lock();
+    if (self && self->delegate_) message(*self->delegate_, *self);
+  });
+}
+
+void WebView::cancelLoadInProgress() {
+  if (load_.active) failLoad(webError(kWebErrorCancelled, "the load was cancelled"));
+}
+
+void WebView::beginLoad(WebViewNavigationType type, const WebRequest& request) {
+  cancelLoadInProgress();
+  load_ = Load();
+  load_.active = true;
+  load_.id = nextLoadId_++;
+  load_.type = type;
+  request_ = request;
+  std::weak_ptr<WebView> weak = webSelf();
+  const std::uint64_t id = load_.id;
+  load_.timeout = RunLoop::main().scheduleTimer(loadTimeout(), false, [weak, id](Timer&) {
+    auto self = weak.lock();
+    if (!self || !self->load_.active || self->load_.id != id) return;
+    self->send("Page.stopLoading", Dictionary{});
+    self->failLoad(webError(kWebErrorTimedOut, "the load timed out"));
+  });
+  notify([](WebViewDelegate& delegate, WebView& view) { delegate.webViewDidStartLoad(view); });
+}
+
+void WebView::finishLoad() {
+  if (!load_.active) return;
+  if (load_.timeout) load_.timeout->invalidate();
+  load_ = Load();
+  expected_.reset();
+  notify([](WebViewDelegate& delegate, WebView& view) { delegate.webViewDidFinishLoad(view); });
+}
+
+// Takes a copy: the error may be load_.failure, which the reset below ends.
+void WebView::failLoad(Error error) {
+  if (!load_.active) return;
+  if (load_.timeout) load_.timeout->invalidate();
+  load_ = Load();
+  expected_.reset();
+  notify([error = std::move(error)](WebViewDelegate& delegate, WebView& view) {
+    delegate.webViewDidFailLoadWithError(view, error);
+  });
+}
+
+void WebView::failWithoutEngine() {
+  failLoad(engineError_ ? *engineError_
+                        : webError(kWebErrorEngineFailed, "the web engine is not running"));
+}
+
+void WebView::loadRequest(const WebRequest& request) {
+  WebRequest outgoing = request;
+  if (outgoing.valueForHTTPHeaderField("User-Agent").empty()) {
+    outgoing.setValueForHTTPHeaderField(kUserAgent, "User-Agent");
+  }
+  if (!ask(outgoing, kWebViewNavigationTypeOther)) return;
+  if (!ensurePage()) {
+    beginLoad(kWebViewNavigationTypeOther, outgoing);
+    failWithoutEngine();
+    return;
+  }
+  navigateTo(outgoing, std::nullopt, kWebViewNavigationTypeOther);
+}
+
+void WebView::loadHTMLStringBaseURL(std::string_view html, const std::optional<URL>& baseURL) {
+  URL url = baseURL && isWeb(*baseURL) ? *baseURL : *URL::parse("about:blank");
+  WebRequest request(url);
+  request.setValueForHTTPHeaderField(kUserAgent, "User-Agent");
+  if (!ask(request, kWebViewNavigationTypeOther)) return;
+  if (!ensurePage()) {
+    beginLoad(kWebViewNavigationTypeOther, request);
+    failWithoutEngine();
+    return;
+  }
+  if (isWeb(url)) {
+    htmlByURL_[pageKey(url.absoluteString())] = std::string(html);
+    navigateTo(request, std::string(html), kWebViewNavigationTypeOther);
+    return;
+  }
+  // A blank page of our own first, so that the page script is in place; then the text.
+  beginLoad(kWebViewNavigationTypeOther, request);
+  load_.htmlPending = true;
+  applyViewport();
+  std::weak_ptr<WebView> weak = webSelf();
+  const std::uint64_t id = load_.id;
+  send("Page.navigate", Dictionary{{"url", "about:blank"}},
+       [weak, id, text = std::string(html)](const Value&, const Error* error) {
+         auto self = weak.lock();
+         if (!self || !self->load_.active || self->load_.id != id) return;
+         if (error) {
+           self->failLoad(*error);
+           return;
+         }
+         self->send("Page.setDocumentContent",
+                    Dictionary{{"frameId", self->page_->targetId}, {"html", text}},
+                    [weak, id](const Value&, const Error* failure) {
+                      auto view = weak.lock();
+                      if (!view || !view->load_.active || view->load_.id != id) return;
+                      if (failure) {
+                        view->failLoad(*failure);
+                      } else {
+                        view->finishLoad();
+                      }
+                    });
+       });
+}
+
+void WebView::allowNext(const std::string& url) {
+  std::string expression = std::string("window.") + kPassFunction + " && window." + kPassFunction +
+                           "(" + jsString(token_) + ", " + jsString(url) + ")";
+  call("Runtime.evaluate", Dictionary{{"expression", expression}, {"timeout", 1000}}, 1);
+}
+
+void WebView::navigateTo(const WebRequest& request, std::optional<std::string> html,
+                         WebViewNavigationType type) {
+  beginLoad(type, request);
+  if (isWeb(request.url())) expected_ = Expected{request, std::move(html)};
+  applyViewport();
+  allowNext(request.url().absoluteString());
+  Dictionary params{{"url", request.url().absoluteString()},
+                    {"transitionType", transitionFor(type)}};
+  std::string referrer = request.valueForHTTPHeaderField("Referer");
+  if (!referrer.empty()) params.set("referrer", referrer);
+  std::weak_ptr<WebView> weak = webSelf();
+  const std::uint64_t id = load_.id;
+  send("Page.navigate", std::move(params), [weak, id](const Value& result, const Error* error) {
+    auto self = weak.lock();
+    if (!self || !self->load_.active || self->load_.id != id) return;
+    if (error) {
+      self->failLoad(*error);
+      return;
+    }
+    const std::string& problem = result["errorText"].stringValue();
+    if (problem.empty()) return;
+    // An abort is a newer load or a stop taking its place; those report themselves.
+    if (problem == "net::ERR_ABORTED") return;
+    self->failLoad(webError(kWebErrorLoadFailed, "the page could not be loaded: " + problem));
+  });
+}
+
+// --- History, reload, stop -----------------------------------------------------------------
+
+namespace {
+
+struct History {
+  int current = -1;
+  Array entries;
+};
+
+History historyOf(const Browser::CallResult& reply) {
+  History history;
+  if (reply.error) return history;
+  history.current = static_cast<int>(reply.result["currentIndex"].integerValue(-1));
+  history.entries = reply.result["entries"].arrayValue();
+  return history;
+}
+
+// The entry of the new page's own about:blank is not history that a user can go back to.
+int firstEntry(const History& history) {
+  return !history.entries.empty() && history.entries[0]["url"].stringValue() == "about:blank" &&
+                 history.entries.size() > 1
+             ? 1
+             : 0;
+}
+
+}  // namespace
+
+bool WebView::canGoBack() {
+  if (!page_) return false;
+  History history = historyOf(call("Page.getNavigationHistory", Dictionary{}));
+  return history.current > firstEntry(history);
+}
+
+bool WebView::canGoForward() {
+  if (!page_) return false;
+  History history = historyOf(call("Page.getNavigationHistory", Dictionary{}));
+  return history.current >= 0 && history.current + 1 < static_cast<int>(history.entries.size());
+}
+
+void WebView::goBack() {
+  navigateInHistory(-1, true);
+}
+void WebView::goForward() {
+  navigateInHistory(1, true);
+}
+
+void WebView::navigateInHistory(int offset, bool askFirst) {
+  if (!page_) return;
+  History history = historyOf(call("Page.getNavigationHistory", Dictionary{}));
+  int target = history.current + offset;
+  if (history.current < 0 || target < firstEntry(history) ||
+      target >= static_cast<int>(history.entries.size()))
+    return;
+  const Value& entry = history.entries[static_cast<std::size_t>(target)];
+  const std::string& url = entry["url"].stringValue();
+  WebRequest request = requestFromPage(url);
+  if (askFirst && !ask(request, kWebViewNavigationTypeBackForward)) return;
+  beginLoad(kWebViewNavigationTypeBackForward, request);
+  auto html = htmlByURL_.find(pageKey(url));
+  if (isWeb(request.url())) {
+    expected_ =
+        Expected{request, html == htmlByURL_.end() ? std::nullopt : std::optional(html->second)};
+  }
+  allowNext(url);
+  send("Page.navigateToHistoryEntry", Dictionary{{"entryId", entry["id"]}});
+}
+
+void WebView::reload() {
+  if (!page_ || committedURL_.empty()) return;
+  if (ask(request_, kWebViewNavigationTypeReload)) reloadApproved(kWebViewNavigationTypeReload);
+}
+
+void WebView::reloadApproved(WebViewNavigationType type) {
+  WebRequest request = request_;
+  beginLoad(type, request);
+  auto html = htmlByURL_.find(pageKey(committedURL_));
+  if (isWeb(request.url())) {
+    expected_ =
+        Expected{request, html == htmlByURL_.end() ? std::nullopt : std::optional(html->second)};
+  }
+  allowNext(committedURL_);
+  send("Page.reload", Dictionary{});
+}
+
+void WebView::stopLoading() {
+  if (page_) send("Page.stopLoading", Dictionary{});
+  failLoad(webError(kWebErrorCancelled, "the load was stopped"));
+}
+
+// --- Events of the page --------------------------------------------------------------------
+
+void WebView::onEvent(const std::string& method, const Value& params) {
+  if (!page_) return;
+  const std::string& mainFrame = page_->targetId;
+  if (method == "Runtime.executionContextCreated") {
+    const Value& context = params["context"];
+    if (context["auxData"]["frameId"].stringValue() == mainFrame &&
+        context["auxData"]["isDefault"].boolValue()) {
+      mainContext_ = static_cast<int>(context["id"].integerValue());
+    }
+  } else if (method == "Runtime.bindingCalled") {
+    if (params["name"].stringValue() != kNavigationBinding ||
+        params["executionContextId"].integerValue() != mainContext_)
+      return;
+    auto report = JsonCodec::parse(params["payload"].stringValue());
+    if (report && report->isDictionary()) onNavigationReport(*report);
+  } else if (method == "Fetch.requestPaused") {
+    onRequestPaused(params);
+  } else if (method == "Page.frameStartedNavigating") {
+    // Traversals to another document pass the page script unheld; their kind comes here.
+    if (params["frameId"].stringValue() != mainFrame) return;
+    const std::string& kind = params["navigationType"].stringValue();
+    if (kind.rfind("history", 0) == 0) unheldType_ = kWebViewNavigationTypeBackForward;
+    if (kind == "reload") unheldType_ = kWebViewNavigationTypeReload;
+    if (load_.active) load_.started = true;
+  } else if (method == "Page.frameNavigated") {
+    if (params["frame"]["parentId"].stringValue().empty()) onFrameNavigated(params["frame"]);
+  } else if (method == "Page.navigatedWithinDocument") {
+    if (params["frameId"].stringValue() != mainFrame) return;
+    committedURL_ = params["url"].stringValue();
+    if (auto url = URL::parse(committedURL_)) request_.setURL(*url);
+    if (load_.active && !load_.committed && !load_.htmlPending) finishLoad();
+  } else if (method == "Page.frameStoppedLoading") {
+    if (params["frameId"].stringValue() == mainFrame) onFrameStopped();
+  } else if (method == "Page.javascriptDialogOpening") {
+    // A dialog would hold the page's script forever; it is answered at once.
+    log("web: page dialog: " + params["message"].stringValue());
+    send("Page.handleJavaScriptDialog", Dictionary{{"accept", true}});
+  } else if (method == "Inspector.targetCrashed") {
+    Browser::Page page = *page_;
+    dropPage(webError(kWebErrorEngineFailed, "the page's renderer ended"));
+    browser_->closePage(page);
+  }
+}
+
+void WebView::onNavigationReport(const Value& report) {
+  const std::string& url = report["url"].stringValue();
+  auto type = static_cast<WebViewNavigationType>(report["type"].integerValue(5));
+  if (type < kWebViewNavigationTypeLinkClicked || type > kWebViewNavigationTypeOther) {
+    type = kWebViewNavigationTypeOther;
+  }
+  if (!report["held"].boolValue()) {
+    // Not held by the page script (a traversal to another document): the document request
+    // that follows is put to the delegate instead.
+    unheldType_ = type;
+    return;
+  }
+  if (!URL::parse(url)) return;
+  WebRequest request = requestFromPage(url);
+  if (report["post"].boolValue()) {
+    request.setHTTPMethod("POST");
+    request.setHTTPBody(report["body"].stringValue());
+    request.setValueForHTTPHeaderField("application/x-www-form-urlencoded", "Content-Type");
+  }
+  if (!ask(request, type)) return;
+  if (!isLoadable(request.url())) {
+    // The engine has nothing to show for a message or application URL; the page stays.
+    log("web: not loaded, no page for " + url);
+    return;
+  }
+  if (type == kWebViewNavigationTypeReload || type == kWebViewNavigationTypeFormResubmitted) {
+    reloadApproved(type);
+  } else if (type == kWebViewNavigationTypeBackForward) {
+    History history = historyOf(call("Page.getNavigationHistory", Dictionary{}));
+    navigateInHistory(
+        static_cast<int>(report["index"].integerValue(history.current)) - history.current, false);
+  } else if (report["same"].boolValue()) {
+    allowNext(url);
+    send("Page.navigate", Dictionary{{"url", url}});
+  } else {
+    navigateTo(request, std::nullopt, type);
+  }
+}
+
+void WebView::onRequestPaused(const Value& params) {
+  const std::string& requestId = params["requestId"].stringValue();
+  if (params["resourceType"].stringValue() != "Document" ||
+      params["frameId"].stringValue() != page_->targetId) {
+    send("Fetch.continueRequest", Dictionary{{"requestId", requestId}});
+    return;
+  }
+  // The response stage: a reply, or a network error in place of one.
+  if (params["responseStatusCode"].isNumber() || params["responseErrorReason"].isString()) {
+    onResponsePaused(requestId, params);
+    return;
+  }
+  const bool redirected = !params["redirectedRequestId"].stringValue().empty();
+  if (!redirected && expected_) {
+    continueOurRequest(requestId, params["request"]);
+    return;
+  }
+  WebRequest request = requestFromPaused(params["request"]);
+  WebViewNavigationType type = redirected && load_.active ? load_.type : unheldType_;
+  unheldType_ = kWebViewNavigationTypeOther;
+  if (!ask(request, type)) {
+    send("Fetch.failRequest", Dictionary{{"requestId", requestId}, {"errorReason", "Aborted"}});
+    if (redirected) failLoad(webError(kWebErrorInterrupted, "the delegate refused a redirect"));
+    return;
+  }
+  if (redirected) {
+    request_ = request;
+    send("Fetch.continueRequest", Dictionary{{"requestId", requestId}});
+    return;
+  }
+  beginLoad(type, request);
+  load_.started = true;  // the frame began loading before the request came to us
+  auto html = htmlByURL_.find(pageKey(request.url().absoluteString()));
+  expected_ =
+      Expected{request, html == htmlByURL_.end() ? std::nullopt : std::optional(html->second)};
+  continueOurRequest(requestId, params["request"]);
+}
+
+// A redirect to a URL that is not a web page (an application or message scheme) never comes
+// back as a request; it is put to the delegate here, and the engine never follows it.
+void WebView::onResponsePaused(const std::string& requestId, const Value& params) {
+  const long long status = params["responseStatusCode"].integerValue();
+  std::string location;
+  for (const Value& header : params["responseHeaders"].arrayValue()) {
+    std::string name = header["name"].stringValue();
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name == "location") location = header["value"].stringValue();
+  }
+  auto from = URL::parse(params["request"]["url"].stringValue());
+  auto target = from && !location.empty() ? URL::parse(location, *from) : std::nullopt;
+  if (status < 300 || status > 399 || !target || isWeb(*target)) {
+    send("Fetch.continueRequest", Dictionary{{"requestId", requestId}});
+    return;
+  }
+  WebRequest request = requestFromPage(target->absoluteString());
+  ask(request, load_.active ? load_.type : kWebViewNavigationTypeOther);
+  send("Fetch.failRequest", Dictionary{{"requestId", requestId}, {"errorReason", "Aborted"}});
+  failLoad(webError(kWebErrorInterrupted, "redirected to " + target->absoluteString()));
+}
+
+void WebView::continueOurRequest(const std::string& requestId, const Value& paused) {
+  Expected expected = std::move(*expected_);
+  expected_.reset();
+  if (expected.html) {
+    Dictionary header{{"name", "Content-Type"}, {"value", "text/html; charset=utf-8"}};
+    send("Fetch.fulfillRequest", Dictionary{{"requestId", requestId},
+                                            {"responseCode", 200},
+                                            {"responseHeaders", Array{Value(header)}},
+                                            {"body", JsonCodec::base64Encode(*expected.html)}});
+    return;
+  }
+  WebRequest merged = requestFromPaused(paused);
+  for (const auto& [name, value] : expected.request.allHTTPHeaderFields()) {
+    merged.setValueForHTTPHeaderField(value, name);
+  }
+  Array headers;
+  for (const auto& [name, value] : merged.allHTTPHeaderFields()) {
+    headers.push_back(Value(Dictionary{{"name", name}, {"value", value}}));
+  }
+  Dictionary params{{"requestId", requestId}, {"headers", std::move(headers)}};
+  if (expected.request.httpMethod() != "GET") {
+    params.set("method", expected.request.httpMethod());
+    params.set("postData", JsonCodec::base64Encode(expected.request.httpBody()));
+  }
+  send("Fetch.continueRequest", std::move(params));
+}
+
+void WebView::onFrameNavigated(const Value& frame) {
+  if (load_.active && load_.started) load_.committed = true;
+  const std::string& url = frame["url"].stringValue();
+  const std::string& unreachable = frame["unreachableUrl"].stringValue();
+  if (!unreachable.empty() || url.rfind("chrome-error:", 0) == 0) {
+    if (load_.active && !load_.failure) {
+      load_.failure = webError(kWebErrorLoadFailed, "the page could not be loaded: " +
+                                                        (unreachable.empty() ? url : unreachable));
+    }
+    return;
+  }
+  committedURL_ = url;
+  if (auto parsed = URL::parse(url)) request_.setURL(*parsed);
+}
+
+void WebView::onFrameStopped() {
+  if (!load_.active || load_.htmlPending || !load_.committed) return;
+  if (load_.failure) {
+    failLoad(*load_.failure);
+  } else {
+    finishLoad();
+  }
+}
+
+WebRequest WebView::requestFromPaused(const Value& paused) const {
+  WebRequest request;
+  if (auto url = URL::parse(paused["url"].stringValue())) request.setURL(*url);
+  if (paused["method"].isString()) request.setHTTPMethod(paused["method"].stringValue());
+  for (const auto& [name, value] : paused["headers"].dictionaryValue()) {
+    request.setValueForHTTPHeaderField(value.stringValue(), name);
+  }
+  if (request.valueForHTTPHeaderField("User-Agent").empty()) {
+    request.setValueForHTTPHeaderField(kUserAgent, "User-Agent");
+  }
+  if (paused["postData"].isString()) request.setHTTPBody(paused["postData"].stringValue());
+  return request;
+}
+
+WebRequest WebView::requestFromPage(const std::string& url) const {
+  WebRequest request;
+  if (auto parsed = URL::parse(url)) request.setURL(*parsed);
+  request.setValueForHTTPHeaderField(kUserAgent, "User-Agent");
+  auto current = URL::parse(committedURL_);
+  if (current && isWeb(*current))
+    request.setValueForHTTPHeaderField(pageKey(committedURL_), "Referer");
+  return request;
+}
+
+// --- Scripts and the driver ----------------------------------------------------------------
+
+std::string WebView::stringByEvaluatingJavaScriptFromString(std::string_view script) {
+  if (!ensurePage()) return "";
+  const long long budgetMs = static_cast<long long>(scriptBudget_ * 1000);
+  Browser::CallResult reply = call("Runtime.evaluate",
+                                   Dictionary{{"expression", std::string(script)},
+                                              {"timeout", budgetMs},
+                                              {"silent", true},
+                                              {"allowUnsafeEvalBlockedByCSP", true}},
+                                   scriptBudget_ + 1);
+  if (reply.error) {
+    const bool busy = reply.error->code == kWebErrorNoReply;
+    // A page that is busy with its own script has it ended, so that the view stays usable.
+    if (busy) send("Runtime.terminateExecution", Dictionary{});
+    if (busy || reply.error->localizedDescription().find("terminated") != std::string::npos) {
+      log("web: a script ran past its budget of " + std::to_string(budgetMs) + " ms and was ended");
+    }
+    return "";
+  }
+  const Value& details = reply.result["exceptionDetails"];
+  if (details.isDictionary()) {
+    const std::string text =
+        details["exception"]["description"].stringValue() + " " + details["text"].stringValue();
+    if (text.find("terminated") != std::string::npos) {
+      log("web: a script ran past its budget of " + std::to_string(budgetMs) + " ms and was ended");
+    }
+    return "";
+  }
+  const Value& result = reply.result["result"];
+  const std::string& type = result["type"].stringValue();
+  if (type == "undefined" || result["subtype"].stringValue() == "null") return "";
+  if (type == "string") return result["value"].stringValue();
+  if (type == "boolean") return result["value"].boolValue() ? "true" : "false";
+  if (type == "number" || type == "bigint") {
+    if (result["unserializableValue"].isString())
+      return result["unserializableValue"].stringValue();
+    return result["description"].stringValue();
+  }
+  const std::string& objectId = result["objectId"].stringValue();
+  if (objectId.empty()) return result["description"].stringValue();
+  Browser::CallResult text =
+      call("Runtime.callFunctionOn",
+           Dictionary{{"objectId", objectId},
+                      {"functionDeclaration", "function() { return String(this); }"},
+                      {"returnByValue", true}},
+           scriptBudget_ + 1);
+  send("Runtime.releaseObject", Dictionary{{"objectId", objectId}});
+  if (text.error || text.result["exceptionDetails"].isDictionary()) return "";
+  return text.result["result"]["value"].stringValue();
+}
+
+bool WebView::tapLink(std::string_view textOrSelector) {
+  if (!ensurePage()) return false;
+  applyViewport();
+  const std::string script = "(() => { const q = " + jsString(textOrSelector) + R"JS(;
+    const named = Array.from(document.querySelectorAll('a,area,button,input,[onclick]'))
+      .find((el) => (el.innerText || el.value || el.alt || '').trim() === q);
+    let el = named || null;
+    if (!el) { try { el = document.querySelector(q); } catch (e) {} }
+    if (!el) return '';
+    el.scrollIntoView({block: 'center', inline: 'center'});
+    const r = el.getBoundingClientRect();
+    return JSON.stringify({x: r.left + r.width / 2, y: r.top + r.height / 2});
+  })())JS";
+  auto point = JsonCodec::parse(stringByEvaluatingJavaScriptFromString(script));
+  if (!point || !point->isDictionary()) return false;
+  for (const char* kind : {"mousePressed", "mouseReleased"}) {
+    Browser::CallResult reply =
+        call("Input.dispatchMouseEvent", Dictionary{{"type", kind},
+                                                    {"x", (*point)["x"].doubleValue()},
+                                                    {"y", (*point)["y"].doubleValue()},
+                                                    {"button", "left"},
+                                                    {"clickCount", 1}});
+    if (reply.error) return false;
+  }
+  return true;
+}
+
+std::string WebView::pageText() {
+  return stringByEvaluatingJavaScriptFromString("document.body ? document.body.innerText : ''");
+}
+
+std::optional<Bytes> WebView::screenshotPNG() {
+  if (!ensurePage()) return std::nullopt;
+  applyViewport();
+  Browser::CallResult reply = call("Page.captureScreenshot", Dictionary{{"format", "png"}}, 10);
+  if (reply.error) return std::nullopt;
+  auto bytes = JsonCodec::base64Decode(reply.result["data"].stringValue());
+  if (!bytes || bytes->empty()) return std::nullopt;
+  return Bytes(bytes->begin(), bytes->end());
+}
+
+}  // namespace platform
