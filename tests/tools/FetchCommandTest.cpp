@@ -1,30 +1,19 @@
 // vozave fetch against a loopback server, in a home folder of the test's own.
 #include <gtest/gtest.h>
 #include <stdio.h>
-#include <sys/wait.h>
 
 #include <string>
 
+#include "tests/support/RunCommand.h"
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
+using Result = velour_test::CommandResult;
 
 Result vozave(const std::string& args) {
-  std::string command = std::string("'") + VOZAVE_BINARY + "' " + args + " 2>&1 < /dev/null";
-  Result result;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  char buffer[4096];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
-  int raw = ::pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
+  return velour_test::runCommand(VOZAVE_BINARY, args);
 }
 
 bool has(const Result& result, const std::string& line) {

@@ -1,29 +1,19 @@
 // vozave page, run as a developer would, against a page of text.
 #include <gtest/gtest.h>
 #include <stdio.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <string>
 
+#include "tests/support/RunCommand.h"
+
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-};
+using Outcome = velour_test::CommandResult;
 
 Outcome runVozave(const std::string& args) {
-  std::string command = std::string("'") + VOZAVE_BINARY + "' " + args + " 2>/dev/null";
-  Outcome run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  char buffer[4096];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
-  int raw = ::pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
+  return velour_test::runCommand(VOZAVE_BINARY, args, "", velour_test::StandardError::Dropped);
 }
 
 TEST(PageCommandTest, PrintsTheDelegateCallsScriptResultsAndFinalURL) {

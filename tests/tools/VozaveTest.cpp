@@ -1,36 +1,18 @@
 // Runs the vozave binary as a developer would.
 #include <gtest/gtest.h>
 #include <stdio.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <string>
 
+#include "tests/support/RunCommand.h"
+
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
+using Result = velour_test::CommandResult;
 
-// Runs `vozave args` with `input` on standard input; standard error is merged into out.
 Result vozave(const std::string& args, const std::string& input) {
-  char path[] = "/tmp/vozave-input-XXXXXX";
-  int fd = ::mkstemp(path);
-  EXPECT_GE(fd, 0);
-  FILE* file = ::fdopen(fd, "w");
-  std::fputs(input.c_str(), file);
-  std::fclose(file);
-  std::string command = std::string("'") + VOZAVE_BINARY + "' " + args + " < '" + path + "' 2>&1";
-  Result result;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  char buffer[4096];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
-  int raw = ::pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::remove(path);
-  return result;
+  return velour_test::runCommand(VOZAVE_BINARY, args, input);
 }
 
 TEST(VozaveTest, JsonWritesBackWithItsOptions) {
