@@ -5,10 +5,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 
 #include "ads/support/GTMStringEncoding.h"
+#include "bench/ThroughputReporter.h"
 
 namespace {
 
@@ -76,33 +76,20 @@ std::string label(std::size_t size) {
   return size >= 1024 * 1024 ? "1MiB" : "1KiB";
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public ThroughputReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      auto found = run.counters.find("bytes_per_second");
-      if (found != run.counters.end()) gbPerSecond_[run.benchmark_name()] = found->second / 1e9;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
   void printRatios() const {
     std::printf("\n%-14s %10s %10s %8s\n", "base64", "ours GB/s", "EVP GB/s", "ratio");
     for (const char* direction : {"encode", "decode"}) {
       for (std::size_t size : kSizes) {
         std::string suffix = std::string(direction) + "/" + label(size);
-        auto ours = gbPerSecond_.find("ours_" + suffix);
-        auto theirs = gbPerSecond_.find("openssl_" + suffix);
-        if (ours == gbPerSecond_.end() || theirs == gbPerSecond_.end()) continue;
-        std::printf("%-14s %10.2f %10.2f %8.2f\n", suffix.c_str(), ours->second, theirs->second,
-                    ours->second / theirs->second);
+        double ours = bytesPerSecond("ours_" + suffix) / 1e9;
+        double theirs = bytesPerSecond("openssl_" + suffix) / 1e9;
+        if (ours == 0 || theirs == 0) continue;
+        std::printf("%-14s %10.2f %10.2f %8.2f\n", suffix.c_str(), ours, theirs, ours / theirs);
       }
     }
   }
-
- private:
-  std::map<std::string, double> gbPerSecond_;
 };
 
 }  // namespace

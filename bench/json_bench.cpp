@@ -7,12 +7,12 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "ads/support/ZUV_SBJSON.h"
+#include "bench/ThroughputReporter.h"
 
 namespace {
 
@@ -213,18 +213,8 @@ void writeRapid(benchmark::State& state, int shape) {
   state.SetBytesProcessed(bytes);
 }
 
-// Collects each run's throughput so that the ratios can be printed after the usual table.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public ThroughputReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      auto found = run.counters.find("bytes_per_second");
-      if (found != run.counters.end()) mbPerSecond_[run.benchmark_name()] = found->second / 1e6;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
   void printRatios() const {
     std::printf("\n%-10s %-6s %10s %10s %10s %12s %12s\n", "shape", "op", "ours MB/s", "nlohmann",
                 "rapidjson", "ours/nlohm", "ours/rapid");
@@ -240,12 +230,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
  private:
-  double at(const std::string& name) const {
-    auto found = mbPerSecond_.find(name);
-    return found == mbPerSecond_.end() ? 0 : found->second;
-  }
-
-  std::map<std::string, double> mbPerSecond_;
+  double at(const std::string& name) const { return bytesPerSecond(name) / 1e6; }
 };
 
 void registerAll() {
