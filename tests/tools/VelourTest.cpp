@@ -148,6 +148,10 @@ TEST_F(VelourTest, CommandLineErrorsAndHelp) {
   EXPECT_EQ(WEXITSTATUS(std::system((velour + " --bogus 2>/dev/null").c_str())), 2);
   EXPECT_EQ(WEXITSTATUS(std::system((velour + " --script /nonexistent 2>/dev/null").c_str())), 2);
   EXPECT_EQ(WEXITSTATUS(std::system((velour + " --help >/dev/null").c_str())), 0);
+  EXPECT_EQ(WEXITSTATUS(std::system((velour + " --resolve host:80 2>/dev/null").c_str())), 2);
+  EXPECT_EQ(WEXITSTATUS(std::system(
+                (velour + " --resolve ads.vozave.com:8080:127.0.0.1 --help >/dev/null").c_str())),
+            0);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/net/HostResolution.h"
 #include "platform/ui/Application.h"
 #include "tools/velour/Driver.h"
 
@@ -24,11 +25,14 @@ struct Options {
 };
 
 const char* kUsage =
-    "usage: velour [--script FILE] [--home DIR] [--device KEY=VALUE]... [--help]\n"
+    "usage: velour [--script FILE] [--home DIR] [--device KEY=VALUE]...\n"
+    "              [--resolve HOST:PORT:ADDRESS]... [--help]\n"
     "Runs the Velour soundboard on a headless phone.\n"
     "  --script FILE  read commands from FILE (\"-\" for standard input)\n"
     "  --home DIR     the device's home folder (default: ./.home)\n"
     "  --device KEY=VALUE  a value of the device profile (see vozave help), e.g. model=iPad\n"
+    "  --resolve HOST:PORT:ADDRESS  connections to HOST go to ADDRESS:PORT (fetches and web\n"
+    "                 views), e.g. ads.vozave.com:8080:127.0.0.1\n"
     "Without --script, commands come from standard input: at a prompt when it is a terminal.\n"
     "In a script the clock is simulated: \"wait 2\" moves time on at once.\n\n";
 
@@ -57,6 +61,13 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& problem)
       if (equals == std::string::npos ||
           !platform::DeviceProfile::current().setValueForKey(
               setting.substr(0, equals), setting.substr(equals + 1), &problem)) {
+        return false;
+      }
+    } else if (arg == "--resolve") {
+      std::string mapping;
+      if (!needsValue(mapping)) return false;
+      if (!platform::HostResolution::shared().mapFromText(mapping)) {
+        problem = "--resolve takes HOST:PORT:ADDRESS, not \"" + mapping + "\"";
         return false;
       }
     } else {
