@@ -246,18 +246,6 @@ TEST_F(ZUVClickTrackerTest, CountsTrackingsWhereThereAreNoBackgroundTasks) {
   EXPECT_EQ(ZUVClickTracker::trackingCount(), 0u);
   b.reset();
   EXPECT_EQ(ZUVClickTracker::trackingCount(), 0u);
-
-  // A platform that begins tasks but cannot end them: the task is kept and nothing is counted.
-  std::vector<platform::BackgroundTaskIdentifier> begun;
-  ZUVClickTracker::backgroundTasks().begin = [&](std::function<void()>) {
-    begun.push_back(7);
-    return platform::BackgroundTaskIdentifier{7};
-  };
-  auto c = tracker(reports);
-  c->trackURL(URL::parse(server.url("/ok")));
-  ASSERT_TRUE(runUntilTracked(c));
-  EXPECT_EQ(begun.size(), 1u);
-  EXPECT_EQ(ZUVClickTracker::trackingCount(), 0u);
 }
 
 }  // namespace
