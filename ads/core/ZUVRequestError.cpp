@@ -5,8 +5,6 @@
 #include "ads/core/ZUVRequestPrivate.h"
 #include "ads/support/ZUVIdentifierUtilities.h"
 
-const char* const kZUVErrorDomain = "com.vozave.ads.RequestError";
-
 namespace {
 
 std::string osTooLowText() {

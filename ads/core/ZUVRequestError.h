@@ -2,12 +2,10 @@
 
 #include <string>
 
+#include "ads/support/ZUVErrorDomain.h"
 #include "platform/foundation/Error.h"
 
 class ZUVRequestPrivate;
-
-// The domain of every error that the ad client reports.
-extern const char* const kZUVErrorDomain;
 
 inline constexpr const char* kNSLocalizedFailureReasonErrorKey = "NSLocalizedFailureReason";
 

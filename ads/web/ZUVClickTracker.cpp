@@ -1,11 +1,9 @@
 #include "ads/web/ZUVClickTracker.h"
 
+#include "ads/support/ZUVErrorDomain.h"
 #include "ads/support/ZUVStatistics.h"
 
 namespace {
-
-// The ad client's error domain (kZUVErrorDomain of ads/core, which builds on this library).
-constexpr const char* kAdErrorDomain = "com.vozave.ads.RequestError";
 
 // Exactly http and https: a scheme that merely starts with "http" is some application's.
 bool isWebScheme(const std::string& scheme) {
@@ -68,7 +66,7 @@ std::optional<platform::Error> ZUVClickTracker::cachedFileShouldRedirectToURL(
   // Reaching an application's link is the tracking's goal; the failure that stopping the
   // fetch brings is then ignored.
   cachedFileDownloadDidEnd(file);
-  return platform::Error{kAdErrorDomain, 0, {}};
+  return platform::Error{kZUVErrorDomain, 0, {}};
 }
 
 void ZUVClickTracker::cachedFileDownloadDidEnd(ZUVCachedFile& file) {
