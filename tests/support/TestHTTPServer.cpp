@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <ctime>
 
 namespace velour_test {
@@ -36,6 +37,11 @@ TestHTTPServer::TestHTTPServer(bool tls) : tls_(tls) {
   server_->set_keep_alive_timeout(1);
   port_ = server_->bind_to_any_port("127.0.0.1");
   thread_ = std::thread([this] { server_->listen_after_bind(); });
+  // A stop that comes before the loop runs would be lost and the join would hang, so the
+  // server is up before anyone can destroy it.
+  for (int wait = 0; wait < 5000 && !server_->is_running(); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 TestHTTPServer::~TestHTTPServer() {
