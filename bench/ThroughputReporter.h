@@ -28,3 +28,15 @@ class ThroughputReporter : public benchmark::ConsoleReporter {
  private:
   std::map<std::string, double> rates_;
 };
+
+// A bench's main after it has registered its runs: the table, then the reporter's ratios.
+template <typename Reporter>
+int runWithRatios(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  Reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.printRatios();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -101,11 +101,5 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("ours_decode/" + label(size)).c_str(), oursDecode, size);
     benchmark::RegisterBenchmark(("openssl_decode/" + label(size)).c_str(), opensslDecode, size);
   }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatios();
-  benchmark::Shutdown();
-  return 0;
+  return runWithRatios<RatioReporter>(argc, argv);
 }

@@ -257,11 +257,5 @@ int main(int argc, char** argv) {
     std::printf("%s document: %.1f MB\n", kShapes[shape], document(shape).size() / 1e6);
   }
   registerAll();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatios();
-  benchmark::Shutdown();
-  return 0;
+  return runWithRatios<RatioReporter>(argc, argv);
 }
