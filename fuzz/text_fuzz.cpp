@@ -1,0 +1,35 @@
+// Decodes arbitrary text as base 64 and checks the UTF-8 test against a scalar-by-scalar
+// decoder: no crash, decoded bytes encode to text that decodes to them again, and text the
+// validator accepts is rebuilt exactly by appending its scalars.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "platform/foundation/Text.h"
+
+namespace text = platform::text;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  if (auto bytes = text::base64Decode(input, "\r\n ")) {
+    if (text::base64Decode(text::base64Encode(*bytes)) != *bytes) abort();
+  }
+  if (!text::isValidUtf8(input)) return 0;
+  std::string rebuilt;
+  for (std::size_t i = 0; i < input.size();) {
+    std::size_t length = text::utf8SequenceLength(input, i);
+    if (length == 0) abort();
+    char32_t scalar = static_cast<unsigned char>(input[i]);
+    if (length > 1) {
+      scalar &= 0x7F >> length;
+      for (std::size_t k = 1; k < length; ++k) {
+        scalar = (scalar << 6) | (static_cast<unsigned char>(input[i + k]) & 0x3F);
+      }
+    }
+    text::appendUtf8(rebuilt, scalar);
+    i += length;
+  }
+  if (rebuilt != input) abort();
+  return 0;
+}

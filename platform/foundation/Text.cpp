@@ -1,0 +1,146 @@
+#include "platform/foundation/Text.h"
+
+#include <array>
+#include <cstdint>
+
+namespace platform::text {
+
+namespace {
+
+constexpr std::string_view kBase64Alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+constexpr std::array<std::int8_t, 256> makeBase64Values() {
+  std::array<std::int8_t, 256> values{};
+  values.fill(-1);
+  for (std::size_t i = 0; i < kBase64Alphabet.size(); ++i) {
+    values[static_cast<unsigned char>(kBase64Alphabet[i])] = static_cast<std::int8_t>(i);
+  }
+  return values;
+}
+
+constexpr std::array<std::int8_t, 256> kBase64Values = makeBase64Values();
+
+}  // namespace
+
+bool isValidUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    // Runs of ASCII are the common case; skip them a byte at a time without the full check.
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t length = utf8SequenceLength(text, i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+void appendUtf8(std::string& out, char32_t scalar) {
+  if ((scalar >= 0xD800 && scalar < 0xE000) || scalar > 0x10FFFF) scalar = 0xFFFD;
+  if (scalar < 0x80) {
+    out += static_cast<char>(scalar);
+  } else if (scalar < 0x800) {
+    out += static_cast<char>(0xC0 | (scalar >> 6));
+    out += static_cast<char>(0x80 | (scalar & 0x3F));
+  } else if (scalar < 0x10000) {
+    out += static_cast<char>(0xE0 | (scalar >> 12));
+    out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (scalar & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (scalar >> 18));
+    out += static_cast<char>(0x80 | ((scalar >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (scalar & 0x3F));
+  }
+}
+
+std::string base64Encode(std::string_view bytes) {
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  auto byte = [&](std::size_t k) -> std::uint32_t { return static_cast<unsigned char>(bytes[k]); };
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    std::uint32_t chunk = byte(i) << 16;
+    if (i + 1 < bytes.size()) chunk |= byte(i + 1) << 8;
+    if (i + 2 < bytes.size()) chunk |= byte(i + 2);
+    out += kBase64Alphabet[(chunk >> 18) & 0x3F];
+    out += kBase64Alphabet[(chunk >> 12) & 0x3F];
+    out += i + 1 < bytes.size() ? kBase64Alphabet[(chunk >> 6) & 0x3F] : '=';
+    out += i + 2 < bytes.size() ? kBase64Alphabet[chunk & 0x3F] : '=';
+  }
+  return out;
+}
+
+std::optional<std::string> base64Decode(std::string_view text, std::string_view skipped) {
+  std::string out;
+  out.reserve(text.size() / 4 * 3);
+  std::uint32_t bits = 0;
+  int bitCount = 0;
+  std::size_t symbols = 0, padding = 0;
+  for (char c : text) {
+    if (skipped.find(c) != std::string_view::npos) continue;
+    if (c == '=') {
+      ++padding;
+      continue;
+    }
+    int value = kBase64Values[static_cast<unsigned char>(c)];
+    if (value < 0 || padding > 0) return std::nullopt;
+    ++symbols;
+    bits = (bits << 6) | static_cast<std::uint32_t>(value);
+    bitCount += 6;
+    if (bitCount >= 8) {
+      bitCount -= 8;
+      out += static_cast<char>((bits >> bitCount) & 0xFF);
+    }
+  }
+  if (symbols % 4 == 1 || padding > 2) return std::nullopt;
+  if (padding > 0 && (symbols + padding) % 4 != 0) return std::nullopt;
+  return out;
+}
+
+int hexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+char hexDigit(unsigned value, HexCase letterCase) {
+  static constexpr char kLower[] = "0123456789abcdef";
+  static constexpr char kUpper[] = "0123456789ABCDEF";
+  return (letterCase == HexCase::lower ? kLower : kUpper)[value & 0xF];
+}
+
+std::string hexString(std::string_view bytes, HexCase letterCase) {
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (char c : bytes) {
+    auto byte = static_cast<unsigned char>(c);
+    out += hexDigit(byte >> 4, letterCase);
+    out += hexDigit(byte, letterCase);
+  }
+  return out;
+}
+
+std::string asciiLowercase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = asciiLower(c);
+  return out;
+}
+
+bool equalsIgnoringASCIICase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (asciiLower(a[i]) != asciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && isASCIIBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isASCIIBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace platform::text

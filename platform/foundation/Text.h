@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The byte-level text helpers that every layer shares: UTF-8 checks and encoding, RFC 4648
+// base 64, hexadecimal digits, ASCII case and blanks. Readers of untrusted text (JSON, property
+// lists, HTTP headers, queries, ad messages) call these, so that one rule holds everywhere.
+namespace platform::text {
+
+// Length of the well-formed UTF-8 sequence that starts at `i` (no overlong forms, surrogates
+// or values past U+10FFFF), or 0 where none starts there. `i` must be inside `text`.
+inline std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
+  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  unsigned char lead = byte(i);
+  if (lead < 0x80) return 1;
+  std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || text.size() - i < length) return 0;
+  unsigned char second = byte(i + 1);
+  unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+  unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+  if (second < low || second > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+[[nodiscard]] bool isValidUtf8(std::string_view text);
+
+// Appends the UTF-8 form of a Unicode scalar value; a surrogate or a value past U+10FFFF is
+// written as U+FFFD.
+void appendUtf8(std::string& out, char32_t scalar);
+
+// RFC 4648 base 64 with the standard alphabet and "=" padding.
+std::string base64Encode(std::string_view bytes);
+// Decodes base 64; the characters in `skipped` (line ends, blanks) may stand anywhere. The
+// padding may be left out, but nothing but skipped characters may follow it. Null for any
+// other character or a group that cannot hold whole bytes.
+[[nodiscard]] std::optional<std::string> base64Decode(std::string_view text,
+                                                      std::string_view skipped = {});
+
+enum class HexCase { lower, upper };
+// The value of a hexadecimal digit of either case, or -1.
+int hexDigitValue(char c);
+// The digit for the low four bits of `value`.
+char hexDigit(unsigned value, HexCase letterCase = HexCase::lower);
+// Two digits per byte, no separators.
+std::string hexString(std::string_view bytes, HexCase letterCase = HexCase::lower);
+
+inline char asciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+std::string asciiLowercase(std::string_view text);
+bool equalsIgnoringASCIICase(std::string_view a, std::string_view b);
+
+// ASCII blanks: space, tab, line feed, vertical tab, form feed, carriage return.
+inline bool isASCIIBlank(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+// `text` without the ASCII blanks at either end.
+std::string_view trimmed(std::string_view text);
+
+}  // namespace platform::text

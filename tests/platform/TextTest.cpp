@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/Text.h"
+
+namespace text = platform::text;
+
+TEST(TextTest, Utf8AcceptsOnlyWellFormedSequences) {
+  EXPECT_TRUE(text::isValidUtf8("plain \xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5"));
+  for (std::string_view bad : {"\xC0\xAF", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                               "\xF5\x80\x80\x80", "\x80", "\xE2\x82", "ok\xF0\x9F\x8E"}) {
+    EXPECT_FALSE(text::isValidUtf8(bad)) << text::hexString(bad);
+  }
+  std::string out;
+  for (char32_t scalar : {U'A', U'\u00E9', U'\u20AC', U'\U0001F3B5'}) text::appendUtf8(out, scalar);
+  EXPECT_EQ(out, "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xB5");
+  out.clear();
+  text::appendUtf8(out, 0xD800);
+  text::appendUtf8(out, 0x110000);
+  EXPECT_EQ(out, "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(TextTest, Base64RoundTripsAndRefusesBrokenGroups) {
+  EXPECT_EQ(text::base64Encode("f"), "Zg==");
+  EXPECT_EQ(text::base64Encode("foo"), "Zm9v");
+  std::string bytes;
+  for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
+  EXPECT_EQ(text::base64Decode(text::base64Encode(bytes)), bytes);
+  EXPECT_EQ(text::base64Decode("Zm8\n=", "\n"), "fo");
+  EXPECT_EQ(text::base64Decode("Zm8"), "fo");
+  for (std::string_view bad : {"Zm8\n=", "Z", "Zm9v=", "Zg===", "Zg==Zg", "Zm*v"}) {
+    EXPECT_FALSE(text::base64Decode(bad)) << bad;
+  }
+}
+
+TEST(TextTest, HexCaseAndBlanks) {
+  EXPECT_EQ(text::hexString("\x01\xAB", text::HexCase::upper), "01AB");
+  EXPECT_EQ(text::hexDigitValue('f'), 15);
+  EXPECT_EQ(text::hexDigitValue('G'), -1);
+  EXPECT_EQ(text::asciiLowercase("Content-TYPE \xC3\x89"), "content-type \xC3\x89");
+  EXPECT_TRUE(text::equalsIgnoringASCIICase("Last-Modified", "last-modified"));
+  EXPECT_FALSE(text::equalsIgnoringASCIICase("Etag", "Etags"));
+  EXPECT_EQ(text::trimmed(" \t value \r\n"), "value");
+  EXPECT_EQ(text::trimmed(" \t\r\n"), "");
+}
