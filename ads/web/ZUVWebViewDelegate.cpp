@@ -131,7 +131,6 @@ void ZUVWebViewDelegate::webViewDidFinishLoad(platform::WebView& webView) {
 
 void ZUVWebViewDelegate::trackURLStringAppendSpamSignals(const std::optional<std::string>& urlText,
                                                          bool appendSpamSignals) {
-  if (!tracker_) tracker_ = ZUVClickTracker::create();
   std::optional<platform::URL> url = urlText ? platform::URL::parse(*urlText) : std::nullopt;
   if (url && appendSpamSignals) {
     if (auto adInfo = ZUVNetworkUtilities::parameterValueForKeyFromURL("ai", *url)) {
@@ -144,6 +143,11 @@ void ZUVWebViewDelegate::trackURLStringAppendSpamSignals(const std::optional<std
       }
     }
   }
+  trackURL(url);
+}
+
+void ZUVWebViewDelegate::trackURL(const std::optional<platform::URL>& url) {
+  if (!tracker_) tracker_ = ZUVClickTracker::create();
   tracker_->trackURL(url);
 }
 

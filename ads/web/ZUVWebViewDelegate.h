@@ -72,6 +72,10 @@ class ZUVWebViewDelegate : public platform::WebViewDelegate {
   // leading client prefix defused, so that it cannot pass for the client's own lines.
   static std::string pageLogLine(std::string_view text);
 
+ protected:
+  // Hands the URL to this delegate's click tracker, made on first use.
+  virtual void trackURL(const std::optional<platform::URL>& url);
+
  private:
   bool decideMessage(platform::WebView& webView, const platform::URL& url,
                      platform::Dictionary userInfo);
