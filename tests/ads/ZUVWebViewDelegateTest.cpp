@@ -31,12 +31,6 @@ std::string describe(const platform::Dictionary& dictionary) {
   return text;
 }
 
-std::string join(const std::vector<std::string>& parts) {
-  std::string text;
-  for (const std::string& part : parts) text += (text.empty() ? "" : ",") + part;
-  return text;
-}
-
 // Records what the opener would show instead of showing it.
 class RecordingOpener : public ZUVOpener {
  public:
@@ -51,9 +45,13 @@ class RecordingOpener : public ZUVOpener {
     opened_.push_back("html " + html + " " + std::to_string(o));
   }
   void presentMailComposer(const ZUVMailFields& mail) override {
-    opened_.push_back("mail to=" + join(mail.toRecipients) + " cc=" + join(mail.ccRecipients) +
-                      " bcc=" + join(mail.bccRecipients) + " subject=" +
-                      mail.subject.value_or("-") + " body=" + mail.body.value_or("-"));
+    std::string text = "mail";
+    for (const auto* list : {&mail.toRecipients, &mail.ccRecipients, &mail.bccRecipients}) {
+      text += " [";
+      for (const std::string& address : *list) text += "(" + address + ")";
+      text += "]";
+    }
+    opened_.push_back(text + " " + mail.subject.value_or("-") + " " + mail.body.value_or("-"));
   }
 
  private:
@@ -69,6 +67,7 @@ class FullScreenController : public platform::ViewController, public ZUVScreenRe
 class ZUVWebViewDelegateTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    savedTasks_ = ZUVClickTracker::backgroundTasks();
     ZUVStatistics::releaseSharedStatistics();
     platform::resetVibrationCount();
     platform::NotificationCenter::defaultCenter().addObserver(
@@ -81,6 +80,7 @@ class ZUVWebViewDelegateTest : public ::testing::Test {
         });
   }
   void TearDown() override {
+    ZUVClickTracker::backgroundTasks() = savedTasks_;
     platform::NotificationCenter::defaultCenter().removeObserver(this);
     ZUVNotificationCenter::defaultCenter().removeObserver(this);
     ZUVStatistics::releaseSharedStatistics();
@@ -105,6 +105,7 @@ class ZUVWebViewDelegateTest : public ::testing::Test {
   ZUVWebViewDelegate delegate_{std::make_unique<RecordingOpener>(opened_)};
   std::vector<std::string> actions_;
   std::vector<std::string> reposted_;
+  ZUVClickTracker::BackgroundTasks savedTasks_;
 };
 
 TEST_F(ZUVWebViewDelegateTest, DecidesRequestsBySchemeAndNavigationType) {
@@ -130,10 +131,10 @@ TEST_F(ZUVWebViewDelegateTest, DecidesRequestsBySchemeAndNavigationType) {
   actions_.clear();
   EXPECT_FALSE(decide("mailto:a@x.test,b@x.test?CC=c@x.test,d@x.test&subject=Hi%20there"));
   EXPECT_FALSE(decide("mailto:solo@x.test"));
-  EXPECT_EQ(opened_, (std::vector<std::string>{
-                         "mail to=a@x.test,b@x.test cc=c@x.test,d@x.test bcc= subject=Hi there "
-                         "body=-",
-                         "mail to=solo@x.test cc= bcc= subject=- body=-"}));
+  EXPECT_EQ(opened_,
+            (std::vector<std::string>{"mail [(a@x.test,b@x.test)] [(c@x.test)(d@x.test)] [] "
+                                      "Hi there -",
+                                      "mail [(solo@x.test)] [] [] - -"}));
   // Other schemes, and a message scheme written in capitals, leave the application.
   EXPECT_FALSE(decide("tel:555"));
   EXPECT_FALSE(decide("GMSG://ad/click?u=http://t.test/"));
@@ -175,8 +176,15 @@ TEST_F(ZUVWebViewDelegateTest, RefusesEveryMessageAndActsOnItByName) {
   EXPECT_FALSE(decide("gmsg://ad/open?a=browser&u=http://x.test/&o=l"));
   EXPECT_FALSE(decide("vodov://launch?url=http%3A%2F%2Fy.test%2F"));
   EXPECT_FALSE(decide("gmsg://ad/open?a=webapp&html=%3Cp%3E&o=p"));
-  EXPECT_EQ(opened_, (std::vector<std::string>{"browser http://x.test/ 3",
-                                               "browser http://y.test/ 1", "html <p> 2"}));
+  EXPECT_FALSE(decide("gmsg://ad/open?a=webapp&html=%3Cp%3E&u=http://w.test/"));
+  EXPECT_FALSE(decide("gmsg://ad/open?a=video&u=http://v.test/&o=x"));
+  EXPECT_FALSE(decide("gmsg://ad/open?a=browser"));
+  EXPECT_FALSE(decide("gmsg://ad/open?a=call&u=tel:1"));
+  EXPECT_FALSE(decide("gmsg://ad/open?u=app:2"));
+  EXPECT_EQ(opened_, (std::vector<std::string>{
+                         "browser http://x.test/ 3", "browser http://y.test/ 1", "html <p> 2",
+                         "webapp http://w.test/ 1", "browser http://v.test/ 1"}));
+  EXPECT_EQ(openedURLs(), (std::vector<std::string>{"tel:1", "app:2"}));
   platform::RunLoop::main().advance(1);
   EXPECT_EQ(reposted_.size(), 2u);
 }
@@ -221,24 +229,11 @@ TEST_F(ZUVWebViewDelegateTest, TellsThePageItsOrientation) {
                                                       getter + "180" + call}));
 }
 
-TEST_F(ZUVWebViewDelegateTest, OpenerRoutesMessagesAndWaitsForTrackingsBeforeLeaving) {
-  auto open = [&](platform::Dictionary parameters) {
-    delegate_.opener().openNotification(ZUVNotification("open", std::move(parameters)));
-  };
-  open({{"a", "webapp"}, {"u", "http://w.test/"}, {"html", "<p>"}});
-  open({{"a", "video"}, {"u", "http://v.test/"}, {"o", "x"}});
-  open({{"a", "browser"}});
-  open({{"a", "call"}, {"u", "tel:1"}});
-  open({{"u", "app:2"}});
-  EXPECT_EQ(opened_,
-            (std::vector<std::string>{"webapp http://w.test/ 1", "browser http://v.test/ 1"}));
-  EXPECT_EQ(openedURLs(), (std::vector<std::string>{"tel:1", "app:2"}));
-
-  ZUVClickTracker::BackgroundTasks savedTasks = ZUVClickTracker::backgroundTasks();
+TEST_F(ZUVWebViewDelegateTest, OpenerWaitsForTrackingsBeforeLeaving) {
   ZUVClickTracker::backgroundTasks() = {};
   velour_test::RawTestServer stall("", false);
-  auto tracking = ZUVClickTracker::create();
-  tracking->trackURL(URL::parse(stall.url("/t")));
+  auto tracking = std::make_unique<ZUVWebViewDelegate>();
+  tracking->trackURLStringAppendSpamSignals(stall.url("/t"), false);
   ASSERT_TRUE(ZUVClickTracker::activeTrackings());
   std::vector<double> left;
   platform::RunLoop& loop = platform::RunLoop::main();
@@ -256,12 +251,12 @@ TEST_F(ZUVWebViewDelegateTest, OpenerRoutesMessagesAndWaitsForTrackingsBeforeLea
   start = loop.now();
   delegate_.opener().openApp(URL::parse("app:4"));
   loop.advance(0.1);
-  tracking->reset();
+  tracking.reset();  // a delegate that goes abandons its tracking
+  EXPECT_FALSE(ZUVClickTracker::activeTrackings());
   loop.advance(0.5);
   ASSERT_EQ(left.size(), 2u);
   EXPECT_NEAR(left[1] - start, 0.3, 1e-9);
   EXPECT_EQ(openedURLs().back(), "app:4");
-  ZUVClickTracker::backgroundTasks() = savedTasks;
 }
 
 }  // namespace
