@@ -67,7 +67,7 @@ class ZUVOpener {
   virtual void presentMailComposer(const ZUVMailFields& fields);
 
   // The fields of the link after "mailto:"; null for text too short to hold that prefix.
-  static std::optional<ZUVMailFields> mailFieldsFromURL(const platform::URL& url);
+  [[nodiscard]] static std::optional<ZUVMailFields> mailFieldsFromURL(const platform::URL& url);
   // "p" portrait, "l" landscape, anything else any.
   static std::int32_t orientationsFromParameter(const std::optional<std::string>& value);
   // Delayed attempts of openApp made since the application was last left; process-wide.
