@@ -16,17 +16,26 @@ Outcome runVozave(const std::string& args) {
   return velour_test::runCommand(VOZAVE_BINARY, args, "", velour_test::StandardError::Dropped);
 }
 
-TEST(PageCommandTest, PrintsTheDelegateCallsScriptResultsAndFinalURL) {
-  if (::access("/usr/bin/chromium", X_OK) != 0 && !std::getenv("VELOUR_CHROMIUM")) {
-    GTEST_SKIP() << "no web engine: install the Debian package chromium (scripts/setup)";
-  }
+bool haveWebEngine() {
+  return ::access("/usr/bin/chromium", X_OK) == 0 || std::getenv("VELOUR_CHROMIUM");
+}
+
+std::string writePage(const std::string& html) {
   char path[] = "/tmp/vozave-page-XXXXXX";
   int fd = ::mkstemp(path);
-  ASSERT_GE(fd, 0);
-  ::close(fd);
-  std::ofstream(path) << "<title>Ad</title><script>location = 'gmsg://ad/hello?a=1'</script>";
-  std::string shot = std::string(path) + ".png";
-  Outcome run = runVozave(std::string("page --html ") + path +
+  if (fd >= 0) ::close(fd);
+  std::ofstream(path) << html;
+  return path;
+}
+
+TEST(PageCommandTest, PrintsTheDelegateCallsScriptResultsAndFinalURL) {
+  if (!haveWebEngine()) {
+    GTEST_SKIP() << "no web engine: install the Debian package chromium (scripts/setup)";
+  }
+  std::string path =
+      writePage("<title>Ad</title><script>location = 'gmsg://ad/hello?a=1'</script>");
+  std::string shot = path + ".png";
+  Outcome run = runVozave("page --html " + path +
                           " --base http://ads.test/ --eval document.title --screenshot " + shot);
   EXPECT_EQ(run.status, 0) << run.out;
   const std::string calls =
@@ -48,8 +57,32 @@ TEST(PageCommandTest, PrintsTheDelegateCallsScriptResultsAndFinalURL) {
 
   EXPECT_EQ(runVozave("page --html /nonexistent/page.html").status, 1);
   EXPECT_EQ(runVozave("page").status, 2);
-  std::remove(path);
+  std::remove(path.c_str());
   std::remove(shot.c_str());
+}
+
+TEST(PageCommandTest, ShowsWhatTheAdDelegateDoesWithEachMessage) {
+  if (!haveWebEngine()) {
+    GTEST_SKIP() << "no web engine: install the Debian package chromium (scripts/setup)";
+  }
+  std::string path = writePage(
+      "<script>var m = ['gmsg://ad/log?string=a%0Ab', 'gmsg://ad/touch?tx=3', "
+      "'gmsg://ad/open?a=browser&u=http%3A%2F%2Fl.test%2F&o=p', 'vodov://nowhere', "
+      "'gmsg://ad/settings?supportedorientations=any', 'mailto:x@y.test?subject=S'];"
+      "function next() { if (m.length) { location = m.shift(); setTimeout(next, 10); } }"
+      "setTimeout(next, 10);</script>");
+  Outcome run = runVozave("page --ad --html " + path + " --base http://ads.test/");
+  EXPECT_EQ(run.status, 0) << run.out;
+  for (const char* line :
+       {"  orientation to the page: portrait\n", "  log: a\\nb\n",
+        "  touch signals: x 3 y -1 duration -1\n",
+        "  open in-app browser: http://l.test/ orientations: 2\n",
+        "  posted didReceiveWebAction {u: vodov://nowhere}\n  => refuse\n",
+        "posted on the ad notification centre: \"settings\" {supportedorientations: any}\n",
+        "  mail composer: to: x@y.test cc:  bcc:  subject: S body: (none)\n"}) {
+    EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+  }
+  std::remove(path.c_str());
 }
 
 }  // namespace

@@ -1,9 +1,16 @@
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 
+#include "ads/web/ZUVNotification.h"
+#include "ads/web/ZUVNotificationCenter.h"
+#include "ads/web/ZUVWebViewDelegate.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/ui/Application.h"
 #include "platform/web/Browser.h"
 #include "platform/web/WebView.h"
 #include "tools/vozave/Command.h"
@@ -12,15 +19,33 @@ namespace vozave {
 
 namespace {
 
+// How the page's load ended, as the delegate saw it.
+struct LoadEnd {
+  bool ended = false;
+  bool failed = false;
+};
+
+void printRequest(const platform::WebRequest& request, platform::WebViewNavigationType type) {
+  std::cout << "webView:shouldStartLoadWithRequest: " << request.httpMethod() << " "
+            << request.url().absoluteString() << " navigationType: " << type;
+}
+
+void printFailure(const platform::Error& error, LoadEnd& end) {
+  std::cout << "webView:didFailLoadWithError: " << error.domain << " " << error.code << " "
+            << error.localizedDescription() << "\n";
+  end.ended = end.failed = true;
+}
+
 // Prints each delegate call with its arguments; lets web pages load and refuses the rest
 // (messages, mail and application links), as the ad client's delegates do.
 class PrintingDelegate : public platform::WebViewDelegate {
  public:
+  explicit PrintingDelegate(LoadEnd& end) : end_(end) {}
+
   bool webViewShouldStartLoadWithRequestNavigationType(
       platform::WebView&, const platform::WebRequest& request,
       platform::WebViewNavigationType type) override {
-    std::cout << "webView:shouldStartLoadWithRequest: " << request.httpMethod() << " "
-              << request.url().absoluteString() << " navigationType: " << type;
+    printRequest(request, type);
     const std::string& scheme = request.url().scheme();
     bool load = scheme == "http" || scheme == "https" || scheme == "about";
     std::cout << (load ? " => load\n" : " => refuse\n");
@@ -29,21 +54,144 @@ class PrintingDelegate : public platform::WebViewDelegate {
   void webViewDidStartLoad(platform::WebView&) override { std::cout << "webViewDidStartLoad:\n"; }
   void webViewDidFinishLoad(platform::WebView&) override {
     std::cout << "webViewDidFinishLoad:\n";
-    ended = true;
+    end_.ended = true;
   }
   void webViewDidFailLoadWithError(platform::WebView&, const platform::Error& error) override {
-    std::cout << "webView:didFailLoadWithError: " << error.domain << " " << error.code << " "
-              << error.localizedDescription() << "\n";
-    ended = failed = true;
+    printFailure(error, end_);
   }
 
-  bool ended = false;
-  bool failed = false;
+ private:
+  LoadEnd& end_;
 };
+
+std::string describe(const std::optional<platform::Dictionary>& dictionary) {
+  if (!dictionary) return "(none)";
+  std::string text = "{";
+  for (const auto& [key, value] : *dictionary) {
+    text += (text.size() > 1 ? ", " : "") + key + ": " +
+            ZUVWebViewDelegate::pageLogLine(value.stringValue());
+  }
+  return text + "}";
+}
+
+std::string join(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
+  return text;
+}
+
+// Says what the ad's opener would show; leaving the application is the real one's.
+class PrintingOpener : public ZUVOpener {
+ public:
+  void openBrowserToURLSupportedOrientations(const platform::URL& url,
+                                             std::int32_t orientations) override {
+    std::cout << "  open in-app browser: " << url.absoluteString()
+              << " orientations: " << orientations << "\n";
+  }
+  void openWebAppSupportedOrientations(const platform::URL& url,
+                                       std::int32_t orientations) override {
+    std::cout << "  open web application: " << url.absoluteString()
+              << " orientations: " << orientations << "\n";
+  }
+  void openWebAppWithHTMLSupportedOrientations(const std::string& html,
+                                               std::int32_t orientations) override {
+    std::cout << "  open web application with HTML (" << html.size()
+              << " bytes) orientations: " << orientations << "\n";
+  }
+  void presentMailComposer(const ZUVMailFields& mail) override {
+    std::cout << "  mail composer: to: " << join(mail.toRecipients)
+              << " cc: " << join(mail.ccRecipients) << " bcc: " << join(mail.bccRecipients)
+              << " subject: " << mail.subject.value_or("(none)")
+              << " body: " << mail.body.value_or("(none)") << "\n";
+  }
+};
+
+// Stands for a full-screen ad controller, so that "close" shows what it does.
+class PrintingScreen : public platform::ViewController, public ZUVScreenRelinquishing {
+ public:
+  void relinquishScreen() override {
+    std::cout << "  relinquishScreen: the ad gives the screen back\n";
+  }
+};
+
+// The ad client's own delegate on the page, printing every action it takes: the messages
+// and their parameters, trackings, notifications, what the opener would open, log lines.
+class AdPrintingDelegate : public ZUVWebViewDelegate {
+ public:
+  explicit AdPrintingDelegate(LoadEnd& end)
+      : ZUVWebViewDelegate(std::make_unique<PrintingOpener>()), end_(end) {
+    setViewController(screen_);
+    opener().setWillLeaveApplication([] { std::cout << "  willLeaveApplication\n"; });
+    platform::NotificationCenter::defaultCenter().addObserver(
+        this, ZUVWebViewDelegateDidReceiveWebAction, nullptr, [](const platform::Notification& n) {
+          std::cout << "  posted " << n.name << " " << describe(n.userInfo) << "\n";
+        });
+    ZUVNotificationCenter::defaultCenter().addObserver(
+        this, "", nullptr, [](const platform::Notification& n) {
+          std::cout << "posted on the ad notification centre: \"" << n.name << "\" "
+                    << describe(n.userInfo) << "\n";
+        });
+    previousSink_ = platform::setLogSink(
+        [](const std::string& line) { std::cout << "  log: " << line << "\n"; });
+  }
+  ~AdPrintingDelegate() override {
+    platform::setLogSink(previousSink_);
+    platform::NotificationCenter::defaultCenter().removeObserver(this);
+    ZUVNotificationCenter::defaultCenter().removeObserver(this);
+  }
+
+  bool webViewShouldStartLoadWithRequestNavigationType(
+      platform::WebView& webView, const platform::WebRequest& request,
+      platform::WebViewNavigationType type) override {
+    printRequest(request, type);
+    std::cout << "\n";
+    if (auto message = ZUVNotification::notificationFromURL(request.url())) {
+      std::cout << "  message \"" << message->name() << "\" " << describe(message->parameters())
+                << "\n";
+      if (message->name() == "touch") printTouch(message->parameters());
+    }
+    bool load =
+        ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(webView, request, type);
+    std::cout << (load ? "  => load\n" : "  => refuse\n");
+    return load;
+  }
+  void webViewDidStartLoad(platform::WebView&) override { std::cout << "webViewDidStartLoad:\n"; }
+  void webViewDidFinishLoad(platform::WebView& webView) override {
+    std::cout << "webViewDidFinishLoad:\n  orientation to the page: "
+              << platform::describeOrientation(
+                     platform::Application::shared()->statusBarOrientation())
+              << "\n";
+    ZUVWebViewDelegate::webViewDidFinishLoad(webView);
+    end_.ended = true;
+  }
+  void webViewDidFailLoadWithError(platform::WebView&, const platform::Error& error) override {
+    printFailure(error, end_);
+  }
+
+ protected:
+  static void printTouch(const std::optional<platform::Dictionary>& parameters) {
+    const platform::Dictionary touch = parameters.value_or(platform::Dictionary());
+    std::cout << "  touch signals: x " << intForKeyFromDictionary("tx", touch) << " y "
+              << intForKeyFromDictionary("ty", touch) << " duration "
+              << intForKeyFromDictionary("td", touch) << "\n";
+  }
+  void trackURL(const std::optional<platform::URL>& url) override {
+    std::cout << "  track: " << (url ? url->absoluteString() : "nothing (no usable URL)") << "\n";
+    ZUVWebViewDelegate::trackURL(url);
+  }
+
+ private:
+  LoadEnd& end_;
+  std::shared_ptr<PrintingScreen> screen_ = std::make_shared<PrintingScreen>();
+  platform::LogSink previousSink_;
+};
+
+constexpr double kAdSettleSeconds = 0.5;
 
 struct PageOptions {
   std::optional<std::string> url, htmlFile, base, screenshot;
   std::vector<std::string> scripts;
+  bool ad = false;
 };
 
 bool readOptions(const Arguments& args, PageOptions& options, std::string& problem) {
@@ -55,7 +203,9 @@ bool readOptions(const Arguments& args, PageOptions& options, std::string& probl
       problem = arg + " needs a value";
       return false;
     }
-    if (arg == "--html") {
+    if (arg == "--ad") {
+      options.ad = true;
+    } else if (arg == "--html") {
       options.htmlFile = args[++i];
     } else if (arg == "--base") {
       options.base = args[++i];
@@ -118,17 +268,25 @@ bool writeScreenshot(platform::WebView& view, const std::string& path) {
   return true;
 }
 
+std::unique_ptr<platform::WebViewDelegate> makeDelegate(bool ad, LoadEnd& end) {
+  if (ad) return std::make_unique<AdPrintingDelegate>(end);
+  return std::make_unique<PrintingDelegate>(end);
+}
+
 int page(const Arguments& args) {
   PageOptions options;
   std::string problem;
   if (!readOptions(args, options, problem)) return usageError(problem);
   platform::RunLoop& loop = platform::RunLoop::main();
   auto view = platform::WebView::create(platform::Rect(0, 0, 320, 480));
-  PrintingDelegate delegate;
-  view->setDelegate(&delegate);
+  LoadEnd end;
+  std::unique_ptr<platform::WebViewDelegate> delegate = makeDelegate(options.ad, end);
+  view->setDelegate(delegate.get());
   int status = 1;
   if (startLoad(*view, options)) {
-    loop.runUntil([&] { return delegate.ended; }, platform::WebView::loadTimeout() + 5);
+    loop.runUntil([&] { return end.ended; }, platform::WebView::loadTimeout() + 5);
+    // Messages re-posted for the next pass, and those a loaded page sends at once, arrive.
+    if (options.ad) loop.runUntil([] { return false; }, kAdSettleSeconds);
     for (const std::string& script : options.scripts) {
       std::cout << "eval " << script << " => "
                 << view->stringByEvaluatingJavaScriptFromString(script) << "\n";
@@ -137,9 +295,10 @@ int page(const Arguments& args) {
     }
     bool shot = !options.screenshot || writeScreenshot(*view, *options.screenshot);
     std::cout << "url: " << view->request().url().absoluteString() << "\n";
-    status = delegate.ended && !delegate.failed && shot ? 0 : 1;
+    status = end.ended && !end.failed && shot ? 0 : 1;
   }
   view->setDelegate(nullptr);
+  delegate.reset();
   platform::Browser::shutdown();
   return status;
 }
@@ -149,9 +308,10 @@ int page(const Arguments& args) {
 std::vector<Command> pageCommands() {
   return {
       {"page",
-       "  page URL|--html FILE [--base URL] [--eval JS]... [--screenshot OUT.png]\n"
+       "  page URL|--html FILE [--base URL] [--ad] [--eval JS]... [--screenshot OUT.png]\n"
        "      load a page in a web view; print every delegate call, each script's result and\n"
-       "      the final URL\n",
+       "      the final URL; with --ad the ad client's delegate decides, as in a full-screen\n"
+       "      ad, and every action it takes is printed\n",
        page},
   };
 }

@@ -1,0 +1,115 @@
+#include "ads/web/ZUVOpener.h"
+
+#include <string_view>
+
+#include "ads/support/ZUVNetworkUtilities.h"
+#include "ads/support/ZUVStatistics.h"
+#include "ads/web/ZUVClickTracker.h"
+#include "ads/web/ZUVNotification.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Application.h"
+
+namespace {
+
+constexpr std::size_t kMailtoPrefixLength = 7;  // "mailto:"
+constexpr double kLeaveRetryDelay = 0.3;
+constexpr std::int32_t kLeaveRetries = 3;
+// The delayed attempts belong to the process, not to the opener that began them: an ad view
+// that closes meanwhile must not stop the user from getting where the click was going.
+constexpr char kDelayedLeaveTag = 0;
+
+std::optional<std::string> textParameter(const platform::Dictionary& parameters,
+                                         std::string_view key) {
+  const platform::Value* value = parameters.find(key);
+  if (!value || !value->isString()) return std::nullopt;
+  return value->stringValue();
+}
+
+std::vector<std::string> splitAtCommas(const std::optional<std::string>& text) {
+  std::vector<std::string> parts;
+  if (!text) return parts;
+  std::size_t start = 0;
+  for (std::size_t comma = text->find(','); comma != std::string::npos;
+       comma = text->find(',', start)) {
+    parts.push_back(text->substr(start, comma - start));
+    start = comma + 1;
+  }
+  parts.push_back(text->substr(start));
+  return parts;
+}
+
+}  // namespace
+
+std::int32_t ZUVOpener::orientationsFromParameter(const std::optional<std::string>& value) {
+  if (value == "p") return kZUVOrientationsPortrait;
+  if (value == "l") return kZUVOrientationsLandscape;
+  return kZUVOrientationsAny;
+}
+
+void ZUVOpener::openNotification(const ZUVNotification& message) {
+  const platform::Dictionary parameters = message.parameters().value_or(platform::Dictionary());
+  std::optional<std::string> action = textParameter(parameters, "a");
+  std::optional<std::string> target = textParameter(parameters, "u");
+  std::optional<std::string> html = textParameter(parameters, "html");
+  std::optional<platform::URL> url = target ? platform::URL::parse(*target) : std::nullopt;
+  std::int32_t orientations = orientationsFromParameter(textParameter(parameters, "o"));
+  if (!url) {
+    if (html && action == "webapp") openWebAppWithHTMLSupportedOrientations(*html, orientations);
+    return;
+  }
+  platform::URL clickURL = ZUVStatistics::sharedStatistics().urlForClick(*url);
+  if (action == "browser" || action == "video") {
+    openBrowserToURLSupportedOrientations(clickURL, orientations);
+  } else if (action == "webapp") {
+    openWebAppSupportedOrientations(clickURL, orientations);
+  } else {
+    openApp(clickURL);
+  }
+}
+
+std::optional<ZUVMailFields> ZUVOpener::mailFieldsFromURL(const platform::URL& url) {
+  const std::string& text = url.absoluteString();
+  if (text.size() < kMailtoPrefixLength) return std::nullopt;
+  std::string rest = text.substr(kMailtoPrefixLength);
+  ZUVMailFields fields;
+  std::size_t question = rest.find('?');
+  fields.toRecipients.push_back(rest.substr(0, question));
+  if (question == std::string::npos) return fields;
+  platform::Dictionary query =
+      ZUVNetworkUtilities::dictionaryFromQueryString(std::string_view(rest).substr(question + 1));
+  fields.ccRecipients = splitAtCommas(textParameter(query, "cc"));
+  fields.bccRecipients = splitAtCommas(textParameter(query, "bcc"));
+  fields.subject = textParameter(query, "subject");
+  fields.body = textParameter(query, "body");
+  return fields;
+}
+
+void ZUVOpener::openEmailComposer(const platform::URL& url) {
+  if (auto fields = mailFieldsFromURL(url)) presentMailComposer(*fields);
+}
+
+void ZUVOpener::openApp(const std::optional<platform::URL>& url) {
+  if (url) attemptToLeave(*url, willLeaveApplication_);
+}
+
+void ZUVOpener::attemptToLeave(const platform::URL& url, std::function<void()> willLeave) {
+  platform::RunLoop& loop = platform::RunLoop::main();
+  if (ZUVClickTracker::activeTrackings() && repeatCount_++ < kLeaveRetries) {
+    loop.performAfterDelay(&kDelayedLeaveTag, kLeaveRetryDelay,
+                           [url, willLeave] { attemptToLeave(url, willLeave); });
+    return;
+  }
+  repeatCount_ = 0;
+  if (willLeave) willLeave();
+  // The platform opens the URL once the current work has finished.
+  loop.performAfterDelay(&kDelayedLeaveTag, 0,
+                         [url] { (void)platform::Application::shared()->openURL(url); });
+}
+
+void ZUVOpener::openBrowserToURLSupportedOrientations(const platform::URL&, std::int32_t) {}
+
+void ZUVOpener::openWebAppSupportedOrientations(const platform::URL&, std::int32_t) {}
+
+void ZUVOpener::openWebAppWithHTMLSupportedOrientations(const std::string&, std::int32_t) {}
+
+void ZUVOpener::presentMailComposer(const ZUVMailFields&) {}

@@ -1,0 +1,231 @@
+#include "ads/web/ZUVWebViewDelegate.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <limits>
+
+#include "ads/signals/ZUVSignals.h"
+#include "ads/support/ZUVNetworkUtilities.h"
+#include "ads/web/ZUVClickTracker.h"
+#include "ads/web/ZUVNotification.h"
+#include "ads/web/ZUVNotificationCenter.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/media/SystemSound.h"
+#include "platform/ui/Application.h"
+
+namespace {
+
+constexpr std::string_view kClientLogPrefix = "<Vozave>";
+
+std::optional<std::string> textParameter(const std::optional<platform::Dictionary>& parameters,
+                                         std::string_view key) {
+  if (!parameters) return std::nullopt;
+  const platform::Value* value = parameters->find(key);
+  if (!value || !value->isString()) return std::nullopt;
+  return value->stringValue();
+}
+
+void postWebAction(const platform::WebView& webView, platform::Dictionary userInfo) {
+  platform::NotificationCenter::defaultCenter().postNotification(
+      ZUVWebViewDelegateDidReceiveWebAction, static_cast<const void*>(&webView),
+      std::move(userInfo));
+}
+
+void relinquishScreenOf(const std::shared_ptr<platform::ViewController>& controller) {
+  if (auto* fullScreen = dynamic_cast<ZUVScreenRelinquishing*>(controller.get())) {
+    fullScreen->relinquishScreen();
+  }
+}
+
+void appendEscaped(std::string& line, unsigned char byte, bool afterC1Lead) {
+  char escaped[8];
+  if (afterC1Lead) {
+    std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+  } else if (byte == '\n') {
+    std::snprintf(escaped, sizeof escaped, "\\n");
+  } else if (byte == '\r') {
+    std::snprintf(escaped, sizeof escaped, "\\r");
+  } else if (byte == '\t') {
+    std::snprintf(escaped, sizeof escaped, "\\t");
+  } else if (byte == '\\') {
+    std::snprintf(escaped, sizeof escaped, "\\\\");
+  } else {
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+  }
+  line += escaped;
+}
+
+}  // namespace
+
+ZUVWebViewDelegate::ZUVWebViewDelegate(std::unique_ptr<ZUVOpener> opener)
+    : opener_(opener ? std::move(opener) : std::make_unique<ZUVOpener>()) {}
+
+ZUVWebViewDelegate::~ZUVWebViewDelegate() {
+  if (tracker_) tracker_->reset();
+}
+
+bool ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(
+    platform::WebView& webView, const platform::WebRequest& request,
+    platform::WebViewNavigationType type) {
+  const platform::URL& url = request.url();
+  const std::string& scheme = url.scheme();
+  ZUVNetworkUtilities::setUserAgentString(request.valueForHTTPHeaderField("User-Agent"));
+  opener_->setViewController(viewController_);
+  if (scheme == "file") return false;
+  if (scheme == "about") return true;
+  platform::Dictionary userInfo{{"u", url.absoluteString()}};
+  if (ZUVNotification::isNotificationURL(url)) return decideMessage(webView, url, userInfo);
+  // A page's own load of its root is no action of the user's.
+  if (type != platform::kWebViewNavigationTypeOther || url.path().size() > 1) {
+    postWebAction(webView, std::move(userInfo));
+  }
+  if (scheme == "mailto") {
+    opener_->openEmailComposer(url);
+    return false;
+  }
+  if (scheme == "http" || scheme == "https") return true;
+  opener_->openApp(url);
+  return false;
+}
+
+bool ZUVWebViewDelegate::decideMessage(platform::WebView& webView, const platform::URL& url,
+                                       platform::Dictionary userInfo) {
+  std::optional<ZUVNotification> message = ZUVNotification::notificationFromURL(url);
+  // A "vodov" host that names no message is reported as a bare action and does nothing more.
+  if (message) userInfo.set("a", message->name());
+  postWebAction(webView, std::move(userInfo));
+  if (message) handleMessage(webView, url, *message);
+  return false;
+}
+
+void ZUVWebViewDelegate::handleMessage(platform::WebView& webView, const platform::URL& url,
+                                       const ZUVNotification& message) {
+  const std::string& name = message.name();
+  const std::optional<platform::Dictionary>& parameters = message.parameters();
+  if (name == "click") {
+    trackURLStringAppendSpamSignals(textParameter(parameters, "u"), true);
+  } else if (name == "close") {
+    relinquishScreenOf(viewController());
+  } else if (name == "httpTrack") {
+    trackURLStringAppendSpamSignals(textParameter(parameters, "u"), false);
+  } else if (name == "log") {
+    platform::log(pageLogLine(textParameter(parameters, "string").value_or("(null)")));
+  } else if (name == "open") {
+    opener_->openNotification(message);
+  } else if (name == "touch") {
+    processTouchSignals(parameters.value_or(platform::Dictionary()));
+  } else if (name == "vibrate") {
+    platform::AudioServicesPlaySystemSound(platform::kSystemSoundID_Vibrate);
+  } else {
+    ZUVNotificationCenter::defaultCenter().postNotificationFromURLObjectWithDelay(
+        url, static_cast<const void*>(&webView), 0);
+  }
+}
+
+void ZUVWebViewDelegate::webViewDidFinishLoad(platform::WebView& webView) {
+  notifyWebViewOfOrientationChange(webView,
+                                   platform::Application::shared()->statusBarOrientation());
+}
+
+void ZUVWebViewDelegate::trackURLStringAppendSpamSignals(const std::optional<std::string>& urlText,
+                                                         bool appendSpamSignals) {
+  std::optional<platform::URL> url = urlText ? platform::URL::parse(*urlText) : std::nullopt;
+  if (url && appendSpamSignals) {
+    if (auto adInfo = ZUVNetworkUtilities::parameterValueForKeyFromURL("ai", *url)) {
+      std::string signal;
+      if (zuv_gmcs(*adInfo, signal) != 0) {
+        // A signal that would not make a URL leaves the click as the page gave it.
+        if (auto withSignal = ZUVNetworkUtilities::appendQueryKeyValueToURL(signal, {}, *url)) {
+          url = std::move(withSignal);
+        }
+      }
+    }
+  }
+  trackURL(url);
+}
+
+void ZUVWebViewDelegate::trackURL(const std::optional<platform::URL>& url) {
+  if (!tracker_) tracker_ = ZUVClickTracker::create();
+  tracker_->trackURL(url);
+}
+
+void ZUVWebViewDelegate::processTouchSignals(const platform::Dictionary& parameters) {
+  zuv_htg(intForKeyFromDictionary("tx", parameters), intForKeyFromDictionary("ty", parameters),
+          intForKeyFromDictionary("td", parameters));
+}
+
+std::int32_t ZUVWebViewDelegate::intForKeyFromDictionary(std::string_view key,
+                                                         const platform::Dictionary& dictionary) {
+  const platform::Value* value = dictionary.find(key);
+  if (!value) return -1;
+  if (value->isNumber()) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(value->integerValue(), std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max()));
+  }
+  // Leading blanks, a sign and digits; the rest is ignored, and out-of-range values stop at
+  // the nearest limit.
+  const std::string& text = value->stringValue();
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  std::int64_t magnitude = 0;
+  const std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+    magnitude = std::min(limit, magnitude * 10 + (text[i] - '0'));
+  }
+  std::int64_t result = negative ? -magnitude : magnitude;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      result, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+void ZUVWebViewDelegate::notifyWebViewOfOrientationChange(
+    platform::JavaScriptEvaluating& webView, platform::InterfaceOrientation orientation) {
+  int angle = 0;
+  switch (orientation) {
+    case platform::InterfaceOrientation::Portrait:
+      angle = 0;
+      break;
+    case platform::InterfaceOrientation::PortraitUpsideDown:
+      angle = 180;
+      break;
+    case platform::InterfaceOrientation::LandscapeRight:
+      angle = 90;
+      break;
+    case platform::InterfaceOrientation::LandscapeLeft:
+      angle = -90;
+      break;
+    default:
+      return;
+  }
+  webView.stringByEvaluatingJavaScriptFromString(
+      "window.__defineGetter__('orientation',function(){return " + std::to_string(angle) +
+      ";});window.onorientationchange();");
+}
+
+std::string ZUVWebViewDelegate::pageLogLine(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
+  std::size_t start = 0;
+  if (text.substr(0, kClientLogPrefix.size()) == kClientLogPrefix) {
+    line += "\\x3c";
+    start = 1;
+  }
+  for (std::size_t i = start; i < text.size(); ++i) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (byte == 0xc2 && next >= 0x80 && next <= 0x9f) {
+      // A C1 control (U+0080 to U+009F), which a terminal may obey.
+      appendEscaped(line, next, true);
+      ++i;
+    } else if (byte < 0x20 || byte == 0x7f || byte == '\\') {
+      appendEscaped(line, byte, false);
+    } else {
+      line += static_cast<char>(byte);
+    }
+  }
+  return line;
+}
