@@ -118,7 +118,9 @@ void plainFetch(benchmark::State& state, const char* path, bool durable) {
     if (curl_easy_perform(easy) != CURLE_OK) state.SkipWithError("fetch failed");
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     if (status == 200 && durable) {
-      platform::FileManager::defaultManager().writeAtomically(file, body);
+      if (!platform::FileManager::defaultManager().writeAtomically(file, body)) {
+        state.SkipWithError("write failed");
+      }
     } else if (status == 200) {
       std::ofstream(file, std::ios::binary) << body;
     }
