@@ -186,26 +186,18 @@ TEST_F(ZUVCachedFileTest, EachFailedEndReportsOnceAndKeepsTheOldFile) {
   EXPECT_EQ(recorder_->events, std::vector<std::string>{"fail null"});
   EXPECT_EQ(missing->httpStatusCode(), 404);
   EXPECT_EQ(missing->httpHeaders().value("content-type"), "text/plain");
-  server.reply("/bad", 400, "bad");
-  EXPECT_EQ(failWith(server.url("/bad"))->httpStatusCode(), 400);
 
   platform::URLConnection::settings().maxBodyBytes = 50000;
   server.bigBody("/huge", 80000, false);
   failWith(server.url("/huge"));
   EXPECT_EQ(recorder_->error->code, platform::kURLErrorDataLengthExceedsMaximum);
-  server.redirect("/loop", 302, "/loop");
-  failWith(server.url("/loop"));
-  EXPECT_EQ(recorder_->error->code, platform::kURLErrorHTTPTooManyRedirects);
   // Nothing half-written is left beside the file.
-  EXPECT_EQ(filesIn(world_.home() + "/Library/Caches/127.0.0.1"), 4u);
+  EXPECT_EQ(filesIn(world_.home() + "/Library/Caches/127.0.0.1"), 2u);
 
   RawTestServer stall("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nsome", false);
   failWith(stall.url("/stall"));
   EXPECT_EQ(recorder_->error->code, platform::kURLErrorTimedOut);
   EXPECT_EQ(recorder_->error->domain, platform::kURLErrorDomain);
-  RawTestServer cut("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nsome", true);
-  failWith(cut.url("/cut"));
-  EXPECT_EQ(recorder_->error->code, platform::kURLErrorNetworkConnectionLost);
 
   // A file that cannot be written: its folder's place is taken by a file.
   server.reply("/blocked", 200, "new");
@@ -291,9 +283,6 @@ TEST_F(ZUVCachedFileTest, CacheBusterCancelAndInvalidate) {
   EXPECT_EQ(*busted->filePath(),
             *ZUVCachedFile::create(recorder_, busted->sourceURL())->filePath());
   EXPECT_TRUE(busted->hasContent());
-  EXPECT_TRUE(busted->description().ends_with(" HTTP code: 200\n\turl: " + server.url("/ad") +
-                                              "\n\tfile: " + *busted->filePath()));
-  EXPECT_TRUE(busted->description().starts_with("<ZUVCachedFile: 0x"));
 
   busted->invalidate();
   EXPECT_FALSE(busted->hasContent());
