@@ -1,5 +1,7 @@
 #include "ads/support/ZUVCachedFile.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 
@@ -9,9 +11,8 @@
 
 namespace {
 
-// The platform's error for a file that could not be written.
-constexpr const char* kFileWriteErrorDomain = "NSCocoaErrorDomain";
-constexpr long kFileWriteUnknownError = 512;
+// A file that could not be written reports the system's error number in this domain.
+constexpr const char* kPOSIXErrorDomain = "NSPOSIXErrorDomain";
 
 // Seconds from 1970 to 2001, the epoch of the platform's absolute time.
 constexpr double kAbsoluteTimeEpoch = 978307200;
@@ -39,11 +40,14 @@ std::string folderNameForHost(const std::string& host) {
   return escaped;
 }
 
-std::string absoluteTimeText() {
+double secondsSince1970() {
   using namespace std::chrono;
-  double now = duration<double>(system_clock::now().time_since_epoch()).count();
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+std::string absoluteTimeText() {
   char text[32];
-  std::snprintf(text, sizeof text, "%.0f", now - kAbsoluteTimeEpoch);
+  std::snprintf(text, sizeof text, "%.0f", secondsSince1970() - kAbsoluteTimeEpoch);
   return text;
 }
 
@@ -130,6 +134,8 @@ void ZUVCachedFile::validateWithCacheBuster() {
 }
 
 void ZUVCachedFile::beginFetchWithCacheBuster(bool cacheBuster) {
+  // One fetch at a time: the one under way would write into the new one's buffer.
+  cleanUpConnection();
   platform::URL url = sourceURL_;
   if (cacheBuster) {
     auto busted = ZUVNetworkUtilities::appendQueryKeyValueToURL("unique", absoluteTimeText(), url);
@@ -180,9 +186,14 @@ void ZUVCachedFile::reportEnd() {
   if (auto delegate = delegate_.lock()) delegate->cachedFileDownloadDidEnd(*this);
 }
 
+bool ZUVCachedFile::isCurrent(const platform::URLConnection& connection) const {
+  return &connection == connection_.get();
+}
+
 platform::URLRequest ZUVCachedFile::connectionWillSendRequest(
-    platform::URLConnection&, const platform::URLRequest& request,
+    platform::URLConnection& connection, const platform::URLRequest& request,
     const platform::HTTPURLResponse* redirectResponse) {
+  if (!isCurrent(connection)) return request;
   httpDestinationURL_ = request.url();
   if (!redirectResponse) return request;
   saveHeadersFromResponse(*redirectResponse);
@@ -197,60 +208,70 @@ platform::URLRequest ZUVCachedFile::connectionWillSendRequest(
   return request;
 }
 
-void ZUVCachedFile::connectionDidReceiveResponse(platform::URLConnection&,
+// The fetch is cleaned up before the delegate hears, so that a fetch the delegate starts from
+// its callback is not the one cleaned up.
+void ZUVCachedFile::connectionDidReceiveResponse(platform::URLConnection& connection,
                                                  const platform::HTTPURLResponse& response) {
+  if (!isCurrent(connection)) return;
   httpStatusCode_ = response.statusCode();
   saveHeadersFromResponse(response);
   if (httpStatusCode_ == 200) {
     receivedModificationDate_ =
         modificationDateFromLastModified(httpHeaders_.value("Last-Modified"));
-  } else if (httpStatusCode_ == 304) {
-    reportEnd();
-    cleanUpConnection();
-  } else {
-    reportFailure(std::nullopt);
-    cleanUpConnection();
-  }
-  if (receivedData_) receivedData_->clear();
-}
-
-void ZUVCachedFile::connectionDidReceiveData(platform::URLConnection&,
-                                             std::span<const std::uint8_t> data) {
-  if (receivedData_) receivedData_->insert(receivedData_->end(), data.begin(), data.end());
-}
-
-void ZUVCachedFile::connectionDidFinishLoading(platform::URLConnection&) {
-  auto& files = platform::FileManager::defaultManager();
-  auto path = filePath();
-  bool written = false;
-  if (path) {
-    files.createDirectory(path->substr(0, path->rfind('/')));
-    written = files.writeAtomically(*path, receivedData_.value_or(platform::Bytes{}));
-  }
-  if (written) {
-    reportEnd();
-    setFileTimesFromReply();
-  } else {
-    reportFailure(platform::Error::make(
-        kFileWriteErrorDomain, kFileWriteUnknownError,
-        "The file could not be written: " + path.value_or(sourceURL_.absoluteString())));
+    receivedData_->clear();
+    return;
   }
   cleanUpConnection();
-}
-
-void ZUVCachedFile::setFileTimesFromReply() {
-  if (receivedModificationDate_ && !receivedModificationDate_->empty()) {
-    if (auto date = formatterForHTTPDate().dateFromString(*receivedModificationDate_)) {
-      if (auto path = filePath()) {
-        platform::FileManager::defaultManager().setAccessAndModificationDate(*path, *date);
-      }
-    }
+  // "Not modified" confirms only a copy that is there.
+  if (httpStatusCode_ == 304 && hasContent()) {
+    reportEnd();
+  } else {
+    reportFailure(std::nullopt);
   }
-  receivedModificationDate_.reset();
 }
 
-void ZUVCachedFile::connectionDidFailWithError(platform::URLConnection&,
+void ZUVCachedFile::connectionDidReceiveData(platform::URLConnection& connection,
+                                             std::span<const std::uint8_t> data) {
+  if (isCurrent(connection)) receivedData_->insert(receivedData_->end(), data.begin(), data.end());
+}
+
+void ZUVCachedFile::connectionDidFinishLoading(platform::URLConnection& connection) {
+  if (!isCurrent(connection)) return;
+  platform::Bytes body = std::move(receivedData_).value_or(platform::Bytes{});
+  std::optional<std::string> modified = std::move(receivedModificationDate_);
+  cleanUpConnection();
+  auto path = filePath();
+  if (!path) {
+    reportFailure(platform::Error::make(kPOSIXErrorDomain, ENOENT, "No caches folder."));
+    return;
+  }
+  auto& files = platform::FileManager::defaultManager();
+  files.createDirectory(path->substr(0, path->rfind('/')));
+  auto written = files.writeAtomically(*path, body);
+  if (!written) {
+    reportFailure(
+        platform::Error::make(kPOSIXErrorDomain, written.errorNumber,
+                              "The file " + *path + " could not be written: " + written.reason()));
+    return;
+  }
+  // Times are set before the delegate hears, so that a fetch it starts at once sends them.
+  setFileTimes(*path, modified);
+  reportEnd();
+}
+
+// A date ahead of the clock counts as now: sent back, it would keep the copy stale for good.
+void ZUVCachedFile::setFileTimes(const std::string& path,
+                                 const std::optional<std::string>& modified) {
+  if (!modified || modified->empty()) return;
+  auto date = formatterForHTTPDate().dateFromString(*modified);
+  if (!date) return;
+  date->secondsSince1970 = std::min(date->secondsSince1970, secondsSince1970());
+  platform::FileManager::defaultManager().setAccessAndModificationDate(path, *date);
+}
+
+void ZUVCachedFile::connectionDidFailWithError(platform::URLConnection& connection,
                                                const platform::Error& error) {
+  if (!isCurrent(connection)) return;
   cleanUpConnection();
   reportFailure(error);
 }

@@ -65,6 +65,7 @@ class ZUVCachedFile : public platform::URLConnectionDelegate,
   // Start a fetch unless one is running.
   void validate();
   void validateWithCacheBuster();
+  // Starts a fetch; one under way is cancelled first, without a delegate operation.
   void beginFetchWithCacheBuster(bool cacheBuster);
   // Ends a running fetch without a delegate operation.
   void cancel();
@@ -97,7 +98,8 @@ class ZUVCachedFile : public platform::URLConnectionDelegate,
   void cleanUpConnection();
   void reportFailure(const std::optional<platform::Error>& error);
   void reportEnd();
-  void setFileTimesFromReply();
+  bool isCurrent(const platform::URLConnection& connection) const;
+  static void setFileTimes(const std::string& path, const std::optional<std::string>& modified);
 
   std::weak_ptr<ZUVCachedFileDelegate> delegate_;
   const platform::URL sourceURL_;

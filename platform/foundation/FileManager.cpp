@@ -150,23 +150,36 @@ std::optional<Bytes> FileManager::readFile(const std::string& path) const {
   return data;
 }
 
-bool FileManager::writeAtomically(const std::string& path, const Bytes& data) const {
-  if (path.empty() || path.back() == '/') return false;
-  std::string temp = path + ".tmp-XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  // mkstemp makes the file private; the result should look like any other file written here.
-  bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (ok && ::rename(temp.c_str(), path.c_str()) == 0) {
-    syncDirectory(parentOf(path));
-    return true;
-  }
-  ::unlink(temp.c_str());
-  return false;
+std::string FileManager::WriteResult::reason() const {
+  return std::strerror(errorNumber);
 }
 
-bool FileManager::writeAtomically(const std::string& path, const std::string& text) const {
+FileManager::WriteResult FileManager::writeAtomically(const std::string& path,
+                                                      const Bytes& data) const {
+  if (path.empty() || path.back() == '/') return {EISDIR};
+  // A failure must never read as success, whatever errno was left at.
+  auto cause = [] { return errno != 0 ? errno : EIO; };
+  std::string temp = path + ".tmp-XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) return {cause()};
+  // mkstemp makes the file private; the result should look like any other file written here.
+  bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
+  int failure = ok ? 0 : cause();
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    failure = cause();
+  }
+  if (ok && ::rename(temp.c_str(), path.c_str()) == 0) {
+    syncDirectory(parentOf(path));
+    return {};
+  }
+  if (ok) failure = cause();
+  ::unlink(temp.c_str());
+  return {failure};
+}
+
+FileManager::WriteResult FileManager::writeAtomically(const std::string& path,
+                                                      const std::string& text) const {
   return writeAtomically(path, Bytes(text.begin(), text.end()));
 }
 

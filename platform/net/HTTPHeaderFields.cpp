@@ -8,6 +8,12 @@ char lowerAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+std::string lowered(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = lowerAscii(c);
+  return result;
+}
+
 }  // namespace
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
@@ -23,10 +29,8 @@ HTTPHeaderFields::HTTPHeaderFields(std::initializer_list<Field> fields) {
 }
 
 const HTTPHeaderFields::Field* HTTPHeaderFields::find(std::string_view name) const {
-  for (const Field& field : fields_) {
-    if (equalsIgnoringCase(field.first, name)) return &field;
-  }
-  return nullptr;
+  auto it = positions_.find(lowered(name));
+  return it == positions_.end() ? nullptr : &fields_[it->second];
 }
 
 HTTPHeaderFields::Field* HTTPHeaderFields::find(std::string_view name) {
@@ -40,30 +44,43 @@ std::optional<std::string> HTTPHeaderFields::value(std::string_view name) const 
 }
 
 void HTTPHeaderFields::set(std::string_view name, std::string_view value) {
-  if (Field* field = find(name)) {
-    field->second = value;
-  } else {
+  auto [it, added] = positions_.try_emplace(lowered(name), fields_.size());
+  if (added) {
     fields_.emplace_back(name, value);
+  } else {
+    fields_[it->second].second = value;
   }
 }
 
 void HTTPHeaderFields::add(std::string_view name, std::string_view value) {
-  if (Field* field = find(name)) {
-    field->second += ", ";
-    field->second += value;
-  } else {
+  auto [it, added] = positions_.try_emplace(lowered(name), fields_.size());
+  if (added) {
     fields_.emplace_back(name, value);
+    return;
   }
+  std::string& joined = fields_[it->second].second;
+  joined += ", ";
+  joined += value;
+}
+
+bool HTTPHeaderFields::appendToValue(std::string_view name, std::string_view text) {
+  Field* field = find(name);
+  if (!field) return false;
+  field->second += ' ';
+  field->second += text;
+  return true;
 }
 
 bool HTTPHeaderFields::remove(std::string_view name) {
-  for (auto it = fields_.begin(); it != fields_.end(); ++it) {
-    if (equalsIgnoringCase(it->first, name)) {
-      fields_.erase(it);
-      return true;
-    }
+  auto it = positions_.find(lowered(name));
+  if (it == positions_.end()) return false;
+  std::size_t index = it->second;
+  positions_.erase(it);
+  fields_.erase(fields_.begin() + static_cast<std::ptrdiff_t>(index));
+  for (auto& [key, position] : positions_) {
+    if (position > index) --position;
   }
-  return false;
+  return true;
 }
 
 bool HTTPHeaderFields::operator==(const HTTPHeaderFields& other) const {

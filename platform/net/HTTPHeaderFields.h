@@ -3,13 +3,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace platform {
 
 // The header fields of a request or a reply, in the order first seen. Names keep the case they
-// were given in, but every lookup ignores case, as HTTP header names do.
+// were given in, but every lookup ignores case, as HTTP header names do. An index by lower-case
+// name keeps a reply of many thousand fields from costing a search per field.
 class HTTPHeaderFields {
  public:
   using Field = std::pair<std::string, std::string>;
@@ -23,6 +25,9 @@ class HTTPHeaderFields {
   void set(std::string_view name, std::string_view value);
   // A repeated field's value is joined to the earlier one with ", ", as a reply's list is read.
   void add(std::string_view name, std::string_view value);
+  // Joins `text` to the value with a blank, in place: a folded line's continuation. False when
+  // there is no such field.
+  bool appendToValue(std::string_view name, std::string_view text);
   bool remove(std::string_view name);
 
   std::size_t size() const { return fields_.size(); }
@@ -38,6 +43,7 @@ class HTTPHeaderFields {
   Field* find(std::string_view name);
 
   std::vector<Field> fields_;
+  std::unordered_map<std::string, std::size_t> positions_;  // lower-case name to index
 };
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b);

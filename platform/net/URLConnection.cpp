@@ -1,7 +1,9 @@
 #include "platform/net/URLConnection.h"
 
 #include <charconv>
+#include <cstdio>
 #include <string_view>
+#include <utility>
 
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
@@ -29,6 +31,8 @@ struct URLConnection::Hop {
   std::optional<URL> redirectTo;
   Bytes pending;
   std::size_t bodyBytes = 0;
+  std::size_t headerBytes = 0;
+  std::size_t windowBytes = 0;  // received since the speed was last checked
   std::optional<int> result;
   std::optional<Error> abortError;
 
@@ -105,13 +109,25 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
-std::optional<unsigned long long> contentLength(const HTTPHeaderFields& headers) {
+// The announced body length into `length` (none without the field). Repeated fields arrive
+// joined by ", "; they must all give the same number. False for differing values, a value that
+// is not a decimal number or one past 64 bits: the body's end could not be known.
+bool readContentLength(const HTTPHeaderFields& headers, std::optional<unsigned long long>& length) {
+  length.reset();
   auto text = headers.value("Content-Length");
-  if (!text) return std::nullopt;
-  unsigned long long length = 0;
-  auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), length);
-  if (ec != std::errc() || end != text->data() + text->size()) return std::nullopt;
-  return length;
+  if (!text) return true;
+  std::string_view rest = *text;
+  while (true) {
+    std::size_t comma = rest.find(',');
+    std::string_view piece = trimmed(rest.substr(0, comma));
+    unsigned long long value = 0;
+    auto [end, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
+    if (piece.empty() || ec != std::errc() || end != piece.data() + piece.size()) return false;
+    if (length && *length != value) return false;
+    length = value;
+    if (comma == std::string_view::npos) return true;
+    rest.remove_prefix(comma + 1);
+  }
 }
 
 // The next hop's request: 303 asks for a GET, and so do 301 and 302 after a POST, as browsers
@@ -156,6 +172,7 @@ URLConnection::URLConnection(const URLRequest& request,
 
 URLConnection::~URLConnection() {
   if (idleTimer_) idleTimer_->invalidate();
+  if (speedTimer_) speedTimer_->invalidate();
 }
 
 void URLConnection::cancel() {
@@ -248,8 +265,16 @@ std::size_t URLConnection::bodyCallback(char* data, std::size_t size, std::size_
 }
 
 std::size_t URLConnection::onHeaderLine(const char* data, std::size_t size) {
-  armIdleTimer();
+  noteReceived(size);
   Hop& hop = *hop_;
+  hop.headerBytes += size;
+  if (hop.headerBytes > settings().maxHeaderBytes) {
+    hop.abortError = urlError(kURLErrorBadServerResponse,
+                              "The reply's header fields are larger than " +
+                                  std::to_string(settings().maxHeaderBytes) + " bytes.",
+                              currentRequest_.url());
+    return 0;
+  }
   std::string_view line(data, size);
   if (line.starts_with("HTTP/")) {
     hop.replyHeaders = {};
@@ -263,8 +288,7 @@ std::size_t URLConnection::onHeaderLine(const char* data, std::size_t size) {
     return hop.redirectTo || hop.abortError ? 0 : size;
   }
   if ((line.front() == ' ' || line.front() == '\t') && !hop.lastHeaderName.empty()) {
-    std::string value = hop.replyHeaders.value(hop.lastHeaderName).value_or("");
-    hop.replyHeaders.set(hop.lastHeaderName, value + " " + std::string(trimmed(line)));
+    hop.replyHeaders.appendToValue(hop.lastHeaderName, trimmed(line));
     return size;
   }
   std::size_t colon = line.find(':');
@@ -290,7 +314,13 @@ void URLConnection::onHeadersEnd() {
       if (hop.redirectTo) return;
     }
   }
-  auto length = contentLength(hop.replyHeaders);
+  std::optional<unsigned long long> length;
+  if (!readContentLength(hop.replyHeaders, length)) {
+    hop.abortError =
+        urlError(kURLErrorBadServerResponse, "The reply's Content-Length is not one number.",
+                 currentRequest_.url());
+    return;
+  }
   if (length && *length > settings().maxBodyBytes) {
     hop.abortError = urlError(
         kURLErrorDataLengthExceedsMaximum,
@@ -302,7 +332,7 @@ void URLConnection::onHeadersEnd() {
 }
 
 std::size_t URLConnection::onBody(const char* data, std::size_t size) {
-  armIdleTimer();
+  noteReceived(size);
   Hop& hop = *hop_;
   if (hop.bodyBytes + size > settings().maxBodyBytes) {
     hop.abortError = urlError(
@@ -321,6 +351,18 @@ void URLConnection::onTransferDone(int curlCode) {
   if (hop_) hop_->result = curlCode;
 }
 
+// Every byte puts the idle time-out off; the first also starts the speed check, which then
+// runs once per idle time-out.
+void URLConnection::noteReceived(std::size_t size) {
+  armIdleTimer();
+  hop_->windowBytes += size;
+  if (speedTimer_) return;
+  std::weak_ptr<URLConnection> weak = weak_from_this();
+  speedTimer_ = RunLoop::main().scheduleTimer(settings().idleTimeout, true, [weak](Timer&) {
+    if (auto connection = weak.lock()) connection->checkSpeed();
+  });
+}
+
 void URLConnection::armIdleTimer() {
   RunLoop& loop = RunLoop::main();
   double interval = settings().idleTimeout;
@@ -336,7 +378,21 @@ void URLConnection::armIdleTimer() {
 
 void URLConnection::idleTimedOut() {
   if (ended_ || !hop_ || hop_->result) return;
-  hop_->abortError = urlError(kURLErrorTimedOut, "The request timed out.", currentRequest_.url());
+  timeOut("The request timed out.");
+}
+
+void URLConnection::checkSpeed() {
+  if (ended_ || !hop_ || hop_->result) return;
+  const URLConnectionSettings& limits = settings();
+  std::size_t received = std::exchange(hop_->windowBytes, 0);
+  if (static_cast<double>(received) >= limits.minimumBytesPerSecond * limits.idleTimeout) return;
+  char rate[32];
+  std::snprintf(rate, sizeof rate, "%g", limits.minimumBytesPerSecond);
+  timeOut(std::string("The reply came slower than ") + rate + " bytes a second.");
+}
+
+void URLConnection::timeOut(const std::string& reason) {
+  hop_->abortError = urlError(kURLErrorTimedOut, reason, currentRequest_.url());
   hop_->result = CURLE_OPERATION_TIMEDOUT;
   deliver();
 }
@@ -403,6 +459,8 @@ void URLConnection::takeRedirect() {
 
 void URLConnection::releaseHop() {
   if (idleTimer_) idleTimer_->invalidate();
+  if (speedTimer_) speedTimer_->invalidate();
+  speedTimer_.reset();
   if (!hop_) return;
   auto hop = std::move(hop_);
   CurlSession::shared().detach(hop->easy);

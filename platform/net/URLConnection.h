@@ -59,7 +59,11 @@ class URLConnectionDelegate {
 struct URLConnectionSettings {
   double connectTimeout = 60;  // seconds to reach the server, TLS included
   double idleTimeout = 60;     // seconds of run-loop time without a byte from the server
+  // A reply that comes slower than this over a whole idle time-out fails as timed out, so a
+  // server that drips a byte now and then cannot hold a fetch for ever.
+  double minimumBytesPerSecond = 100;
   std::size_t maxBodyBytes = 16 * 1024 * 1024;
+  std::size_t maxHeaderBytes = 256 * 1024;  // of one request's replies, interim ones too
   int maxRedirects = 20;
   // A PEM file of the authorities to trust instead of the system's; empty for the system's.
   std::string trustedCertificatesPath;
@@ -102,8 +106,11 @@ class URLConnection : public std::enable_shared_from_this<URLConnection> {
   void fail(const Error& error);
   void end();
   void releaseHop();
+  void noteReceived(std::size_t size);
   void armIdleTimer();
   void idleTimedOut();
+  void checkSpeed();
+  void timeOut(const std::string& reason);
 
   static std::size_t headerCallback(char* data, std::size_t size, std::size_t count,
                                     void* connection);
@@ -120,6 +127,7 @@ class URLConnection : public std::enable_shared_from_this<URLConnection> {
   std::shared_ptr<URLConnectionDelegate> delegate_;
   std::unique_ptr<Hop> hop_;
   std::shared_ptr<Timer> idleTimer_;
+  std::shared_ptr<Timer> speedTimer_;
   int redirects_ = 0;
   bool ended_ = false;
 };

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
@@ -183,6 +185,52 @@ TEST_F(URLConnectionTest, EveryBadFetchEndsWithAnError) {
 
   EXPECT_EQ(URLConnection::create(URLRequest(*URL::parse("ftp://example.com/x")), nullptr),
             nullptr);
+}
+
+TEST_F(URLConnectionTest, RepliesThatCannotBeTrustedFail) {
+  auto failure = [&](const std::string& head, const std::string& rest = "") {
+    RawTestServer raw("HTTP/1.1 200 OK\r\n" + head + rest + "\r\nhello", true);
+    auto result = fetch(raw.url("/"));
+    return result->error ? result->error->code : 0;
+  };
+  const long bad = platform::kURLErrorBadServerResponse;
+  EXPECT_EQ(failure("Content-Length: 5\r\nContent-Length: 7\r\n"), bad);
+  EXPECT_EQ(failure("Content-Length: 99999999999999999999999\r\n"), bad);
+  EXPECT_EQ(failure("Content-Length: 5\r\ncontent-length: 5\r\n"), 0);
+  // A header block past the cap, folded or in many small fields, is refused as it comes.
+  std::string folds;
+  for (int i = 0; i < 30000; ++i) folds += " continued\r\n";
+  EXPECT_EQ(failure("X-Long: start\r\n", folds), bad);
+  std::string many;
+  for (int i = 0; i < 45000; ++i) many += "h" + std::to_string(i) + ": v\r\n";
+  EXPECT_EQ(failure(many), bad);
+
+  // A server that drips its reply is cut off once it stays below the minimum speed.
+  URLConnection::settings().minimumBytesPerSecond = 40;
+  TestHTTPServer server;
+  server.handle("/drip", [](const httplib::Request&, httplib::Response& response) {
+    response.set_chunked_content_provider(
+        "application/octet-stream", [sent = 0](std::size_t, httplib::DataSink& sink) mutable {
+          if (sent++ == 40 || !sink.is_writable()) return false;
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+          return sink.write("x", 1);
+        });
+  });
+  auto drip = fetch(server.url("/drip"));
+  EXPECT_EQ(drip->events.back(), "fail " + std::to_string(platform::kURLErrorTimedOut));
+  EXPECT_FALSE(drip->body.empty());
+}
+
+TEST(HTTPHeaderFieldsTest, KeepsOrderAndCaseAndFindsAnyCase) {
+  platform::HTTPHeaderFields fields{{"Accept", "a"}, {"X-One", "1"}, {"x-one", "2"}};
+  EXPECT_TRUE(fields.remove("ACCEPT"));
+  EXPECT_TRUE(fields.appendToValue("x-ONE", "3"));
+  fields.set("Host", "h");
+  fields.set("HOST", "example");
+  std::vector<platform::HTTPHeaderFields::Field> expected{{"X-One", "1, 2 3"}, {"Host", "example"}};
+  EXPECT_EQ(std::vector<platform::HTTPHeaderFields::Field>(fields.begin(), fields.end()), expected);
+  EXPECT_EQ(fields.value("host"), "example");
+  EXPECT_FALSE(fields.contains("Accept"));
 }
 
 TEST_F(URLConnectionTest, MappedHostsAndHttpsReachTheLocalServer) {
