@@ -50,7 +50,7 @@ TEST(ImageTest, TheReaderAcceptsWellFormedPngsAndRefusesEveryMalformedOne) {
 
   std::string good = png(ihdr(4, 4));
   std::string badCrc = good;
-  badCrc[8 + 8 + 5] ^= 1;  // a bit of IHDR's height
+  badCrc[8 + 8 + 7] ^= 1;  // the height 4 becomes 5
   std::string hugeLength = good;
   hugeLength.replace(8 + 13 + 12, 4, big32(0xFFFFFFF0u));  // IDAT's length
   const std::string refused[] = {
