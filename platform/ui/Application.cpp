@@ -168,6 +168,9 @@ bool Application::canOpenURL(const URL& url) const {
 
 void Application::setStatusBarHiddenWithAnimation(bool hidden, StatusBarAnimation animation) {
   statusBarHidden_ = hidden;
+  if (statusBarChanges_.size() >= kStatusBarChangeLimit) {
+    statusBarChanges_.erase(statusBarChanges_.begin());
+  }
   statusBarChanges_.push_back({hidden, animation});
 }
 

@@ -125,7 +125,9 @@ class Application : public Responder {
     setStatusBarHiddenWithAnimation(
         hidden, animated ? StatusBarAnimation::Slide : StatusBarAnimation::None);
   }
-  // Every call that set the status bar's hidden state, oldest first.
+  // The latest calls that set the status bar's hidden state, oldest first, at most
+  // kStatusBarChangeLimit of them.
+  static constexpr std::size_t kStatusBarChangeLimit = 256;
   const std::vector<StatusBarChange>& statusBarChanges() const { return statusBarChanges_; }
   InterfaceOrientation statusBarOrientation() const { return orientation_; }
   // Turns the status bar alone, as an application may without rotating its views.

@@ -157,9 +157,11 @@ void ViewController::dismissModalViewController(bool animated) {
 
 void ViewController::record(bool presented, ViewController& presenter, ViewController& controller,
                             bool animated) {
-  presentations().push_back({presented, presenter.self(), controller.self(), presenter.className(),
-                             controller.className(), animated, controller.transitionStyle_,
-                             RunLoop::main().now()});
+  auto& log = presentations();
+  if (log.size() >= kPresentationLogLimit) log.erase(log.begin());
+  log.push_back({presented, presenter.self(), controller.self(), presenter.className(),
+                 controller.className(), animated, controller.transitionStyle_,
+                 RunLoop::main().now()});
 }
 
 const std::vector<PresentationRecord>& ViewController::presentationLog() {

@@ -111,7 +111,10 @@ class ViewController : public Responder {
   void setModalTransitionStyle(ModalTransitionStyle style) { transitionStyle_ = style; }
   ModalPresentationStyle modalPresentationStyle() const { return presentationStyle_; }
   void setModalPresentationStyle(ModalPresentationStyle style) { presentationStyle_ = style; }
-  // Every presentation and dismissal, oldest first; emptied with the shared application.
+  // The latest presentations and dismissals, oldest first, at most kPresentationLogLimit of
+  // them (ad pages can open and close screens without end); emptied with the shared
+  // application.
+  static constexpr std::size_t kPresentationLogLimit = 256;
   static const std::vector<PresentationRecord>& presentationLog();
   static void clearPresentationLog();
 

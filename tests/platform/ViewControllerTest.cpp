@@ -186,6 +186,12 @@ TEST_F(ViewControllerTest, PresentedControllersChainAndEachDismissalUnwindsOneSt
   EXPECT_EQ(window->topViewController(), root);
   EXPECT_EQ(second->parentViewController(), nullptr);
   EXPECT_EQ(window->subviews().size(), 1u);
+  for (std::size_t i = 0; i < ViewController::kPresentationLogLimit; ++i) {
+    root->presentModalViewController(first, false);
+    root->dismissModalViewController(true);
+  }
+  ASSERT_EQ(log.size(), ViewController::kPresentationLogLimit);  // the latest only
+  EXPECT_TRUE(log.back().animated && !log.back().presented);
 
   std::vector<std::pair<bool, platform::StatusBarAnimation>> changes;
   for (const auto& c : app->statusBarChanges()) changes.emplace_back(c.hidden, c.animation);
