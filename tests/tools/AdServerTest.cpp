@@ -197,7 +197,7 @@ TEST_F(AdServerTest, BadRequestsGetAOneLineReasonAndAreRecorded) {
       {"?slotname=0123456789ABCDE", "\"slotname\" must be 15 lower-case hexadecimal digits\n"},
       {"?slotname=0123456789abcde&ms=not-a-signal", "unreadable signal text in \"ms\"\n"},
       {"?slotname=0123456789abcde&a=%G1", "malformed %-escape in the query\n"},
-      {"?slotname=0123456789abcde&a=1&a=2", "query parameter \"a\" given twice\n"},
+      {"?slotname=0123456789abcde&a%0Ab=1&a%0Ab=2", "query parameter \"a?b\" given twice\n"},
   };
   for (const auto& [query, reason] : cases) {
     auto reply = get(adserver::kAdRequestPath + query);
@@ -265,6 +265,10 @@ TEST(AdServerInventoryTest, RefusesInventoriesItCannotServe) {
   EXPECT_EQ(good->unit(kSlot)->fault, Fault::Stall);
   EXPECT_EQ(good->unit(kSlot)->stallMilliseconds, 20);
   EXPECT_EQ(good->unit(kSlot)->refreshRate, "0.5");
+  auto named = adserver::Inventory::parse(R"({"units": {"0123456789abcde": {"fault": "unable"}}})",
+                                          known, problem);
+  ASSERT_TRUE(named) << problem;
+  EXPECT_EQ(named->unit("fedcba987654321"), nullptr) << "only \"*\" serves units not named";
 
   const std::pair<const char*, const char*> bad[] = {
       {"[", "not JSON"},

@@ -55,7 +55,7 @@ std::optional<Query> Query::parse(std::string_view text, std::string& reason) {
       return std::nullopt;
     }
     if (query.find(name)) {
-      reason = "query parameter \"" + name + "\" given twice";
+      reason = "query parameter " + quotedForReason(name) + " given twice";
       return std::nullopt;
     }
     query.pairs_.emplace_back(std::move(name), std::move(value));
@@ -68,6 +68,15 @@ const std::string* Query::find(std::string_view name) const {
     if (key == name) return &value;
   }
   return nullptr;
+}
+
+std::string quotedForReason(std::string_view text) {
+  constexpr std::size_t kShown = 40;
+  std::string quoted = "\"";
+  for (char c : text.substr(0, kShown)) {
+    quoted += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
+  }
+  return quoted + (text.size() > kShown ? "...\"" : "\"");
 }
 
 bool isAdUnitID(std::string_view text) {

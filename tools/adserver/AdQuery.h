@@ -44,6 +44,9 @@ struct AdRequest {
   std::optional<SignalFields> signals;
 };
 
+// Client text quoted for a one-line reason: in double quotes, control bytes as "?", cut short.
+std::string quotedForReason(std::string_view text);
+
 // 15 lower-case hexadecimal digits, as ad unit identifiers are issued.
 bool isAdUnitID(std::string_view text);
 

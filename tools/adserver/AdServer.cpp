@@ -288,7 +288,7 @@ void AdServer::serveAdPage(const httplib::Request& request, httplib::Response& r
   }
   AdPlaceholders values{origin_, slot, slot + "-" + (n ? *n : "0")};
   auto html = content_.creative(name, values);
-  if (!html) return refuse(response, record, 404, "no creative named \"" + name + "\"");
+  if (!html) return refuse(response, record, 404, "no creative named " + quotedForReason(name));
   switch (unit->fault) {
     case Fault::EmptyPage:
       return sendPage(response, *unit, AdContent::emptyPage());

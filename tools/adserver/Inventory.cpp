@@ -43,7 +43,7 @@ bool readCreatives(const platform::Value& list, const std::set<std::string>& kno
   for (const platform::Value& name : list.arrayValue()) {
     if (!known.contains(name.stringValue())) {
       problem = "unknown creative " +
-                (name.isString() ? "\"" + name.stringValue() + "\"" : name.debugDescription());
+                quotedForReason(name.isString() ? name.stringValue() : name.debugDescription());
       return false;
     }
     unit.creatives.push_back(name.stringValue());
@@ -82,7 +82,7 @@ bool readUnit(const platform::Value& entry, const std::set<std::string>& known, 
   if (!entry["fault"].isNull()) {
     auto fault = faultFromName(entry["fault"].stringValue());
     if (!fault) {
-      problem = "unknown fault " + entry["fault"].debugDescription();
+      problem = "unknown fault " + quotedForReason(entry["fault"].debugDescription());
       return false;
     }
     unit.fault = *fault;
@@ -131,12 +131,13 @@ std::optional<Inventory> Inventory::parse(std::string_view text,
   Inventory inventory;
   for (const auto& [slot, entry] : units.dictionaryValue()) {
     if (slot != kAnyUnit && !isAdUnitID(slot)) {
-      problem = "ad unit \"" + slot + "\" is neither \"*\" nor 15 lower-case hexadecimal digits";
+      problem = "ad unit " + quotedForReason(slot) +
+                " is neither \"*\" nor 15 lower-case hexadecimal digits";
       return std::nullopt;
     }
     AdUnit unit;
     if (!readUnit(entry, knownCreatives, unit, problem)) {
-      problem = "ad unit \"" + slot + "\": " + problem;
+      problem = "ad unit " + quotedForReason(slot) + ": " + problem;
       return std::nullopt;
     }
     inventory.setUnit(slot, std::move(unit));
