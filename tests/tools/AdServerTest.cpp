@@ -1,6 +1,9 @@
 // The demo ad server over loopback HTTP, and its inventory reader.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -251,6 +254,46 @@ TEST_F(AdServerTest, TheRecordKeepsTheNewestRequestsAndShowsThemInTheReportsAndT
     ++lines;
   }
   EXPECT_EQ(lines, 6) << "four ad requests and the two reports";
+}
+
+TEST(ServeCommandTest, PrintsWhereItListensServesAndStopsOnInterrupt) {
+  velour_test::TestWorld world;
+  std::string log = world.home() + "/requests.jsonl";
+  int output[2];
+  ASSERT_EQ(pipe(output), 0);
+  pid_t child = fork();
+  if (child == 0) {
+    dup2(output[1], STDOUT_FILENO);
+    close(output[0]);
+    execl(VOZAVE_BINARY, "vozave", "serve", "--log", log.c_str(), nullptr);
+    _exit(127);
+  }
+  close(output[1]);
+  FILE* out = fdopen(output[0], "r");
+  char line[512] = "";
+  int port = 0;
+  ASSERT_TRUE(fgets(line, sizeof line, out));
+  ASSERT_EQ(sscanf(line, "Vozave demo ad server on http://127.0.0.1:%d", &port), 1) << line;
+  std::string text;
+  while (text.find("Ctrl-C") == std::string::npos && fgets(line, sizeof line, out)) text += line;
+  std::string p = std::to_string(port);
+  EXPECT_NE(text.find(" --resolve static.vozave.com:" + p +
+                      ":127.0.0.1 --resolve ads.vozave.com:" + p + ":127.0.0.1\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(httplib::Client("127.0.0.1", port).Get(adserver::kReportPath)->status, 200);
+
+  kill(child, SIGINT);
+  text.clear();
+  while (fgets(line, sizeof line, out)) text += line;
+  fclose(out);
+  int status = -1;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(text, "stopped\n");
+  std::ifstream file(log);
+  std::string entry;
+  EXPECT_TRUE(std::getline(file, entry) && entry.find("\"/_report\"") != std::string::npos);
 }
 
 TEST(AdServerInventoryTest, RefusesInventoriesItCannotServe) {
