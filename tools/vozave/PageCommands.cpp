@@ -1,5 +1,6 @@
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -124,8 +125,9 @@ int page(const Arguments& args) {
   if (!readOptions(args, options, problem)) return usageError(problem);
   platform::RunLoop& loop = platform::RunLoop::main();
   auto view = platform::WebView::create(platform::Rect(0, 0, 320, 480));
-  PrintingDelegate delegate;
-  view->setDelegate(&delegate);
+  auto printer = std::make_shared<PrintingDelegate>();
+  PrintingDelegate& delegate = *printer;
+  view->setDelegate(printer);
   int status = 1;
   if (startLoad(*view, options)) {
     loop.runUntil([&] { return delegate.ended; }, platform::WebView::loadTimeout() + 5);
@@ -139,7 +141,6 @@ int page(const Arguments& args) {
     std::cout << "url: " << view->request().url().absoluteString() << "\n";
     status = delegate.ended && !delegate.failed && shot ? 0 : 1;
   }
-  view->setDelegate(nullptr);
   platform::Browser::shutdown();
   return status;
 }
