@@ -135,43 +135,13 @@ class Recorder : public platform::WebViewDelegate {
   std::function<bool(const std::string&)> refuse;
 };
 
-// Sets environment variables until it goes.
-class ScopedEnvironment {
- public:
-  void set(const char* name, const std::string& value) {
-    keep(name);
-    ::setenv(name, value.c_str(), 1);
-  }
-  void unset(const char* name) {
-    keep(name);
-    ::unsetenv(name);
-  }
-  ~ScopedEnvironment() {
-    for (const auto& [name, value] : saved_) {
-      if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        ::unsetenv(name.c_str());
-      }
-    }
-  }
-
- private:
-  void keep(const char* name) {
-    const char* value = std::getenv(name);
-    saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-  }
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
 PageServer* server = nullptr;
 
 // The device's home folder of the suite, and the folders that the engine must leave alone: the
-// system's temporary folder and the user's own home.
+// system's temporary folder and the user's own home (this program's environment names them).
 struct Folders {
   std::filesystem::path base, home, tmp, user, engine;
   std::string savedHome;
-  ScopedEnvironment environment;
 };
 Folders* folders = nullptr;
 
@@ -195,10 +165,10 @@ class WebViewTest : public ::testing::Test {
     auto& files = platform::FileManager::defaultManager();
     folders->savedHome = files.homeDirectory();
     files.setHomeDirectory(folders->home.string());
-    folders->environment.set("TMPDIR", folders->tmp.string());
-    folders->environment.set("HOME", folders->user.string());
-    folders->environment.unset("XDG_CONFIG_HOME");
-    folders->environment.unset("XDG_CACHE_HOME");
+    ::setenv("TMPDIR", folders->tmp.c_str(), 1);
+    ::setenv("HOME", folders->user.c_str(), 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("XDG_CACHE_HOME");
   }
   static void TearDownTestSuite() {
     // The browser's kept-alive connections would hold the server's stop for seconds.
