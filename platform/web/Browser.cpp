@@ -397,14 +397,20 @@ void Browser::onReadable() {
 
 bool Browser::readAvailable() {
   char buffer[65536];
-  for (;;) {
+  // A browser that keeps writing gets a share of each pass; the pipe stays readable for the
+  // next one.
+  for (std::size_t taken = 0; taken < kReadShare;) {
     ssize_t got = ::read(replyFd_, buffer, sizeof buffer);
     if (got > 0) {
-      incoming_.append(buffer, static_cast<std::size_t>(got));
+      taken += static_cast<std::size_t>(got);
+      // What was kept holds no delimiter: only the new bytes are searched, so that a long
+      // message costs its length once.
       std::size_t start = 0;
-      for (std::size_t end; (end = incoming_.find('\0', start)) != std::string::npos;
-           start = end + 1) {
+      std::size_t end = incoming_.size();
+      incoming_.append(buffer, static_cast<std::size_t>(got));
+      while ((end = incoming_.find('\0', end)) != std::string::npos) {
         takeMessage(std::string_view(incoming_).substr(start, end - start));
+        start = ++end;
       }
       incoming_.erase(0, start);
       continue;
@@ -414,6 +420,7 @@ bool Browser::readAvailable() {
     ended(Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web engine ended"));
     return false;
   }
+  return true;
 }
 
 void Browser::takeMessage(std::string_view text) {

@@ -57,6 +57,8 @@ class Browser {
   static constexpr double kStartBudget = 20;
   // Seconds of one run-loop pass that the delivery of the browser's messages may take.
   static constexpr double kDeliveryShare = 0.02;
+  // Bytes of the browser's messages read in one pass of the run loop.
+  static constexpr std::size_t kReadShare = 1 << 20;
 
   ~Browser();
   Browser(const Browser&) = delete;
