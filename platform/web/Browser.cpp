@@ -271,18 +271,23 @@ std::optional<Error> Browser::launch() {
 std::optional<Error> Browser::makeProfile() {
   const std::string root = profilesFolder();
   removeStaleProfiles(root);
-  std::string pattern = root + "/run-XXXXXX";
+  // Made under another name and locked before it is named "run-": a run starting at the same
+  // time never takes it for a killed run's.
+  std::string pattern = root + "/new-XXXXXX";
   if (!FileManager::defaultManager().createDirectory(root) || !::mkdtemp(pattern.data())) {
     return Error::make(kWebErrorDomain, kWebErrorEngineFailed,
                        "no folder for the web engine under " + root);
   }
+  const std::string folder = root + "/run-" + pattern.substr(pattern.size() - 6);
   profileLock_ = lockProfile(pattern);
-  if (profileLock_ < 0) {
+  if (profileLock_ < 0 || ::rename(pattern.c_str(), folder.c_str()) != 0) {
+    if (profileLock_ >= 0) ::close(profileLock_);
+    profileLock_ = -1;
     FileManager::defaultManager().removeItem(pattern);
     return Error::make(kWebErrorDomain, kWebErrorEngineFailed,
-                       "the web engine's folder could not be locked: " + pattern);
+                       "the web engine's folder could not be made ready: " + folder);
   }
-  userDataDir_ = pattern;
+  userDataDir_ = folder;
   return std::nullopt;
 }
 
