@@ -268,9 +268,9 @@ bool writeScreenshot(platform::WebView& view, const std::string& path) {
   return true;
 }
 
-std::unique_ptr<platform::WebViewDelegate> makeDelegate(bool ad, LoadEnd& end) {
-  if (ad) return std::make_unique<AdPrintingDelegate>(end);
-  return std::make_unique<PrintingDelegate>(end);
+std::shared_ptr<platform::WebViewDelegate> makeDelegate(bool ad, LoadEnd& end) {
+  if (ad) return std::make_shared<AdPrintingDelegate>(end);
+  return std::make_shared<PrintingDelegate>(end);
 }
 
 int page(const Arguments& args) {
@@ -280,8 +280,8 @@ int page(const Arguments& args) {
   platform::RunLoop& loop = platform::RunLoop::main();
   auto view = platform::WebView::create(platform::Rect(0, 0, 320, 480));
   LoadEnd end;
-  std::unique_ptr<platform::WebViewDelegate> delegate = makeDelegate(options.ad, end);
-  view->setDelegate(delegate.get());
+  std::shared_ptr<platform::WebViewDelegate> delegate = makeDelegate(options.ad, end);
+  view->setDelegate(delegate);
   int status = 1;
   if (startLoad(*view, options)) {
     loop.runUntil([&] { return end.ended; }, platform::WebView::loadTimeout() + 5);
@@ -297,8 +297,6 @@ int page(const Arguments& args) {
     std::cout << "url: " << view->request().url().absoluteString() << "\n";
     status = end.ended && !end.failed && shot ? 0 : 1;
   }
-  view->setDelegate(nullptr);
-  delegate.reset();
   platform::Browser::shutdown();
   return status;
 }
