@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,24 @@ TEST(NotificationCenterTest, DeliversInOrderThroughNameAndObjectFilters) {
   EXPECT_TRUE(calls.empty());
 
   EXPECT_EQ(&NotificationCenter::defaultCenter(), &NotificationCenter::defaultCenter());
+}
+
+TEST(NotificationCenterTest, AFreedObjectIsNotTakenForANewOneAtItsAddress) {
+  NotificationCenter center;
+  static int slot = 0;
+  auto at = [] { return std::shared_ptr<int>(&slot, [](int*) {}); };
+  std::vector<std::string> calls;
+  auto first = at();
+  center.addObserver(&calls, "Ping", first, [&](const Notification&) { calls.push_back("old"); });
+  center.postNotification("Ping", first);
+  center.postNotification("Ping", &slot);  // a bare address names the live object
+  first.reset();
+  auto second = at();  // the freed object's address, another object
+  center.postNotification("Ping", second);
+  center.postNotification("Ping", &slot);
+  EXPECT_EQ(calls, (std::vector<std::string>{"old", "old"}));
+  center.removeObserver(&calls, "Ping", second);
+  EXPECT_EQ(center.observerCount(), 1u);
 }
 
 TEST(NotificationCenterTest, ChangesDuringADeliveryTakeEffectAtOnce) {
