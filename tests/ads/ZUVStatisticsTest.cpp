@@ -152,7 +152,7 @@ TEST_F(ZUVStatisticsTest, UnreportedCountsSurviveTheApplicationGoingAway) {
   UserDefaults::standard().setObjectForKey(saved, "vozave_stats_shared");
   ZUVStatistics relaunched;
   Dictionary report = relaunched.parameters();
-  EXPECT_EQ(report.find("plpnc")->stringValue(), "3");
+  EXPECT_EQ(Value(report)["plpnc"], Value("3"));
   EXPECT_EQ(report.find("pcc")->integerValue(), 1);
   EXPECT_EQ(report.find("pcbo")->integerValue(), 1);
   EXPECT_TRUE(report.contains("ptime"));
