@@ -120,7 +120,7 @@ void ZUVWebViewDelegate::handleMessage(platform::WebView& webView, const platfor
     platform::AudioServicesPlaySystemSound(platform::kSystemSoundID_Vibrate);
   } else {
     ZUVNotificationCenter::defaultCenter().postNotificationFromURLObjectWithDelay(
-        url, static_cast<const void*>(&webView), 0);
+        url, std::shared_ptr<const void>(webView.weak_from_this().lock()), 0);
   }
 }
 

@@ -75,7 +75,7 @@ class ZUVWebViewDelegateTest : public ::testing::Test {
         [this](const platform::Notification& n) { actions_.push_back(describe(n.userInfo)); });
     ZUVNotificationCenter::defaultCenter().addObserver(
         this, "", nullptr, [this](const platform::Notification& n) {
-          reposted_.push_back(n.name + (n.object == view_.get() ? "@view " : "@? ") +
+          reposted_.push_back(n.name + (n.object.address() == view_.get() ? "@view " : "@? ") +
                               describe(n.userInfo));
         });
   }
