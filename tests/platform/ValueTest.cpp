@@ -42,12 +42,10 @@ TEST(ValueTest, LargeDictionariesFindEveryKeyThroughRemovalsAndCopies) {
       EXPECT_EQ(found->integerValue(), i % 3 ? i : -i);
     }
   }
-  Dictionary reversed;
-  for (auto it = expected.rbegin(); it != expected.rend(); ++it) reversed.set(*it, *d.find(*it));
   Dictionary copy = d;
-  EXPECT_EQ(copy, reversed);
   copy.set("k3", 3);
-  EXPECT_NE(copy, reversed);
+  EXPECT_EQ(copy.find("k3")->integerValue(), 3);
+  EXPECT_FALSE(d.find("k3"));
   while (d.size() > 2) EXPECT_TRUE(d.remove(std::string((d.end() - 1)->first)));
   EXPECT_EQ(d.keys(), (std::vector<std::string>{"k1", "k2"}));
   EXPECT_EQ(d.find("k2")->integerValue(), 2);

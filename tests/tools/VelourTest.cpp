@@ -179,12 +179,8 @@ TEST_F(VelourTest, ThePromptRunsALastLineThatHasNoNewline) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     setsid();
-    int input = open(user.c_str(), O_RDWR);
-    int output = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (input < 0 || output < 0) _exit(127);
-    dup2(input, 0);
-    dup2(output, 1);
-    dup2(output, 2);
+    dup2(open(user.c_str(), O_RDWR), 0);
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
     execl(VELOUR_BINARY, "velour", "--home", home.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -195,12 +191,9 @@ TEST_F(VelourTest, ThePromptRunsALastLineThatHasNoNewline) {
   for (int tries = 0; tries < 600 && (ended = waitpid(child, &raw, WNOHANG)) == 0; ++tries) {
     usleep(50'000);
   }
-  if (ended == 0) {
-    kill(child, SIGKILL);
-    waitpid(child, &raw, 0);
-    ADD_FAILURE() << "velour did not end";
-  }
+  if (ended == 0) kill(child, SIGKILL);
   close(terminal);
+  ASSERT_NE(ended, 0) << "velour did not end";
   EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << readAll(out);
   EXPECT_NE(readAll(out).find("screen "), std::string::npos) << readAll(out);
 }
