@@ -5,6 +5,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/ui/MailComposeViewController.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
@@ -35,6 +36,24 @@ bool isKnownScheme(const std::string& scheme) {
   return false;
 }
 
+// Addresses and subjects come from ad pages: control characters are written as escapes, so
+// that a mail cannot add lines of its own to the log.
+std::string printable(const std::string& text) {
+  static const char* const hex = "0123456789abcdef";
+  std::string out;
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      out += "\\x";
+      out += hex[byte >> 4];
+      out += hex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 Application::Application() = default;
@@ -57,6 +76,8 @@ void Application::resetShared() {
   app.reset();
   installedDriver() = nullptr;
   View::resetAnimations();
+  ViewController::clearPresentationLog();
+  MailComposeViewController::setCanSendMail(true);
   old.reset();
 }
 
@@ -143,6 +164,22 @@ Rect Application::statusBarFrame() const {
 
 bool Application::canOpenURL(const URL& url) const {
   return isKnownScheme(url.scheme());
+}
+
+void Application::setStatusBarHiddenWithAnimation(bool hidden, StatusBarAnimation animation) {
+  statusBarHidden_ = hidden;
+  if (statusBarChanges_.size() >= kStatusBarChangeLimit) {
+    statusBarChanges_.erase(statusBarChanges_.begin());
+  }
+  statusBarChanges_.push_back({hidden, animation});
+}
+
+void Application::recordSentMail(SentMail mail) {
+  std::string to;
+  for (const auto& address : mail.to) to += (to.empty() ? "" : ", ") + address;
+  log("mail sent to " + (to.empty() ? std::string("nobody") : printable(to)) + ": \"" +
+      printable(mail.subject) + "\"");
+  sentMail_.push_back(std::move(mail));
 }
 
 bool Application::openURL(const URL& url) {

@@ -52,6 +52,23 @@ class ApplicationDelegate : public Responder {
   std::string className() const override { return "ApplicationDelegate"; }
 };
 
+// How the status bar comes and goes.
+enum class StatusBarAnimation { None = 0, Fade = 1, Slide = 2 };
+
+// One call that hid or showed the status bar.
+struct StatusBarChange {
+  bool hidden = false;
+  StatusBarAnimation animation = StatusBarAnimation::None;
+};
+
+// A mail that the user sent from a mail composer.
+struct SentMail {
+  std::vector<std::string> to, cc, bcc;
+  std::string subject;
+  std::string body;
+  bool isHTML = false;
+};
+
 using BackgroundTaskIdentifier = std::uint64_t;
 inline constexpr BackgroundTaskIdentifier kBackgroundTaskInvalid = 0;
 
@@ -99,7 +116,19 @@ class Application : public Responder {
   void simulateMemoryWarning();
 
   bool isStatusBarHidden() const { return statusBarHidden_; }
-  void setStatusBarHidden(bool hidden) { statusBarHidden_ = hidden; }
+  void setStatusBarHidden(bool hidden) {
+    setStatusBarHiddenWithAnimation(hidden, StatusBarAnimation::None);
+  }
+  void setStatusBarHiddenWithAnimation(bool hidden, StatusBarAnimation animation);
+  // The older call: an animated change slides.
+  void setStatusBarHiddenAnimated(bool hidden, bool animated) {
+    setStatusBarHiddenWithAnimation(
+        hidden, animated ? StatusBarAnimation::Slide : StatusBarAnimation::None);
+  }
+  // The latest calls that set the status bar's hidden state, oldest first, at most
+  // kStatusBarChangeLimit of them.
+  static constexpr std::size_t kStatusBarChangeLimit = 256;
+  const std::vector<StatusBarChange>& statusBarChanges() const { return statusBarChanges_; }
   InterfaceOrientation statusBarOrientation() const { return orientation_; }
   // Turns the status bar alone, as an application may without rotating its views.
   void setStatusBarOrientation(InterfaceOrientation orientation) { orientation_ = orientation; }
@@ -111,6 +140,9 @@ class Application : public Responder {
   bool canOpenURL(const URL& url) const;
   const std::vector<std::string>& openedURLs() const { return openedURLs_; }
   void clearOpenedURLs() { openedURLs_.clear(); }
+  // Mail that left the phone through a mail composer, oldest first; logged as it goes.
+  void recordSentMail(SentMail mail);
+  const std::vector<SentMail>& sentMail() const { return sentMail_; }
 
   // The handler runs when the application has spent kBackgroundTimeLimit seconds of run-loop
   // time in the background with the task still open.
@@ -143,6 +175,8 @@ class Application : public Responder {
   InterfaceOrientation orientation_ = InterfaceOrientation::Portrait;
   InterfaceOrientation deviceOrientation_ = InterfaceOrientation::Portrait;
   std::vector<std::string> openedURLs_;
+  std::vector<StatusBarChange> statusBarChanges_;
+  std::vector<SentMail> sentMail_;
   std::map<BackgroundTaskIdentifier, std::function<void()>> tasks_;
   BackgroundTaskIdentifier nextTask_ = 1;
   double backgroundSince_ = 0;

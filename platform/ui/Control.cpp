@@ -54,6 +54,14 @@ void Control::sendActionsForControlEvents(unsigned events) {
   }
 }
 
+unsigned Control::state() const {
+  unsigned state = kControlStateNormal;
+  if (highlighted_) state |= kControlStateHighlighted;
+  if (!enabled_) state |= kControlStateDisabled;
+  if (selected_) state |= kControlStateSelected;
+  return state;
+}
+
 void Control::tap() {
   if (!enabled_) return;
   auto keep = self();  // the action may remove this control from its screen

@@ -24,6 +24,14 @@ enum ControlEvents : unsigned {
   kControlEventAllEvents = 0xFFFFFFFFu,
 };
 
+// The platform's control state flags; a control's state combines them.
+enum ControlState : unsigned {
+  kControlStateNormal = 0,
+  kControlStateHighlighted = 1u << 0,
+  kControlStateDisabled = 1u << 1,
+  kControlStateSelected = 1u << 2,
+};
+
 // A view that sends actions to targets on control events. Targets are not owned.
 class Control : public View {
  public:
@@ -51,9 +59,12 @@ class Control : public View {
   bool isEnabled() const { return enabled_; }
   void setEnabled(bool enabled) { enabled_ = enabled; }
   bool isHighlighted() const { return highlighted_; }
+  bool isSelected() const { return selected_; }
+  void setSelected(bool selected) { selected_ = selected; }
+  unsigned state() const;
 
   // A finger down and up inside the control; nothing if it is disabled.
-  void tap();
+  virtual void tap();
 
   std::string className() const override { return "Control"; }
 
@@ -61,6 +72,7 @@ class Control : public View {
   std::vector<Binding> bindings_;
   bool enabled_ = true;
   bool highlighted_ = false;
+  bool selected_ = false;
 };
 
 }  // namespace platform

@@ -34,6 +34,15 @@ class Responder : public std::enable_shared_from_this<Responder> {
 
   virtual std::string className() const { return "Responder"; }
 
+  // The first responder receives the platform's key and motion events. An object becomes it
+  // only if it can (by default it cannot), and only when the current one resigns.
+  virtual bool canBecomeFirstResponder() const { return false; }
+  virtual bool canResignFirstResponder() const { return true; }
+  bool becomeFirstResponder();
+  bool resignFirstResponder();
+  bool isFirstResponder() const;
+  static std::shared_ptr<Responder> firstResponder();
+
  protected:
   void addAction(std::string selector, Action action);
 

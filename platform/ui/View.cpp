@@ -42,7 +42,9 @@ void View::setFrame(const Rect& frame) {
   Size oldSize = frame_.size;
   frame_ = frame;
   noteChange("frame", describeRect(frame));
-  if (!(oldSize == frame.size)) resizeSubviews(oldSize);
+  if (oldSize == frame.size) return;
+  resizeSubviews(oldSize);
+  layoutSubviews();
 }
 
 void View::setBounds(const Rect& bounds) {

@@ -42,6 +42,10 @@ class View : public Responder {
   void setTag(int tag) { tag_ = tag; }
   const std::string& backgroundColor() const { return backgroundColor_; }
   void setBackgroundColor(const std::string& color);
+  bool isOpaque() const { return opaque_; }
+  void setOpaque(bool opaque) { opaque_ = opaque; }
+  bool clipsToBounds() const { return clipsToBounds_; }
+  void setClipsToBounds(bool clips) { clipsToBounds_ = clips; }
 
   unsigned autoresizingMask() const { return autoresizingMask_; }
   void setAutoresizingMask(unsigned mask) { autoresizingMask_ = mask; }
@@ -103,6 +107,11 @@ class View : public Responder {
   virtual std::string describe() const;
   virtual std::string title() const { return ""; }
 
+ protected:
+  // Lays out the subviews after the view's size has changed, once the autoresizing rules
+  // have run; for views that arrange their own content.
+  virtual void layoutSubviews() {}
+
  private:
   // Notes an animatable property set inside an animation block.
   void noteChange(const std::string& property, const std::string& value);
@@ -118,6 +127,8 @@ class View : public Responder {
   std::string backgroundColor_;
   unsigned autoresizingMask_ = kAutoresizingNone;
   bool autoresizesSubviews_ = true;
+  bool opaque_ = true;
+  bool clipsToBounds_ = false;
   std::vector<std::shared_ptr<View>> subviews_;
   std::weak_ptr<View> superview_;
   std::string controllerClassName_;

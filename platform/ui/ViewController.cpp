@@ -3,14 +3,28 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/ui/InterfaceLoader.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/Window.h"
 
 namespace platform {
 
 namespace {
 constexpr const char* kMemoryWarningName = "UIApplicationDidReceiveMemoryWarningNotification";
+
+std::vector<PresentationRecord>& presentations() {
+  static std::vector<PresentationRecord> log;
+  return log;
 }
+
+// A presented controller covers the window's application frame; inside another view it takes
+// the presenter's place.
+Rect presentedFrame(const View& container, const View& presenterView) {
+  return dynamic_cast<const Window*>(&container) ? Screen::applicationFrame()
+                                                 : presenterView.frame();
+}
+}  // namespace
 
 std::string describeOrientation(InterfaceOrientation o) {
   switch (o) {
@@ -100,11 +114,12 @@ void ViewController::presentModalViewController(const std::shared_ptr<ViewContro
   }
   presenter->modal_ = controller;
   controller->presenting_ = self();
+  record(true, *presenter, *controller, animated);
   auto presenterView = presenter->view_;
   auto container = presenterView ? presenterView->superview() : nullptr;
   if (!container) return;  // off screen: only the links change
   auto modalView = controller->view();
-  modalView->setFrame(presenterView->frame());
+  modalView->setFrame(presentedFrame(*container, *presenterView));
   controller->setOrientationTree(presenter->orientation_);
   presenter->beginAppearanceTransition(false, animated);
   controller->beginAppearanceTransition(true, animated);
@@ -125,11 +140,12 @@ void ViewController::dismissModalViewController(bool animated) {
   if (modal->modalViewController()) modal->dismissModalViewController(false);
   presenter->modal_.reset();
   modal->presenting_.reset();
+  record(false, *presenter, *modal, animated);
   auto modalView = modal->isViewLoaded() ? modal->view_ : nullptr;
   auto container = modalView ? modalView->superview() : nullptr;
   if (!container) return;
   auto presenterView = presenter->view();
-  presenterView->setFrame(modalView->frame());
+  presenterView->setFrame(presentedFrame(*container, *modalView));
   presenter->setOrientationTree(modal->orientation_);
   modal->beginAppearanceTransition(false, animated);
   presenter->beginAppearanceTransition(true, animated);
@@ -137,6 +153,23 @@ void ViewController::dismissModalViewController(bool animated) {
   modalView->removeFromSuperview();
   modal->endAppearanceTransition(animated);
   presenter->endAppearanceTransition(animated);
+}
+
+void ViewController::record(bool presented, ViewController& presenter, ViewController& controller,
+                            bool animated) {
+  auto& log = presentations();
+  if (log.size() >= kPresentationLogLimit) log.erase(log.begin());
+  log.push_back({presented, presenter.self(), controller.self(), presenter.className(),
+                 controller.className(), animated, controller.transitionStyle_,
+                 RunLoop::main().now()});
+}
+
+const std::vector<PresentationRecord>& ViewController::presentationLog() {
+  return presentations();
+}
+
+void ViewController::clearPresentationLog() {
+  presentations().clear();
 }
 
 void ViewController::beginAppearanceTransition(bool appearing, bool animated) {

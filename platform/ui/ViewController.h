@@ -21,6 +21,35 @@ inline bool isLandscape(InterfaceOrientation o) {
 }
 std::string describeOrientation(InterfaceOrientation o);
 
+// How a presented controller comes on screen, and how much of it it covers.
+enum class ModalTransitionStyle {
+  CoverVertical = 0,
+  FlipHorizontal = 1,
+  CrossDissolve = 2,
+  PartialCurl = 3
+};
+enum class ModalPresentationStyle {
+  FullScreen = 0,
+  PageSheet = 1,
+  FormSheet = 2,
+  CurrentContext = 3
+};
+
+class ViewController;
+
+// One modal presentation or dismissal that took place. Headless, both happen at once; the
+// record keeps what a real screen would have animated.
+struct PresentationRecord {
+  bool presented = true;  // false: a dismissal
+  std::weak_ptr<ViewController> presenter;
+  std::weak_ptr<ViewController> controller;
+  std::string presenterClass;
+  std::string controllerClass;
+  bool animated = false;
+  ModalTransitionStyle transitionStyle = ModalTransitionStyle::CoverVertical;
+  double at = 0;  // run-loop time
+};
+
 // What a tab bar shows for a controller.
 struct TabBarItem {
   std::string title;
@@ -68,13 +97,26 @@ class ViewController : public Responder {
   const TabBarItem& tabBarItem() const { return tabBarItem_; }
 
   // Modal presentation: the presented controller is owned by the presenting side (the
-  // outermost container of this controller) and links back without owning.
+  // outermost container of this controller) and links back without owning. A presented
+  // controller may present another, making a chain; dismissing a controller that presents
+  // another dismisses that one (and what it presents) instead. A presented view fills the
+  // application frame.
   void presentModalViewController(const std::shared_ptr<ViewController>& controller, bool animated);
   void dismissModalViewController(bool animated);
   std::shared_ptr<ViewController> modalViewController() const;
   // The container (a tab bar controller) or else the controller that presented this one.
   std::shared_ptr<ViewController> parentViewController() const;
   void setContainer(const std::shared_ptr<ViewController>& container) { container_ = container; }
+  ModalTransitionStyle modalTransitionStyle() const { return transitionStyle_; }
+  void setModalTransitionStyle(ModalTransitionStyle style) { transitionStyle_ = style; }
+  ModalPresentationStyle modalPresentationStyle() const { return presentationStyle_; }
+  void setModalPresentationStyle(ModalPresentationStyle style) { presentationStyle_ = style; }
+  // The latest presentations and dismissals, oldest first, at most kPresentationLogLimit of
+  // them (ad pages can open and close screens without end); emptied with the shared
+  // application.
+  static constexpr std::size_t kPresentationLogLimit = 256;
+  static const std::vector<PresentationRecord>& presentationLog();
+  static void clearPresentationLog();
 
   virtual bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation o) {
     return o == InterfaceOrientation::Portrait;
@@ -107,6 +149,8 @@ class ViewController : public Responder {
   void setOrientationTree(InterfaceOrientation o);
   void sendWillRotate(InterfaceOrientation to, double duration);
   void sendDidRotate(InterfaceOrientation from);
+  static void record(bool presented, ViewController& presenter, ViewController& controller,
+                     bool animated);
 
   std::string className_;
   std::string nibName_;
@@ -118,6 +162,8 @@ class ViewController : public Responder {
   std::weak_ptr<ViewController> presenting_;
   InterfaceOrientation orientation_ = InterfaceOrientation::Portrait;
   Appearance appearance_ = Appearance::Disappeared;
+  ModalTransitionStyle transitionStyle_ = ModalTransitionStyle::CoverVertical;
+  ModalPresentationStyle presentationStyle_ = ModalPresentationStyle::FullScreen;
 };
 
 }  // namespace platform

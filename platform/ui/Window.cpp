@@ -5,6 +5,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/TabBarController.h"
+#include "platform/ui/Toolbar.h"
 
 namespace platform {
 
@@ -76,6 +77,13 @@ bool Window::touchAt(Point point) {
       if (!control->isEnabled()) break;
       control->tap();
       return true;
+    }
+    if (auto toolbar = std::dynamic_pointer_cast<Toolbar>(v)) {
+      Rect f = toolbar->frameInWindow();
+      if (auto item = toolbar->itemAt({point.x - f.origin.x, point.y - f.origin.y})) {
+        return item->tap();
+      }
+      break;
     }
     if (auto bar = std::dynamic_pointer_cast<TabBar>(v)) {
       Rect f = bar->frameInWindow();

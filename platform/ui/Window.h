@@ -29,7 +29,8 @@ class Window : public View {
   std::shared_ptr<ViewController> topViewController() const;
 
   // A touch at `point` (window coordinates), as a finger would: the control under it gets a
-  // tap, a tab bar item selects its tab. False (and a log line) if nothing takes it.
+  // tap, a tab bar item selects its tab, a toolbar item sends its action. False (and a log line) if
+  // nothing takes it.
   bool touchAt(Point point);
   // Taps the front-most visible button with `title`, at its centre; false (and a log line) if
   // there is none or something covers it.

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Png.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestWorld.h"
 
@@ -52,6 +53,42 @@ TEST(ControlTest, ActionsGoToTheirTargetsForTheirEventsAndUnansweredOnesLogOneLi
   target.reset();
   button->tap();
   EXPECT_TRUE(log.contains("no target for action hit:"));
+}
+
+// A valid PNG header of `side` square pixels; the pixels are never read.
+std::shared_ptr<platform::Image> square(std::uint32_t side) {
+  auto big32 = [](std::uint32_t v) {
+    return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+  };
+  auto chunk = [&](const std::string& type, const std::string& data) {
+    return big32(std::uint32_t(data.size())) + type + data + big32(platform::pngCrc32(type + data));
+  };
+  std::string header = big32(side) + big32(side) + std::string{8, 6, 0, 0, 0};
+  return platform::Image::imageWithData(std::string("\x89PNG\r\n\x1a\n", 8) +
+                                            chunk("IHDR", header) + chunk("IDAT", "x") +
+                                            chunk("IEND", ""),
+                                        2.0);
+}
+
+TEST(ControlTest, AnImageButtonShowsTheImageOfItsStateAndGlowsWhenTouched) {
+  auto normal = square(50), pressed = square(60);
+  auto button = Button::buttonWithType(platform::ButtonType::Custom);
+  EXPECT_EQ(button->currentImage(), nullptr);
+  button->setImageForState(normal, platform::kControlStateNormal);
+  button->setImageForState(pressed, platform::kControlStateHighlighted);
+  EXPECT_EQ(button->currentImage(), normal);
+  EXPECT_EQ(button->imageForState(platform::kControlStateHighlighted), pressed);
+  EXPECT_EQ(button->imageForState(platform::kControlStateSelected), normal);  // falls back
+  EXPECT_EQ(button->describe(), "Button image 25x25");
+  button->setEnabled(false);
+  button->setShowsTouchWhenHighlighted(true);
+  button->tap();  // disabled: no touch, no glow
+  button->setEnabled(true);
+  button->tap();
+  EXPECT_EQ(button->glowCount(), 1);
+  button->setShowsTouchWhenHighlighted(false);
+  button->tap();
+  EXPECT_EQ(button->glowCount(), 1);
 }
 
 TEST(ControlTest, AWindowTapReachesOnlyAButtonThatIsVisibleAndUncovered) {

@@ -3,12 +3,16 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ClassRegistry.h"
+#include "platform/ui/MailComposeViewController.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestWorld.h"
 
 using platform::Application;
 using platform::InterfaceOrientation;
+using platform::MailComposeResult;
+using platform::MailComposeViewController;
+using platform::ModalTransitionStyle;
 using platform::Rect;
 using platform::TabBarController;
 using platform::ViewController;
@@ -137,6 +141,134 @@ TEST_F(ViewControllerTest, ModalPresentationLinksBothWaysAndSwapsTheViews) {
   EXPECT_EQ(tabs->view()->superview(), nullptr);
   tab->dismissModalViewController(false);
   EXPECT_EQ(tabs->view()->superview(), window);
+}
+
+TEST_F(ViewControllerTest, PresentedControllersChainAndEachDismissalUnwindsOneStep) {
+  auto root = std::make_shared<Recorder>("root", events);
+  auto first = std::make_shared<Recorder>("first", events);
+  auto second = std::make_shared<Recorder>("second", events);
+  window->setRootViewController(root);
+  window->makeKeyAndVisible();
+  auto app = Application::shared();
+  app->setStatusBarHiddenWithAnimation(true, platform::StatusBarAnimation::Fade);
+  first->setModalTransitionStyle(ModalTransitionStyle::CrossDissolve);
+
+  root->presentModalViewController(first, true);
+  first->presentModalViewController(second, false);
+  EXPECT_EQ(window->topViewController(), second);
+  EXPECT_EQ(second->parentViewController(), first);
+  EXPECT_EQ(second->view()->frame(), Rect(0, 0, 320, 480));  // the bar is hidden
+  const auto& log = ViewController::presentationLog();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_TRUE(log[0].presented && log[0].animated);
+  EXPECT_EQ(log[0].transitionStyle, ModalTransitionStyle::CrossDissolve);
+  EXPECT_EQ(log[1].presenter.lock(), first);
+  EXPECT_FALSE(log[1].animated);
+
+  app->setStatusBarHiddenAnimated(false, true);
+  events.clear();
+  second->dismissModalViewController(true);
+  EXPECT_EQ(events, (Events{"second willDisappear", "first willAppear", "second didDisappear",
+                            "first didAppear"}));
+  EXPECT_EQ(window->topViewController(), first);
+  EXPECT_EQ(first->view()->frame(), Rect(0, 20, 320, 460));  // the bar is back
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_FALSE(log[2].presented);
+  EXPECT_EQ(log[2].controller.lock(), second);
+  first->dismissModalViewController(true);
+  EXPECT_EQ(window->topViewController(), root);
+  EXPECT_EQ(root->view()->superview(), window);
+
+  // Dismissing the middle of a chain takes down what it presents as well.
+  root->presentModalViewController(first, false);
+  first->presentModalViewController(second, false);
+  root->dismissModalViewController(false);
+  EXPECT_EQ(window->topViewController(), root);
+  EXPECT_EQ(second->parentViewController(), nullptr);
+  EXPECT_EQ(window->subviews().size(), 1u);
+  for (std::size_t i = 0; i < ViewController::kPresentationLogLimit; ++i) {
+    root->presentModalViewController(first, false);
+    root->dismissModalViewController(true);
+  }
+  ASSERT_EQ(log.size(), ViewController::kPresentationLogLimit);  // the latest only
+  EXPECT_TRUE(log.back().animated && !log.back().presented);
+
+  std::vector<std::pair<bool, platform::StatusBarAnimation>> changes;
+  for (const auto& c : app->statusBarChanges()) changes.emplace_back(c.hidden, c.animation);
+  EXPECT_EQ(changes, (std::vector<std::pair<bool, platform::StatusBarAnimation>>{
+                         {true, platform::StatusBarAnimation::Fade},
+                         {false, platform::StatusBarAnimation::Slide}}));
+}
+
+// Dismisses the composer when it is done, as the ad client's opener does, and makes the
+// presenter first responder again.
+class MailFinisher : public platform::MailComposeViewControllerDelegate {
+ public:
+  void mailComposeControllerDidFinishWithResult(
+      const std::shared_ptr<MailComposeViewController>& controller, MailComposeResult result,
+      const platform::Error* error) override {
+    results.push_back(result);
+    errorCodes.push_back(error ? error->code : -1);
+    auto presenter = controller->parentViewController();
+    controller->dismissModalViewController(true);
+    if (presenter) presenter->becomeFirstResponder();
+  }
+  std::vector<MailComposeResult> results;
+  std::vector<long> errorCodes;
+};
+
+class Responsive : public Recorder {
+ public:
+  using Recorder::Recorder;
+  bool canBecomeFirstResponder() const override { return true; }
+};
+
+TEST_F(ViewControllerTest, AMailComposerFinishesOnceAndTellsItsDelegate) {
+  auto root = std::make_shared<Responsive>("root", events);
+  window->setRootViewController(root);
+  window->makeKeyAndVisible();
+  auto finisher = std::make_shared<MailFinisher>();
+  auto present = [&] {
+    auto mail = MailComposeViewController::create();
+    mail->setMailComposeDelegate(finisher);
+    mail->setToRecipients({"a@example.com"});
+    mail->setCcRecipients({"b@example.com", "c@example.com"});
+    mail->setSubject("Hi\nthere");
+    mail->setMessageBody("<b>body</b>", true);
+    root->presentModalViewController(mail, true);
+    return std::weak_ptr<MailComposeViewController>(mail);
+  };
+
+  auto sent = present();
+  EXPECT_FALSE(root->isFirstResponder());
+  ASSERT_TRUE(sent.lock()->finish(MailComposeResult::Sent));
+  EXPECT_TRUE(sent.expired());  // dismissed from inside the delegate call
+  EXPECT_TRUE(root->isFirstResponder());
+  EXPECT_EQ(window->topViewController(), root);
+  auto app = Application::shared();
+  ASSERT_EQ(app->sentMail().size(), 1u);
+  EXPECT_EQ(app->sentMail()[0].cc, (std::vector<std::string>{"b@example.com", "c@example.com"}));
+  EXPECT_TRUE(app->sentMail()[0].isHTML);
+  EXPECT_TRUE(world.log().contains("mail sent to a@example.com: \"Hi\\x0athere\""));
+
+  auto cancelled = present();
+  auto keep = cancelled.lock();
+  EXPECT_TRUE(keep->finish(MailComposeResult::Cancelled));
+  EXPECT_FALSE(keep->finish(MailComposeResult::Sent));  // finished already
+
+  MailComposeViewController::setCanSendMail(false);
+  EXPECT_TRUE(present().lock()->finish(MailComposeResult::Sent));
+  EXPECT_EQ(finisher->results,
+            (std::vector<MailComposeResult>{MailComposeResult::Sent, MailComposeResult::Cancelled,
+                                            MailComposeResult::Failed}));
+  EXPECT_EQ(finisher->errorCodes,
+            (std::vector<long>{-1, -1, platform::kMailComposeErrorSendFailed}));
+  EXPECT_EQ(app->sentMail().size(), 1u);
+
+  // A gone controller is no longer first responder.
+  root.reset();
+  window->setRootViewController(nullptr);
+  EXPECT_EQ(platform::Responder::firstResponder(), nullptr);
 }
 
 TEST_F(ViewControllerTest, RotationAsksTheFrontControllerAndResizesItsView) {

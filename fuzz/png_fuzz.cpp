@@ -1,0 +1,26 @@
+// Hostile bytes through the PNG reader and the image made from it: they must give a header
+// within the limits and a consistent image, or nothing, and never read past their end.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "platform/ui/Image.h"
+#include "platform/ui/Png.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  auto header = platform::readPngHeader(bytes);
+  auto image = platform::Image::imageWithData(bytes, 2.0);
+  if (bool(header) != bool(image)) std::abort();
+  if (!header) return 0;
+  if (header->width == 0 || header->height == 0 || header->width > platform::kMaxPngSide ||
+      header->height > platform::kMaxPngSide) {
+    std::abort();
+  }
+  if (image->pixelWidth() != header->width || image->size().height != header->height / 2.0 ||
+      image->pngData() != bytes) {
+    std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,115 @@
+#include "platform/ui/Png.h"
+
+#include <array>
+
+namespace platform {
+
+namespace {
+
+constexpr std::string_view kSignature("\x89PNG\r\n\x1a\n", 8);
+// Chunk lengths are 31-bit numbers.
+constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFFu;
+
+constexpr std::array<std::uint32_t, 256> makeCrcTable() {
+  std::array<std::uint32_t, 256> table{};
+  for (std::uint32_t n = 0; n < 256; ++n) {
+    std::uint32_t c = n;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    table[n] = c;
+  }
+  return table;
+}
+constexpr auto kCrcTable = makeCrcTable();
+
+std::uint32_t readBig32(std::string_view bytes, std::size_t at) {
+  auto b = [&](std::size_t i) { return std::uint32_t(static_cast<unsigned char>(bytes[at + i])); };
+  return b(0) << 24 | b(1) << 16 | b(2) << 8 | b(3);
+}
+
+bool isChunkType(std::string_view type) {
+  for (char c : type) {
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) return false;
+  }
+  return true;
+}
+
+bool validDepth(std::uint8_t colorType, std::uint8_t depth) {
+  switch (colorType) {
+    case 0:
+      return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case 3:
+      return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case 2:
+    case 4:
+    case 6:
+      return depth == 8 || depth == 16;
+    default:
+      return false;
+  }
+}
+
+std::optional<PngHeader> readIhdr(std::string_view data) {
+  if (data.size() != 13) return std::nullopt;
+  PngHeader header;
+  header.width = readBig32(data, 0);
+  header.height = readBig32(data, 4);
+  header.bitDepth = static_cast<std::uint8_t>(data[8]);
+  header.colorType = static_cast<std::uint8_t>(data[9]);
+  auto compression = static_cast<std::uint8_t>(data[10]);
+  auto filter = static_cast<std::uint8_t>(data[11]);
+  auto interlace = static_cast<std::uint8_t>(data[12]);
+  if (header.width == 0 || header.height == 0 || header.width > kMaxPngSide ||
+      header.height > kMaxPngSide || !validDepth(header.colorType, header.bitDepth) ||
+      compression != 0 || filter != 0 || interlace > 1) {
+    return std::nullopt;
+  }
+  header.interlaced = interlace == 1;
+  return header;
+}
+
+}  // namespace
+
+std::uint32_t pngCrc32(std::string_view bytes, std::uint32_t crc) {
+  crc = ~crc;
+  for (char c : bytes) crc = kCrcTable[(crc ^ static_cast<unsigned char>(c)) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+std::optional<PngHeader> readPngHeader(std::string_view bytes) {
+  if (!bytes.starts_with(kSignature)) return std::nullopt;
+  std::optional<PngHeader> header;
+  bool palette = false, imageData = false;
+  std::size_t at = kSignature.size();
+  while (true) {
+    if (bytes.size() - at < 12) return std::nullopt;  // length, type and CRC at the least
+    std::uint32_t length = readBig32(bytes, at);
+    if (length > kMaxChunkLength || length > bytes.size() - at - 12) return std::nullopt;
+    std::string_view type = bytes.substr(at + 4, 4);
+    std::string_view data = bytes.substr(at + 8, length);
+    if (!isChunkType(type) ||
+        pngCrc32(bytes.substr(at + 4, 4 + length)) != readBig32(bytes, at + 8 + length)) {
+      return std::nullopt;
+    }
+    at += 12 + std::size_t(length);
+    if (!header) {
+      if (type != "IHDR" || !(header = readIhdr(data))) return std::nullopt;
+    } else if (type == "IHDR") {
+      return std::nullopt;
+    } else if (type == "PLTE") {
+      if (imageData || palette || length == 0 || length % 3 != 0 || length > 256 * 3) {
+        return std::nullopt;
+      }
+      palette = true;
+    } else if (type == "IDAT") {
+      if (header->colorType == 3 && !palette) return std::nullopt;
+      imageData = true;
+    } else if (type == "IEND") {
+      if (length != 0 || !imageData) return std::nullopt;
+      return header;
+    } else if (type[0] >= 'A' && type[0] <= 'Z') {
+      return std::nullopt;  // a critical chunk that no decoder here understands
+    }
+  }
+}
+
+}  // namespace platform
