@@ -53,7 +53,8 @@ class WebViewDelegate {
 // The platform's web view: a view whose content is a page of the headless browser. Every
 // navigation of its main frame is put to the delegate before anything loads; a refused one
 // never loads and leaves the page as it was. Delegate messages come on later passes of the
-// run loop, once per load: start, then finish or failure.
+// run loop, once per load: start, then finish or failure. Loading and history are virtual so
+// that unit tests of its owners can put a double in its place.
 class WebView : public View, public JavaScriptEvaluating, public WebDriving {
  public:
   // The phone's user agent, sent with every request of every web view.
@@ -74,20 +75,20 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   WebViewDelegate* delegate() const { return delegate_; }
   void setDelegate(WebViewDelegate* delegate) { delegate_ = delegate; }
 
-  void loadRequest(const WebRequest& request);
+  virtual void loadRequest(const WebRequest& request);
   // The page gets `baseURL`'s origin; no base URL gives about:blank.
-  void loadHTMLStringBaseURL(std::string_view html, const std::optional<URL>& baseURL);
+  virtual void loadHTMLStringBaseURL(std::string_view html, const std::optional<URL>& baseURL);
   std::string stringByEvaluatingJavaScriptFromString(std::string_view script) override;
 
-  void goBack();
-  void goForward();
-  void reload();
-  void stopLoading();
-  bool canGoBack();
-  bool canGoForward();
-  bool isLoading() const { return load_.active; }
+  virtual void goBack();
+  virtual void goForward();
+  virtual void reload();
+  virtual void stopLoading();
+  virtual bool canGoBack();
+  virtual bool canGoForward();
+  virtual bool isLoading() const { return load_.active; }
   // The request of the page shown, or of the load under way.
-  const WebRequest& request() const { return request_; }
+  virtual const WebRequest& request() const { return request_; }
 
   // Applied to the page at its next load, tap or screenshot, like the view's frame.
   bool scalesPageToFit() const { return scalesPageToFit_; }
