@@ -58,6 +58,16 @@ class RecordingOpener : public ZUVOpener {
   std::vector<std::string>& opened_;
 };
 
+// Notes when the application is left.
+class LeaveRecorder : public ZUVAdEventReporting {
+ public:
+  void willPresentScreen() override {}
+  void willDismissScreen() override {}
+  void didDismissScreen() override {}
+  void willLeaveApplication() override { left.push_back(platform::RunLoop::main().now()); }
+  std::vector<double> left;
+};
+
 class FullScreenController : public platform::ViewController, public ZUVScreenRelinquishing {
  public:
   void relinquishScreen() override { ++relinquished; }
@@ -235,9 +245,10 @@ TEST_F(ZUVWebViewDelegateTest, OpenerWaitsForTrackingsBeforeLeaving) {
   auto tracking = std::make_unique<ZUVWebViewDelegate>();
   tracking->trackURLStringAppendSpamSignals(stall.url("/t"), false);
   ASSERT_TRUE(ZUVClickTracker::activeTrackings());
-  std::vector<double> left;
+  auto recorder = std::make_shared<LeaveRecorder>();
+  const std::vector<double>& left = recorder->left;
   platform::RunLoop& loop = platform::RunLoop::main();
-  delegate_.opener().setWillLeaveApplication([&] { left.push_back(loop.now()); });
+  delegate_.opener().setDelegateManager(recorder);
   double start = loop.now();
   delegate_.opener().openApp(URL::parse("app:3"));
   loop.advance(0.85);
