@@ -57,7 +57,8 @@ class WebViewDelegate {
 // never loads and leaves the page as it was. Delegate messages come on later passes of the
 // run loop, once per load: start, then finish or failure. No page can hold the run loop: a
 // page's navigations are put to the delegate as they come, in order, and of a burst of approved
-// ones only the last loads.
+// ones only the last loads. Loading and history are virtual so that unit tests of its owners
+// can put a double in its place.
 class WebView : public View, public JavaScriptEvaluating, public WebDriving {
  public:
   // The phone's user agent, sent with every request of every web view.
@@ -88,20 +89,20 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // page's own scripts and for the application's loads, history moves and reloads.
   bool lastNavigationHadUserActivation() const { return lastUserActivation_; }
 
-  void loadRequest(const WebRequest& request);
+  virtual void loadRequest(const WebRequest& request);
   // The page gets `baseURL`'s origin; no base URL gives about:blank.
-  void loadHTMLStringBaseURL(std::string_view html, const std::optional<URL>& baseURL);
+  virtual void loadHTMLStringBaseURL(std::string_view html, const std::optional<URL>& baseURL);
   std::string stringByEvaluatingJavaScriptFromString(std::string_view script) override;
 
-  void goBack();
-  void goForward();
-  void reload();
-  void stopLoading();
-  bool canGoBack();
-  bool canGoForward();
-  bool isLoading() const { return load_.active; }
+  virtual void goBack();
+  virtual void goForward();
+  virtual void reload();
+  virtual void stopLoading();
+  virtual bool canGoBack();
+  virtual bool canGoForward();
+  virtual bool isLoading() const { return load_.active; }
   // The request of the page shown, or of the load under way.
-  const WebRequest& request() const { return request_; }
+  virtual const WebRequest& request() const { return request_; }
 
   // Applied to the page at its next load, tap or screenshot, like the view's frame.
   bool scalesPageToFit() const { return scalesPageToFit_; }
