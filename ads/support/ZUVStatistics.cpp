@@ -193,14 +193,24 @@ void ZUVStatistics::addClickTrackingURL(const platform::URL& url) {
   }
 }
 
-platform::URL ZUVStatistics::urlForClick(const platform::URL& url) {
-  if (ZUVIsAdMessageURL(url) || url.absoluteString() == "about:blank") return url;
+void ZUVStatistics::urlForClick(std::nullopt_t) {
+  beginClick();
+  endTimingNamed(kZUVParameterPriorClickRedirectLatency);
+}
+
+std::shared_ptr<ZUVTiming> ZUVStatistics::beginClick() {
   incrementClickCount();
   startTimingNamed(kZUVParameterPriorClickLatency);
   startTimingNamed(kZUVParameterPriorClickRedirectLatency);
   endTimingNamed(kZUVParameterPriorPreClickLatency);
   auto click = timingNamed(kZUVParameterPriorClickLatency);
   click->setValueForKey(platform::Value(platform::RunLoop::main().currentDate()), kClickDateKey);
+  return click;
+}
+
+platform::URL ZUVStatistics::urlForClick(const platform::URL& url) {
+  if (ZUVIsAdMessageURL(url) || url.absoluteString() == "about:blank") return url;
+  auto click = beginClick();
 
   platform::URL prepared = url;
   auto adInfo = ZUVNetworkUtilities::parameterValueForKeyFromURL("ai", url);

@@ -73,7 +73,10 @@ void ZUVOpener::openNotification(const ZUVNotification& message) {
   std::optional<platform::URL> url = target ? platform::URL::parse(*target) : std::nullopt;
   std::int32_t orientations = orientationsFromParameter(textParameter(parameters, "o"));
   if (!url) {
-    if (html && action == "webapp") openWebAppWithHTMLSupportedOrientations(*html, orientations);
+    if (html && action == "webapp") {
+      ZUVStatistics::sharedStatistics().urlForClick(std::nullopt);
+      openWebAppWithHTMLSupportedOrientations(*html, orientations);
+    }
     return;
   }
   platform::URL clickURL = ZUVStatistics::sharedStatistics().urlForClick(*url);

@@ -325,7 +325,7 @@ TEST_F(ZUVFullScreenTest, OpenerShowsEachRouteFromItsViewController) {
             "ZUVWebAppViewController 2 load http://w.test/");
   EXPECT_EQ(open("a=webapp&html=%3Ci%3E"), "ZUVWebAppViewController 1 html <i> base (none)");
   EXPECT_EQ(events_.front(), "WillPresentFullScreen");
-  EXPECT_EQ(ZUVStatistics::sharedStatistics().currentParameters().find("pcc")->integerValue(), 3);
+  EXPECT_EQ(ZUVStatistics::sharedStatistics().currentParameters().find("pcc")->integerValue(), 4);
 
   opener.openEmailComposer(*URL::parse("mailto:a@x.test,b@x.test?cc=c@x.test,d@x.test&body=Hi"));
   auto mail =
