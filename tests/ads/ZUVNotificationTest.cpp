@@ -8,7 +8,7 @@
 #include "ads/web/ZUVNotification.h"
 #include "ads/web/ZUVNotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
-#include "platform/web/JavaScriptEvaluating.h"
+#include "tests/support/RecordingWebView.h"
 
 using platform::Dictionary;
 using platform::Notification;
@@ -65,17 +65,14 @@ TEST(ZUVNotificationTest, VodovHostsMakeOpenCloseAndLogOnly) {
   EXPECT_FALSE(ZUVNotification::notificationFromURL(*other));
 }
 
-class RecordingWebView : public platform::JavaScriptEvaluating {
- public:
-  std::string stringByEvaluatingJavaScriptFromString(std::string_view script) override {
-    scripts.emplace_back(script);
-    return "ignored";
-  }
-  std::vector<std::string> scripts;
+class ZUVNotificationCenterTest : public ::testing::Test {
+ protected:
+  void SetUp() override { RunLoop::main().reset(true); }
+  void TearDown() override { RunLoop::main().reset(false); }
 };
 
-TEST(ZUVNotificationCenterTest, EventsCallThePageReceiverWithTheirJson) {
-  RecordingWebView page;
+TEST_F(ZUVNotificationCenterTest, EventsCallThePageReceiverWithTheirJson) {
+  velour_test::RecordingWebView page;
   ZUVNotificationCenter center;
   center.postJSNotification("onhide", std::nullopt, page);
   center.postJSNotification("onshow", Dictionary{{"version", "v1.0"}}, page);
@@ -86,13 +83,7 @@ TEST(ZUVNotificationCenterTest, EventsCallThePageReceiverWithTheirJson) {
                                       "ZEDE_ReceiveMessage('onshow', );"}));
 }
 
-class ZUVNotificationCenterDelayTest : public ::testing::Test {
- protected:
-  void SetUp() override { RunLoop::main().reset(true); }
-  void TearDown() override { RunLoop::main().reset(false); }
-};
-
-TEST_F(ZUVNotificationCenterDelayTest, DelayedPostingsReachObserversOfTheirNameAndObject) {
+TEST_F(ZUVNotificationCenterTest, DelayedPostingsReachObserversOfTheirNameAndObject) {
   ZUVNotificationCenter center;
   auto x = std::make_shared<int>(0);
   auto y = std::make_shared<int>(0);

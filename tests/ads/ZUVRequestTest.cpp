@@ -38,7 +38,6 @@ class ZUVRequestTest : public ::testing::Test {
 TEST_F(ZUVRequestTest, RequestsAndCopiesAreAlwaysPrivateAndCopyTheTargeting) {
   auto request = privateRequest();
   ASSERT_TRUE(request);
-  EXPECT_EQ(&ZUVRequest::sdkVersion(), &ZUVRequest::sdkVersion());
   EXPECT_EQ(ZUVRequest::sdkVersion(), "zede-sdk-i-v4.0.2");
 
   request->setTesting(true);
