@@ -4,26 +4,20 @@
 #include "platform/crypto/Crypto.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Text.h"
 #include "tests/support/TestWorld.h"
 
 namespace {
 
 using platform::DeviceProfile;
 
-std::string hex(std::string_view bytes) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += kHex[c >> 4];
-    out += kHex[c & 0xF];
-  }
-  return out;
-}
+using platform::text::hexString;
 
 std::string unhex(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-    out += static_cast<char>(std::stoi(std::string(text.substr(i, 2)), nullptr, 16));
+    out += static_cast<char>(platform::text::hexDigitValue(text[i]) * 16 +
+                             platform::text::hexDigitValue(text[i + 1]));
   }
   return out;
 }
@@ -31,13 +25,15 @@ std::string unhex(std::string_view text) {
 TEST(DeviceTest, ProfileValuesFromText) {
   DeviceProfile profile;
   std::string problem;
-  EXPECT_TRUE(profile.setValueForKey("model", "iPad", &problem));
-  EXPECT_TRUE(profile.setValueForKey("idiom", "pad", &problem));
-  EXPECT_TRUE(profile.setValueForKey("scale", "2", &problem));
-  EXPECT_TRUE(profile.setValueForKey("screen", "768x1024", &problem));
-  EXPECT_TRUE(profile.setValueForKey("languages", "fr,,de", &problem));
-  EXPECT_TRUE(profile.setValueForKey("audio-route", "", &problem));
-  EXPECT_TRUE(profile.setValueForKey("bundle-version", "", &problem));
+  for (auto [key, text] : {std::pair{"model", "iPad"},
+                           {"idiom", "pad"},
+                           {"scale", "2"},
+                           {"screen", "768x1024"},
+                           {"languages", "fr,,de"},
+                           {"audio-route", ""},
+                           {"bundle-version", ""}}) {
+    EXPECT_TRUE(profile.setValueForKey(key, text, &problem)) << key << ": " << problem;
+  }
   EXPECT_EQ(profile.model, "iPad");
   EXPECT_EQ(profile.interfaceIdiom, 1);
   EXPECT_EQ(profile.screenScale, 2.0);
@@ -45,9 +41,9 @@ TEST(DeviceTest, ProfileValuesFromText) {
   EXPECT_EQ(profile.preferredLanguages, (std::vector<std::string>{"fr", "de"}));
   EXPECT_EQ(profile.audioRoute, "");
   EXPECT_EQ(profile.bundleVersion, "");
-  EXPECT_TRUE(profile.setValueForKey("idiom", "(none)", &problem));
-  EXPECT_TRUE(profile.setValueForKey("scale", "(none)", &problem));
-  EXPECT_TRUE(profile.setValueForKey("audio-route", "(none)", &problem));
+  for (const char* key : {"idiom", "scale", "audio-route"}) {
+    EXPECT_TRUE(profile.setValueForKey(key, "(none)", &problem)) << key;
+  }
   EXPECT_FALSE(profile.interfaceIdiom);
   EXPECT_FALSE(profile.screenScale);
   EXPECT_FALSE(profile.audioRoute);
@@ -130,7 +126,7 @@ TEST(DeviceTest, DigestAndCipherVectors) {
   // RFC 1321.
   auto md5 = [](std::string_view text) {
     auto digest = platform::md5(text);
-    return hex(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
+    return hexString(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
   };
   EXPECT_EQ(md5(""), "d41d8cd98f00b204e9800998ecf8427e");
   EXPECT_EQ(md5("message digest"), "f96b697d7cb7938d525a2f31aaf161d0");
@@ -145,7 +141,7 @@ TEST(DeviceTest, DigestAndCipherVectors) {
   std::string plain = unhex("6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51");
   auto cipher = platform::aes128CbcEncryptNoPadding(key, iv, plain);
   ASSERT_TRUE(cipher);
-  EXPECT_EQ(hex(*cipher), "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2");
+  EXPECT_EQ(hexString(*cipher), "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2");
   EXPECT_EQ(platform::aes128CbcDecryptNoPadding(key, iv, *cipher), plain);
   EXPECT_FALSE(platform::aes128CbcEncryptNoPadding(key, iv, "fifteen bytes.."));
   EXPECT_FALSE(platform::aes128CbcDecryptNoPadding(key, iv, std::string(17, 'x')));

@@ -61,30 +61,26 @@ std::string buildError(const std::string& text) {
 }
 
 TEST(InterfaceParserTest, ViewResourcesCheckTheirContent) {
-  EXPECT_EQ(buildError(""), "V.ui: no view");
-  EXPECT_EQ(buildError("button frame=0,0,1,1"), "V.ui:1: the first element must be the root view");
-  EXPECT_EQ(buildError("view"), "V.ui:1: view needs a frame");
-  EXPECT_EQ(buildError("view frame=0,0,1"), "V.ui:1: bad frame \"0,0,1\" (want x,y,width,height)");
-  EXPECT_EQ(buildError("view frame=0,0,-1,1"),
-            "V.ui:1: bad frame \"0,0,-1,1\" (want x,y,width,height)");
-  EXPECT_EQ(buildError("view frame=0,0,nan,1"),
-            "V.ui:1: bad frame \"0,0,nan,1\" (want x,y,width,height)");
-  EXPECT_EQ(buildError("view frame=0,0,1,1,"),
-            "V.ui:1: bad frame \"0,0,1,1,\" (want x,y,width,height)");
-  EXPECT_EQ(buildError("view frame=0,0,1,1 colour=red"),
-            "V.ui:1: unknown attribute \"colour\" for view");
-  EXPECT_EQ(buildError("view frame=0,0,1,1 text=x"), "V.ui:1: unknown attribute \"text\" for view");
-  EXPECT_EQ(buildError("view frame=0,0,1,1\nwindow"),
-            "V.ui:2: \"window\" does not belong in a view resource");
-  EXPECT_EQ(buildError("view frame=0,0,1,1 alpha=2"), "V.ui:1: alpha must be 0 to 1");
-  EXPECT_EQ(buildError("view frame=0,0,1,1 autoresize=width,"),
-            "V.ui:1: bad autoresize \"width,\"");
-  EXPECT_EQ(buildError("view frame=0,0,1,1 hidden=maybe"), "V.ui:1: hidden must be yes or no");
-  EXPECT_EQ(buildError("view frame=0,0,1,1\nlabel frame=0,0,1,1 parent=box"),
-            "V.ui:2: parent \"box\" is not an earlier id");
-  EXPECT_EQ(buildError("view frame=0,0,1,1 id=a\nview frame=0,0,1,1 id=a"),
-            "V.ui:2: id \"a\" used twice");
-  EXPECT_EQ(buildError("view frame=0,0,1,1 parent=x"), "V.ui:1: the root view has no parent");
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "V.ui: no view"},
+      {"button frame=0,0,1,1", "V.ui:1: the first element must be the root view"},
+      {"view", "V.ui:1: view needs a frame"},
+      {"view frame=0,0,1", "V.ui:1: bad frame \"0,0,1\" (want x,y,width,height)"},
+      {"view frame=0,0,-1,1", "V.ui:1: bad frame \"0,0,-1,1\" (want x,y,width,height)"},
+      {"view frame=0,0,nan,1", "V.ui:1: bad frame \"0,0,nan,1\" (want x,y,width,height)"},
+      {"view frame=0,0,1,1,", "V.ui:1: bad frame \"0,0,1,1,\" (want x,y,width,height)"},
+      {"view frame=0,0,1,1 colour=red", "V.ui:1: unknown attribute \"colour\" for view"},
+      {"view frame=0,0,1,1 text=x", "V.ui:1: unknown attribute \"text\" for view"},
+      {"view frame=0,0,1,1\nwindow", "V.ui:2: \"window\" does not belong in a view resource"},
+      {"view frame=0,0,1,1 alpha=2", "V.ui:1: alpha must be 0 to 1"},
+      {"view frame=0,0,1,1 autoresize=width,", "V.ui:1: bad autoresize \"width,\""},
+      {"view frame=0,0,1,1 hidden=maybe", "V.ui:1: hidden must be yes or no"},
+      {"view frame=0,0,1,1\nlabel frame=0,0,1,1 parent=box",
+       "V.ui:2: parent \"box\" is not an earlier id"},
+      {"view frame=0,0,1,1 id=a\nview frame=0,0,1,1 id=a", "V.ui:2: id \"a\" used twice"},
+      {"view frame=0,0,1,1 parent=x", "V.ui:1: the root view has no parent"},
+  };
+  for (const auto& [text, message] : cases) EXPECT_EQ(buildError(text), message) << text;
 }
 
 TEST(InterfaceParserTest, ViewResourcesBuildNestedViewsAndBindEveryActionByName) {
@@ -132,20 +128,21 @@ std::string mainError(const std::string& text, const std::string& delegateClass 
 
 TEST(InterfaceParserTest, MainInterfacesCheckClassesOutletsAndOrder) {
   velour_test::TestWorld world;
-  EXPECT_EQ(mainError("window\ntabbar\ntab controller=ViewController title=\"One\""), "");
-  EXPECT_EQ(mainError("tabbar"), "M.ui: no window");
-  EXPECT_EQ(mainError("window\nwindow"), "M.ui:2: a second window");
-  EXPECT_EQ(mainError("window\ntab controller=ViewController"), "M.ui:2: a tab before its tabbar");
-  EXPECT_EQ(mainError("window\ntabbar\ntab controller=Nowhere"),
-            "M.ui:3: unknown view controller class \"Nowhere\"");
-  EXPECT_EQ(mainError("window\ntabbar\ntab"), "M.ui:3: tab needs a controller");
-  EXPECT_EQ(mainError("delegate class=Nobody\nwindow"),
-            "M.ui:1: unknown application delegate class \"Nobody\"");
-  EXPECT_EQ(mainError("window outlet=window"), "M.ui:1: an outlet but no delegate");
-  EXPECT_EQ(mainError("delegate class=ApplicationDelegate\nwindow outlet=window"),
-            "M.ui:2: ApplicationDelegate has no outlet \"window\" for a Window");
-  EXPECT_EQ(mainError("view frame=0,0,1,1"),
-            "M.ui:1: \"view\" does not belong in the main interface");
+  const std::pair<const char*, const char*> cases[] = {
+      {"window\ntabbar\ntab controller=ViewController title=\"One\"", ""},
+      {"tabbar", "M.ui: no window"},
+      {"window\nwindow", "M.ui:2: a second window"},
+      {"window\ntab controller=ViewController", "M.ui:2: a tab before its tabbar"},
+      {"window\ntabbar\ntab controller=Nowhere",
+       "M.ui:3: unknown view controller class \"Nowhere\""},
+      {"window\ntabbar\ntab", "M.ui:3: tab needs a controller"},
+      {"delegate class=Nobody\nwindow", "M.ui:1: unknown application delegate class \"Nobody\""},
+      {"window outlet=window", "M.ui:1: an outlet but no delegate"},
+      {"delegate class=ApplicationDelegate\nwindow outlet=window",
+       "M.ui:2: ApplicationDelegate has no outlet \"window\" for a Window"},
+      {"view frame=0,0,1,1", "M.ui:1: \"view\" does not belong in the main interface"},
+  };
+  for (const auto& [text, message] : cases) EXPECT_EQ(mainError(text), message) << text;
   EXPECT_EQ(mainError("window\n", "Nobody"), "M.ui: unknown application delegate class \"Nobody\"");
 
   Error error;
