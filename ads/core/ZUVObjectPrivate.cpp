@@ -151,6 +151,11 @@ std::optional<platform::URL> ZUVObjectPrivate::adHTMLBaseURL() const {
   return adHTML_->httpDestinationURL();
 }
 
+bool ZUVObjectPrivate::isWorking() const {
+  return buildAdWebView_ || (buildAdJS_ && buildAdJS_->isFetching()) ||
+         (adHTML_ && adHTML_->isFetching()) || webView_->isLoading();
+}
+
 std::shared_ptr<ZUVRequestPrivate> ZUVObjectPrivate::privateRequestWithRequest(
     const std::shared_ptr<ZUVRequest>& request) {
   if (!request) return std::make_shared<ZUVRequestPrivate>();

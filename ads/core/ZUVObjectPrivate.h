@@ -81,6 +81,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   const std::shared_ptr<platform::WebView>& buildAdWebView() const { return buildAdWebView_; }
 
   void changeState(std::int32_t state) { state_ = state; }
+  // A load has real work under way: a fetch, a build page or an ad page loading.
+  bool isWorking() const;
 
   void loadRequest(const std::shared_ptr<ZUVRequest>& request);
   void loadInterstitialRequest(const std::shared_ptr<ZUVRequest>& request);
@@ -153,6 +155,7 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::weak_ptr<platform::ViewController> rootViewController_;
   std::shared_ptr<platform::WebView> webView_;
   std::shared_ptr<platform::WebView> buildAdWebView_;
+  std::shared_ptr<platform::WebView> retiredBuildAdWebView_;
   std::unique_ptr<ZUVBannerWebViewDelegate> webViewDelegate_;
   std::unique_ptr<ZUVWebViewDelegate> buildAdWebViewDelegate_;
   std::shared_ptr<platform::Timer> buildTimer_;

@@ -153,10 +153,8 @@ void ZUVObjectPrivate::resetBuildAdWebView() {
   buildAdWebView_->setDelegate(nullptr);
   buildAdWebView_->stopLoading();
   // A report already caught waits for the next pass, addressed to this web view; keeping the
-  // view until then means no new build page can take its address and receive it.
-  auto* retired = buildAdWebView_.get();
-  platform::RunLoop::main().performAfterDelay(retired, 0, [view = std::move(buildAdWebView_)] {});
-  buildAdWebView_.reset();
+  // view until the next build ends means no newer build page can take its address meanwhile.
+  retiredBuildAdWebView_ = std::move(buildAdWebView_);
   buildAdWebViewDelegate_.reset();
 }
 
