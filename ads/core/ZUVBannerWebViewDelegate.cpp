@@ -7,16 +7,7 @@
 #include "platform/foundation/Log.h"
 
 ZUVBannerWebViewDelegate::ZUVBannerWebViewDelegate(std::weak_ptr<ZUVObjectPrivate> controller)
-    : private_(std::move(controller)) {
-  if (auto owner = private_.lock()) owner->webView()->setDelegate(this);
-}
-
-ZUVBannerWebViewDelegate::~ZUVBannerWebViewDelegate() {
-  auto owner = private_.lock();
-  if (owner && owner->webView() && owner->webView()->delegate() == this) {
-    owner->webView()->setDelegate(nullptr);
-  }
-}
+    : private_(std::move(controller)) {}
 
 bool ZUVBannerWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(
     platform::WebView& webView, const platform::WebRequest& request,
@@ -24,10 +15,7 @@ bool ZUVBannerWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(
   auto controller = private_.lock();
   if (!controller) return false;
   setViewController(controller->rootViewController());
-  std::weak_ptr<ZUVDelegateManager> manager = controller->delegateManager();
-  opener().setWillLeaveApplication([manager] {
-    if (auto events = manager.lock()) events->willLeaveApplication();
-  });
+  opener().setDelegateManager(controller->delegateManager());
   opener().setViewController(controller->rootViewController());
   if (controller->state() != ZUVObjectPrivate::kStateShowing) {
     return ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(webView, request,
@@ -43,7 +31,7 @@ bool ZUVBannerWebViewDelegate::clickThrough(platform::WebView& webView,
   const platform::URL& url = request.url();
   bool message = url.writtenScheme() == "gmsg" || url.writtenScheme() == "vodov";
   if (!message && url.scheme() != "about" && type == platform::kWebViewNavigationTypeOther &&
-      !navigationHadUserActivation(webView, type)) {
+      !webView.lastNavigationHadUserActivation()) {
     // A shown ad that navigates by itself, with no tap, is redirecting the user by force.
     platform::log("<Vozave> Blocked a navigation that the ad started without a tap: " +
                   ZUVWebViewDelegate::pageLogLine(url.absoluteString()));
@@ -53,18 +41,13 @@ bool ZUVBannerWebViewDelegate::clickThrough(platform::WebView& webView,
   bool load =
       ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(webView, request, type);
   if (load) {
-    referringURL_ = webView.request().url();
+    opener().setReferringURL(webView.request().url());
     // "httpx:" and the like belong to other applications, not to the browser.
     if (clickURL.scheme() == "http" || clickURL.scheme() == "https") {
       opener().openBrowserToURLSupportedOrientations(clickURL, kZUVOrientationsAny);
     }
   }
   return false;
-}
-
-bool ZUVBannerWebViewDelegate::navigationHadUserActivation(
-    platform::WebView&, platform::WebViewNavigationType type) const {
-  return type != platform::kWebViewNavigationTypeOther;
 }
 
 void ZUVBannerWebViewDelegate::webViewDidFinishLoad(platform::WebView& webView) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 
 #include "ads/web/ZUVWebViewDelegate.h"
 
@@ -13,9 +12,8 @@ class ZUVObjectPrivate;
 // the ad page itself never navigates away. Main thread only.
 class ZUVBannerWebViewDelegate : public ZUVWebViewDelegate {
  public:
-  // initWithObjectPrivate: becomes the delegate of the controller's web view.
+  // initWithObjectPrivate; the controller makes it its web view's delegate.
   explicit ZUVBannerWebViewDelegate(std::weak_ptr<ZUVObjectPrivate> controller);
-  ~ZUVBannerWebViewDelegate() override;
 
   bool webViewShouldStartLoadWithRequestNavigationType(
       platform::WebView& webView, const platform::WebRequest& request,
@@ -24,19 +22,9 @@ class ZUVBannerWebViewDelegate : public ZUVWebViewDelegate {
   void webViewDidFailLoadWithError(platform::WebView& webView,
                                    const platform::Error& error) override;
 
-  // The ad page from which the last click-through left; the browser sends it as "Referer".
-  const std::optional<platform::URL>& referringURL() const { return referringURL_; }
-
- protected:
-  // Whether the navigation being decided came from the user's own tap in the page. Until the
-  // web view reports that for each navigation, only link clicks count as taps.
-  virtual bool navigationHadUserActivation(platform::WebView& webView,
-                                           platform::WebViewNavigationType type) const;
-
  private:
   bool clickThrough(platform::WebView& webView, const platform::WebRequest& request,
                     platform::WebViewNavigationType type, ZUVObjectPrivate& controller);
 
   std::weak_ptr<ZUVObjectPrivate> private_;
-  std::optional<platform::URL> referringURL_;
 };

@@ -80,7 +80,8 @@ void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
   webView_->setBackgroundColor("clear");
   webView_->setHidden(true);
   webView_->setDataDetectorTypes(0);
-  webViewDelegate_ = std::make_unique<ZUVBannerWebViewDelegate>(weak_from_this());
+  webViewDelegate_ = std::make_shared<ZUVBannerWebViewDelegate>(weak_from_this());
+  webView_->setDelegate(webViewDelegate_);
   observeApplication();
 }
 
@@ -107,7 +108,7 @@ ZUVObjectPrivate::~ZUVObjectPrivate() {
   platform::NotificationCenter::defaultCenter().removeObserver(this);
   platform::RunLoop::main().cancelPerformRequests(this);
   resetReloadTimer();
-  webView_->setDelegate(nullptr);
+  webView_->setDelegate({});
   webViewDelegate_.reset();
   webView_->removeFromSuperview();
   webView_.reset();

@@ -156,8 +156,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::shared_ptr<platform::WebView> webView_;
   std::shared_ptr<platform::WebView> buildAdWebView_;
   std::shared_ptr<platform::WebView> retiredBuildAdWebView_;
-  std::unique_ptr<ZUVBannerWebViewDelegate> webViewDelegate_;
-  std::unique_ptr<ZUVWebViewDelegate> buildAdWebViewDelegate_;
+  std::shared_ptr<ZUVBannerWebViewDelegate> webViewDelegate_;
+  std::shared_ptr<ZUVWebViewDelegate> buildAdWebViewDelegate_;
   std::shared_ptr<platform::Timer> buildTimer_;
   std::shared_ptr<ZUVCachedFile> buildAdJS_;
   std::shared_ptr<ZUVCachedFile> adHTML_;

@@ -10,6 +10,7 @@
 #include "ads/support/ZUVStatistics.h"
 #include "ads/support/ZUVStatisticsCore.h"
 #include "ads/web/ZUVNotificationCenter.h"
+#include "ads/web/ZUVViewController.h"
 #include "platform/foundation/Log.h"
 
 namespace {
@@ -121,10 +122,10 @@ void ZUVObjectPrivate::addAdditionalParameters(platform::Dictionary& parameters)
 
 void ZUVObjectPrivate::setupBuildAdWebView() {
   resetBuildAdWebView();
-  buildAdWebViewDelegate_ = std::make_unique<ZUVWebViewDelegate>();
+  buildAdWebViewDelegate_ = std::make_shared<ZUVWebViewDelegate>();
   buildAdWebView_ = platform::WebView::create(platform::Rect(0, 0, 1, 1));
   buildAdWebView_->setHidden(true);
-  buildAdWebView_->setDelegate(buildAdWebViewDelegate_.get());
+  buildAdWebView_->setDelegate(buildAdWebViewDelegate_);
   auto& center = ZUVNotificationCenter::defaultCenter();
   std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
   using Report = void (ZUVObjectPrivate::*)(const platform::Notification&);
@@ -150,7 +151,7 @@ void ZUVObjectPrivate::resetBuildAdWebView() {
     buildAdWebViewDelegate_.reset();
     return;
   }
-  buildAdWebView_->setDelegate(nullptr);
+  buildAdWebView_->setDelegate({});
   buildAdWebView_->stopLoading();
   // A report already caught waits for the next pass, addressed to this web view; keeping the
   // view until the next build ends means no newer build page can take its address meanwhile.

@@ -6,6 +6,7 @@
 #include "ads/support/ZUVAdMessageURL.h"
 #include "ads/support/ZUVNetworkUtilities.h"
 #include "ads/support/ZUVParameterKeys.h"
+#include "ads/support/ZUVValueText.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
@@ -90,7 +91,7 @@ std::int32_t ZUVStatistics::incrementAdRequestCount() {
 
 std::int32_t ZUVStatistics::adRequestCount() const {
   return static_cast<std::int32_t>(
-      statistics_.numberForKey(kZUVParameterTotalAdRequests).integerValue());
+      ZUVIntegerValue(statistics_.numberForKey(kZUVParameterTotalAdRequests)));
 }
 
 void ZUVStatistics::setAdRequestCount(std::int32_t count) {
@@ -192,14 +193,24 @@ void ZUVStatistics::addClickTrackingURL(const platform::URL& url) {
   }
 }
 
-platform::URL ZUVStatistics::urlForClick(const platform::URL& url) {
-  if (ZUVIsAdMessageURL(url) || url.absoluteString() == "about:blank") return url;
+void ZUVStatistics::urlForClick(std::nullopt_t) {
+  beginClick();
+  endTimingNamed(kZUVParameterPriorClickRedirectLatency);
+}
+
+std::shared_ptr<ZUVTiming> ZUVStatistics::beginClick() {
   incrementClickCount();
   startTimingNamed(kZUVParameterPriorClickLatency);
   startTimingNamed(kZUVParameterPriorClickRedirectLatency);
   endTimingNamed(kZUVParameterPriorPreClickLatency);
   auto click = timingNamed(kZUVParameterPriorClickLatency);
   click->setValueForKey(platform::Value(platform::RunLoop::main().currentDate()), kClickDateKey);
+  return click;
+}
+
+platform::URL ZUVStatistics::urlForClick(const platform::URL& url) {
+  if (ZUVIsAdMessageURL(url) || url.absoluteString() == "about:blank") return url;
+  auto click = beginClick();
 
   platform::URL prepared = url;
   auto adInfo = ZUVNetworkUtilities::parameterValueForKeyFromURL("ai", url);
@@ -245,7 +256,7 @@ platform::Dictionary ZUVStatistics::currentParameters() const {
   if (sinceClick != 0) report.set(kZUVParameterPriorClickLatency, platform::Value(sinceClick));
   for (const char* key : kReportedNumbers) {
     platform::Value number = statistics_.numberForKey(key);
-    if (number.integerValue() != 0) report.set(key, number);
+    if (ZUVIntegerValue(number) != 0) report.set(key, number);
   }
   return report;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,8 @@ class ZUVStatistics {
   // Counts the click, starts its timings and adds the click signal; message URLs and
   // "about:blank" pass unchanged.
   platform::URL urlForClick(const platform::URL& url);
+  // A click with no URL (a web application from HTML text): counted and timed, nothing to sign.
+  void urlForClick(std::nullopt_t);
 
   // The report for the next request; everything but the request total and "ptime" starts
   // again from nothing.
@@ -76,6 +79,8 @@ class ZUVStatistics {
   void synchronize();
 
  private:
+  // Counts a click and starts its timings; returns the "pcl" timing.
+  std::shared_ptr<ZUVTiming> beginClick();
   std::uint32_t millisecondsSinceClick() const;
   void clearReported();
 

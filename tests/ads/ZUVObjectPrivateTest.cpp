@@ -295,6 +295,26 @@ TEST_F(ZUVObjectPrivateTest, RequestsThatCannotGoAhead) {
   EXPECT_EQ(server_.requests().size(), 1u);
 }
 
+TEST_F(ZUVObjectPrivateTest, AShownAdNavigatesNowhereAndOnlyTapsOnWebLinksOpenTheBrowser) {
+  auto webView = controller().webView();
+  auto delegate = webView->delegate();
+  auto decide = [&](const char* url, platform::WebViewNavigationType type) {
+    return delegate->webViewShouldStartLoadWithRequestNavigationType(
+        *webView, platform::WebRequest(*platform::URL::parse(url)), type);
+  };
+  // While the page itself loads, its navigations are the base delegate's to allow.
+  controller().changeState(ZUVObjectPrivate::kStateLoadingAd);
+  EXPECT_TRUE(decide("http://ads.example/page", platform::kWebViewNavigationTypeOther));
+
+  controller().changeState(ZUVObjectPrivate::kStateShowing);
+  EXPECT_FALSE(decide("http://ads.example/away", platform::kWebViewNavigationTypeOther));
+  EXPECT_TRUE(world_.log().contains("<Vozave> Blocked a navigation"));
+  EXPECT_FALSE(decide("httpx://ads.example/app", platform::kWebViewNavigationTypeLinkClicked));
+  EXPECT_EQ(root_->modalViewController(), nullptr);
+  EXPECT_FALSE(decide("https://ads.example/click", platform::kWebViewNavigationTypeLinkClicked));
+  EXPECT_NE(root_->modalViewController(), nullptr);
+}
+
 TEST(ZUVObjectPrivatePageTest, TheBuildPageCarriesTheParametersInertly) {
   EXPECT_EQ(ZUVObjectPrivate::buildAdPage("var a;", ""),
             "<html><head><script>var a;</script><script>ZEDE_buildAdURL();</script></head>"

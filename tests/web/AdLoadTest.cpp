@@ -14,6 +14,7 @@
 #include "ads/support/ZUVStatistics.h"
 #include "ads/support/ZUVStatisticsCore.h"
 #include "platform/net/HostResolution.h"
+#include "platform/ui/Window.h"
 #include "platform/web/Browser.h"
 #include "tests/support/TestWorld.h"
 #include "tools/adserver/AdServer.h"
@@ -51,8 +52,11 @@ TEST(AdLoadTest, FirstLoadShowsTheAdAndATapClicksThrough) {
   }
   platform::Application::shared()->finishLaunching();
 
-  auto screen = platform::View::create(platform::Rect(0, 0, 320, 411));
   auto root = std::make_shared<platform::ViewController>();
+  auto window = platform::Window::create();
+  window->setRootViewController(root);
+  window->makeKeyAndVisible();
+  auto screen = root->view();
   auto banner = ZUVBannerView::create(platform::Rect(0, 361, 320, 50));
   banner->setAdUnitID("0123456789abcde");
   banner->setRootViewController(root);
@@ -82,14 +86,23 @@ TEST(AdLoadTest, FirstLoadShowsTheAdAndATapClicksThrough) {
   EXPECT_EQ(controller.pendingTrackingURLs().size(), 2u);
   EXPECT_EQ(controller.supportedOrientations(), 1);
 
-  // A tap on the shown ad is a click-through: the banner keeps its ad page.
+  // A tap on the shown ad is a click-through: the banner keeps its ad page, and the in-app
+  // browser follows the click chain over the root view controller, with the ad page as
+  // referring URL. The banners' refresh waits until the browser gives the screen back.
   std::string adPage = banner->webView()->request().url().absoluteString();
   ASSERT_TRUE(banner->webView()->tapLink("#ad"));
-  settle([] { return false; }, 0.5);
+  EXPECT_TRUE(settle(
+      [&] { return !server->record().requestsOfKind(adserver::RequestKind::Click).empty(); }));
   EXPECT_EQ(banner->webView()->request().url().absoluteString(), adPage);
-  auto* delegate = dynamic_cast<ZUVBannerWebViewDelegate*>(banner->webView()->delegate());
-  ASSERT_TRUE(delegate && delegate->referringURL());
-  EXPECT_EQ(delegate->referringURL()->absoluteString(), adPage);
+  auto delegate =
+      std::dynamic_pointer_cast<ZUVBannerWebViewDelegate>(banner->webView()->delegate());
+  ASSERT_TRUE(delegate && delegate->opener().referringURL());
+  EXPECT_EQ(delegate->opener().referringURL()->absoluteString(), adPage);
+  auto browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root->modalViewController());
+  ASSERT_TRUE(browser);
+  EXPECT_EQ(controller.reloadTimer(), nullptr);
+  browser->relinquishScreen();
+  ASSERT_NE(controller.reloadTimer(), nullptr);
 
   // The refresh comes 30 s on, within the day: no script traffic.
   RunLoop::main().advance(30);

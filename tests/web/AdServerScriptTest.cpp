@@ -4,6 +4,7 @@
 #include <httplib.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -90,12 +91,12 @@ TEST(AdServerScriptTest, ReportsEachRequestThroughAMessageURL) {
   page += "</head><body></body></html>";
 
   auto view = WebView::create(platform::Rect(0, 0, 1, 1));
-  MessageRecorder recorder;
-  view->setDelegate(&recorder);
+  auto recording = std::make_shared<MessageRecorder>();
+  MessageRecorder& recorder = *recording;
+  view->setDelegate(recording);
   view->loadHTMLStringBaseURL(page, platform::URL::parse(server->adOrigin()));
   platform::RunLoop::main().runUntil(
       [&] { return recorder.ended && recorder.messages.size() >= 4; }, 15);
-  view->setDelegate(nullptr);
   ASSERT_EQ(recorder.messages.size(), 4u);
 
   Report load = readReport(recorder.messages[0]);
