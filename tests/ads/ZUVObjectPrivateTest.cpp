@@ -12,6 +12,7 @@
 #include "ads/core/ZUVBannerView.h"
 #include "ads/core/ZUVObjectPrivate.h"
 #include "ads/support/ZUVEndpoints.h"
+#include "ads/support/ZUVMacros.h"
 #include "ads/support/ZUVStatistics.h"
 #include "ads/support/ZUVStatisticsCore.h"
 #include "ads/web/ZUVNotificationCenter.h"
@@ -313,6 +314,30 @@ TEST_F(ZUVObjectPrivateTest, AShownAdNavigatesNowhereAndOnlyTapsOnWebLinksOpenTh
   EXPECT_EQ(root_->modalViewController(), nullptr);
   EXPECT_FALSE(decide("https://ads.example/click", platform::kWebViewNavigationTypeLinkClicked));
   EXPECT_NE(root_->modalViewController(), nullptr);
+}
+
+TEST_F(ZUVObjectPrivateTest, RedirectsAnnounceTrackingAndOrientationAndTheFrameIsSent) {
+  server_.handle("/hop", [](const httplib::Request&, httplib::Response& out) {
+    out.status = 302;
+    out.set_header("Location", "/ad");
+    out.set_header("X-Zede-Tracking-Urls", "http://t.example/a \thttp://t.example/b\t");
+  });
+  server_.reply("/ad", 200, "<p>ad</p>");
+  loadToBuild();
+  serveAd("/hop");
+  auto tracking = controller().pendingTrackingURLs();
+  ASSERT_EQ(tracking.size(), 2u);
+  EXPECT_EQ(tracking[1].absoluteString(), "http://t.example/b");
+  EXPECT_EQ(controller().supportedOrientations(), 0);
+  loadToBuild();
+  report("loadAdURL", {{"url", server_.url("/ad")}});
+  EXPECT_TRUE(controller().pendingTrackingURLs().empty());
+
+  platform::Dictionary parameters;
+  banner_->setAdUnitID("");
+  controller().addAdditionalParameters(parameters);
+  EXPECT_FALSE(parameters.contains("slotname"));
+  EXPECT_EQ(ZUVMacros::jsonify(*parameters.find("ad_frame")), R"({"x":0,"y":361,"w":320,"h":50})");
 }
 
 TEST(ZUVObjectPrivatePageTest, TheBuildPageCarriesTheParametersInertly) {
