@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "app/BannerPlacement.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/URL.h"
@@ -18,6 +19,11 @@ std::string BoardViewController::clipActionName(const std::string& clipName) {
   std::string name = clipName;
   if (!name.empty()) name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
   return "play" + name + ":";
+}
+
+void BoardViewController::viewDidLoad() {
+  ViewController::viewDidLoad();
+  bannerView_ = placeBanner(*this);
 }
 
 void BoardViewController::playClip(const std::string& name) {

@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "ads/core/ZUVBannerView.h"
 #include "platform/media/AudioPlayer.h"
 #include "platform/ui/ViewController.h"
 
 // What every sound board shares: one action per clip ("play" + the clip's name with an
-// initial capital + ":"), the board's one current player, and silence when its view goes.
+// initial capital + ":"), the board's one current player, silence when its view goes, and a
+// banner at its foot.
 class BoardViewController : public platform::ViewController {
  public:
   BoardViewController(std::string className, std::vector<std::string> clipNames);
@@ -25,10 +27,16 @@ class BoardViewController : public platform::ViewController {
   // Sends stop to the current player, if there is one.
   void stopPlayer();
 
+  // The banner of the latest load of the board's view; null before.
+  const std::shared_ptr<ZUVBannerView>& bannerView() const { return bannerView_; }
+  // Places a new banner, which replaces the one of an earlier load.
+  void viewDidLoad() override;
+
   // Stops playback; the superclass's implementation is not called.
   void viewWillDisappear(bool animated) override;
 
  private:
   std::vector<std::string> clipNames_;
   std::shared_ptr<platform::AudioPlayer> player_;
+  std::shared_ptr<ZUVBannerView> bannerView_;
 };

@@ -1,5 +1,6 @@
 #include "app/FlipSideView.h"
 
+#include "app/BannerPlacement.h"
 #include "platform/ui/View.h"
 
 using platform::View;
@@ -13,4 +14,9 @@ void FlipSideView::flipBack() {
   View::setAnimationDuration(0.5);
   view()->setAlpha(0.0);
   View::commitAnimations();
+}
+
+void FlipSideView::viewDidLoad() {
+  ViewController::viewDidLoad();
+  bannerView_ = placeBanner(*this);
 }

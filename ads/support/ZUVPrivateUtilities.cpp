@@ -5,9 +5,12 @@
 
 namespace {
 
+// Kept for the life of the process and never destroyed: companions still registered at exit
+// (the banners of screens that live until then) would otherwise go during static destruction,
+// after the notification centres that they leave as they go.
 std::unordered_map<const void*, std::shared_ptr<void>>& table() {
-  static std::unordered_map<const void*, std::shared_ptr<void>> entries;
-  return entries;
+  static auto* entries = new std::unordered_map<const void*, std::shared_ptr<void>>();
+  return *entries;
 }
 
 }  // namespace

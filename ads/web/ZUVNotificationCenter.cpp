@@ -10,8 +10,10 @@ ZUVNotificationCenter::~ZUVNotificationCenter() {
 }
 
 ZUVNotificationCenter& ZUVNotificationCenter::defaultCenter() {
-  static ZUVNotificationCenter center;
-  return center;
+  // Never destroyed: ad controllers that live until exit leave it as they go, whatever the
+  // order in which the process's statics are destroyed.
+  static auto* center = new ZUVNotificationCenter();
+  return *center;
 }
 
 std::string ZUVJSNotificationCall(std::string_view name,

@@ -5,6 +5,9 @@
 #include <map>
 #include <sstream>
 
+#include "ads/core/ZUVObjectPrivate.h"
+#include "ads/support/ZUVStatistics.h"
+#include "app/BannerPlacement.h"
 #include "app/FirstViewController.h"
 #include "app/SecondViewController.h"
 #include "app/ThirdViewController.h"
@@ -229,6 +232,44 @@ TEST_F(SoundboardTest, AMissingClipLogsOneLineAndLeavesTheBoardWithNoPlayer) {
     ASSERT_TRUE(app.tap("Stop"));
     ASSERT_TRUE(app.tap("Pop"));
     EXPECT_TRUE(first()->player()->isPlaying());
+  });
+}
+
+}  // namespace
+
+namespace {
+
+// The banner that `screen` placed, checked where every screen places it.
+void expectPlacedBanner(const std::shared_ptr<ZUVBannerView>& banner,
+                        const std::shared_ptr<platform::ViewController>& screen) {
+  ASSERT_TRUE(banner);
+  EXPECT_EQ(banner->frame(), platform::Rect(0, 361, 320, 50));
+  EXPECT_EQ(banner->superview(), screen->view());
+  EXPECT_EQ(banner->rootViewController(), screen);
+  EXPECT_EQ(banner->adUnitID(), kVelourAdUnitID);
+  // Loaded after the root view controller was set: the load went past its first check.
+  EXPECT_NE(banner->privateObject()->state(), ZUVObjectPrivate::kStateIdle);
+}
+
+TEST_F(SoundboardTest, EveryScreenPlacesOneBannerThatLoadsOnce) {
+  app.run([&] {
+    auto& statistics = ZUVStatistics::sharedStatistics();
+    expectPlacedBanner(first()->bannerView(), first());
+    EXPECT_FALSE(second()->isViewLoaded());
+    std::int32_t loads = statistics.adRequestCount();
+    ASSERT_TRUE(app.selectTab(1));
+    expectPlacedBanner(second()->bannerView(), second());
+    EXPECT_EQ(statistics.adRequestCount(), loads + 1);
+
+    ASSERT_TRUE(app.selectTab(2));
+    expectPlacedBanner(third()->bannerView(), third());
+    ASSERT_TRUE(app.tap("Info"));
+    ASSERT_TRUE(app.tap("Done"));
+    ASSERT_TRUE(app.tap("Info"));
+    ASSERT_EQ(third()->infoScreens().size(), 2u);
+    for (const auto& info : third()->infoScreens()) expectPlacedBanner(info->bannerView(), info);
+    EXPECT_NE(third()->infoScreens()[0]->bannerView(), third()->infoScreens()[1]->bannerView());
+    EXPECT_EQ(statistics.adRequestCount(), loads + 4);
   });
 }
 

@@ -4,11 +4,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ads/support/ZUVEndpoints.h"
 #include "app/main.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/net/HostResolution.h"
 #include "platform/ui/Application.h"
 
 namespace velour_test {
@@ -22,9 +24,15 @@ TestWorld::TestWorld() : savedBundle_(platform::Bundle::main().resourcePath()) {
   platform::Application::resetShared();
   platform::FileManager::defaultManager().setHomeDirectory(home_);
   platform::UserDefaults::resetStandard();
+  // Banners load from the first screen on; their traffic must never leave the machine. Port 9
+  // (discard) is closed on the test hosts, so every fetch fails at once.
+  for (const char* host : {kZUVStaticContentHost, kZUVAdServerHost}) {
+    platform::HostResolution::shared().map(host, "127.0.0.1", 9);
+  }
 }
 
 TestWorld::~TestWorld() {
+  platform::HostResolution::shared().clear();
   platform::Application::resetShared();
   platform::RunLoop::main().reset(false);
   platform::Bundle::main().setResourcePath(savedBundle_);

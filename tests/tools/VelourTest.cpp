@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+#include "tools/adserver/AdServer.h"
+
 namespace {
 
 struct Outcome {
@@ -191,6 +193,36 @@ TEST_F(VelourTest, ThePromptRunsALastLineThatHasNoNewline) {
   ASSERT_NE(ended, 0) << "velour did not end";
   EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << readAll(out);
   EXPECT_NE(readAll(out).find("screen "), std::string::npos) << readAll(out);
+}
+
+}  // namespace
+
+namespace {
+
+// A server of the test's own, named with --ad-server, takes the banners' whole road: the
+// script, the ad request and the page; `tap banner` needs an ad on the screen.
+TEST_F(VelourTest, BannersShowTheirAdsAndATapClicksThrough) {
+  std::string problem;
+  adserver::AdServerOptions options;
+  options.adOrigin = "http://ads.vozave.com";
+  auto server = adserver::AdServer::start(options, problem);
+  ASSERT_TRUE(server) << problem;
+  adserver::AdUnit unit;
+  unit.creatives = {"banner-plain"};
+  server->setUnit("a1b2c3d4e5f6071", unit);
+  Outcome run = runScript("tap banner\nwait 1\nshow\ntap banner\nwait 1\nquit\n",
+                          "--ad-server http://127.0.0.1:" + std::to_string(server->port()));
+  if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
+  EXPECT_EQ(run.status, 1) << run.err;  // the first tap found no ad yet
+  EXPECT_NE(run.err.find("error: the banner shows no ad yet"), std::string::npos) << run.err;
+  EXPECT_NE(
+      screenNumber(run.out, 0)
+          .find("banner 0,361 320x50 showing http://ads.vozave.com/zede/page/a1b2c3d4e5f6071/"),
+      std::string::npos)
+      << run.out;
+  // The second tap found the ad.
+  EXPECT_EQ(run.err.find("error:", run.err.find("error:") + 1), std::string::npos) << run.err;
+  EXPECT_EQ(server->record().requestsOfKind(adserver::RequestKind::Script).size(), 1u);
 }
 
 }  // namespace

@@ -1,16 +1,18 @@
 #pragma once
 
-// The ad network's host names and paths as the demo ad server answers them. The client's
-// fixed endpoints and the server's must agree, so both take them from here; `vozave serve`
-// and velour map these host names to the local server with --resolve.
+#include "ads/support/ZUVEndpoints.h"
+
+// The ad network's host names and paths as the demo ad server answers them. The host names and
+// the script path are the client's own, so the two cannot drift apart; `vozave serve` and
+// velour map these host names to the local server with --resolve.
 namespace adserver {
 
 // The static-content host that serves the support script.
-inline constexpr const char* kStaticHost = "static.vozave.com";
+inline constexpr const char* kStaticHost = kZUVStaticContentHost;
 // The ad host: ad requests, ad pages, clicks, tracking, landing pages and the report.
-inline constexpr const char* kAdHost = "ads.vozave.com";
+inline constexpr const char* kAdHost = kZUVAdServerHost;
 
-inline constexpr const char* kSupportScriptPath = "/zede/sdk-core-v40.js";
+inline constexpr const char* kSupportScriptPath = kZUVSupportScriptPath;
 // The ad URL that the support script builds; answered by one redirect to the ad page.
 inline constexpr const char* kAdRequestPath = "/zede/ads";
 // Ad pages: kAdPagePrefix + slot + "/" + creative.

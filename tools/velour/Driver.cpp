@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -9,6 +10,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
+#include "tools/velour/Banners.h"
 
 namespace velour {
 
@@ -16,6 +18,10 @@ namespace {
 
 // The longest single wait; a typo such as "wait 1e9" must not hang a session.
 constexpr double kMaxWaitSeconds = 3600;
+// How long, in real time, a wait lets the banners' fetches and page loads finish.
+constexpr double kSettleSeconds = 10;
+// Timers met on the way of one wait; beyond that the rest of the wait goes in one step.
+constexpr int kMaxWaitSteps = 10000;
 
 std::string trim(const std::string& text) {
   const char* space = " \t\r\n";
@@ -62,19 +68,27 @@ const char* Driver::helpText() {
   return "Commands:\n"
          "  tab N                      select tab N (1, 2 or 3)\n"
          "  press LABEL                tap the button titled LABEL on the visible screen\n"
-         "  wait SECONDS               let time pass (the clock is simulated in scripts)\n"
+         "  wait SECONDS               let time pass (the clock is simulated in scripts; ad\n"
+         "                             fetches and page loads under way end first)\n"
+         "  tap banner                 tap the ad of the banner on the screen\n"
          "  background | foreground    send the application to the background or back\n"
          "  rotate portrait|landscape  turn the phone\n"
          "  network wifi|cellular|none how the phone reaches the network\n"
-         "  show                       print the visible screen\n"
+         "  show                       print the visible screen, with each banner's state\n"
          "  log                        print the developer log lines not shown yet\n"
          "  help                       print this list\n"
          "  quit                       end the session\n"
          "Lines that start with # are comments.\n";
 }
 
+Driver::~Driver() {
+  if (capturing_) platform::setLogSink(previousSink_);
+}
+
 void Driver::captureLog() {
-  platform::setLogSink([this](const std::string& line) { log_.push_back(line); });
+  auto previous = platform::setLogSink([this](const std::string& line) { log_.push_back(line); });
+  if (!capturing_) previousSink_ = std::move(previous);
+  capturing_ = true;
 }
 
 bool Driver::fail(const std::string& message) {
@@ -91,7 +105,19 @@ bool Driver::wait(const std::string& argument) {
     return fail("wait is limited to " + std::to_string(static_cast<int>(kMaxWaitSeconds)) +
                 " seconds");
   }
-  platform::RunLoop::main().advance(seconds);
+  // Real work under way (fetches, page loads) ends first, and again at every timer on the
+  // way, so that a script sees the same screens on every run.
+  auto& loop = platform::RunLoop::main();
+  const double target = loop.now() + seconds;
+  Banners::settle(kSettleSeconds);
+  for (int step = 0; step < kMaxWaitSteps; ++step) {
+    double next = loop.nextDueTime();
+    if (next < 0 || next > target) break;
+    loop.advance(std::max(0.0, next - loop.now()));
+    Banners::settle(kSettleSeconds);
+  }
+  loop.advance(std::max(0.0, target - loop.now()));
+  Banners::settle(kSettleSeconds);
   return true;
 }
 
@@ -123,6 +149,9 @@ bool Driver::execute(const std::string& rawLine) {
     problem = phone_.rotate(argument);
   } else if (verb == "network") {
     problem = phone_.setNetwork(argument);
+  } else if (verb == "tap") {
+    if (argument != "banner") return fail("tap takes banner, not \"" + argument + "\"");
+    problem = phone_.tapBanner();
   } else if (verb == "show") {
     out_ << phone_.screen();
   } else if (verb == "log") {

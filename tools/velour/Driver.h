@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Log.h"
 #include "tools/velour/Phone.h"
 
 namespace velour {
@@ -14,6 +15,11 @@ namespace velour {
 class Driver {
  public:
   Driver(std::ostream& out, std::ostream& err);
+  // Gives the developer log back: the application's web views outlive the driver and log as
+  // they go.
+  ~Driver();
+  Driver(const Driver&) = delete;
+  Driver& operator=(const Driver&) = delete;
 
   // Runs one command line; false if it failed (the error is printed). Sets quit() on "quit".
   bool execute(const std::string& line);
@@ -38,6 +44,8 @@ class Driver {
   Phone phone_;
   bool quit_ = false;
   std::vector<std::string> log_;
+  bool capturing_ = false;
+  platform::LogSink previousSink_;
   std::size_t logShown_ = 0;
 };
 

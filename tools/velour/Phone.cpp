@@ -196,6 +196,9 @@ std::string Phone::screen() {
     if (auto selected = tabs->selectedViewController()) {
       out << "view: " << selected->className() << "\n";
       printTree(out, *selected->view(), "  ");
+      for (const auto& banner : Banners::in(selected->view())) {
+        out << "  " << banners_.describe(banner) << "\n";
+      }
     }
   }
   auto top = window->topViewController();

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "tools/velour/Banners.h"
+
 namespace velour {
 
 // What the front end does to and reads from the running application, in the user's terms.
@@ -18,8 +20,11 @@ class Phone {
   std::string setNetwork(const std::string& kind);
   // The visible screen as text, with the animations committed since the last call.
   std::string screen();
+  // A user's tap on the ad of the banner visible on screen.
+  std::string tapBanner() { return banners_.tapVisible(); }
 
  private:
+  Banners banners_;
   std::size_t animationsShown_ = 0;
 };
 

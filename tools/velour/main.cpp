@@ -6,14 +6,17 @@
 
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 
+#include "ads/support/ZUVEndpoints.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Application.h"
+#include "tools/adserver/AdServer.h"
 #include "tools/velour/Driver.h"
 
 namespace {
@@ -21,18 +24,21 @@ namespace {
 struct Options {
   std::string script;
   std::string home;
+  std::string adServer;  // empty: the demo ad server, in-process
   bool help = false;
 };
 
 const char* kUsage =
     "usage: velour [--script FILE] [--home DIR] [--device KEY=VALUE]...\n"
-    "              [--resolve HOST:PORT:ADDRESS]... [--help]\n"
+    "              [--resolve HOST:PORT:ADDRESS]... [--ad-server URL] [--help]\n"
     "Runs the Velour soundboard on a headless phone.\n"
     "  --script FILE  read commands from FILE (\"-\" for standard input)\n"
     "  --home DIR     the device's home folder (default: ./.home)\n"
     "  --device KEY=VALUE  a value of the device profile (see vozave help), e.g. model=iPad\n"
     "  --resolve HOST:PORT:ADDRESS  connections to HOST go to ADDRESS:PORT (fetches and web\n"
     "                 views), e.g. ads.vozave.com:8080:127.0.0.1\n"
+    "  --ad-server URL  send the ad network's hosts to the server at URL (http://HOST:PORT)\n"
+    "                 instead of the demo ad server that velour runs by default\n"
     "Without --script, commands come from standard input: at a prompt when it is a terminal.\n"
     "In a script the clock is simulated: \"wait 2\" moves time on at once.\n\n";
 
@@ -63,6 +69,13 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& problem)
               setting.substr(0, equals), setting.substr(equals + 1), &problem)) {
         return false;
       }
+    } else if (arg == "--ad-server") {
+      if (!needsValue(options.adServer)) return false;
+      auto url = platform::URL::parse(options.adServer);
+      if (!url || url->scheme() != "http" || url->host().empty()) {
+        problem = "--ad-server takes an http URL, not \"" + options.adServer + "\"";
+        return false;
+      }
     } else if (arg == "--resolve") {
       std::string mapping;
       if (!needsValue(mapping)) return false;
@@ -76,6 +89,34 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& problem)
     }
   }
   return true;
+}
+
+// Sends the ad network's host names to the chosen server; an explicit --resolve of the same
+// host, read before, keeps its own mapping.
+void mapAdHosts(const std::string& address, std::uint16_t port) {
+  auto& resolution = platform::HostResolution::shared();
+  for (const char* host : {kZUVStaticContentHost, kZUVAdServerHost}) {
+    if (!resolution.mappingForHost(host)) resolution.map(host, address, port);
+  }
+}
+
+// The demo ad server, or nothing with a problem printed.
+std::unique_ptr<adserver::AdServer> startAdServer(const Options& options) {
+  if (!options.adServer.empty()) {
+    auto url = platform::URL::parse(options.adServer);
+    mapAdHosts(url->host(), static_cast<std::uint16_t>(url->port() < 0 ? 80 : url->port()));
+    return nullptr;
+  }
+  adserver::AdServerOptions serverOptions;
+  serverOptions.adOrigin = kZUVAdServerOrigin;
+  std::string problem;
+  auto server = adserver::AdServer::start(serverOptions, problem);
+  if (!server) {
+    std::cerr << "velour: no demo ad server: " << problem << "\n";
+    return nullptr;
+  }
+  mapAdHosts("127.0.0.1", static_cast<std::uint16_t>(server->port()));
+  return server;
 }
 
 // Output that could not be written (a full disk) fails the run instead of vanishing.
@@ -119,6 +160,7 @@ int main(int argc, char** argv) {
     std::cerr << "velour: cannot read script " << options.script << "\n";
     return 2;
   }
+  auto adServer = startAdServer(options);
   bool interactive = options.script.empty() && ::isatty(STDIN_FILENO);
   platform::RunLoop::main().reset(!interactive);
   if (!options.home.empty()) platform::FileManager::defaultManager().setHomeDirectory(options.home);

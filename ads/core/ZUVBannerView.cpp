@@ -1,0 +1,92 @@
+#include "ads/core/ZUVBannerView.h"
+
+#include "ads/core/ZUVObjectPrivate.h"
+#include "ads/core/ZUVRequestError.h"
+#include "ads/support/ZUVPrivateUtilities.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
+
+std::shared_ptr<ZUVBannerView> ZUVBannerView::create(const platform::Rect& frame) {
+  auto banner = std::make_shared<ZUVBannerView>(frame);
+  banner->commonInitializer();
+  return banner;
+}
+
+ZUVBannerView::ZUVBannerView(const platform::Rect& frame) : View(frame) {}
+
+void ZUVBannerView::awakeFromNib() {
+  if (!privateObject()) commonInitializer();
+}
+
+void ZUVBannerView::commonInitializer() {
+  setBackgroundColor("clear");
+  ZUVPrivateUtilities::setPrivateObjectForKey(ZUVObjectPrivate::createWithView(self()), this);
+}
+
+ZUVBannerView::~ZUVBannerView() {
+  if (auto controller = privateObject()) controller->cancelPendingActions();
+  platform::NotificationCenter::defaultCenter().removeObserver(this);
+  ZUVPrivateUtilities::removePrivateObjectForKey(this);
+}
+
+std::shared_ptr<ZUVObjectPrivate> ZUVBannerView::privateObject() const {
+  return std::static_pointer_cast<ZUVObjectPrivate>(ZUVPrivateUtilities::privateObjectForKey(this));
+}
+
+std::string ZUVBannerView::adUnitID() const {
+  auto controller = privateObject();
+  return controller ? controller->adUnitID() : std::string();
+}
+
+void ZUVBannerView::setAdUnitID(std::string adUnitID) {
+  if (auto controller = privateObject()) controller->setAdUnitID(std::move(adUnitID));
+}
+
+std::shared_ptr<platform::ViewController> ZUVBannerView::rootViewController() const {
+  auto controller = privateObject();
+  return controller ? controller->rootViewController() : nullptr;
+}
+
+void ZUVBannerView::setRootViewController(std::weak_ptr<platform::ViewController> rootController) {
+  if (auto controller = privateObject())
+    controller->setRootViewController(std::move(rootController));
+}
+
+std::shared_ptr<ZUVBannerViewDelegate> ZUVBannerView::delegate() const {
+  auto controller = privateObject();
+  if (!controller) return nullptr;
+  auto container = controller->delegateManager()->publisherDelegateContainer();
+  return container ? container->delegate() : nullptr;
+}
+
+void ZUVBannerView::setDelegate(const std::shared_ptr<ZUVBannerViewDelegate>& delegate) {
+  if (auto controller = privateObject()) {
+    controller->delegateManager()->addDelegateForObject(
+        delegate, std::static_pointer_cast<platform::View>(weak_from_this().lock()));
+  }
+}
+
+bool ZUVBannerView::hasAutoRefreshed() const {
+  auto controller = privateObject();
+  return controller && controller->hasAutoRefreshed();
+}
+
+std::shared_ptr<platform::WebView> ZUVBannerView::webView() const {
+  auto controller = privateObject();
+  return controller ? controller->webView() : nullptr;
+}
+
+void ZUVBannerView::loadRequest(const std::shared_ptr<ZUVRequest>& request) {
+  auto controller = privateObject();
+  if (!controller) return;
+  if (!controller->rootViewController()) {
+    platform::log(
+        "<Vozave> Must set the rootViewController property of ZUVBannerView before calling "
+        "loadRequest:");
+    auto privateRequest = std::dynamic_pointer_cast<ZUVRequestPrivate>(request);
+    controller->delegateManager()->didFailToReceiveAdWithError(
+        ZUVRequestError::errorWithCodeRequest(kZUVErrorInvalidRequest, privateRequest.get()));
+    return;
+  }
+  controller->loadRequest(request);
+}

@@ -1,0 +1,286 @@
+#include "ads/core/ZUVObjectPrivate.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "ads/core/ZUVBannerWebViewDelegate.h"
+#include "ads/core/ZUVRequestError.h"
+#include "ads/support/ZUVIdentifierUtilities.h"
+#include "ads/support/ZUVParameterKeys.h"
+#include "ads/support/ZUVStatistics.h"
+#include "ads/web/ZUVNotificationCenter.h"
+#include "platform/ui/Application.h"
+
+namespace {
+
+// Process-wide: requests made before launch has finished go through while inactive.
+bool gDidAppFinishLaunching = false;
+bool gObservingLaunch = false;
+const int kLaunchObserver = 0;
+
+// Sent by a full-screen ad controller as it takes and gives back the screen.
+constexpr const char* kWillPresentFullScreen = "ZUVViewControllerWillPresentFullScreen";
+constexpr const char* kDidRelinquishFullScreen = "ZUVViewControllerDidRelinquishFullScreen";
+
+// The text's leading decimal number ("30", "-2.5e1x"), as a number reader takes it; 0 without
+// one, and a number too large for a double reads as infinity.
+double leadingDecimal(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  std::size_t start = i;
+  auto digits = [&] {
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  };
+  digits();
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    digits();
+  }
+  if (i == start || (i == start + 1 && text[start] == '.')) return 0;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t mark = i++;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    std::size_t exponent = i;
+    digits();
+    if (i == exponent) i = mark;
+  }
+  // The text is digits, a point and an exponent only by now, so the reader cannot take it
+  // for a hexadecimal number, an infinity or a not-a-number; overflow gives HUGE_VAL.
+  std::string number(text.substr(start, i - start));
+  double value = std::strtod(number.c_str(), nullptr);
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+std::shared_ptr<ZUVObjectPrivate> ZUVObjectPrivate::createWithFrame(const platform::Rect& frame) {
+  std::shared_ptr<ZUVObjectPrivate> controller(new ZUVObjectPrivate());
+  controller->setUp(frame);
+  return controller;
+}
+
+std::shared_ptr<ZUVObjectPrivate> ZUVObjectPrivate::createWithView(
+    const std::shared_ptr<platform::View>& view) {
+  auto controller = createWithFrame(view ? view->bounds() : platform::Rect());
+  controller->adView_ = view;
+  if (view) view->addSubview(controller->webView_);
+  return controller;
+}
+
+void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
+  observeLaunch();
+  delegateManager_ = std::make_shared<ZUVDelegateManager>();
+  webView_ = platform::WebView::create(frame);
+  webView_->setClipsToBounds(true);
+  webView_->setAutoresizingMask(platform::kAutoresizingFlexibleWidth |
+                                platform::kAutoresizingFlexibleHeight);
+  webView_->setOpaque(false);
+  webView_->setBackgroundColor("clear");
+  webView_->setHidden(true);
+  webView_->setDataDetectorTypes(0);
+  webViewDelegate_ = std::make_shared<ZUVBannerWebViewDelegate>(weak_from_this());
+  webView_->setDelegate(webViewDelegate_);
+  observeApplication();
+}
+
+void ZUVObjectPrivate::observeApplication() {
+  auto& center = platform::NotificationCenter::defaultCenter();
+  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
+  auto on = [&center, this, weak](const char* name, void (ZUVObjectPrivate::*action)()) {
+    center.addObserver(this, name, nullptr, [weak, action](const platform::Notification&) {
+      if (auto self = weak.lock()) ((*self).*action)();
+    });
+  };
+  bool multitasking = ZUVIdentifierUtilities::isOSAtLeastMajorMinorBug(4, 0, 0);
+  on(multitasking ? platform::kApplicationDidEnterBackgroundNotification
+                  : platform::kApplicationWillResignActiveNotification,
+     &ZUVObjectPrivate::deactivateReloadTimer);
+  on(multitasking ? platform::kApplicationWillEnterForegroundNotification
+                  : platform::kApplicationDidBecomeActiveNotification,
+     &ZUVObjectPrivate::activateReloadTimer);
+  on(kWillPresentFullScreen, &ZUVObjectPrivate::deactivateReloadTimer);
+  on(kDidRelinquishFullScreen, &ZUVObjectPrivate::activateReloadTimer);
+}
+
+ZUVObjectPrivate::~ZUVObjectPrivate() {
+  platform::NotificationCenter::defaultCenter().removeObserver(this);
+  platform::RunLoop::main().cancelPerformRequests(this);
+  resetReloadTimer();
+  webView_->setDelegate({});
+  webViewDelegate_.reset();
+  webView_->removeFromSuperview();
+  webView_.reset();
+  resetBuildAdWebView();
+  if (buildAdJS_) {
+    buildAdJS_->setDelegate({});
+    buildAdJS_->cancel();
+  }
+  buildAdJS_.reset();
+  setAdHTML(nullptr);
+  request_.reset();
+  delegateManager_.reset();
+  for (const auto& tracker : trackers_) tracker->reset();
+  trackers_.clear();
+  pendingTrackingURLs_.clear();
+}
+
+bool ZUVObjectPrivate::didAppFinishLaunching() {
+  return gDidAppFinishLaunching;
+}
+
+void ZUVObjectPrivate::observeLaunch() {
+  if (gObservingLaunch) return;
+  gObservingLaunch = true;
+  gDidAppFinishLaunching = false;
+  platform::NotificationCenter::defaultCenter().addObserver(
+      &kLaunchObserver, platform::kApplicationDidFinishLaunchingNotification, nullptr,
+      [](const platform::Notification&) {
+        gDidAppFinishLaunching = true;
+        gObservingLaunch = false;
+        platform::NotificationCenter::defaultCenter().removeObserver(&kLaunchObserver);
+      });
+}
+
+std::optional<std::string> ZUVObjectPrivate::adHTMLString() const {
+  return adHTML_ ? adHTML_->content() : std::nullopt;
+}
+
+std::optional<platform::URL> ZUVObjectPrivate::adHTMLBaseURL() const {
+  if (!adHTML_) return std::nullopt;
+  return adHTML_->httpDestinationURL();
+}
+
+bool ZUVObjectPrivate::isWorking() const {
+  return buildAdWebView_ || (buildAdJS_ && buildAdJS_->isFetching()) ||
+         (adHTML_ && adHTML_->isFetching()) || webView_->isLoading();
+}
+
+std::shared_ptr<ZUVRequestPrivate> ZUVObjectPrivate::privateRequestWithRequest(
+    const std::shared_ptr<ZUVRequest>& request) {
+  if (!request) return std::make_shared<ZUVRequestPrivate>();
+  return std::dynamic_pointer_cast<ZUVRequestPrivate>(request);
+}
+
+void ZUVObjectPrivate::loadRequest(const std::shared_ptr<ZUVRequest>& request) {
+  hasAutoRefreshed_ = false;
+  loadPrivateRequest(privateRequestWithRequest(request));
+}
+
+void ZUVObjectPrivate::loadInterstitialRequest(const std::shared_ptr<ZUVRequest>& request) {
+  hasAutoRefreshed_ = false;
+  auto privateRequest = privateRequestWithRequest(request);
+  if (privateRequest) privateRequest->setInterstitialAd(true);
+  loadPrivateRequest(privateRequest);
+}
+
+void ZUVObjectPrivate::reloadCurrentRequest() {
+  reloadTimer_.reset();
+  hasAutoRefreshed_ = true;
+  loadPrivateRequest(request_);
+}
+
+bool ZUVObjectPrivate::isAppActive() const {
+  auto application = platform::Application::shared();
+  if (!application || application->applicationState() == platform::ApplicationState::Active) {
+    return true;
+  }
+  return !gDidAppFinishLaunching;
+}
+
+bool ZUVObjectPrivate::supportsMinimumRequirementsForRequest(const ZUVRequestPrivate* request) {
+  if (ZUVRequestPrivate::deviceAtLeastMinimumOSMajorVersionMinorVersion(3, 0)) return true;
+  reportError(kZUVErrorOSVersionTooLow, request);
+  changeState(kStateFailed);
+  return false;
+}
+
+void ZUVObjectPrivate::loadPrivateRequest(std::shared_ptr<ZUVRequestPrivate> request) {
+  if (!isAppActive()) return;
+  if (!supportsMinimumRequirementsForRequest(request.get())) return;
+  if (!request || request != request_) {
+    request_ = request ? request->copy() : std::make_shared<ZUVRequestPrivate>();
+  }
+  auto& statistics = ZUVStatistics::sharedStatistics();
+  if (!statistics.timingNamed(kZUVParameterTimeSinceFirstRequest)) {
+    statistics.startTimingNamed(kZUVParameterTimeSinceFirstRequest);
+  }
+  request_->setCounter(statistics.incrementAdRequestCount());
+  abandonLoadInProgress();
+  changeState(kStateBuilding);
+  ensureSupportFiles();
+}
+
+void ZUVObjectPrivate::abandonLoadInProgress() {
+  // A new load supersedes the one under way: its build and its ad page fetch end here, so
+  // nothing of theirs reaches the delegates or the state.
+  resetBuildAdWebView();
+  if (adHTML_ && adHTML_->isFetching()) adHTML_->cancel();
+}
+
+void ZUVObjectPrivate::reportError(long code, const ZUVRequestPrivate* request) {
+  delegateManager_->didFailToReceiveAdWithError(
+      ZUVRequestError::errorWithCodeRequest(code, request));
+}
+
+void ZUVObjectPrivate::addReloadInformationFromHeaders() {
+  std::optional<std::string> rate;
+  if (adHTML_) rate = adHTML_->httpHeaders().value("X-Zede-Refresh-Rate");
+  scheduleReloadTimer(rate && !rate->empty() ? refreshIntervalFromHeader(*rate) : reloadSeconds_);
+}
+
+double ZUVObjectPrivate::refreshIntervalFromHeader(std::string_view value) {
+  double seconds = leadingDecimal(value);
+  if (!std::isfinite(seconds) || seconds <= 0) return 0;
+  return std::max(seconds, kMinimumRefreshInterval);
+}
+
+void ZUVObjectPrivate::scheduleReloadTimer(double seconds) {
+  resetReloadTimer();
+  if (seconds == 0.0) return;
+  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
+  reloadTimer_ = platform::RunLoop::main().scheduleTimer(seconds, false, [weak](platform::Timer&) {
+    if (auto self = weak.lock()) self->reloadCurrentRequest();
+  });
+  reloadSeconds_ = seconds;
+}
+
+void ZUVObjectPrivate::resetReloadTimer() {
+  if (reloadTimer_) reloadTimer_->invalidate();
+  reloadTimer_.reset();
+}
+
+void ZUVObjectPrivate::trackURLs(const std::vector<std::string>& urls) {
+  if (!trackerDelegate_) {
+    trackerDelegate_ = std::make_shared<ZUVClickTrackerDelegate>();
+    std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
+    auto later = [weak] {
+      auto self = weak.lock();
+      if (!self) return;
+      ZUVObjectPrivate* target = self.get();
+      platform::RunLoop::main().performAfterDelay(target, 0, [weak] {
+        if (auto again = weak.lock()) again->cleanupTrackers();
+      });
+    };
+    trackerDelegate_->trackerDidRedirect = [later](auto&, const auto&) { later(); };
+    trackerDelegate_->trackerDidFailWithError = [later](auto&, const auto&) { later(); };
+  }
+  for (const std::string& text : urls) {
+    auto url = platform::URL::parse(text);
+    if (!url) continue;
+    auto tracker = ZUVClickTracker::create();
+    tracker->setDelegate(trackerDelegate_);
+    tracker->trackURL(*url);
+    trackers_.insert(tracker);
+  }
+}
+
+void ZUVObjectPrivate::cleanupTrackers() {
+  std::erase_if(trackers_, [](const auto& tracker) { return tracker->hasTracked(); });
+}
+
+void ZUVObjectPrivate::cancelPendingActions() {
+  platform::RunLoop::main().cancelPerformRequests(this);
+  resetReloadTimer();
+}

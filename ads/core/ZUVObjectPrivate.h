@@ -1,0 +1,173 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ads/core/ZUVDelegateManager.h"
+#include "ads/core/ZUVRequestPrivate.h"
+#include "ads/support/ZUVCachedFile.h"
+#include "ads/web/ZUVClickTracker.h"
+#include "ads/web/ZUVWebViewDelegate.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/ViewController.h"
+#include "platform/web/WebView.h"
+
+class ZUVBannerWebViewDelegate;
+
+// The ad controller behind one banner view: it owns the banner's ad web view and carries each
+// load from the request to an ad on screen (support script, hidden build page, ad page fetch,
+// display), refreshes it on the server's interval and reports every outcome through its
+// delegate manager. The banner view creates it and keeps it in the private-object registry;
+// the banner web view delegate drives it from "loading" to "shown". Main thread only.
+class ZUVObjectPrivate : public ZUVCachedFileDelegate,
+                         public std::enable_shared_from_this<ZUVObjectPrivate> {
+ public:
+  enum State : std::int32_t {
+    kStateIdle = 0,
+    kStateFetchingScript = 1,
+    kStateScriptFailed = 2,
+    kStateBuilding = 3,
+    kStateFetchingAd = 4,
+    kStateLoadingAd = 5,
+    kStateShowing = 6,
+    kStateFailed = 7,
+  };
+  // A build page that has not reported by then is given up as a network error.
+  static constexpr double kBuildTimeout = 10;
+  // Refresh intervals from the server below this are raised to it.
+  static constexpr double kMinimumRefreshInterval = 10;
+  // How long a copy of the support script is used before it is revalidated.
+  static constexpr double kSupportScriptLifetime = 86400;
+  // The persisted store shared by every controller, and its key for the script's expiry.
+  static constexpr const char* kStoreIdentifier = "ZUVObjectPrivate";
+  static constexpr const char* kExpireDateKey = "expireDate";
+
+  // initWithView: the ad web view fills the banner's bounds and becomes its subview.
+  static std::shared_ptr<ZUVObjectPrivate> createWithView(
+      const std::shared_ptr<platform::View>& view);
+  // initWithFrame: a controller that serves no banner (yet).
+  static std::shared_ptr<ZUVObjectPrivate> createWithFrame(const platform::Rect& frame);
+  ~ZUVObjectPrivate() override;
+  ZUVObjectPrivate(const ZUVObjectPrivate&) = delete;
+  ZUVObjectPrivate& operator=(const ZUVObjectPrivate&) = delete;
+
+  const std::string& adUnitID() const { return adUnitID_; }
+  void setAdUnitID(std::string adUnitID) { adUnitID_ = std::move(adUnitID); }
+  std::shared_ptr<platform::ViewController> rootViewController() const {
+    return rootViewController_.lock();
+  }
+  void setRootViewController(std::weak_ptr<platform::ViewController> controller) {
+    rootViewController_ = std::move(controller);
+  }
+  const std::shared_ptr<platform::WebView>& webView() const { return webView_; }
+  const std::shared_ptr<ZUVCachedFile>& adHTML() const { return adHTML_; }
+  const std::shared_ptr<ZUVRequestPrivate>& request() const { return request_; }
+  std::int32_t state() const { return state_; }
+  bool hasAutoRefreshed() const { return hasAutoRefreshed_; }
+  std::int32_t supportedOrientations() const { return supportedOrientations_; }
+  const std::shared_ptr<ZUVDelegateManager>& delegateManager() const { return delegateManager_; }
+  std::vector<platform::URL> pendingTrackingURLs() const { return pendingTrackingURLs_; }
+  std::optional<std::string> adHTMLString() const;
+  std::optional<platform::URL> adHTMLBaseURL() const;
+  double reloadSeconds() const { return reloadSeconds_; }
+  // The pending refresh, if any.
+  const std::shared_ptr<platform::Timer>& reloadTimer() const { return reloadTimer_; }
+  // The hidden web view of the build under way, if any.
+  const std::shared_ptr<platform::WebView>& buildAdWebView() const { return buildAdWebView_; }
+
+  void changeState(std::int32_t state) { state_ = state; }
+  // A load has real work under way: a fetch, a build page or an ad page loading.
+  bool isWorking() const;
+
+  void loadRequest(const std::shared_ptr<ZUVRequest>& request);
+  void loadInterstitialRequest(const std::shared_ptr<ZUVRequest>& request);
+  void reloadCurrentRequest();
+  bool isAppActive() const;
+  [[nodiscard]] bool supportsMinimumRequirementsForRequest(const ZUVRequestPrivate* request);
+
+  // Refresh timer.
+  void addReloadInformationFromHeaders();
+  void scheduleReloadTimer(double seconds);
+  void resetReloadTimer();
+  void activateReloadTimer() { scheduleReloadTimer(reloadSeconds_); }
+  void deactivateReloadTimer() { resetReloadTimer(); }
+  // A refresh header's value as seconds: its leading decimal number (0 without one), with
+  // negative and non-finite values as 0 and positive ones raised to the minimum.
+  static double refreshIntervalFromHeader(std::string_view value);
+
+  // Follows each URL (unparsable texts are skipped) with a click tracker of its own.
+  void trackURLs(const std::vector<std::string>& urls);
+  void cleanupTrackers();
+  std::size_t trackerCount() const { return trackers_.size(); }
+
+  // Cancels the pending tracker clean-up and the refresh; the banner calls it before it goes.
+  void cancelPendingActions();
+
+  // The pipeline.
+  void ensureSupportFiles();
+  void failedToDownloadJavaScript();
+  void buildAdUrl();
+  void addAdditionalParameters(platform::Dictionary& parameters) const;
+  void setupBuildAdWebView();
+  void resetBuildAdWebView();
+  void loadAdURL(const platform::Notification& notification);
+  void invalidRequest(const platform::Notification& notification);
+  void unableToServe(const platform::Notification& notification);
+  void setAdHTML(std::shared_ptr<ZUVCachedFile> file);
+  void showAd();
+  void failedAdRequestWithFile(const ZUVCachedFile& file);
+  // The page that runs the support script on the parameters' JSON text.
+  static std::string buildAdPage(std::string_view script, std::string_view json);
+  // JSON text made safe inside a script element: "<" and the two line separators escaped.
+  static std::string scriptSafeJSON(std::string_view json);
+
+  void cachedFileDownloadDidEnd(ZUVCachedFile& file) override;
+  void cachedFileDownloadDidFail(ZUVCachedFile& file,
+                                 const std::optional<platform::Error>& error) override;
+  std::optional<platform::Error> cachedFileShouldRedirectToURL(ZUVCachedFile& file,
+                                                               const platform::URL& url) override;
+
+  // Whether the platform's did-finish-launching notification has been seen in this process.
+  static bool didAppFinishLaunching();
+  // Starts watching for launch again, as at the first use of the class; for a new session.
+  static void observeLaunch();
+
+ private:
+  ZUVObjectPrivate() = default;
+  void setUp(const platform::Rect& frame);
+  void observeApplication();
+  void loadPrivateRequest(std::shared_ptr<ZUVRequestPrivate> request);
+  void abandonLoadInProgress();
+  void buildTimedOut();
+  void reportError(long code, const ZUVRequestPrivate* request);
+  void readRedirectHeaders(const platform::HTTPHeaderFields& headers);
+  static std::shared_ptr<ZUVRequestPrivate> privateRequestWithRequest(
+      const std::shared_ptr<ZUVRequest>& request);
+
+  std::weak_ptr<platform::View> adView_;
+  std::string adUnitID_;
+  std::shared_ptr<ZUVDelegateManager> delegateManager_;
+  std::weak_ptr<platform::ViewController> rootViewController_;
+  std::shared_ptr<platform::WebView> webView_;
+  std::shared_ptr<platform::WebView> buildAdWebView_;
+  std::shared_ptr<platform::WebView> retiredBuildAdWebView_;
+  std::shared_ptr<ZUVBannerWebViewDelegate> webViewDelegate_;
+  std::shared_ptr<ZUVWebViewDelegate> buildAdWebViewDelegate_;
+  std::shared_ptr<platform::Timer> buildTimer_;
+  std::shared_ptr<ZUVCachedFile> buildAdJS_;
+  std::shared_ptr<ZUVCachedFile> adHTML_;
+  std::shared_ptr<ZUVRequestPrivate> request_;
+  std::int32_t state_ = kStateIdle;
+  std::set<std::shared_ptr<ZUVClickTracker>> trackers_;
+  std::shared_ptr<ZUVClickTrackerDelegate> trackerDelegate_;
+  std::vector<platform::URL> pendingTrackingURLs_;
+  std::shared_ptr<platform::Timer> reloadTimer_;
+  double reloadSeconds_ = 0;
+  bool hasAutoRefreshed_ = false;
+  std::int32_t supportedOrientations_ = 1;
+};

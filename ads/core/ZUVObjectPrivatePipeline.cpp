@@ -1,0 +1,290 @@
+// The load pipeline of the ad controller: support script, build page, ad page fetch, display.
+#include "ads/core/ZUVBannerWebViewDelegate.h"
+#include "ads/core/ZUVObjectPrivate.h"
+#include "ads/core/ZUVRequestError.h"
+#include "ads/signals/ZUVSignals.h"
+#include "ads/support/ZUVEndpoints.h"
+#include "ads/support/ZUVMacros.h"
+#include "ads/support/ZUVNetworkUtilities.h"
+#include "ads/support/ZUVParameterKeys.h"
+#include "ads/support/ZUVStatistics.h"
+#include "ads/support/ZUVStatisticsCore.h"
+#include "ads/web/ZUVNotificationCenter.h"
+#include "ads/web/ZUVViewController.h"
+#include "platform/foundation/Log.h"
+
+namespace {
+
+constexpr const char* kBuildReports[] = {"loadAdURL", "invalidRequest", "unableToServe"};
+
+std::string describeUserInfo(const platform::Dictionary& userInfo) {
+  return ZUVMacros::jsonify(platform::Value(userInfo)).value_or("");
+}
+
+std::string trimmed(std::string_view text, std::string_view blanks) {
+  auto first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  auto last = text.find_last_not_of(blanks);
+  return std::string(text.substr(first, last - first + 1));
+}
+
+}  // namespace
+
+void ZUVObjectPrivate::ensureSupportFiles() {
+  if (!buildAdJS_) {
+    changeState(kStateFetchingScript);
+    buildAdJS_ =
+        ZUVCachedFile::create(weak_from_this(), *platform::URL::parse(kZUVSupportScriptURL));
+  }
+  ZUVStatisticsCore store(kStoreIdentifier);
+  platform::Value expiry = store.dateForKey(kExpireDateKey);
+  double now = platform::RunLoop::main().currentDate().secondsSince1970;
+  auto content = buildAdJS_->content();
+  if (expiry.isDate() && content && !content->empty() &&
+      expiry.dateValue().secondsSince1970 >= now) {
+    cachedFileDownloadDidEnd(*buildAdJS_);
+    return;
+  }
+  store.setDateForKey(platform::Value(platform::Date{now + kSupportScriptLifetime}),
+                      kExpireDateKey);
+  store.synchronize();
+  changeState(kStateFetchingScript);
+  buildAdJS_->validate();
+}
+
+void ZUVObjectPrivate::failedToDownloadJavaScript() {
+  changeState(kStateScriptFailed);
+  // A copy that is not text cannot run, so it counts as none.
+  auto content = buildAdJS_->content();
+  if (content && !content->empty()) {
+    buildAdUrl();
+  } else {
+    reportError(kZUVErrorNetworkError, nullptr);
+  }
+}
+
+void ZUVObjectPrivate::buildAdUrl() {
+  changeState(kStateBuilding);
+  platform::Dictionary parameters = request_->parameters();
+  addAdditionalParameters(parameters);
+  std::string json = ZUVMacros::jsonify(platform::Value(std::move(parameters))).value_or("");
+  setupBuildAdWebView();
+  buildAdWebView_->loadHTMLStringBaseURL(buildAdPage(buildAdJS_->content().value_or(""), json),
+                                         platform::URL::parse(kZUVAdServerOrigin));
+}
+
+std::string ZUVObjectPrivate::buildAdPage(std::string_view script, std::string_view json) {
+  std::string page = "<html><head><script>";
+  page += script;
+  page += "</script><script>ZEDE_buildAdURL(";
+  page += scriptSafeJSON(json);
+  page += ");</script></head><body></body></html>";
+  return page;
+}
+
+std::string ZUVObjectPrivate::scriptSafeJSON(std::string_view json) {
+  std::string safe;
+  safe.reserve(json.size());
+  for (std::size_t i = 0; i < json.size(); ++i) {
+    if (json[i] == '<') {
+      safe += "\\u003c";
+    } else if (json.substr(i, 3) == "\xE2\x80\xA8") {
+      safe += "\\u2028";
+      i += 2;
+    } else if (json.substr(i, 3) == "\xE2\x80\xA9") {
+      safe += "\\u2029";
+      i += 2;
+    } else {
+      safe += json[i];
+    }
+  }
+  return safe;
+}
+
+void ZUVObjectPrivate::addAdditionalParameters(platform::Dictionary& parameters) const {
+  if (!adUnitID_.empty()) parameters.set(kZUVParameterAdSlotID, adUnitID_);
+  if (request_ && request_->isInterstitialAd()) {
+    parameters.set(kZUVParameterAdFormat, "interstitial_mb");
+    return;
+  }
+  platform::Rect frame;
+  if (auto view = adView_.lock()) frame = view->frame();
+  auto single = [](double value) {
+    return platform::Value(static_cast<double>(static_cast<float>(value)));
+  };
+  platform::Dictionary adFrame;
+  adFrame.set("x", single(frame.origin.x));
+  adFrame.set("y", single(frame.origin.y));
+  adFrame.set("w", single(frame.size.width));
+  adFrame.set("h", single(frame.size.height));
+  parameters.set(kZUVParameterAdFrame, std::move(adFrame));
+}
+
+void ZUVObjectPrivate::setupBuildAdWebView() {
+  resetBuildAdWebView();
+  buildAdWebViewDelegate_ = std::make_shared<ZUVWebViewDelegate>();
+  buildAdWebView_ = platform::WebView::create(platform::Rect(0, 0, 1, 1));
+  buildAdWebView_->setHidden(true);
+  buildAdWebView_->setDelegate(buildAdWebViewDelegate_);
+  auto& center = ZUVNotificationCenter::defaultCenter();
+  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
+  using Report = void (ZUVObjectPrivate::*)(const platform::Notification&);
+  const Report actions[] = {&ZUVObjectPrivate::loadAdURL, &ZUVObjectPrivate::invalidRequest,
+                            &ZUVObjectPrivate::unableToServe};
+  for (std::size_t i = 0; i < std::size(kBuildReports); ++i) {
+    center.addObserver(this, kBuildReports[i], buildAdWebView_.get(),
+                       [weak, action = actions[i]](const platform::Notification& notification) {
+                         if (auto self = weak.lock()) ((*self).*action)(notification);
+                       });
+  }
+  buildTimer_ =
+      platform::RunLoop::main().scheduleTimer(kBuildTimeout, false, [weak](platform::Timer&) {
+        if (auto self = weak.lock()) self->buildTimedOut();
+      });
+}
+
+void ZUVObjectPrivate::resetBuildAdWebView() {
+  ZUVNotificationCenter::defaultCenter().removeObserver(this);
+  if (buildTimer_) buildTimer_->invalidate();
+  buildTimer_.reset();
+  if (!buildAdWebView_) {
+    buildAdWebViewDelegate_.reset();
+    return;
+  }
+  buildAdWebView_->setDelegate({});
+  buildAdWebView_->stopLoading();
+  // A report already caught waits for the next pass, addressed to this web view; keeping the
+  // view until the next build ends means no newer build page can take its address meanwhile.
+  retiredBuildAdWebView_ = std::move(buildAdWebView_);
+  buildAdWebViewDelegate_.reset();
+}
+
+void ZUVObjectPrivate::buildTimedOut() {
+  buildTimer_.reset();
+  resetBuildAdWebView();
+  changeState(kStateFailed);
+  reportError(kZUVErrorNetworkError, request_.get());
+  scheduleReloadTimer(reloadSeconds_);
+}
+
+void ZUVObjectPrivate::loadAdURL(const platform::Notification& notification) {
+  resetBuildAdWebView();
+  changeState(kStateFetchingAd);
+  const platform::Value* urlText = notification.userInfo.find("url");
+  const platform::Value* type = notification.userInfo.find("type");
+  zuv_gig(
+      ZUVRequestPrivate::requestTypeFromString(type && type->isString() ? type->stringValue() : ""),
+      ZUVRequest::sdkVersion());
+  std::optional<platform::URL> url;
+  if (urlText && urlText->isString()) url = platform::URL::parse(urlText->stringValue());
+  platform::Dictionary signals = request_->spamSignals();
+  if (url && !signals.empty()) {
+    url = ZUVNetworkUtilities::appendQueryParametersToURL(signals, *url);
+  }
+  ZUVStatistics::sharedStatistics().startTimingNamed(kZUVParameterPriorRequestLatency);
+  if (!url) {
+    // No URL to fetch: the same outcome as a fetch that fails without a reply.
+    setAdHTML(nullptr);
+    changeState(kStateFailed);
+    reportError(kZUVErrorNetworkError, request_.get());
+    addReloadInformationFromHeaders();
+    return;
+  }
+  setAdHTML(ZUVCachedFile::create(weak_from_this(), *url));
+}
+
+void ZUVObjectPrivate::invalidRequest(const platform::Notification& notification) {
+  resetBuildAdWebView();
+  platform::log("<Vozave> Invalid Request: " + describeUserInfo(notification.userInfo));
+  reportError(kZUVErrorInvalidRequest, request_.get());
+}
+
+void ZUVObjectPrivate::unableToServe(const platform::Notification& notification) {
+  resetBuildAdWebView();
+  platform::log("<Vozave> Unable to serve: " + describeUserInfo(notification.userInfo));
+  reportError(kZUVErrorInvalidRequest, request_.get());
+}
+
+void ZUVObjectPrivate::setAdHTML(std::shared_ptr<ZUVCachedFile> file) {
+  if (file == adHTML_) return;
+  if (adHTML_) {
+    adHTML_->setDelegate({});
+    adHTML_->invalidate();
+  }
+  adHTML_ = std::move(file);
+  if (adHTML_) adHTML_->validate();
+  pendingTrackingURLs_.clear();
+}
+
+void ZUVObjectPrivate::showAd() {
+  std::optional<platform::URL> baseURL = adHTML_->httpDestinationURL();
+  std::string page = trimmed(adHTML_->content().value_or(""), " \t\r\n");
+  addReloadInformationFromHeaders();
+  if (page.empty()) {
+    changeState(kStateFailed);
+    reportError(kZUVErrorNoFill, request_.get());
+    return;
+  }
+  changeState(kStateLoadingAd);
+  webView_->loadHTMLStringBaseURL(page, baseURL);
+}
+
+void ZUVObjectPrivate::failedAdRequestWithFile(const ZUVCachedFile& file) {
+  changeState(kStateFailed);
+  long code = kZUVErrorNetworkError;
+  if (file.httpStatusCode() == 400) {
+    platform::log(
+        "<Vozave> Server rejected ad parameters.  Typically this is because the ad unit ID is "
+        "incorrect.");
+    code = kZUVErrorInvalidRequest;
+  }
+  reportError(code, request_.get());
+  addReloadInformationFromHeaders();
+}
+
+void ZUVObjectPrivate::cachedFileDownloadDidEnd(ZUVCachedFile& file) {
+  if (&file == buildAdJS_.get()) {
+    // A script that is not text cannot run: it counts as no copy.
+    auto content = file.content();
+    if (content && !content->empty()) {
+      buildAdUrl();
+    } else {
+      failedToDownloadJavaScript();
+    }
+  } else if (&file == adHTML_.get()) {
+    showAd();
+  }
+}
+
+void ZUVObjectPrivate::cachedFileDownloadDidFail(ZUVCachedFile& file,
+                                                 const std::optional<platform::Error>&) {
+  if (&file == buildAdJS_.get()) {
+    failedToDownloadJavaScript();
+  } else if (&file == adHTML_.get()) {
+    failedAdRequestWithFile(file);
+  }
+}
+
+std::optional<platform::Error> ZUVObjectPrivate::cachedFileShouldRedirectToURL(
+    ZUVCachedFile& file, const platform::URL&) {
+  if (&file == adHTML_.get()) readRedirectHeaders(file.httpHeaders());
+  return std::nullopt;
+}
+
+void ZUVObjectPrivate::readRedirectHeaders(const platform::HTTPHeaderFields& headers) {
+  if (auto tracking = headers.value("X-Zede-Tracking-Urls")) {
+    std::string_view rest = *tracking;
+    while (true) {
+      auto blank = rest.find(' ');
+      std::string piece = trimmed(rest.substr(0, blank), " \t");
+      if (auto url = platform::URL::parse(piece)) pendingTrackingURLs_.push_back(*url);
+      if (blank == std::string_view::npos) break;
+      rest.remove_prefix(blank + 1);
+    }
+  }
+  std::string orientation = headers.value("X-Zede-Orientation").value_or("");
+  supportedOrientations_ = orientation == "any"         ? 1
+                           : orientation == "portrait"  ? 2
+                           : orientation == "landscape" ? 3
+                                                        : 0;
+}

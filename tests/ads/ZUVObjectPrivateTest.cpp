@@ -1,0 +1,351 @@
+// The ad controller on the manual clock, with the script and ad pages served on loopback. No
+// web engine runs here: the build page's reports are posted as its web view delegate would
+// post them, and the ad web view's loads fail, as a page that cannot load does.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <cmath>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+#include "ads/core/ZUVBannerView.h"
+#include "ads/core/ZUVObjectPrivate.h"
+#include "ads/support/ZUVEndpoints.h"
+#include "ads/support/ZUVMacros.h"
+#include "ads/support/ZUVStatistics.h"
+#include "ads/support/ZUVStatisticsCore.h"
+#include "ads/web/ZUVNotificationCenter.h"
+#include "platform/device/Device.h"
+#include "platform/net/HostResolution.h"
+#include "platform/web/Browser.h"
+#include "tests/support/TestHTTPServer.h"
+#include "tests/support/TestWorld.h"
+
+namespace {
+
+using platform::RunLoop;
+
+class ZUVObjectPrivateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::Browser::setExecutablePath("/nonexistent/velour-test-engine");
+    platform::HostResolution::shared().map(kZUVStaticContentHost, "127.0.0.1",
+                                           static_cast<std::uint16_t>(server_.port()));
+    server_.handle(kZUVSupportScriptPath, [this](const httplib::Request&, httplib::Response& out) {
+      std::lock_guard lock(scriptMutex_);
+      out.status = scriptStatus_;
+      out.set_content(script_, "text/javascript");
+    });
+    platform::Application::shared()->finishLaunching();
+    parent_ = platform::View::create(platform::Rect(0, 0, 320, 411));
+    banner_ = makeBanner();
+  }
+  void TearDown() override {
+    banner_.reset();
+    ZUVStatistics::releaseSharedStatistics();
+    platform::HostResolution::shared().clear();
+    platform::Browser::setExecutablePath("");
+  }
+
+  std::shared_ptr<ZUVBannerView> makeBanner() {
+    auto banner = ZUVBannerView::create(platform::Rect(0, 361, 320, 50));
+    banner->setAdUnitID("0123456789abcde");
+    banner->setRootViewController(root_);
+    parent_->addSubview(banner);
+    auto events = std::make_shared<ZUVBannerViewDelegate>();
+    events->adViewDidFailToReceiveAdWithError = [this](platform::View&, const platform::Error& e) {
+      errors_.push_back(e);
+    };
+    delegates_.push_back(events);
+    banner->setDelegate(events);
+    return banner;
+  }
+  void serveScript(int status, std::string body) {
+    std::lock_guard lock(scriptMutex_);
+    scriptStatus_ = status;
+    script_ = std::move(body);
+  }
+  ZUVObjectPrivate& controller() { return *banner_->privateObject(); }
+  void settle(const std::function<bool()>& done) {
+    ASSERT_TRUE(RunLoop::main().runUntil(done, 10));
+  }
+  // Loads and waits until the build page is up, the script fetched.
+  void loadToBuild() {
+    banner_->loadRequest(ZUVRequest::request());
+    settle([&] { return controller().buildAdWebView() != nullptr; });
+  }
+  void report(const char* name, platform::Dictionary userInfo) {
+    ZUVNotificationCenter::defaultCenter().postNotification(
+        name, controller().buildAdWebView().get(), std::move(userInfo));
+  }
+  // Reports the ad URL and waits until the ad page fetch has ended.
+  void serveAd(const std::string& path) {
+    report("loadAdURL", {{"url", server_.url(path)}, {"type", "vodov"}});
+    settle([&] { return controller().state() != ZUVObjectPrivate::kStateFetchingAd; });
+  }
+  double refreshIn() {
+    auto timer = controller().reloadTimer();
+    return timer ? timer->fireDate() - RunLoop::main().now() : -1;
+  }
+
+  std::mutex scriptMutex_;
+  int scriptStatus_ = 200;
+  std::string script_ = "function ZEDE_buildAdURL(p) {}";
+  velour_test::TestWorld world_;
+  velour_test::TestHTTPServer server_;
+  std::shared_ptr<platform::ViewController> root_ = std::make_shared<platform::ViewController>();
+  std::shared_ptr<platform::View> parent_;
+  std::vector<std::shared_ptr<ZUVBannerViewDelegate>> delegates_;
+  std::vector<platform::Error> errors_;
+  std::shared_ptr<ZUVBannerView> banner_;
+};
+
+TEST_F(ZUVObjectPrivateTest, ScriptIsFetchedOnceADayAndItsFailureUsesTheCopy) {
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateIdle);
+  double started = RunLoop::main().currentDate().secondsSince1970;
+  loadToBuild();
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateBuilding);
+  ZUVStatisticsCore store(ZUVObjectPrivate::kStoreIdentifier);
+  EXPECT_NEAR(store.dateForKey("expireDate").dateValue().secondsSince1970, started + 86400, 1);
+  EXPECT_EQ(controller().request()->counter(), 1);
+
+  // Within the day: no script traffic, the build starts at once.
+  banner_->loadRequest(ZUVRequest::request());
+  EXPECT_NE(controller().buildAdWebView(), nullptr);
+  EXPECT_EQ(server_.requestCount(kZUVSupportScriptPath), 1u);
+
+  // A day on, the script is gone from the server: the copy is used and nothing is reported.
+  serveScript(500, "");
+  RunLoop::main().advance(86401);
+  errors_.clear();  // the build above never reported, and timed out
+  banner_->loadRequest(ZUVRequest::request());
+  settle([&] {
+    return server_.requestCount(kZUVSupportScriptPath) == 2 && controller().buildAdWebView();
+  });
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateBuilding);
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) {
+  // A script that cannot be fetched, with no copy (or a copy that is not text): code 2.
+  serveScript(200, std::string("\xff\xfe", 2));
+  banner_->loadRequest(ZUVRequest::request());
+  settle([&] { return !errors_.empty(); });
+  EXPECT_EQ(errors_.back().code, 2);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateScriptFailed);
+  EXPECT_EQ(controller().reloadTimer(), nullptr);
+
+  serveScript(200, "function ZEDE_buildAdURL(p) {}");
+  RunLoop::main().advance(86401);
+  loadToBuild();
+  report("invalidRequest", {{"reason", "bad slot"}});
+  EXPECT_EQ(errors_.back().code, 0);
+  EXPECT_TRUE(world_.log().contains("<Vozave> Invalid Request: {\"reason\":\"bad slot\"}"));
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateBuilding);
+  EXPECT_EQ(controller().buildAdWebView(), nullptr);
+  EXPECT_EQ(controller().reloadTimer(), nullptr);
+
+  server_.reply("/rejected", 400, "", {{"X-Zede-Refresh-Rate", "30"}});
+  loadToBuild();
+  serveAd("/rejected");
+  EXPECT_TRUE(world_.log().contains(
+      "<Vozave> Server rejected ad parameters.  Typically this is because the ad unit ID is "
+      "incorrect."));
+  EXPECT_EQ(errors_.back().code, 0);
+  EXPECT_TRUE(errors_.back().userInfo.contains("slotname") ||
+              errors_.back().userInfo.contains("js"));
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+  EXPECT_DOUBLE_EQ(refreshIn(), 30);
+
+  server_.reply("/broken", 503, "");
+  loadToBuild();
+  serveAd("/broken");
+  EXPECT_EQ(errors_.back().code, 2);
+  EXPECT_DOUBLE_EQ(refreshIn(), 30);
+
+  server_.reply("/blank", 200, " \t\r\n ");
+  loadToBuild();
+  serveAd("/blank");
+  EXPECT_EQ(errors_.back().code, 1);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+  EXPECT_DOUBLE_EQ(refreshIn(), 30);
+
+  // A build that never reports gives up after ten seconds and keeps the refresh going.
+  loadToBuild();
+  std::size_t before = errors_.size();
+  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout);
+  ASSERT_EQ(errors_.size(), before + 1);
+  EXPECT_EQ(errors_.back().code, 2);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+  EXPECT_EQ(controller().buildAdWebView(), nullptr);
+  EXPECT_DOUBLE_EQ(refreshIn(), 30);
+}
+
+TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
+  server_.reply("/ad30", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "30"}});
+  server_.reply("/ad", 200, "<p>ad</p>");
+  server_.reply("/ad0", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "0"}});
+  loadToBuild();
+  serveAd("/ad30");
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateLoadingAd);
+  EXPECT_DOUBLE_EQ(refreshIn(), 30);
+  RunLoop::main().advance(30);
+  EXPECT_TRUE(banner_->hasAutoRefreshed());
+  settle([&] { return controller().buildAdWebView() != nullptr; });
+  serveAd("/ad");
+  EXPECT_DOUBLE_EQ(refreshIn(), 30);
+
+  // 0 stops the refresh; coming back from the background arms the last interval again.
+  loadToBuild();
+  serveAd("/ad0");
+  EXPECT_EQ(controller().reloadTimer(), nullptr);
+  auto application = platform::Application::shared();
+  application->enterBackground();
+  application->enterForeground();
+  EXPECT_DOUBLE_EQ(refreshIn(), 30);
+
+  // A full screen from any banner pauses every banner until it gives the screen back.
+  auto& center = platform::NotificationCenter::defaultCenter();
+  center.postNotification("ZUVViewControllerWillPresentFullScreen", nullptr);
+  EXPECT_EQ(controller().reloadTimer(), nullptr);
+  center.postNotification("ZUVViewControllerDidRelinquishFullScreen", nullptr);
+  EXPECT_DOUBLE_EQ(refreshIn(), 30);
+
+  // Fired while inactive after launch: nothing loads and nothing is scheduled.
+  application->enterBackground();
+  controller().activateReloadTimer();
+  auto requests = server_.requests().size();
+  RunLoop::main().advance(30);
+  EXPECT_EQ(controller().reloadTimer(), nullptr);
+  EXPECT_EQ(server_.requests().size(), requests);
+
+  // A banner that goes with a refresh pending never fires it.
+  application->enterForeground();
+  std::weak_ptr<ZUVObjectPrivate> gone = banner_->privateObject();
+  std::shared_ptr<platform::Timer> pending = controller().reloadTimer();
+  ASSERT_TRUE(pending && pending->isValid());
+  banner_->removeFromSuperview();
+  banner_.reset();
+  EXPECT_TRUE(gone.expired());
+  EXPECT_FALSE(pending->isValid());
+}
+
+TEST_F(ZUVObjectPrivateTest, RefreshIntervalsFromTheNetworkAreBounded) {
+  EXPECT_EQ(ZUVObjectPrivate::refreshIntervalFromHeader("30"), 30);
+  EXPECT_EQ(ZUVObjectPrivate::refreshIntervalFromHeader("45.5s"), 45.5);
+  EXPECT_EQ(ZUVObjectPrivate::refreshIntervalFromHeader("3"), 10);
+  EXPECT_EQ(ZUVObjectPrivate::refreshIntervalFromHeader("soon"), 0);
+  EXPECT_EQ(ZUVObjectPrivate::refreshIntervalFromHeader("-5"), 0);
+  EXPECT_EQ(ZUVObjectPrivate::refreshIntervalFromHeader("1e999"), 0);
+  EXPECT_EQ(ZUVObjectPrivate::refreshIntervalFromHeader("inf"), 0);
+  EXPECT_EQ(ZUVObjectPrivate::refreshIntervalFromHeader("nan"), 0);
+  EXPECT_EQ(ZUVObjectPrivate::refreshIntervalFromHeader("0x40"), 0);
+}
+
+TEST_F(ZUVObjectPrivateTest, ANewLoadSupersedesTheOneUnderWay) {
+  loadToBuild();
+  const void* first = controller().buildAdWebView().get();
+  banner_->loadRequest(ZUVRequest::request());
+  EXPECT_NE(controller().buildAdWebView().get(), first);
+  // The superseded page's report reaches no one.
+  ZUVNotificationCenter::defaultCenter().postNotification("invalidRequest", first, {});
+  EXPECT_TRUE(errors_.empty());
+
+  server_.handle("/slow", [](const httplib::Request&, httplib::Response& response) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    response.set_content("<p>old</p>", "text/html");
+  });
+  report("loadAdURL", {{"url", server_.url("/slow")}});
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFetchingAd);
+  banner_->loadRequest(ZUVRequest::request());
+  EXPECT_FALSE(controller().adHTML()->isFetching());
+  RunLoop::main().runUntil([] { return false; }, 1);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateBuilding);
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(ZUVObjectPrivateTest, RequestsThatCannotGoAhead) {
+  // No root view controller: the log line and an invalid-request error, no traffic.
+  auto lonely = ZUVBannerView::create();
+  std::vector<long> codes;
+  auto events = std::make_shared<ZUVBannerViewDelegate>();
+  events->adViewDidFailToReceiveAdWithError = [&](platform::View&, const platform::Error& e) {
+    codes.push_back(e.code);
+  };
+  lonely->setDelegate(events);
+  lonely->loadRequest(ZUVRequest::request());
+  EXPECT_EQ(codes, std::vector<long>{0});
+  EXPECT_TRUE(world_.log().contains("<Vozave> Must set the rootViewController property"));
+
+  auto& profile = platform::DeviceProfile::current();
+  std::string version = profile.systemVersion;
+  profile.systemVersion = "2.2.1";
+  banner_->loadRequest(ZUVRequest::request());
+  profile.systemVersion = version;
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_[0].code, 3);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+
+  // Inactive before launch has finished: the request goes through.
+  ZUVObjectPrivate::observeLaunch();
+  platform::Application::resetShared();
+  ASSERT_NE(platform::Application::shared()->applicationState(),
+            platform::ApplicationState::Active);
+  loadToBuild();
+  EXPECT_EQ(server_.requests().size(), 1u);
+}
+
+TEST_F(ZUVObjectPrivateTest, AShownAdNavigatesNowhereAndOnlyTapsOnWebLinksOpenTheBrowser) {
+  auto webView = controller().webView();
+  auto delegate = webView->delegate();
+  auto decide = [&](const char* url, platform::WebViewNavigationType type) {
+    return delegate->webViewShouldStartLoadWithRequestNavigationType(
+        *webView, platform::WebRequest(*platform::URL::parse(url)), type);
+  };
+  // While the page itself loads, its navigations are the base delegate's to allow.
+  controller().changeState(ZUVObjectPrivate::kStateLoadingAd);
+  EXPECT_TRUE(decide("http://ads.example/page", platform::kWebViewNavigationTypeOther));
+
+  controller().changeState(ZUVObjectPrivate::kStateShowing);
+  EXPECT_FALSE(decide("http://ads.example/away", platform::kWebViewNavigationTypeOther));
+  EXPECT_TRUE(world_.log().contains("<Vozave> Blocked a navigation"));
+  EXPECT_FALSE(decide("httpx://ads.example/app", platform::kWebViewNavigationTypeLinkClicked));
+  EXPECT_EQ(root_->modalViewController(), nullptr);
+  EXPECT_FALSE(decide("https://ads.example/click", platform::kWebViewNavigationTypeLinkClicked));
+  EXPECT_NE(root_->modalViewController(), nullptr);
+}
+
+TEST_F(ZUVObjectPrivateTest, RedirectsAnnounceTrackingAndOrientationAndTheFrameIsSent) {
+  server_.handle("/hop", [](const httplib::Request&, httplib::Response& out) {
+    out.status = 302;
+    out.set_header("Location", "/ad");
+    out.set_header("X-Zede-Tracking-Urls", "http://t.example/a \thttp://t.example/b\t");
+  });
+  server_.reply("/ad", 200, "<p>ad</p>");
+  loadToBuild();
+  serveAd("/hop");
+  auto tracking = controller().pendingTrackingURLs();
+  ASSERT_EQ(tracking.size(), 2u);
+  EXPECT_EQ(tracking[1].absoluteString(), "http://t.example/b");
+  EXPECT_EQ(controller().supportedOrientations(), 0);
+  loadToBuild();
+  report("loadAdURL", {{"url", server_.url("/ad")}});
+  EXPECT_TRUE(controller().pendingTrackingURLs().empty());
+
+  platform::Dictionary parameters;
+  banner_->setAdUnitID("");
+  controller().addAdditionalParameters(parameters);
+  EXPECT_FALSE(parameters.contains("slotname"));
+  EXPECT_EQ(ZUVMacros::jsonify(*parameters.find("ad_frame")), R"({"x":0,"y":361,"w":320,"h":50})");
+}
+
+TEST(ZUVObjectPrivatePageTest, TheBuildPageCarriesTheParametersInertly) {
+  EXPECT_EQ(ZUVObjectPrivate::buildAdPage("var a;", ""),
+            "<html><head><script>var a;</script><script>ZEDE_buildAdURL();</script></head>"
+            "<body></body></html>");
+  EXPECT_EQ(ZUVObjectPrivate::scriptSafeJSON("{\"kw\":\"</script>\xE2\x80\xA8\xE2\x80\xA9\"}"),
+            "{\"kw\":\"\\u003c/script>\\u2028\\u2029\"}");
+}
+
+}  // namespace

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ads/core/ZUVBannerView.h"
+
+namespace velour {
+
+// The front end's view of the ad banners in the running application: where they are, what
+// they show, a user's tap on one, and waiting until their loads have done their real work.
+// It listens to each banner's delegate messages as a second delegate, so the application's
+// own delegate, if any, stays the first.
+class Banners {
+ public:
+  // Every banner in the window's view controllers' views, shown or not.
+  static std::vector<std::shared_ptr<ZUVBannerView>> all();
+  // The banners in `view`'s tree, front to back as they were added.
+  static std::vector<std::shared_ptr<ZUVBannerView>> in(
+      const std::shared_ptr<platform::View>& view);
+  // One line for the screen printer: "banner X,Y WxH state [ad URL]".
+  std::string describe(const std::shared_ptr<ZUVBannerView>& banner);
+  // Taps the ad of the first banner visible on screen; an error text, empty on success.
+  std::string tapVisible();
+  // Runs the loop on host time until no banner has a fetch or page load under way, for at
+  // most `seconds`; the simulated clock stays where it is.
+  static void settle(double seconds);
+
+ private:
+  struct Watch {
+    std::weak_ptr<ZUVBannerView> banner;
+    std::shared_ptr<ZUVBannerViewDelegate> delegate;
+    long lastError = -1;
+  };
+  Watch& watch(const std::shared_ptr<ZUVBannerView>& banner);
+
+  std::map<const ZUVBannerView*, Watch> watches_;
+};
+
+}  // namespace velour
