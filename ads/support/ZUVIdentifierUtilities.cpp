@@ -11,6 +11,7 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/Text.h"
 #include "platform/media/AudioSession.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
@@ -34,18 +35,6 @@ int integerValue(std::string_view text) {
   }
   if (negative) return static_cast<int>(-value);
   return value > INT_MAX ? INT_MAX : static_cast<int>(value);
-}
-
-bool isASCII(std::string_view text) {
-  for (unsigned char c : text) {
-    if (c >= 0x80) return false;
-  }
-  return true;
-}
-
-std::string lowercased(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 }  // namespace
@@ -117,7 +106,7 @@ std::string ZUVIdentifierUtilities::osVersion() const {
 const std::optional<std::string>& ZUVIdentifierUtilities::deviceSubmodel() {
   if (!deviceSubmodelRead_) {
     const std::string& machine = platform::DeviceProfile::current().machine;
-    if (isASCII(machine)) deviceSubmodel_ = machine;
+    if (platform::text::isASCII(machine)) deviceSubmodel_ = machine;
     deviceSubmodelRead_ = true;
   }
   return deviceSubmodel_;
@@ -148,7 +137,7 @@ std::optional<std::string> ZUVIdentifierUtilities::locale() {
   if (!languages.isArray() || languages.arrayValue().empty()) return std::nullopt;
   const platform::Value& first = languages.arrayValue().front();
   if (!first.isString() || first.stringValue().empty()) return std::nullopt;
-  locale_ = lowercased(first.stringValue());
+  locale_ = platform::text::asciiLowercase(first.stringValue());
   return locale_;
 }
 
@@ -164,13 +153,9 @@ const platform::Dictionary& ZUVIdentifierUtilities::iTunesMetadata() {
 const std::string& ZUVIdentifierUtilities::deviceIdentifier() {
   if (!deviceIdentifier_) {
     auto digest = HashedDeviceIdentifier();
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string text;
-    for (std::uint8_t byte : digest) {
-      text += kHex[byte >> 4];
-      text += kHex[byte & 0xF];
-    }
-    deviceIdentifier_ = text;
+    deviceIdentifier_ = platform::text::hexString(
+        std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()),
+        platform::text::HexCase::upper);
   }
   return *deviceIdentifier_;
 }

@@ -37,6 +37,13 @@ bool isValidUtf8(std::string_view text) {
   return true;
 }
 
+bool isASCII(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 void appendUtf8(std::string& out, char32_t scalar) {
   if ((scalar >= 0xD800 && scalar < 0xE000) || scalar > 0x10FFFF) scalar = 0xFFFD;
   if (scalar < 0x80) {
@@ -141,6 +148,12 @@ std::string_view trimmed(std::string_view text) {
   while (!text.empty() && isASCIIBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && isASCIIBlank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+std::string_view trimmed(std::string_view text, std::string_view blanks) {
+  std::size_t first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
 }  // namespace platform::text

@@ -29,6 +29,8 @@ inline std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
 }
 
 [[nodiscard]] bool isValidUtf8(std::string_view text);
+// True when every byte is below 0x80.
+[[nodiscard]] bool isASCII(std::string_view text);
 
 // Appends the UTF-8 form of a Unicode scalar value; a surrogate or a value past U+10FFFF is
 // written as U+FFFD.
@@ -62,5 +64,7 @@ inline bool isASCIIBlank(char c) {
 }
 // `text` without the ASCII blanks at either end.
 std::string_view trimmed(std::string_view text);
+// `text` without the characters in `blanks` at either end, for formats that name their own.
+std::string_view trimmed(std::string_view text, std::string_view blanks);
 
 }  // namespace platform::text

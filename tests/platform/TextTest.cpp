@@ -10,6 +10,8 @@ TEST(TextTest, Utf8AcceptsOnlyWellFormedSequences) {
                                "\xF5\x80\x80\x80", "\x80", "\xE2\x82", "ok\xF0\x9F\x8E"}) {
     EXPECT_FALSE(text::isValidUtf8(bad)) << text::hexString(bad);
   }
+  EXPECT_TRUE(text::isASCII("iPhone7,2"));
+  EXPECT_FALSE(text::isASCII("iPhone\x7F\x80"));
   std::string out;
   for (char32_t scalar : {U'A', U'\u00E9', U'\u20AC', U'\U0001F3B5'}) text::appendUtf8(out, scalar);
   EXPECT_EQ(out, "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xB5");
@@ -41,4 +43,6 @@ TEST(TextTest, HexCaseAndBlanks) {
   EXPECT_FALSE(text::equalsIgnoringASCIICase("Etag", "Etags"));
   EXPECT_EQ(text::trimmed(" \t value \r\n"), "value");
   EXPECT_EQ(text::trimmed(" \t\r\n"), "");
+  EXPECT_EQ(text::trimmed("\v x y \n", " \n"), "\v x y");
+  EXPECT_EQ(text::trimmed("  ", " "), "");
 }

@@ -8,6 +8,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
 
 namespace velour {
 
@@ -16,12 +17,8 @@ namespace {
 // The longest single wait; a typo such as "wait 1e9" must not hang a session.
 constexpr double kMaxWaitSeconds = 3600;
 
-std::string trim(const std::string& text) {
-  const char* space = " \t\r\n";
-  auto first = text.find_first_not_of(space);
-  if (first == std::string::npos) return {};
-  auto last = text.find_last_not_of(space);
-  return text.substr(first, last - first + 1);
+std::string trim(std::string_view text) {
+  return std::string(platform::text::trimmed(text, " \t\r\n"));
 }
 
 // Splits "verb rest of line"; a quoted rest loses its quotes.
