@@ -42,7 +42,9 @@ void ZUVDelegateManager::deliver(const std::vector<Message>& messages,
                                  const std::function<void()>& after) {
   platform::RunLoop& loop = platform::RunLoop::main();
   if (!loop.isMainThread()) {
-    loop.postAndWait([&] { deliver(messages, argument, after); });
+    // The owner may drop this manager before the main thread gets to the task: the task
+    // holds it, so it is destroyed on the main thread once the event has gone out.
+    loop.postAndWait([&, self = weak_from_this().lock()] { deliver(messages, argument, after); });
     return;
   }
   // A delegate may destroy the banner, and with it this manager, from inside its callback.

@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "ads/core/ZUVDelegateContainer.h"
+#include "ads/web/ZUVAdEventReporting.h"
 
 // Turns each ad event into the banner and interstitial messages of every registered delegate
 // that implements them, in registration order, on the main thread.
-class ZUVDelegateManager : public std::enable_shared_from_this<ZUVDelegateManager> {
+class ZUVDelegateManager : public std::enable_shared_from_this<ZUVDelegateManager>,
+                           public ZUVAdEventReporting {
  public:
   using Containers = std::vector<std::shared_ptr<ZUVDelegateContainer>>;
 
@@ -27,11 +29,11 @@ class ZUVDelegateManager : public std::enable_shared_from_this<ZUVDelegateManage
   // Any thread; the caller waits until the main thread has delivered.
   void didReceiveAd();
   void didFailToReceiveAdWithError(const platform::Error& error);
-  void willPresentScreen();
-  void willDismissScreen();
-  void didDismissScreen();
+  void willPresentScreen() override;
+  void willDismissScreen() override;
+  void didDismissScreen() override;
   // Also marks a click being timed as one that left the application.
-  void willLeaveApplication();
+  void willLeaveApplication() override;
 
   // Sends each message to every enabled container whose delegate implements it.
   void callActiveSelectorsWithArgument(const std::vector<ZUVBannerViewDelegateMessage>& messages,

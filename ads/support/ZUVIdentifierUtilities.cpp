@@ -10,6 +10,7 @@
 #include "platform/crypto/Crypto.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/Text.h"
 #include "platform/media/AudioSession.h"
@@ -20,6 +21,8 @@ namespace {
 
 constexpr const char* kJailbreakPath = "/Applications/Cydia.app";
 constexpr const char* kITunesMetadataFile = "iTunesMetadata.plist";
+// A store's metadata is a few kilobytes; a larger file is not one.
+constexpr std::size_t kMaxMetadataSize = 1 << 20;
 
 // The leading integer of a piece of text: blanks, a sign, digits; 0 without digits, clamped
 // to the range of int.
@@ -89,10 +92,15 @@ platform::Dictionary ZUVIdentifierUtilities::iTunesMetadataFromData(std::string_
 }
 
 platform::Dictionary ZUVIdentifierUtilities::readITunesMetadataFileAt(const std::string& path) {
-  auto data = platform::FileManager::defaultManager().readFile(path);
-  if (!data) return {};
-  return iTunesMetadataFromData(
-      std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
+  auto contents = platform::FileManager::defaultManager().readRegularFile(path, kMaxMetadataSize);
+  if (!contents.read()) {
+    if (contents.status != platform::FileContents::Status::Missing) {
+      platform::log("could not read the store metadata " + path + " (" + contents.problem + ")");
+    }
+    return {};
+  }
+  return iTunesMetadataFromData(std::string_view(
+      reinterpret_cast<const char*>(contents.bytes.data()), contents.bytes.size()));
 }
 
 std::string ZUVIdentifierUtilities::deviceModel() const {

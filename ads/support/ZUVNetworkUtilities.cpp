@@ -1,8 +1,9 @@
 #include "ads/support/ZUVNetworkUtilities.h"
 
-#include <charconv>
 #include <cstdint>
 #include <vector>
+
+#include "ads/support/ZUVValueText.h"
 
 namespace {
 
@@ -104,32 +105,6 @@ void lowerASCII(std::string& text) {
   }
 }
 
-std::string shortestDouble(double value) {
-  char buffer[64];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return ec == std::errc() ? std::string(buffer, end) : std::string();
-}
-
-// The text that a value stands for in a query: texts as they are, numbers in decimal,
-// booleans as 1 or 0.
-std::string textForm(const platform::Value& value) {
-  using Kind = platform::Value::Kind;
-  switch (value.kind()) {
-    case Kind::String:
-      return value.stringValue();
-    case Kind::Integer:
-      return std::to_string(value.integerValue());
-    case Kind::Real:
-      return shortestDouble(value.doubleValue());
-    case Kind::Decimal:
-      return value.decimalText();
-    case Kind::Boolean:
-      return value.boolValue() ? "1" : "0";
-    default:
-      return value.debugDescription();
-  }
-}
-
 }  // namespace
 
 std::optional<std::string> ZUVStrictPercentDecode(std::string_view text) {
@@ -200,7 +175,7 @@ std::optional<platform::URL> ZUVNetworkUtilities::appendQueryParametersToURL(
     text += separator;
     separator = "&";
     text += key;
-    std::string encoded = encodeURL(textForm(value));
+    std::string encoded = encodeURL(ZUVTextForm(value));
     if (!encoded.empty()) text += "=" + encoded;
   }
   return platform::URL::parse(text + fragment);

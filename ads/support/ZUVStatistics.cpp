@@ -6,6 +6,7 @@
 #include "ads/support/ZUVAdMessageURL.h"
 #include "ads/support/ZUVNetworkUtilities.h"
 #include "ads/support/ZUVParameterKeys.h"
+#include "ads/support/ZUVValueText.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
@@ -90,7 +91,7 @@ std::int32_t ZUVStatistics::incrementAdRequestCount() {
 
 std::int32_t ZUVStatistics::adRequestCount() const {
   return static_cast<std::int32_t>(
-      statistics_.numberForKey(kZUVParameterTotalAdRequests).integerValue());
+      ZUVIntegerValue(statistics_.numberForKey(kZUVParameterTotalAdRequests)));
 }
 
 void ZUVStatistics::setAdRequestCount(std::int32_t count) {
@@ -245,7 +246,7 @@ platform::Dictionary ZUVStatistics::currentParameters() const {
   if (sinceClick != 0) report.set(kZUVParameterPriorClickLatency, platform::Value(sinceClick));
   for (const char* key : kReportedNumbers) {
     platform::Value number = statistics_.numberForKey(key);
-    if (number.integerValue() != 0) report.set(key, number);
+    if (ZUVIntegerValue(number) != 0) report.set(key, number);
   }
   return report;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "ads/support/ZUVValueText.h"
 #include "platform/foundation/UserDefaults.h"
 
 ZUVStatisticsCore::ZUVStatisticsCore(std::string identifier) : identifier_(std::move(identifier)) {
@@ -50,7 +51,7 @@ void ZUVStatisticsCore::setDictionaryForKey(const platform::Value& dictionary,
 std::int64_t ZUVStatisticsCore::addValueNumberForKey(std::int64_t value, const std::string& key) {
   std::int64_t sum = 0;
   // A count that would overflow stays at the end of the range.
-  if (__builtin_add_overflow(objectForKey(key).integerValue(), value, &sum)) {
+  if (__builtin_add_overflow(ZUVIntegerValue(objectForKey(key)), value, &sum)) {
     sum = value > 0 ? INT64_MAX : INT64_MIN;
   }
   statistics_.set(key, platform::Value(static_cast<long long>(sum)));

@@ -33,7 +33,8 @@ class ZUVStatisticsCore {
   void setArrayForKey(const platform::Value& array, const std::string& key);
   void setDictionaryForKey(const platform::Value& dictionary, const std::string& key);
 
-  // Adds `value` to the entry's integer value (0 when absent), stores and returns the sum.
+  // Adds `value` to the entry's integer value (0 when absent; a text counts as the number it
+  // holds), stores and returns the sum.
   std::int64_t addValueNumberForKey(std::int64_t value, const std::string& key);
   void removeObjectForKey(const std::string& key);
   void removeAllObjects();

@@ -79,7 +79,11 @@ void ZUVTimingManager::loadPersistentTimings() {
   for (const auto& [category, representation] : saved.dictionaryValue()) {
     if (!representation.isDictionary()) continue;
     auto timing = ZUVTiming::createWithDictionaryRepresentation(representation.dictionaryValue());
-    if (timing) timings_[category] = std::move(timing);
+    if (!timing) continue;
+    // A running timing that started ahead of the clock was saved before the device restarted:
+    // its start belongs to another run of the clock, so it measures again from now.
+    if (timing->isActive() && timing->startSeconds() > ZUVTiming::counter()) timing->start();
+    timings_[category] = std::move(timing);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "ads/support/ZUVValueText.h"
 #include "ads/support/ZUV_SBJSON.h"
 #include "ads/support/ZUV_SBJSONText.h"
 
@@ -103,8 +104,9 @@ bool ZUV_SBJSON::appendValueIntoError(const Value& value, std::string& out, Erro
       return true;
     case Value::Kind::Data:
     case Value::Kind::Date:
-      // Values without a JSON form of their own are written as their description.
-      return appendStringIntoError(value.debugDescription(), out, error);
+      // Values without a JSON form of their own are written as their text form, which keeps
+      // their content.
+      return appendStringIntoError(ZUVTextForm(value), out, error);
   }
   error = unsupported(value.debugDescription());
   return false;

@@ -8,16 +8,20 @@
 namespace {
 
 std::optional<ZUVNotification> gmsgNotification(const platform::URL& url) {
-  std::string path = platform::percentDecode(url.path());
+  // The name decodes as strictly as the parameters: a name that is not UTF-8 text, or that
+  // would be cut short at a NUL, makes no message.
+  auto path = ZUVStrictPercentDecode(url.path());
+  if (!path || path->find('\0') != std::string::npos) return std::nullopt;
   // A message without a path gets the empty name rather than no message.
-  std::string name = path.empty() ? std::string() : path.substr(1);
+  std::string name = path->empty() ? std::string() : path->substr(1);
   return ZUVNotification(std::move(name),
                          ZUVNetworkUtilities::dictionaryFromQueryString(url.query()));
 }
 
 std::optional<ZUVNotification> vodovNotification(const platform::URL& url) {
   platform::Dictionary query = ZUVNetworkUtilities::dictionaryFromQueryString(url.query());
-  const std::string& host = url.host();
+  // Hosts compare as written: "LAUNCH" is not "launch".
+  const std::string& host = url.writtenHost();
   if (host == "launch") {
     platform::Dictionary parameters{{"a", "browser"}};
     if (const platform::Value* target = query.find("url")) parameters.set("u", *target);

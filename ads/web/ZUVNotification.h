@@ -16,7 +16,8 @@ class ZUVNotification {
   static bool isNotificationURL(const platform::URL& url);
   static bool isGMSGNotificationURL(const platform::URL& url);
   static bool isVoDovNotificationURL(const platform::URL& url);
-  // Nothing for a URL of neither scheme, or a "vodov" URL of a host it does not know.
+  // Nothing for a URL of neither scheme, a "gmsg" name that does not decode to UTF-8 text
+  // without NUL, or a "vodov" host it does not know (hosts compare as written).
   static std::optional<ZUVNotification> notificationFromURL(const platform::URL& url);
 
   const std::string& name() const { return name_; }

@@ -28,15 +28,15 @@ void ZUVNotificationCenter::postJSNotification(std::string_view name,
   webView.stringByEvaluatingJavaScriptFromString(ZUVJSNotificationCall(name, userInfo));
 }
 
-void ZUVNotificationCenter::postNotificationFromURLObjectWithDelay(const platform::URL& url,
-                                                                   const void* object,
-                                                                   double delay) {
-  platform::RunLoop::main().performAfterDelay(
-      this, delay, [this, url, object] { postNotificationFromURLObject(url, object); });
+void ZUVNotificationCenter::postNotificationFromURLObjectWithDelay(
+    const platform::URL& url, std::shared_ptr<const void> object, double delay) {
+  platform::RunLoop::main().performAfterDelay(this, delay, [this, url, object = std::move(object)] {
+    postNotificationFromURLObject(url, object);
+  });
 }
 
-void ZUVNotificationCenter::postNotificationFromURLObject(const platform::URL& url,
-                                                          const void* object) {
+void ZUVNotificationCenter::postNotificationFromURLObject(
+    const platform::URL& url, const platform::NotificationObject& object) {
   auto message = ZUVNotification::notificationFromURL(url);
   if (!message) return;
   postNotification(message->name(), object, message->parameters().value_or(platform::Dictionary()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,12 +34,14 @@ class ZUVNotificationCenter : public platform::NotificationCenter {
                           platform::JavaScriptEvaluating& webView);
 
   // Parses and posts the message of `url` on the run loop after `delay` seconds. The URL, not
-  // the parsed message, waits, so the message is parsed when it is posted.
-  void postNotificationFromURLObjectWithDelay(const platform::URL& url, const void* object,
-                                              double delay);
+  // the parsed message, waits, so the message is parsed when it is posted. The posting holds
+  // `object` until then, so it cannot be mistaken for a new object at the same address.
+  void postNotificationFromURLObjectWithDelay(const platform::URL& url,
+                                              std::shared_ptr<const void> object, double delay);
   // Posts the message of `url` now, with its parameters as user info; a URL that is no
   // message posts nothing.
-  void postNotificationFromURLObject(const platform::URL& url, const void* object);
+  void postNotificationFromURLObject(const platform::URL& url,
+                                     const platform::NotificationObject& object);
 };
 
 // The text that postJSNotification evaluates.

@@ -4,8 +4,10 @@
 
 #include "ads/support/ZUVNetworkUtilities.h"
 #include "ads/support/ZUVStatistics.h"
+#include "ads/web/ZUVBrowserController.h"
 #include "ads/web/ZUVClickTracker.h"
 #include "ads/web/ZUVNotification.h"
+#include "ads/web/ZUVWebAppViewController.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Application.h"
 
@@ -39,6 +41,23 @@ std::vector<std::string> splitAtCommas(const std::optional<std::string>& text) {
 }
 
 }  // namespace
+
+class ZUVOpener::MailDelegate : public platform::MailComposeViewControllerDelegate {
+ public:
+  explicit MailDelegate(ZUVOpener& opener) : opener_(opener) {}
+  void mailComposeControllerDidFinishWithResult(
+      const std::shared_ptr<platform::MailComposeViewController>& controller,
+      platform::MailComposeResult, const platform::Error*) override {
+    opener_.mailComposeControllerDidFinish(controller);
+  }
+
+ private:
+  ZUVOpener& opener_;
+};
+
+ZUVOpener::ZUVOpener() : mailDelegate_(std::make_shared<MailDelegate>(*this)) {}
+
+ZUVOpener::~ZUVOpener() = default;
 
 std::int32_t ZUVOpener::orientationsFromParameter(const std::optional<std::string>& value) {
   if (value == "p") return kZUVOrientationsPortrait;
@@ -89,27 +108,72 @@ void ZUVOpener::openEmailComposer(const platform::URL& url) {
 }
 
 void ZUVOpener::openApp(const std::optional<platform::URL>& url) {
-  if (url) attemptToLeave(*url, willLeaveApplication_);
+  if (url) attemptToLeave(*url, delegateManager_);
 }
 
-void ZUVOpener::attemptToLeave(const platform::URL& url, std::function<void()> willLeave) {
+void ZUVOpener::attemptToLeave(const platform::URL& url,
+                               std::shared_ptr<ZUVAdEventReporting> delegateManager) {
   platform::RunLoop& loop = platform::RunLoop::main();
   if (ZUVClickTracker::activeTrackings() && repeatCount_++ < kLeaveRetries) {
     loop.performAfterDelay(&kDelayedLeaveTag, kLeaveRetryDelay,
-                           [url, willLeave] { attemptToLeave(url, willLeave); });
+                           [url, delegateManager] { attemptToLeave(url, delegateManager); });
     return;
   }
   repeatCount_ = 0;
-  if (willLeave) willLeave();
+  if (delegateManager) delegateManager->willLeaveApplication();
   // The platform opens the URL once the current work has finished.
   loop.performAfterDelay(&kDelayedLeaveTag, 0,
                          [url] { (void)platform::Application::shared()->openURL(url); });
 }
 
-void ZUVOpener::openBrowserToURLSupportedOrientations(const platform::URL&, std::int32_t) {}
+void ZUVOpener::openBrowserToURLSupportedOrientations(const platform::URL& url,
+                                                      std::int32_t orientations) {
+  auto browser = ZUVBrowserController::create();
+  browser->setSupportedOrientations(orientations);
+  browser->load(url, referringURL_);
+  browser->setDelegateManager(delegateManager_);
+  // The browser holds itself while it is on screen.
+  browser->presentFromViewController(viewController());
+}
 
-void ZUVOpener::openWebAppSupportedOrientations(const platform::URL&, std::int32_t) {}
+std::shared_ptr<ZUVWebAppViewController> ZUVOpener::webAppOrientations(
+    std::int32_t orientations) const {
+  auto webApp = ZUVWebAppViewController::create();
+  webApp->setSupportedOrientations(orientations);
+  webApp->setDelegateManager(delegateManager_);
+  return webApp;
+}
 
-void ZUVOpener::openWebAppWithHTMLSupportedOrientations(const std::string&, std::int32_t) {}
+void ZUVOpener::openWebAppSupportedOrientations(const platform::URL& url,
+                                                std::int32_t orientations) {
+  auto webApp = webAppOrientations(orientations);
+  webApp->load(url);
+  webApp->presentFromViewController(viewController());
+}
 
-void ZUVOpener::presentMailComposer(const ZUVMailFields&) {}
+void ZUVOpener::openWebAppWithHTMLSupportedOrientations(const std::string& html,
+                                                        std::int32_t orientations) {
+  auto webApp = webAppOrientations(orientations);
+  webApp->loadHTMLBaseURL(html, std::nullopt);
+  webApp->presentFromViewController(viewController());
+}
+
+void ZUVOpener::presentMailComposer(const ZUVMailFields& fields) {
+  auto presenter = viewController();
+  if (!presenter) return;
+  auto composer = platform::MailComposeViewController::create();
+  composer->setMailComposeDelegate(mailDelegate_);
+  composer->setToRecipients(fields.toRecipients);
+  composer->setCcRecipients(fields.ccRecipients);
+  composer->setBccRecipients(fields.bccRecipients);
+  composer->setSubject(fields.subject.value_or(""));
+  composer->setMessageBody(fields.body.value_or(""), false);
+  composer->setModalTransitionStyle(platform::ModalTransitionStyle::CoverVertical);
+  presenter->presentModalViewController(composer, true);
+}
+
+void ZUVOpener::mailComposeControllerDidFinish(
+    const std::shared_ptr<platform::MailComposeViewController>& controller) {
+  if (controller) controller->dismissModalViewController(true);
+  if (auto presenter = viewController()) (void)presenter->becomeFirstResponder();
+}

@@ -1,16 +1,18 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "ads/web/ZUVAdEventReporting.h"
 #include "platform/foundation/URL.h"
+#include "platform/ui/MailComposeViewController.h"
 #include "platform/ui/ViewController.h"
 
 class ZUVNotification;
+class ZUVWebAppViewController;
 
 // Orientations that an ad asks of the full-screen controller it opens.
 enum ZUVSupportedOrientations : std::int32_t {
@@ -30,14 +32,15 @@ struct ZUVMailFields {
 
 // Carries out what an ad asks to open: the in-app browser, a full-screen web application,
 // the mail composer, or another application. Each ad web view delegate owns one and hands it
-// "open" messages, mail links and links of schemes that are not web schemes. Main thread only.
-//
-// Deciding what to open, the mail fields and leaving the application are done here; showing
-// the browser, the web application and the mail composer is left to the overridable ends,
-// which do nothing until those controllers exist.
+// "open" messages, mail links and links of schemes that are not web schemes; the browser's
+// open-outside button uses a fresh one. Main thread only. The ends that show something are
+// virtual, so that a tool can print what an ad would open instead.
 class ZUVOpener {
  public:
-  virtual ~ZUVOpener() = default;
+  ZUVOpener();
+  virtual ~ZUVOpener();
+  ZUVOpener(const ZUVOpener&) = delete;
+  ZUVOpener& operator=(const ZUVOpener&) = delete;
 
   std::shared_ptr<platform::ViewController> viewController() const {
     return viewController_.lock();
@@ -45,10 +48,14 @@ class ZUVOpener {
   void setViewController(std::weak_ptr<platform::ViewController> controller) {
     viewController_ = std::move(controller);
   }
-  // Told before the application is left; the delegate fan-out's willLeaveApplication.
-  void setWillLeaveApplication(std::function<void()> handler) {
-    willLeaveApplication_ = std::move(handler);
+  // Told before the application is left, and handed to the controllers the opener shows.
+  const std::shared_ptr<ZUVAdEventReporting>& delegateManager() const { return delegateManager_; }
+  void setDelegateManager(std::shared_ptr<ZUVAdEventReporting> manager) {
+    delegateManager_ = std::move(manager);
   }
+  // The page on which the ad was clicked; the browser sends it as "Referer".
+  const std::optional<platform::URL>& referringURL() const { return referringURL_; }
+  void setReferringURL(std::optional<platform::URL> url) { referringURL_ = std::move(url); }
 
   // Opens the target of an "open" message by its "a", "u", "html" and "o" parameters; a
   // message without a usable URL, unless a web application with HTML, is dropped.
@@ -59,12 +66,18 @@ class ZUVOpener {
   // every 0.3 s at most three times; null does nothing.
   void openApp(const std::optional<platform::URL>& url);
 
+  // Each presents from the opener's view controller; without one, nothing shows.
   virtual void openBrowserToURLSupportedOrientations(const platform::URL& url,
                                                      std::int32_t orientations);
   virtual void openWebAppSupportedOrientations(const platform::URL& url, std::int32_t orientations);
   virtual void openWebAppWithHTMLSupportedOrientations(const std::string& html,
                                                        std::int32_t orientations);
   virtual void presentMailComposer(const ZUVMailFields& fields);
+  // A web application with those orientations and this opener's delegate manager.
+  std::shared_ptr<ZUVWebAppViewController> webAppOrientations(std::int32_t orientations) const;
+  // The composer goes, and the opener's view controller takes the key events again.
+  void mailComposeControllerDidFinish(
+      const std::shared_ptr<platform::MailComposeViewController>& controller);
 
   // The fields of the link after "mailto:"; null for text too short to hold that prefix.
   [[nodiscard]] static std::optional<ZUVMailFields> mailFieldsFromURL(const platform::URL& url);
@@ -74,10 +87,16 @@ class ZUVOpener {
   static std::int32_t repeatCount() { return repeatCount_; }
 
  private:
-  static void attemptToLeave(const platform::URL& url, std::function<void()> willLeave);
+  class MailDelegate;
+
+  static void attemptToLeave(const platform::URL& url,
+                             std::shared_ptr<ZUVAdEventReporting> delegateManager);
 
   static inline std::int32_t repeatCount_ = 0;
 
+  std::shared_ptr<ZUVAdEventReporting> delegateManager_;
   std::weak_ptr<platform::ViewController> viewController_;
-  std::function<void()> willLeaveApplication_;
+  std::optional<platform::URL> referringURL_;
+  // The composer links to it without owning; it goes with the opener.
+  std::shared_ptr<MailDelegate> mailDelegate_;
 };

@@ -7,6 +7,7 @@
 
 #include "ads/signals/ZUVSignals.h"
 #include "ads/support/ZUVNetworkUtilities.h"
+#include "ads/support/ZUVStatistics.h"
 #include "ads/web/ZUVClickTracker.h"
 #include "ads/web/ZUVNotification.h"
 #include "ads/web/ZUVNotificationCenter.h"
@@ -120,13 +121,25 @@ void ZUVWebViewDelegate::handleMessage(platform::WebView& webView, const platfor
     platform::AudioServicesPlaySystemSound(platform::kSystemSoundID_Vibrate);
   } else {
     ZUVNotificationCenter::defaultCenter().postNotificationFromURLObjectWithDelay(
-        url, static_cast<const void*>(&webView), 0);
+        url, std::shared_ptr<const void>(webView.webSelf()), 0);
   }
 }
 
 void ZUVWebViewDelegate::webViewDidFinishLoad(platform::WebView& webView) {
   notifyWebViewOfOrientationChange(webView,
                                    platform::Application::shared()->statusBarOrientation());
+}
+
+void ZUVWebViewDelegate::landingPageDidStartLoad() {
+  ZUVStatistics& statistics = ZUVStatistics::sharedStatistics();
+  if (!statistics.timingNamed("plpl")) statistics.startTimingNamed("plpl");
+}
+
+void ZUVWebViewDelegate::landingPageDidFinishLoad() {
+  ZUVStatistics& statistics = ZUVStatistics::sharedStatistics();
+  if (statistics.timingNamed("plpd")) return;
+  statistics.endTimingNamed("plpl");
+  statistics.startTimingNamed("plpd");
 }
 
 void ZUVWebViewDelegate::trackURLStringAppendSpamSignals(const std::optional<std::string>& urlText,

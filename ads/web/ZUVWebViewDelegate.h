@@ -75,6 +75,10 @@ class ZUVWebViewDelegate : public platform::WebViewDelegate {
  protected:
   // Hands the URL to this delegate's click tracker, made on first use.
   virtual void trackURL(const std::optional<platform::URL>& url);
+  // The landing-page timings of the full-screen web views: "plpl" runs from the first load's
+  // start to its end, "plpd" from then until the full screen goes.
+  static void landingPageDidStartLoad();
+  static void landingPageDidFinishLoad();
 
  private:
   bool decideMessage(platform::WebView& webView, const platform::URL& url,

@@ -25,13 +25,17 @@ const char* const kDeviceProfileKeysUsage =
 namespace {
 
 constexpr std::size_t kIdentifierLength = 40;
+// Room for the identifier and a line end or two; anything larger is no identifier file.
+constexpr std::size_t kMaxIdentifierFileSize = 4096;
 constexpr const char* kNone = "(none)";
+// Far past any screen; it keeps sizes and scales within what a float and an int can take.
+constexpr double kMaxProfileNumber = 1e6;
 
 std::optional<double> parseNumber(std::string_view text) {
   double value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(value) || value < 0) {
+      !std::isfinite(value) || value < 0 || value > kMaxProfileNumber) {
     return std::nullopt;
   }
   return value;
@@ -146,9 +150,14 @@ std::string deviceUniqueIdentifier() {
 
   std::string folder = files.homeDirectory() + "/Library";
   std::string path = folder + "/DeviceIdentifier";
-  std::string identifier;
-  if (auto stored = files.readFile(path)) identifier.assign(stored->begin(), stored->end());
-  if (!isIdentifier(identifier)) {
+  FileContents stored = files.readRegularFile(path, kMaxIdentifierFileSize);
+  std::string identifier(stored.bytes.begin(), stored.bytes.end());
+  if (!stored.read() && stored.status != FileContents::Status::Missing) {
+    // The device's identity may be in there: this run uses its own and leaves the file be.
+    identifier = makeIdentifier();
+    log("could not read the device identifier in " + path + " (" + stored.problem +
+        "); using one for this run only");
+  } else if (!isIdentifier(identifier)) {
     identifier = makeIdentifier();
     if (!files.createDirectory(folder) || !files.writeAtomically(path, identifier)) {
       log("could not keep the device identifier in " + path);

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -66,6 +67,34 @@ bool removeTree(const std::string& path) {
   }
   ::closedir(dir);
   return ::rmdir(path.c_str()) == 0 && ok;
+}
+
+// Reads an opened regular file of `expected` bytes; one that grows past `maxBytes` meanwhile
+// is refused like one that was larger from the start.
+void readOpened(int fd, std::size_t expected, std::size_t maxBytes, FileContents& contents) {
+  Bytes data;
+  data.reserve(expected);
+  std::uint8_t buffer[65536];
+  while (true) {
+    // One byte past the limit is enough to know it is passed.
+    std::size_t left = maxBytes - data.size();
+    std::size_t room = left < sizeof buffer ? left + 1 : sizeof buffer;
+    ssize_t count = ::read(fd, buffer, room);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      contents.problem = std::strerror(errno);
+      return;
+    }
+    if (count == 0) break;
+    data.insert(data.end(), buffer, buffer + count);
+    if (data.size() > maxBytes) {
+      contents.status = FileContents::Status::TooLarge;
+      contents.problem = "larger than " + std::to_string(maxBytes) + " bytes";
+      return;
+    }
+  }
+  contents.status = FileContents::Status::Read;
+  contents.bytes = std::move(data);
 }
 
 }  // namespace
@@ -132,22 +161,48 @@ bool FileManager::moveItem(const std::string& from, const std::string& to) const
 }
 
 std::optional<Bytes> FileManager::readFile(const std::string& path) const {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  Bytes data;
-  std::uint8_t buffer[65536];
-  while (true) {
-    ssize_t count = ::read(fd, buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) {
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (count == 0) break;
-    data.insert(data.end(), buffer, buffer + count);
+  FileContents contents = readRegularFile(path, SIZE_MAX);
+  if (!contents.read()) return std::nullopt;
+  return std::move(contents.bytes);
+}
+
+FileContents FileManager::readRegularFile(const std::string& path, std::size_t maxBytes) const {
+  FileContents contents;
+  // Non-blocking, so that opening a FIFO without a writer returns at once.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    bool missing = errno == ENOENT || errno == ENOTDIR;
+    contents.status = missing ? FileContents::Status::Missing : FileContents::Status::Failed;
+    contents.problem = std::strerror(errno);
+    return contents;
+  }
+  // The opened file itself is checked, not its name, which may have changed meanwhile.
+  struct stat info;
+  if (::fstat(fd, &info) != 0) {
+    contents.problem = std::strerror(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    contents.status = FileContents::Status::NotRegular;
+    contents.problem = "not a regular file";
+  } else if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+    contents.status = FileContents::Status::TooLarge;
+    contents.problem = "larger than " + std::to_string(maxBytes) + " bytes";
+  } else {
+    readOpened(fd, static_cast<std::size_t>(info.st_size), maxBytes, contents);
   }
   ::close(fd);
-  return data;
+  return contents;
+}
+
+std::vector<std::string> FileManager::contentsOfDirectory(const std::string& path) const {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(path.c_str());
+  if (!dir) return names;
+  while (dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(std::move(name));
+  }
+  ::closedir(dir);
+  return names;
 }
 
 std::string FileManager::WriteResult::reason() const {

@@ -1,11 +1,23 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/foundation/Value.h"
 
 namespace platform {
+
+// What reading a file found: its bytes, or why there are none.
+struct FileContents {
+  enum class Status { Read, Missing, NotRegular, TooLarge, Failed };
+  Status status = Status::Failed;
+  Bytes bytes;
+  std::string problem;  // why it was not read, for a log line; empty when read
+
+  bool read() const { return status == Status::Read; }
+};
 
 // File services under the device's home folder.
 class FileManager {
@@ -24,6 +36,7 @@ class FileManager {
   bool createDirectory(const std::string& path) const;  // with parents; true if it exists
   bool removeItem(const std::string& path) const;       // file or tree; false if it failed
   bool moveItem(const std::string& from, const std::string& to) const;
+  // The whole file, when it is a regular file that can be read; see readRegularFile.
   std::optional<Bytes> readFile(const std::string& path) const;
   // How an atomic write ended: true on success, else the system's error number saying why.
   struct [[nodiscard]] WriteResult {
@@ -31,6 +44,12 @@ class FileManager {
     explicit operator bool() const { return errorNumber == 0; }
     std::string reason() const;  // the system's text for the error number
   };
+  // Reads a regular file of at most `maxBytes`. Anything else (a FIFO, a device, a folder, a
+  // larger file) is refused without reading or waiting, so that a planted file can neither
+  // block the caller nor take its memory.
+  [[nodiscard]] FileContents readRegularFile(const std::string& path, std::size_t maxBytes) const;
+  // The names in a folder, without "." and ".."; empty when it cannot be listed.
+  std::vector<std::string> contentsOfDirectory(const std::string& path) const;
   // Writes to a temporary file beside `path`, syncs and renames it over `path`.
   WriteResult writeAtomically(const std::string& path, const Bytes& data) const;
   WriteResult writeAtomically(const std::string& path, const std::string& text) const;

@@ -4,32 +4,42 @@
 
 namespace platform {
 
+bool NotificationObject::matches(const NotificationObject& other) const {
+  if (address_ != other.address_) return false;
+  if (!owned_ || !other.owned_) {
+    // A bare address names whatever lives there, so an owned object is it only while alive.
+    const NotificationObject& owned = owned_ ? *this : other;
+    return !owned.owned_ || !owned.owner_.expired();
+  }
+  return !owner_.owner_before(other.owner_) && !other.owner_.owner_before(owner_);
+}
+
 NotificationCenter& NotificationCenter::defaultCenter() {
   static NotificationCenter center;
   return center;
 }
 
-void NotificationCenter::addObserver(const void* observer, std::string name, const void* object,
-                                     Handler handler) {
+void NotificationCenter::addObserver(const void* observer, std::string name,
+                                     NotificationObject object, Handler handler) {
   auto registration = std::make_shared<Registration>();
   registration->observer = observer;
   registration->name = std::move(name);
-  registration->object = object;
+  registration->object = std::move(object);
   registration->handler = std::move(handler);
   observers_.push_back(std::move(registration));
 }
 
 void NotificationCenter::removeObserver(const void* observer) {
-  removeObserver(observer, std::string(), nullptr);
+  removeObserver(observer, std::string(), NotificationObject());
 }
 
 void NotificationCenter::removeObserver(const void* observer, const std::string& name,
-                                        const void* object) {
+                                        const NotificationObject& object) {
   // The flag stops a delivery in progress, which holds its own list, from calling it.
   std::erase_if(observers_, [&](const std::shared_ptr<Registration>& registration) {
     bool matches = registration->observer == observer &&
                    (name.empty() || registration->name == name) &&
-                   (object == nullptr || registration->object == object);
+                   (object.isNull() || registration->object.matches(object));
     if (matches) registration->removed = true;
     return matches;
   });
@@ -42,14 +52,16 @@ void NotificationCenter::postNotification(const Notification& notification) {
   for (const auto& registration : snapshot) {
     if (registration->removed || !registration->handler) continue;
     if (!registration->name.empty() && registration->name != notification.name) continue;
-    if (registration->object != nullptr && registration->object != notification.object) continue;
+    if (!registration->object.isNull() && !registration->object.matches(notification.object)) {
+      continue;
+    }
     registration->handler(notification);
   }
 }
 
-void NotificationCenter::postNotification(std::string name, const void* object,
+void NotificationCenter::postNotification(std::string name, NotificationObject object,
                                           Dictionary userInfo) {
-  postNotification(Notification{std::move(name), object, std::move(userInfo)});
+  postNotification(Notification{std::move(name), std::move(object), std::move(userInfo)});
 }
 
 }  // namespace platform

@@ -10,10 +10,35 @@
 
 namespace platform {
 
+// The object that posts a notification, or whose notifications an observer wants. An object
+// given by its shared owner is known by that owner as well as by its address, so a new object
+// that happens to get a freed one's address is never taken for it. A bare address suits
+// objects that outlive everyone who names them (the application, a test's locals).
+class NotificationObject {
+ public:
+  NotificationObject() = default;
+  NotificationObject(std::nullptr_t) {}
+  NotificationObject(const void* address) : address_(address) {}
+  template <typename T>
+  NotificationObject(const std::shared_ptr<T>& object)
+      : address_(object.get()), owner_(object), owned_(object != nullptr) {}
+
+  const void* address() const { return address_; }
+  bool isNull() const { return address_ == nullptr; }
+  // The same object: same address and, where both are owned, the same owner; an owned object
+  // against a bare address only while it still exists.
+  bool matches(const NotificationObject& other) const;
+
+ private:
+  const void* address_ = nullptr;
+  std::weak_ptr<const void> owner_;
+  bool owned_ = false;
+};
+
 struct Notification {
   std::string name;
-  // The posting object, compared by identity; may be null.
-  const void* object = nullptr;
+  // The posting object; may be null.
+  NotificationObject object;
   Dictionary userInfo;
 };
 
@@ -31,15 +56,17 @@ class NotificationCenter {
   // The platform's default centre.
   static NotificationCenter& defaultCenter();
 
-  void addObserver(const void* observer, std::string name, const void* object, Handler handler);
+  void addObserver(const void* observer, std::string name, NotificationObject object,
+                   Handler handler);
   // Removes every registration of `observer`.
   void removeObserver(const void* observer);
   // Removes the registrations of `observer` that match `name` (empty: any) and `object` (null:
   // any).
-  void removeObserver(const void* observer, const std::string& name, const void* object);
+  void removeObserver(const void* observer, const std::string& name,
+                      const NotificationObject& object);
 
   void postNotification(const Notification& notification);
-  void postNotification(std::string name, const void* object, Dictionary userInfo = {});
+  void postNotification(std::string name, NotificationObject object, Dictionary userInfo = {});
 
   std::size_t observerCount() const { return observers_.size(); }
 
@@ -47,7 +74,7 @@ class NotificationCenter {
   struct Registration {
     const void* observer;
     std::string name;
-    const void* object;
+    NotificationObject object;
     Handler handler;
     bool removed = false;
   };

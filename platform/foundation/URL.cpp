@@ -238,6 +238,7 @@ std::optional<URL> URL::parse(std::string_view input) {
     if (!port || !isValidHost(hostPort)) return std::nullopt;
     if (web && hostPort.empty()) return std::nullopt;
     url.port_ = *port;
+    url.writtenHost_ = std::string(hostPort);
     url.host_ = lowered(hostPort);
     if (!userInfo.empty()) authority = std::string(userInfo) + "@";
     authority += url.host_;

@@ -26,6 +26,8 @@ class URL {
   const std::string& user() const { return user_; }
   const std::string& password() const { return password_; }  // after "user:", if any
   const std::string& host() const { return host_; }          // lower case
+  // The host with the letter case it was written in; message hosts compare exactly.
+  const std::string& writtenHost() const { return writtenHost_; }
   // The port, or -1 when the text names none.
   int port() const { return port_; }
   const std::string& path() const { return path_; }    // still percent-encoded
@@ -42,8 +44,8 @@ class URL {
   bool operator==(const URL& other) const { return text_ == other.text_; }
 
  private:
-  std::string text_, scheme_, writtenScheme_, user_, password_, host_, path_, query_, fragment_,
-      resourceSpecifier_;
+  std::string text_, scheme_, writtenScheme_, user_, password_, host_, writtenHost_, path_, query_,
+      fragment_, resourceSpecifier_;
   int port_ = -1;
   bool hasQuery_ = false;
   bool hasFragment_ = false;

@@ -1,6 +1,11 @@
 #include "platform/foundation/UserDefaults.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <ctime>
 #include <memory>
+#include <vector>
 
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
@@ -10,8 +15,12 @@ namespace platform {
 
 namespace {
 
-// Enough for every set-aside copy a device will ever collect; past it the file stays put.
-constexpr int kMaxAsideCopies = 1000;
+// Set-aside copies kept of bad store files, the one just found among them.
+constexpr std::size_t kKeptAsideCopies = 5;
+// A temporary file of a save older than this was left by a writer that died.
+constexpr double kStaleTemporarySeconds = 600;
+// Copy numbers past this are not ours, and could not be counted up from.
+constexpr std::uint64_t kMaxAsideNumber = 1'000'000'000'000;
 
 std::unique_ptr<UserDefaults>& standardInstance() {
   static std::unique_ptr<UserDefaults> instance;
@@ -24,17 +33,41 @@ std::string folderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Moves a bad store file to the first free "<file>.corrupt-<n>", so that no earlier copy is
-// overwritten; returns where it went, or nothing.
+std::string nameOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The numbers n of the "<file>.corrupt-<n>" copies beside `path`, lowest first.
+std::vector<std::uint64_t> asideNumbers(const std::string& path) {
+  std::string prefix = nameOf(path) + ".corrupt-";
+  std::vector<std::uint64_t> numbers;
+  for (const std::string& name :
+       FileManager::defaultManager().contentsOfDirectory(folderOf(path))) {
+    if (!name.starts_with(prefix)) continue;
+    const char* digits = name.data() + prefix.size();
+    const char* end = name.data() + name.size();
+    std::uint64_t n = 0;
+    auto [stop, error] = std::from_chars(digits, end, n);
+    if (error == std::errc() && stop == end && n <= kMaxAsideNumber) numbers.push_back(n);
+  }
+  std::sort(numbers.begin(), numbers.end());
+  return numbers;
+}
+
+// Moves a bad store file to "<file>.corrupt-<n>", one past the highest copy there, then drops
+// the oldest copies past the few kept; returns where it went, or nothing if it stayed put.
 std::optional<std::string> moveAside(const std::string& path) {
   const FileManager& files = FileManager::defaultManager();
-  for (int n = 1; n <= kMaxAsideCopies; ++n) {
-    std::string aside = path + ".corrupt-" + std::to_string(n);
-    if (files.fileExists(aside)) continue;
-    if (files.moveItem(path, aside)) return aside;
-    if (!files.fileExists(aside)) return std::nullopt;
+  std::vector<std::uint64_t> numbers = asideNumbers(path);
+  std::uint64_t next = numbers.empty() ? 1 : numbers.back() + 1;
+  std::string aside = path + ".corrupt-" + std::to_string(next);
+  if (next > kMaxAsideNumber || !files.moveItem(path, aside)) return std::nullopt;
+  numbers.push_back(next);
+  for (std::size_t i = 0; i + kKeptAsideCopies < numbers.size(); ++i) {
+    files.removeItem(path + ".corrupt-" + std::to_string(numbers[i]));
   }
-  return std::nullopt;
+  return aside;
 }
 
 }  // namespace
@@ -56,33 +89,40 @@ void UserDefaults::resetStandard() {
   instance.reset();
 }
 
-UserDefaults::UserDefaults(std::string filePath) : path_(std::move(filePath)) {
+UserDefaults::UserDefaults(std::string filePath, std::size_t maxFileSize)
+    : path_(std::move(filePath)), maxFileSize_(maxFileSize) {
   load();
 }
 
 void UserDefaults::load() {
-  const FileManager& files = FileManager::defaultManager();
-  if (!files.fileExists(path_)) return;
-  std::string problem;
-  if (auto bytes = files.readFile(path_)) {
-    std::string text(bytes->begin(), bytes->end());
-    auto value = decodePropertyList(text, &problem);
-    if (value && value->isDictionary()) {
-      values_ = value->dictionaryValue();
-      return;
-    }
-    if (value) problem = "not a dictionary";
-  } else {
-    problem = "unreadable";
+  FileContents contents = FileManager::defaultManager().readRegularFile(path_, maxFileSize_);
+  if (contents.status == FileContents::Status::Missing) return;
+  if (!contents.read()) {
+    mayWrite_ = false;
+    log("UserDefaults: could not read preferences file " + path_ + " (" + contents.problem +
+        "); left it as it is and started empty, without saving");
+    return;
   }
+  std::string problem;
+  std::string_view text(reinterpret_cast<const char*>(contents.bytes.data()),
+                        contents.bytes.size());
+  auto value = decodePropertyList(text, &problem);
+  if (value && value->isDictionary()) {
+    values_ = std::move(*value);
+    return;
+  }
+  if (value) problem = "not a dictionary";
   auto aside = moveAside(path_);
-  std::string where = aside ? "moved it to " + *aside : "could not move it aside";
-  log("UserDefaults: could not read preferences file " + path_ + " (" + problem + "); " + where +
-      " and started empty");
+  // A bad file that could not be set aside is all there is of it: it is not written over.
+  mayWrite_ = aside.has_value();
+  std::string outcome = aside ? "moved it to " + *aside + " and started empty"
+                              : "could not move it aside; left it as it is and started empty, "
+                                "without saving";
+  log("UserDefaults: could not read preferences file " + path_ + " (" + problem + "); " + outcome);
 }
 
 Value UserDefaults::objectForKey(const std::string& key) const {
-  const Value* value = values_.find(key);
+  const Value* value = values_.dictionaryValue().find(key);
   return value ? *value : Value();
 }
 
@@ -91,25 +131,52 @@ void UserDefaults::setObjectForKey(const Value& value, const std::string& key) {
     removeObjectForKey(key);
     return;
   }
-  values_.set(key, value);
+  values_.mutableDictionary().set(key, value);
   dirty_ = true;
 }
 
 void UserDefaults::removeObjectForKey(const std::string& key) {
-  if (values_.remove(key)) dirty_ = true;
+  if (values_.mutableDictionary().remove(key)) dirty_ = true;
 }
 
 bool UserDefaults::synchronize() {
   if (!dirty_) return true;
+  if (!mayWrite_) return false;
   const FileManager& files = FileManager::defaultManager();
-  bool written = files.createDirectory(folderOf(path_)) &&
-                 files.writeAtomically(path_, encodePropertyList(Value(values_)));
+  std::string text = encodePropertyList(values_);
+  if (text.size() > maxFileSize_) {
+    // A file that could not be read back would cost every later launch its store.
+    log("UserDefaults: preferences for " + path_ + " would take " + std::to_string(text.size()) +
+        " bytes, past the " + std::to_string(maxFileSize_) + " that are read; kept the file");
+    return false;
+  }
+  bool written = files.createDirectory(folderOf(path_));
+  if (written) removeStaleTemporaries();
+  written = written && files.writeAtomically(path_, text);
   if (!written) {
     log("UserDefaults: could not write preferences file " + path_);
     return false;
   }
   dirty_ = false;
   return true;
+}
+
+// A writer killed during a save leaves its "<file>.tmp-*" behind; one that is old is not
+// being written by anyone any more.
+void UserDefaults::removeStaleTemporaries() const {
+  const FileManager& files = FileManager::defaultManager();
+  std::string folder = folderOf(path_);
+  std::string prefix = nameOf(path_) + ".tmp-";
+  double now = static_cast<double>(std::time(nullptr));
+  for (const std::string& name : files.contentsOfDirectory(folder)) {
+    if (!name.starts_with(prefix)) continue;
+    std::string path = folder + "/" + name;
+    if (files.isDirectory(path)) continue;
+    auto modified = files.modificationDate(path);
+    if (modified && now - modified->secondsSince1970 > kStaleTemporarySeconds) {
+      files.removeItem(path);
+    }
+  }
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,29 +11,39 @@
 namespace platform {
 
 // The persistent key-value store: property-list values under string keys, kept in one file
-// in the home folder's preferences and written atomically. A corrupt or unreadable file is
-// logged once, moved aside and replaced by an empty store.
+// in the home folder's preferences and written atomically. A file whose content does not parse
+// is logged once, set aside (the newest few such copies are kept) and replaced by an empty
+// store. A file that cannot be read for another reason (too many open files, not a regular
+// file, too large) is logged once and left as it is: the store starts empty and never writes.
 class UserDefaults {
  public:
+  // The largest store file read, and so the largest one written.
+  static constexpr std::size_t kMaxFileSize = 16 << 20;
+
   static UserDefaults& standard();
   // Forgets the in-memory state so that the next use reads the file again (tests, --home).
   static void resetStandard();
 
-  explicit UserDefaults(std::string filePath);
+  explicit UserDefaults(std::string filePath, std::size_t maxFileSize = kMaxFileSize);
 
   Value objectForKey(const std::string& key) const;
   void setObjectForKey(const Value& value, const std::string& key);  // null removes
   void removeObjectForKey(const std::string& key);
-  // Writes pending changes; false if the file could not be written.
+  // Writes pending changes; false if the file could not or may not be written.
   bool synchronize();
 
   const std::string& filePath() const { return path_; }
 
  private:
   void load();
+  void removeStaleTemporaries() const;
+
   std::string path_;
-  Dictionary values_;
+  std::size_t maxFileSize_;
+  Value values_ = Dictionary();  // always a dictionary; a Value, so that it is saved uncopied
   bool dirty_ = false;
+  // False while the file on disk holds what could not be read: it is kept, not written over.
+  bool mayWrite_ = true;
 };
 
 }  // namespace platform

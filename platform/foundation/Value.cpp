@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 namespace platform {
 
@@ -13,6 +14,9 @@ const Bytes kEmptyBytes;
 const Array kEmptyArray;
 const Dictionary kEmptyDictionary;
 const Value kNullValue;
+
+// Up to this many entries a linear search beats hashing the key.
+constexpr std::size_t kLinearSearchLimit = 8;
 
 std::string quoted(const std::string& s) {
   std::string out = "\"";
@@ -36,17 +40,13 @@ Dictionary::Dictionary(std::initializer_list<Entry> entries) {
 }
 
 const Value* Dictionary::find(std::string_view key) const {
-  for (const auto& entry : entries_) {
-    if (entry.first == key) return &entry.second;
-  }
-  return nullptr;
+  std::size_t at = position(key);
+  return at == std::string::npos ? nullptr : &entries_[at].second;
 }
 
 Value* Dictionary::find(std::string_view key) {
-  for (auto& entry : entries_) {
-    if (entry.first == key) return &entry.second;
-  }
-  return nullptr;
+  std::size_t at = position(key);
+  return at == std::string::npos ? nullptr : &entries_[at].second;
 }
 
 void Dictionary::set(std::string key, Value value) {
@@ -55,16 +55,49 @@ void Dictionary::set(std::string key, Value value) {
     return;
   }
   entries_.emplace_back(std::move(key), std::move(value));
+  if (entries_.size() * 2 > slots_.size()) {
+    reindex();
+  } else {
+    slots_[slotFor(entries_.back().first)] = entries_.size();
+  }
 }
 
 bool Dictionary::remove(std::string_view key) {
-  for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-    if (it->first == key) {
-      entries_.erase(it);
-      return true;
+  std::size_t at = position(key);
+  if (at == std::string::npos) return false;
+  entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(at));
+  // The entries after it moved down by one, so the index is made again: as costly as the erase.
+  reindex();
+  return true;
+}
+
+std::size_t Dictionary::position(std::string_view key) const {
+  if (slots_.empty()) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      if (entries_[i].first == key) return i;
     }
+    return std::string::npos;
   }
-  return false;
+  std::size_t held = slots_[slotFor(key)];
+  return held == 0 ? std::string::npos : held - 1;
+}
+
+std::size_t Dictionary::slotFor(std::string_view key) const {
+  std::size_t mask = slots_.size() - 1;
+  for (std::size_t slot = std::hash<std::string_view>{}(key)&mask;; slot = (slot + 1) & mask) {
+    std::size_t held = slots_[slot];
+    if (held == 0 || entries_[held - 1].first == key) return slot;
+  }
+}
+
+void Dictionary::reindex() {
+  slots_.clear();
+  if (entries_.size() <= kLinearSearchLimit) return;
+  // At most half full, so that a probe ends soon.
+  std::size_t capacity = 4 * kLinearSearchLimit;
+  while (capacity < entries_.size() * 4) capacity *= 2;
+  slots_.assign(capacity, 0);
+  for (std::size_t i = 0; i < entries_.size(); ++i) slots_[slotFor(entries_[i].first)] = i + 1;
 }
 
 std::vector<std::string> Dictionary::keys() const {
@@ -140,7 +173,9 @@ const std::string& Value::stringValue() const {
   return isString() ? std::get<std::string>(v_) : kEmptyString;
 }
 
-const Bytes& Value::dataValue() const { return isData() ? std::get<Bytes>(v_) : kEmptyBytes; }
+const Bytes& Value::dataValue() const {
+  return isData() ? std::get<Bytes>(v_) : kEmptyBytes;
+}
 
 platform::Date Value::dateValue() const {
   return isDate() ? std::get<platform::Date>(v_) : platform::Date{};

@@ -27,7 +27,8 @@ struct Decimal {
   bool operator==(const Decimal&) const = default;
 };
 
-// A dictionary that keeps the order in which keys were first set.
+// A dictionary that keeps the order in which keys were first set. Past a few entries it keeps
+// a hash index beside them, so that building or reading one of n keys costs n, not n².
 class Dictionary {
  public:
   using Entry = std::pair<std::string, Value>;
@@ -52,7 +53,16 @@ class Dictionary {
   bool operator==(const Dictionary& other) const;
 
  private:
+  // Where `key` is in entries_, or npos.
+  std::size_t position(std::string_view key) const;
+  // The index slot that holds `key`, or the empty slot where it would go.
+  std::size_t slotFor(std::string_view key) const;
+  void reindex();
+
   std::vector<Entry> entries_;
+  // Open addressing: 0 is an empty slot, else an entry's position plus one. Empty while the
+  // dictionary is small enough for a linear search to be quicker.
+  std::vector<std::size_t> slots_;
 };
 
 using Array = std::vector<Value>;
@@ -123,6 +133,7 @@ class Value {
 // Defined here, where Value is complete.
 inline void Dictionary::clear() {
   entries_.clear();
+  slots_.clear();
 }
 inline std::size_t Dictionary::size() const {
   return entries_.size();

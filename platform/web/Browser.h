@@ -38,7 +38,9 @@ struct BrowserSessionClient {
 // protocol on a pipe (commands on the child's fd 3, replies and events on its fd 4,
 // NUL-delimited JSON). Everything runs on the main run loop: the reply pipe is a run-loop
 // descriptor watch. A browser that ends is noticed (end of its pipe); shared() then starts a
-// new one on the next use.
+// new one on the next use. Its files (profile, temporary, cache and configuration folders)
+// live in a folder of its own under <home>/Library/WebEngine, removed when it stops; what a
+// killed run left there is removed at the next start.
 class Browser {
  public:
   using Reply = std::function<void(const Value& result, const Error* error)>;
@@ -53,6 +55,10 @@ class Browser {
 
   // Seconds a browser gets to start and answer its first command.
   static constexpr double kStartBudget = 20;
+  // Seconds of one run-loop pass that the delivery of the browser's messages may take.
+  static constexpr double kDeliveryShare = 0.02;
+  // Bytes of the browser's messages read in one pass of the run loop.
+  static constexpr std::size_t kReadShare = 1 << 20;
 
   ~Browser();
   Browser(const Browser&) = delete;
@@ -101,6 +107,7 @@ class Browser {
   };
 
   std::optional<Error> launch();
+  std::optional<Error> makeProfile();
   std::uint64_t post(std::string_view method, Value params, std::string_view sessionId);
   void armWatch();
   void flushWrites();
@@ -113,6 +120,7 @@ class Browser {
   void handleBrowserEvent(const std::string& method, const Value& params);
   void ended(const Error& error);
   void reap();
+  void removeProfile();
   static Error errorFromReply(const Value& error);
 
   pid_t pid_ = -1;
@@ -121,7 +129,8 @@ class Browser {
   int replyFd_ = -1;
   RunLoop::WatchId readWatch_ = 0;
   RunLoop::WatchId writeWatch_ = 0;
-  std::string userDataDir_;
+  std::string userDataDir_;  // this run's folder under <home>/Library/WebEngine
+  int profileLock_ = -1;
   std::string outgoing_;
   std::string incoming_;
   std::uint64_t nextId_ = 1;

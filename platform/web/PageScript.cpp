@@ -35,16 +35,24 @@ std::string pageScript(const std::string& token) {
     if (el && el.closest && el.closest('a,area')) return 0;
     return 5;
   };
+  let inBurst = false;
   navigation.addEventListener('navigate', (e) => {
     const url = e.destination.url;
     if (pass !== null && pass === url) { pass = null; return; }
+    const active = !!(navigator.userActivation && navigator.userActivation.isActive);
     const entry = {url, type: typeOf(e), held: e.cancelable, same: e.destination.sameDocument,
-                   index: e.destination.index, post: !!e.formData, body: ''};
+                   index: e.destination.index, post: !!e.formData, body: '',
+                   user: !!e.userInitiated || active};
     if (e.formData) {
       try { entry.body = new URLSearchParams(e.formData).toString(); } catch (x) {}
     }
     if (e.cancelable) e.preventDefault();
     report(JSON.stringify(entry));
+    // The end of the task that asked: of a burst of navigations only the last one loads.
+    if (!inBurst) {
+      inBurst = true;
+      queueMicrotask(() => { inBurst = false; report('{"end":true}'); });
+    }
   });
 })();)JS";
   script.replace(script.find("@TOKEN@"), 7, token);

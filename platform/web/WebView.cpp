@@ -1,5 +1,6 @@
 #include "platform/web/WebView.h"
 
+#include <algorithm>
 #include <cctype>
 #include <random>
 
@@ -76,6 +77,7 @@ WebView::WebView(const Rect& frame) : View(frame), token_(randomToken()) {}
 
 WebView::~WebView() {
   if (load_.timeout) load_.timeout->invalidate();
+  if (carryOut_) carryOut_->invalidate();
   if (page_ && browser_) browser_->closePage(*page_);
 }
 
@@ -138,6 +140,8 @@ void WebView::dropPage(const Error& error) {
   page_.reset();
   mainContext_ = 0;
   expected_.reset();
+  approved_.reset();
+  superseded_.clear();
   failLoad(error);
 }
 
@@ -169,16 +173,21 @@ void WebView::applyViewport() {
 
 // --- Loads and the delegate ----------------------------------------------------------------
 
-bool WebView::ask(const WebRequest& request, WebViewNavigationType type) {
-  if (!delegate_) return true;
-  return delegate_->webViewShouldStartLoadWithRequestNavigationType(*this, request, type);
+bool WebView::ask(const WebRequest& request, WebViewNavigationType type, bool userActivation) {
+  auto delegate = delegate_.lock();
+  if (!delegate) return true;
+  lastUserActivation_ = userActivation;
+  bool approved = delegate->webViewShouldStartLoadWithRequestNavigationType(*this, request, type);
+  lastUserActivation_ = false;
+  return approved;
 }
 
 void WebView::notify(std::function<void(WebViewDelegate&, WebView&)> message) {
   std::weak_ptr<WebView> weak = webSelf();
   RunLoop::main().post([weak, message = std::move(message)] {
     auto self = weak.lock();
-    if (self && self->delegate_) message(*self->delegate_, *self);
+    if (!self) return;
+    if (auto delegate = self->delegate_.lock()) message(*delegate, *self);
   });
 }
 
@@ -186,12 +195,20 @@ void WebView::cancelLoadInProgress() {
   if (load_.active) failLoad(webError(kWebErrorCancelled, "the load was cancelled"));
 }
 
-void WebView::beginLoad(WebViewNavigationType type, const WebRequest& request) {
+void WebView::beginLoad(WebViewNavigationType type, const WebRequest& request,
+                        bool userActivation) {
+  // Our request of a load that is replaced may still come; it is then dropped, not asked for.
+  if (load_.active && expected_) {
+    if (superseded_.size() >= 16) superseded_.erase(superseded_.begin());
+    superseded_.push_back(pageKey(expected_->request.url().absoluteString()));
+  }
   cancelLoadInProgress();
+  ++navigationSerial_;
   load_ = Load();
   load_.active = true;
   load_.id = nextLoadId_++;
   load_.type = type;
+  load_.userActivation = userActivation;
   request_ = request;
   std::weak_ptr<WebView> weak = webSelf();
   const std::uint64_t id = load_.id;
@@ -209,6 +226,7 @@ void WebView::finishLoad() {
   if (load_.timeout) load_.timeout->invalidate();
   load_ = Load();
   expected_.reset();
+  superseded_.clear();
   notify([](WebViewDelegate& delegate, WebView& view) { delegate.webViewDidFinishLoad(view); });
 }
 
@@ -285,22 +303,38 @@ void WebView::loadHTMLStringBaseURL(std::string_view html, const std::optional<U
        });
 }
 
-void WebView::allowNext(const std::string& url) {
+// The page's script sees our navigations within its document and in its history; this lets
+// the next one to `url` through, then runs `then`, unless another navigation came meanwhile.
+// Nothing waits for the page, which may be busy.
+void WebView::passThen(const std::string& url, std::function<void(WebView&)> then) {
   std::string expression = std::string("window.") + kPassFunction + " && window." + kPassFunction +
                            "(" + jsString(token_) + ", " + jsString(url) + ")";
-  call("Runtime.evaluate", Dictionary{{"expression", expression}, {"timeout", 1000}}, 1);
+  std::weak_ptr<WebView> weak = webSelf();
+  const std::uint64_t serial = navigationSerial_;
+  send("Runtime.evaluate", Dictionary{{"expression", expression}},
+       [weak, serial, then = std::move(then)](const Value&, const Error*) {
+         auto self = weak.lock();
+         if (self && self->navigationSerial_ == serial) then(*self);
+       });
 }
 
 void WebView::navigateTo(const WebRequest& request, std::optional<std::string> html,
-                         WebViewNavigationType type) {
-  beginLoad(type, request);
+                         WebViewNavigationType type, bool userActivation) {
+  beginLoad(type, request, userActivation);
   if (isWeb(request.url())) expected_ = Expected{request, std::move(html)};
   applyViewport();
-  allowNext(request.url().absoluteString());
-  Dictionary params{{"url", request.url().absoluteString()},
-                    {"transitionType", transitionFor(type)}};
+  const std::string url = request.url().absoluteString();
+  Dictionary params{{"url", url}, {"transitionType", transitionFor(type)}};
   std::string referrer = request.valueForHTTPHeaderField("Referer");
   if (!referrer.empty()) params.set("referrer", referrer);
+  if (url.find('#') != std::string::npos && pageKey(url) == pageKey(committedURL_)) {
+    passThen(url, [params = std::move(params)](WebView& view) { view.sendNavigate(params); });
+  } else {
+    sendNavigate(std::move(params));
+  }
+}
+
+void WebView::sendNavigate(Dictionary params) {
   std::weak_ptr<WebView> weak = webSelf();
   const std::uint64_t id = load_.id;
   send("Page.navigate", std::move(params), [weak, id](const Value& result, const Error* error) {
@@ -364,7 +398,7 @@ void WebView::goForward() {
   navigateInHistory(1, true);
 }
 
-void WebView::navigateInHistory(int offset, bool askFirst) {
+void WebView::navigateInHistory(int offset, bool askFirst, bool userActivation) {
   if (!page_) return;
   History history = historyOf(call("Page.getNavigationHistory", Dictionary{}));
   int target = history.current + offset;
@@ -375,14 +409,15 @@ void WebView::navigateInHistory(int offset, bool askFirst) {
   const std::string& url = entry["url"].stringValue();
   WebRequest request = requestFromPage(url);
   if (askFirst && !ask(request, kWebViewNavigationTypeBackForward)) return;
-  beginLoad(kWebViewNavigationTypeBackForward, request);
+  beginLoad(kWebViewNavigationTypeBackForward, request, userActivation);
   auto html = htmlByURL_.find(pageKey(url));
   if (isWeb(request.url())) {
     expected_ =
         Expected{request, html == htmlByURL_.end() ? std::nullopt : std::optional(html->second)};
   }
-  allowNext(url);
-  send("Page.navigateToHistoryEntry", Dictionary{{"entryId", entry["id"]}});
+  passThen(url, [entryId = entry["id"]](WebView& view) {
+    view.send("Page.navigateToHistoryEntry", Dictionary{{"entryId", entryId}});
+  });
 }
 
 void WebView::reload() {
@@ -390,15 +425,14 @@ void WebView::reload() {
   if (ask(request_, kWebViewNavigationTypeReload)) reloadApproved(kWebViewNavigationTypeReload);
 }
 
-void WebView::reloadApproved(WebViewNavigationType type) {
+void WebView::reloadApproved(WebViewNavigationType type, bool userActivation) {
   WebRequest request = request_;
-  beginLoad(type, request);
+  beginLoad(type, request, userActivation);
   auto html = htmlByURL_.find(pageKey(committedURL_));
   if (isWeb(request.url())) {
     expected_ =
         Expected{request, html == htmlByURL_.end() ? std::nullopt : std::optional(html->second)};
   }
-  allowNext(committedURL_);
   send("Page.reload", Dictionary{});
 }
 
@@ -447,22 +481,27 @@ void WebView::onEvent(const std::string& method, const Value& params) {
     log("web: page dialog: " + params["message"].stringValue());
     send("Page.handleJavaScriptDialog", Dictionary{{"accept", true}});
   } else if (method == "Inspector.targetCrashed") {
-    Browser::Page page = *page_;
-    dropPage(webError(kWebErrorEngineFailed, "the page's renderer ended"));
-    browser_->closePage(page);
+    onCrashed();
   }
 }
 
 void WebView::onNavigationReport(const Value& report) {
+  if (report["end"].boolValue()) {
+    carryOutNow();
+    return;
+  }
+  lastReportTime_ = RunLoop::main().now();
   const std::string& url = report["url"].stringValue();
   auto type = static_cast<WebViewNavigationType>(report["type"].integerValue(5));
   if (type < kWebViewNavigationTypeLinkClicked || type > kWebViewNavigationTypeOther) {
     type = kWebViewNavigationTypeOther;
   }
+  const bool userActivation = report["user"].boolValue();
   if (!report["held"].boolValue()) {
     // Not held by the page script (a traversal to another document): the document request
     // that follows is put to the delegate instead.
     unheldType_ = type;
+    unheldUserActivation_ = userActivation;
     return;
   }
   if (!URL::parse(url)) return;
@@ -472,24 +511,66 @@ void WebView::onNavigationReport(const Value& report) {
     request.setHTTPBody(report["body"].stringValue());
     request.setValueForHTTPHeaderField("application/x-www-form-urlencoded", "Content-Type");
   }
-  if (!ask(request, type)) return;
+  if (!ask(request, type, userActivation)) return;
   if (!isLoadable(request.url())) {
     // The engine has nothing to show for a message or application URL; the page stays.
     log("web: not loaded, no page for " + url);
     return;
   }
+  approved_ = Approved{std::move(request), type, report["same"].boolValue(),
+                       report["index"].integerValue(-1), userActivation};
+  if (!carryOut_) armCarryOut(kBurstQuiet);
+}
+
+void WebView::armCarryOut(double delay) {
+  std::weak_ptr<WebView> weak = webSelf();
+  carryOut_ = RunLoop::main().scheduleTimer(delay, false, [weak](Timer&) {
+    if (auto self = weak.lock()) self->carryOutWhenQuiet();
+  });
+}
+
+// The page tells when the task that asked for navigations has ended; should it fail to (its
+// document went meanwhile), a quiet spell will do.
+void WebView::carryOutWhenQuiet() {
+  carryOut_.reset();
+  const double quietFor = RunLoop::main().now() - lastReportTime_;
+  if (quietFor < kBurstQuiet) {
+    armCarryOut(kBurstQuiet - quietFor);
+    return;
+  }
+  carryOutNow();
+}
+
+// Only the last approved navigation of a burst loads, once the page's script has ended: one
+// carried out meanwhile could take the page's place in the middle of its script.
+void WebView::carryOutNow() {
+  if (carryOut_) carryOut_->invalidate();
+  carryOut_.reset();
+  if (!approved_ || !page_) return;
+  Approved next = std::move(*approved_);
+  approved_.reset();
+  const WebViewNavigationType type = next.type;
   if (type == kWebViewNavigationTypeReload || type == kWebViewNavigationTypeFormResubmitted) {
-    reloadApproved(type);
+    reloadApproved(type, next.userActivation);
   } else if (type == kWebViewNavigationTypeBackForward) {
     History history = historyOf(call("Page.getNavigationHistory", Dictionary{}));
-    navigateInHistory(
-        static_cast<int>(report["index"].integerValue(history.current)) - history.current, false);
-  } else if (report["same"].boolValue()) {
-    allowNext(url);
-    send("Page.navigate", Dictionary{{"url", url}});
+    const long long index = next.historyIndex >= 0 ? next.historyIndex : history.current;
+    navigateInHistory(static_cast<int>(index) - history.current, false, next.userActivation);
+  } else if (next.sameDocument) {
+    ++navigationSerial_;
+    const std::string url = next.request.url().absoluteString();
+    passThen(url, [url](WebView& view) { view.send("Page.navigate", Dictionary{{"url", url}}); });
   } else {
-    navigateTo(request, std::nullopt, type);
+    navigateTo(next.request, std::nullopt, type, next.userActivation);
   }
+}
+
+bool WebView::isSuperseded(const std::string& key) {
+  if (expected_ && pageKey(expected_->request.url().absoluteString()) == key) return false;
+  auto found = std::find(superseded_.begin(), superseded_.end(), key);
+  if (found == superseded_.end()) return false;
+  superseded_.erase(found);
+  return true;
 }
 
 void WebView::onRequestPaused(const Value& params) {
@@ -505,14 +586,21 @@ void WebView::onRequestPaused(const Value& params) {
     return;
   }
   const bool redirected = !params["redirectedRequestId"].stringValue().empty();
+  if (!redirected && isSuperseded(pageKey(params["request"]["url"].stringValue()))) {
+    send("Fetch.failRequest", Dictionary{{"requestId", requestId}, {"errorReason", "Aborted"}});
+    return;
+  }
   if (!redirected && expected_) {
     continueOurRequest(requestId, params["request"]);
     return;
   }
   WebRequest request = requestFromPaused(params["request"]);
-  WebViewNavigationType type = redirected && load_.active ? load_.type : unheldType_;
+  const bool inLoad = redirected && load_.active;
+  WebViewNavigationType type = inLoad ? load_.type : unheldType_;
+  const bool userActivation = inLoad ? load_.userActivation : unheldUserActivation_;
   unheldType_ = kWebViewNavigationTypeOther;
-  if (!ask(request, type)) {
+  unheldUserActivation_ = false;
+  if (!ask(request, type, userActivation)) {
     send("Fetch.failRequest", Dictionary{{"requestId", requestId}, {"errorReason", "Aborted"}});
     if (redirected) failLoad(webError(kWebErrorInterrupted, "the delegate refused a redirect"));
     return;
@@ -522,7 +610,7 @@ void WebView::onRequestPaused(const Value& params) {
     send("Fetch.continueRequest", Dictionary{{"requestId", requestId}});
     return;
   }
-  beginLoad(type, request);
+  beginLoad(type, request, userActivation);
   load_.started = true;  // the frame began loading before the request came to us
   auto html = htmlByURL_.find(pageKey(request.url().absoluteString()));
   expected_ =
@@ -547,7 +635,8 @@ void WebView::onResponsePaused(const std::string& requestId, const Value& params
     return;
   }
   WebRequest request = requestFromPage(target->absoluteString());
-  ask(request, load_.active ? load_.type : kWebViewNavigationTypeOther);
+  ask(request, load_.active ? load_.type : kWebViewNavigationTypeOther,
+      load_.active && load_.userActivation);
   send("Fetch.failRequest", Dictionary{{"requestId", requestId}, {"errorReason", "Aborted"}});
   failLoad(webError(kWebErrorInterrupted, "redirected to " + target->absoluteString()));
 }
@@ -592,6 +681,15 @@ void WebView::onFrameNavigated(const Value& frame) {
   }
   committedURL_ = url;
   if (auto parsed = URL::parse(url)) request_.setURL(*parsed);
+}
+
+// The page is gone with its renderer: a load under way fails, saying so, and the next use of
+// the view makes a fresh page.
+void WebView::onCrashed() {
+  log("web: the page's renderer crashed");
+  Browser::Page page = *page_;
+  dropPage(webError(kWebErrorCrashed, "the page's renderer crashed"));
+  browser_->closePage(page);
 }
 
 void WebView::onFrameStopped() {

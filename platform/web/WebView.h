@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/RunLoop.h"
@@ -35,10 +36,11 @@ enum WebViewErrorCode : long {
   kWebErrorCancelled = 11,    // stopLoading, or a newer load took its place
   kWebErrorTimedOut = 12,     // the load ran past the load time-out
   kWebErrorInterrupted = 13,  // the delegate refused a redirect of the load
+  kWebErrorCrashed = 14,      // the page's renderer crashed
 };
 
 // The web view's delegate; every message has a default, so a delegate overrides only what it
-// needs. The web view does not own it: a delegate clears the link before it goes.
+// needs. The web view does not own it: a delegate that goes hears nothing more.
 class WebViewDelegate {
  public:
   virtual ~WebViewDelegate() = default;
@@ -53,7 +55,10 @@ class WebViewDelegate {
 // The platform's web view: a view whose content is a page of the headless browser. Every
 // navigation of its main frame is put to the delegate before anything loads; a refused one
 // never loads and leaves the page as it was. Delegate messages come on later passes of the
-// run loop, once per load: start, then finish or failure.
+// run loop, once per load: start, then finish or failure. No page can hold the run loop: a
+// page's navigations are put to the delegate as they come, in order, and of a burst of approved
+// ones only the last loads. Loading and history are virtual so that unit tests of its owners
+// can put a double in its place.
 class WebView : public View, public JavaScriptEvaluating, public WebDriving {
  public:
   // The phone's user agent, sent with every request of every web view.
@@ -62,6 +67,9 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
       "(KHTML, like Gecko) Version/5.0.2 Mobile/8J2 Safari/6533.18.5";
   static constexpr double kDefaultScriptBudget = 2;
   static constexpr double kDefaultLoadTimeout = 60;
+  // Seconds without news from the page after which the last navigation it asked for loads,
+  // should the page not say that its burst of navigations has ended.
+  static constexpr double kBurstQuiet = 1;
 
   static std::shared_ptr<WebView> create(const Rect& frame = {});
   explicit WebView(const Rect& frame = {});
@@ -71,23 +79,30 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
     return std::static_pointer_cast<WebView>(weak_from_this().lock());
   }
 
-  WebViewDelegate* delegate() const { return delegate_; }
-  void setDelegate(WebViewDelegate* delegate) { delegate_ = delegate; }
+  // Not owned; a message posted for a later pass goes to the delegate set when it is
+  // delivered, and to none once that delegate has gone.
+  std::shared_ptr<WebViewDelegate> delegate() const { return delegate_.lock(); }
+  void setDelegate(std::weak_ptr<WebViewDelegate> delegate) { delegate_ = std::move(delegate); }
 
-  void loadRequest(const WebRequest& request);
+  // For the delegate, while it decides a navigation: true when the page's user started it (a
+  // tap, with the activation a tap gives the page's scripts for a few seconds); false for the
+  // page's own scripts and for the application's loads, history moves and reloads.
+  bool lastNavigationHadUserActivation() const { return lastUserActivation_; }
+
+  virtual void loadRequest(const WebRequest& request);
   // The page gets `baseURL`'s origin; no base URL gives about:blank.
-  void loadHTMLStringBaseURL(std::string_view html, const std::optional<URL>& baseURL);
+  virtual void loadHTMLStringBaseURL(std::string_view html, const std::optional<URL>& baseURL);
   std::string stringByEvaluatingJavaScriptFromString(std::string_view script) override;
 
-  void goBack();
-  void goForward();
-  void reload();
-  void stopLoading();
-  bool canGoBack();
-  bool canGoForward();
-  bool isLoading() const { return load_.active; }
+  virtual void goBack();
+  virtual void goForward();
+  virtual void reload();
+  virtual void stopLoading();
+  virtual bool canGoBack();
+  virtual bool canGoForward();
+  virtual bool isLoading() const { return load_.active; }
   // The request of the page shown, or of the load under way.
-  const WebRequest& request() const { return request_; }
+  virtual const WebRequest& request() const { return request_; }
 
   // Applied to the page at its next load, tap or screenshot, like the view's frame.
   bool scalesPageToFit() const { return scalesPageToFit_; }
@@ -122,6 +137,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
     bool started = false;          // the main frame began navigating for this load
     bool committed = false;        // and has a new document (or an error page)
     bool htmlPending = false;      // text for a blank page still to be put in
+    bool userActivation = false;   // the page's user started it (its redirects inherit that)
     std::optional<Error> failure;  // noted before the frame stopped
     std::shared_ptr<Timer> timeout;
   };
@@ -129,6 +145,15 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   struct Expected {
     WebRequest request;
     std::optional<std::string> html;
+  };
+  // A navigation of the page that the delegate approved, carried out once the page's script
+  // that asked for it has ended: of a burst only the last one loads.
+  struct Approved {
+    WebRequest request;
+    WebViewNavigationType type = kWebViewNavigationTypeOther;
+    bool sameDocument = false;
+    long long historyIndex = -1;
+    bool userActivation = false;
   };
 
   bool ensurePage();
@@ -138,18 +163,24 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void send(std::string_view method, Value params, Browser::Reply reply = {});
   void applyViewport();
 
-  bool ask(const WebRequest& request, WebViewNavigationType type);
-  void beginLoad(WebViewNavigationType type, const WebRequest& request);
+  bool ask(const WebRequest& request, WebViewNavigationType type, bool userActivation = false);
+  void beginLoad(WebViewNavigationType type, const WebRequest& request,
+                 bool userActivation = false);
   void finishLoad();
   void failLoad(Error error);
   void cancelLoadInProgress();
   void failWithoutEngine();
   void notify(std::function<void(WebViewDelegate&, WebView&)> message);
-  void allowNext(const std::string& url);
+  void passThen(const std::string& url, std::function<void(WebView&)> then);
   void navigateTo(const WebRequest& request, std::optional<std::string> html,
-                  WebViewNavigationType type);
-  void navigateInHistory(int offset, bool askFirst);
-  void reloadApproved(WebViewNavigationType type);
+                  WebViewNavigationType type, bool userActivation = false);
+  void sendNavigate(Dictionary params);
+  void navigateInHistory(int offset, bool askFirst, bool userActivation = false);
+  void reloadApproved(WebViewNavigationType type, bool userActivation = false);
+  void armCarryOut(double delay);
+  void carryOutWhenQuiet();
+  void carryOutNow();
+  bool isSuperseded(const std::string& key);
 
   void onEvent(const std::string& method, const Value& params);
   void onNavigationReport(const Value& params);
@@ -158,10 +189,12 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void continueOurRequest(const std::string& requestId, const Value& paused);
   void onFrameNavigated(const Value& frame);
   void onFrameStopped();
+  void onCrashed();
   WebRequest requestFromPaused(const Value& request) const;
   WebRequest requestFromPage(const std::string& url) const;
 
-  WebViewDelegate* delegate_ = nullptr;
+  std::weak_ptr<WebViewDelegate> delegate_;
+  bool lastUserActivation_ = false;
   std::shared_ptr<Browser> browser_;
   std::optional<Browser::Page> page_;
   std::string token_;
@@ -175,6 +208,12 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   std::uint64_t nextLoadId_ = 1;
   std::optional<Expected> expected_;
   WebViewNavigationType unheldType_ = kWebViewNavigationTypeOther;
+  bool unheldUserActivation_ = false;
+  std::optional<Approved> approved_;
+  std::shared_ptr<Timer> carryOut_;
+  double lastReportTime_ = 0;
+  std::uint64_t navigationSerial_ = 0;   // moves with every navigation we carry out
+  std::vector<std::string> superseded_;  // our replaced navigations whose request may still come
   std::map<std::string, std::string> htmlByURL_;
   std::string committedURL_;
 

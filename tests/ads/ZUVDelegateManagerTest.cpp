@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,6 +126,30 @@ TEST_F(ZUVDelegateManagerTest, EventsFromOtherThreadsAreDeliveredOnTheMainThread
   // The click being timed is marked as one that left the application.
   EXPECT_EQ(ZUVStatistics::sharedStatistics().parameters().find("pclb")->integerValue(), 1);
   ZUVStatistics::releaseSharedStatistics();
+
+  // The owner drops the manager while an event from another thread waits for the main thread:
+  // the waiting event keeps it, goes out, and the manager goes on the main thread after it.
+  log_.clear();
+  std::weak_ptr<ZUVDelegateManager> weakManager = manager_;
+  ZUVDelegateManager* raw = manager_.get();
+  returned = false;
+  std::thread late([&] {
+    raw->didFailToReceiveAdWithError(platform::Error::make("d", 3, "after the owner"));
+    returned = true;
+  });
+  // The raising thread has taken its hold once the count goes up; it then posts and waits.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (manager_.use_count() < 2 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  bool held = manager_.use_count() >= 2;
+  EXPECT_TRUE(held);
+  if (held) manager_.reset();
+  while (!returned) RunLoop::main().runOnce(0.01);
+  late.join();
+  RunLoop::main().runOnce(0);
+  EXPECT_EQ(log_, (std::vector<std::string>{"after the owner"}));
+  EXPECT_TRUE(weakManager.expired());
 }
 
 }  // namespace

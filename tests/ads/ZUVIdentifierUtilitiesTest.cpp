@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -223,6 +224,11 @@ TEST_F(ZUVIdentifierUtilitiesTest, StoreMetadataIsADictionaryOrEmpty) {
   EXPECT_TRUE(read("<plist><dict><key>a</key></dict>").empty());
   EXPECT_TRUE(read("").empty());
   EXPECT_TRUE(ZUVIdentifierUtilities::readITunesMetadataFileAt(home + "/missing.plist").empty());
+  // A link to an endless device reads as no file, with a line in the log.
+  ASSERT_EQ(symlink("/dev/zero", (home + "/zero.plist").c_str()), 0);
+  world_.log().clear();
+  EXPECT_TRUE(ZUVIdentifierUtilities::readITunesMetadataFileAt(home + "/zero.plist").empty());
+  EXPECT_EQ(world_.log().lines().size(), 1u);
 
   // An array in the metadata file still sends the (empty) dictionary.
   velour_test::TestWorld::writeFile(home, "iTunesMetadata.plist",

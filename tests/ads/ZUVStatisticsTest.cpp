@@ -40,6 +40,8 @@ TEST_F(ZUVStatisticsTest, CoreStoresOnlyMatchingKindsAndPersists) {
     EXPECT_EQ(core.numberForKey("n").integerValue(), 6);
     EXPECT_TRUE(core.stringForKey("s").isNull());
     EXPECT_TRUE(core.arrayForKey("a").isNull());
+    core.setStringForKey(Value(" -12 apples"), "t");  // a text counts as its number
+    EXPECT_EQ(core.addValueNumberForKey(20, "t"), 8);
     core.setNumberForKey(Value(INT64_MAX), "big");
     EXPECT_EQ(core.addValueNumberForKey(1, "big"), INT64_MAX);
   }
@@ -144,8 +146,13 @@ TEST_F(ZUVStatisticsTest, UnreportedCountsSurviveTheApplicationGoingAway) {
       platform::kApplicationDidEnterBackgroundNotification, nullptr);
   // The process is killed in the background: what is in memory is gone.
   UserDefaults::resetStandard();
+  // A count kept as text (written by another version) is reported as the number it holds.
+  Value saved = UserDefaults::standard().objectForKey("vozave_stats_shared");
+  saved.mutableDictionary().set("plpnc", "3");
+  UserDefaults::standard().setObjectForKey(saved, "vozave_stats_shared");
   ZUVStatistics relaunched;
   Dictionary report = relaunched.parameters();
+  EXPECT_EQ(Value(report)["plpnc"], Value("3"));
   EXPECT_EQ(report.find("pcc")->integerValue(), 1);
   EXPECT_EQ(report.find("pcbo")->integerValue(), 1);
   EXPECT_TRUE(report.contains("ptime"));

@@ -74,7 +74,6 @@ TEST_F(ZUVTimingTest, RepresentationsAndRestoredReadings) {
       {{"category", "x"}, {"start", 1.0}, {"end", 1e8}});
   EXPECT_EQ(ancient->elapsedMilliseconds(), 4294967295u);
   EXPECT_FALSE(ZUVTiming::createWithDictionaryRepresentation({{"start", 1.0}}));
-  EXPECT_NE(timing.description().find("pcl"), std::string::npos);
 }
 
 TEST_F(ZUVTimingTest, ManagersKeepOneTimingACategoryAndSurviveALaunch) {
@@ -114,6 +113,18 @@ TEST_F(ZUVTimingTest, ManagersKeepOneTimingACategoryAndSurviveALaunch) {
   // A stored entry of the wrong kind loads nothing, and other identifiers are apart.
   UserDefaults::standard().setObjectForKey(platform::Value("junk"), "vozave_timing_other");
   EXPECT_TRUE(ZUVTimingManager("other").timings().empty());
+
+  // Saved before the device restarted, a running timing starts ahead of the clock: it measures
+  // afresh from the load, while an ended one keeps its figure.
+  const double ahead = ZUVTiming::counter() + 500;
+  UserDefaults::standard().setObjectForKey(
+      Dictionary{{"ptime", Dictionary{{"category", "ptime"}, {"start", ahead}}},
+                 {"prl", Dictionary{{"category", "prl"}, {"start", ahead}, {"end", ahead + 2}}}},
+      "vozave_timing_restarted");
+  ZUVTimingManager restarted("restarted");
+  RunLoop::main().advance(1.5);
+  EXPECT_EQ(restarted.timingForCategory("ptime")->elapsedMilliseconds(), 1500u);
+  EXPECT_EQ(restarted.timingForCategory("prl")->elapsedMilliseconds(), 2000u);
 }
 
 }  // namespace

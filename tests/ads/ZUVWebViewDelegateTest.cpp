@@ -38,12 +38,6 @@ class RecordingOpener : public ZUVOpener {
   void openBrowserToURLSupportedOrientations(const URL& url, std::int32_t o) override {
     opened_.push_back("browser " + url.absoluteString() + " " + std::to_string(o));
   }
-  void openWebAppSupportedOrientations(const URL& url, std::int32_t o) override {
-    opened_.push_back("webapp " + url.absoluteString() + " " + std::to_string(o));
-  }
-  void openWebAppWithHTMLSupportedOrientations(const std::string& html, std::int32_t o) override {
-    opened_.push_back("html " + html + " " + std::to_string(o));
-  }
   void presentMailComposer(const ZUVMailFields& mail) override {
     std::string text = "mail";
     for (const auto* list : {&mail.toRecipients, &mail.ccRecipients, &mail.bccRecipients}) {
@@ -56,6 +50,16 @@ class RecordingOpener : public ZUVOpener {
 
  private:
   std::vector<std::string>& opened_;
+};
+
+// Notes when the application is left.
+class LeaveRecorder : public ZUVAdEventReporting {
+ public:
+  void willPresentScreen() override {}
+  void willDismissScreen() override {}
+  void didDismissScreen() override {}
+  void willLeaveApplication() override { left.push_back(platform::RunLoop::main().now()); }
+  std::vector<double> left;
 };
 
 class FullScreenController : public platform::ViewController, public ZUVScreenRelinquishing {
@@ -75,7 +79,7 @@ class ZUVWebViewDelegateTest : public ::testing::Test {
         [this](const platform::Notification& n) { actions_.push_back(describe(n.userInfo)); });
     ZUVNotificationCenter::defaultCenter().addObserver(
         this, "", nullptr, [this](const platform::Notification& n) {
-          reposted_.push_back(n.name + (n.object == view_.get() ? "@view " : "@? ") +
+          reposted_.push_back(n.name + (n.object.address() == view_.get() ? "@view " : "@? ") +
                               describe(n.userInfo));
         });
   }
@@ -175,15 +179,11 @@ TEST_F(ZUVWebViewDelegateTest, RefusesEveryMessageAndActsOnItByName) {
 
   EXPECT_FALSE(decide("gmsg://ad/open?a=browser&u=http://x.test/&o=l"));
   EXPECT_FALSE(decide("vodov://launch?url=http%3A%2F%2Fy.test%2F"));
-  EXPECT_FALSE(decide("gmsg://ad/open?a=webapp&html=%3Cp%3E&o=p"));
-  EXPECT_FALSE(decide("gmsg://ad/open?a=webapp&html=%3Cp%3E&u=http://w.test/"));
-  EXPECT_FALSE(decide("gmsg://ad/open?a=video&u=http://v.test/&o=x"));
   EXPECT_FALSE(decide("gmsg://ad/open?a=browser"));
   EXPECT_FALSE(decide("gmsg://ad/open?a=call&u=tel:1"));
   EXPECT_FALSE(decide("gmsg://ad/open?u=app:2"));
-  EXPECT_EQ(opened_, (std::vector<std::string>{
-                         "browser http://x.test/ 3", "browser http://y.test/ 1", "html <p> 2",
-                         "webapp http://w.test/ 1", "browser http://v.test/ 1"}));
+  EXPECT_EQ(opened_,
+            (std::vector<std::string>{"browser http://x.test/ 3", "browser http://y.test/ 1"}));
   EXPECT_EQ(openedURLs(), (std::vector<std::string>{"tel:1", "app:2"}));
   platform::RunLoop::main().advance(1);
   EXPECT_EQ(reposted_.size(), 2u);
@@ -235,9 +235,10 @@ TEST_F(ZUVWebViewDelegateTest, OpenerWaitsForTrackingsBeforeLeaving) {
   auto tracking = std::make_unique<ZUVWebViewDelegate>();
   tracking->trackURLStringAppendSpamSignals(stall.url("/t"), false);
   ASSERT_TRUE(ZUVClickTracker::activeTrackings());
-  std::vector<double> left;
+  auto recorder = std::make_shared<LeaveRecorder>();
+  const std::vector<double>& left = recorder->left;
   platform::RunLoop& loop = platform::RunLoop::main();
-  delegate_.opener().setWillLeaveApplication([&] { left.push_back(loop.now()); });
+  delegate_.opener().setDelegateManager(recorder);
   double start = loop.now();
   delegate_.opener().openApp(URL::parse("app:3"));
   loop.advance(0.85);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/crypto/Crypto.h"
 #include "platform/device/Device.h"
@@ -55,6 +56,8 @@ TEST(DeviceTest, ProfileValuesFromText) {
                            {"scale", "0"},
                            {"scale", "-1"},
                            {"scale", "2x"},
+                           {"scale", "1e308"},
+                           {"screen", "320x1e300"},
                            {"screen", "320"},
                            {"screen", "x480"},
                            {"screen", "320xinf"},
@@ -103,6 +106,17 @@ TEST(DeviceTest, UniqueIdentifierIsMadeOnceAndKeptInTheHomeFolder) {
     EXPECT_EQ(replaced.size(), 40u);
     auto rewritten = files.readFile(world.home() + "/damaged/Library/DeviceIdentifier");
     EXPECT_EQ(std::string(rewritten->begin(), rewritten->end()), replaced);
+
+    // One that cannot be read is left as it is; this run makes do with its own.
+    files.setHomeDirectory(world.makeFolder("fifo"));
+    world.makeFolder("fifo/Library");
+    std::string fifo = world.home() + "/fifo/Library/DeviceIdentifier";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    world.log().clear();
+    std::string own = platform::deviceUniqueIdentifier();
+    EXPECT_EQ(own.size(), 40u);
+    EXPECT_EQ(world.log().lines().size(), 1u);
+    EXPECT_FALSE(files.readFile(fifo));
 
     DeviceProfile::current().uniqueIdentifier = "set by a test";
     EXPECT_EQ(platform::deviceUniqueIdentifier(), "set by a test");

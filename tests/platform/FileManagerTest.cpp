@@ -1,6 +1,6 @@
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -9,6 +9,7 @@
 #include "platform/foundation/FileManager.h"
 
 using platform::Bytes;
+using platform::FileContents;
 using platform::FileManager;
 
 namespace {
@@ -28,17 +29,6 @@ class FileManagerTest : public ::testing::Test {
   }
   static const FileManager& files() { return FileManager::defaultManager(); }
   static FileManager& mutableFiles() { return FileManager::defaultManager(); }
-
-  std::vector<std::string> entries(const std::string& folder) const {
-    std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    while (dirent* entry = dir ? readdir(dir) : nullptr) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    if (dir) closedir(dir);
-    return names;
-  }
 
   std::string root_, previousHome_;
 };
@@ -76,7 +66,7 @@ TEST_F(FileManagerTest, AtomicWritesReplaceWholeFilesAndLeaveNoTemporaries) {
   EXPECT_EQ(std::string(read->begin(), read->end()), "second");
   ASSERT_TRUE(files().writeAtomically(path, Bytes{}));
   EXPECT_EQ(files().readFile(path), Bytes{});
-  EXPECT_EQ(entries(root_), (std::vector<std::string>{"data.bin"}));
+  EXPECT_EQ(files().contentsOfDirectory(root_), (std::vector<std::string>{"data.bin"}));
 
   struct stat info;
   ASSERT_EQ(stat(path.c_str(), &info), 0);
@@ -85,7 +75,7 @@ TEST_F(FileManagerTest, AtomicWritesReplaceWholeFilesAndLeaveNoTemporaries) {
   EXPECT_FALSE(files().writeAtomically(root_ + "/missing/data.bin", std::string("x")));
   EXPECT_FALSE(files().readFile(root_ + "/missing/data.bin"));
   EXPECT_FALSE(files().readFile(root_));
-  EXPECT_EQ(entries(root_), (std::vector<std::string>{"data.bin"}));
+  EXPECT_EQ(files().contentsOfDirectory(root_), (std::vector<std::string>{"data.bin"}));
 }
 
 TEST_F(FileManagerTest, MovesNeverOverwriteAndDatesCanBeSet) {
@@ -108,7 +98,27 @@ TEST_F(FileManagerTest, MovesNeverOverwriteAndDatesCanBeSet) {
   EXPECT_FALSE(files().setModificationDate(to, platform::Date{1e300}));
   EXPECT_FALSE(files().modificationDate(from));
   EXPECT_FALSE(files().setModificationDate(from, platform::Date{0}));
+}
 
-  mutableFiles().setHomeDirectory(root_ + "/other");
-  EXPECT_EQ(files().homeDirectory(), root_ + "/other");
+TEST_F(FileManagerTest, OnlyRegularFilesWithinTheCapAreRead) {
+  using Status = FileContents::Status;
+  std::string fifo = root_ + "/fifo", zero = root_ + "/zero", huge = root_ + "/huge";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+  // A sparse gigabyte: refused by its size, before any byte is read.
+  ASSERT_TRUE(files().writeAtomically(huge, std::string("x")));
+  ASSERT_EQ(truncate(huge.c_str(), 1 << 30), 0);
+  ASSERT_TRUE(files().writeAtomically(root_ + "/four", std::string("1234")));
+
+  EXPECT_EQ(files().readRegularFile(fifo, 100).status, Status::NotRegular);
+  EXPECT_EQ(files().readRegularFile(zero, 100).status, Status::NotRegular);
+  EXPECT_EQ(files().readRegularFile(root_, 100).status, Status::NotRegular);
+  FileContents big = files().readRegularFile(huge, 16 << 20);
+  EXPECT_EQ(big.status, Status::TooLarge);
+  EXPECT_FALSE(big.problem.empty());
+  EXPECT_EQ(files().readRegularFile(root_ + "/four", 3).status, Status::TooLarge);
+  FileContents four = files().readRegularFile(root_ + "/four", 4);
+  ASSERT_TRUE(four.read());
+  EXPECT_EQ(four.bytes, (Bytes{'1', '2', '3', '4'}));
+  EXPECT_EQ(files().readRegularFile(root_ + "/none", 4).status, Status::Missing);
 }

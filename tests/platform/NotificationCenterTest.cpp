@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,20 @@ TEST(NotificationCenterTest, DeliversInOrderThroughNameAndObjectFilters) {
   EXPECT_TRUE(calls.empty());
 
   EXPECT_EQ(&NotificationCenter::defaultCenter(), &NotificationCenter::defaultCenter());
+}
+
+TEST(NotificationCenterTest, AFreedObjectIsNotTakenForANewOneAtItsAddress) {
+  NotificationCenter center;
+  static int slot = 0;
+  auto at = [] { return std::shared_ptr<int>(&slot, [](int*) {}); };
+  int calls = 0;
+  auto first = at();
+  center.addObserver(&calls, "Ping", first, [&](const Notification&) { ++calls; });
+  center.postNotification("Ping", &slot);  // a bare address names the live object
+  first.reset();
+  center.postNotification("Ping", at());  // the freed object's address, another object
+  center.postNotification("Ping", &slot);
+  EXPECT_EQ(calls, 1);
 }
 
 TEST(NotificationCenterTest, ChangesDuringADeliveryTakeEffectAtOnce) {

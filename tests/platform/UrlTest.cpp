@@ -15,6 +15,7 @@ TEST(UrlTest, SplitsHierarchicalAndOpaqueUrls) {
   EXPECT_EQ(web->user(), "User");
   EXPECT_EQ(web->password(), "Secret");
   EXPECT_EQ(web->host(), "ads.example.com");
+  EXPECT_EQ(web->writtenHost(), "Ads.Example.COM");
   EXPECT_EQ(web->port(), 8080);
   EXPECT_EQ(web->path(), "/a/b%20c");
   EXPECT_EQ(web->query(), "x=1&y=2");

@@ -1,7 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <string>
 
@@ -125,7 +132,7 @@ TEST_F(UserDefaultsTest, ACorruptFileIsSetAsideOnceAndReplaced) {
   EXPECT_EQ(UserDefaults(path_).objectForKey("x").stringValue(), "fresh");
 
   // A second bad file goes beside the first instead of over it; so does one that is no
-  // dictionary, or that cannot be read at all.
+  // dictionary.
   ASSERT_TRUE(files().writeAtomically(path_, std::string("<plist><string>x</string></plist>")));
   {
     platform::LogCapture log;
@@ -134,13 +141,77 @@ TEST_F(UserDefaultsTest, ACorruptFileIsSetAsideOnceAndReplaced) {
   }
   EXPECT_EQ(read(path_ + ".corrupt-1"), "<plist><dict><key>x</key>");
   EXPECT_EQ(read(path_ + ".corrupt-2"), "<plist><string>x</string></plist>");
-  ASSERT_TRUE(files().createDirectory(path_));
+
+  // With many copies already there, the newest few are kept, the one just found among them.
+  for (int n = 3; n <= 1000; ++n) std::ofstream(path_ + ".corrupt-" + std::to_string(n)) << n;
+  ASSERT_TRUE(files().writeAtomically(path_, std::string("<plist><dict>")));
+  UserDefaults found(path_);
+  EXPECT_EQ(read(path_ + ".corrupt-1001"), "<plist><dict>");
+  EXPECT_EQ(files().contentsOfDirectory(home_).size(), 5u);
+  EXPECT_EQ(read(path_ + ".corrupt-997"), "997");
+}
+
+TEST_F(UserDefaultsTest, AFileThatCannotBeReadIsLeftAsItIsAndNeverWrittenOver) {
+  const std::string valid = encodePropertyList(Dictionary{{"kept", "yes"}});
+  ASSERT_TRUE(files().writeAtomically(path_, valid));
+  auto expectRefused = [&](UserDefaults& store, platform::LogCapture& log, const char* why) {
+    EXPECT_EQ(log.lines().size(), 1u) << why;
+    EXPECT_TRUE(store.objectForKey("kept").isNull()) << why;
+    store.setObjectForKey("new", "other");
+    EXPECT_FALSE(store.synchronize()) << why;
+    EXPECT_EQ(files().contentsOfDirectory(home_).size(), 1u) << why;
+  };
   {
+    // Too many open files: no descriptor left for the store.
+    rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    int lowestFree = open("/dev/null", O_RDONLY);
+    ASSERT_GE(lowestFree, 0);
+    close(lowestFree);
+    rlimit lowered = saved;
+    lowered.rlim_cur = static_cast<rlim_t>(lowestFree);
     platform::LogCapture log;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
     UserDefaults store(path_);
-    EXPECT_EQ(log.lines().size(), 1u);
-    EXPECT_TRUE(files().isDirectory(path_ + ".corrupt-3"));
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    expectRefused(store, log, "descriptors");
+    EXPECT_NE(log.lines()[0].find("open files"), std::string::npos) << log.lines()[0];
   }
+  EXPECT_EQ(read(path_), valid);
+
+  ASSERT_TRUE(files().removeItem(path_));
+  ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+  platform::LogCapture log;
+  UserDefaults store(path_);
+  expectRefused(store, log, "fifo");
+}
+
+TEST_F(UserDefaultsTest, AMillionKeysSaveAndLoadAndLeftoversAreCleared) {
+  // A writer killed during a save left temporaries: an old one goes, a fresh one may still be
+  // another writer's.
+  ASSERT_TRUE(files().writeAtomically(path_ + ".tmp-OLD123", std::string("partial")));
+  ASSERT_TRUE(files().writeAtomically(path_ + ".tmp-NEW456", std::string("partial")));
+  ASSERT_TRUE(files().setModificationDate(path_ + ".tmp-OLD123",
+                                          Date{static_cast<double>(std::time(nullptr)) - 3600}));
+  constexpr int kKeys = 1'000'000;
+  {
+    UserDefaults store(path_, 64 << 20);
+    for (int i = 0; i < kKeys; ++i) store.setObjectForKey(i, std::to_string(i));
+    EXPECT_TRUE(store.synchronize());
+  }
+  EXPECT_FALSE(files().fileExists(path_ + ".tmp-OLD123"));
+  EXPECT_TRUE(files().fileExists(path_ + ".tmp-NEW456"));
+  const auto size = std::filesystem::file_size(path_);
+  UserDefaults again(path_, size);
+  for (int i : {0, 1, kKeys / 2, kKeys - 1}) {
+    EXPECT_EQ(again.objectForKey(std::to_string(i)).integerValue(-1), i);
+  }
+  EXPECT_TRUE(again.objectForKey(std::to_string(kKeys)).isNull());
+
+  // A store too large to be read back is not written: the last one that can be stays.
+  again.setObjectForKey(std::string(100, 'x'), "big");
+  EXPECT_FALSE(again.synchronize());
+  EXPECT_EQ(std::filesystem::file_size(path_), size);
 }
 
 TEST_F(UserDefaultsTest, TheStandardStoreLivesInThePreferencesOfTheHome) {

@@ -22,6 +22,35 @@ TEST(ValueTest, DictionaryKeepsFirstInsertionOrderAndReplacesInPlace) {
   EXPECT_NE((Dictionary{{"x", 1}}), (Dictionary{{"x", 1}, {"y", 2}}));
 }
 
+TEST(ValueTest, LargeDictionariesFindEveryKeyThroughRemovalsAndCopies) {
+  Dictionary d;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 3000; ++i) d.set("k" + std::to_string(i), i);
+  for (int i = 0; i < 3000; i += 3) EXPECT_TRUE(d.remove("k" + std::to_string(i)));
+  for (int i = 0; i < 3000; i += 6) d.set("k" + std::to_string(i), -i);
+  for (int i = 0; i < 3000; ++i) {
+    if (i % 3) expected.push_back("k" + std::to_string(i));
+  }
+  for (int i = 0; i < 3000; i += 6) expected.push_back("k" + std::to_string(i));
+  EXPECT_EQ(d.keys(), expected);
+  for (int i = 0; i < 3000; ++i) {
+    const Value* found = d.find("k" + std::to_string(i));
+    if (i % 6 == 3) {
+      EXPECT_FALSE(found) << i;
+    } else {
+      ASSERT_TRUE(found) << i;
+      EXPECT_EQ(found->integerValue(), i % 3 ? i : -i);
+    }
+  }
+  Dictionary copy = d;
+  copy.set("k3", 3);
+  EXPECT_EQ(copy.find("k3")->integerValue(), 3);
+  EXPECT_FALSE(d.find("k3"));
+  while (d.size() > 2) EXPECT_TRUE(d.remove(std::string((d.end() - 1)->first)));
+  EXPECT_EQ(d.keys(), (std::vector<std::string>{"k1", "k2"}));
+  EXPECT_EQ(d.find("k2")->integerValue(), 2);
+}
+
 TEST(ValueTest, CopiesDoNotShareMutations) {
   Value original = Dictionary{{"list", Array{1, 2}}};
   Value copy = original;

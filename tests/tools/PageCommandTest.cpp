@@ -76,10 +76,10 @@ TEST(PageCommandTest, ShowsWhatTheAdDelegateDoesWithEachMessage) {
   for (const char* line :
        {"  orientation to the page: portrait\n", "  log: a\\nb\n",
         "  touch signals: x 3 y -1 duration -1\n",
-        "  open in-app browser: http://l.test/ orientations: 2\n",
+        "  open in-app browser: http://l.test/ orientations: 2 Referer: (none)\n",
         "  posted didReceiveWebAction {u: vodov://nowhere}\n  => refuse\n",
         "posted on the ad notification centre: \"settings\" {supportedorientations: any}\n",
-        "  mail composer: to: x@y.test cc:  bcc:  subject: S body: (none)\n"}) {
+        "  mail composer: to: x@y.test cc:  bcc:  subject: S body: (none) (plain text)\n"}) {
     EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
   }
   std::remove(path.c_str());

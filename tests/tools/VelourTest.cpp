@@ -1,5 +1,7 @@
 // Runs the velour binary on scripts, as a user would, and reads what it prints.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -103,6 +105,8 @@ TEST_F(VelourTest, BadCommandsAreReportedAndTheScriptGoesOnButFailsAtTheEnd) {
       "rotate sideways\n"
       "network dialup\n"
       "network cellular\n"
+      "tab 1e308\n"
+      "tab 2147483648\n"
       "press Boing\n"
       "show\n");
   EXPECT_EQ(run.status, 1);
@@ -112,6 +116,8 @@ TEST_F(VelourTest, BadCommandsAreReportedAndTheScriptGoesOnButFailsAtTheEnd) {
   EXPECT_NE(run.err.find("Nothing Such"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("sideways"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("not \"dialup\""), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("tab number, not \"1e308\""), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("tab number, not \"2147483648\""), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find("(line 7)"), std::string::npos) << run.err;
   // The commands after the failures still ran.
   EXPECT_NE(run.out.find("playing: Boing.m4a"), std::string::npos) << run.out;
@@ -147,11 +153,49 @@ TEST_F(VelourTest, CommandLineErrorsAndHelp) {
   std::string velour = std::string("'") + VELOUR_BINARY + "'";
   EXPECT_EQ(WEXITSTATUS(std::system((velour + " --bogus 2>/dev/null").c_str())), 2);
   EXPECT_EQ(WEXITSTATUS(std::system((velour + " --script /nonexistent 2>/dev/null").c_str())), 2);
+  EXPECT_EQ(WEXITSTATUS(std::system((velour + " --script '" + dir_ + "' 2>/dev/null").c_str())), 2);
+  // Output that a full device swallows fails the run.
+  EXPECT_EQ(WEXITSTATUS(std::system((velour + " --help >/dev/full 2>/dev/null").c_str())), 1);
+  std::ofstream(dir_ + "/show.velour") << "show\n";
+  EXPECT_EQ(WEXITSTATUS(std::system((velour + " --home '" + dir_ + "/home' --script '" + dir_ +
+                                     "/show.velour' >/dev/full 2>/dev/null")
+                                        .c_str())),
+            1);
   EXPECT_EQ(WEXITSTATUS(std::system((velour + " --help >/dev/null").c_str())), 0);
   EXPECT_EQ(WEXITSTATUS(std::system((velour + " --resolve host:80 2>/dev/null").c_str())), 2);
   EXPECT_EQ(WEXITSTATUS(std::system(
                 (velour + " --resolve ads.vozave.com:8080:127.0.0.1 --help >/dev/null").c_str())),
             0);
+}
+
+TEST_F(VelourTest, ThePromptRunsALastLineThatHasNoNewline) {
+  int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  ASSERT_EQ(grantpt(terminal), 0);
+  ASSERT_EQ(unlockpt(terminal), 0);
+  std::string user = ptsname(terminal);
+  std::string home = dir_ + "/home", out = dir_ + "/out";
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    setsid();
+    dup2(open(user.c_str(), O_RDWR), 0);
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    execl(VELOUR_BINARY, "velour", "--home", home.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // "show" ended by the end-of-file key instead of a newline, then the end of input.
+  ASSERT_EQ(write(terminal, "show\x04\x04", 6), 6);
+  int raw = 0;
+  pid_t ended = 0;
+  for (int tries = 0; tries < 600 && (ended = waitpid(child, &raw, WNOHANG)) == 0; ++tries) {
+    usleep(50'000);
+  }
+  if (ended == 0) kill(child, SIGKILL);
+  close(terminal);
+  ASSERT_NE(ended, 0) << "velour did not end";
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << readAll(out);
+  EXPECT_NE(readAll(out).find("screen "), std::string::npos) << readAll(out);
 }
 
 }  // namespace

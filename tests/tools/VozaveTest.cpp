@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "tests/support/RunCommand.h"
@@ -38,6 +40,13 @@ TEST(VozaveTest, JsonErrorsPrintTheChainOutermostFirstAndExitOne) {
   EXPECT_EQ(vozave("json --max-depth many", "{}").status, 2);
   EXPECT_EQ(vozave("json --bogus", "{}").status, 2);
   EXPECT_EQ(vozave("json /nonexistent/file", "").status, 2);
+  // What follows a NUL byte is not JSON either, as "[1] x" is not.
+  const std::string withNul = ::testing::TempDir() + "vozave-nul.json";
+  std::ofstream(withNul, std::ios::binary) << std::string("[1]\0x", 5);
+  Result nul = vozave("json '" + withNul + "'", "");
+  EXPECT_EQ(nul.status, 1) << nul.out;
+  EXPECT_NE(nul.out.find("NUL byte at offset 3"), std::string::npos) << nul.out;
+  std::remove(withNul.c_str());
   EXPECT_EQ(vozave("frobnicate", "").status, 2);
 }
 

@@ -4,12 +4,16 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/web/Browser.h"
@@ -96,10 +100,11 @@ class PageServer {
 // Writes down every delegate call; refuses what `refuse` says.
 class Recorder : public platform::WebViewDelegate {
  public:
-  bool webViewShouldStartLoadWithRequestNavigationType(WebView&, const WebRequest& request,
+  bool webViewShouldStartLoadWithRequestNavigationType(WebView& view, const WebRequest& request,
                                                        WebViewNavigationType type) override {
     calls.push_back("should " + request.url().absoluteString() + " " + std::to_string(type));
     requests.push_back(request);
+    userActivations.push_back(view.lastNavigationHadUserActivation());
     return !refuse || !refuse(request.url().absoluteString());
   }
   void webViewDidStartLoad(WebView&) override { calls.push_back("start"); }
@@ -115,26 +120,65 @@ class Recorder : public platform::WebViewDelegate {
   void clear() {
     calls.clear();
     requests.clear();
+    userActivations.clear();
+  }
+  std::vector<std::string> asked() const {
+    std::vector<std::string> urls;
+    for (const auto& request : requests) urls.push_back(request.url().absoluteString());
+    return urls;
   }
 
   std::vector<std::string> calls;
   std::vector<WebRequest> requests;
+  std::vector<bool> userActivations;
   platform::Error lastError;
   std::function<bool(const std::string&)> refuse;
 };
 
 PageServer* server = nullptr;
 
+// The device's home folder of the suite, and the folders that the engine must leave alone: the
+// system's temporary folder and the user's own home (this program's environment names them).
+struct Folders {
+  std::filesystem::path base, home, tmp, user, engine;
+  std::string savedHome;
+};
+Folders* folders = nullptr;
+
 class WebViewTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!server) server = new PageServer();
+    namespace fs = std::filesystem;
+    Browser::shutdown();
+    folders = new Folders;
+    folders->base = fs::temp_directory_path() / ("velour-web-" + std::to_string(::getpid()));
+    folders->home = folders->base / "home";
+    folders->tmp = folders->base / "tmp";
+    folders->user = folders->base / "user";
+    folders->engine = folders->home / "Library" / "WebEngine";
+    for (const auto& folder : {folders->home, folders->tmp, folders->user}) {
+      fs::create_directories(folder);
+    }
+    // What a killed run left.
+    fs::create_directories(folders->engine / "run-killed" / "profile");
+    auto& files = platform::FileManager::defaultManager();
+    folders->savedHome = files.homeDirectory();
+    files.setHomeDirectory(folders->home.string());
+    ::setenv("TMPDIR", folders->tmp.c_str(), 1);
+    ::setenv("HOME", folders->user.c_str(), 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("XDG_CACHE_HOME");
   }
   static void TearDownTestSuite() {
     // The browser's kept-alive connections would hold the server's stop for seconds.
     Browser::shutdown();
     delete server;
     server = nullptr;
+    platform::FileManager::defaultManager().setHomeDirectory(folders->savedHome);
+    std::filesystem::remove_all(folders->base);
+    delete folders;
+    folders = nullptr;
   }
 
   void SetUp() override {
@@ -144,10 +188,7 @@ class WebViewTest : public ::testing::Test {
     }
     RunLoop::main().reset(false);
     view = WebView::create(platform::Rect(0, 0, 320, 480));
-    view->setDelegate(&recorder);
-  }
-  void TearDown() override {
-    if (view) view->setDelegate(nullptr);
+    view->setDelegate(delegate);
   }
 
   bool waitFor(const std::function<bool()>& done, double seconds = 10) {
@@ -167,7 +208,8 @@ class WebViewTest : public ::testing::Test {
   std::string url(const std::string& path) { return server->url(path); }
 
   std::shared_ptr<WebView> view;
-  Recorder recorder;
+  std::shared_ptr<Recorder> delegate = std::make_shared<Recorder>();
+  Recorder& recorder = *delegate;
 };
 
 TEST_F(WebViewTest, LoadsRequestsAndTextWithTheDelegateCallsInOrder) {
@@ -243,6 +285,7 @@ TEST_F(WebViewTest, PutsEveryNavigationToTheDelegateWithItsType) {
   EXPECT_EQ(recorder.calls,
             (std::vector<std::string>{"should " + url("/page2") + " 0", "start", "finish"}));
   EXPECT_EQ(recorder.requests[0].valueForHTTPHeaderField("Referer"), url("/page1"));
+  EXPECT_EQ(recorder.userActivations, std::vector<bool>{true});
   EXPECT_EQ(view->pageText(), "second page");
 
   load("/page1");
@@ -265,6 +308,7 @@ TEST_F(WebViewTest, PutsEveryNavigationToTheDelegateWithItsType) {
   ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
   EXPECT_EQ(recorder.calls,
             (std::vector<std::string>{"should " + url("/page2") + " 5", "start", "finish"}));
+  EXPECT_EQ(recorder.userActivations, std::vector<bool>{false});
 }
 
 TEST_F(WebViewTest, ARefusedNavigationNeverLoadsAndMessagesArriveInOrder) {
@@ -356,7 +400,92 @@ TEST_F(WebViewTest, PutsRedirectsToTheDelegate) {
 
 namespace {
 
-TEST_F(WebViewTest, StopsLoadsAndOutlivesABrowserThatDies) {
+// A page that floods the view with navigations: each one reaches the delegate once, in order,
+// only the last approved one loads, and the run loop keeps its timers.
+TEST_F(WebViewTest, NavigationFloodsReachTheDelegateInOrderWithoutHoldingTheLoop) {
+  load("/page2");
+  recorder.refuse = [](const std::string& u) { return u.rfind("gmsg:", 0) == 0; };
+  auto flood = [&](const std::string& body, const std::string& last, int count) {
+    recorder.clear();
+    const auto begun = std::chrono::steady_clock::now();
+    double late = -1;
+    RunLoop::main().scheduleTimer(0.5, false, [&](platform::Timer&) {
+      late = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count() - 0.5;
+    });
+    eval("setTimeout(() => { for (let i = 0; i < " + std::to_string(count) + "; i++) {" + body +
+         "} }, 0)");
+    EXPECT_TRUE(waitFor(
+        [&] { return recorder.ended() && view->request().url().absoluteString() == url(last); },
+        15))
+        << recorder.calls.size() << " calls, the last " << recorder.calls.back() << " at "
+        << view->request().url().absoluteString();
+    EXPECT_TRUE(waitFor([&] { return late >= 0; }, 1));
+    EXPECT_LT(late, 1.0) << "a timer waited behind the flood";
+    EXPECT_EQ(recorder.calls.back(), "finish");
+    EXPECT_EQ(eval("location.href"), url(last));
+  };
+
+  flood("location.href = '/page3?' + i;", "/page3?29", 30);
+  std::vector<std::string> expected;
+  for (int i = 0; i < 30; ++i) expected.push_back(url("/page3?" + std::to_string(i)));
+  EXPECT_EQ(recorder.asked(), expected);
+
+  flood("window.open(i % 2 ? '/page1?' + i : 'gmsg://ad/m?i=' + i);", "/page1?1999", 2000);
+  expected.clear();
+  for (int i = 0; i < 2000; ++i) {
+    expected.push_back(i % 2 ? url("/page1?" + std::to_string(i))
+                             : "gmsg://ad/m?i=" + std::to_string(i));
+  }
+  EXPECT_EQ(recorder.asked(), expected);
+}
+
+TEST_F(WebViewTest, ARendererCrashFailsTheLoadAndTheNextUseGetsAFreshPage) {
+  load("/page2");
+  view->loadRequest(WebRequest(*URL::parse("chrome://crash")));
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls,
+            (std::vector<std::string>{"should chrome://crash 5", "start",
+                                      "fail " + std::to_string(platform::kWebErrorCrashed)}));
+  EXPECT_NE(recorder.lastError.localizedDescription().find("crashed"), std::string::npos);
+  EXPECT_EQ(eval("1 + 2"), "3");
+  load("/page3");
+  EXPECT_EQ(eval("document.title"), "Three");
+}
+
+// Writes what it hears into a list that outlives it.
+class Witness : public platform::WebViewDelegate {
+ public:
+  explicit Witness(std::vector<std::string>& heard) : heard_(heard) {}
+  void webViewDidStartLoad(WebView&) override { heard_.push_back("start"); }
+  void webViewDidFinishLoad(WebView&) override { heard_.push_back("finish"); }
+  void webViewDidFailLoadWithError(WebView&, const platform::Error&) override {
+    heard_.push_back("fail");
+  }
+
+ private:
+  std::vector<std::string>& heard_;
+};
+
+TEST_F(WebViewTest, MessagesGoToTheDelegateOfTheirDeliveryAndNeverToOneThatWent) {
+  std::vector<std::string> heard;
+  auto gone = std::make_shared<Witness>(heard);
+  view->setDelegate(gone);
+  view->loadRequest(WebRequest(*URL::parse(url("/page2"))));
+  gone.reset();
+  ASSERT_TRUE(waitFor([&] { return !view->isLoading(); }));
+  RunLoop::main().runUntil([] { return false; }, 0.1);
+  EXPECT_TRUE(heard.empty());
+
+  auto replaced = std::make_shared<Witness>(heard);
+  view->setDelegate(replaced);
+  view->loadRequest(WebRequest(*URL::parse(url("/page3"))));
+  view->setDelegate(delegate);
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls, (std::vector<std::string>{"start", "finish"}));
+  EXPECT_TRUE(heard.empty());
+}
+
+TEST_F(WebViewTest, StopsLoadsOutlivesABrowserThatDiesAndKeepsItsFilesAtHome) {
   load("/page2");
   view->loadRequest(WebRequest(*URL::parse(url("/stall"))));
   ASSERT_TRUE(waitFor([&] { return recorder.calls.size() >= 2; }));
@@ -386,6 +515,21 @@ TEST_F(WebViewTest, StopsLoadsAndOutlivesABrowserThatDies) {
   EXPECT_NE(Browser::shared()->processId(), old);
   load("/page3");
   EXPECT_EQ(eval("document.title"), "Three");
+
+  // Its files: one folder of the running browser in the home folder, nothing elsewhere, and
+  // nothing left once it stops.
+  namespace fs = std::filesystem;
+  std::vector<std::string> runs;
+  for (const auto& entry : fs::directory_iterator(folders->engine)) {
+    runs.push_back(entry.path().filename());
+  }
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].rfind("run-", 0), 0u);
+  EXPECT_NE(runs[0], "run-killed");
+  EXPECT_TRUE(fs::is_empty(folders->tmp));
+  EXPECT_TRUE(fs::is_empty(folders->user));
+  Browser::shutdown();
+  EXPECT_TRUE(fs::is_empty(folders->engine));
 }
 
 // Runs where no engine is installed too.
@@ -397,8 +541,9 @@ TEST(WebViewWithoutEngineTest, EveryLoadFailsNamingThePackage) {
   Browser::shutdown();
   Browser::setExecutablePath("/nonexistent/chromium");
   auto lonely = WebView::create(platform::Rect(0, 0, 10, 10));
-  Recorder calls;
-  lonely->setDelegate(&calls);
+  auto recorder = std::make_shared<Recorder>();
+  Recorder& calls = *recorder;
+  lonely->setDelegate(recorder);
   lonely->loadHTMLStringBaseURL("<p>x</p>", URL::parse("http://ads.test/"));
   ASSERT_TRUE(waitFor([&] { return calls.ended(); }));
   EXPECT_EQ(calls.calls,
@@ -407,7 +552,6 @@ TEST(WebViewWithoutEngineTest, EveryLoadFailsNamingThePackage) {
   EXPECT_NE(calls.lastError.localizedDescription().find("package chromium"), std::string::npos);
   EXPECT_EQ(lonely->stringByEvaluatingJavaScriptFromString("1"), "");
   EXPECT_FALSE(lonely->canGoBack());
-  lonely->setDelegate(nullptr);
   Browser::setExecutablePath("");
 }
 

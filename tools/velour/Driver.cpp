@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
@@ -37,6 +38,17 @@ bool parseNumber(const std::string& text, double& value) {
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value);
   return ec == std::errc() && ptr == end && std::isfinite(value);
+}
+
+// A whole number that an int can hold, written in any form a number may take ("2", "2.0").
+bool parseWholeNumber(const std::string& text, int& value) {
+  double number = 0;
+  if (!parseNumber(text, number) || number != std::floor(number) ||
+      number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max()) {
+    return false;
+  }
+  value = static_cast<int>(number);
+  return true;
 }
 
 }  // namespace
@@ -90,11 +102,11 @@ bool Driver::execute(const std::string& rawLine) {
   auto [verb, argument] = splitCommand(line);
   std::string problem;
   if (verb == "tab") {
-    double index = 0;
-    if (!parseNumber(argument, index) || index != std::floor(index)) {
+    int index = 0;
+    if (!parseWholeNumber(argument, index)) {
       return fail("tab needs a tab number, not \"" + argument + "\"");
     }
-    problem = phone_.selectTab(static_cast<int>(index));
+    problem = phone_.selectTab(index);
   } else if (verb == "press") {
     if (argument.empty()) return fail("press needs the label of a button");
     problem = phone_.press(argument);
@@ -159,7 +171,14 @@ bool Driver::runInteractive(int fd) {
   while (!quit_) {
     auto newline = pending.find('\n');
     if (newline == std::string::npos) {
-      if (closed) break;
+      if (closed) {
+        // A last line without its newline is a line all the same.
+        if (!trim(pending).empty()) {
+          allGood &= execute(pending);
+          printLog();
+        }
+        break;
+      }
       loop.runOnce(0.25);
       continue;
     }

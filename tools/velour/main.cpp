@@ -78,6 +78,13 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& problem)
   return true;
 }
 
+// Output that could not be written (a full disk) fails the run instead of vanishing.
+int reportLostOutput(int status) {
+  if (std::cout.flush()) return status;
+  std::cerr << "velour: could not write the output\n";
+  return 1;
+}
+
 int drive(const Options& options) {
   velour::Driver driver(std::cout, std::cerr);
   driver.captureLog();
@@ -90,7 +97,7 @@ int drive(const Options& options) {
     std::ifstream file(options.script);
     ok = driver.runScript(file, true);
   }
-  return ok ? 0 : 1;
+  return reportLostOutput(ok ? 0 : 1);
 }
 
 }  // namespace
@@ -104,9 +111,11 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << kUsage << velour::Driver::helpText();
-    return 0;
+    return reportLostOutput(0);
   }
-  if (!options.script.empty() && options.script != "-" && !std::ifstream(options.script)) {
+  if (!options.script.empty() && options.script != "-" &&
+      (platform::FileManager::defaultManager().isDirectory(options.script) ||
+       !std::ifstream(options.script))) {
     std::cerr << "velour: cannot read script " << options.script << "\n";
     return 2;
   }

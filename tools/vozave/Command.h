@@ -27,5 +27,6 @@ std::vector<Command> fetchCommands();
 std::vector<Command> requestCommands();
 std::vector<Command> deviceCommands();
 std::vector<Command> pageCommands();
+std::vector<Command> serveCommands();
 
 }  // namespace vozave

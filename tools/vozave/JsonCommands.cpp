@@ -77,6 +77,12 @@ int json(const Arguments& args) {
     std::cerr << "vozave: cannot read " << options.file << "\n";
     return 2;
   }
+  // The reader stops at a NUL byte; what follows it must not pass unread as part of the text.
+  if (auto nul = text->find('\0'); nul != std::string::npos) {
+    std::cerr << "vozave: the input holds a NUL byte at offset " << nul
+              << ", which JSON text never does\n";
+    return 1;
+  }
   ZUV_SBJSON codec;
   codec.setHumanReadable(options.pretty);
   codec.setSortKeys(options.sort);

@@ -86,7 +86,9 @@ class PrintingOpener : public ZUVOpener {
   void openBrowserToURLSupportedOrientations(const platform::URL& url,
                                              std::int32_t orientations) override {
     std::cout << "  open in-app browser: " << url.absoluteString()
-              << " orientations: " << orientations << "\n";
+              << " orientations: " << orientations
+              << " Referer: " << (referringURL() ? referringURL()->absoluteString() : "(none)")
+              << "\n";
   }
   void openWebAppSupportedOrientations(const platform::URL& url,
                                        std::int32_t orientations) override {
@@ -96,14 +98,23 @@ class PrintingOpener : public ZUVOpener {
   void openWebAppWithHTMLSupportedOrientations(const std::string& html,
                                                std::int32_t orientations) override {
     std::cout << "  open web application with HTML (" << html.size()
-              << " bytes) orientations: " << orientations << "\n";
+              << " bytes) base URL: (none) orientations: " << orientations << "\n";
   }
   void presentMailComposer(const ZUVMailFields& mail) override {
     std::cout << "  mail composer: to: " << join(mail.toRecipients)
               << " cc: " << join(mail.ccRecipients) << " bcc: " << join(mail.bccRecipients)
               << " subject: " << mail.subject.value_or("(none)")
-              << " body: " << mail.body.value_or("(none)") << "\n";
+              << " body: " << mail.body.value_or("(none)") << " (plain text)\n";
   }
+};
+
+// Prints what the application's delegates would hear.
+class PrintingReporter : public ZUVAdEventReporting {
+ public:
+  void willPresentScreen() override { std::cout << "  willPresentScreen\n"; }
+  void willDismissScreen() override { std::cout << "  willDismissScreen\n"; }
+  void didDismissScreen() override { std::cout << "  didDismissScreen\n"; }
+  void willLeaveApplication() override { std::cout << "  willLeaveApplication\n"; }
 };
 
 // Stands for a full-screen ad controller, so that "close" shows what it does.
@@ -121,7 +132,7 @@ class AdPrintingDelegate : public ZUVWebViewDelegate {
   explicit AdPrintingDelegate(LoadEnd& end)
       : ZUVWebViewDelegate(std::make_unique<PrintingOpener>()), end_(end) {
     setViewController(screen_);
-    opener().setWillLeaveApplication([] { std::cout << "  willLeaveApplication\n"; });
+    opener().setDelegateManager(std::make_shared<PrintingReporter>());
     platform::NotificationCenter::defaultCenter().addObserver(
         this, ZUVWebViewDelegateDidReceiveWebAction, nullptr, [](const platform::Notification& n) {
           std::cout << "  posted " << n.name << " " << describe(n.userInfo) << "\n";
@@ -268,9 +279,9 @@ bool writeScreenshot(platform::WebView& view, const std::string& path) {
   return true;
 }
 
-std::unique_ptr<platform::WebViewDelegate> makeDelegate(bool ad, LoadEnd& end) {
-  if (ad) return std::make_unique<AdPrintingDelegate>(end);
-  return std::make_unique<PrintingDelegate>(end);
+std::shared_ptr<platform::WebViewDelegate> makeDelegate(bool ad, LoadEnd& end) {
+  if (ad) return std::make_shared<AdPrintingDelegate>(end);
+  return std::make_shared<PrintingDelegate>(end);
 }
 
 int page(const Arguments& args) {
@@ -280,8 +291,8 @@ int page(const Arguments& args) {
   platform::RunLoop& loop = platform::RunLoop::main();
   auto view = platform::WebView::create(platform::Rect(0, 0, 320, 480));
   LoadEnd end;
-  std::unique_ptr<platform::WebViewDelegate> delegate = makeDelegate(options.ad, end);
-  view->setDelegate(delegate.get());
+  std::shared_ptr<platform::WebViewDelegate> delegate = makeDelegate(options.ad, end);
+  view->setDelegate(delegate);
   int status = 1;
   if (startLoad(*view, options)) {
     loop.runUntil([&] { return end.ended; }, platform::WebView::loadTimeout() + 5);
@@ -297,8 +308,6 @@ int page(const Arguments& args) {
     std::cout << "url: " << view->request().url().absoluteString() << "\n";
     status = end.ended && !end.failed && shot ? 0 : 1;
   }
-  view->setDelegate(nullptr);
-  delegate.reset();
   platform::Browser::shutdown();
   return status;
 }

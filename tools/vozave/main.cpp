@@ -21,6 +21,7 @@ std::vector<Command> allCommands() {
       requestCommands,
       deviceCommands,
       pageCommands,
+      serveCommands,
   };
   for (auto list : groups) {
     auto more = list();

@@ -1,0 +1,28 @@
+// Reads arbitrary text as the demo ad server's inventory: no crash, and an accepted inventory
+// names only known creatives and valid ad units.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "tools/adserver/AdQuery.h"
+#include "tools/adserver/Inventory.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const std::set<std::string> known{"banner-plain", "banner-mail"};
+  std::string problem;
+  auto inventory = adserver::Inventory::parse(
+      std::string_view(reinterpret_cast<const char*>(data), size), known, problem);
+  if (!inventory) {
+    if (problem.empty() || problem.find('\n') != std::string::npos) abort();
+    return 0;
+  }
+  for (const auto& [slot, unit] : inventory->units()) {
+    if (slot != adserver::Inventory::kAnyUnit && !adserver::isAdUnitID(slot)) abort();
+    for (const std::string& name : unit.creatives) {
+      if (!known.contains(name)) abort();
+    }
+    if (unit.creatives.empty() && unit.fault == adserver::Fault::None) abort();
+  }
+  return 0;
+}

@@ -1,0 +1,32 @@
+// Reads arbitrary text as an ad request's query, as the demo ad server does: no crash, the
+// bounds hold, and an accepted query encoded again reads back to the same pairs.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "platform/foundation/URL.h"
+#include "tools/adserver/AdQuery.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::string reason;
+  auto query = adserver::Query::parse(text, reason);
+  if (!query) {
+    if (reason.empty() || reason.find('\n') != std::string::npos) abort();
+    return 0;
+  }
+  if (query->pairs().size() > adserver::kMaximumQueryPairs) abort();
+  std::string again;
+  for (const auto& [name, value] : query->pairs()) {
+    again += platform::percentEncode(name) + "=" + platform::percentEncode(value) + "&";
+  }
+  auto reread = adserver::Query::parse(again, reason);
+  if (text.size() < adserver::kMaximumQueryLength / 3 &&
+      (!reread || reread->pairs() != query->pairs())) {
+    abort();
+  }
+  auto request = adserver::readAdRequest(*query, reason);
+  if (request && !adserver::isAdUnitID(request->slot)) abort();
+  return 0;
+}

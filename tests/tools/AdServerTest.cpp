@@ -1,0 +1,340 @@
+// The demo ad server over loopback HTTP, and its inventory reader.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "ads/signals/ZUVSignals.h"
+#include "platform/foundation/URL.h"
+#include "platform/web/JsonCodec.h"
+#include "tests/support/RunCommand.h"
+#include "tests/support/TestWorld.h"
+#include "tools/adserver/AdServer.h"
+#include "tools/adserver/AdServerEndpoints.h"
+
+namespace {
+
+using adserver::AdServer;
+using adserver::AdUnit;
+using adserver::Fault;
+using adserver::RequestKind;
+
+constexpr const char* kSlot = "0123456789abcde";
+
+class AdServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { start({}); }
+
+  void start(adserver::AdServerOptions options) {
+    server.reset();
+    std::string problem;
+    server = AdServer::start(std::move(options), problem);
+    ASSERT_TRUE(server) << problem;
+    client = std::make_unique<httplib::Client>("127.0.0.1", server->port());
+  }
+  httplib::Result get(const std::string& target, const httplib::Headers& headers = {}) {
+    return client->Get(target.c_str(), headers);
+  }
+  // The path and query of one of the server's absolute URLs.
+  static std::string target(const std::string& url) {
+    auto parsed = platform::URL::parse(url);
+    return parsed ? parsed->path() + (parsed->hasQuery() ? "?" + parsed->query() : "") : "";
+  }
+  std::string adRequest(const std::string& extra = "") {
+    return std::string(adserver::kAdRequestPath) + "?slotname=" + kSlot + extra;
+  }
+  void setFault(Fault fault, int stallMilliseconds = 0) {
+    AdUnit unit;
+    unit.creatives = {"banner-plain"};
+    unit.fault = fault;
+    unit.stallMilliseconds = stallMilliseconds;
+    server->setUnit(kSlot, unit);
+  }
+
+  velour_test::TestWorld world;
+  std::unique_ptr<AdServer> server;
+  std::unique_ptr<httplib::Client> client;
+};
+
+TEST_F(AdServerTest, AdRequestRedirectsOnceWithItsHeadersThenServesThePageInRotation) {
+  zuv_gig(4, "zede-sdk-i-v4.0.2");
+  std::string signal;
+  ASSERT_NE(zuv_gmrs(signal), 0);
+  auto hop = get(adRequest("&js=zede-sdk-i-v4.0.2&ad_frame=%7B%22w%22%3A320%7D&" + signal));
+  ASSERT_TRUE(hop);
+  EXPECT_EQ(hop->status, 302);
+  EXPECT_EQ(hop->get_header_value("X-Zede-Orientation"), "any");
+  std::string tracking = hop->get_header_value("X-Zede-Tracking-Urls");
+  auto blank = tracking.find(' ');
+  ASSERT_NE(blank, std::string::npos) << tracking;
+  EXPECT_EQ(tracking.find(' ', blank + 1), std::string::npos);
+  for (const std::string& url : {tracking.substr(0, blank), tracking.substr(blank + 1)}) {
+    EXPECT_EQ(target(url).rfind(std::string(adserver::kTrackingPrefix) + kSlot, 0), 0u) << url;
+  }
+
+  auto page = get(target(hop->get_header_value("Location")));
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_EQ(page->get_header_value("X-Zede-Refresh-Rate"), "30");
+  EXPECT_NE(page->body.find(server->adOrigin() + "/cl/" + kSlot + "-"), std::string::npos);
+  EXPECT_EQ(page->body.find("{{"), std::string::npos) << "a placeholder was left unfilled";
+
+  auto recorded = server->record().last(RequestKind::Ad);
+  ASSERT_TRUE(recorded && recorded->signals);
+  EXPECT_EQ(recorded->parameters.find("ad_frame")->stringValue(), "{\"w\":320}");
+  EXPECT_FALSE(recorded->parameters.contains("ms"));
+  EXPECT_EQ(recorded->signals->at("t"), "4");
+  EXPECT_EQ(recorded->signals->at("sv"), "zede-sdk-i-v4.0.2");
+
+  auto second = get(adRequest());
+  ASSERT_TRUE(second);
+  EXPECT_NE(second->get_header_value("Location"), hop->get_header_value("Location"));
+  AdUnit landscape;
+  landscape.creatives = {"banner-mail"};
+  landscape.orientation = "landscape";
+  landscape.refreshRate = "0.05";
+  server->setUnit(kSlot, landscape);
+  auto third = get(adRequest());
+  EXPECT_EQ(third->get_header_value("X-Zede-Orientation"), "landscape");
+  EXPECT_EQ(
+      get(target(third->get_header_value("Location")))->get_header_value("X-Zede-Refresh-Rate"),
+      "0.05");
+}
+
+TEST_F(AdServerTest, TheClientsConditionalFetchOfTheScriptGetsNotModified) {
+  std::string args = std::string("fetch http://") + adserver::kStaticHost +
+                     adserver::kSupportScriptPath + " --home '" + world.home() + "' --resolve " +
+                     server->resolveArguments().front();
+  auto first = velour_test::runCommand(VOZAVE_BINARY, args);
+  EXPECT_NE(first.out.find("status: 200"), std::string::npos) << first.out;
+  auto second = velour_test::runCommand(VOZAVE_BINARY, args);
+  EXPECT_NE(second.out.find("status: 304"), std::string::npos) << second.out;
+  std::string since = server->record().last(RequestKind::Script)->ifModifiedSince;
+  ASSERT_FALSE(since.empty());
+
+  // A changed inventory changes the script, which must then be served again.
+  setFault(Fault::Unable);
+  auto changed = get(adserver::kSupportScriptPath, {{"If-Modified-Since", since}});
+  EXPECT_EQ(changed->status, 200);
+  EXPECT_NE(changed->body.find("\"unable\""), std::string::npos);
+  EXPECT_EQ(get(adserver::kSupportScriptPath,
+                {{"If-Modified-Since", changed->get_header_value("Last-Modified")}})
+                ->status,
+            304);
+}
+
+TEST_F(AdServerTest, EachFaultActsOutWhatTheClientMustSurvive) {
+  setFault(Fault::Reject);
+  EXPECT_EQ(get(adRequest())->status, 400);
+  setFault(Fault::ServerError);
+  EXPECT_EQ(get(adRequest())->status, 500);
+
+  auto pageOf = [&](Fault fault, int stall = 0) {
+    setFault(fault, stall);
+    return get(target(get(adRequest())->get_header_value("Location")));
+  };
+  auto empty = pageOf(Fault::EmptyPage);
+  EXPECT_EQ(empty->status, 200);
+  EXPECT_FALSE(empty->body.empty());
+  EXPECT_EQ(empty->body.find_first_not_of(" \t\r\n"), std::string::npos);
+  EXPECT_NE(pageOf(Fault::NavigationLoop)->body.find("location.replace"), std::string::npos);
+  EXPECT_NE(pageOf(Fault::RunawayScript)->body.find("for (;;)"), std::string::npos);
+  EXPECT_FALSE(pageOf(Fault::CloseMidBody)) << "the connection should close mid-body";
+
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(pageOf(Fault::Stall, 150)->status, 200);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(150));
+
+  // The script faults are the script's own; the server names them per unit.
+  for (auto [fault, name] :
+       {std::pair{Fault::SilentScript, "silent"}, std::pair{Fault::ThrowingScript, "throw"}}) {
+    setFault(fault);
+    EXPECT_NE(server->supportScript().find(std::string("\"") + kSlot + "\":\"" + name + "\""),
+              std::string::npos);
+  }
+
+  // A long stall ends at once when the server stops.
+  setFault(Fault::Stall, 60000);
+  std::string page = target(get(adRequest())->get_header_value("Location"));
+  std::thread waiting([&] { (void)get(page); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  started = std::chrono::steady_clock::now();
+  server->stop();
+  waiting.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+}
+
+TEST_F(AdServerTest, ClickAndTrackingChainsRedirectTwiceAndCountOnce) {
+  std::string click;
+  ASSERT_NE(zuv_gmcs("t1", click), 0);
+  auto hop = get(std::string("/cl/") + kSlot + "-1?ai=t1&to=garden&" + click);
+  ASSERT_EQ(hop->status, 302);
+  auto second = get(target(hop->get_header_value("Location")));
+  ASSERT_EQ(second->status, 302);
+  auto landing = get(target(second->get_header_value("Location")));
+  EXPECT_EQ(landing->status, 200);
+  EXPECT_NE(landing->body.find("href=\"coffee.html\""), std::string::npos);
+  auto clicks = server->record().requestsOfKind(RequestKind::Click);
+  ASSERT_EQ(clicks.size(), 2u);
+  ASSERT_TRUE(clicks[0].signals);
+  EXPECT_EQ(clicks[0].signals->at("ai"), "t1");
+
+  auto track = get(std::string("/ct/") + kSlot + "-1-imp");
+  auto next = get(target(track->get_header_value("Location")));
+  EXPECT_EQ(get(target(next->get_header_value("Location")))->status, 200);
+  auto counts = server->record().counts()[kSlot];
+  EXPECT_EQ(counts.clicks, 1);
+  EXPECT_EQ(counts.trackingHits, 1);
+
+  EXPECT_EQ(get("/cl/x?to=../inventory")->status, 400);
+  EXPECT_EQ(get("/cl/x?to=garden&cs=%21%21")->status, 400);
+}
+
+TEST_F(AdServerTest, BadRequestsGetAOneLineReasonAndAreRecorded) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"?slotname=0123456789ABCDE", "\"slotname\" must be 15 lower-case hexadecimal digits\n"},
+      {"?slotname=0123456789abcde&ms=not-a-signal", "unreadable signal text in \"ms\"\n"},
+      {"?slotname=0123456789abcde&a=%G1", "malformed %-escape in the query\n"},
+      {"?slotname=0123456789abcde&a%0Ab=1&a%0Ab=2", "query parameter \"a?b\" given twice\n"},
+  };
+  for (const auto& [query, reason] : cases) {
+    auto reply = get(adserver::kAdRequestPath + query);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status, 400);
+    EXPECT_EQ(reply->body, reason);
+  }
+  std::string many;
+  for (int i = 0; i < 200; ++i) many += "&k" + std::to_string(i) + "=v";
+  EXPECT_EQ(get(adRequest(many))->body, "more than 128 query parameters\n");
+  EXPECT_EQ(get(adserver::kAdRequestPath + std::string("?a=") + std::string(20000, 'a'))->status,
+            414);
+  EXPECT_EQ(client->Post("/zede/ads", std::string(100000, 'x'), "text/plain")->status, 413);
+  EXPECT_EQ(get("/zede/page/0123456789abcde/missing")->status, 404);
+  EXPECT_EQ(get("/zede/page/0123456789abcde/banner-plain?n=1x")->status, 400);
+  EXPECT_EQ(get("/elsewhere")->body, "no such resource\n");
+
+  auto refused = server->record().requests();
+  ASSERT_EQ(refused.size(), std::size(cases) + 6);
+  for (const auto& request : refused) EXPECT_FALSE(request.reason.empty()) << request.path;
+  EXPECT_EQ(get(adRequest())->status, 302) << "the server goes on serving";
+}
+
+TEST_F(AdServerTest, TheRecordKeepsTheNewestRequestsAndShowsThemInTheReportsAndTheLog) {
+  std::string log = world.home() + "/requests.jsonl";
+  adserver::AdServerOptions options;
+  options.recordCapacity = 3;
+  options.logPath = log;
+  start(options);
+  for (int i = 0; i < 4; ++i) get(adRequest("&kw=%3Cb%3E" + std::to_string(i)));
+  EXPECT_EQ(server->record().requests().size(), 3u);
+  EXPECT_EQ(server->record().requests().front().parameters.find("kw")->stringValue(), "<b>1");
+  EXPECT_EQ(server->record().counts()[kSlot].requests, 4);
+
+  auto html = get(adserver::kReportPath);
+  EXPECT_NE(html->body.find("<td>0123456789abcde</td><td>4</td>"), std::string::npos);
+  EXPECT_NE(html->body.find("<td>kw</td><td>&lt;b&gt;3</td>"), std::string::npos);
+  EXPECT_EQ(html->body.find("<b>3"), std::string::npos);
+  auto json = platform::JsonCodec::parse(get(adserver::kReportJsonPath)->body);
+  ASSERT_TRUE(json);
+  EXPECT_EQ((*json)["units"][kSlot]["requests"].integerValue(), 4);
+  EXPECT_EQ((*json)["requests"].arrayValue().size(), 3u);
+
+  std::ifstream file(log);
+  std::string line;
+  int lines = 0;
+  while (std::getline(file, line)) {
+    auto entry = platform::JsonCodec::parse(line);
+    ASSERT_TRUE(entry) << line;
+    EXPECT_EQ((*entry)["slot"].stringValue(), lines < 4 ? kSlot : "");
+    ++lines;
+  }
+  EXPECT_EQ(lines, 6) << "four ad requests and the two reports";
+}
+
+TEST(ServeCommandTest, PrintsWhereItListensServesAndStopsOnInterrupt) {
+  velour_test::TestWorld world;
+  std::string log = world.home() + "/requests.jsonl";
+  int output[2];
+  ASSERT_EQ(pipe(output), 0);
+  pid_t child = fork();
+  if (child == 0) {
+    dup2(output[1], STDOUT_FILENO);
+    close(output[0]);
+    execl(VOZAVE_BINARY, "vozave", "serve", "--log", log.c_str(), nullptr);
+    _exit(127);
+  }
+  close(output[1]);
+  FILE* out = fdopen(output[0], "r");
+  char line[512] = "";
+  int port = 0;
+  ASSERT_TRUE(fgets(line, sizeof line, out));
+  ASSERT_EQ(sscanf(line, "Vozave demo ad server on http://127.0.0.1:%d", &port), 1) << line;
+  std::string text;
+  while (text.find("Ctrl-C") == std::string::npos && fgets(line, sizeof line, out)) text += line;
+  std::string p = std::to_string(port);
+  EXPECT_NE(text.find(" --resolve static.vozave.com:" + p +
+                      ":127.0.0.1 --resolve ads.vozave.com:" + p + ":127.0.0.1\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(httplib::Client("127.0.0.1", port).Get(adserver::kReportPath)->status, 200);
+
+  kill(child, SIGINT);
+  text.clear();
+  while (fgets(line, sizeof line, out)) text += line;
+  fclose(out);
+  int status = -1;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(text, "stopped\n");
+  std::ifstream file(log);
+  std::string entry;
+  EXPECT_TRUE(std::getline(file, entry) && entry.find("\"/_report\"") != std::string::npos);
+}
+
+TEST(AdServerInventoryTest, RefusesInventoriesItCannotServe) {
+  const std::set<std::string> known{"banner-plain"};
+  std::string problem;
+  auto good = adserver::Inventory::parse(
+      R"({"units": {"*": {"creatives": ["banner-plain"]},
+          "0123456789abcde": {"fault": "stall", "stall_ms": 20, "refresh": 0.5}}})",
+      known, problem);
+  ASSERT_TRUE(good) << problem;
+  EXPECT_EQ(good->unit("fedcba987654321")->creatives, std::vector<std::string>{"banner-plain"});
+  EXPECT_EQ(good->unit(kSlot)->fault, Fault::Stall);
+  EXPECT_EQ(good->unit(kSlot)->stallMilliseconds, 20);
+  EXPECT_EQ(good->unit(kSlot)->refreshRate, "0.5");
+  auto named = adserver::Inventory::parse(R"({"units": {"0123456789abcde": {"fault": "unable"}}})",
+                                          known, problem);
+  ASSERT_TRUE(named) << problem;
+  EXPECT_EQ(named->unit("fedcba987654321"), nullptr) << "only \"*\" serves units not named";
+
+  const std::pair<const char*, const char*> bad[] = {
+      {"[", "not JSON"},
+      {R"({"units": {}})", "at least one ad unit"},
+      {R"({"units": {"ABC": {"creatives": ["banner-plain"]}}})", "neither"},
+      {R"({"units": {"*": {"creatives": ["nope"]}}})", "unknown creative \"nope\""},
+      {R"({"units": {"*": {"creatives": []}}})", "needs at least one creative"},
+      {R"({"units": {"*": {"fault": "sometimes"}}})", "unknown fault"},
+      {R"({"units": {"*": {"fault": "stall", "refresh": -1}}})", "\"refresh\" must be"},
+  };
+  for (const auto& [text, reason] : bad) {
+    problem.clear();
+    EXPECT_FALSE(adserver::Inventory::parse(text, known, problem)) << text;
+    EXPECT_NE(problem.find(reason), std::string::npos) << problem;
+  }
+
+  std::string path = velour_test::TestWorld::writeFile("/tmp", "adserver-bad-inventory.json",
+                                                       R"({"units": {"*": {"fault": "x"}}})");
+  adserver::AdServerOptions options;
+  options.inventoryPath = path;
+  EXPECT_FALSE(AdServer::start(options, problem));
+  EXPECT_NE(problem.find(path + ": ad unit \"*\": unknown fault"), std::string::npos) << problem;
+  std::remove(path.c_str());
+}
+
+}  // namespace

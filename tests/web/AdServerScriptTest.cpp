@@ -1,0 +1,130 @@
+// The demo ad server's support script in the real web engine: each call of ZEDE_buildAdURL
+// answers with one report, a "gmsg" message URL, as the ad client's build page expects.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/RunLoop.h"
+#include "platform/web/Browser.h"
+#include "platform/web/WebView.h"
+#include "tools/adserver/AdQuery.h"
+#include "tools/adserver/AdServer.h"
+
+namespace {
+
+using platform::WebView;
+
+// Keeps every message URL and refuses it, as the ad client's delegates do.
+class MessageRecorder : public platform::WebViewDelegate {
+ public:
+  bool webViewShouldStartLoadWithRequestNavigationType(WebView&,
+                                                       const platform::WebRequest& request,
+                                                       platform::WebViewNavigationType) override {
+    const std::string& url = request.url().absoluteString();
+    if (request.url().writtenScheme() != "gmsg") return true;
+    messages.push_back(url);
+    return false;
+  }
+  void webViewDidFinishLoad(WebView&) override { ended = true; }
+  void webViewDidFailLoadWithError(WebView&, const platform::Error&) override { ended = true; }
+
+  std::vector<std::string> messages;
+  bool ended = false;
+};
+
+struct Report {
+  std::string name;
+  adserver::Query fields;
+};
+
+Report readReport(const std::string& url) {
+  const std::string prefix = "gmsg://zede/";
+  EXPECT_EQ(url.rfind(prefix, 0), 0u) << url;
+  std::string rest = url.substr(prefix.size());
+  auto question = rest.find('?');
+  std::string reason;
+  auto query = adserver::Query::parse(
+      question == std::string::npos ? "" : rest.substr(question + 1), reason);
+  EXPECT_TRUE(query) << reason;
+  return {rest.substr(0, question), query.value_or(adserver::Query())};
+}
+
+std::string field(const Report& report, const char* name) {
+  const std::string* value = report.fields.find(name);
+  return value ? *value : "(none)";
+}
+
+TEST(AdServerScriptTest, ReportsEachRequestThroughAMessageURL) {
+  if (::access(platform::Browser::executablePath().c_str(), X_OK) != 0) {
+    GTEST_SKIP() << "no web engine at " << platform::Browser::executablePath();
+  }
+  platform::RunLoop::main().reset(false);
+  std::string problem;
+  auto server = adserver::AdServer::start({}, problem);
+  ASSERT_TRUE(server) << problem;
+  for (auto [slot, fault] : {std::pair{"aaaaaaaaaaaaaaa", adserver::Fault::Unable},
+                             std::pair{"bbbbbbbbbbbbbbb", adserver::Fault::ThrowingScript},
+                             std::pair{"ccccccccccccccc", adserver::Fault::SilentScript}}) {
+    adserver::AdUnit unit;
+    unit.fault = fault;
+    server->setUnit(slot, unit);
+  }
+  // One call per script element, as in the client's build page; a throwing call ends only its
+  // own element.
+  std::string page = "<html><head><script>" + server->supportScript() + "</script>";
+  for (const char* call : {
+           R"(ZEDE_buildAdURL({"slotname":"0123456789abcde","js":"zede-sdk-i-v4.0.2",
+               "ad_frame":{"x":0,"y":361,"w":320,"h":50},"kw":["a b","c&d"],
+               "ios_metadata":{"big":"blob"}}))",
+           R"(ZEDE_buildAdURL({"slotname":"bbbbbbbbbbbbbbb"}))",
+           R"(ZEDE_buildAdURL({"slotname":"ccccccccccccccc"}))",
+           R"(ZEDE_buildAdURL({"slotname":"0123456789ABCDE"}))",
+           R"(ZEDE_buildAdURL({"slotname":"aaaaaaaaaaaaaaa"}))",
+           R"(ZEDE_buildAdURL())",
+       }) {
+    page += std::string("<script>") + call + ";</script>";
+  }
+  page += "</head><body></body></html>";
+
+  auto view = WebView::create(platform::Rect(0, 0, 1, 1));
+  auto recording = std::make_shared<MessageRecorder>();
+  MessageRecorder& recorder = *recording;
+  view->setDelegate(recording);
+  view->loadHTMLStringBaseURL(page, platform::URL::parse(server->adOrigin()));
+  platform::RunLoop::main().runUntil(
+      [&] { return recorder.ended && recorder.messages.size() >= 4; }, 15);
+  ASSERT_EQ(recorder.messages.size(), 4u);
+
+  Report load = readReport(recorder.messages[0]);
+  EXPECT_EQ(load.name, "loadAdURL");
+  EXPECT_EQ(field(load, "type"), "vodov");
+  std::string url = field(load, "url");
+  ASSERT_EQ(url.rfind(server->adOrigin() + "/zede/ads?", 0), 0u) << url;
+  Report invalid = readReport(recorder.messages[1]);
+  EXPECT_EQ(invalid.name, "invalidRequest");
+  EXPECT_NE(field(invalid, "reason").find("slotname"), std::string::npos);
+  Report unable = readReport(recorder.messages[2]);
+  EXPECT_EQ(unable.name, "unableToServe");
+  EXPECT_EQ(field(unable, "slotname"), "aaaaaaaaaaaaaaa");
+  Report empty = readReport(recorder.messages[3]);
+  EXPECT_EQ(empty.name, "invalidRequest");
+  EXPECT_EQ(field(empty, "reason"), "the request parameters are not an object");
+
+  // The server takes the ad URL that its script built.
+  httplib::Client client("127.0.0.1", server->port());
+  auto hop = client.Get(url.substr(server->adOrigin().size()).c_str());
+  ASSERT_TRUE(hop);
+  EXPECT_EQ(hop->status, 302);
+  auto recorded = server->record().last(adserver::RequestKind::Ad);
+  ASSERT_TRUE(recorded);
+  EXPECT_EQ(recorded->parameters.find("ad_frame")->stringValue(),
+            R"({"x":0,"y":361,"w":320,"h":50})");
+  EXPECT_EQ(recorded->parameters.find("kw")->stringValue(), R"(["a b","c&d"])");
+  EXPECT_FALSE(recorded->parameters.contains("ios_metadata"));
+}
+
+}  // namespace

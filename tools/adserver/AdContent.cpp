@@ -1,0 +1,124 @@
+#include "tools/adserver/AdContent.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/URL.h"
+#include "platform/web/JsonCodec.h"
+
+namespace adserver {
+
+namespace {
+
+constexpr const char* kScriptTemplate = "sdk-core-v40.js";
+constexpr const char* kWebApp = "webapp.html";
+
+void replaceAll(std::string& text, std::string_view placeholder, std::string_view value) {
+  for (std::size_t at = text.find(placeholder); at != std::string::npos;
+       at = text.find(placeholder, at + value.size())) {
+    text.replace(at, placeholder.size(), value);
+  }
+}
+
+const char* scriptBehaviour(Fault fault) {
+  switch (fault) {
+    case Fault::Unable:
+      return "unable";
+    case Fault::SilentScript:
+      return "silent";
+    case Fault::ThrowingScript:
+      return "throw";
+    default:
+      return "";
+  }
+}
+
+}  // namespace
+
+bool AdContent::load(const std::string& directory, std::string& problem) {
+  namespace fs = std::filesystem;
+  directory_ = directory;
+  std::error_code error;
+  if (!fs::is_regular_file(fs::path(directory) / kScriptTemplate, error)) {
+    problem = "no support script template " + directory + "/" + kScriptTemplate;
+    return false;
+  }
+  for (const auto& entry : fs::directory_iterator(fs::path(directory) / "creatives", error)) {
+    if (entry.path().extension() == ".html") creatives_.insert(entry.path().stem().string());
+  }
+  if (creatives_.empty()) {
+    problem = "no creatives in " + directory + "/creatives";
+    return false;
+  }
+  return true;
+}
+
+double AdContent::scriptTemplateModified() const {
+  auto date =
+      platform::FileManager::defaultManager().modificationDate(directory_ + "/" + kScriptTemplate);
+  // Whole seconds, as "Last-Modified" and "If-Modified-Since" carry them.
+  return date ? static_cast<double>(static_cast<long long>(date->secondsSince1970)) : 0;
+}
+
+std::optional<std::string> AdContent::readFile(const std::string& relativePath) const {
+  std::string path = directory_ + "/" + relativePath;
+  std::error_code error;
+  auto size = std::filesystem::file_size(path, error);
+  if (error || size > kMaximumFileSize) return std::nullopt;
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  if (!(text << file.rdbuf())) return std::nullopt;
+  return text.str();
+}
+
+std::optional<std::string> AdContent::supportScript(const std::string& origin,
+                                                    const Inventory& inventory) const {
+  auto text = readFile(kScriptTemplate);
+  if (!text) return std::nullopt;
+  platform::Dictionary behaviours;
+  for (const auto& [slot, unit] : inventory.units()) {
+    behaviours.set(slot, platform::Value(scriptBehaviour(unit.fault)));
+  }
+  replaceAll(*text, "\"__ZEDE_AD_ORIGIN__\"", platform::JsonCodec::write(platform::Value(origin)));
+  replaceAll(*text, "__ZEDE_UNIT_FAULTS__", platform::JsonCodec::write(behaviours));
+  return text;
+}
+
+std::optional<std::string> AdContent::creative(const std::string& name,
+                                               const AdPlaceholders& values) const {
+  if (!creatives_.contains(name)) return std::nullopt;
+  auto text = readFile("creatives/" + name + ".html");
+  if (!text) return std::nullopt;
+  if (text->find("{{WEBAPP_HTML}}") != std::string::npos) {
+    replaceAll(*text, "{{WEBAPP_HTML}}", platform::percentEncode(readFile(kWebApp).value_or("")));
+  }
+  replaceAll(*text, "{{AD_ORIGIN_ENCODED}}", platform::percentEncode(values.origin));
+  replaceAll(*text, "{{AD_ORIGIN}}", values.origin);
+  replaceAll(*text, "{{SLOT}}", values.slot);
+  replaceAll(*text, "{{TICKET}}", values.ticket);
+  return text;
+}
+
+std::optional<std::string> AdContent::page(const std::string& relativePath) const {
+  return readFile(relativePath);
+}
+
+std::string AdContent::emptyPage() {
+  return " \n\t\r\n  \n";
+}
+
+std::string AdContent::navigationLoopPage() {
+  return "<!DOCTYPE html><html><body style=\"margin:0;background:#fdd\">"
+         "<p>This ad reloads itself without end.</p>"
+         "<script>window.location.replace(window.location.href);</script></body></html>";
+}
+
+std::string AdContent::runawayScriptPage() {
+  return "<!DOCTYPE html><html><body style=\"margin:0;background:#fdd\">"
+         "<p>This ad's script never ends.</p>"
+         "<script>for (;;) {}</script></body></html>";
+}
+
+}  // namespace adserver

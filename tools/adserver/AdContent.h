@@ -1,0 +1,55 @@
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+
+#include "tools/adserver/Inventory.h"
+
+// The demo ad server's editable content: the support script's template, the creatives, the
+// full-screen pages and the landing pages under resources/adserver/. Files are read at each
+// request, so that an ad's author sees an edit at the next load; the AdServer fills in the
+// values that depend on the request.
+namespace adserver {
+
+// The values a creative's placeholders take for one ad.
+struct AdPlaceholders {
+  std::string origin;  // {{AD_ORIGIN}}, and percent-encoded {{AD_ORIGIN_ENCODED}}
+  std::string slot;    // {{SLOT}}
+  std::string ticket;  // {{TICKET}}: names this ad in its click and tracking URLs
+};
+
+class AdContent {
+ public:
+  // Files larger than this are refused rather than read.
+  static constexpr std::size_t kMaximumFileSize = 1 << 20;
+
+  // Finds the creatives; false, with the problem, when the folder lacks the script template
+  // or has no creative.
+  [[nodiscard]] bool load(const std::string& directory, std::string& problem);
+
+  const std::string& directory() const { return directory_; }
+  const std::set<std::string>& creativeNames() const { return creatives_; }
+  // The modification time of the script template, in seconds since 1970.
+  double scriptTemplateModified() const;
+
+  // The support script for ads on `origin`, with each named unit's script behaviour.
+  std::optional<std::string> supportScript(const std::string& origin,
+                                           const Inventory& inventory) const;
+  std::optional<std::string> creative(const std::string& name, const AdPlaceholders& values) const;
+  // "webapp.html", "video.html", or a landing page "landing/<name>.html".
+  std::optional<std::string> page(const std::string& relativePath) const;
+
+  // The fault pages: built in, since an author has no reason to edit them.
+  static std::string emptyPage();
+  static std::string navigationLoopPage();
+  static std::string runawayScriptPage();
+
+ private:
+  std::optional<std::string> readFile(const std::string& relativePath) const;
+
+  std::string directory_;
+  std::set<std::string> creatives_;
+};
+
+}  // namespace adserver

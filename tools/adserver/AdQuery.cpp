@@ -1,0 +1,116 @@
+#include "tools/adserver/AdQuery.h"
+
+#include <algorithm>
+
+#include "ads/signals/ZUVSignals.h"
+#include "platform/foundation/URL.h"
+
+namespace adserver {
+
+namespace {
+
+bool isHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool escapesAreWellFormed(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') continue;
+    if (i + 2 >= text.size() || !isHexDigit(text[i + 1]) || !isHexDigit(text[i + 2])) {
+      return false;
+    }
+    i += 2;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<Query> Query::parse(std::string_view text, std::string& reason) {
+  if (text.size() > kMaximumQueryLength) {
+    reason = "query longer than " + std::to_string(kMaximumQueryLength) + " bytes";
+    return std::nullopt;
+  }
+  Query query;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = std::min(text.find('&', start), text.size());
+    std::string_view pair = text.substr(start, end - start);
+    start = end + 1;
+    if (pair.empty()) continue;
+    if (query.pairs_.size() == kMaximumQueryPairs) {
+      reason = "more than " + std::to_string(kMaximumQueryPairs) + " query parameters";
+      return std::nullopt;
+    }
+    if (!escapesAreWellFormed(pair)) {
+      reason = "malformed %-escape in the query";
+      return std::nullopt;
+    }
+    std::size_t equals = pair.find('=');
+    std::string name = platform::percentDecode(pair.substr(0, equals));
+    std::string value =
+        equals == std::string_view::npos ? "" : platform::percentDecode(pair.substr(equals + 1));
+    if (name.empty()) {
+      reason = "query parameter without a name";
+      return std::nullopt;
+    }
+    if (query.find(name)) {
+      reason = "query parameter " + quotedForReason(name) + " given twice";
+      return std::nullopt;
+    }
+    query.pairs_.emplace_back(std::move(name), std::move(value));
+  }
+  return query;
+}
+
+const std::string* Query::find(std::string_view name) const {
+  for (const auto& [key, value] : pairs_) {
+    if (key == name) return &value;
+  }
+  return nullptr;
+}
+
+std::string quotedForReason(std::string_view text) {
+  constexpr std::size_t kShown = 40;
+  std::string quoted = "\"";
+  for (char c : text.substr(0, kShown)) {
+    quoted += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
+  }
+  return quoted + (text.size() > kShown ? "...\"" : "\"");
+}
+
+bool isAdUnitID(std::string_view text) {
+  return text.size() == 15 && std::all_of(text.begin(), text.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
+}
+
+bool readSignal(const Query& query, std::string_view name, std::optional<SignalFields>& fields,
+                std::string& reason) {
+  fields.reset();
+  const std::string* text = query.find(name);
+  if (!text) return true;
+  fields = ZUVSignalsDecodeValue(*text);
+  if (!fields) {
+    reason = "unreadable signal text in \"" + std::string(name) + "\"";
+    return false;
+  }
+  return true;
+}
+
+std::optional<AdRequest> readAdRequest(const Query& query, std::string& reason) {
+  const std::string* slot = query.find("slotname");
+  if (!slot || !isAdUnitID(*slot)) {
+    reason = "\"slotname\" must be 15 lower-case hexadecimal digits";
+    return std::nullopt;
+  }
+  AdRequest request;
+  request.slot = *slot;
+  if (!readSignal(query, "ms", request.signals, reason)) return std::nullopt;
+  for (const auto& [name, value] : query.pairs()) {
+    if (name != "ms") request.parameters.set(name, platform::Value(value));
+  }
+  return request;
+}
+
+}  // namespace adserver

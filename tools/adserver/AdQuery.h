@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/foundation/Value.h"
+
+// Reads the query texts that clients send to the demo ad server: the ad request that the
+// support script builds, and the signal texts of ad and click URLs. Everything here is
+// untrusted; a refusal comes with a one-line reason that the server answers with a 400.
+namespace adserver {
+
+// Bounds on what one query may hold, so that a hostile client cannot make the record large.
+inline constexpr std::size_t kMaximumQueryPairs = 128;
+inline constexpr std::size_t kMaximumQueryLength = 8192;
+
+class Query {
+ public:
+  // The pairs of `text` (without "?"), split at "&" and percent-decoded ("+" stays "+"). A
+  // pair without "=" has an empty value. Refused: a text or pair count past the bounds, a
+  // malformed %-escape, an empty name, a name given twice.
+  [[nodiscard]] static std::optional<Query> parse(std::string_view text, std::string& reason);
+
+  const std::vector<std::pair<std::string, std::string>>& pairs() const { return pairs_; }
+  const std::string* find(std::string_view name) const;
+
+ private:
+  std::vector<std::pair<std::string, std::string>> pairs_;
+};
+
+using SignalFields = std::map<std::string, std::string>;
+
+// One ad request as the server reads it from the ad URL.
+struct AdRequest {
+  std::string slot;
+  // Every parameter but the signal, as texts, in the order sent.
+  platform::Dictionary parameters;
+  // The decoded "ms" signal; nothing when the request carried none.
+  std::optional<SignalFields> signals;
+};
+
+// Client text quoted for a one-line reason: in double quotes, control bytes as "?", cut short.
+std::string quotedForReason(std::string_view text);
+
+// 15 lower-case hexadecimal digits, as ad unit identifiers are issued.
+bool isAdUnitID(std::string_view text);
+
+// The ad request of an ad URL's query; refused without a valid "slotname" or with a signal
+// text that does not decode.
+[[nodiscard]] std::optional<AdRequest> readAdRequest(const Query& query, std::string& reason);
+
+// The decoded signal under `name` ("ms" or "cs"): nothing when absent; false, with a reason,
+// when present and unreadable.
+[[nodiscard]] bool readSignal(const Query& query, std::string_view name,
+                              std::optional<SignalFields>& fields, std::string& reason);
+
+}  // namespace adserver

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What the demo ad server serves to each ad unit: the creatives in rotation, the refresh rate,
+// the orientation and a fault to act out. Read from a JSON inventory file by the server and
+// set directly by tests. The file's form is in docs/ADSERVER.md.
+namespace adserver {
+
+// Every misbehaviour the client must survive, one per ad unit.
+enum class Fault {
+  None,
+  Reject,          // the ad request gets 400
+  ServerError,     // the ad request gets 500
+  EmptyPage,       // the ad page is white space and line ends only
+  Stall,           // the ad page comes after a delay
+  CloseMidBody,    // the connection closes halfway through the ad page
+  Unable,          // the support script reports "unableToServe"
+  SilentScript,    // the support script never reports
+  ThrowingScript,  // the support script throws
+  NavigationLoop,  // the ad page navigates to itself again and again
+  RunawayScript,   // the ad page runs a script that never ends
+};
+
+const char* faultName(Fault fault);
+std::optional<Fault> faultFromName(std::string_view name);
+
+struct AdUnit {
+  std::vector<std::string> creatives;  // names of creative files, served in turn
+  std::string refreshRate = "30";      // the "X-Zede-Refresh-Rate" text, in seconds
+  std::string orientation = "any";     // the "X-Zede-Orientation" text
+  Fault fault = Fault::None;
+  int stallMilliseconds = 10000;
+};
+
+class Inventory {
+ public:
+  // The key of the unit that serves every ad unit the inventory does not name.
+  static constexpr const char* kAnyUnit = "*";
+  static constexpr std::size_t kMaximumUnits = 1000;
+
+  // Reads an inventory file's text; creatives must be among `knownCreatives`. Nothing, with
+  // the problem in one line, for text of another form.
+  [[nodiscard]] static std::optional<Inventory> parse(std::string_view text,
+                                                      const std::set<std::string>& knownCreatives,
+                                                      std::string& problem);
+
+  // The unit named `slot`, else the catch-all unit, else none.
+  const AdUnit* unit(std::string_view slot) const;
+  void setUnit(const std::string& slot, AdUnit unit) { units_[slot] = std::move(unit); }
+  const std::map<std::string, AdUnit, std::less<>>& units() const { return units_; }
+
+ private:
+  std::map<std::string, AdUnit, std::less<>> units_;
+};
+
+}  // namespace adserver
