@@ -335,11 +335,6 @@ std::optional<std::string> GTMStringEncoding::stringByDecoding(std::string_view 
 }
 
 std::string GTMStringEncoding::description() const {
-  std::string data = "<";
-  for (std::size_t i = 0; i < charMapData_.size(); i += 4) {
-    if (i > 0) data += ' ';
-    data += platform::text::hexString(std::string_view(charMapData_).substr(i, 4));
-  }
-  data += '>';
-  return "<Base" + std::to_string(base()) + " StringEncoder: " + data + ">";
+  return "<Base" + std::to_string(base()) +
+         " StringEncoder: " + platform::text::bytesDescription(charMapData_) + ">";
 }

@@ -81,10 +81,8 @@ std::optional<std::string> ZUVCachedFile::content() {
   auto path = filePath();
   if (!path) return std::nullopt;
   auto bytes = platform::FileManager::defaultManager().readFile(*path);
-  if (!bytes) return std::nullopt;
-  std::string text(bytes->begin(), bytes->end());
-  if (!platform::text::isValidUtf8(text)) return std::nullopt;
-  return text;
+  if (!bytes || !platform::text::isValidUtf8(platform::text::view(*bytes))) return std::nullopt;
+  return std::string(bytes->begin(), bytes->end());
 }
 
 std::optional<std::string> ZUVCachedFile::fileModificationDate() {

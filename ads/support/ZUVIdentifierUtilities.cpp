@@ -99,8 +99,7 @@ platform::Dictionary ZUVIdentifierUtilities::readITunesMetadataFileAt(const std:
     }
     return {};
   }
-  return iTunesMetadataFromData(std::string_view(
-      reinterpret_cast<const char*>(contents.bytes.data()), contents.bytes.size()));
+  return iTunesMetadataFromData(platform::text::view(contents.bytes));
 }
 
 std::string ZUVIdentifierUtilities::deviceModel() const {
@@ -161,9 +160,8 @@ const platform::Dictionary& ZUVIdentifierUtilities::iTunesMetadata() {
 const std::string& ZUVIdentifierUtilities::deviceIdentifier() {
   if (!deviceIdentifier_) {
     auto digest = HashedDeviceIdentifier();
-    deviceIdentifier_ = platform::text::hexString(
-        std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()),
-        platform::text::HexCase::upper);
+    deviceIdentifier_ =
+        platform::text::hexString(platform::text::view(digest), platform::text::HexCase::upper);
   }
   return *deviceIdentifier_;
 }
@@ -173,8 +171,7 @@ const std::string& ZUVIdentifierUtilities::deviceIdentifierBase64() {
     auto digest = HashedDeviceIdentifier();
     auto encoding = GTMStringEncoding::rfc4648Base64WebsafeStringEncoding();
     encoding.setDoPad(false);
-    deviceIdentifierBase64_ =
-        encoding.encode(std::string_view(reinterpret_cast<const char*>(digest.data()), 16));
+    deviceIdentifierBase64_ = encoding.encode(platform::text::view(digest));
   }
   return *deviceIdentifierBase64_;
 }

@@ -130,6 +130,15 @@ std::string hexString(std::string_view bytes, HexCase letterCase) {
   return out;
 }
 
+std::string bytesDescription(std::string_view bytes) {
+  std::string out = "<";
+  for (std::size_t i = 0; i < bytes.size(); i += 4) {
+    if (i > 0) out += ' ';
+    out += hexString(bytes.substr(i, 4));
+  }
+  return out + ">";
+}
+
 std::string asciiLowercase(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = asciiLower(c);

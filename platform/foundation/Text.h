@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,6 +30,11 @@ inline std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
   return length;
 }
 
+// Raw bytes seen as text, without a copy.
+inline std::string_view view(std::span<const std::uint8_t> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
 [[nodiscard]] bool isValidUtf8(std::string_view text);
 // True when every byte is below 0x80.
 [[nodiscard]] bool isASCII(std::string_view text);
@@ -51,6 +58,9 @@ int hexDigitValue(char c);
 char hexDigit(unsigned value, HexCase letterCase = HexCase::lower);
 // Two digits per byte, no separators.
 std::string hexString(std::string_view bytes, HexCase letterCase = HexCase::lower);
+// The object model's description of bytes: lower-case digits in angle brackets, a blank after
+// every four bytes ("<01020304 05>").
+std::string bytesDescription(std::string_view bytes);
 
 inline char asciiLower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;

@@ -93,10 +93,6 @@ long urlErrorCode(CURLcode code) {
   }
 }
 
-bool isWebScheme(const URL& url) {
-  return url.scheme() == "http" || url.scheme() == "https";
-}
-
 bool isRedirectStatus(int status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -153,7 +149,7 @@ URLConnectionSettings& URLConnection::settings() {
 
 std::shared_ptr<URLConnection> URLConnection::create(
     const URLRequest& request, std::shared_ptr<URLConnectionDelegate> delegate) {
-  if (!isWebScheme(request.url())) return nullptr;
+  if (!request.url().isHTTPOrHTTPS()) return nullptr;
   if (!delegate) delegate = std::make_shared<URLConnectionDelegate>();
   std::shared_ptr<URLConnection> connection(new URLConnection(request, std::move(delegate)));
   RunLoop::main().post([connection] {
@@ -187,7 +183,7 @@ void URLConnection::sendRequest(const HTTPURLResponse* redirectResponse) {
       delegate->connectionWillSendRequest(*this, currentRequest_, redirectResponse);
   if (ended_) return;
   currentRequest_ = std::move(request);
-  if (!isWebScheme(currentRequest_.url())) {
+  if (!currentRequest_.url().isHTTPOrHTTPS()) {
     fail(urlError(kURLErrorUnsupportedURL, "unsupported URL", currentRequest_.url()));
     return;
   }

@@ -36,6 +36,8 @@ TEST(TextTest, Base64RoundTripsAndRefusesBrokenGroups) {
 
 TEST(TextTest, HexCaseAndBlanks) {
   EXPECT_EQ(text::hexString("\x01\xAB", text::HexCase::upper), "01AB");
+  EXPECT_EQ(text::bytesDescription("\x01\x02\x03\xFF\x05"), "<010203ff 05>");
+  EXPECT_EQ(text::bytesDescription(""), "<>");
   EXPECT_EQ(text::hexDigitValue('f'), 15);
   EXPECT_EQ(text::hexDigitValue('G'), -1);
   EXPECT_EQ(text::asciiLowercase("Content-TYPE \xC3\x89"), "content-type \xC3\x89");
