@@ -251,40 +251,20 @@ bool ZUV_SBJSON::scanRestOfStringError(std::string& out, Error& error) {
 bool ZUV_SBJSON::scanEscapeError(std::string& out, Error& error) {
   const unsigned char selector = peek();
   if (c_ < end_) ++c_;
-  switch (selector) {
-    case '"':
-    case '/':
-    case '\\':
-      out += static_cast<char>(selector);
-      return true;
-    case 'b':
-      out += '\b';
-      return true;
-    case 'f':
-      out += '\f';
-      return true;
-    case 'n':
-      out += '\n';
-      return true;
-    case 'r':
-      out += '\r';
-      return true;
-    case 't':
-      out += '\t';
-      return true;
-    case 'u': {
-      char32_t character;
-      if (!scanUnicodeCharError(character, error)) return false;
-      platform::text::appendUtf8(out, character);
-      return true;
-    }
-    default: {
-      // Shown as the byte read as a signed character widened to a 16-bit unit.
-      auto shown = static_cast<std::uint16_t>(static_cast<signed char>(selector));
-      error = err(8, "Illegal escape sequence '0x" + hexText(shown) + "'");
-      return false;
-    }
+  if (char plain = platform::text::jsonEscapedCharacter(static_cast<char>(selector))) {
+    out += plain;
+    return true;
   }
+  if (selector == 'u') {
+    char32_t character;
+    if (!scanUnicodeCharError(character, error)) return false;
+    platform::text::appendUtf8(out, character);
+    return true;
+  }
+  // Shown as the byte read as a signed character widened to a 16-bit unit.
+  auto shown = static_cast<std::uint16_t>(static_cast<signed char>(selector));
+  error = err(8, "Illegal escape sequence '0x" + hexText(shown) + "'");
+  return false;
 }
 
 bool ZUV_SBJSON::scanHexQuadError(std::uint16_t& out, Error& error) {

@@ -106,6 +106,27 @@ std::optional<std::string> base64Decode(std::string_view text, std::string_view 
   return out;
 }
 
+char jsonEscapedCharacter(char selector) {
+  switch (selector) {
+    case '"':
+    case '/':
+    case '\\':
+      return selector;
+    case 'b':
+      return '\b';
+    case 'f':
+      return '\f';
+    case 'n':
+      return '\n';
+    case 'r':
+      return '\r';
+    case 't':
+      return '\t';
+    default:
+      return 0;
+  }
+}
+
 int hexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;

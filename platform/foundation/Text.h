@@ -51,6 +51,10 @@ std::string base64Encode(std::string_view bytes);
 [[nodiscard]] std::optional<std::string> base64Decode(std::string_view text,
                                                       std::string_view skipped = {});
 
+// The character that a JSON backslash escape other than "\u" stands for ('n' for a line feed),
+// or 0 when `selector` names none.
+char jsonEscapedCharacter(char selector);
+
 enum class HexCase { lower, upper };
 // The value of a hexadecimal digit of either case, or -1.
 int hexDigitValue(char c);

@@ -128,36 +128,11 @@ class Reader {
   bool escape(std::string& out) {
     if (pos_ >= text_.size()) return false;
     char c = text_[pos_++];
-    switch (c) {
-      case '"':
-        out += '"';
-        return true;
-      case '\\':
-        out += '\\';
-        return true;
-      case '/':
-        out += '/';
-        return true;
-      case 'b':
-        out += '\b';
-        return true;
-      case 'f':
-        out += '\f';
-        return true;
-      case 'n':
-        out += '\n';
-        return true;
-      case 'r':
-        out += '\r';
-        return true;
-      case 't':
-        out += '\t';
-        return true;
-      case 'u':
-        return unicodeEscape(out);
-      default:
-        return false;
+    if (char plain = text::jsonEscapedCharacter(c)) {
+      out += plain;
+      return true;
     }
+    return c == 'u' && unicodeEscape(out);
   }
 
   bool unicodeEscape(std::string& out) {

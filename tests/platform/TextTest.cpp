@@ -39,6 +39,9 @@ TEST(TextTest, HexCaseAndBlanks) {
   EXPECT_EQ(text::bytesDescription("\x01\x02\x03\xFF\x05"), "<010203ff 05>");
   EXPECT_EQ(text::bytesDescription(""), "<>");
   EXPECT_EQ(text::hexDigitValue('f'), 15);
+  EXPECT_EQ(text::jsonEscapedCharacter('/'), '/');
+  EXPECT_EQ(text::jsonEscapedCharacter('t'), '\t');
+  EXPECT_EQ(text::jsonEscapedCharacter('u'), 0);
   EXPECT_EQ(text::hexDigitValue('G'), -1);
   EXPECT_EQ(text::asciiLowercase("Content-TYPE \xC3\x89"), "content-type \xC3\x89");
   EXPECT_TRUE(text::equalsIgnoringASCIICase("Last-Modified", "last-modified"));
