@@ -218,26 +218,29 @@ bool ZUV_SBJSON::appendArrayIntoError(const Array& array, std::string& out, Erro
                                                          Error& error) {
   using zuv_sbjson::kByteClasses;
   out += '"';
-  std::size_t run = 0, i = 0;
-  while (i < text.size()) {
-    const unsigned char byteClass = kByteClasses[static_cast<unsigned char>(text[i])];
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const char* run = p;
+  while (p < end) {
+    const unsigned char byteClass = kByteClasses[static_cast<unsigned char>(*p)];
     if (byteClass == zuv_sbjson::kPlain) {
-      ++i;
+      ++p;
     } else if (byteClass == zuv_sbjson::kMultiByte) {
       // A text that is not UTF-8 would make text that is not JSON.
-      const std::size_t length = platform::text::utf8SequenceLength(text, i);
+      const std::size_t length =
+          platform::text::utf8SequenceLength({p, static_cast<std::size_t>(end - p)}, 0);
       if (length == 0) {
         error = unsupported("text that is not UTF-8");
         return false;
       }
-      i += length;
+      p += length;
     } else {
-      out.append(text.substr(run, i - run));
-      appendEscape(static_cast<unsigned char>(text[i]), out);
-      run = ++i;
+      out.append(run, p);
+      appendEscape(static_cast<unsigned char>(*p), out);
+      run = ++p;
     }
   }
-  out.append(text.substr(run));
+  out.append(run, p);
   out += '"';
   return true;
 }
