@@ -43,7 +43,7 @@ bool ZUVBannerWebViewDelegate::clickThrough(platform::WebView& webView,
   if (load) {
     opener().setReferringURL(webView.request().url());
     // "httpx:" and the like belong to other applications, not to the browser.
-    if (clickURL.scheme() == "http" || clickURL.scheme() == "https") {
+    if (clickURL.isHTTPOrHTTPS()) {
       opener().openBrowserToURLSupportedOrientations(clickURL, kZUVOrientationsAny);
     }
   }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Text.h"
 
 const char* const GTMStringEncodingErrorDomain = "GTMStringEncodingErrorDomain";
 
@@ -18,38 +19,6 @@ constexpr int lcm8(int shift) {
     }
   }
   return a;
-}
-
-bool isASCII(std::string_view text) {
-  for (unsigned char c : text) {
-    if (c >= 0x80) return false;
-  }
-  return true;
-}
-
-// Well-formed UTF-8: no overlong forms, surrogates or values past U+10FFFF.
-bool isUTF8(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  std::size_t n = text.size();
-  for (std::size_t i = 0; i < n;) {
-    unsigned char lead = p[i];
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-    if (length == 0 || lead > 0xF4 || n - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-    }
-    unsigned char second = p[i + 1];
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
-        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F)) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
 }
 
 std::optional<std::string> fail(platform::Error* error, long code, const char* message) {
@@ -77,7 +46,7 @@ GTMStringEncoding::GTMStringEncoding(std::string alphabet, int shift)
 
 std::optional<GTMStringEncoding> GTMStringEncoding::stringEncodingWithString(
     std::string_view alphabet) {
-  if (!isASCII(alphabet)) return std::nullopt;
+  if (!platform::text::isASCII(alphabet)) return std::nullopt;
   std::size_t length = alphabet.size();
   if (length < 2 || length > 128 || (length & (length - 1)) != 0) return std::nullopt;
   std::array<bool, 128> seen{};
@@ -146,7 +115,7 @@ bool GTMStringEncoding::setPaddingChar(char c) {
 }
 
 bool GTMStringEncoding::addDecodeSynonyms(std::string_view synonyms) {
-  if (!isASCII(synonyms)) return false;
+  if (!platform::text::isASCII(synonyms)) return false;
   std::int32_t current = kUnknownChar;
   for (unsigned char c : synonyms) {
     if (reverseCharMap_[c] != kUnknownChar) {
@@ -303,7 +272,7 @@ std::optional<std::string> GTMStringEncoding::decode(std::string_view text,
                                                      platform::Error* error) const {
   std::size_t end = text.find('\0');
   if (end != std::string_view::npos) {
-    if (!isASCII(text.substr(end))) {
+    if (!platform::text::isASCII(text.substr(end))) {
       return fail(error, GTMStringEncodingErrorNotASCII, "The text is not ASCII.");
     }
     text = text.substr(0, end);
@@ -359,21 +328,13 @@ std::optional<std::string> GTMStringEncoding::decode(std::string_view text,
 std::optional<std::string> GTMStringEncoding::stringByDecoding(std::string_view text,
                                                                platform::Error* error) const {
   auto bytes = decode(text, error);
-  if (bytes && !isUTF8(*bytes)) {
+  if (bytes && !platform::text::isValidUtf8(*bytes)) {
     return fail(error, GTMStringEncodingErrorNotUTF8, "The bytes are not UTF-8 text.");
   }
   return bytes;
 }
 
 std::string GTMStringEncoding::description() const {
-  static const char kHex[] = "0123456789abcdef";
-  std::string data = "<";
-  for (std::size_t i = 0; i < charMapData_.size(); ++i) {
-    if (i > 0 && i % 4 == 0) data += ' ';
-    auto c = static_cast<unsigned char>(charMapData_[i]);
-    data += kHex[c >> 4];
-    data += kHex[c & 0xF];
-  }
-  data += '>';
-  return "<Base" + std::to_string(base()) + " StringEncoder: " + data + ">";
+  return "<Base" + std::to_string(base()) +
+         " StringEncoder: " + platform::text::bytesDescription(charMapData_) + ">";
 }

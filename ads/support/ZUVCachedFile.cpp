@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "ads/support/ZUVNetworkUtilities.h"
-#include "ads/support/ZUV_SBJSONText.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Text.h"
 
 namespace {
 
@@ -16,21 +16,6 @@ constexpr const char* kPOSIXErrorDomain = "NSPOSIXErrorDomain";
 
 // Seconds from 1970 to 2001, the epoch of the platform's absolute time.
 constexpr double kAbsoluteTimeEpoch = 978307200;
-
-bool isUTF8(const platform::Bytes& bytes) {
-  const unsigned char* p = bytes.data();
-  const unsigned char* end = p + bytes.size();
-  while (p < end) {
-    if (*p < 0x80) {
-      ++p;
-      continue;
-    }
-    std::size_t length = zuv_sbjson::utf8SequenceLength(p, end);
-    if (length == 0) return false;
-    p += length;
-  }
-  return true;
-}
 
 // A host made only of dots would lead out of the caches folder.
 std::string folderNameForHost(const std::string& host) {
@@ -96,7 +81,7 @@ std::optional<std::string> ZUVCachedFile::content() {
   auto path = filePath();
   if (!path) return std::nullopt;
   auto bytes = platform::FileManager::defaultManager().readFile(*path);
-  if (!bytes || !isUTF8(*bytes)) return std::nullopt;
+  if (!bytes || !platform::text::isValidUtf8(platform::text::view(*bytes))) return std::nullopt;
   return std::string(bytes->begin(), bytes->end());
 }
 

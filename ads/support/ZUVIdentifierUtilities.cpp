@@ -12,6 +12,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/Text.h"
 #include "platform/media/AudioSession.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
@@ -37,18 +38,6 @@ int integerValue(std::string_view text) {
   }
   if (negative) return static_cast<int>(-value);
   return value > INT_MAX ? INT_MAX : static_cast<int>(value);
-}
-
-bool isASCII(std::string_view text) {
-  for (unsigned char c : text) {
-    if (c >= 0x80) return false;
-  }
-  return true;
-}
-
-std::string lowercased(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 }  // namespace
@@ -110,8 +99,7 @@ platform::Dictionary ZUVIdentifierUtilities::readITunesMetadataFileAt(const std:
     }
     return {};
   }
-  return iTunesMetadataFromData(std::string_view(
-      reinterpret_cast<const char*>(contents.bytes.data()), contents.bytes.size()));
+  return iTunesMetadataFromData(platform::text::view(contents.bytes));
 }
 
 std::string ZUVIdentifierUtilities::deviceModel() const {
@@ -125,7 +113,7 @@ std::string ZUVIdentifierUtilities::osVersion() const {
 const std::optional<std::string>& ZUVIdentifierUtilities::deviceSubmodel() {
   if (!deviceSubmodelRead_) {
     const std::string& machine = platform::DeviceProfile::current().machine;
-    if (isASCII(machine)) deviceSubmodel_ = machine;
+    if (platform::text::isASCII(machine)) deviceSubmodel_ = machine;
     deviceSubmodelRead_ = true;
   }
   return deviceSubmodel_;
@@ -156,7 +144,7 @@ std::optional<std::string> ZUVIdentifierUtilities::locale() {
   if (!languages.isArray() || languages.arrayValue().empty()) return std::nullopt;
   const platform::Value& first = languages.arrayValue().front();
   if (!first.isString() || first.stringValue().empty()) return std::nullopt;
-  locale_ = lowercased(first.stringValue());
+  locale_ = platform::text::asciiLowercase(first.stringValue());
   return locale_;
 }
 
@@ -172,13 +160,8 @@ const platform::Dictionary& ZUVIdentifierUtilities::iTunesMetadata() {
 const std::string& ZUVIdentifierUtilities::deviceIdentifier() {
   if (!deviceIdentifier_) {
     auto digest = HashedDeviceIdentifier();
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string text;
-    for (std::uint8_t byte : digest) {
-      text += kHex[byte >> 4];
-      text += kHex[byte & 0xF];
-    }
-    deviceIdentifier_ = text;
+    deviceIdentifier_ =
+        platform::text::hexString(platform::text::view(digest), platform::text::HexCase::upper);
   }
   return *deviceIdentifier_;
 }
@@ -188,8 +171,7 @@ const std::string& ZUVIdentifierUtilities::deviceIdentifierBase64() {
     auto digest = HashedDeviceIdentifier();
     auto encoding = GTMStringEncoding::rfc4648Base64WebsafeStringEncoding();
     encoding.setDoPad(false);
-    deviceIdentifierBase64_ =
-        encoding.encode(std::string_view(reinterpret_cast<const char*>(digest.data()), 16));
+    deviceIdentifierBase64_ = encoding.encode(platform::text::view(digest));
   }
   return *deviceIdentifierBase64_;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ads/support/ZUVValueText.h"
+#include "platform/foundation/Text.h"
 
 namespace {
 
@@ -12,46 +13,11 @@ std::optional<std::string>& storedUserAgent() {
   return userAgent;
 }
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// Length of the well-formed UTF-8 sequence at `i` (no overlongs, surrogates or values past
-// U+10FFFF), or 0.
-std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-  if (length == 0 || lead > 0xF4 || i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-  }
-  unsigned char second = byte(i + 1);
-  if (lead == 0xE0 && second < 0xA0) return 0;
-  if (lead == 0xED && second > 0x9F) return 0;
-  if (lead == 0xF0 && second < 0x90) return 0;
-  if (lead == 0xF4 && second > 0x8F) return 0;
-  return length;
-}
-
-bool isValidUTF8(std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t length = utf8SequenceLength(text, i);
-    if (length == 0) return false;
-    i += length;
-  }
-  return true;
-}
-
 // Length of the blank or line break at `i` (ASCII and the Unicode spaces and separators), or 0.
 std::size_t blankLength(std::string_view text, std::size_t i) {
   unsigned char c = static_cast<unsigned char>(text[i]);
-  if (c == ' ' || (c >= '\t' && c <= '\r')) return 1;
-  std::size_t length = utf8SequenceLength(text, i);
+  if (platform::text::isASCIIBlank(static_cast<char>(c))) return 1;
+  std::size_t length = platform::text::utf8SequenceLength(text, i);
   if (length < 2) return 0;
   std::string_view s = text.substr(i, length);
   if (s == "\u0085" || s == "\u00A0" || s == "\u1680" || s == "\u2028" || s == "\u2029" ||
@@ -116,13 +82,13 @@ std::optional<std::string> ZUVStrictPercentDecode(std::string_view text) {
       continue;
     }
     if (i + 2 >= text.size()) return std::nullopt;
-    int high = hexValue(text[i + 1]);
-    int low = hexValue(text[i + 2]);
+    int high = platform::text::hexDigitValue(text[i + 1]);
+    int low = platform::text::hexDigitValue(text[i + 2]);
     if (high < 0 || low < 0) return std::nullopt;
     out += static_cast<char>(high * 16 + low);
     i += 2;
   }
-  if (!isValidUTF8(out)) return std::nullopt;
+  if (!platform::text::isValidUtf8(out)) return std::nullopt;
   return out;
 }
 

@@ -6,23 +6,14 @@
 #include <ctime>
 #include <limits>
 
+#include "platform/foundation/Text.h"
+
 namespace {
 
 std::string shortestDouble(double value) {
   char buffer[64];
   auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
   return ec == std::errc() ? std::string(buffer, end) : std::string();
-}
-
-std::string dataText(const platform::Bytes& bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text = "<";
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (i > 0 && i % 4 == 0) text += ' ';
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 0xF];
-  }
-  return text + ">";
 }
 
 std::string dateText(platform::Date date) {
@@ -73,7 +64,7 @@ std::string ZUVTextForm(const platform::Value& value) {
     case Kind::Boolean:
       return value.boolValue() ? "1" : "0";
     case Kind::Data:
-      return dataText(value.dataValue());
+      return platform::text::bytesDescription(platform::text::view(value.dataValue()));
     case Kind::Date:
       return dateText(value.dateValue());
     default:

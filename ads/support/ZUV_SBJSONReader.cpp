@@ -5,6 +5,7 @@
 
 #include "ads/support/ZUV_SBJSON.h"
 #include "ads/support/ZUV_SBJSONText.h"
+#include "platform/foundation/Text.h"
 
 using platform::Array;
 using platform::Decimal;
@@ -14,20 +15,8 @@ using platform::Value;
 
 namespace {
 
-// Blank, tab, line feed, vertical tab, form feed and carriage return.
-bool isBlank(unsigned char byte) {
-  return byte == ' ' || (byte >= '\t' && byte <= '\r');
-}
-
 bool isDigit(unsigned char byte) {
   return byte >= '0' && byte <= '9';
-}
-
-int hexDigitValue(unsigned char byte) {
-  if (isDigit(byte)) return byte - '0';
-  if (byte >= 'a' && byte <= 'f') return byte - 'a' + 10;
-  if (byte >= 'A' && byte <= 'F') return byte - 'A' + 10;
-  return -1;
 }
 
 std::string hexText(unsigned value) {
@@ -65,7 +54,7 @@ bool overflowsDouble(std::string_view text, std::size_t integerDigits) {
 }  // namespace
 
 void ZUV_SBJSON::skipBlanks() {
-  while (c_ < end_ && isBlank(static_cast<unsigned char>(*c_))) ++c_;
+  while (c_ < end_ && platform::text::isASCIIBlank(*c_)) ++c_;
 }
 
 bool ZUV_SBJSON::scanIsAtEnd() {
@@ -213,27 +202,27 @@ bool ZUV_SBJSON::scanRestOfArrayError(Value& out, Error& error) {
 }
 
 bool ZUV_SBJSON::scanRestOfStringError(std::string& out, Error& error) {
-  using namespace zuv_sbjson;
-  const auto* end = reinterpret_cast<const unsigned char*>(end_);
+  using zuv_sbjson::kByteClasses;
   for (;;) {
     // Ordinary bytes are copied as one run; multi-byte sequences must be well-formed UTF-8.
-    const auto* start = reinterpret_cast<const unsigned char*>(c_);
-    const auto* p = start;
-    while (p < end) {
-      const unsigned char byteClass = kByteClasses[*p];
-      if (byteClass == kPlain) {
-        ++p;
-      } else if (byteClass == kSpecial) {
+    const std::string_view rest(c_, static_cast<std::size_t>(end_ - c_));
+    std::size_t i = 0;
+    while (i < rest.size()) {
+      const unsigned char byteClass = kByteClasses[static_cast<unsigned char>(rest[i])];
+      if (byteClass == zuv_sbjson::kPlain) {
+        ++i;
+      } else if (byteClass == zuv_sbjson::kSpecial) {
         break;
-      } else if (std::size_t length = utf8SequenceLength(p, end)) {
-        p += length;
+      } else if (std::size_t length = platform::text::utf8SequenceLength(rest, i)) {
+        i += length;
       } else {
-        error = err(5, "Invalid UTF-8 byte '0x" + hexText(*p) + "' in string");
+        auto byte = static_cast<unsigned char>(rest[i]);
+        error = err(5, "Invalid UTF-8 byte '0x" + hexText(byte) + "' in string");
         return false;
       }
     }
-    out.append(reinterpret_cast<const char*>(start), p - start);
-    c_ = reinterpret_cast<const char*>(p);
+    out.append(rest.substr(0, i));
+    c_ += i;
     const unsigned char stop = peek();
     if (stop == '"') {
       ++c_;
@@ -262,46 +251,26 @@ bool ZUV_SBJSON::scanRestOfStringError(std::string& out, Error& error) {
 bool ZUV_SBJSON::scanEscapeError(std::string& out, Error& error) {
   const unsigned char selector = peek();
   if (c_ < end_) ++c_;
-  switch (selector) {
-    case '"':
-    case '/':
-    case '\\':
-      out += static_cast<char>(selector);
-      return true;
-    case 'b':
-      out += '\b';
-      return true;
-    case 'f':
-      out += '\f';
-      return true;
-    case 'n':
-      out += '\n';
-      return true;
-    case 'r':
-      out += '\r';
-      return true;
-    case 't':
-      out += '\t';
-      return true;
-    case 'u': {
-      char32_t character;
-      if (!scanUnicodeCharError(character, error)) return false;
-      zuv_sbjson::appendUtf8(out, character);
-      return true;
-    }
-    default: {
-      // Shown as the byte read as a signed character widened to a 16-bit unit.
-      auto shown = static_cast<std::uint16_t>(static_cast<signed char>(selector));
-      error = err(8, "Illegal escape sequence '0x" + hexText(shown) + "'");
-      return false;
-    }
+  if (char plain = platform::text::jsonEscapedCharacter(static_cast<char>(selector))) {
+    out += plain;
+    return true;
   }
+  if (selector == 'u') {
+    char32_t character;
+    if (!scanUnicodeCharError(character, error)) return false;
+    platform::text::appendUtf8(out, character);
+    return true;
+  }
+  // Shown as the byte read as a signed character widened to a 16-bit unit.
+  auto shown = static_cast<std::uint16_t>(static_cast<signed char>(selector));
+  error = err(8, "Illegal escape sequence '0x" + hexText(shown) + "'");
+  return false;
 }
 
 bool ZUV_SBJSON::scanHexQuadError(std::uint16_t& out, Error& error) {
   out = 0;
   for (int i = 0; i < 4; ++i) {
-    const int digit = hexDigitValue(peek());
+    const int digit = platform::text::hexDigitValue(static_cast<char>(peek()));
     if (digit < 0) {
       return fail(error, 6, "Missing hex digit in quad");
     }

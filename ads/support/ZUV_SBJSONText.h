@@ -2,10 +2,9 @@
 
 #include <array>
 #include <cstddef>
-#include <string>
 #include <string_view>
 
-// Byte tables and UTF-8 checks shared by the JSON reader and writer.
+// The byte table and number grammar shared by the JSON reader and writer.
 namespace zuv_sbjson {
 
 enum ByteClass : unsigned char {
@@ -28,14 +27,6 @@ constexpr std::array<unsigned char, 256> makeByteClasses() {
 }
 
 inline constexpr std::array<unsigned char, 256> kByteClasses = makeByteClasses();
-
-// The length of the well-formed UTF-8 sequence that starts at p (whose first byte is 0x80 or
-// above) and ends before end, or 0 when it is not one: overlong forms, surrogates and code
-// points above U+10FFFF are refused.
-std::size_t utf8SequenceLength(const unsigned char* p, const unsigned char* end);
-
-// Appends the UTF-8 form of a Unicode scalar value.
-void appendUtf8(std::string& out, char32_t character);
 
 // Whether text is a whole JSON number: "-", digits without a leading zero, fraction, exponent.
 bool isJSONNumber(std::string_view text);

@@ -8,6 +8,7 @@
 #include "ads/support/ZUVValueText.h"
 #include "ads/support/ZUV_SBJSON.h"
 #include "ads/support/ZUV_SBJSONText.h"
+#include "platform/foundation/Text.h"
 
 using platform::Array;
 using platform::Dictionary;
@@ -215,30 +216,31 @@ bool ZUV_SBJSON::appendArrayIntoError(const Array& array, std::string& out, Erro
 
 [[gnu::noinline]] bool ZUV_SBJSON::appendStringIntoError(std::string_view text, std::string& out,
                                                          Error& error) {
-  using namespace zuv_sbjson;
+  using zuv_sbjson::kByteClasses;
   out += '"';
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = p + text.size();
-  const auto* run = p;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const char* run = p;
   while (p < end) {
-    const unsigned char byteClass = kByteClasses[*p];
-    if (byteClass == kPlain) {
+    const unsigned char byteClass = kByteClasses[static_cast<unsigned char>(*p)];
+    if (byteClass == zuv_sbjson::kPlain) {
       ++p;
-    } else if (byteClass == kMultiByte) {
+    } else if (byteClass == zuv_sbjson::kMultiByte) {
       // A text that is not UTF-8 would make text that is not JSON.
-      const std::size_t length = utf8SequenceLength(p, end);
+      const std::size_t length =
+          platform::text::utf8SequenceLength({p, static_cast<std::size_t>(end - p)}, 0);
       if (length == 0) {
         error = unsupported("text that is not UTF-8");
         return false;
       }
       p += length;
     } else {
-      out.append(reinterpret_cast<const char*>(run), p - run);
-      appendEscape(*p, out);
+      out.append(run, p);
+      appendEscape(static_cast<unsigned char>(*p), out);
       run = ++p;
     }
   }
-  out.append(reinterpret_cast<const char*>(run), p - run);
+  out.append(run, p);
   out += '"';
   return true;
 }

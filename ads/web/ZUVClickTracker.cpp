@@ -3,15 +3,6 @@
 #include "ads/support/ZUVErrorDomain.h"
 #include "ads/support/ZUVStatistics.h"
 
-namespace {
-
-// Exactly http and https: a scheme that merely starts with "http" is some application's.
-bool isWebScheme(const std::string& scheme) {
-  return scheme == "http" || scheme == "https";
-}
-
-}  // namespace
-
 ZUVClickTracker::BackgroundTasks ZUVClickTracker::applicationBackgroundTasks() {
   return {[](std::function<void()> expiryHandler) {
             return platform::Application::shared()->beginBackgroundTaskWithExpirationHandler(
@@ -62,7 +53,7 @@ void ZUVClickTracker::reset() {
 
 std::optional<platform::Error> ZUVClickTracker::cachedFileShouldRedirectToURL(
     ZUVCachedFile& file, const platform::URL& url) {
-  if (isWebScheme(url.scheme())) return std::nullopt;
+  if (url.isHTTPOrHTTPS()) return std::nullopt;
   // Reaching an application's link is the tracking's goal; the failure that stopping the
   // fetch brings is then ignored.
   cachedFileDownloadDidEnd(file);

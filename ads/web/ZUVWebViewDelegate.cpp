@@ -86,7 +86,7 @@ bool ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(
     opener_->openEmailComposer(url);
     return false;
   }
-  if (scheme == "http" || scheme == "https") return true;
+  if (url.isHTTPOrHTTPS()) return true;
   opener_->openApp(url);
   return false;
 }

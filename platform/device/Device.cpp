@@ -7,6 +7,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 
 namespace platform {
@@ -61,13 +62,12 @@ bool isIdentifier(std::string_view text) {
 }
 
 std::string makeIdentifier() {
-  static const char kHex[] = "0123456789abcdef";
   std::random_device random;
   std::string identifier;
   while (identifier.size() < kIdentifierLength) {
     unsigned bits = random();
     for (int i = 0; i < 8 && identifier.size() < kIdentifierLength; ++i, bits >>= 4) {
-      identifier += kHex[bits & 0xF];
+      identifier += text::hexDigit(bits);
     }
   }
   return identifier;

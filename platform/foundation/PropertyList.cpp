@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/foundation/Text.h"
+
 namespace platform {
 
 namespace {
@@ -16,17 +18,15 @@ constexpr double kMinDateSeconds = -62167219200.0;  // 0000-01-01T00:00:00Z
 constexpr double kMaxDateSeconds = 253402300800.0;  // 10000-01-01T00:00:00Z
 constexpr std::int64_t kMillisPerDay = 86400000;
 
-constexpr char kBase64Alphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+// XML's white space: no vertical tab or form feed, unlike the ASCII blanks.
+constexpr std::string_view kXmlSpaces = " \t\n\r";
 
 bool isXmlSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+  return kXmlSpaces.find(c) != std::string_view::npos;
 }
 
 std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && isXmlSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isXmlSpace(text.back())) text.remove_suffix(1);
-  return text;
+  return text::trimmed(text, kXmlSpaces);
 }
 
 // ---- numbers ----
@@ -181,54 +181,11 @@ std::optional<Date> parseDate(std::string_view text) {
 
 // ---- data ----
 
-std::string encodeBase64(const Bytes& data) {
-  std::string out;
-  out.reserve((data.size() + 2) / 3 * 4);
-  for (std::size_t i = 0; i < data.size(); i += 3) {
-    std::uint32_t chunk = data[i] << 16;
-    if (i + 1 < data.size()) chunk |= data[i + 1] << 8;
-    if (i + 2 < data.size()) chunk |= data[i + 2];
-    out += kBase64Alphabet[(chunk >> 18) & 63];
-    out += kBase64Alphabet[(chunk >> 12) & 63];
-    out += i + 1 < data.size() ? kBase64Alphabet[(chunk >> 6) & 63] : '=';
-    out += i + 2 < data.size() ? kBase64Alphabet[chunk & 63] : '=';
-  }
-  return out;
-}
-
-int base64Value(char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
-}
-
-// Whitespace may appear anywhere; the "=" padding may be left out but nothing may follow it.
+// XML spaces may stand anywhere in the text; the "=" padding may be left out.
 std::optional<Bytes> decodeBase64(std::string_view text) {
-  Bytes out;
-  std::uint32_t bits = 0;
-  int bitCount = 0, symbols = 0, padding = 0;
-  for (char c : text) {
-    if (isXmlSpace(c)) continue;
-    if (c == '=') {
-      ++padding;
-      continue;
-    }
-    int value = base64Value(c);
-    if (value < 0 || padding > 0) return std::nullopt;
-    ++symbols;
-    bits = (bits << 6) | static_cast<std::uint32_t>(value);
-    bitCount += 6;
-    if (bitCount >= 8) {
-      bitCount -= 8;
-      out.push_back(static_cast<std::uint8_t>((bits >> bitCount) & 0xFF));
-    }
-  }
-  if (symbols % 4 == 1 || padding > 2) return std::nullopt;
-  if (padding > 0 && (symbols + padding) % 4 != 0) return std::nullopt;
-  return out;
+  auto bytes = text::base64Decode(text, kXmlSpaces);
+  if (!bytes) return std::nullopt;
+  return Bytes(bytes->begin(), bytes->end());
 }
 
 // ---- writing ----
@@ -291,7 +248,7 @@ class Writer {
         out_ += "</string>";
         break;
       case Value::Kind::Data:
-        leaf("data", encodeBase64(value.dataValue()));
+        leaf("data", text::base64Encode(text::view(value.dataValue())));
         break;
       case Value::Kind::Date:
         leaf("date", formatDate(value.dateValue()));
@@ -350,24 +307,6 @@ bool isNameStart(char c) {
 
 bool isNameChar(char c) {
   return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 class Parser {
@@ -545,7 +484,7 @@ class Parser {
         cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       return refuse("bad character reference");
     }
-    appendUtf8(out, cp);
+    text::appendUtf8(out, cp);
     return true;
   }
 

@@ -37,6 +37,13 @@ bool isValidUtf8(std::string_view text) {
   return true;
 }
 
+bool isASCII(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 void appendUtf8(std::string& out, char32_t scalar) {
   if ((scalar >= 0xD800 && scalar < 0xE000) || scalar > 0x10FFFF) scalar = 0xFFFD;
   if (scalar < 0x80) {
@@ -99,6 +106,27 @@ std::optional<std::string> base64Decode(std::string_view text, std::string_view 
   return out;
 }
 
+char jsonEscapedCharacter(char selector) {
+  switch (selector) {
+    case '"':
+    case '/':
+    case '\\':
+      return selector;
+    case 'b':
+      return '\b';
+    case 'f':
+      return '\f';
+    case 'n':
+      return '\n';
+    case 'r':
+      return '\r';
+    case 't':
+      return '\t';
+    default:
+      return 0;
+  }
+}
+
 int hexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -123,6 +151,15 @@ std::string hexString(std::string_view bytes, HexCase letterCase) {
   return out;
 }
 
+std::string bytesDescription(std::string_view bytes) {
+  std::string out = "<";
+  for (std::size_t i = 0; i < bytes.size(); i += 4) {
+    if (i > 0) out += ' ';
+    out += hexString(bytes.substr(i, 4));
+  }
+  return out + ">";
+}
+
 std::string asciiLowercase(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = asciiLower(c);
@@ -141,6 +178,12 @@ std::string_view trimmed(std::string_view text) {
   while (!text.empty() && isASCIIBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && isASCIIBlank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+std::string_view trimmed(std::string_view text, std::string_view blanks) {
+  std::size_t first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
 }  // namespace platform::text

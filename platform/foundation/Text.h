@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,7 +30,14 @@ inline std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
   return length;
 }
 
+// Raw bytes seen as text, without a copy.
+inline std::string_view view(std::span<const std::uint8_t> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
 [[nodiscard]] bool isValidUtf8(std::string_view text);
+// True when every byte is below 0x80.
+[[nodiscard]] bool isASCII(std::string_view text);
 
 // Appends the UTF-8 form of a Unicode scalar value; a surrogate or a value past U+10FFFF is
 // written as U+FFFD.
@@ -42,6 +51,10 @@ std::string base64Encode(std::string_view bytes);
 [[nodiscard]] std::optional<std::string> base64Decode(std::string_view text,
                                                       std::string_view skipped = {});
 
+// The character that a JSON backslash escape other than "\u" stands for ('n' for a line feed),
+// or 0 when `selector` names none.
+char jsonEscapedCharacter(char selector);
+
 enum class HexCase { lower, upper };
 // The value of a hexadecimal digit of either case, or -1.
 int hexDigitValue(char c);
@@ -49,6 +62,9 @@ int hexDigitValue(char c);
 char hexDigit(unsigned value, HexCase letterCase = HexCase::lower);
 // Two digits per byte, no separators.
 std::string hexString(std::string_view bytes, HexCase letterCase = HexCase::lower);
+// The object model's description of bytes: lower-case digits in angle brackets, a blank after
+// every four bytes ("<01020304 05>").
+std::string bytesDescription(std::string_view bytes);
 
 inline char asciiLower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
@@ -62,5 +78,7 @@ inline bool isASCIIBlank(char c) {
 }
 // `text` without the ASCII blanks at either end.
 std::string_view trimmed(std::string_view text);
+// `text` without the characters in `blanks` at either end, for formats that name their own.
+std::string_view trimmed(std::string_view text, std::string_view blanks);
 
 }  // namespace platform::text

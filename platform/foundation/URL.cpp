@@ -2,13 +2,11 @@
 
 #include <unistd.h>
 
-#include <cctype>
+#include "platform/foundation/Text.h"
 
 namespace platform {
 
 namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 bool isAsciiAlpha(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -21,23 +19,10 @@ bool isUnreserved(char c) {
   return isAsciiAlpha(c) || isAsciiDigit(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
-int hexValue(char c) {
-  if (isAsciiDigit(c)) return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string lowered(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 void appendEscaped(std::string& out, unsigned char byte) {
   out += '%';
-  out += kHexDigits[byte >> 4];
-  out += kHexDigits[byte & 15];
+  out += text::hexDigit(byte >> 4, text::HexCase::upper);
+  out += text::hexDigit(byte, text::HexCase::upper);
 }
 
 // Spaces and control characters never belong in a URL; bytes beyond ASCII are escaped, as
@@ -77,7 +62,7 @@ bool isValidHost(std::string_view host) {
   if (!host.empty() && host.front() == '[') {
     if (host.size() < 3 || host.back() != ']') return false;
     for (char c : host.substr(1, host.size() - 2)) {
-      if (hexValue(c) < 0 && c != ':' && c != '.') return false;
+      if (text::hexDigitValue(c) < 0 && c != ':' && c != '.') return false;
     }
     return true;
   }
@@ -210,11 +195,11 @@ std::optional<URL> URL::parse(std::string_view input) {
 
   URL url;
   url.writtenScheme_ = std::string(text.substr(0, length));
-  url.scheme_ = lowered(url.writtenScheme_);
+  url.scheme_ = text::asciiLowercase(url.writtenScheme_);
   std::string_view rest = text.substr(length + 1);
   url.resourceSpecifier_ = std::string(rest);
   Reference ref = splitReference(rest);
-  bool web = url.scheme_ == "http" || url.scheme_ == "https";
+  bool web = url.isHTTPOrHTTPS();
   if (web && !ref.hasAuthority) return std::nullopt;
 
   std::string authority;
@@ -239,7 +224,7 @@ std::optional<URL> URL::parse(std::string_view input) {
     if (web && hostPort.empty()) return std::nullopt;
     url.port_ = *port;
     url.writtenHost_ = std::string(hostPort);
-    url.host_ = lowered(hostPort);
+    url.host_ = text::asciiLowercase(hostPort);
     if (!userInfo.empty()) authority = std::string(userInfo) + "@";
     authority += url.host_;
     if (url.port_ >= 0) authority += ":" + std::to_string(url.port_);
@@ -301,9 +286,10 @@ std::string percentDecode(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-        hexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+    if (text[i] == '%' && i + 2 < text.size() && text::hexDigitValue(text[i + 1]) >= 0 &&
+        text::hexDigitValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(text::hexDigitValue(text[i + 1]) * 16 +
+                               text::hexDigitValue(text[i + 2]));
       i += 2;
     } else {
       out += text[i];

@@ -38,6 +38,8 @@ class URL {
   // Everything after "scheme:" (with query and fragment); the whole of an opaque URL.
   const std::string& resourceSpecifier() const { return resourceSpecifier_; }
   bool isFileURL() const { return scheme_ == "file"; }
+  // Exactly "http" or "https": a scheme that merely starts with "http" is some application's.
+  bool isHTTPOrHTTPS() const { return scheme_ == "http" || scheme_ == "https"; }
   // The decoded path of a file URL.
   std::string filePath() const;
 

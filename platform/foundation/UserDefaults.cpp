@@ -10,6 +10,7 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Text.h"
 
 namespace platform {
 
@@ -104,9 +105,7 @@ void UserDefaults::load() {
     return;
   }
   std::string problem;
-  std::string_view text(reinterpret_cast<const char*>(contents.bytes.data()),
-                        contents.bytes.size());
-  auto value = decodePropertyList(text, &problem);
+  auto value = decodePropertyList(text::view(contents.bytes), &problem);
   if (value && value->isDictionary()) {
     values_ = std::move(*value);
     return;

@@ -1,35 +1,15 @@
 #include "platform/net/HTTPHeaderFields.h"
 
+#include "platform/foundation/Text.h"
+
 namespace platform {
-
-namespace {
-
-char lowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lowered(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = lowerAscii(c);
-  return result;
-}
-
-}  // namespace
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-  }
-  return true;
-}
 
 HTTPHeaderFields::HTTPHeaderFields(std::initializer_list<Field> fields) {
   for (const auto& [name, value] : fields) add(name, value);
 }
 
 const HTTPHeaderFields::Field* HTTPHeaderFields::find(std::string_view name) const {
-  auto it = positions_.find(lowered(name));
+  auto it = positions_.find(text::asciiLowercase(name));
   return it == positions_.end() ? nullptr : &fields_[it->second];
 }
 
@@ -44,7 +24,7 @@ std::optional<std::string> HTTPHeaderFields::value(std::string_view name) const 
 }
 
 void HTTPHeaderFields::set(std::string_view name, std::string_view value) {
-  auto [it, added] = positions_.try_emplace(lowered(name), fields_.size());
+  auto [it, added] = positions_.try_emplace(text::asciiLowercase(name), fields_.size());
   if (added) {
     fields_.emplace_back(name, value);
   } else {
@@ -53,7 +33,7 @@ void HTTPHeaderFields::set(std::string_view name, std::string_view value) {
 }
 
 void HTTPHeaderFields::add(std::string_view name, std::string_view value) {
-  auto [it, added] = positions_.try_emplace(lowered(name), fields_.size());
+  auto [it, added] = positions_.try_emplace(text::asciiLowercase(name), fields_.size());
   if (added) {
     fields_.emplace_back(name, value);
     return;
@@ -72,7 +52,7 @@ bool HTTPHeaderFields::appendToValue(std::string_view name, std::string_view tex
 }
 
 bool HTTPHeaderFields::remove(std::string_view name) {
-  auto it = positions_.find(lowered(name));
+  auto it = positions_.find(text::asciiLowercase(name));
   if (it == positions_.end()) return false;
   std::size_t index = it->second;
   positions_.erase(it);

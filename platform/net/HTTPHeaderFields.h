@@ -46,6 +46,4 @@ class HTTPHeaderFields {
   std::unordered_map<std::string, std::size_t> positions_;  // lower-case name to index
 };
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
-
 }  // namespace platform

@@ -7,6 +7,7 @@
 
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
 #include "platform/net/CurlSession.h"
 #include "platform/net/HostResolution.h"
 
@@ -92,21 +93,13 @@ long urlErrorCode(CURLcode code) {
   }
 }
 
-bool isWebScheme(const URL& url) {
-  return url.scheme() == "http" || url.scheme() == "https";
-}
-
 bool isRedirectStatus(int status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
-                           text.back() == '\n')) {
-    text.remove_suffix(1);
-  }
-  return text;
+// Blanks around a header's name and value; line ends arrive with each header line.
+std::string_view trimmedHeaderText(std::string_view text) {
+  return text::trimmed(text, " \t\r\n");
 }
 
 // The announced body length into `length` (none without the field). Repeated fields arrive
@@ -119,7 +112,7 @@ bool readContentLength(const HTTPHeaderFields& headers, std::optional<unsigned l
   std::string_view rest = *text;
   while (true) {
     std::size_t comma = rest.find(',');
-    std::string_view piece = trimmed(rest.substr(0, comma));
+    std::string_view piece = trimmedHeaderText(rest.substr(0, comma));
     unsigned long long value = 0;
     auto [end, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
     if (piece.empty() || ec != std::errc() || end != piece.data() + piece.size()) return false;
@@ -156,7 +149,7 @@ URLConnectionSettings& URLConnection::settings() {
 
 std::shared_ptr<URLConnection> URLConnection::create(
     const URLRequest& request, std::shared_ptr<URLConnectionDelegate> delegate) {
-  if (!isWebScheme(request.url())) return nullptr;
+  if (!request.url().isHTTPOrHTTPS()) return nullptr;
   if (!delegate) delegate = std::make_shared<URLConnectionDelegate>();
   std::shared_ptr<URLConnection> connection(new URLConnection(request, std::move(delegate)));
   RunLoop::main().post([connection] {
@@ -190,7 +183,7 @@ void URLConnection::sendRequest(const HTTPURLResponse* redirectResponse) {
       delegate->connectionWillSendRequest(*this, currentRequest_, redirectResponse);
   if (ended_) return;
   currentRequest_ = std::move(request);
-  if (!isWebScheme(currentRequest_.url())) {
+  if (!currentRequest_.url().isHTTPOrHTTPS()) {
     fail(urlError(kURLErrorUnsupportedURL, "unsupported URL", currentRequest_.url()));
     return;
   }
@@ -283,20 +276,20 @@ std::size_t URLConnection::onHeaderLine(const char* data, std::size_t size) {
     return size;
   }
   if (hop.headersDone) return size;  // trailers after a chunked body
-  if (trimmed(line).empty()) {
+  if (trimmedHeaderText(line).empty()) {
     onHeadersEnd();
     return hop.redirectTo || hop.abortError ? 0 : size;
   }
   if ((line.front() == ' ' || line.front() == '\t') && !hop.lastHeaderName.empty()) {
-    hop.replyHeaders.appendToValue(hop.lastHeaderName, trimmed(line));
+    hop.replyHeaders.appendToValue(hop.lastHeaderName, trimmedHeaderText(line));
     return size;
   }
   std::size_t colon = line.find(':');
   if (colon == std::string_view::npos) return size;
-  std::string_view name = trimmed(line.substr(0, colon));
-  hop.replyHeaders.add(name, trimmed(line.substr(colon + 1)));
+  std::string_view name = trimmedHeaderText(line.substr(0, colon));
+  hop.replyHeaders.add(name, trimmedHeaderText(line.substr(colon + 1)));
   hop.lastHeaderName = name;
-  if (equalsIgnoringCase(name, "Set-Cookie")) hop.sawSetCookie = true;
+  if (text::equalsIgnoringASCIICase(name, "Set-Cookie")) hop.sawSetCookie = true;
   return size;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/MailComposeViewController.h"
 #include "platform/ui/Screen.h"
@@ -39,14 +40,13 @@ bool isKnownScheme(const std::string& scheme) {
 // Addresses and subjects come from ad pages: control characters are written as escapes, so
 // that a mail cannot add lines of its own to the log.
 std::string printable(const std::string& text) {
-  static const char* const hex = "0123456789abcdef";
   std::string out;
   for (char c : text) {
     auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7F) {
       out += "\\x";
-      out += hex[byte >> 4];
-      out += hex[byte & 0xF];
+      out += text::hexDigit(byte >> 4);
+      out += text::hexDigit(byte);
     } else {
       out += c;
     }

@@ -4,53 +4,11 @@
 #include <cmath>
 #include <cstdint>
 
+#include "platform/foundation/Text.h"
+
 namespace platform {
 
 namespace {
-
-void appendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// Length of the valid UTF-8 sequence at `i`, or 0 when the byte there does not start one.
-std::size_t utf8Length(std::string_view text, std::size_t i) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
-  std::size_t length = 0;
-  std::uint32_t minimum = 0;
-  std::uint32_t code = 0;
-  if (lead < 0x80) return 1;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, minimum = 0x80, code = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, minimum = 0x800, code = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, minimum = 0x10000, code = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i + k) & 0x3F);
-  }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) return 0;
-  return length;
-}
 
 class Reader {
  public:
@@ -170,36 +128,11 @@ class Reader {
   bool escape(std::string& out) {
     if (pos_ >= text_.size()) return false;
     char c = text_[pos_++];
-    switch (c) {
-      case '"':
-        out += '"';
-        return true;
-      case '\\':
-        out += '\\';
-        return true;
-      case '/':
-        out += '/';
-        return true;
-      case 'b':
-        out += '\b';
-        return true;
-      case 'f':
-        out += '\f';
-        return true;
-      case 'n':
-        out += '\n';
-        return true;
-      case 'r':
-        out += '\r';
-        return true;
-      case 't':
-        out += '\t';
-        return true;
-      case 'u':
-        return unicodeEscape(out);
-      default:
-        return false;
+    if (char plain = text::jsonEscapedCharacter(c)) {
+      out += plain;
+      return true;
     }
+    return c == 'u' && unicodeEscape(out);
   }
 
   bool unicodeEscape(std::string& out) {
@@ -210,13 +143,13 @@ class Reader {
       pos_ += 2;
       auto low = hex4();
       if (low && *low >= 0xDC00 && *low < 0xE000) {
-        appendUtf8(out, 0x10000 + ((*code - 0xD800) << 10) + (*low - 0xDC00));
+        text::appendUtf8(out, 0x10000 + ((*code - 0xD800) << 10) + (*low - 0xDC00));
         return true;
       }
       pos_ = saved;
     }
-    // A lone surrogate cannot be UTF-8; it becomes the replacement character.
-    appendUtf8(out, (*code >= 0xD800 && *code < 0xE000) ? 0xFFFD : *code);
+    // A lone surrogate cannot be UTF-8; appendUtf8 writes the replacement character for it.
+    text::appendUtf8(out, *code);
     return true;
   }
 
@@ -231,7 +164,7 @@ class Reader {
         continue;
       }
       if (static_cast<unsigned char>(c) < 0x20) return fail("control character in text");
-      std::size_t length = utf8Length(text_, pos_ - 1);
+      std::size_t length = text::utf8SequenceLength(text_, pos_ - 1);
       if (length == 0) {
         out += "\xEF\xBF\xBD";  // what is read is always valid UTF-8
         continue;
@@ -288,11 +221,10 @@ class Reader {
 };
 
 void writeString(std::string& out, std::string_view text) {
-  static const char* const kHex = "0123456789abcdef";
   out += '"';
   for (std::size_t i = 0; i < text.size();) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    std::size_t length = utf8Length(text, i);
+    std::size_t length = text::utf8SequenceLength(text, i);
     if (length == 0) {
       out += "\xEF\xBF\xBD";
       ++i;
@@ -305,8 +237,8 @@ void writeString(std::string& out, std::string_view text) {
       out += "\\n";
     } else if (c < 0x20 || c == 0x7F) {
       out += "\\u00";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
+      out += text::hexDigit(c >> 4);
+      out += text::hexDigit(c);
     } else {
       out.append(text.substr(i, length));
     }
@@ -346,12 +278,9 @@ void writeValue(std::string& out, const Value& value) {
     case Value::Kind::String:
       writeString(out, value.stringValue());
       break;
-    case Value::Kind::Data: {
-      const Bytes& bytes = value.dataValue();
-      writeString(out, JsonCodec::base64Encode(std::string_view(
-                           reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+    case Value::Kind::Data:
+      writeString(out, text::base64Encode(text::view(value.dataValue())));
       break;
-    }
     case Value::Kind::Date:
       writeReal(out, value.dateValue().secondsSince1970);
       break;
@@ -382,9 +311,6 @@ void writeValue(std::string& out, const Value& value) {
   }
 }
 
-constexpr std::string_view kBase64Alphabet =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
 }  // namespace
 
 std::optional<Value> JsonCodec::parse(std::string_view text, std::string* problem) {
@@ -397,44 +323,6 @@ std::optional<Value> JsonCodec::parse(std::string_view text, std::string* proble
 std::string JsonCodec::write(const Value& value) {
   std::string out;
   writeValue(out, value);
-  return out;
-}
-
-std::string JsonCodec::base64Encode(std::string_view bytes) {
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    std::uint32_t chunk = static_cast<unsigned char>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) chunk |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size()) chunk |= static_cast<unsigned char>(bytes[i + 2]);
-    out += kBase64Alphabet[(chunk >> 18) & 0x3F];
-    out += kBase64Alphabet[(chunk >> 12) & 0x3F];
-    out += i + 1 < bytes.size() ? kBase64Alphabet[(chunk >> 6) & 0x3F] : '=';
-    out += i + 2 < bytes.size() ? kBase64Alphabet[chunk & 0x3F] : '=';
-  }
-  return out;
-}
-
-std::optional<std::string> JsonCodec::base64Decode(std::string_view text) {
-  std::string out;
-  std::uint32_t chunk = 0;
-  int bits = 0;
-  bool padded = false;
-  for (char c : text) {
-    if (c == '\n' || c == '\r') continue;
-    if (c == '=') {
-      padded = true;
-      continue;
-    }
-    std::size_t index = kBase64Alphabet.find(c);
-    if (index == std::string_view::npos || padded) return std::nullopt;
-    chunk = (chunk << 6) | static_cast<std::uint32_t>(index);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out += static_cast<char>((chunk >> bits) & 0xFF);
-    }
-  }
   return out;
 }
 

@@ -21,10 +21,6 @@ class JsonCodec {
   // not one JSON value.
   static std::optional<Value> parse(std::string_view text, std::string* problem = nullptr);
   static std::string write(const Value& value);
-
-  static std::string base64Encode(std::string_view bytes);
-  // Nothing for text outside the standard alphabet; line ends and padding are optional.
-  static std::optional<std::string> base64Decode(std::string_view text);
 };
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Text.h"
 #include "platform/web/JsonCodec.h"
 #include "platform/web/PageScript.h"
 
@@ -20,17 +21,12 @@ double& loadTimeoutSeconds() {
 std::string randomToken() {
   std::random_device device;
   std::string token;
-  static const char* const kHex = "0123456789abcdef";
-  for (int i = 0; i < 32; ++i) token += kHex[device() % 16];
+  for (int i = 0; i < 32; ++i) token += text::hexDigit(device());
   return token;
 }
 
-bool isWeb(const URL& url) {
-  return url.scheme() == "http" || url.scheme() == "https";
-}
-
 bool isLoadable(const URL& url) {
-  return isWeb(url) || url.scheme() == "about" || url.scheme() == "data";
+  return url.isHTTPOrHTTPS() || url.scheme() == "about" || url.scheme() == "data";
 }
 
 // The key of a page's text: its URL without the fragment.
@@ -261,7 +257,7 @@ void WebView::loadRequest(const WebRequest& request) {
 }
 
 void WebView::loadHTMLStringBaseURL(std::string_view html, const std::optional<URL>& baseURL) {
-  URL url = baseURL && isWeb(*baseURL) ? *baseURL : *URL::parse("about:blank");
+  URL url = baseURL && baseURL->isHTTPOrHTTPS() ? *baseURL : *URL::parse("about:blank");
   WebRequest request(url);
   request.setValueForHTTPHeaderField(kUserAgent, "User-Agent");
   if (!ask(request, kWebViewNavigationTypeOther)) return;
@@ -270,7 +266,7 @@ void WebView::loadHTMLStringBaseURL(std::string_view html, const std::optional<U
     failWithoutEngine();
     return;
   }
-  if (isWeb(url)) {
+  if (url.isHTTPOrHTTPS()) {
     htmlByURL_[pageKey(url.absoluteString())] = std::string(html);
     navigateTo(request, std::string(html), kWebViewNavigationTypeOther);
     return;
@@ -321,7 +317,7 @@ void WebView::passThen(const std::string& url, std::function<void(WebView&)> the
 void WebView::navigateTo(const WebRequest& request, std::optional<std::string> html,
                          WebViewNavigationType type, bool userActivation) {
   beginLoad(type, request, userActivation);
-  if (isWeb(request.url())) expected_ = Expected{request, std::move(html)};
+  if (request.url().isHTTPOrHTTPS()) expected_ = Expected{request, std::move(html)};
   applyViewport();
   const std::string url = request.url().absoluteString();
   Dictionary params{{"url", url}, {"transitionType", transitionFor(type)}};
@@ -411,7 +407,7 @@ void WebView::navigateInHistory(int offset, bool askFirst, bool userActivation) 
   if (askFirst && !ask(request, kWebViewNavigationTypeBackForward)) return;
   beginLoad(kWebViewNavigationTypeBackForward, request, userActivation);
   auto html = htmlByURL_.find(pageKey(url));
-  if (isWeb(request.url())) {
+  if (request.url().isHTTPOrHTTPS()) {
     expected_ =
         Expected{request, html == htmlByURL_.end() ? std::nullopt : std::optional(html->second)};
   }
@@ -429,7 +425,7 @@ void WebView::reloadApproved(WebViewNavigationType type, bool userActivation) {
   WebRequest request = request_;
   beginLoad(type, request, userActivation);
   auto html = htmlByURL_.find(pageKey(committedURL_));
-  if (isWeb(request.url())) {
+  if (request.url().isHTTPOrHTTPS()) {
     expected_ =
         Expected{request, html == htmlByURL_.end() ? std::nullopt : std::optional(html->second)};
   }
@@ -624,13 +620,13 @@ void WebView::onResponsePaused(const std::string& requestId, const Value& params
   const long long status = params["responseStatusCode"].integerValue();
   std::string location;
   for (const Value& header : params["responseHeaders"].arrayValue()) {
-    std::string name = header["name"].stringValue();
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (name == "location") location = header["value"].stringValue();
+    if (text::equalsIgnoringASCIICase(header["name"].stringValue(), "location")) {
+      location = header["value"].stringValue();
+    }
   }
   auto from = URL::parse(params["request"]["url"].stringValue());
   auto target = from && !location.empty() ? URL::parse(location, *from) : std::nullopt;
-  if (status < 300 || status > 399 || !target || isWeb(*target)) {
+  if (status < 300 || status > 399 || !target || target->isHTTPOrHTTPS()) {
     send("Fetch.continueRequest", Dictionary{{"requestId", requestId}});
     return;
   }
@@ -649,7 +645,7 @@ void WebView::continueOurRequest(const std::string& requestId, const Value& paus
     send("Fetch.fulfillRequest", Dictionary{{"requestId", requestId},
                                             {"responseCode", 200},
                                             {"responseHeaders", Array{Value(header)}},
-                                            {"body", JsonCodec::base64Encode(*expected.html)}});
+                                            {"body", text::base64Encode(*expected.html)}});
     return;
   }
   WebRequest merged = requestFromPaused(paused);
@@ -663,7 +659,7 @@ void WebView::continueOurRequest(const std::string& requestId, const Value& paus
   Dictionary params{{"requestId", requestId}, {"headers", std::move(headers)}};
   if (expected.request.httpMethod() != "GET") {
     params.set("method", expected.request.httpMethod());
-    params.set("postData", JsonCodec::base64Encode(expected.request.httpBody()));
+    params.set("postData", text::base64Encode(expected.request.httpBody()));
   }
   send("Fetch.continueRequest", std::move(params));
 }
@@ -720,7 +716,7 @@ WebRequest WebView::requestFromPage(const std::string& url) const {
   if (auto parsed = URL::parse(url)) request.setURL(*parsed);
   request.setValueForHTTPHeaderField(kUserAgent, "User-Agent");
   auto current = URL::parse(committedURL_);
-  if (current && isWeb(*current))
+  if (current && current->isHTTPOrHTTPS())
     request.setValueForHTTPHeaderField(pageKey(committedURL_), "Referer");
   return request;
 }
@@ -813,7 +809,7 @@ std::optional<Bytes> WebView::screenshotPNG() {
   applyViewport();
   Browser::CallResult reply = call("Page.captureScreenshot", Dictionary{{"format", "png"}}, 10);
   if (reply.error) return std::nullopt;
-  auto bytes = JsonCodec::base64Decode(reply.result["data"].stringValue());
+  auto bytes = text::base64Decode(reply.result["data"].stringValue(), "\r\n");
   if (!bytes || bytes->empty()) return std::nullopt;
   return Bytes(bytes->begin(), bytes->end());
 }

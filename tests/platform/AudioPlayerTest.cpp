@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -191,10 +190,6 @@ TEST(AudioClipsTest, EveryListedClipIsThereAndShort) {
     ++perBoard[clip.board];
     EXPECT_TRUE(names.insert(clip.name).second);
     EXPECT_FALSE(clip.title.empty());
-    ASSERT_FALSE(clip.name.empty());
-    EXPECT_TRUE(std::isupper(static_cast<unsigned char>(clip.name[0])));
-    for (char c : clip.name) EXPECT_TRUE(std::isalpha(static_cast<unsigned char>(c)));
-
     Error error;
     auto player = open(clip.name + ".m4a", &error);
     ASSERT_TRUE(player) << error.localizedDescription();
@@ -236,7 +231,7 @@ TEST(AudioClipsTest, MissingAndNonContainerFilesFailWithAnError) {
   EXPECT_EQ(remote.code, -50);
 }
 
-TEST_F(AudioPlayerTest, PlayEndsOnItsOwnAtTheClipsEnd) {
+TEST_F(AudioPlayerTest, PlayEndsAtTheClipsEndAndStopKeepsThePosition) {
   LogCapture log;
   auto player = open("Boing.m4a");
   ASSERT_TRUE(player);
@@ -262,15 +257,11 @@ TEST_F(AudioPlayerTest, PlayEndsOnItsOwnAtTheClipsEnd) {
   EXPECT_TRUE(player->isPlaying());
   advance(0.02);
   EXPECT_FALSE(player->isPlaying());
-}
 
-TEST_F(AudioPlayerTest, StopKeepsThePositionAndPlayResumesFromIt) {
-  auto player = open("Boing.m4a");
-  ASSERT_TRUE(player);
-  LogCapture log;
-  player->stop();  // not playing: nothing to say
+  // Stop keeps the position and play resumes from it; stopping a stopped player says nothing.
+  log.clear();
+  player->stop();
   EXPECT_TRUE(log.lines().empty());
-
   player->play();
   advance(0.3);
   player->stop();
@@ -329,8 +320,6 @@ TEST(SystemSoundTest, VibrationsAreCountedAndOtherSoundsLogged) {
   platform::AudioServicesPlaySystemSound(4095);
   EXPECT_EQ(platform::vibrationCount(), 2u);
   EXPECT_EQ(log.lines(), (std::vector<std::string>{"vibrate", "system sound 1104", "vibrate"}));
-  platform::resetVibrationCount();
-  EXPECT_EQ(platform::vibrationCount(), 0u);
 }
 
 }  // namespace

@@ -55,18 +55,4 @@ TEST(JsonCodecTest, RefusesBadTextAndNeverWritesInvalidText) {
   EXPECT_EQ(JsonCodec::write(Value(0.0 / 0.0)), "null");
 }
 
-TEST(JsonCodecTest, CodesBase64BothWays) {
-  EXPECT_EQ(JsonCodec::base64Encode(""), "");
-  EXPECT_EQ(JsonCodec::base64Encode("f"), "Zg==");
-  EXPECT_EQ(JsonCodec::base64Encode("fo"), "Zm8=");
-  EXPECT_EQ(JsonCodec::base64Encode("foobar"), "Zm9vYmFy");
-  EXPECT_EQ(JsonCodec::base64Decode("Zm9v\nYmE="), "fooba");
-  EXPECT_EQ(JsonCodec::base64Decode("Zg"), "f");
-  EXPECT_FALSE(JsonCodec::base64Decode("Zm9*"));
-  EXPECT_FALSE(JsonCodec::base64Decode("Zg==Zg"));
-  std::string bytes;
-  for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
-  EXPECT_EQ(JsonCodec::base64Decode(JsonCodec::base64Encode(bytes)), bytes);
-}
-
 }  // namespace

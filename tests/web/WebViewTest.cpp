@@ -252,16 +252,12 @@ TEST_F(WebViewTest, LoadsRequestsAndTextWithTheDelegateCallsInOrder) {
 TEST_F(WebViewTest, EvaluatesScriptsAsTextWithinTheirBudget) {
   load("/page2");
   EXPECT_EQ(eval("1 + 1"), "2");
-  EXPECT_EQ(eval("1.5"), "1.5");
   EXPECT_EQ(eval("'a' + 'b'"), "ab");
-  EXPECT_EQ(eval("true"), "true");
-  EXPECT_EQ(eval("undefined"), "");
-  EXPECT_EQ(eval("null"), "");
+  EXPECT_EQ(eval("var kept; kept"), "");
   EXPECT_EQ(eval("throw new Error('x')"), "");
   EXPECT_EQ(eval("({})"), "[object Object]");
-  EXPECT_EQ(eval("var kept = 7; kept"), "7");
-  EXPECT_EQ(eval("window.kept"), "7");
   EXPECT_EQ(eval("window.orientation"), "0");
+  EXPECT_EQ(eval("kept = 7; window.kept"), "7");
   EXPECT_EQ(eval("innerWidth + 'x' + innerHeight + ' ' + navigator.userAgent"),
             std::string("320x480 ") + WebView::kUserAgent);
 
@@ -273,10 +269,6 @@ TEST_F(WebViewTest, EvaluatesScriptsAsTextWithinTheirBudget) {
   EXPECT_TRUE(log.contains("ran past its budget"));
   EXPECT_EQ(eval("6 * 7"), "42");
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(WebViewTest, PutsEveryNavigationToTheDelegateWithItsType) {
   load("/page1");
@@ -395,10 +387,6 @@ TEST_F(WebViewTest, PutsRedirectsToTheDelegate) {
                                       "fail " + std::to_string(platform::kWebErrorInterrupted)}));
   EXPECT_EQ(eval("document.title"), "Two");
 }
-
-}  // namespace
-
-namespace {
 
 // A page that floods the view with navigations: each one reaches the delegate once, in order,
 // only the last approved one loads, and the run loop keeps its timers.

@@ -10,6 +10,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
 #include "tools/velour/Banners.h"
 
 namespace velour {
@@ -23,12 +24,8 @@ constexpr double kSettleSeconds = 10;
 // Timers met on the way of one wait; beyond that the rest of the wait goes in one step.
 constexpr int kMaxWaitSteps = 10000;
 
-std::string trim(const std::string& text) {
-  const char* space = " \t\r\n";
-  auto first = text.find_first_not_of(space);
-  if (first == std::string::npos) return {};
-  auto last = text.find_last_not_of(space);
-  return text.substr(first, last - first + 1);
+std::string trim(std::string_view text) {
+  return std::string(platform::text::trimmed(text, " \t\r\n"));
 }
 
 // Splits "verb rest of line"; a quoted rest loses its quotes.

@@ -9,6 +9,7 @@
 #include "ads/support/ZUV_SBJSON.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Text.h"
 #include "tools/vozave/Command.h"
 
 namespace vozave {
@@ -64,23 +65,13 @@ struct UuleOptions {
   bool record = false;
 };
 
-std::string hex(std::string_view bytes) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += kHex[c >> 4];
-    out += kHex[c & 0xF];
-  }
-  return out;
-}
-
 int decodeUule(const std::string& text) {
   auto decoded = ZUVLocation::decodeOolongRepresentation(text);
   if (!decoded) {
     std::cerr << "vozave: not a location encoded by this client\n";
     return 1;
   }
-  std::cout << decoded->record << "\nvector " << hex(decoded->vector) << "\n";
+  std::cout << decoded->record << "\nvector " << platform::text::hexString(decoded->vector) << "\n";
   return 0;
 }
 
@@ -139,7 +130,7 @@ int uule(const Arguments& args) {
   if (options.record) {
     std::cout << location->record() << "\n";
     auto decoded = ZUVLocation::decodeOolongRepresentation(*encoded);
-    if (decoded) std::cout << "vector " << hex(decoded->vector) << "\n";
+    if (decoded) std::cout << "vector " << platform::text::hexString(decoded->vector) << "\n";
   }
   return 0;
 }

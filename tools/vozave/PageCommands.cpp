@@ -46,8 +46,7 @@ class PrintingDelegate : public platform::WebViewDelegate {
       platform::WebView&, const platform::WebRequest& request,
       platform::WebViewNavigationType type) override {
     printRequest(request, type);
-    const std::string& scheme = request.url().scheme();
-    bool load = scheme == "http" || scheme == "https" || scheme == "about";
+    bool load = request.url().isHTTPOrHTTPS() || request.url().scheme() == "about";
     std::cout << (load ? " => load\n" : " => refuse\n");
     return load;
   }
