@@ -24,22 +24,6 @@ constexpr const char* kITunesMetadataFile = "iTunesMetadata.plist";
 // A store's metadata is a few kilobytes; a larger file is not one.
 constexpr std::size_t kMaxMetadataSize = 1 << 20;
 
-// The leading integer of a piece of text: blanks, a sign, digits; 0 without digits, clamped
-// to the range of int.
-int integerValue(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  bool negative = i < text.size() && text[i] == '-';
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-  }
-  if (negative) return static_cast<int>(-value);
-  return value > INT_MAX ? INT_MAX : static_cast<int>(value);
-}
-
 }  // namespace
 
 std::array<std::uint8_t, 16> HashedDeviceIdentifier() {
@@ -66,7 +50,7 @@ void ZUVIdentifierUtilities::getOSMajorMinorBugFix(int* major, int* minor, int* 
   std::string_view rest = version;
   for (int& piece : pieces) {
     auto dot = rest.find('.');
-    piece = integerValue(rest.substr(0, dot));
+    piece = platform::text::leadingInt32(rest.substr(0, dot));
     if (dot == std::string_view::npos) break;
     rest.remove_prefix(dot + 1);
   }

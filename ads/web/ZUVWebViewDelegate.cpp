@@ -13,6 +13,7 @@
 #include "ads/web/ZUVNotificationCenter.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Text.h"
 #include "platform/media/SystemSound.h"
 #include "platform/ui/Application.h"
 
@@ -178,21 +179,7 @@ std::int32_t ZUVWebViewDelegate::intForKeyFromDictionary(std::string_view key,
         std::clamp<std::int64_t>(value->integerValue(), std::numeric_limits<std::int32_t>::min(),
                                  std::numeric_limits<std::int32_t>::max()));
   }
-  // Leading blanks, a sign and digits; the rest is ignored, and out-of-range values stop at
-  // the nearest limit.
-  const std::string& text = value->stringValue();
-  std::size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  bool negative = i < text.size() && text[i] == '-';
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-  std::int64_t magnitude = 0;
-  const std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-    magnitude = std::min(limit, magnitude * 10 + (text[i] - '0'));
-  }
-  std::int64_t result = negative ? -magnitude : magnitude;
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-      result, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+  return platform::text::leadingInt32(value->stringValue());
 }
 
 void ZUVWebViewDelegate::notifyWebViewOfOrientationChange(

@@ -1,5 +1,6 @@
 #include "platform/foundation/Text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -158,6 +159,20 @@ std::string bytesDescription(std::string_view bytes) {
     out += hexString(bytes.substr(i, 4));
   }
   return out + ">";
+}
+
+std::int32_t leadingInt32(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && isASCIIBlank(text[i])) ++i;
+  bool negative = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  const std::int64_t limit = std::int64_t{INT32_MAX} + 1;
+  std::int64_t magnitude = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    magnitude = std::min(limit, magnitude * 10 + (text[i] - '0'));
+  }
+  if (negative) return static_cast<std::int32_t>(-magnitude);
+  return static_cast<std::int32_t>(std::min<std::int64_t>(magnitude, INT32_MAX));
 }
 
 std::string asciiLowercase(std::string_view text) {

@@ -72,6 +72,10 @@ inline char asciiLower(char c) {
 std::string asciiLowercase(std::string_view text);
 bool equalsIgnoringASCIICase(std::string_view a, std::string_view b);
 
+// The integer that `text` starts with: blanks, a sign, digits; the rest is ignored. 0 without
+// digits; a value out of the 32-bit range stops at the nearest limit.
+std::int32_t leadingInt32(std::string_view text);
+
 // ASCII blanks: space, tab, line feed, vertical tab, form feed, carriage return.
 inline bool isASCIIBlank(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');

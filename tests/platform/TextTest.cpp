@@ -48,6 +48,10 @@ TEST(TextTest, HexCaseAndBlanks) {
   EXPECT_FALSE(text::equalsIgnoringASCIICase("Etag", "Etags"));
   EXPECT_EQ(text::trimmed(" \t value \r\n"), "value");
   EXPECT_EQ(text::trimmed(" \t\r\n"), "");
+  EXPECT_EQ(text::leadingInt32(" \t-12 apples"), -12);
+  EXPECT_EQ(text::leadingInt32("+99999999999"), INT32_MAX);
+  EXPECT_EQ(text::leadingInt32("-99999999999"), INT32_MIN);
+  EXPECT_EQ(text::leadingInt32("x1"), 0);
   EXPECT_EQ(text::trimmed("\v x y \n", " \n"), "\v x y");
   EXPECT_EQ(text::trimmed("  ", " "), "");
 }
