@@ -322,7 +322,11 @@ void WebView::navigateTo(const WebRequest& request, std::optional<std::string> h
   const std::string url = request.url().absoluteString();
   Dictionary params{{"url", url}, {"transitionType", transitionFor(type)}};
   std::string referrer = request.valueForHTTPHeaderField("Referer");
-  if (!referrer.empty()) params.set("referrer", referrer);
+  if (!referrer.empty()) {
+    // The application chose this Referer: it goes as given, even from a secure page.
+    params.set("referrer", referrer);
+    params.set("referrerPolicy", "unsafeUrl");
+  }
   if (url.find('#') != std::string::npos && pageKey(url) == pageKey(committedURL_)) {
     passThen(url, [params = std::move(params)](WebView& view) { view.sendNavigate(params); });
   } else {

@@ -179,7 +179,8 @@ void AdServer::route(const char* pattern, RequestKind kind, Handler handler) {
                [this, kind, handler](const httplib::Request& request, httplib::Response& response) {
                  RecordedRequest record = recordOf(request, kind);
                  (this->*handler)(request, response, record);
-                 record.status = response.status;
+                 // A handler that sets no status sends 200 once it returns.
+                 record.status = response.status < 0 ? 200 : response.status;
                  record_.add(std::move(record));
                });
 }

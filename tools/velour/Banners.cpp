@@ -1,6 +1,8 @@
 #include "tools/velour/Banners.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <sstream>
 
@@ -19,6 +21,20 @@ void collect(const std::shared_ptr<platform::View>& view,
   for (const auto& sub : view->subviews()) collect(sub, into);
 }
 
+// The screen a banner belongs to: the first view up its tree that a controller owns.
+std::string owner(const platform::View& banner) {
+  for (auto view = banner.superview(); view; view = view->superview()) {
+    if (!view->controllerClassName().empty()) return view->controllerClassName();
+  }
+  return "the window";
+}
+
+std::string fixedSeconds(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.1f", value);
+  return buffer;
+}
+
 }  // namespace
 
 std::vector<std::shared_ptr<ZUVBannerView>> Banners::all() {
@@ -28,9 +44,15 @@ std::vector<std::shared_ptr<ZUVBannerView>> Banners::all() {
   collect(window, banners);
   auto tabs = std::dynamic_pointer_cast<platform::TabBarController>(window->rootViewController());
   if (!tabs) return banners;
-  // Boards that are not on screen keep their banners running.
+  // Boards that are not on screen, or under a full screen, keep their banners running.
+  std::vector<std::shared_ptr<ZUVBannerView>> offScreen;
   for (const auto& board : tabs->viewControllers()) {
-    if (board->isViewLoaded() && !board->view()->superview()) collect(board->view(), banners);
+    if (board->isViewLoaded()) collect(board->view(), offScreen);
+  }
+  for (const auto& banner : offScreen) {
+    if (std::find(banners.begin(), banners.end(), banner) == banners.end()) {
+      banners.push_back(banner);
+    }
   }
   return banners;
 }
@@ -46,12 +68,13 @@ Banners::Watch& Banners::watch(const std::shared_ptr<ZUVBannerView>& banner) {
   auto [entry, added] = watches_.try_emplace(banner.get());
   // A banner that took the address of one gone before it gets a watch of its own.
   if (added || entry->second.banner.lock() != banner) {
-    entry->second = Watch{banner, nullptr, -1};
+    entry->second = Watch{banner, nullptr, -1, {}};
     entry->second.delegate = std::make_shared<ZUVBannerViewDelegate>();
     Watch* watched = &entry->second;
     entry->second.delegate->adViewDidFailToReceiveAdWithError =
         [watched](platform::View&, const platform::Error& error) {
           watched->lastError = error.code;
+          watched->errors.push_back(error.code);
         };
     entry->second.delegate->adViewDidReceiveAd = [watched](platform::View&) {
       watched->lastError = -1;
@@ -61,29 +84,52 @@ Banners::Watch& Banners::watch(const std::shared_ptr<ZUVBannerView>& banner) {
   return entry->second;
 }
 
-std::string Banners::describe(const std::shared_ptr<ZUVBannerView>& banner) {
+std::string Banners::state(const std::shared_ptr<ZUVBannerView>& banner) {
   const Watch& watched = watch(banner);
   auto controller = banner->privateObject();
+  std::int32_t state = controller->state();
+  if (state == ZUVObjectPrivate::kStateIdle) return "empty";
+  if (controller->isWorking()) return "loading";
+  if (state == ZUVObjectPrivate::kStateShowing) return "showing";
+  if (watched.lastError >= 0) return "failed " + std::to_string(watched.lastError);
+  return "loading";
+}
+
+std::string Banners::describe(const std::shared_ptr<ZUVBannerView>& banner) {
   std::ostringstream out;
   const platform::Rect& frame = banner->frame();
   out << "banner " << frame.origin.x << "," << frame.origin.y << " " << frame.size.width << "x"
-      << frame.size.height << " ";
-  std::int32_t state = controller->state();
-  if (state == ZUVObjectPrivate::kStateIdle) {
-    out << "empty";
-  } else if (controller->isWorking()) {
-    out << "loading";
-  } else if (state == ZUVObjectPrivate::kStateShowing) {
-    out << "showing";
-  } else if (watched.lastError >= 0) {
-    out << "failed " << watched.lastError;
-  } else {
-    out << "loading";
-  }
+      << frame.size.height << " " << state(banner);
   // The page as fetched; the engine may report the address it committed differently.
-  auto page = controller->adHTMLBaseURL();
+  auto page = banner->privateObject()->adHTMLBaseURL();
   if (!banner->webView()->isHidden() && page) out << " " << page->absoluteString();
   return out.str();
+}
+
+void Banners::watchAll() {
+  for (const auto& banner : all()) watch(banner);
+}
+
+void Banners::printAll(std::ostream& out) {
+  auto banners = all();
+  if (banners.empty()) out << "ads: no banner\n";
+  const double now = platform::RunLoop::main().now();
+  for (const auto& banner : banners) {
+    out << "ad " << owner(*banner)
+        << (banner->isVisibleInTree() && banner->window() ? "" : " (off screen)") << ": "
+        << describe(banner);
+    const auto& timer = banner->privateObject()->reloadTimer();
+    if (timer && timer->isValid()) {
+      out << ", refresh in " << fixedSeconds(timer->fireDate() - now) << " s";
+    } else {
+      out << ", no refresh due";
+    }
+    const auto& errors = watch(banner).errors;
+    out << ", errors:";
+    if (errors.empty()) out << " none";
+    for (long code : errors) out << " " << code;
+    out << "\n";
+  }
 }
 
 std::string Banners::tapVisible() {
@@ -96,9 +142,10 @@ std::string Banners::tapVisible() {
   return "no banner on the screen";
 }
 
-void Banners::settle(double seconds) {
+void Banners::settle(double seconds, const std::function<bool()>& alsoBusy) {
   auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  auto busy = [] {
+  auto busy = [&alsoBusy] {
+    if (alsoBusy && alsoBusy()) return true;
     for (const auto& banner : all()) {
       if (banner->privateObject()->isWorking()) return true;
     }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,18 +24,25 @@ class Banners {
       const std::shared_ptr<platform::View>& view);
   // One line for the screen printer: "banner X,Y WxH state [ad URL]".
   std::string describe(const std::shared_ptr<ZUVBannerView>& banner);
+  // One line per banner of all(): where it is, its state and ad, when its refresh is due and
+  // the errors it has reported while watched.
+  void printAll(std::ostream& out);
+  // Starts watching the banners that came since the last call, so that their errors count.
+  void watchAll();
   // Taps the ad of the first banner visible on screen; an error text, empty on success.
   std::string tapVisible();
-  // Runs the loop on host time until no banner has a fetch or page load under way, for at
-  // most `seconds`; the simulated clock stays where it is.
-  static void settle(double seconds);
+  // Runs the loop on host time until no banner has a fetch or page load under way and
+  // `alsoBusy` (if given) is false, for at most `seconds`; the simulated clock stays put.
+  static void settle(double seconds, const std::function<bool()>& alsoBusy = {});
 
  private:
   struct Watch {
     std::weak_ptr<ZUVBannerView> banner;
     std::shared_ptr<ZUVBannerViewDelegate> delegate;
     long lastError = -1;
+    std::vector<long> errors;
   };
+  std::string state(const std::shared_ptr<ZUVBannerView>& banner);
   Watch& watch(const std::shared_ptr<ZUVBannerView>& banner);
 
   std::map<const ZUVBannerView*, Watch> watches_;

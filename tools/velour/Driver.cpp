@@ -12,6 +12,8 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "tools/velour/Banners.h"
+#include "tools/velour/FullScreens.h"
+#include "tools/velour/Records.h"
 
 namespace velour {
 
@@ -21,6 +23,8 @@ namespace {
 constexpr double kMaxWaitSeconds = 3600;
 // How long, in real time, a wait lets the banners' fetches and page loads finish.
 constexpr double kSettleSeconds = 10;
+// How long, in real time, a tap on a page may take to show an effect.
+constexpr double kTapEffectSeconds = 2;
 // Timers met on the way of one wait; beyond that the rest of the wait goes in one step.
 constexpr int kMaxWaitSteps = 10000;
 
@@ -68,10 +72,20 @@ const char* Driver::helpText() {
          "  wait SECONDS               let time pass (the clock is simulated in scripts; ad\n"
          "                             fetches and page loads under way end first)\n"
          "  tap banner                 tap the ad of the banner on the screen\n"
+         "  tap TEXT                   tap the link or button TEXT on the page in front (the\n"
+         "                             browser's or web application's, else the banner's)\n"
+         "  done | close               leave the browser (done) or web application (close)\n"
+         "  back | forward | reload    the browser's toolbar buttons\n"
+         "  open-outside               open the browser's page outside the application\n"
+         "  mail send|cancel           finish the mail composer on the screen\n"
+         "  opened                     print the URLs that left the application, in order\n"
+         "  ads                        print every banner: state, ad, refresh, errors so far\n"
+         "  report                     print the demo ad server's record, summarised\n"
          "  background | foreground    send the application to the background or back\n"
          "  rotate portrait|landscape  turn the phone\n"
          "  network wifi|cellular|none how the phone reaches the network\n"
-         "  show                       print the visible screen, with each banner's state\n"
+         "  show                       print the visible screen: each banner's state, the\n"
+         "                             full screens over it, the status bar\n"
          "  log                        print the developer log lines not shown yet\n"
          "  help                       print this list\n"
          "  quit                       end the session\n"
@@ -106,15 +120,15 @@ bool Driver::wait(const std::string& argument) {
   // way, so that a script sees the same screens on every run.
   auto& loop = platform::RunLoop::main();
   const double target = loop.now() + seconds;
-  Banners::settle(kSettleSeconds);
+  Banners::settle(kSettleSeconds, FullScreens::isLoading);
   for (int step = 0; step < kMaxWaitSteps; ++step) {
     double next = loop.nextDueTime();
     if (next < 0 || next > target) break;
     loop.advance(std::max(0.0, next - loop.now()));
-    Banners::settle(kSettleSeconds);
+    Banners::settle(kSettleSeconds, FullScreens::isLoading);
   }
   loop.advance(std::max(0.0, target - loop.now()));
-  Banners::settle(kSettleSeconds);
+  Banners::settle(kSettleSeconds, FullScreens::isLoading);
   return true;
 }
 
@@ -126,6 +140,7 @@ bool Driver::execute(const std::string& rawLine) {
   std::string line = trim(rawLine);
   if (line.empty() || line.front() == '#') return true;
   auto [verb, argument] = splitCommand(line);
+  phone_.banners().watchAll();
   std::string problem;
   if (verb == "tab") {
     int index = 0;
@@ -147,8 +162,21 @@ bool Driver::execute(const std::string& rawLine) {
   } else if (verb == "network") {
     problem = phone_.setNetwork(argument);
   } else if (verb == "tap") {
-    if (argument != "banner") return fail("tap takes banner, not \"" + argument + "\"");
-    problem = phone_.tapBanner();
+    if (argument.empty()) return fail("tap needs banner or the text of a link or button");
+    problem = argument == "banner" ? phone_.tapBanner() : FullScreens::tapText(argument);
+    if (problem.empty()) FullScreens::awaitTapEffect(kTapEffectSeconds);
+  } else if (verb == "done" || verb == "close" || verb == "back" || verb == "forward" ||
+             verb == "reload" || verb == "open-outside") {
+    problem = FullScreens::pressControl(verb);
+  } else if (verb == "mail") {
+    problem = FullScreens::finishMail(argument);
+  } else if (verb == "opened") {
+    Records::printOpened(out_);
+  } else if (verb == "ads") {
+    phone_.banners().printAll(out_);
+  } else if (verb == "report") {
+    if (!adRecord_) return fail("report needs the demo ad server (not with --ad-server)");
+    Records::printReport(out_, *adRecord_);
   } else if (verb == "show") {
     out_ << phone_.screen();
   } else if (verb == "log") {

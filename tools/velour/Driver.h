@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/foundation/Log.h"
+#include "tools/adserver/AdRecord.h"
 #include "tools/velour/Phone.h"
 
 namespace velour {
@@ -33,6 +34,8 @@ class Driver {
   void captureLog();
 
   static const char* helpText();
+  // The demo ad server's record, for "report"; not owned, null when another server is used.
+  void setAdRecord(const adserver::AdRecord* record) { adRecord_ = record; }
 
  private:
   bool fail(const std::string& message);
@@ -47,6 +50,7 @@ class Driver {
   bool capturing_ = false;
   platform::LogSink previousSink_;
   std::size_t logShown_ = 0;
+  const adserver::AdRecord* adRecord_ = nullptr;
 };
 
 }  // namespace velour

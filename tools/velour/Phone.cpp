@@ -10,6 +10,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/Window.h"
+#include "tools/velour/FullScreens.h"
 
 namespace velour {
 
@@ -201,11 +202,7 @@ std::string Phone::screen() {
       }
     }
   }
-  auto top = window->topViewController();
-  if (top && top != window->rootViewController()) {
-    out << "modal: " << top->className() << "\n";
-    printTree(out, *top->view(), "  ");
-  }
+  FullScreens::print(out);
   printPlaying(out);
   const auto& animations = View::animationLog();
   if (animationsShown_ > animations.size()) animationsShown_ = 0;

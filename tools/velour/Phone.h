@@ -18,10 +18,12 @@ class Phone {
   std::string rotate(const std::string& orientation);
   // "wifi", "cellular" or "none": how the phone reaches the network from now on.
   std::string setNetwork(const std::string& kind);
-  // The visible screen as text, with the animations committed since the last call.
+  // The visible screen as text: the board, the full screens over it, the animations committed
+  // since the last call.
   std::string screen();
   // A user's tap on the ad of the banner visible on screen.
   std::string tapBanner() { return banners_.tapVisible(); }
+  Banners& banners() { return banners_; }
 
  private:
   Banners banners_;

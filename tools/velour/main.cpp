@@ -126,9 +126,10 @@ int reportLostOutput(int status) {
   return 1;
 }
 
-int drive(const Options& options) {
+int drive(const Options& options, adserver::AdServer* adServer) {
   velour::Driver driver(std::cout, std::cerr);
   driver.captureLog();
+  if (adServer) driver.setAdRecord(&adServer->record());
   bool ok = true;
   if (options.script.empty() && ::isatty(STDIN_FILENO)) {
     ok = driver.runInteractive(STDIN_FILENO);
@@ -164,7 +165,8 @@ int main(int argc, char** argv) {
   bool interactive = options.script.empty() && ::isatty(STDIN_FILENO);
   platform::RunLoop::main().reset(!interactive);
   if (!options.home.empty()) platform::FileManager::defaultManager().setHomeDirectory(options.home);
-  platform::Application::setDriver([&options] { return drive(options); });
+  platform::Application::setDriver(
+      [&options, &adServer] { return drive(options, adServer.get()); });
   char* appArgv[] = {argv[0], nullptr};
   return velourMain(1, appArgv);
 }

@@ -1,0 +1,232 @@
+#include "tools/velour/FullScreens.h"
+
+#include <chrono>
+#include <map>
+#include <tuple>
+
+#include "ads/web/ZUVBrowserController.h"
+#include "ads/web/ZUVWebAppViewController.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/MailComposeViewController.h"
+#include "platform/ui/TabBarController.h"
+#include "platform/ui/Window.h"
+#include "tools/velour/Banners.h"
+
+namespace velour {
+
+namespace {
+
+using platform::ViewController;
+
+// The screen a presented controller covers: a tab bar stands for its selected board.
+std::string coveredName(const std::shared_ptr<ViewController>& controller) {
+  if (auto tabs = std::dynamic_pointer_cast<platform::TabBarController>(controller)) {
+    if (auto selected = tabs->selectedViewController()) return selected->className();
+  }
+  return controller->className();
+}
+
+std::string joined(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const auto& part : parts) text += (text.empty() ? "" : ", ") + part;
+  return text;
+}
+
+void printPage(std::ostream& out, platform::WebView& web) {
+  std::string url = web.request().url().absoluteString();
+  std::string title = web.stringByEvaluatingJavaScriptFromString("document.title");
+  out << "  page " << (url.empty() ? "(none)" : url) << " \"" << title << "\""
+      << (web.isLoading() ? " loading" : "") << "\n";
+}
+
+std::string spinnerState(const platform::ActivityIndicatorView& spinner) {
+  return spinner.isAnimating() ? "spinning" : "stopped";
+}
+
+void printBrowser(std::ostream& out, ZUVBrowserController& browser) {
+  if (auto web = browser.webView()) printPage(out, *web);
+  auto toolbar = browser.toolbar();
+  if (!toolbar) return;
+  std::vector<std::string> items;
+  for (const auto& item : toolbar->items()) {
+    if (item->isFlexibleSpace()) continue;
+    auto spinner = std::dynamic_pointer_cast<platform::ActivityIndicatorView>(item->customView());
+    if (spinner) {
+      items.push_back("spinner " + spinnerState(*spinner));
+    } else {
+      items.push_back(item->describe() + (item->isEnabled() ? "" : " (disabled)"));
+    }
+  }
+  out << "  toolbar: " << joined(items) << "\n";
+}
+
+void printWebApp(std::ostream& out, ZUVWebAppViewController& webApp) {
+  if (auto web = webApp.webView()) printPage(out, *web);
+  const auto& data = webApp.vars();
+  if (data.closeButton && !data.closeButton->isHidden()) {
+    const platform::Rect& frame = data.closeButton->frame();
+    out << "  close button " << frame.origin.x << "," << frame.origin.y << " " << frame.size.width
+        << "x" << frame.size.height << "\n";
+  }
+  bool spinning =
+      data.loadingSpinner && data.loadingSpinner->superview() && data.loadingSpinner->isAnimating();
+  out << "  spinner " << (spinning ? "spinning" : "gone") << "\n";
+}
+
+void printMail(std::ostream& out, platform::MailComposeViewController& mail) {
+  out << "  to: " << joined(mail.toRecipients()) << "\n";
+  if (!mail.ccRecipients().empty()) out << "  cc: " << joined(mail.ccRecipients()) << "\n";
+  if (!mail.bccRecipients().empty()) out << "  bcc: " << joined(mail.bccRecipients()) << "\n";
+  out << "  subject: " << mail.subject() << "\n";
+  out << "  body" << (mail.isBodyHTML() ? " (HTML)" : "") << ": " << mail.messageBody() << "\n";
+}
+
+// The web view of a browser or web application.
+std::shared_ptr<platform::WebView> pageOf(const std::shared_ptr<ViewController>& shown) {
+  if (auto browser = std::dynamic_pointer_cast<ZUVBrowserController>(shown)) {
+    return browser->webView();
+  }
+  if (auto webApp = std::dynamic_pointer_cast<ZUVWebAppViewController>(shown)) {
+    return webApp->webView();
+  }
+  return nullptr;
+}
+
+std::shared_ptr<platform::WebView> frontWebView(std::string& problem) {
+  if (auto shown = FullScreens::front()) {
+    auto web = pageOf(shown);
+    if (!web) problem = "the " + shown->className() + " in front shows no page";
+    return web;
+  }
+  for (const auto& banner : Banners::all()) {
+    if (!banner->window() || !banner->isVisibleInTree()) continue;
+    if (banner->webView()->isHidden()) problem = "the banner shows no ad yet";
+    return problem.empty() ? banner->webView() : nullptr;
+  }
+  problem = "no page on the screen";
+  return nullptr;
+}
+
+// A finger on the centre of `frame` (window coordinates).
+std::string touchCentre(const platform::Rect& frame, const std::string& what) {
+  auto window = platform::Window::keyWindow();
+  platform::Point centre{frame.origin.x + frame.size.width / 2,
+                         frame.origin.y + frame.size.height / 2};
+  if (!window || !window->touchAt(centre)) return "the tap on " + what + " reached nothing";
+  return {};
+}
+
+std::string pressToolbarItem(ZUVBrowserController& browser, const std::string& label) {
+  auto toolbar = browser.toolbar();
+  if (!toolbar) return "the browser has no toolbar";
+  const auto& items = toolbar->items();
+  auto frames = toolbar->itemFrames();
+  for (std::size_t i = 0; i < items.size() && i < frames.size(); ++i) {
+    if (items[i]->accessibilityLabel() != label) continue;
+    if (!items[i]->isEnabled()) return "the browser's " + label + " button is disabled";
+    platform::Point corner = toolbar->convertPointToWindow(frames[i].origin);
+    return touchCentre(
+        platform::Rect(corner.x, corner.y, frames[i].size.width, frames[i].size.height),
+        "the browser's " + label + " button");
+  }
+  return "the browser shows no " + label + " button now";
+}
+
+}  // namespace
+
+std::shared_ptr<ViewController> FullScreens::front() {
+  auto window = platform::Window::keyWindow();
+  if (!window) return nullptr;
+  auto top = window->topViewController();
+  return top == window->rootViewController() ? nullptr : top;
+}
+
+bool FullScreens::isLoading() {
+  auto window = platform::Window::keyWindow();
+  if (!window || !window->rootViewController()) return false;
+  for (auto shown = window->rootViewController()->modalViewController(); shown;
+       shown = shown->modalViewController()) {
+    if (auto web = pageOf(shown); web && web->isLoading()) return true;
+  }
+  return false;
+}
+
+void FullScreens::awaitTapEffect(double seconds) {
+  auto app = platform::Application::shared();
+  auto state = [&app] {
+    return std::tuple(front(), isLoading(), app->openedURLs().size(), app->sentMail().size());
+  };
+  const auto before = state();
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (state() == before && std::chrono::steady_clock::now() < end) {
+    platform::RunLoop::main().runOnce(0.05);
+  }
+}
+
+void FullScreens::print(std::ostream& out) {
+  auto app = platform::Application::shared();
+  out << "status bar: " << (app->isStatusBarHidden() ? "hidden" : "shown") << "\n";
+  auto window = platform::Window::keyWindow();
+  if (!window || !window->rootViewController()) return;
+  auto covered = window->rootViewController();
+  for (auto shown = covered->modalViewController(); shown;
+       covered = shown, shown = shown->modalViewController()) {
+    out << "full screen: " << shown->className() << " over " << coveredName(covered) << "\n";
+    if (auto browser = std::dynamic_pointer_cast<ZUVBrowserController>(shown)) {
+      printBrowser(out, *browser);
+    } else if (auto webApp = std::dynamic_pointer_cast<ZUVWebAppViewController>(shown)) {
+      printWebApp(out, *webApp);
+    } else if (auto mail = std::dynamic_pointer_cast<platform::MailComposeViewController>(shown)) {
+      printMail(out, *mail);
+    }
+  }
+}
+
+std::string FullScreens::tapText(const std::string& text) {
+  std::string problem;
+  auto web = frontWebView(problem);
+  if (!web) return problem;
+  if (!web->tapLink(text)) return "no link or button \"" + text + "\" on the page in front";
+  return {};
+}
+
+std::string FullScreens::pressControl(const std::string& command) {
+  auto shown = front();
+  if (auto browser = std::dynamic_pointer_cast<ZUVBrowserController>(shown)) {
+    static const std::map<std::string, std::string> labels = {{"done", "Done"},
+                                                              {"back", "Back"},
+                                                              {"forward", "Forward"},
+                                                              {"reload", "Reload"},
+                                                              {"open-outside", "View in Safari"}};
+    auto label = labels.find(command);
+    if (label == labels.end()) return "the browser has no " + command + " button (try done)";
+    return pressToolbarItem(*browser, label->second);
+  }
+  if (auto webApp = std::dynamic_pointer_cast<ZUVWebAppViewController>(shown)) {
+    auto button = webApp->vars().closeButton;
+    if (command != "close" || !button || button->isHidden()) {
+      return "the web application has no " + command + " button (try close)";
+    }
+    return touchCentre(button->frameInWindow(), "the close button");
+  }
+  if (shown) return "the " + shown->className() + " in front has no " + command + " button";
+  return "no browser or web application on the screen for " + command;
+}
+
+std::string FullScreens::finishMail(const std::string& how) {
+  platform::MailComposeResult result;
+  if (how == "send") {
+    result = platform::MailComposeResult::Sent;
+  } else if (how == "cancel") {
+    result = platform::MailComposeResult::Cancelled;
+  } else {
+    return "mail takes send or cancel, not \"" + how + "\"";
+  }
+  auto mail = std::dynamic_pointer_cast<platform::MailComposeViewController>(front());
+  if (!mail) return "no mail composer on the screen";
+  if (!mail->finish(result)) return "the mail composer is already finished";
+  return {};
+}
+
+}  // namespace velour

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "platform/ui/ViewController.h"
+#include "platform/web/WebView.h"
+
+namespace velour {
+
+// The controllers that ads present over the application (the in-app browser, web
+// applications, the mail composer): the screen printer's lines for them, and a user's taps on
+// their buttons and on the page of the web view in front. The Phone calls it; every action
+// returns an error text, empty on success.
+class FullScreens {
+ public:
+  // The status bar, then each presented controller over the screen it covers, front last.
+  static void print(std::ostream& out);
+
+  // Taps the link or button whose text is `text` on the front web view: the page of the
+  // full screen in front, else the ad of the banner on the screen.
+  static std::string tapText(const std::string& text);
+  // A toolbar or close button of the full screen in front, by command: "done", "close",
+  // "back", "forward", "reload" or "open-outside".
+  static std::string pressControl(const std::string& command);
+  // "send" or "cancel" on the mail composer in front.
+  static std::string finishMail(const std::string& how);
+
+  // Runs the loop on host time after a tap until the screen shows its effect (a full screen
+  // comes or goes, a page starts loading, something leaves the application), for at most
+  // `seconds`: the page answers a tap on its own time.
+  static void awaitTapEffect(double seconds);
+  // Whether the page of any full screen is loading.
+  static bool isLoading();
+  // The presented controller in front, if any.
+  static std::shared_ptr<platform::ViewController> front();
+};
+
+}  // namespace velour

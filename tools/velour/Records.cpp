@@ -1,0 +1,53 @@
+#include "tools/velour/Records.h"
+
+#include <map>
+
+#include "platform/ui/Application.h"
+
+namespace velour {
+
+void Records::printOpened(std::ostream& out) {
+  auto app = platform::Application::shared();
+  if (app->openedURLs().empty() && app->sentMail().empty()) out << "opened: nothing\n";
+  for (const auto& url : app->openedURLs()) out << "opened: " << url << "\n";
+  for (const auto& mail : app->sentMail()) {
+    std::string to;
+    for (const auto& address : mail.to) to += (to.empty() ? "" : ", ") + address;
+    out << "mail sent: to " << to << " \"" << mail.subject << "\"\n";
+  }
+}
+
+void Records::printReport(std::ostream& out, const adserver::AdRecord& record) {
+  auto requests = record.requests();
+  std::map<std::string, int> kinds;
+  for (const auto& request : requests) ++kinds[adserver::requestKindName(request.kind)];
+  out << "report: " << requests.size() << " requests";
+  for (const auto& [kind, count] : kinds) out << ", " << count << " " << kind;
+  out << "\n";
+  for (const auto& [unit, n] : record.counts()) {
+    out << "  unit " << unit << ": " << n.requests << " ad requests, " << n.impressions
+        << " impressions, " << n.clicks << " clicks, " << n.trackingHits << " tracking hits\n";
+  }
+  // Refusals are grouped: a browser asks for the same missing icon on every page.
+  std::map<std::string, int> refused;
+  for (const auto& request : requests) {
+    if (!request.reason.empty()) {
+      std::string path = request.path.empty() ? "(no path)" : request.path;
+      ++refused[path + " " + std::to_string(request.status) + " " + request.reason];
+    }
+  }
+  for (const auto& [what, count] : refused) out << "  refused " << what << " (" << count << "x)\n";
+  for (const auto& request : requests) {
+    using adserver::RequestKind;
+    if (request.kind != RequestKind::Click && request.kind != RequestKind::Tracking &&
+        request.kind != RequestKind::Landing) {
+      continue;
+    }
+    out << "  " << adserver::requestKindName(request.kind) << " " << request.path << " "
+        << request.status;
+    if (!request.referer.empty()) out << " from " << request.referer;
+    out << "\n";
+  }
+}
+
+}  // namespace velour
