@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -60,6 +61,24 @@ class VelourTest : public ::testing::Test {
     return out.substr(at, end == std::string::npos ? std::string::npos : end - at);
   }
 
+  // What the n-th (0-based) run of `command` printed, up to the next command.
+  static std::string outputOf(const std::string& out, const std::string& command, int n) {
+    std::size_t at = std::string::npos;
+    for (int i = 0; i <= n; ++i) {
+      at = out.find("> " + command + "\n", at == std::string::npos ? 0 : at + 1);
+      if (at == std::string::npos) return {};
+    }
+    std::size_t begin = out.find('\n', at) + 1;
+    std::size_t end = out.find("\n> ", begin);
+    return out.substr(begin, end == std::string::npos ? std::string::npos : end + 1 - begin);
+  }
+
+  static int count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+  }
+
   std::string dir_;
 };
 
@@ -107,12 +126,18 @@ TEST_F(VelourTest, BadCommandsAreReportedAndTheScriptGoesOnButFailsAtTheEnd) {
       "network cellular\n"
       "tab 1e308\n"
       "tab 2147483648\n"
+      "done\n"
+      "close\n"
+      "mail send\n"
+      "mail later\n"
       "press Boing\n"
       "show\n");
   EXPECT_EQ(run.status, 1);
   for (const char* reported :
        {"unknown command \"dance\"", "(line 2)", "wait needs a number", "Nothing Such", "sideways",
-        "not \"dialup\"", "tab number, not \"1e308\"", "tab number, not \"2147483648\""}) {
+        "not \"dialup\"", "tab number, not \"1e308\"", "tab number, not \"2147483648\"",
+        "no browser or web application on the screen for done", "for close",
+        "no mail composer on the screen", "mail takes send or cancel, not \"later\""}) {
     EXPECT_NE(run.err.find(reported), std::string::npos) << reported << " in " << run.err;
   }
   EXPECT_EQ(run.err.find("(line 7)"), std::string::npos) << run.err;
@@ -223,6 +248,86 @@ TEST_F(VelourTest, BannersShowTheirAdsAndATapClicksThrough) {
   // The second tap found the ad.
   EXPECT_EQ(run.err.find("error:", run.err.find("error:") + 1), std::string::npos) << run.err;
   EXPECT_EQ(server->record().requestsOfKind(adserver::RequestKind::Script).size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// The demo walks the whole ad road; its screens, its log and the demo ad server's record show
+// every step.
+TEST_F(VelourTest, TheDemoWalksTheWholeAdRoad) {
+  Outcome run = runScript(readAll(VELOUR_DEMO_SCRIPT));
+  if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string& out = run.out;
+  std::smatch shown;
+  std::string first = outputOf(out, "show", 1);
+  ASSERT_TRUE(std::regex_search(first, shown, std::regex("banner \\S+ \\S+ showing (\\S+)")))
+      << first;
+  const std::string adPage = shown[1];
+
+  // The click-through opens the browser over the board, the status bar hidden.
+  std::string browser = outputOf(out, "show", 2);
+  for (const char* line :
+       {"status bar: hidden\n", "full screen: ZUVBrowserController over FirstViewController\n",
+        "page http://ads.vozave.com/landing/garden.html \"Verdant Gardens\"\n",
+        "toolbar: Back (disabled), Forward (disabled), Reload, View in Safari, "
+        "Done\n"}) {
+    EXPECT_NE(browser.find(line), std::string::npos) << line << " in " << browser;
+  }
+  // Back from the link followed: forward is possible.
+  EXPECT_NE(outputOf(out, "show", 5).find("toolbar: Back (disabled), Forward, Reload"),
+            std::string::npos)
+      << out;
+  std::string mail = outputOf(out, "show", 6);
+  EXPECT_NE(mail.find("full screen: MailComposeViewController over ZUVBrowserController\n"
+                      "  to: beans@sunny.example\n  subject: A table for two\n"),
+            std::string::npos)
+      << mail;
+  EXPECT_EQ(outputOf(out, "opened", 0),
+            "opened: itms-apps://apps.vozave.com/app/sunny-coffee\n"
+            "mail sent: to beans@sunny.example \"A table for two\"\n");
+  EXPECT_EQ(outputOf(out, "show", 7).find("full screen:"), std::string::npos) << out;
+  std::string webApp = outputOf(out, "show", 8);
+  EXPECT_NE(webApp.find("full screen: ZUVWebAppViewController over ThirdViewController\n"),
+            std::string::npos)
+      << webApp;
+  EXPECT_NE(webApp.find("\"Puzzle Peaks\"\n  close button"), std::string::npos) << webApp;
+  EXPECT_EQ(outputOf(out, "show", 9).find("full screen:"), std::string::npos) << out;
+  // The information screen's banner shows an ad of its own.
+  EXPECT_EQ(count(outputOf(out, "show", 10), " showing http"), 2) << out;
+
+  // No refresh is due under a full screen or in the background; in the foreground every banner
+  // has one again, and the board's ad is replaced after the server's interval.
+  std::string underBrowser = outputOf(out, "ads", 1), background = outputOf(out, "ads", 2),
+              foreground = outputOf(out, "ads", 3);
+  EXPECT_EQ(count(underBrowser, "refresh in"), 0) << underBrowser;
+  EXPECT_EQ(count(background, "refresh in"), 0) << background;
+  EXPECT_EQ(count(foreground, "refresh in"), 4) << foreground;
+  std::string last = outputOf(out, "show", 11);
+  EXPECT_NE(last.find(" showing http://ads.vozave.com/zede/page/"), std::string::npos) << last;
+  EXPECT_EQ(last.find(adPage), std::string::npos) << last;
+
+  std::string log = outputOf(out, "log", 0);
+  EXPECT_NE(log.find("log: mail sent to beans@sunny.example"), std::string::npos) << log;
+  EXPECT_NE(log.find("log: open URL: itms-apps://apps.vozave.com/app/sunny-coffee"),
+            std::string::npos)
+      << log;
+
+  // The server saw an impression for every ad shown, the click, the tracked click of the
+  // coffee ad, and the ad page as the Referer of the browser's first request.
+  std::string report = outputOf(out, "report", 0);
+  std::smatch counts;
+  ASSERT_TRUE(std::regex_search(report, counts,
+                                std::regex("(\\d+) ad requests, (\\d+) impressions, 1 clicks, 1 "
+                                           "tracking hits")))
+      << report;
+  EXPECT_GE(std::stoi(counts[2]), 5);
+  EXPECT_EQ(counts[1], counts[2]);
+  std::string firstClick = report.substr(report.find("  click /cl/"));
+  EXPECT_EQ(firstClick.substr(0, firstClick.find('\n')).substr(firstClick.find(" from ")),
+            " from " + adPage);
 }
 
 }  // namespace
