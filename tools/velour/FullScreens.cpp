@@ -27,15 +27,23 @@ std::string coveredName(const std::shared_ptr<ViewController>& controller) {
   return controller->className();
 }
 
+// Ad pages choose titles and mail fields: they must not break the screen's lines.
+std::string oneLine(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  }
+  return text;
+}
+
 std::string joined(const std::vector<std::string>& parts) {
   std::string text;
   for (const auto& part : parts) text += (text.empty() ? "" : ", ") + part;
-  return text;
+  return oneLine(text);
 }
 
 void printPage(std::ostream& out, platform::WebView& web) {
   std::string url = web.request().url().absoluteString();
-  std::string title = web.stringByEvaluatingJavaScriptFromString("document.title");
+  std::string title = oneLine(web.stringByEvaluatingJavaScriptFromString("document.title"));
   out << "  page " << (url.empty() ? "(none)" : url) << " \"" << title << "\""
       << (web.isLoading() ? " loading" : "") << "\n";
 }
@@ -78,8 +86,9 @@ void printMail(std::ostream& out, platform::MailComposeViewController& mail) {
   out << "  to: " << joined(mail.toRecipients()) << "\n";
   if (!mail.ccRecipients().empty()) out << "  cc: " << joined(mail.ccRecipients()) << "\n";
   if (!mail.bccRecipients().empty()) out << "  bcc: " << joined(mail.bccRecipients()) << "\n";
-  out << "  subject: " << mail.subject() << "\n";
-  out << "  body" << (mail.isBodyHTML() ? " (HTML)" : "") << ": " << mail.messageBody() << "\n";
+  out << "  subject: " << oneLine(mail.subject()) << "\n";
+  out << "  body" << (mail.isBodyHTML() ? " (HTML)" : "") << ": " << oneLine(mail.messageBody())
+      << "\n";
 }
 
 // The web view of a browser or web application.
