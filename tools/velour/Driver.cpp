@@ -12,6 +12,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "tools/velour/Banners.h"
+#include "tools/velour/Snapshot.h"
 
 namespace velour {
 
@@ -72,6 +73,7 @@ const char* Driver::helpText() {
          "  rotate portrait|landscape  turn the phone\n"
          "  network wifi|cellular|none how the phone reaches the network\n"
          "  show                       print the visible screen, with each banner's state\n"
+         "  snapshot FILE.png          write a picture of the screen (missing folders are made)\n"
          "  log                        print the developer log lines not shown yet\n"
          "  help                       print this list\n"
          "  quit                       end the session\n"
@@ -151,6 +153,9 @@ bool Driver::execute(const std::string& rawLine) {
     problem = phone_.tapBanner();
   } else if (verb == "show") {
     out_ << phone_.screen();
+  } else if (verb == "snapshot") {
+    problem = writeSnapshot(argument);
+    if (problem.empty()) out_ << "snapshot: " << argument << "\n";
   } else if (verb == "log") {
     printLog();
   } else if (verb == "help") {
