@@ -25,7 +25,8 @@ using platform::View;
 
 constexpr const char* kStyle =
     "*{margin:0;padding:0;box-sizing:border-box}"
-    "body{position:relative;overflow:hidden;font-family:Helvetica,Arial,sans-serif}"
+    "body{position:relative;overflow:hidden;font-family:Helvetica,Arial,sans-serif;"
+    "font-stretch:condensed}"
     "div,img{position:absolute}"
     ".center{display:flex;align-items:center;justify-content:center;text-align:center}"
     ".status{background:linear-gradient(#e6e6e6,#a9a9a9);color:#000;font-size:12px;"
@@ -34,7 +35,8 @@ constexpr const char* kStyle =
     ".rounded{background:#fff;border:1px solid #8f8f8f;border-radius:9px;color:#385487;"
     "font-weight:bold;font-size:15px}"
     ".custom{color:#fff;font-weight:bold;font-size:15px}"
-    ".label{font-size:17px;display:flex;align-items:center;white-space:nowrap;overflow:hidden}"
+    ".label{font-size:16px;line-height:normal;display:block;white-space:nowrap;overflow:hidden;"
+    "text-overflow:ellipsis;align-content:center}"
     ".tabbar{background:linear-gradient(#3c3c3c,#0c0c0c)}"
     ".tab{color:#9a9a9a;font-size:10px;font-weight:bold;flex-direction:column;top:2px;"
     "bottom:2px;border-radius:4px}"
@@ -48,29 +50,6 @@ constexpr const char* kStyle =
     "background:linear-gradient(#7a9ad8,#2f5fc6)}"
     ".spinner{border-radius:50%;border:3px solid rgba(255,255,255,.3);border-top-color:#fff}"
     ".spinner.gray{border-color:rgba(0,0,0,.15);border-top-color:#777}";
-
-std::string escaped(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 // A view's colour as CSS; names and #hex pass, "clear" is transparent, anything else (which
 // could break out of the style) is dropped.
@@ -162,7 +141,7 @@ class Painter {
     } else if (auto* button = dynamic_cast<const platform::Button*>(&view)) {
       this->button(*button, bounds);
     } else if (auto* label = dynamic_cast<const platform::Label*>(&view)) {
-      out_ << " class=\"label\">" << escaped(label->text());
+      out_ << " class=\"label\">" << platform::text::markupEscaped(label->text());
     } else if (auto* spinner = dynamic_cast<const platform::ActivityIndicatorView*>(&view)) {
       bool gray = spinner->style() == platform::ActivityIndicatorViewStyle::Gray;
       out_ << " class=\"spinner" << (gray ? " gray" : "") << "\">";
@@ -192,7 +171,8 @@ class Painter {
     out_ << " class=\"center " << (rounded ? "rounded" : "custom") << "\">";
     auto image = button.currentImage();
     if (image) out_ << imageTag(*image, bounds);
-    if (!button.title().empty()) out_ << "<span>" << escaped(button.title()) << "</span>";
+    if (!button.title().empty())
+      out_ << "<span>" << platform::text::markupEscaped(button.title()) << "</span>";
     if (!button.isEnabled())
       out_ << "<div style=\"" << box(bounds) << "background:rgba(255,255,255,.5)\"></div>";
   }
@@ -206,7 +186,7 @@ class Painter {
       bool selected = static_cast<int>(i) == bar.selectedIndex();
       out_ << "<div class=\"tab center" << (selected ? " selected" : "")
            << "\" style=\"left:" << width * static_cast<double>(i) + 2 << "px;width:" << width - 4
-           << "px\"><i></i>" << escaped(titles[i]) << "</div>";
+           << "px\"><i></i>" << platform::text::markupEscaped(titles[i]) << "</div>";
     }
   }
 
@@ -235,7 +215,7 @@ class Painter {
 
   static std::string systemItemGlyph(const platform::BarButtonItem& item) {
     using platform::BarButtonSystemItem;
-    if (!item.systemItem()) return escaped(item.accessibilityLabel());
+    if (!item.systemItem()) return platform::text::markupEscaped(item.accessibilityLabel());
     switch (*item.systemItem()) {
       case BarButtonSystemItem::Done:
         return "Done";
@@ -252,7 +232,7 @@ class Painter {
       case BarButtonSystemItem::FastForward:
         return "&#9654;";
       default:
-        return escaped(item.describe());
+        return platform::text::markupEscaped(item.describe());
     }
   }
 
