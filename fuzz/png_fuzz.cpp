@@ -1,5 +1,6 @@
-// Hostile bytes through the PNG reader and the image made from it: they must give a header
-// within the limits and a consistent image, or nothing, and never read past their end.
+// Hostile bytes through the PNG reader, the image made from it and the pixel decoder: they
+// must give a header within the limits, a consistent image and pixels of the header's size,
+// or nothing, and never read past their end.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (image->pixelWidth() != header->width || image->size().height != header->height / 2.0 ||
       image->pngData() != bytes) {
+    std::abort();
+  }
+  auto pixels = platform::decodePng(bytes);
+  if (pixels && (pixels->width != header->width ||
+                 pixels->rgba.size() != std::size_t(header->width) * header->height * 4)) {
     std::abort();
   }
   return 0;

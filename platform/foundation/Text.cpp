@@ -64,6 +64,33 @@ void appendUtf8(std::string& out, char32_t scalar) {
   }
 }
 
+std::string markupEscaped(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
 std::string base64Encode(std::string_view bytes) {
   std::string out;
   out.reserve((bytes.size() + 2) / 3 * 4);

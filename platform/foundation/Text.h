@@ -51,6 +51,9 @@ std::string base64Encode(std::string_view bytes);
 [[nodiscard]] std::optional<std::string> base64Decode(std::string_view text,
                                                       std::string_view skipped = {});
 
+// `text` safe inside HTML or XML text and quoted attributes: & < > " and ' as references.
+std::string markupEscaped(std::string_view text);
+
 // The character that a JSON backslash escape other than "\u" stands for ('n' for a line feed),
 // or 0 when `selector` names none.
 char jsonEscapedCharacter(char selector);

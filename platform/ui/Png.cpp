@@ -1,6 +1,10 @@
 #include "platform/ui/Png.h"
 
 #include <array>
+#include <cstdlib>
+#include <string>
+
+#include "platform/ui/Inflate.h"
 
 namespace platform {
 
@@ -67,7 +71,94 @@ std::optional<PngHeader> readIhdr(std::string_view data) {
   return header;
 }
 
+// The image data: every IDAT chunk's data in order, from bytes that readPngHeader accepted.
+std::string imageData(std::string_view bytes) {
+  std::string data;
+  for (std::size_t at = kSignature.size(); bytes.size() - at >= 12;) {
+    std::uint32_t length = readBig32(bytes, at);
+    if (bytes.substr(at + 4, 4) == "IDAT") data.append(bytes.substr(at + 8, length));
+    if (bytes.substr(at + 4, 4) == "IEND") break;
+    at += 12 + std::size_t(length);
+  }
+  return data;
+}
+
+std::uint8_t paeth(int left, int up, int upLeft) {
+  int estimate = left + up - upLeft;
+  int toLeft = std::abs(estimate - left), toUp = std::abs(estimate - up),
+      toUpLeft = std::abs(estimate - upLeft);
+  if (toLeft <= toUp && toLeft <= toUpLeft) return static_cast<std::uint8_t>(left);
+  return static_cast<std::uint8_t>(toUp <= toUpLeft ? up : upLeft);
+}
+
+// Undoes each row's filter in place; false for an unknown filter type.
+bool unfilter(std::string& raw, std::size_t rowBytes, std::size_t rows, std::size_t pixelBytes) {
+  auto* data = reinterpret_cast<std::uint8_t*>(raw.data());
+  for (std::size_t y = 0; y < rows; ++y) {
+    std::uint8_t* row = data + y * (rowBytes + 1);
+    const std::uint8_t filter = row[0];
+    std::uint8_t* cur = row + 1;
+    const std::uint8_t* prior = y > 0 ? cur - (rowBytes + 1) : nullptr;
+    for (std::size_t x = 0; x < rowBytes; ++x) {
+      int left = x >= pixelBytes ? cur[x - pixelBytes] : 0;
+      int up = prior ? prior[x] : 0;
+      int upLeft = prior && x >= pixelBytes ? prior[x - pixelBytes] : 0;
+      switch (filter) {
+        case 0:
+          break;
+        case 1:
+          cur[x] = static_cast<std::uint8_t>(cur[x] + left);
+          break;
+        case 2:
+          cur[x] = static_cast<std::uint8_t>(cur[x] + up);
+          break;
+        case 3:
+          cur[x] = static_cast<std::uint8_t>(cur[x] + (left + up) / 2);
+          break;
+        case 4:
+          cur[x] = static_cast<std::uint8_t>(cur[x] + paeth(left, up, upLeft));
+          break;
+        default:
+          return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+std::optional<PngPixels> decodePng(std::string_view bytes) {
+  auto header = readPngHeader(bytes);
+  if (!header || header->bitDepth != 8 || header->interlaced) return std::nullopt;
+  const std::size_t channels = header->colorType == 0   ? 1
+                               : header->colorType == 2 ? 3
+                               : header->colorType == 4 ? 2
+                               : header->colorType == 6 ? 4
+                                                        : 0;
+  const std::uint64_t pixels = std::uint64_t(header->width) * header->height;
+  if (channels == 0 || pixels > kMaxDecodedPngPixels) return std::nullopt;
+  const std::size_t rowBytes = header->width * channels;
+  const std::size_t expected = (rowBytes + 1) * header->height;
+  auto raw = zlibInflate(imageData(bytes), expected);
+  if (!raw || raw->size() != expected || !unfilter(*raw, rowBytes, header->height, channels)) {
+    return std::nullopt;
+  }
+  PngPixels out{header->width, header->height, {}};
+  out.rgba.reserve(pixels * 4);
+  for (std::size_t y = 0; y < header->height; ++y) {
+    const auto* row = reinterpret_cast<const std::uint8_t*>(raw->data()) + y * (rowBytes + 1) + 1;
+    for (std::size_t x = 0; x < header->width; ++x) {
+      const std::uint8_t* p = row + x * channels;
+      bool grey = channels < 3;
+      out.rgba.push_back(p[0]);
+      out.rgba.push_back(grey ? p[0] : p[1]);
+      out.rgba.push_back(grey ? p[0] : p[2]);
+      out.rgba.push_back(channels == 2 ? p[1] : channels == 4 ? p[3] : 255);
+    }
+  }
+  return out;
+}
 
 std::uint32_t pngCrc32(std::string_view bytes, std::uint32_t crc) {
   crc = ~crc;

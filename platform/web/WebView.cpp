@@ -808,10 +808,19 @@ std::string WebView::pageText() {
   return stringByEvaluatingJavaScriptFromString("document.body ? document.body.innerText : ''");
 }
 
-std::optional<Bytes> WebView::screenshotPNG() {
-  if (!ensurePage()) return std::nullopt;
+std::optional<Bytes> WebView::screenshotPNGAtScale(double scale) {
+  constexpr double kMaxScale = 4;
+  if (!(scale > 0 && scale <= kMaxScale) || !ensurePage()) return std::nullopt;
   applyViewport();
-  Browser::CallResult reply = call("Page.captureScreenshot", Dictionary{{"format", "png"}}, 10);
+  // The clip's scale renders the page anew at that density, rather than enlarging pixels.
+  Dictionary clip{{"x", 0},
+                  {"y", 0},
+                  {"width", viewport_.width},
+                  {"height", viewport_.height},
+                  {"scale", scale}};
+  Browser::CallResult reply =
+      call("Page.captureScreenshot",
+           Dictionary{{"format", "png"}, {"clip", Value(std::move(clip))}}, 10);
   if (reply.error) return std::nullopt;
   auto bytes = text::base64Decode(reply.result["data"].stringValue(), "\r\n");
   if (!bytes || bytes->empty()) return std::nullopt;

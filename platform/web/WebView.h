@@ -123,7 +123,10 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
 
   bool tapLink(std::string_view textOrSelector) override;
   std::string pageText() override;
-  std::optional<Bytes> screenshotPNG() override;
+  std::optional<Bytes> screenshotPNG() override { return screenshotPNGAtScale(1); }
+  // The page at the view's size in points, `scale` pixels to the point (a device's screen
+  // scale); nothing for a scale that is not positive or past 4.
+  std::optional<Bytes> screenshotPNGAtScale(double scale);
 
   std::string className() const override { return "WebView"; }
   std::string describe() const override;

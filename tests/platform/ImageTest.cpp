@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/ui/Image.h"
 #include "platform/ui/Png.h"
@@ -77,6 +78,51 @@ TEST(ImageTest, TheReaderAcceptsWellFormedPngsAndRefusesEveryMalformedOne) {
   };
   for (const auto& bytes : refused) {
     EXPECT_FALSE(readPngHeader(bytes)) << testing::PrintToString(bytes);
+  }
+}
+
+std::string storedZlib(const std::string& raw) {
+  std::uint32_t a = 1, b = 0;
+  for (char c : raw) {
+    a = (a + static_cast<unsigned char>(c)) % 65521;
+    b = (b + a) % 65521;
+  }
+  auto size = static_cast<std::uint16_t>(raw.size());
+  return std::string("\x78\x01\x01", 3) +
+         std::string{char(size), char(size >> 8), char(~size), char(~size >> 8)} + raw +
+         big32(b << 16 | a);
+}
+
+TEST(ImageTest, TheDecoderUndoesRowFiltersAndRefusesDamagedImageData) {
+  // Two RGB rows: the first filtered by its left neighbour, the second by the Paeth guess.
+  const std::string raw(
+      "\x01\x0a\x14\x1e\x05\x05\x05"
+      "\x04\x01\x01\x01\x02\x02\x02",
+      14);
+  auto pixels = platform::decodePng(png(ihdr(2, 2, 8, 2), chunk("IDAT", storedZlib(raw))));
+  ASSERT_TRUE(pixels);
+  EXPECT_EQ(pixels->width, 2u);
+  EXPECT_EQ(pixels->rgba, (std::vector<std::uint8_t>{10, 20, 30, 255, 15, 25, 35, 255, 11, 21, 31,
+                                                     255, 17, 27, 37, 255}));
+  // A grey pixel from a stream of fixed codes.
+  auto grey = platform::decodePng(
+      png(ihdr(1, 1, 8, 0), chunk("IDAT", std::string("\x78\xda\x63\x68\0\0\0\x82\0\x81", 10))));
+  ASSERT_TRUE(grey);
+  EXPECT_EQ(grey->rgba, (std::vector<std::uint8_t>{0x80, 0x80, 0x80, 255}));
+
+  std::string badSum = storedZlib(raw);
+  badSum.back() ^= 1;
+  std::string badFilter = raw;
+  badFilter[7] = 5;
+  const std::string refused[] = {
+      png(ihdr(2, 2, 8, 2), chunk("IDAT", badSum)),
+      png(ihdr(2, 2, 8, 2), chunk("IDAT", storedZlib(badFilter))),
+      png(ihdr(2, 2, 8, 2), chunk("IDAT", storedZlib(raw.substr(0, 13)))),
+      png(ihdr(1, 1, 8, 0)),          // one byte of data where a row needs two
+      png(ihdr(1, 1, 16, 0), kIdat),  // a depth it does not decode
+  };
+  for (const auto& bytes : refused) {
+    EXPECT_FALSE(platform::decodePng(bytes)) << testing::PrintToString(bytes);
   }
 }
 

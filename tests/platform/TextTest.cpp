@@ -54,4 +54,6 @@ TEST(TextTest, HexCaseAndBlanks) {
   EXPECT_EQ(text::leadingInt32("x1"), 0);
   EXPECT_EQ(text::trimmed("\v x y \n", " \n"), "\v x y");
   EXPECT_EQ(text::trimmed("  ", " "), "");
+  EXPECT_EQ(text::markupEscaped("<b title=\"a's\">&\xC3\xA9</b>"),
+            "&lt;b title=&quot;a&#39;s&quot;&gt;&amp;\xC3\xA9&lt;/b&gt;");
 }

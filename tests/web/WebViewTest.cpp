@@ -16,6 +16,8 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
+#include "platform/ui/Png.h"
 #include "platform/web/Browser.h"
 #include "platform/web/WebView.h"
 
@@ -247,6 +249,27 @@ TEST_F(WebViewTest, LoadsRequestsAndTextWithTheDelegateCallsInOrder) {
   ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
   EXPECT_EQ(recorder.calls.size(), 3u);
   EXPECT_EQ(recorder.calls.back(), "fail " + std::to_string(platform::kWebErrorLoadFailed));
+}
+
+TEST_F(WebViewTest, ShootsThePageAtTheViewsSizeInPointsAndTheScaleAsked) {
+  view->setFrame(platform::Rect(0, 0, 100, 60));
+  view->loadHTMLStringBaseURL(
+      "<body style='margin:0;background:#f00'><div style='height:30px;background:#00f'>",
+      std::nullopt);
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  auto shot = view->screenshotPNGAtScale(2);
+  ASSERT_TRUE(shot);
+  auto pixels = platform::decodePng(platform::text::view(*shot));
+  ASSERT_TRUE(pixels);
+  EXPECT_EQ(pixels->width, 200u);
+  EXPECT_EQ(pixels->height, 120u);
+  auto at = [&](std::size_t x, std::size_t y) {
+    const std::uint8_t* p = &pixels->rgba[(y * pixels->width + x) * 4];
+    return std::vector<int>{p[0], p[1], p[2]};
+  };
+  EXPECT_EQ(at(199, 58), (std::vector<int>{0, 0, 255}));
+  EXPECT_EQ(at(0, 62), (std::vector<int>{255, 0, 0}));
+  EXPECT_FALSE(view->screenshotPNGAtScale(0));
 }
 
 TEST_F(WebViewTest, EvaluatesScriptsAsTextWithinTheirBudget) {

@@ -14,6 +14,7 @@
 #include "tools/velour/Banners.h"
 #include "tools/velour/FullScreens.h"
 #include "tools/velour/Records.h"
+#include "tools/velour/Snapshot.h"
 
 namespace velour {
 
@@ -86,6 +87,7 @@ const char* Driver::helpText() {
          "  network wifi|cellular|none how the phone reaches the network\n"
          "  show                       print the visible screen: each banner's state, the\n"
          "                             full screens over it, the status bar\n"
+         "  snapshot FILE.png          write a picture of the screen (missing folders are made)\n"
          "  log                        print the developer log lines not shown yet\n"
          "  help                       print this list\n"
          "  quit                       end the session\n"
@@ -179,6 +181,9 @@ bool Driver::execute(const std::string& rawLine) {
     Records::printReport(out_, *adRecord_);
   } else if (verb == "show") {
     out_ << phone_.screen();
+  } else if (verb == "snapshot") {
+    problem = writeSnapshot(argument);
+    if (problem.empty()) out_ << "snapshot: " << argument << "\n";
   } else if (verb == "log") {
     printLog();
   } else if (verb == "help") {

@@ -1,0 +1,111 @@
+#include "tools/velour/Snapshot.h"
+
+#include <chrono>
+#include <filesystem>
+
+#include "platform/device/Device.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Png.h"
+#include "platform/ui/Window.h"
+#include "platform/web/WebView.h"
+#include "tools/velour/ScreenPage.h"
+
+namespace velour {
+
+namespace {
+
+// Real seconds that drawing the page may take, pictures included.
+constexpr double kDrawBudget = 20;
+// Real seconds that the pages on screen get to finish loading before the picture.
+constexpr double kSettleBudget = 10;
+
+std::chrono::steady_clock::time_point deadlineIn(double seconds) {
+  return std::chrono::steady_clock::now() +
+         std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+             std::chrono::duration<double>(seconds));
+}
+
+class LoadEnd : public platform::WebViewDelegate {
+ public:
+  void webViewDidFinishLoad(platform::WebView&) override { ended = true; }
+  void webViewDidFailLoadWithError(platform::WebView&, const platform::Error& error) override {
+    ended = true;
+    failure = error.localizedDescription();
+  }
+  bool ended = false;
+  std::string failure;
+};
+
+// Runs the loop on host time until `done()` or the deadline; the simulated clock stays.
+bool runUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline) {
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    platform::RunLoop::main().runOnce(0.02);
+  }
+  return true;
+}
+
+bool isLoadingAnyPage(const platform::View& view) {
+  if (auto* web = dynamic_cast<const platform::WebView*>(&view); web && web->isLoading()) {
+    return true;
+  }
+  for (const auto& sub : view.subviews()) {
+    if (!sub->isHidden() && isLoadingAnyPage(*sub)) return true;
+  }
+  return false;
+}
+
+std::string prepareFolder(const std::string& path) {
+  std::string folder = std::filesystem::path(path).parent_path().string();
+  if (folder.empty()) return {};
+  auto& files = platform::FileManager::defaultManager();
+  if (files.isDirectory(folder)) return {};
+  if (files.fileExists(folder)) return folder + " is not a folder";
+  if (!files.createDirectory(folder)) return "cannot make the folder " + folder;
+  return {};
+}
+
+std::optional<platform::Bytes> shoot(const ScreenPage& page, double scale, std::string& problem) {
+  auto view = platform::WebView::create(platform::Rect(0, 0, page.size.width, page.size.height));
+  auto end = std::make_shared<LoadEnd>();
+  view->setDelegate(end);
+  view->loadHTMLStringBaseURL(page.html, std::nullopt);
+  auto deadline = std::chrono::steady_clock::now() +
+                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                      std::chrono::duration<double>(kDrawBudget));
+  if (!runUntil([&] { return end->ended; }, deadline) || !end->failure.empty()) {
+    problem = "the web engine could not draw the screen" +
+              (end->failure.empty() ? std::string() : ": " + end->failure);
+    return std::nullopt;
+  }
+  // Pictures embedded in the page decode after the load has ended.
+  runUntil(
+      [&] {
+        return view->stringByEvaluatingJavaScriptFromString(
+                   "Array.prototype.every.call(document.images, i => i.complete)") == "true";
+      },
+      deadline);
+  auto png = view->screenshotPNGAtScale(scale);
+  if (!png) problem = "the web engine could not take the picture";
+  return png;
+}
+
+}  // namespace
+
+std::string writeSnapshot(const std::string& path) {
+  if (path.empty()) return "snapshot needs a file name";
+  if (std::string problem = prepareFolder(path); !problem.empty()) return problem;
+  const double scale = platform::DeviceProfile::current().screenScale.value_or(1.0);
+  std::string problem;
+  // The pages on screen finish loading first, so that the picture shows them.
+  auto window = platform::Window::keyWindow();
+  runUntil([&] { return !window || !isLoadingAnyPage(*window); }, deadlineIn(kSettleBudget));
+  auto png = shoot(drawScreen(scale), scale, problem);
+  if (!png) return problem;
+  auto written = platform::FileManager::defaultManager().writeAtomically(path, *png);
+  if (!written) return "cannot write " + path + ": " + written.reason();
+  return {};
+}
+
+}  // namespace velour
