@@ -164,6 +164,8 @@ TEST_F(ZUVIdentifierUtilitiesTest, LocaleComesFromTheStoreAndIsRetriedUntilFound
   store.setObjectForKey(platform::Array{}, "AppleLanguages");
   EXPECT_EQ(ids.locale(), std::nullopt);
   EXPECT_FALSE(ids.parameters().contains("hl"));
+  store.setObjectForKey("fr", "AppleLanguages");
+  EXPECT_EQ(ids.locale(), std::nullopt);
   store.setObjectForKey(platform::Array{42, "de"}, "AppleLanguages");
   EXPECT_EQ(ids.locale(), std::nullopt);
   store.setObjectForKey(platform::Array{"EN-GB", "fr"}, "AppleLanguages");

@@ -33,6 +33,10 @@ TEST(NotificationCenterTest, DeliversInOrderThroughNameAndObjectFilters) {
   center.removeObserver(&a, "Ping", &otherSender);
   center.removeObserver(&a, "Ping", nullptr);
   EXPECT_EQ(center.observerCount(), 3u);
+  for (const int* observer : {&a, &b, &c}) center.removeObserver(observer);
+  calls.clear();
+  center.postNotification("Ping", &sender);
+  EXPECT_TRUE(calls.empty());
 }
 
 TEST(NotificationCenterTest, AFreedObjectIsNotTakenForANewOneAtItsAddress) {
