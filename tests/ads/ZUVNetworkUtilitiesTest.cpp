@@ -67,13 +67,6 @@ TEST(ZUVNetworkUtilitiesTest, AppendingEncodesValuesAndPicksTheSeparator) {
   EXPECT_EQ(one->absoluteString(), "http://a/?s");
 }
 
-TEST(ZUVNetworkUtilitiesTest, EncodingLeavesOnlyTheUnreservedCharacters) {
-  EXPECT_EQ(ZUVNetworkUtilities::encodeURL("a/b?c=d"), "a%2Fb%3Fc%3Dd");
-  EXPECT_EQ(ZUVNetworkUtilities::encodeURL("!*'();:@&=+$,/?%#[] "),
-            "%21%2A%27%28%29%3B%3A%40%26%3D%2B%24%2C%2F%3F%25%23%5B%5D%20");
-  EXPECT_EQ(ZUVNetworkUtilities::encodeURL("Az09-._~"), "Az09-._~");
-}
-
 TEST(ZUVNetworkUtilitiesTest, UserAgentKeepsTheLastNonEmptyText) {
   ZUVNetworkUtilities::setUserAgentString("Agent/1");
   ZUVNetworkUtilities::setUserAgentString("");

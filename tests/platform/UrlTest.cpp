@@ -131,7 +131,8 @@ TEST(UrlTest, FileUrlsAndPercentCoding) {
   ASSERT_TRUE(getcwd(cwd, sizeof cwd));
   EXPECT_EQ(URL::fileURLWithPath("clip.m4a").filePath(), std::string(cwd) + "/clip.m4a");
 
-  EXPECT_EQ(platform::percentEncode("a/b?c=d"), "a%2Fb%3Fc%3Dd");
+  EXPECT_EQ(platform::percentEncode("!*'();:@&=+$,/?%#[] "),
+            "%21%2A%27%28%29%3B%3A%40%26%3D%2B%24%2C%2F%3F%25%23%5B%5D%20");
   EXPECT_EQ(platform::percentEncode("caf\xC3\xA9 100%-._~"), "caf%C3%A9%20100%25-._~");
   EXPECT_EQ(platform::percentDecode("a%2fb+c%2"), "a/b+c%2");
   EXPECT_EQ(platform::percentDecode("%zz%4"), "%zz%4");
