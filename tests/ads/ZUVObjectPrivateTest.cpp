@@ -404,9 +404,11 @@ TEST_F(ZUVObjectPrivateTest, TheBuildPageGetsInterstitialAndUnwritableParameters
   EXPECT_NE(page().find(R"("format":"interstitial_mb")"), std::string::npos) << page();
   EXPECT_EQ(page().find("ad_frame"), std::string::npos);
   // Its refreshes stay interstitial; the caller's request stays a banner request.
+  auto firstPage = recorded_;
   controller().scheduleReloadTimer(5);
   RunLoop::main().advance(5);
   EXPECT_TRUE(controller().hasAutoRefreshed());
+  EXPECT_NE(recorded_, firstPage);
   EXPECT_NE(page().find("interstitial_mb"), std::string::npos);
   controller().loadInterstitialRequest(request);
   EXPECT_FALSE(controller().hasAutoRefreshed());
