@@ -53,7 +53,21 @@ double leadingDecimal(std::string_view text) {
   return negative ? -value : value;
 }
 
+ZUVObjectPrivate::WebViewMaker& webViewMaker() {
+  static ZUVObjectPrivate::WebViewMaker maker;
+  return maker;
+}
+
 }  // namespace
+
+void ZUVObjectPrivate::setWebViewMaker(WebViewMaker maker) {
+  webViewMaker() = std::move(maker);
+}
+
+std::shared_ptr<platform::WebView> ZUVObjectPrivate::makeWebView(const platform::Rect& frame) {
+  if (webViewMaker()) return webViewMaker()(frame);
+  return platform::WebView::create(frame);
+}
 
 std::shared_ptr<ZUVObjectPrivate> ZUVObjectPrivate::createWithFrame(const platform::Rect& frame) {
   std::shared_ptr<ZUVObjectPrivate> controller(new ZUVObjectPrivate());
@@ -72,7 +86,7 @@ std::shared_ptr<ZUVObjectPrivate> ZUVObjectPrivate::createWithView(
 void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
   observeLaunch();
   delegateManager_ = std::make_shared<ZUVDelegateManager>();
-  webView_ = platform::WebView::create(frame);
+  webView_ = makeWebView(frame);
   webView_->setClipsToBounds(true);
   webView_->setAutoresizingMask(platform::kAutoresizingFlexibleWidth |
                                 platform::kAutoresizingFlexibleHeight);
@@ -170,9 +184,11 @@ void ZUVObjectPrivate::loadRequest(const std::shared_ptr<ZUVRequest>& request) {
 
 void ZUVObjectPrivate::loadInterstitialRequest(const std::shared_ptr<ZUVRequest>& request) {
   hasAutoRefreshed_ = false;
-  auto privateRequest = privateRequestWithRequest(request);
-  if (privateRequest) privateRequest->setInterstitialAd(true);
-  loadPrivateRequest(privateRequest);
+  // The flag goes on a copy: the caller's request stays a banner request for its next use.
+  auto original = privateRequestWithRequest(request);
+  auto interstitial = original ? original->copy() : std::make_shared<ZUVRequestPrivate>();
+  interstitial->setInterstitialAd(true);
+  loadPrivateRequest(std::move(interstitial));
 }
 
 void ZUVObjectPrivate::reloadCurrentRequest() {

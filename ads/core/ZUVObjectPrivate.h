@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -132,6 +133,11 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::optional<platform::Error> cachedFileShouldRedirectToURL(ZUVCachedFile& file,
                                                                const platform::URL& url) override;
 
+  // How controllers make their ad and build web views; tests put in a double. Null restores
+  // the platform's web view.
+  using WebViewMaker = std::function<std::shared_ptr<platform::WebView>(const platform::Rect&)>;
+  static void setWebViewMaker(WebViewMaker maker);
+
   // Whether the platform's did-finish-launching notification has been seen in this process.
   static bool didAppFinishLaunching();
   // Starts watching for launch again, as at the first use of the class; for a new session.
@@ -141,6 +147,7 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   ZUVObjectPrivate() = default;
   void setUp(const platform::Rect& frame);
   void observeApplication();
+  static std::shared_ptr<platform::WebView> makeWebView(const platform::Rect& frame);
   void loadPrivateRequest(std::shared_ptr<ZUVRequestPrivate> request);
   void abandonLoadInProgress();
   void buildTimedOut();

@@ -42,7 +42,7 @@ void ZUVObjectPrivate::ensureSupportFiles() {
   auto content = buildAdJS_->content();
   if (expiry.isDate() && content && !content->empty() &&
       expiry.dateValue().secondsSince1970 >= now) {
-    cachedFileDownloadDidEnd(*buildAdJS_);
+    buildAdUrl();
     return;
   }
   store.setDateForKey(platform::Value(platform::Date{now + kSupportScriptLifetime}),
@@ -123,7 +123,7 @@ void ZUVObjectPrivate::addAdditionalParameters(platform::Dictionary& parameters)
 void ZUVObjectPrivate::setupBuildAdWebView() {
   resetBuildAdWebView();
   buildAdWebViewDelegate_ = std::make_shared<ZUVWebViewDelegate>();
-  buildAdWebView_ = platform::WebView::create(platform::Rect(0, 0, 1, 1));
+  buildAdWebView_ = makeWebView(platform::Rect(0, 0, 1, 1));
   buildAdWebView_->setHidden(true);
   buildAdWebView_->setDelegate(buildAdWebViewDelegate_);
   auto& center = ZUVNotificationCenter::defaultCenter();
@@ -244,6 +244,8 @@ void ZUVObjectPrivate::failedAdRequestWithFile(const ZUVCachedFile& file) {
 
 void ZUVObjectPrivate::cachedFileDownloadDidEnd(ZUVCachedFile& file) {
   if (&file == buildAdJS_.get()) {
+    // A fetch that ends after a newer load went ahead with the copy belongs to no load.
+    if (state_ != kStateFetchingScript) return;
     // A script that is not text cannot run: it counts as no copy.
     auto content = file.content();
     if (content && !content->empty()) {
@@ -259,7 +261,7 @@ void ZUVObjectPrivate::cachedFileDownloadDidEnd(ZUVCachedFile& file) {
 void ZUVObjectPrivate::cachedFileDownloadDidFail(ZUVCachedFile& file,
                                                  const std::optional<platform::Error>&) {
   if (&file == buildAdJS_.get()) {
-    failedToDownloadJavaScript();
+    if (state_ == kStateFetchingScript) failedToDownloadJavaScript();
   } else if (&file == adHTML_.get()) {
     failedAdRequestWithFile(file);
   }

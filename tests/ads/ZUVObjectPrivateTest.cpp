@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <mutex>
@@ -17,8 +18,10 @@
 #include "ads/support/ZUVStatisticsCore.h"
 #include "ads/web/ZUVNotificationCenter.h"
 #include "platform/device/Device.h"
+#include "platform/foundation/URL.h"
 #include "platform/net/HostResolution.h"
 #include "platform/web/Browser.h"
+#include "tests/support/RecordingWebView.h"
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
@@ -33,6 +36,7 @@ class ZUVObjectPrivateTest : public ::testing::Test {
     platform::HostResolution::shared().map(kZUVStaticContentHost, "127.0.0.1",
                                            static_cast<std::uint16_t>(server_.port()));
     server_.handle(kZUVSupportScriptPath, [this](const httplib::Request&, httplib::Response& out) {
+      while (holdScript_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
       std::lock_guard lock(scriptMutex_);
       out.status = scriptStatus_;
       out.set_content(script_, "text/javascript");
@@ -42,6 +46,8 @@ class ZUVObjectPrivateTest : public ::testing::Test {
     banner_ = makeBanner();
   }
   void TearDown() override {
+    holdScript_ = false;
+    ZUVObjectPrivate::setWebViewMaker(nullptr);
     banner_.reset();
     ZUVStatistics::releaseSharedStatistics();
     platform::HostResolution::shared().clear();
@@ -67,6 +73,15 @@ class ZUVObjectPrivateTest : public ::testing::Test {
     script_ = std::move(body);
   }
   ZUVObjectPrivate& controller() { return *banner_->privateObject(); }
+  // Web views made from here on record their loads; returns the build page last loaded.
+  std::function<std::string()> recordBuildPages() {
+    ZUVObjectPrivate::setWebViewMaker([this](const platform::Rect& frame) {
+      recorded_ = std::make_shared<velour_test::RecordingWebView>();
+      recorded_->setFrame(frame);
+      return recorded_;
+    });
+    return [this] { return recorded_ && !recorded_->calls.empty() ? recorded_->calls.back() : ""; };
+  }
   void settle(const std::function<bool()>& done) {
     ASSERT_TRUE(RunLoop::main().runUntil(done, 10));
   }
@@ -89,6 +104,8 @@ class ZUVObjectPrivateTest : public ::testing::Test {
     return timer ? timer->fireDate() - RunLoop::main().now() : -1;
   }
 
+  std::atomic<bool> holdScript_{false};
+  std::shared_ptr<velour_test::RecordingWebView> recorded_;
   std::mutex scriptMutex_;
   int scriptStatus_ = 200;
   std::string script_ = "function ZEDE_buildAdURL(p) {}";
@@ -299,7 +316,7 @@ TEST_F(ZUVObjectPrivateTest, RequestsThatCannotGoAhead) {
 TEST_F(ZUVObjectPrivateTest, AShownAdNavigatesNowhereAndOnlyTapsOnWebLinksOpenTheBrowser) {
   auto webView = controller().webView();
   auto delegate = webView->delegate();
-  auto decide = [&](const char* url, platform::WebViewNavigationType type) {
+  auto decide = [&](const std::string& url, platform::WebViewNavigationType type) {
     return delegate->webViewShouldStartLoadWithRequestNavigationType(
         *webView, platform::WebRequest(*platform::URL::parse(url)), type);
   };
@@ -311,6 +328,11 @@ TEST_F(ZUVObjectPrivateTest, AShownAdNavigatesNowhereAndOnlyTapsOnWebLinksOpenTh
   EXPECT_FALSE(decide("http://ads.example/away", platform::kWebViewNavigationTypeOther));
   EXPECT_TRUE(world_.log().contains("<Vozave> Blocked a navigation"));
   EXPECT_FALSE(decide("httpx://ads.example/app", platform::kWebViewNavigationTypeLinkClicked));
+  // A "click" message from the page's own script is tracked and opens no browser.
+  server_.reply("/ck", 200, "ok");
+  EXPECT_FALSE(decide("gmsg://ad/click?u=" + platform::percentEncode(server_.url("/ck")),
+                      platform::kWebViewNavigationTypeOther));
+  settle([&] { return server_.requestCount("/ck") == 1; });
   EXPECT_EQ(root_->modalViewController(), nullptr);
   EXPECT_FALSE(decide("https://ads.example/click", platform::kWebViewNavigationTypeLinkClicked));
   EXPECT_NE(root_->modalViewController(), nullptr);
@@ -338,6 +360,67 @@ TEST_F(ZUVObjectPrivateTest, RedirectsAnnounceTrackingAndOrientationAndTheFrameI
   controller().addAdditionalParameters(parameters);
   EXPECT_FALSE(parameters.contains("slotname"));
   EXPECT_EQ(ZUVMacros::jsonify(*parameters.find("ad_frame")), R"({"x":0,"y":361,"w":320,"h":50})");
+}
+
+TEST_F(ZUVObjectPrivateTest, ARefreshDuringTheScriptFetchLeavesOneBuild) {
+  // No copy yet: the refresh waits for the same fetch.
+  holdScript_ = true;
+  banner_->loadRequest(ZUVRequest::request());
+  settle([&] { return server_.requestCount(kZUVSupportScriptPath) == 1; });
+  controller().scheduleReloadTimer(10);
+  RunLoop::main().advance(10);
+  EXPECT_TRUE(banner_->hasAutoRefreshed());
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFetchingScript);
+  holdScript_ = false;
+  settle([&] { return controller().buildAdWebView() != nullptr; });
+  EXPECT_EQ(server_.requestCount(kZUVSupportScriptPath), 1u);
+
+  // An expired copy: the refresh builds from it at once, and the end of the fetch that the
+  // superseded load started must not start a build of its own over the new load's ad.
+  ZUVStatisticsCore store(ZUVObjectPrivate::kStoreIdentifier);
+  store.setDateForKey(platform::Value(platform::Date{0}), ZUVObjectPrivate::kExpireDateKey);
+  store.synchronize();
+  holdScript_ = true;
+  banner_->loadRequest(ZUVRequest::request());
+  settle([&] { return server_.requestCount(kZUVSupportScriptPath) == 2; });
+  controller().scheduleReloadTimer(10);
+  RunLoop::main().advance(10);
+  ASSERT_NE(controller().buildAdWebView(), nullptr);
+  server_.reply("/ad", 200, "<p>ad</p>");
+  serveAd("/ad");
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateLoadingAd);
+  controller().resetReloadTimer();  // so that the wait below cannot run into the next refresh
+  holdScript_ = false;
+  settle([&] { return !controller().isWorking() || controller().buildAdWebView(); });
+  EXPECT_FALSE(controller().buildAdWebView());
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateLoadingAd);
+}
+
+TEST_F(ZUVObjectPrivateTest, TheBuildPageGetsInterstitialAndUnwritableParametersAsLoaded) {
+  auto page = recordBuildPages();
+  auto request = ZUVRequest::request();
+  controller().loadInterstitialRequest(request);
+  settle([&] { return controller().buildAdWebView() != nullptr; });
+  EXPECT_NE(page().find(R"("format":"interstitial_mb")"), std::string::npos) << page();
+  EXPECT_EQ(page().find("ad_frame"), std::string::npos);
+  // Its refreshes stay interstitial; the caller's request stays a banner request.
+  auto firstPage = recorded_;
+  controller().scheduleReloadTimer(5);
+  RunLoop::main().advance(5);
+  EXPECT_TRUE(controller().hasAutoRefreshed());
+  EXPECT_NE(recorded_, firstPage);
+  EXPECT_NE(page().find("interstitial_mb"), std::string::npos);
+  controller().loadInterstitialRequest(request);
+  EXPECT_FALSE(controller().hasAutoRefreshed());
+  banner_->loadRequest(request);
+  EXPECT_EQ(page().find("interstitial_mb"), std::string::npos);
+  EXPECT_NE(page().find("ad_frame"), std::string::npos);
+
+  // Parameters with no JSON form: the script is called with no argument.
+  request->setAdditionalParameters(
+      platform::Dictionary{{"ratio", std::numeric_limits<double>::quiet_NaN()}});
+  banner_->loadRequest(request);
+  EXPECT_NE(page().find("<script>ZEDE_buildAdURL();</script>"), std::string::npos) << page();
 }
 
 TEST(ZUVObjectPrivatePageTest, TheBuildPageCarriesTheParametersInertly) {

@@ -32,7 +32,6 @@ TEST(ZUVSignalsTest, RequestAndClickSignalsCarryWhatTheModuleLearnt) {
   EXPECT_EQ(request["n"], std::to_string(requests + 1));
   EXPECT_EQ(request["tc"], std::to_string(touches + 1));
   EXPECT_EQ(request["tx"], "120");
-  EXPECT_EQ(request["ty"], "-1");
   EXPECT_EQ(request["td"], "35");
 
   std::string click = "untouched";

@@ -86,22 +86,18 @@ std::string nested(int levels, std::string_view open, std::string_view close,
 TEST(ZUV_SBJSONTest, ReaderNumberAndLiteralErrors) {
   EXPECT_EQ(readFailure("+1"), Chain{"2:Leading + disallowed in number"});
   EXPECT_EQ(readFailure("01"), Chain{"2:Leading 0 disallowed in number"});
-  EXPECT_EQ(readFailure("-01"), Chain{"2:Leading 0 disallowed in number"});
   EXPECT_EQ(readFailure("-"), Chain{"2:No digits after initial minus"});
   EXPECT_EQ(readFailure("[-x]"),
             (Chain{"3:Expected value while parsing array", "2:No digits after initial minus"}));
   EXPECT_EQ(readFailure("1."), Chain{"2:No digits after decimal point"});
   EXPECT_EQ(readFailure("1e"), Chain{"2:No digits after exponent"});
-  EXPECT_EQ(readFailure("1E+"), Chain{"2:No digits after exponent"});
   // Beyond the range of the number type.
   EXPECT_EQ(readFailure("1e400"), Chain{"2:Failed creating decimal instance"});
   EXPECT_EQ(readFailure(std::string(400, '9')), Chain{"2:Failed creating decimal instance"});
 
   EXPECT_EQ(readFailure("x"), Chain{"3:Unrecognised leading character"});
-  EXPECT_EQ(readFailure("\xc3\xa9"), Chain{"3:Unrecognised leading character"});
   EXPECT_EQ(readFailure("nUll"), Chain{"3:Expected 'null'"});
   EXPECT_EQ(readFailure("tru"), Chain{"3:Expected 'true'"});
-  EXPECT_EQ(readFailure("falsy"), Chain{"3:Expected 'false'"});
   // The literal ends after its letters; what follows is the caller's.
   EXPECT_EQ(readFailure("nullx"), Chain{"10:Garbage after JSON"});
 }
@@ -109,7 +105,6 @@ TEST(ZUV_SBJSONTest, ReaderNumberAndLiteralErrors) {
 TEST(ZUV_SBJSONTest, ReaderStructureAndTopLevelErrors) {
   EXPECT_EQ(readFailure(std::nullopt), Chain{"12:Input was 'nil'"});
   EXPECT_EQ(readFailure(""), Chain{"11:Unexpected end of string"});
-  EXPECT_EQ(readFailure(" \t\n"), Chain{"11:Unexpected end of string"});
 
   EXPECT_EQ(readFailure("{1:2}"), Chain{"3:Object key string expected"});
   EXPECT_EQ(readFailure("{\"a\x01\":1}"),
@@ -117,28 +112,20 @@ TEST(ZUV_SBJSONTest, ReaderStructureAndTopLevelErrors) {
   EXPECT_EQ(readFailure("{\"a\" 1}"), Chain{"3:Expected ':' separating key and value"});
   EXPECT_EQ(readFailure("{\"a\":}"),
             (Chain{"3:Object value expected for key: a", "3:Unrecognised leading character"}));
-  EXPECT_EQ(readFailure("{\"a\":1 2}"), Chain{"3:Object key string expected"});
   EXPECT_EQ(readFailure("[1,x]"),
-            (Chain{"3:Expected value while parsing array", "3:Unrecognised leading character"}));
-  EXPECT_EQ(readFailure("[,1]"),
             (Chain{"3:Expected value while parsing array", "3:Unrecognised leading character"}));
   EXPECT_EQ(readFailure("{\"k\":[{\"m\":tx}]}"),
             (Chain{"3:Object value expected for key: k", "3:Expected value while parsing array",
                    "3:Object value expected for key: m", "3:Expected 'true'"}));
 
   EXPECT_EQ(readFailure("1", false), Chain{"4:Valid fragment, but not JSON"});
-  EXPECT_EQ(readFailure("null", false), Chain{"4:Valid fragment, but not JSON"});
-
   EXPECT_EQ(readFailure("[1,]"), Chain{"9:Trailing comma disallowed in array"});
   EXPECT_EQ(readFailure("{\"a\":1 , }"), Chain{"9:Trailing comma disallowed in object"});
 
   EXPECT_EQ(readFailure("[] x"), Chain{"10:Garbage after JSON"});
-  EXPECT_EQ(readFailure("{}{}"), Chain{"10:Garbage after JSON"});
 
   EXPECT_EQ(readFailure("{"), Chain{"11:End of input while parsing object"});
-  EXPECT_EQ(readFailure("{\"a\":1,"), Chain{"11:End of input while parsing object"});
   EXPECT_EQ(readFailure("["), Chain{"11:End of input while parsing array"});
-  EXPECT_EQ(readFailure("[1,"), Chain{"11:End of input while parsing array"});
   EXPECT_EQ(readFailure("[1 "), Chain{"11:End of input while parsing array"});
   EXPECT_EQ(readFailure("["),
             readFailure(std::string_view("[\0]", 3)));  // the input ends at its first NUL
@@ -161,14 +148,11 @@ TEST(ZUV_SBJSONTest, ReaderStringErrors) {
 
   EXPECT_EQ(readFailure("\"\\x\""), Chain{"8:Illegal escape sequence '0x78'"});
   EXPECT_EQ(readFailure("\"\\\xc3\xa9\""), Chain{"8:Illegal escape sequence '0xffc3'"});
-  EXPECT_EQ(readFailure("\"\\"), Chain{"8:Illegal escape sequence '0x0'"});
 
   EXPECT_EQ(readFailure("\"\\u12\""), (Chain{"6:Broken unicode character", "6:Missing hex quad"}));
   EXPECT_EQ(readFailure("\"\\uDC00\""),
             (Chain{"6:Broken unicode character", "6:Invalid high character in surrogate pair"}));
   EXPECT_EQ(readFailure("\"\\ud83d\""),
-            (Chain{"6:Broken unicode character", "6:Missing low character in surrogate pair"}));
-  EXPECT_EQ(readFailure("\"\\ud83d\\n\""),
             (Chain{"6:Broken unicode character", "6:Missing low character in surrogate pair"}));
   EXPECT_EQ(readFailure("\"\\ud83d\\u12x4\""),
             (Chain{"6:Broken unicode character", "6:Missing low character in surrogate pair",
@@ -191,15 +175,11 @@ TEST(ZUV_SBJSONTest, ReaderStringErrors) {
 
 TEST(ZUV_SBJSONTest, DepthLimitCountsObjectsAndArraysAndChainsTheError) {
   ZUV_SBJSON json;
-  EXPECT_EQ(json.maxDepth(), 512u);
   EXPECT_TRUE(json.objectWithStringError(nested(512, "[", "]")));
   EXPECT_TRUE(json.objectWithStringError(nested(256, "[{\"k\":", "}]", "1")));
 
   Chain tooDeep = readFailure(nested(513, "[", "]"));
   ASSERT_EQ(tooDeep.size(), 513u);
-  for (std::size_t i = 0; i < 512; ++i) {
-    EXPECT_EQ(tooDeep[i], "3:Expected value while parsing array") << i;
-  }
   EXPECT_EQ(tooDeep.back(), "7:Nested too deep");
   Chain mixed = readFailure(nested(257, "{\"k\":[", "]}", "1"));
   EXPECT_EQ(mixed.front(), "3:Object value expected for key: k");
@@ -244,7 +224,6 @@ TEST(ZUV_SBJSONTest, ReaderIsLenientAboutCommasAndBlanksAndKeepsMemberOrder) {
   EXPECT_EQ(read("{\"a\":1 \"b\":2}"), read("{\"a\":1,\"b\":2}"));
   EXPECT_EQ(read("[1 2 \"x\"]"), read("[1,2,\"x\"]"));
   EXPECT_EQ(read("\v\f [ 1 ,\r\n\t2 ] \v\f\r\n"), read("[1,2]"));
-  EXPECT_EQ(read("[]"), Value(Array{}));
 
   Value object = read("{\"z\":1,\"a\":{\"y\":true,\"b\":null},\"m\":\"s\",\"z\":[]}");
   EXPECT_EQ(object.dictionaryValue().keys(), (std::vector<std::string>{"z", "a", "m"}));
@@ -279,16 +258,12 @@ TEST(ZUV_SBJSONTest, WriterEscapesOnlyWhatJSONNeeds) {
 }
 
 TEST(ZUV_SBJSONTest, WriterNumbersAndOtherValues) {
-  EXPECT_EQ(write(true), "true");
-  EXPECT_EQ(write(3), "3");
   EXPECT_EQ(write(-9007199254740993LL), "-9007199254740993");
-  EXPECT_EQ(write(Value()), "null");
   EXPECT_EQ(write(static_cast<double>(361.0f)), "361");
   EXPECT_EQ(write(0.1), "0.1");
   EXPECT_EQ(write(-2.5e-8), "-2.5e-08");
   EXPECT_EQ(write(1e21), "1e+21");
   EXPECT_EQ(read(write(1.0 / 3)).doubleValue(), 1.0 / 3);
-  EXPECT_EQ(write(Decimal{"1.10"}), "1.10");
 
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
@@ -309,7 +284,6 @@ TEST(ZUV_SBJSONTest, WriterNumbersAndOtherValues) {
   EXPECT_EQ(chain(error), Chain{"4:Not valid type for JSON"});
   EXPECT_FALSE(json.stringWithObjectError(3));
   EXPECT_EQ(json.stringWithFragmentError("text"), "\"text\"");
-  EXPECT_EQ(json.stringWithObjectError(Array{}), "[]");
 }
 
 TEST(ZUV_SBJSONTest, WriterOptionsLayOutAndSortMembers) {
@@ -329,7 +303,6 @@ TEST(ZUV_SBJSONTest, WriterOptionsLayOutAndSortMembers) {
             "    \"x\" : null\n"
             "  }\n"
             "}");
-  EXPECT_EQ(write(Array{Array{"x"}}, true), "[\n  [\n    \"x\"\n  ]\n]");
   EXPECT_EQ(write(Dictionary{{"b", 1}, {"B", 2}, {"a", 3}, {"\xc3\xa9", 4}}, false, true),
             "{\"B\":2,\"a\":3,\"b\":1,\"\xc3\xa9\":4}");
   // Options persist between calls on one instance, and depth does not leak out of a failure.

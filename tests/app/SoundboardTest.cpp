@@ -1,20 +1,26 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 
 #include "ads/core/ZUVObjectPrivate.h"
+#include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVStatistics.h"
+#include "ads/web/ZUVNotificationCenter.h"
 #include "app/BannerPlacement.h"
 #include "app/FirstViewController.h"
 #include "app/SecondViewController.h"
 #include "app/ThirdViewController.h"
 #include "app/velourAppDelegate.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/net/HostResolution.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
+#include "tests/support/RecordingWebView.h"
+#include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
 using platform::AnimationTransition;
@@ -271,6 +277,55 @@ TEST_F(SoundboardTest, EveryScreenPlacesOneBannerThatLoadsOnce) {
     EXPECT_NE(third()->infoScreens()[0]->bannerView(), third()->infoScreens()[1]->bannerView());
     EXPECT_EQ(statistics.adRequestCount(), loads + 4);
   });
+}
+
+TEST_F(SoundboardTest, TwoFadedInformationScreensKeepTheirBannersRefreshing) {
+  // No web engine: the banners' web views record their loads and the build pages' reports are
+  // posted as their delegate posts them; the script and the ad come from loopback.
+  velour_test::TestHTTPServer server;
+  server.reply(kZUVSupportScriptPath, 200, "function ZEDE_buildAdURL(p) {}");
+  server.reply("/ad", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "30"}});
+  platform::HostResolution::shared().map(kZUVStaticContentHost, "127.0.0.1",
+                                         static_cast<std::uint16_t>(server.port()));
+  ZUVObjectPrivate::setWebViewMaker([](const platform::Rect& frame) {
+    auto view = std::make_shared<velour_test::RecordingWebView>();
+    view->setFrame(frame);
+    return view;
+  });
+  app.run([&] {
+    ASSERT_TRUE(app.selectTab(2));
+    for (int i = 0; i < 2; ++i) {
+      ASSERT_TRUE(app.tap("Info"));
+      ASSERT_TRUE(app.tap("Done"));
+    }
+    std::vector<std::shared_ptr<ZUVObjectPrivate>> banners;
+    for (const auto& info : third()->infoScreens()) {
+      banners.push_back(info->bannerView()->privateObject());
+    }
+    ASSERT_EQ(banners.size(), 2u);
+    auto all = [&](auto test) { return std::ranges::all_of(banners, test); };
+    auto building = [&] {
+      return all([](const auto& c) { return c->buildAdWebView() != nullptr; });
+    };
+    ASSERT_TRUE(RunLoop::main().runUntil(building, 5));
+    for (std::size_t round = 1; round <= 2; ++round) {
+      for (const auto& c : banners) {
+        ZUVNotificationCenter::defaultCenter().postNotification(
+            "loadAdURL", c->buildAdWebView().get(), {{"url", server.url("/ad")}});
+      }
+      ASSERT_TRUE(RunLoop::main().runUntil(
+          [&] {
+            return all(
+                [](const auto& c) { return c->state() == ZUVObjectPrivate::kStateLoadingAd; });
+          },
+          5));
+      EXPECT_EQ(server.requestCount("/ad"), 2 * round);
+      RunLoop::main().advance(30);
+      EXPECT_TRUE(building()) << "round " << round;
+      EXPECT_TRUE(all([](const auto& c) { return c->hasAutoRefreshed(); }));
+    }
+  });
+  ZUVObjectPrivate::setWebViewMaker(nullptr);
 }
 
 }  // namespace

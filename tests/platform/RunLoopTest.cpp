@@ -45,11 +45,9 @@ TEST_F(RunLoopTest, TimersFireInTimeOrderThenInScheduleOrderOnTheManualClock) {
   auto timer = loop().scheduleTimer(1.0, false, [&](Timer& t) { validInside = t.isValid(); });
   timer->setFireDate(loop().now() + 5.0);
   loop().advance(4.9);
-  EXPECT_TRUE(timer->isValid());
   loop().advance(0.2);
   EXPECT_FALSE(validInside);
   EXPECT_FALSE(timer->isValid());
-  EXPECT_LT(loop().nextDueTime(), 0);
 
   // A timer invalidated by an earlier timer of the same pass does not fire.
   int victimFired = 0;
