@@ -75,8 +75,10 @@ std::vector<std::string> launchArguments(const std::string& program,
       // Without it the engine drops a page's navigations past 200 in 10 s, and with them the
       // page's messages.
       "--disable-ipc-flooding-protection",
-      // A page restored from the back-forward cache would skip the navigation decision.
-      "--disable-features=BackForwardCache,Translate,MediaRouter",
+      // A page restored from the back-forward cache would skip the navigation decision; an
+      // http navigation to a named host would be tried over https first, and fail on a server
+      // that speaks only http.
+      "--disable-features=BackForwardCache,Translate,MediaRouter,HttpsUpgrades",
       "--user-data-dir=" + userDataDir,
       "--remote-debugging-pipe",
   };
