@@ -4,6 +4,7 @@
 // processes, and at the end how much each grew after the warm-up. Not a test: run it by hand,
 //   soak [--rounds N] [--warmup N]
 #include <dirent.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -78,6 +79,7 @@ long proportionalKiB(const std::string& pid) {
 
 struct Sample {
   long own = 0;
+  long heap = 0;         // of ours, allocated and not freed: growth here is not fragmentation
   long engine = 0;       // resident, summed: a page shared by n processes counts n times
   long engineShare = 0;  // proportional, summed: every page counts once
 };
@@ -191,6 +193,7 @@ class Soak {
   Sample sample() const {
     Sample sample;
     sample.own = residentKiB("self");
+    sample.heap = static_cast<long>(::mallinfo2().uordblks / 1024);
     sampleEngine(platform::Browser::shared()->processId(), sample);
     return sample;
   }
@@ -266,7 +269,8 @@ int main(int argc, char** argv) {
   }
   std::printf("%d banners, refresh every %g s, %d rounds, warm-up %d\n", kBanners, kRefreshSeconds,
               options.rounds, options.warmup);
-  std::printf("round  ours RSS  engine RSS  engine PSS   ads  errors  stuck  seconds  (KiB)\n");
+  std::printf(
+      "round  ours RSS  ours heap  engine RSS  engine PSS   ads  errors  stuck  seconds  (KiB)\n");
   std::vector<Sample> samples;
   for (int n = 1; n <= options.rounds; ++n) {
     auto started = std::chrono::steady_clock::now();
@@ -275,8 +279,8 @@ int main(int argc, char** argv) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     samples.push_back(soak.sample());
     const Sample& last = samples.back();
-    std::printf("%5d  %8ld  %10ld  %10ld  %4d  %6d  %5d  %7.1f\n", n, last.own, last.engine,
-                last.engineShare, soak.received(), soak.failed(), stuck, seconds);
+    std::printf("%5d  %8ld  %9ld  %10ld  %10ld  %4d  %6d  %5d  %7.1f\n", n, last.own, last.heap,
+                last.engine, last.engineShare, soak.received(), soak.failed(), stuck, seconds);
     std::fflush(stdout);
   }
   // Growth after the warm-up, as averages of ten rounds (or fewer) to smooth the noise.
@@ -285,8 +289,8 @@ int main(int argc, char** argv) {
   std::size_t from = static_cast<std::size_t>(options.warmup);
   std::size_t last = samples.size() - window;
   for (auto [name, field] :
-       {std::pair{"ours RSS", &Sample::own}, std::pair{"engine RSS", &Sample::engine},
-        std::pair{"engine PSS", &Sample::engineShare}}) {
+       {std::pair{"ours RSS", &Sample::own}, std::pair{"ours heap", &Sample::heap},
+        std::pair{"engine RSS", &Sample::engine}, std::pair{"engine PSS", &Sample::engineShare}}) {
     double early = average(samples, from, window, field);
     double late = average(samples, last, window, field);
     std::printf("%s: %.0f KiB after warm-up, %.0f KiB at the end: %+.0f KiB (%+.1f%%)\n", name,
