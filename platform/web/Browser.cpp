@@ -76,7 +76,8 @@ std::vector<std::string> launchArguments(const std::string& program,
       // page's messages.
       "--disable-ipc-flooding-protection",
       // A page restored from the back-forward cache would skip the navigation decision; an
-      // http page upgraded to https on its own would not be the page the application loaded.
+      // http navigation to a named host would be tried over https first, and fail on a server
+      // that speaks only http.
       "--disable-features=BackForwardCache,Translate,MediaRouter,HttpsUpgrades",
       "--user-data-dir=" + userDataDir,
       "--remote-debugging-pipe",

@@ -144,6 +144,9 @@ TEST_F(AdServerTest, EachFaultActsOutWhatTheClientMustSurvive) {
   EXPECT_EQ(empty->body.find_first_not_of(" \t\r\n"), std::string::npos);
   EXPECT_NE(pageOf(Fault::NavigationLoop)->body.find("location.replace"), std::string::npos);
   EXPECT_NE(pageOf(Fault::RunawayScript)->body.find("for (;;)"), std::string::npos);
+  auto flood = pageOf(Fault::MessageFlood)->body;
+  EXPECT_NE(flood.find("i < 10000"), std::string::npos);
+  EXPECT_NE(flood.find("location.replace"), std::string::npos);
   EXPECT_FALSE(pageOf(Fault::CloseMidBody)) << "the connection should close mid-body";
 
   auto started = std::chrono::steady_clock::now();

@@ -121,4 +121,12 @@ std::string AdContent::runawayScriptPage() {
          "<script>for (;;) {}</script></body></html>";
 }
 
+std::string AdContent::messageFloodPage() {
+  return "<!DOCTYPE html><html><body style=\"margin:0;background:#fdd\">"
+         "<p>This ad floods its banner with messages.</p><script>"
+         "for (var i = 0; i < 10000; i++) window.location.href = 'gmsg://zede/log?string=flood' + "
+         "i;"
+         "window.location.replace(window.location.href);</script></body></html>";
+}
+
 }  // namespace adserver

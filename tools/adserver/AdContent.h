@@ -44,6 +44,7 @@ class AdContent {
   static std::string emptyPage();
   static std::string navigationLoopPage();
   static std::string runawayScriptPage();
+  static std::string messageFloodPage();
 
  private:
   std::optional<std::string> readFile(const std::string& relativePath) const;

@@ -169,6 +169,11 @@ void AdServer::setUnit(const std::string& slot, AdUnit unit) {
   scriptModified_ = std::max(scriptModified_ + 1, static_cast<double>(static_cast<long>(now())));
 }
 
+void AdServer::setScriptStall(int milliseconds) {
+  std::lock_guard lock(mutex_);
+  scriptStallMilliseconds_ = milliseconds;
+}
+
 std::string AdServer::supportScript() const {
   std::lock_guard lock(mutex_);
   return content_.supportScript(origin_, inventory_).value_or("");
@@ -228,10 +233,15 @@ void AdServer::serveScript(const httplib::Request&, httplib::Response& response,
                            RecordedRequest& record) {
   std::string script;
   double modified = 0;
+  int stallMilliseconds = 0;
   {
     std::lock_guard lock(mutex_);
     script = content_.supportScript(origin_, inventory_).value_or("");
     modified = scriptModified_;
+    stallMilliseconds = scriptStallMilliseconds_;
+  }
+  if (stallMilliseconds > 0 && !stall(stallMilliseconds)) {
+    return refuse(response, record, 503, "server stopping");
   }
   if (script.empty()) return refuse(response, record, 500, "the support script cannot be read");
   ZUVHTTPDateFormatter dates;
@@ -297,6 +307,8 @@ void AdServer::serveAdPage(const httplib::Request& request, httplib::Response& r
       return sendPage(response, *unit, AdContent::navigationLoopPage());
     case Fault::RunawayScript:
       return sendPage(response, *unit, AdContent::runawayScriptPage());
+    case Fault::MessageFlood:
+      return sendPage(response, *unit, AdContent::messageFloodPage());
     case Fault::Stall:
       if (!stall(unit->stallMilliseconds)) return refuse(response, record, 503, "server stopping");
       break;

@@ -67,6 +67,9 @@ class AdServer {
   // counts as modified from then on.
   void setUnit(const std::string& slot, AdUnit unit);
   const AdContent& content() const { return content_; }
+  // Holds every answer to a support script request for `milliseconds` (0: none), as a
+  // server that hangs in the script fetch; ended at once when the server stops.
+  void setScriptStall(int milliseconds);
   // The support script as it is served now.
   std::string supportScript() const;
 
@@ -106,6 +109,7 @@ class AdServer {
   Inventory inventory_;
   std::map<std::string, std::size_t> rotation_;
   double scriptModified_ = 0;  // whole seconds since 1970
+  int scriptStallMilliseconds_ = 0;
   bool stopping_ = false;
   std::condition_variable stopped_;
   std::atomic<long> sequence_{0};

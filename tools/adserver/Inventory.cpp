@@ -23,6 +23,7 @@ const std::pair<Fault, const char*> kFaultNames[] = {
     {Fault::ThrowingScript, "throwing-script"},
     {Fault::NavigationLoop, "navigation-loop"},
     {Fault::RunawayScript, "runaway-script"},
+    {Fault::MessageFlood, "message-flood"},
 };
 
 constexpr double kMaximumRefreshSeconds = 86400;

@@ -25,6 +25,7 @@ enum class Fault {
   ThrowingScript,  // the support script throws
   NavigationLoop,  // the ad page navigates to itself again and again
   RunawayScript,   // the ad page runs a script that never ends
+  MessageFlood,    // the ad page sends 10,000 messages at once, then reloads itself on and on
 };
 
 const char* faultName(Fault fault);

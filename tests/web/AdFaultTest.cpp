@@ -1,0 +1,336 @@
+// Banners against a misbehaving ad server, network, disk and web engine, end to end: the demo
+// ad server in-process under the vendor's host names, the real web engine, the manual clock.
+// Every fault must end in the delegates' error, a banner that recovers where its refresh
+// allows, an application that keeps running and a store that keeps what it held.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "ads/core/ZUVBannerView.h"
+#include "ads/core/ZUVObjectPrivate.h"
+#include "ads/support/ZUVEndpoints.h"
+#include "ads/support/ZUVStatistics.h"
+#include "ads/support/ZUVStatisticsCore.h"
+#include "platform/device/Device.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/net/HostResolution.h"
+#include "platform/ui/Window.h"
+#include "platform/web/Browser.h"
+#include "tests/support/TestWorld.h"
+#include "tools/adserver/AdServer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using adserver::Fault;
+using platform::RunLoop;
+
+// Resident memory of this process, in KiB.
+long residentKiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+class AdFaultTest : public ::testing::Test {
+ protected:
+  struct Banner {
+    std::string slot;
+    std::shared_ptr<ZUVBannerView> view;
+    std::shared_ptr<ZUVBannerViewDelegate> events;
+    int received = 0;
+    std::vector<long> errors;
+    ZUVObjectPrivate& controller() const { return *view->privateObject(); }
+  };
+
+  void SetUp() override {
+    if (::access(platform::Browser::executablePath().c_str(), X_OK) != 0) {
+      GTEST_SKIP() << "no web engine at " << platform::Browser::executablePath();
+    }
+    world_ = std::make_unique<velour_test::TestWorld>();
+    std::string problem;
+    adserver::AdServerOptions options;
+    options.adOrigin = kZUVAdServerOrigin;
+    server_ = adserver::AdServer::start(options, problem);
+    ASSERT_TRUE(server_) << problem;
+    connect();
+    // The engine takes the host mapping when it starts: it must start with this server's.
+    platform::Browser::shutdown();
+    platform::Application::shared()->finishLaunching();
+    root_ = std::make_shared<platform::ViewController>();
+    window_ = platform::Window::create();
+    window_->setRootViewController(root_);
+    window_->makeKeyAndVisible();
+  }
+
+  void TearDown() override {
+    for (Banner& banner : banners_) banner.view->removeFromSuperview();
+    banners_.clear();
+    ZUVStatistics::releaseSharedStatistics();
+    if (server_) server_->stop();
+    platform::Browser::shutdown();
+    world_.reset();
+  }
+
+  void connect() {
+    for (const std::string& mapping : server_->resolveArguments()) {
+      ASSERT_TRUE(platform::HostResolution::shared().mapFromText(mapping));
+    }
+  }
+
+  void setFault(const std::string& slot, Fault fault, std::string refreshRate = "30") {
+    adserver::AdUnit unit;
+    unit.creatives = {"banner-plain"};
+    unit.fault = fault;
+    unit.refreshRate = std::move(refreshRate);
+    unit.stallMilliseconds = 600000;  // ended when the server stops
+    server_->setUnit(slot, std::move(unit));
+  }
+
+  Banner& addBanner(const std::string& slot, Fault fault = Fault::None,
+                    std::string refreshRate = "30") {
+    setFault(slot, fault, std::move(refreshRate));
+    Banner& banner = banners_.emplace_back();
+    banner.slot = slot;
+    banner.view = ZUVBannerView::create(platform::Rect(0, 361, 320, 50));
+    banner.view->setAdUnitID(slot);
+    banner.view->setRootViewController(root_);
+    root_->view()->addSubview(banner.view);
+    banner.events = std::make_shared<ZUVBannerViewDelegate>();
+    banner.events->adViewDidReceiveAd = [&banner](platform::View&) { ++banner.received; };
+    banner.events->adViewDidFailToReceiveAdWithError = [&banner](platform::View&,
+                                                                 const platform::Error& error) {
+      banner.errors.push_back(error.code);
+    };
+    banner.view->setDelegate(banner.events);
+    return banner;
+  }
+
+  // Runs the loop on host time until `done`, the manual clock standing still, so that only
+  // the test's advance() fires the controllers' timers.
+  static bool settle(const std::function<bool()>& done, double seconds = 30) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      RunLoop::main().runOnce(0.05);
+    }
+    return true;
+  }
+
+  static bool inState(const Banner& banner, std::int32_t state) {
+    return banner.controller().state() == state;
+  }
+
+  static bool refreshesIn(const Banner& banner, double seconds) {
+    const auto& timer = banner.controller().reloadTimer();
+    return timer && timer->fireDate() - RunLoop::main().now() == seconds;
+  }
+
+  std::unique_ptr<velour_test::TestWorld> world_;
+  std::unique_ptr<adserver::AdServer> server_;
+  std::shared_ptr<platform::ViewController> root_;
+  std::shared_ptr<platform::Window> window_;
+  std::deque<Banner> banners_;
+};
+
+TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
+  Banner& closing = addBanner("c00000000000001");
+  Banner& broken = addBanner("c00000000000002");
+  Banner& empty = addBanner("c00000000000003");
+  Banner& stalled = addBanner("c00000000000004");
+  Banner& healthy = addBanner("c00000000000005");
+  for (Banner& banner : banners_) banner.view->loadRequest(ZUVRequest::request());
+  ASSERT_TRUE(settle([&] {
+    return std::all_of(banners_.begin(), banners_.end(), [](auto& b) { return b.received; });
+  }));
+
+  setFault(closing.slot, Fault::CloseMidBody);
+  setFault(broken.slot, Fault::ServerError);
+  setFault(empty.slot, Fault::EmptyPage);
+  setFault(stalled.slot, Fault::Stall);
+  RunLoop::main().advance(30);
+  ASSERT_TRUE(settle([&] {
+    return closing.errors.size() + broken.errors.size() + empty.errors.size() == 3 &&
+           inState(stalled, ZUVObjectPrivate::kStateFetchingAd) && healthy.received == 2;
+  }));
+  EXPECT_EQ(closing.errors, std::vector<long>{2});
+  EXPECT_EQ(broken.errors, std::vector<long>{2});
+  EXPECT_EQ(empty.errors, std::vector<long>{1});
+  for (Banner* banner : {&closing, &broken, &empty}) {
+    EXPECT_TRUE(inState(*banner, ZUVObjectPrivate::kStateFailed)) << banner->slot;
+    EXPECT_TRUE(refreshesIn(*banner, 30)) << banner->slot;
+    // The last ad stays on screen until a new one replaces it.
+    EXPECT_FALSE(banner->view->webView()->isHidden()) << banner->slot;
+  }
+
+  // The faults end: the refresh brings ads back, while the stalled fetch still waits.
+  for (Banner* banner : {&closing, &broken, &empty}) setFault(banner->slot, Fault::None);
+  RunLoop::main().advance(30);
+  ASSERT_TRUE(settle([&] {
+    return closing.received == 2 && broken.received == 2 && empty.received == 2 &&
+           healthy.received == 3;
+  }));
+  EXPECT_TRUE(stalled.errors.empty());
+  EXPECT_TRUE(inState(stalled, ZUVObjectPrivate::kStateFetchingAd));
+
+  // The stalled fetch gives up after a minute without a byte; the refresh after that shows.
+  setFault(stalled.slot, Fault::None);
+  RunLoop::main().advance(30);
+  ASSERT_TRUE(settle([&] { return !stalled.errors.empty(); }));
+  EXPECT_EQ(stalled.errors, std::vector<long>{2});
+  EXPECT_TRUE(refreshesIn(stalled, 30));
+  RunLoop::main().advance(30);
+  ASSERT_TRUE(settle([&] { return stalled.received == 2; }));
+  EXPECT_EQ(stalled.errors.size(), 1u);
+}
+
+TEST_F(AdFaultTest, ScriptFaultsFailTheLoadAndAStalledRefetchKeepsTheCopy) {
+  Banner& banner = addBanner("d00000000000001", Fault::None, "0");
+  Banner& silent = addBanner("d00000000000002", Fault::SilentScript, "0");
+  const std::string scriptPath =
+      platform::FileManager::defaultManager().cachesDirectory() + "/" + kZUVStaticContentHost;
+
+  // Without a copy, a stalled script fetch fails after a minute: code 2, nothing refreshes.
+  server_->setScriptStall(600000);
+  for (Banner& b : banners_) b.view->loadRequest(ZUVRequest::request());
+  RunLoop::main().runOnce(0.1);
+  RunLoop::main().advance(60);
+  ASSERT_TRUE(settle([&] { return !banner.errors.empty() && !silent.errors.empty(); }));
+  for (Banner& b : banners_) {
+    EXPECT_EQ(b.errors, std::vector<long>{2});
+    EXPECT_TRUE(inState(b, ZUVObjectPrivate::kStateScriptFailed));
+    EXPECT_EQ(b.controller().reloadTimer(), nullptr);
+  }
+
+  // The next load fetches it; a script that never reports is given up after ten seconds.
+  server_->setScriptStall(0);
+  for (Banner& b : banners_) b.view->loadRequest(ZUVRequest::request());
+  ASSERT_TRUE(settle([&] {
+    return banner.received == 1 && inState(silent, ZUVObjectPrivate::kStateBuilding) &&
+           silent.controller().buildAdWebView();
+  }));
+  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout);
+  EXPECT_EQ(silent.errors, (std::vector<long>{2, 2}));
+  EXPECT_TRUE(inState(silent, ZUVObjectPrivate::kStateFailed));
+  EXPECT_EQ(silent.controller().buildAdWebView(), nullptr);
+
+  // A day on, the refetch stalls: the copy on disk is used and no error is heard.
+  RunLoop::main().advance(86400);
+  server_->setScriptStall(600000);
+  banner.view->loadRequest(ZUVRequest::request());
+  EXPECT_TRUE(inState(banner, ZUVObjectPrivate::kStateFetchingScript));
+  RunLoop::main().runOnce(0.1);
+  RunLoop::main().advance(60);
+  ASSERT_TRUE(settle([&] { return banner.received == 2; }));
+  EXPECT_EQ(banner.errors.size(), 1u);
+  EXPECT_FALSE(fs::is_empty(scriptPath));
+  server_->setScriptStall(0);
+}
+
+TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
+  Banner& runaway = addBanner("e00000000000001", Fault::RunawayScript);
+  Banner& flood = addBanner("e00000000000002", Fault::MessageFlood);
+  Banner& first = addBanner("e00000000000003");
+  Banner& second = addBanner("e00000000000004");
+  auto pagesOf = [&](const Banner& banner) {
+    auto pages = server_->record().requestsOfKind(adserver::RequestKind::Page);
+    return std::count_if(pages.begin(), pages.end(),
+                         [&](auto& r) { return r.slot == banner.slot; });
+  };
+  for (Banner& b : banners_) b.view->loadRequest(ZUVRequest::request());
+  ASSERT_TRUE(settle([&] {
+    return first.received == 1 && second.received == 1 && world_->log().contains("flood9999");
+  }));
+  // The whole burst arrives, in order, and the page goes on reloading itself.
+  const auto& lines = world_->log().lines();
+  auto burst = std::find(lines.begin(), lines.end(), "flood0");
+  ASSERT_NE(burst, lines.end());
+  ASSERT_GE(lines.end() - burst, 10000);
+  EXPECT_EQ(burst[9999], "flood9999");
+  ASSERT_TRUE(settle([&] { return pagesOf(flood) >= 2; }));
+
+  // Refreshes go on while one page spins and the other floods; memory stays put.
+  long settled = residentKiB();
+  for (int round = 2; round <= 3; ++round) {
+    world_->log().clear();
+    RunLoop::main().advance(30);
+    ASSERT_TRUE(settle([&] {
+      return first.received == round && second.received == round && pagesOf(runaway) == round;
+    })) << "round "
+        << round;
+  }
+  EXPECT_LT(residentKiB() - settled, 32 * 1024) << "KiB grown";
+  EXPECT_TRUE(runaway.errors.empty() && flood.errors.empty());
+  EXPECT_TRUE(first.errors.empty() && second.errors.empty());
+
+  // A killed engine: the next refresh starts a new one and every healthy banner shows again.
+  pid_t old = platform::Browser::shared()->processId();
+  ASSERT_GT(old, 0);
+  ASSERT_EQ(::kill(old, SIGKILL), 0);
+  ASSERT_TRUE(settle([&] { return !platform::Browser::shared()->isRunning(); }));
+  RunLoop::main().advance(30);
+  ASSERT_TRUE(settle([&] { return first.received == 4 && second.received == 4; }));
+  EXPECT_NE(platform::Browser::shared()->processId(), old);
+  EXPECT_TRUE(first.errors.empty() && second.errors.empty());
+}
+
+TEST_F(AdFaultTest, ACorruptStoreAnUnwritableCacheAndALostNetworkEachHealAtARefresh) {
+  auto& defaults = platform::UserDefaults::standard();
+  const std::string storePath = defaults.filePath();
+  fs::create_directories(fs::path(storePath).parent_path());
+  std::ofstream(storePath) << "<plist><dict><key>half";
+  platform::UserDefaults::resetStandard();
+
+  Banner& banner = addBanner("f00000000000001");
+  banner.view->loadRequest(ZUVRequest::request());
+  ASSERT_TRUE(settle([&] { return banner.received == 1; }));
+  std::stringstream setAside;
+  setAside << std::ifstream(storePath + ".corrupt-1").rdbuf();
+  EXPECT_EQ(setAside.str(), "<plist><dict><key>half");
+  EXPECT_TRUE(ZUVStatisticsCore(ZUVObjectPrivate::kStoreIdentifier)
+                  .dateForKey(ZUVObjectPrivate::kExpireDateKey)
+                  .isDate());
+
+  // The ad host's cache folder is a file: the page cannot be kept, so the load fails.
+  const fs::path adCache =
+      fs::path(platform::FileManager::defaultManager().cachesDirectory()) / kZUVAdServerHost;
+  fs::remove_all(adCache);
+  std::ofstream(adCache) << "in the way";
+  RunLoop::main().advance(30);
+  ASSERT_TRUE(settle([&] { return !banner.errors.empty(); }));
+  EXPECT_EQ(banner.errors, std::vector<long>{2});
+  EXPECT_TRUE(refreshesIn(banner, 30));
+  fs::remove(adCache);
+  RunLoop::main().advance(30);
+  ASSERT_TRUE(settle([&] { return banner.received == 2; }));
+
+  // The network goes away and comes back.
+  platform::DeviceProfile::current().setReachability(platform::NetworkReachability::None);
+  for (const char* host : {kZUVStaticContentHost, kZUVAdServerHost}) {
+    platform::HostResolution::shared().map(host, "127.0.0.1", 9);
+  }
+  RunLoop::main().advance(30);
+  ASSERT_TRUE(settle([&] { return banner.errors.size() == 2; }));
+  EXPECT_EQ(banner.errors.back(), 2);
+  EXPECT_TRUE(inState(banner, ZUVObjectPrivate::kStateFailed));
+  EXPECT_TRUE(refreshesIn(banner, 30));
+  platform::DeviceProfile::current().setReachability(platform::NetworkReachability::WiFi);
+  connect();
+  RunLoop::main().advance(30);
+  ASSERT_TRUE(settle([&] { return banner.received == 3; }));
+  EXPECT_TRUE(ZUVStatisticsCore(ZUVObjectPrivate::kStoreIdentifier)
+                  .dateForKey(ZUVObjectPrivate::kExpireDateKey)
+                  .isDate());
+}
+
+}  // namespace
