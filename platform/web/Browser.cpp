@@ -75,8 +75,10 @@ std::vector<std::string> launchArguments(const std::string& program,
       // Without it the engine drops a page's navigations past 200 in 10 s, and with them the
       // page's messages.
       "--disable-ipc-flooding-protection",
-      // A page restored from the back-forward cache would skip the navigation decision.
-      "--disable-features=BackForwardCache,Translate,MediaRouter",
+      // A page restored from the back-forward cache would skip the navigation decision. An
+      // http load upgraded to https would show the page under another origin than the one
+      // asked for, and fall back to http by itself when the https attempt is slow.
+      "--disable-features=BackForwardCache,Translate,MediaRouter,HttpsUpgrades",
       "--user-data-dir=" + userDataDir,
       "--remote-debugging-pipe",
   };
