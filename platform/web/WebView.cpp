@@ -29,9 +29,16 @@ bool isLoadable(const URL& url) {
   return url.isHTTPOrHTTPS() || url.scheme() == "about" || url.scheme() == "data";
 }
 
-// The key of a page's text: its URL without the fragment.
+// The key of a page's text: its URL without the fragment, with the root path that the engine
+// gives an http URL written without one ("http://host" is requested as "http://host/").
 std::string pageKey(const std::string& url) {
-  return url.substr(0, url.find('#'));
+  std::string key = url.substr(0, url.find('#'));
+  auto parsed = URL::parse(key);
+  if (!parsed || !parsed->isHTTPOrHTTPS()) return key;
+  auto path = key.find_first_of("/?", key.find("://") + 3);
+  if (path == std::string::npos) path = key.size();
+  if (path == key.size() || key[path] == '?') key.insert(path, "/");
+  return key;
 }
 
 std::string jsString(std::string_view text) {

@@ -1,7 +1,10 @@
 // The demo ad server over loopback HTTP, and its inventory reader.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -170,6 +173,35 @@ TEST_F(AdServerTest, EachFaultActsOutWhatTheClientMustSurvive) {
   server->stop();
   waiting.join();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+}
+
+// A burst of banners: ten connections at once, each sending its first request late, as one
+// does after the listen queue overflowed; every one of them gets its reply.
+TEST_F(AdServerTest, ABurstOfLateConnectionsIsServedInFull) {
+  std::vector<int> sockets;
+  for (int i = 0; i < 10; ++i) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(server->port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    timeval wait{3, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    sockets.push_back(fd);
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  const std::string request =
+      "GET " + std::string(adserver::kReportPath) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  for (int fd : sockets) {
+    ASSERT_EQ(::write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+  }
+  for (int fd : sockets) {
+    char reply[16] = {};
+    EXPECT_GT(::read(fd, reply, sizeof reply - 1), 0);
+    EXPECT_EQ(std::string(reply).substr(0, 12), "HTTP/1.1 200");
+    ::close(fd);
+  }
 }
 
 TEST_F(AdServerTest, ClickAndTrackingChainsRedirectTwiceAndCountOnce) {

@@ -238,6 +238,17 @@ TEST_F(WebViewTest, LoadsRequestsAndTextWithTheDelegateCallsInOrder) {
   EXPECT_EQ(eval("location.origin + ' ' + document.title"), "http://ads.test:81 Text");
   EXPECT_EQ(view->pageText(), "hello");
 
+  // A base URL on the default port, written without its root path: the page keeps the http
+  // origin asked for, and a reload gets the same text back.
+  view->loadHTMLStringBaseURL("<title>Root</title>", URL::parse("http://ads.example.com"));
+  ASSERT_TRUE(waitFor([&] { return !view->isLoading(); }));
+  recorder.clear();
+  view->reload();
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.calls.back(), "finish");
+  EXPECT_EQ(eval("location.href + ' ' + document.title"), "http://ads.example.com/ Root");
+  EXPECT_EQ(view->request().url().absoluteString(), "http://ads.example.com/");
+
   recorder.clear();
   view->loadHTMLStringBaseURL("<p>blank</p>", std::nullopt);
   ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));

@@ -108,7 +108,10 @@ bool AdServer::setUp(std::string& problem) {
   if (!options_.logPath.empty() && !record_.openLog(options_.logPath, problem)) return false;
 
   server_ = std::make_unique<httplib::Server>();
-  server_->set_keep_alive_timeout(1);
+  // The listen queue is short (5): in a burst of banners a client's first request can come
+  // seconds after its connection is taken, and the server waits for it as long as for any
+  // request rather than closing the connection with no reply.
+  server_->set_keep_alive_timeout(5);
   server_->set_read_timeout(5);
   server_->set_payload_max_length(kMaximumRequestBody);
   route(R"(/zede/sdk-core-v40\.js)", RequestKind::Script, &AdServer::serveScript);
