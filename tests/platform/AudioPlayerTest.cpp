@@ -99,8 +99,7 @@ std::shared_ptr<AudioPlayer> open(const std::string& name, Error* error = nullpt
 
 class AudioPlayerTest : public ::testing::Test {
  protected:
-  void SetUp() override { RunLoop::main().reset(true); }
-  void TearDown() override { RunLoop::main().reset(false); }
+  velour_test::TestWorld world_;
   static void advance(double seconds) { RunLoop::main().advance(seconds); }
 };
 
