@@ -50,7 +50,6 @@ class ZUVFullScreenTest : public ::testing::Test {
  protected:
   void SetUp() override {
     savedDevice_ = platform::DeviceProfile::current();
-    ZUVStatistics::releaseSharedStatistics();
     ZUVViewController::setWebViewMaker([this](const Rect& frame) {
       auto view = std::make_shared<RecordingWebView>();
       view->setFrame(frame);
@@ -71,7 +70,6 @@ class ZUVFullScreenTest : public ::testing::Test {
     platform::DeviceProfile::current() = savedDevice_;
     platform::NotificationCenter::defaultCenter().removeObserver(this);
     ZUVViewController::setWebViewMaker(nullptr);
-    ZUVStatistics::releaseSharedStatistics();
   }
 
   template <typename T>
