@@ -66,8 +66,9 @@ class ZUVCachedFileTest : public ::testing::Test {
   void TearDown() override { platform::URLConnection::settings() = saved_; }
 
   // A new cached file, as a later run would make it, fetched once to its end.
-  std::shared_ptr<ZUVCachedFile> fetch(const std::string& url, bool cacheBuster = false) {
-    recorder_ = std::make_shared<Recorder>();
+  std::shared_ptr<ZUVCachedFile> fetch(const std::string& url, bool cacheBuster = false,
+                                       std::shared_ptr<Recorder> recorder = nullptr) {
+    recorder_ = recorder ? std::move(recorder) : std::make_shared<Recorder>();
     auto file = ZUVCachedFile::create(recorder_, *URL::parse(url));
     cacheBuster ? file->validateWithCacheBuster() : file->validate();
     EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return !file->isFetching(); }, 20));
@@ -77,11 +78,6 @@ class ZUVCachedFileTest : public ::testing::Test {
   static long long modificationTime(const std::string& path) {
     return static_cast<long long>(
         platform::FileManager::defaultManager().modificationDate(path)->secondsSince1970);
-  }
-  static std::size_t filesIn(const std::string& folder) {
-    std::size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
-    return count;
   }
 
   velour_test::TestWorld world_;
@@ -183,7 +179,8 @@ TEST_F(ZUVCachedFileTest, EachFailedEndReportsOnceAndKeepsTheOldFile) {
   failWith(server.url("/huge"));
   EXPECT_EQ(recorder_->error->code, platform::kURLErrorDataLengthExceedsMaximum);
   // Nothing half-written is left beside the file.
-  EXPECT_EQ(filesIn(world_.home() + "/Library/Caches/127.0.0.1"), 2u);
+  std::filesystem::directory_iterator cache(world_.home() + "/Library/Caches/127.0.0.1");
+  EXPECT_EQ(std::distance(cache, {}), 2);
 
   RawTestServer stall("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nsome", false);
   failWith(stall.url("/stall"));
@@ -222,15 +219,13 @@ TEST_F(ZUVCachedFileTest, RedirectsShowTheirHeadersAndCanBeRefused) {
   server.redirect("/click", 302, "/hop");
   server.redirect("/hop", 301, "/landing?x=1");
   server.reply("/landing", 200, "landing", {{"X-Zede-Orientation", "portrait"}});
-  recorder_ = std::make_shared<Recorder>();
+  auto recorder = std::make_shared<Recorder>();
   std::vector<std::string> locations;
-  recorder_->onRedirect = [&](ZUVCachedFile& file, const URL&) {
+  recorder->onRedirect = [&](ZUVCachedFile& file, const URL&) {
     locations.push_back(file.httpHeaders().value("Location").value_or(""));
     return std::nullopt;
   };
-  auto file = ZUVCachedFile::create(recorder_, *URL::parse(server.url("/click")));
-  file->validate();
-  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return !file->isFetching(); }, 20));
+  auto file = fetch(server.url("/click"), false, recorder);
   EXPECT_EQ(recorder_->events,
             (std::vector<std::string>{"redirect " + server.url("/hop"),
                                       "redirect " + server.url("/landing?x=1"), "end"}));
@@ -244,9 +239,7 @@ TEST_F(ZUVCachedFileTest, RedirectsShowTheirHeadersAndCanBeRefused) {
   refuser->onRedirect = [](ZUVCachedFile&, const URL&) {
     return platform::Error::make("kZUVErrorDomain", 0, "stop");
   };
-  auto refused = ZUVCachedFile::create(refuser, *URL::parse(server.url("/click?again")));
-  refused->validate();
-  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return !refused->isFetching(); }, 20));
+  auto refused = fetch(server.url("/click?again"), false, refuser);
   platform::RunLoop::main().advance(0.2);
   EXPECT_EQ(refuser->events,
             (std::vector<std::string>{"redirect " + server.url("/hop"), "fail 0"}));

@@ -41,7 +41,6 @@ class ZUVClickTrackerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::RunLoop::main().reset(false);
-    ZUVStatistics::releaseSharedStatistics();
     saved_ = platform::URLConnection::settings();
     platform::URLConnection::settings().idleTimeout = 0.5;
     platform::URLConnection::settings().connectTimeout = 0.5;
@@ -51,7 +50,6 @@ class ZUVClickTrackerTest : public ::testing::Test {
     platform::URLConnection::settings() = saved_;
     ZUVClickTracker::backgroundTasks() = savedTasks_;
     platform::HostResolution::shared().clear();
-    ZUVStatistics::releaseSharedStatistics();
   }
 
   std::shared_ptr<ZUVClickTracker> tracker(Reports& reports) {

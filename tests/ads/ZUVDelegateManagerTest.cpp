@@ -103,7 +103,6 @@ TEST_F(ZUVDelegateManagerTest, EventsFromOtherThreadsAreDeliveredOnTheMainThread
   };
   delegate->adViewWillLeaveApplication = [&](View&) { log_.push_back("leaving"); };
   manager_->addDelegateForObject(delegate, banner_);
-  ZUVStatistics::releaseSharedStatistics();
   ZUVStatistics::sharedStatistics().urlForClick(*platform::URL::parse("http://land.example/"));
 
   std::atomic<bool> returned = false;

@@ -9,6 +9,7 @@
 #include "ads/web/ZUVNotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/support/RecordingWebView.h"
+#include "tests/support/TestWorld.h"
 
 using platform::Dictionary;
 using platform::Notification;
@@ -63,8 +64,7 @@ TEST(ZUVNotificationTest, VodovHostsMakeOpenCloseAndLogOnly) {
 
 class ZUVNotificationCenterTest : public ::testing::Test {
  protected:
-  void SetUp() override { RunLoop::main().reset(true); }
-  void TearDown() override { RunLoop::main().reset(false); }
+  velour_test::TestWorld world_;
 };
 
 TEST_F(ZUVNotificationCenterTest, EventsCallThePageReceiverWithTheirJson) {

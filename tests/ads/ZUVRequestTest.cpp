@@ -20,12 +20,8 @@ class ZUVRequestTest : public ::testing::Test {
   ZUVRequestTest() : saved_(DeviceProfile::current()) {
     DeviceProfile::current().uniqueIdentifier = "device-1";
     DeviceProfile::current().timeZone = "Europe/Paris";
-    ZUVStatistics::releaseSharedStatistics();
   }
-  ~ZUVRequestTest() override {
-    ZUVStatistics::releaseSharedStatistics();
-    DeviceProfile::current() = saved_;
-  }
+  ~ZUVRequestTest() override { DeviceProfile::current() = saved_; }
 
   static std::shared_ptr<ZUVRequestPrivate> privateRequest() {
     return std::dynamic_pointer_cast<ZUVRequestPrivate>(ZUVRequest::request());

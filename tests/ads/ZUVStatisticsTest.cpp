@@ -18,9 +18,6 @@ namespace {
 
 class ZUVStatisticsTest : public ::testing::Test {
  protected:
-  void SetUp() override { ZUVStatistics::releaseSharedStatistics(); }
-  void TearDown() override { ZUVStatistics::releaseSharedStatistics(); }
-
   ZUVStatistics& stats() { return ZUVStatistics::sharedStatistics(); }
   static URL url(const std::string& text) { return *URL::parse(text); }
 

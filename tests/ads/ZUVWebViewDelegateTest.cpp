@@ -5,7 +5,6 @@
 
 #include "ads/signals/ZUVSignals.h"
 #include "ads/support/ZUVNetworkUtilities.h"
-#include "ads/support/ZUVStatistics.h"
 #include "ads/web/ZUVClickTracker.h"
 #include "ads/web/ZUVNotification.h"
 #include "ads/web/ZUVNotificationCenter.h"
@@ -72,7 +71,6 @@ class ZUVWebViewDelegateTest : public ::testing::Test {
  protected:
   void SetUp() override {
     savedTasks_ = ZUVClickTracker::backgroundTasks();
-    ZUVStatistics::releaseSharedStatistics();
     platform::resetVibrationCount();
     platform::NotificationCenter::defaultCenter().addObserver(
         this, ZUVWebViewDelegateDidReceiveWebAction, view_.get(),
@@ -87,7 +85,6 @@ class ZUVWebViewDelegateTest : public ::testing::Test {
     ZUVClickTracker::backgroundTasks() = savedTasks_;
     platform::NotificationCenter::defaultCenter().removeObserver(this);
     ZUVNotificationCenter::defaultCenter().removeObserver(this);
-    ZUVStatistics::releaseSharedStatistics();
   }
 
   bool decide(const std::string& text,

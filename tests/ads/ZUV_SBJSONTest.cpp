@@ -83,52 +83,59 @@ std::string nested(int levels, std::string_view open, std::string_view close,
 
 }  // namespace
 
-TEST(ZUV_SBJSONTest, ReaderNumberAndLiteralErrors) {
-  EXPECT_EQ(readFailure("+1"), Chain{"2:Leading + disallowed in number"});
-  EXPECT_EQ(readFailure("01"), Chain{"2:Leading 0 disallowed in number"});
-  EXPECT_EQ(readFailure("-"), Chain{"2:No digits after initial minus"});
-  EXPECT_EQ(readFailure("[-x]"),
-            (Chain{"3:Expected value while parsing array", "2:No digits after initial minus"}));
-  EXPECT_EQ(readFailure("1."), Chain{"2:No digits after decimal point"});
-  EXPECT_EQ(readFailure("1e"), Chain{"2:No digits after exponent"});
-  // Beyond the range of the number type.
-  EXPECT_EQ(readFailure("1e400"), Chain{"2:Failed creating decimal instance"});
-  EXPECT_EQ(readFailure(std::string(400, '9')), Chain{"2:Failed creating decimal instance"});
-
-  EXPECT_EQ(readFailure("x"), Chain{"3:Unrecognised leading character"});
-  EXPECT_EQ(readFailure("nUll"), Chain{"3:Expected 'null'"});
-  EXPECT_EQ(readFailure("tru"), Chain{"3:Expected 'true'"});
-  // The literal ends after its letters; what follows is the caller's.
-  EXPECT_EQ(readFailure("nullx"), Chain{"10:Garbage after JSON"});
-}
-
-TEST(ZUV_SBJSONTest, ReaderStructureAndTopLevelErrors) {
+TEST(ZUV_SBJSONTest, ReaderErrorsChainFromTheOutermost) {
+  const std::pair<std::string, Chain> cases[] = {
+      {"+1", {"2:Leading + disallowed in number"}},
+      {"01", {"2:Leading 0 disallowed in number"}},
+      {"-", {"2:No digits after initial minus"}},
+      {"[-x]", {"3:Expected value while parsing array", "2:No digits after initial minus"}},
+      {"1.", {"2:No digits after decimal point"}},
+      {"1e", {"2:No digits after exponent"}},
+      // Beyond the range of the number type.
+      {"1e400", {"2:Failed creating decimal instance"}},
+      {std::string(400, '9'), {"2:Failed creating decimal instance"}},
+      {"x", {"3:Unrecognised leading character"}},
+      {"nUll", {"3:Expected 'null'"}},
+      {"tru", {"3:Expected 'true'"}},
+      // The literal ends after its letters; what follows is the caller's.
+      {"nullx", {"10:Garbage after JSON"}},
+      {"", {"11:Unexpected end of string"}},
+      {"{1:2}", {"3:Object key string expected"}},
+      {"{\"a\x01\":1}", {"3:Object key string expected", "5:Unescaped control character '0x1'"}},
+      {"{\"a\" 1}", {"3:Expected ':' separating key and value"}},
+      {"{\"a\":}", {"3:Object value expected for key: a", "3:Unrecognised leading character"}},
+      {"[1,x]", {"3:Expected value while parsing array", "3:Unrecognised leading character"}},
+      {"{\"k\":[{\"m\":tx}]}",
+       {"3:Object value expected for key: k", "3:Expected value while parsing array",
+        "3:Object value expected for key: m", "3:Expected 'true'"}},
+      {"[1,]", {"9:Trailing comma disallowed in array"}},
+      {"{\"a\":1 , }", {"9:Trailing comma disallowed in object"}},
+      {"[] x", {"10:Garbage after JSON"}},
+      {"{", {"11:End of input while parsing object"}},
+      {"[", {"11:End of input while parsing array"}},
+      {"[1 ", {"11:End of input while parsing array"}},
+      {std::string("[\0]", 3), {"11:End of input while parsing array"}},  // ends at its NUL
+      {"\"a\x01\"", {"5:Unescaped control character '0x1'"}},
+      {"\"abc", {"5:Unescaped control character '0x0'"}},
+      {std::string("\"ab\0cd\"", 7), {"5:Unescaped control character '0x0'"}},
+      {"\"ab\\n", {"11:Unexpected EOF while parsing string"}},
+      {"\"\\u0041", {"11:Unexpected EOF while parsing string"}},
+      {"\"\\x\"", {"8:Illegal escape sequence '0x78'"}},
+      {"\"\\\xc3\xa9\"", {"8:Illegal escape sequence '0xffc3'"}},
+      {"\"\\u12\"", {"6:Broken unicode character", "6:Missing hex quad"}},
+      {"\"\\uDC00\"", {"6:Broken unicode character", "6:Invalid high character in surrogate pair"}},
+      {"\"\\ud83d\"", {"6:Broken unicode character", "6:Missing low character in surrogate pair"}},
+      {"\"\\ud83d\\u12x4\"",
+       {"6:Broken unicode character", "6:Missing low character in surrogate pair",
+        "6:Missing hex digit in quad"}},
+      {"\"\\ud83d\\u0041\"", {"6:Broken unicode character", "6:Invalid low surrogate char"}},
+      {"[\"\\uDE00\"]",
+       {"3:Expected value while parsing array", "6:Broken unicode character",
+        "6:Invalid high character in surrogate pair"}},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(readFailure(text), expected) << text;
   EXPECT_EQ(readFailure(std::nullopt), Chain{"12:Input was 'nil'"});
-  EXPECT_EQ(readFailure(""), Chain{"11:Unexpected end of string"});
-
-  EXPECT_EQ(readFailure("{1:2}"), Chain{"3:Object key string expected"});
-  EXPECT_EQ(readFailure("{\"a\x01\":1}"),
-            (Chain{"3:Object key string expected", "5:Unescaped control character '0x1'"}));
-  EXPECT_EQ(readFailure("{\"a\" 1}"), Chain{"3:Expected ':' separating key and value"});
-  EXPECT_EQ(readFailure("{\"a\":}"),
-            (Chain{"3:Object value expected for key: a", "3:Unrecognised leading character"}));
-  EXPECT_EQ(readFailure("[1,x]"),
-            (Chain{"3:Expected value while parsing array", "3:Unrecognised leading character"}));
-  EXPECT_EQ(readFailure("{\"k\":[{\"m\":tx}]}"),
-            (Chain{"3:Object value expected for key: k", "3:Expected value while parsing array",
-                   "3:Object value expected for key: m", "3:Expected 'true'"}));
-
   EXPECT_EQ(readFailure("1", false), Chain{"4:Valid fragment, but not JSON"});
-  EXPECT_EQ(readFailure("[1,]"), Chain{"9:Trailing comma disallowed in array"});
-  EXPECT_EQ(readFailure("{\"a\":1 , }"), Chain{"9:Trailing comma disallowed in object"});
-
-  EXPECT_EQ(readFailure("[] x"), Chain{"10:Garbage after JSON"});
-
-  EXPECT_EQ(readFailure("{"), Chain{"11:End of input while parsing object"});
-  EXPECT_EQ(readFailure("["), Chain{"11:End of input while parsing array"});
-  EXPECT_EQ(readFailure("[1 "), Chain{"11:End of input while parsing array"});
-  EXPECT_EQ(readFailure("["),
-            readFailure(std::string_view("[\0]", 3)));  // the input ends at its first NUL
 
   // The caller's slot is optional and left alone on success.
   ZUV_SBJSON json;
@@ -136,32 +143,6 @@ TEST(ZUV_SBJSONTest, ReaderStructureAndTopLevelErrors) {
   Error untouched = Error::make("mine", 99, "kept");
   EXPECT_TRUE(json.objectWithStringError("[]", &untouched));
   EXPECT_EQ(untouched.code, 99);
-}
-
-TEST(ZUV_SBJSONTest, ReaderStringErrors) {
-  EXPECT_EQ(readFailure("\"a\x01\""), Chain{"5:Unescaped control character '0x1'"});
-  EXPECT_EQ(readFailure("\"abc"), Chain{"5:Unescaped control character '0x0'"});
-  EXPECT_EQ(readFailure(std::string_view("\"ab\0cd\"", 7)),
-            Chain{"5:Unescaped control character '0x0'"});
-  EXPECT_EQ(readFailure("\"ab\\n"), Chain{"11:Unexpected EOF while parsing string"});
-  EXPECT_EQ(readFailure("\"\\u0041"), Chain{"11:Unexpected EOF while parsing string"});
-
-  EXPECT_EQ(readFailure("\"\\x\""), Chain{"8:Illegal escape sequence '0x78'"});
-  EXPECT_EQ(readFailure("\"\\\xc3\xa9\""), Chain{"8:Illegal escape sequence '0xffc3'"});
-
-  EXPECT_EQ(readFailure("\"\\u12\""), (Chain{"6:Broken unicode character", "6:Missing hex quad"}));
-  EXPECT_EQ(readFailure("\"\\uDC00\""),
-            (Chain{"6:Broken unicode character", "6:Invalid high character in surrogate pair"}));
-  EXPECT_EQ(readFailure("\"\\ud83d\""),
-            (Chain{"6:Broken unicode character", "6:Missing low character in surrogate pair"}));
-  EXPECT_EQ(readFailure("\"\\ud83d\\u12x4\""),
-            (Chain{"6:Broken unicode character", "6:Missing low character in surrogate pair",
-                   "6:Missing hex digit in quad"}));
-  EXPECT_EQ(readFailure("\"\\ud83d\\u0041\""),
-            (Chain{"6:Broken unicode character", "6:Invalid low surrogate char"}));
-  EXPECT_EQ(readFailure("[\"\\uDE00\"]"),
-            (Chain{"3:Expected value while parsing array", "6:Broken unicode character",
-                   "6:Invalid high character in surrogate pair"}));
 
   // Bytes that are not well-formed UTF-8 end the read: lone continuation, bad lead, overlong
   // form, encoded surrogate, beyond U+10FFFF, cut short by the quotation mark or the input.

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/View.h"
+#include "tests/support/TestWorld.h"
 
 using platform::AnimationTransition;
 using platform::Rect;
@@ -12,14 +13,7 @@ namespace {
 
 class AnimationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    RunLoop::main().reset(true);
-    View::resetAnimations();
-  }
-  void TearDown() override {
-    View::resetAnimations();
-    RunLoop::main().reset(false);
-  }
+  velour_test::TestWorld world_;  // the manual clock and no animations left from before
 };
 
 // Records the did-stop calls that an animation delegate receives.

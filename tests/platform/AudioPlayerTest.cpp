@@ -2,17 +2,18 @@
 
 #include <cstdint>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/media/AudioPlayer.h"
 #include "platform/media/SystemSound.h"
+#include "tests/support/TestWorld.h"
 
 using platform::AudioPlayer;
 using platform::Bytes;
@@ -32,20 +33,12 @@ void appendBig(Bytes& out, std::uint64_t value, int width) {
   for (int shift = 8 * (width - 1); shift >= 0; shift -= 8) out.push_back(value >> shift);
 }
 
-Bytes box(const std::string& type, const Bytes& payload) {
+// A large box has size 1 and a 64-bit "largesize" after its type.
+Bytes box(const std::string& type, const Bytes& payload, bool large = false) {
   Bytes out;
-  appendBig(out, payload.size() + 8, 4);
+  appendBig(out, large ? 1 : payload.size() + 8, 4);
   out.insert(out.end(), type.begin(), type.end());
-  out.insert(out.end(), payload.begin(), payload.end());
-  return out;
-}
-
-// The same box with size 1 and a 64-bit "largesize".
-Bytes largeBox(const std::string& type, const Bytes& payload) {
-  Bytes out;
-  appendBig(out, 1, 4);
-  out.insert(out.end(), type.begin(), type.end());
-  appendBig(out, payload.size() + 16, 8);
+  if (large) appendBig(out, payload.size() + 16, 8);
   out.insert(out.end(), payload.begin(), payload.end());
   return out;
 }
@@ -81,18 +74,6 @@ void setSize(Bytes& bytes, std::size_t at, std::uint32_t size) {
 
 // --- Files ---
 
-std::string writeTemp(const std::string& name, const Bytes& bytes) {
-  const std::string path = ::testing::TempDir() + "velour-audio-" + name;
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  return path;
-}
-
-Bytes readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 struct Clip {
   int board;
   std::string name;
@@ -118,8 +99,7 @@ std::shared_ptr<AudioPlayer> open(const std::string& name, Error* error = nullpt
 
 class AudioPlayerTest : public ::testing::Test {
  protected:
-  void SetUp() override { RunLoop::main().reset(true); }
-  void TearDown() override { RunLoop::main().reset(false); }
+  velour_test::TestWorld world_;
   static void advance(double seconds) { RunLoop::main().advance(seconds); }
 };
 
@@ -129,8 +109,8 @@ TEST(Mp4DurationTest, ReadsVersion0And1HeadersThroughLargeAndOpenEndedBoxes) {
   EXPECT_EQ(mp4Duration(movie(mvhd(1, 48000, 48000ull * 5000000))), 5000000.0);
   // Media data first and in a largesize box, the header after another child of moov.
   const Bytes trak = box("trak", box("tkhd", Bytes(84, 0)));
-  EXPECT_EQ(mp4Duration(cat({ftyp(), largeBox("mdat", Bytes(40, 7)),
-                             largeBox("moov", cat({trak, mvhd(0, 600, 300)}))})),
+  EXPECT_EQ(mp4Duration(cat({ftyp(), box("mdat", Bytes(40, 7), true),
+                             box("moov", cat({trak, mvhd(0, 600, 300)}), true)})),
             0.5);
   // Size 0: the last box runs to the end of the file.
   Bytes openEnded = movie(mvhd(0, 10, 7));
@@ -165,10 +145,10 @@ TEST(Mp4DurationTest, RefusesWhatIsNotAWellFormedContainer) {
   const Bytes tooSmall =
       cat({ftyp(), {0, 0, 0, 4, 0, 0, 0, 8, 'f', 'r', 'e', 'e'}, box("moov", mvhd(0, 1000, 1000))});
   EXPECT_FALSE(mp4Duration(tooSmall));
-  Bytes hugeLarge = cat({ftyp(), largeBox("moov", mvhd(0, 1000, 1000))});
+  Bytes hugeLarge = cat({ftyp(), box("moov", mvhd(0, 1000, 1000), true)});
   for (int i = 0; i < 8; ++i) hugeLarge[ftyp().size() + 8 + i] = 0xFF;
   EXPECT_FALSE(mp4Duration(hugeLarge));
-  Bytes shortLarge = cat({ftyp(), largeBox("moov", mvhd(0, 1000, 1000))});
+  Bytes shortLarge = cat({ftyp(), box("moov", mvhd(0, 1000, 1000), true)});
   shortLarge[ftyp().size() + 15] = 12;  // largesize smaller than its own header
   EXPECT_FALSE(mp4Duration(shortLarge));
 
@@ -207,7 +187,7 @@ TEST(AudioClipsTest, MissingAndNonContainerFilesFailWithAnError) {
   EXPECT_NE(error.localizedDescription().find("NoSuchClip.m4a"), std::string::npos);
 
   const std::string text = "not audio at all\n";
-  const Bytes clip = readAll(kClips + "Ding.m4a");
+  const Bytes clip = *platform::FileManager::defaultManager().readFile(kClips + "Ding.m4a");
   const std::map<std::string, Bytes> bad{
       {"notes.m4a", Bytes(text.begin(), text.end())},
       {"half.m4a", Bytes(clip.begin(), clip.begin() + clip.size() / 2)},
@@ -216,7 +196,8 @@ TEST(AudioClipsTest, MissingAndNonContainerFilesFailWithAnError) {
   for (const auto& [name, bytes] : bad) {
     SCOPED_TRACE(name);
     Error badError;
-    auto url = URL::fileURLWithPath(writeTemp(name, bytes));
+    auto url = URL::fileURLWithPath(velour_test::TestWorld::writeFile(
+        ::testing::TempDir(), "velour-audio-" + name, std::string(bytes.begin(), bytes.end())));
     EXPECT_FALSE(AudioPlayer::createWithContentsOfURL(url, &badError));
     EXPECT_EQ(badError.code, 0x7479703F);
     EXPECT_NE(badError.localizedDescription().find("not an MP4"), std::string::npos);

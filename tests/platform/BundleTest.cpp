@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "platform/foundation/Bundle.h"
-#include "platform/foundation/FileManager.h"
+#include "tests/support/TestWorld.h"
 
 using platform::Bundle;
-using platform::FileManager;
 
 TEST(BundleTest, FindsResourcesInSubfoldersAndRefusesPaths) {
   Bundle& bundle = Bundle::main();
@@ -16,19 +13,16 @@ TEST(BundleTest, FindsResourcesInSubfoldersAndRefusesPaths) {
   ASSERT_TRUE(clip);
   EXPECT_EQ(*clip, previous + "/clips/Boing.m4a");
 
-  char pattern[] = "/tmp/velour-bundle-XXXXXX";
-  ASSERT_TRUE(mkdtemp(pattern));
-  std::string root = pattern;
-  const FileManager& files = FileManager::defaultManager();
-  ASSERT_TRUE(files.createDirectory(root + "/b/deeper"));
-  ASSERT_TRUE(files.createDirectory(root + "/a"));
-  ASSERT_TRUE(files.writeAtomically(root + "/top.png", std::string("p")));
-  ASSERT_TRUE(files.writeAtomically(root + "/b/deeper/clip.m4a", std::string("c")));
-  ASSERT_TRUE(files.writeAtomically(root + "/b/twice.txt", std::string("b")));
-  ASSERT_TRUE(files.writeAtomically(root + "/a/twice.txt", std::string("a")));
-  ASSERT_TRUE(files.writeAtomically(root + "/Makefile", std::string("m")));
-  ASSERT_TRUE(files.createDirectory(root + "/folder.m4a"));
-  bundle.setResourcePath(root);
+  velour_test::TestWorld world;
+  std::string root = world.makeFolder("bundle");
+  for (const char* folder : {"bundle/b/deeper", "bundle/a", "bundle/folder.m4a"}) {
+    world.makeFolder(folder);
+  }
+  for (const char* file :
+       {"top.png", "b/deeper/clip.m4a", "b/twice.txt", "a/twice.txt", "Makefile"}) {
+    velour_test::TestWorld::writeFile(root, file, "x");
+  }
+  world.useBundle(root);
 
   EXPECT_EQ(bundle.pathForResourceOfType("clip", "m4a"), root + "/b/deeper/clip.m4a");
   EXPECT_EQ(bundle.pathForResourceOfType("twice", "txt"), root + "/a/twice.txt");
@@ -41,6 +35,4 @@ TEST(BundleTest, FindsResourcesInSubfoldersAndRefusesPaths) {
 
   bundle.setResourcePath(root + "/nowhere");
   EXPECT_FALSE(bundle.pathForResourceOfType("top", "png"));
-  bundle.setResourcePath(previous);
-  files.removeItem(root);
 }

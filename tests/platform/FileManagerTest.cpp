@@ -2,11 +2,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/foundation/FileManager.h"
+#include "tests/support/TestWorld.h"
 
 using platform::Bytes;
 using platform::FileContents;
@@ -16,30 +16,19 @@ namespace {
 
 class FileManagerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/velour-files-XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    root_ = pattern;
-    previousHome_ = files().homeDirectory();
-    mutableFiles().setHomeDirectory(root_ + "/home");
-  }
-  void TearDown() override {
-    mutableFiles().setHomeDirectory(previousHome_);
-    files().removeItem(root_);
-  }
   static const FileManager& files() { return FileManager::defaultManager(); }
-  static FileManager& mutableFiles() { return FileManager::defaultManager(); }
 
-  std::string root_, previousHome_;
+  velour_test::TestWorld world_;
+  std::string root_ = world_.makeFolder("files");
 };
 
 }  // namespace
 
 TEST_F(FileManagerTest, DirectoriesUnderTheHomeAreMadeOnDemand) {
   std::string caches = files().cachesDirectory();
-  EXPECT_EQ(caches, root_ + "/home/Library/Caches");
+  EXPECT_EQ(caches, world_.home() + "/Library/Caches");
   EXPECT_TRUE(files().isDirectory(caches));
-  EXPECT_EQ(files().preferencesDirectory(), root_ + "/home/Library/Preferences");
+  EXPECT_EQ(files().preferencesDirectory(), world_.home() + "/Library/Preferences");
 
   std::string deep = root_ + "/a/b/c/";
   EXPECT_TRUE(files().createDirectory(deep));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/foundation/RunLoop.h"
+#include "tests/support/TestWorld.h"
 
 using platform::RunLoop;
 using platform::Timer;
@@ -15,9 +16,8 @@ namespace {
 
 class RunLoopTest : public ::testing::Test {
  protected:
-  void SetUp() override { loop().reset(true); }
-  void TearDown() override { loop().reset(false); }
   static RunLoop& loop() { return RunLoop::main(); }
+  velour_test::TestWorld world_;
 };
 
 TEST_F(RunLoopTest, TimersFireInTimeOrderThenInScheduleOrderOnTheManualClock) {

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +15,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
+#include "tests/support/TestWorld.h"
 
 using platform::Array;
 using platform::Bytes;
@@ -32,20 +32,6 @@ namespace {
 
 class UserDefaultsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/velour-defaults-XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    home_ = pattern;
-    previousHome_ = files().homeDirectory();
-    FileManager::defaultManager().setHomeDirectory(home_);
-    UserDefaults::resetStandard();
-    path_ = home_ + "/store.plist";
-  }
-  void TearDown() override {
-    UserDefaults::resetStandard();
-    FileManager::defaultManager().setHomeDirectory(previousHome_);
-    files().removeItem(home_);
-  }
   static const FileManager& files() { return FileManager::defaultManager(); }
 
   std::string read(const std::string& path) const {
@@ -53,7 +39,8 @@ class UserDefaultsTest : public ::testing::Test {
     return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
   }
 
-  std::string home_, previousHome_, path_;
+  velour_test::TestWorld world_;
+  std::string home_ = world_.home(), path_ = home_ + "/store.plist";
 };
 
 std::string decodeError(std::string_view text) {

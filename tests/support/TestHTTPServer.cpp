@@ -106,27 +106,23 @@ void TestHTTPServer::conditional(const std::string& path, const std::string& bod
 
 void TestHTTPServer::bigBody(const std::string& path, std::size_t size, bool announceLength) {
   handle(path, [size, announceLength](const httplib::Request&, httplib::Response& response) {
-    auto provide = [size](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+    // Either provider is told how many bytes have gone out so far.
+    auto provide = [size](std::size_t offset, httplib::DataSink& sink) {
       static const std::string block(65536, 'x');
-      (void)length;
-      std::size_t count = std::min(block.size(), size - offset);
-      return sink.write(block.data(), count);
+      if (offset >= size) {
+        sink.done();
+        return true;
+      }
+      return sink.write(block.data(), std::min(block.size(), size - offset));
     };
     if (announceLength) {
-      response.set_content_provider(size, "application/octet-stream", provide);
-    } else {
-      auto sent = std::make_shared<std::size_t>(0);
-      response.set_chunked_content_provider(
-          "application/octet-stream", [size, sent](std::size_t, httplib::DataSink& sink) {
-            static const std::string block(65536, 'x');
-            if (*sent >= size) {
-              sink.done();
-              return true;
-            }
-            std::size_t count = std::min(block.size(), size - *sent);
-            *sent += count;
-            return sink.write(block.data(), count);
+      response.set_content_provider(
+          size, "application/octet-stream",
+          [provide](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+            return provide(offset, sink);
           });
+    } else {
+      response.set_chunked_content_provider("application/octet-stream", provide);
     }
   });
 }

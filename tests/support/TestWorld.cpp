@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "ads/support/ZUVEndpoints.h"
+#include "ads/support/ZUVStatistics.h"
 #include "app/main.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
@@ -20,6 +21,7 @@ namespace fs = std::filesystem;
 TestWorld::TestWorld() : savedBundle_(platform::Bundle::main().resourcePath()) {
   std::string pattern = (fs::temp_directory_path() / "velour-test-XXXXXX").string();
   if (char* made = mkdtemp(pattern.data())) home_ = made;
+  ZUVStatistics::releaseSharedStatistics();  // counts and timings start afresh with the home
   platform::RunLoop::main().reset(true);
   platform::Application::resetShared();
   platform::FileManager::defaultManager().setHomeDirectory(home_);
@@ -32,6 +34,7 @@ TestWorld::TestWorld() : savedBundle_(platform::Bundle::main().resourcePath()) {
 }
 
 TestWorld::~TestWorld() {
+  ZUVStatistics::releaseSharedStatistics();
   platform::HostResolution::shared().clear();
   platform::Application::resetShared();
   platform::RunLoop::main().reset(false);
