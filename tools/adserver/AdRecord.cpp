@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "platform/foundation/Text.h"
 #include "platform/web/JsonCodec.h"
 
 namespace adserver {
@@ -14,30 +15,6 @@ constexpr std::size_t kReportedRequests = 100;
 
 const char* const kKindNames[] = {"script",  "ad",    "page",   "click", "tracking",
                                   "landing", "asset", "report", "other"};
-
-std::string escapeHTML(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 std::string timeText(double seconds) {
   std::time_t whole = static_cast<std::time_t>(seconds);
@@ -67,23 +44,27 @@ std::string unitsTable(const std::map<std::string, UnitCounts>& counts) {
   std::string out = "<h2>Ad units</h2>\n<table>\n" +
                     row({"ad unit", "requests", "impressions", "clicks", "tracking hits"}, "th");
   for (const auto& [slot, n] : counts) {
-    out += row({escapeHTML(slot), std::to_string(n.requests), std::to_string(n.impressions),
-                std::to_string(n.clicks), std::to_string(n.trackingHits)});
+    out += row({platform::text::markupEscaped(slot), std::to_string(n.requests),
+                std::to_string(n.impressions), std::to_string(n.clicks),
+                std::to_string(n.trackingHits)});
   }
   return out + "</table>\n";
 }
 
 std::string lastRequestTable(const std::optional<RecordedRequest>& last) {
   if (!last) return "<h2>Last ad request</h2>\n<p>None yet.</p>\n";
-  std::string out = "<h2>Last ad request</h2>\n<p>" + escapeHTML(timeText(last->time)) +
-                    " UTC, ad unit " + escapeHTML(last->slot) + "</p>\n<table>\n" +
+  std::string out = "<h2>Last ad request</h2>\n<p>" +
+                    platform::text::markupEscaped(timeText(last->time)) + " UTC, ad unit " +
+                    platform::text::markupEscaped(last->slot) + "</p>\n<table>\n" +
                     row({"parameter", "value"}, "th");
   for (const auto& [key, value] : last->parameters) {
-    out += row({escapeHTML(key), escapeHTML(value.stringValue())});
+    out += row(
+        {platform::text::markupEscaped(key), platform::text::markupEscaped(value.stringValue())});
   }
   if (last->signals) {
     for (const auto& [key, value] : *last->signals) {
-      out += row({"ms: " + escapeHTML(key), escapeHTML(value)});
+      out +=
+          row({"ms: " + platform::text::markupEscaped(key), platform::text::markupEscaped(value)});
     }
   }
   return out + "</table>\n";
@@ -97,9 +78,9 @@ std::string requestsTable(const std::deque<RecordedRequest>& requests) {
        ++it, ++shown) {
     std::string target = it->path + (it->query.empty() ? "" : "?" + it->query);
     if (target.size() > 160) target = target.substr(0, 160) + "...";
-    out += row({escapeHTML(timeText(it->time)), requestKindName(it->kind),
-                escapeHTML(it->method + " " + target), std::to_string(it->status),
-                escapeHTML(it->reason)});
+    out += row({platform::text::markupEscaped(timeText(it->time)), requestKindName(it->kind),
+                platform::text::markupEscaped(it->method + " " + target),
+                std::to_string(it->status), platform::text::markupEscaped(it->reason)});
   }
   return out + "</table>\n";
 }
