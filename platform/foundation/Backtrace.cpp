@@ -30,8 +30,18 @@ std::string demangled(const char* name) {
 __attribute__((noinline)) std::vector<const void*> callStackReturnAddresses() {
   void* frames[kMaxFrames];
   int count = ::backtrace(frames, kMaxFrames);
+  // Start at the caller's frame: the ones above it are this function's own and, where a
+  // sanitizer wraps backtrace(), the wrapper's.
+  const void* caller = __builtin_return_address(0);
+  int first = 1;
+  for (int i = 0; i < count; ++i) {
+    if (frames[i] == caller) {
+      first = i;
+      break;
+    }
+  }
   std::vector<const void*> addresses;
-  for (int i = 1; i < count; ++i) addresses.push_back(frames[i]);  // not this function's own
+  for (int i = first; i < count; ++i) addresses.push_back(frames[i]);
   return addresses;
 }
 

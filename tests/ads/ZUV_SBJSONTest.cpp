@@ -284,6 +284,7 @@ TEST(ZUV_SBJSONTest, WriterOptionsLayOutAndSortMembers) {
             "    \"x\" : null\n"
             "  }\n"
             "}");
+  EXPECT_EQ(write(Array{Value{Array{"x"}}}, true), "[\n  [\n    \"x\"\n  ]\n]");
   EXPECT_EQ(write(Dictionary{{"b", 1}, {"B", 2}, {"a", 3}, {"\xc3\xa9", 4}}, false, true),
             "{\"B\":2,\"a\":3,\"b\":1,\"\xc3\xa9\":4}");
   // Options persist between calls on one instance, and depth does not leak out of a failure.
