@@ -72,7 +72,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   static constexpr double kBurstQuiet = 1;
   // Texts loaded with a web base URL that the view keeps, the newest, to serve again when the
   // page goes back to them or reloads: a banner loads a new one at every refresh.
-  static constexpr std::size_t kRememberedPageTexts = 16;
+  static constexpr std::size_t kRememberedPageTexts = 4;
 
   static std::shared_ptr<WebView> create(const Rect& frame = {});
   explicit WebView(const Rect& frame = {});
