@@ -274,7 +274,7 @@ void WebView::loadHTMLStringBaseURL(std::string_view html, const std::optional<U
     return;
   }
   if (url.isHTTPOrHTTPS()) {
-    htmlByURL_[pageKey(url.absoluteString())] = std::string(html);
+    rememberPageText(pageKey(url.absoluteString()), std::string(html));
     navigateTo(request, std::string(html), kWebViewNavigationTypeOther);
     return;
   }
@@ -417,11 +417,8 @@ void WebView::navigateInHistory(int offset, bool askFirst, bool userActivation) 
   WebRequest request = requestFromPage(url);
   if (askFirst && !ask(request, kWebViewNavigationTypeBackForward)) return;
   beginLoad(kWebViewNavigationTypeBackForward, request, userActivation);
-  auto html = htmlByURL_.find(pageKey(url));
-  if (request.url().isHTTPOrHTTPS()) {
-    expected_ =
-        Expected{request, html == htmlByURL_.end() ? std::nullopt : std::optional(html->second)};
-  }
+  if (request.url().isHTTPOrHTTPS())
+    expected_ = Expected{request, rememberedPageText(pageKey(url))};
   passThen(url, [entryId = entry["id"]](WebView& view) {
     view.send("Page.navigateToHistoryEntry", Dictionary{{"entryId", entryId}});
   });
@@ -435,10 +432,8 @@ void WebView::reload() {
 void WebView::reloadApproved(WebViewNavigationType type, bool userActivation) {
   WebRequest request = request_;
   beginLoad(type, request, userActivation);
-  auto html = htmlByURL_.find(pageKey(committedURL_));
   if (request.url().isHTTPOrHTTPS()) {
-    expected_ =
-        Expected{request, html == htmlByURL_.end() ? std::nullopt : std::optional(html->second)};
+    expected_ = Expected{request, rememberedPageText(pageKey(committedURL_))};
   }
   send("Page.reload", Dictionary{});
 }
@@ -572,6 +567,19 @@ void WebView::carryOutNow() {
   }
 }
 
+void WebView::rememberPageText(std::string key, std::string html) {
+  std::erase_if(pageTexts_, [&key](const auto& entry) { return entry.first == key; });
+  if (pageTexts_.size() >= kRememberedPageTexts) pageTexts_.pop_front();
+  pageTexts_.emplace_back(std::move(key), std::move(html));
+}
+
+std::optional<std::string> WebView::rememberedPageText(const std::string& key) const {
+  for (const auto& [stored, html] : pageTexts_) {
+    if (stored == key) return html;
+  }
+  return std::nullopt;
+}
+
 bool WebView::isSuperseded(const std::string& key) {
   if (expected_ && pageKey(expected_->request.url().absoluteString()) == key) return false;
   auto found = std::find(superseded_.begin(), superseded_.end(), key);
@@ -619,9 +627,7 @@ void WebView::onRequestPaused(const Value& params) {
   }
   beginLoad(type, request, userActivation);
   load_.started = true;  // the frame began loading before the request came to us
-  auto html = htmlByURL_.find(pageKey(request.url().absoluteString()));
-  expected_ =
-      Expected{request, html == htmlByURL_.end() ? std::nullopt : std::optional(html->second)};
+  expected_ = Expected{request, rememberedPageText(pageKey(request.url().absoluteString()))};
   continueOurRequest(requestId, params["request"]);
 }
 

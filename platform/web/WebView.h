@@ -1,6 +1,6 @@
 #pragma once
 
-#include <map>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,10 +70,16 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // Seconds without news from the page after which the last navigation it asked for loads,
   // should the page not say that its burst of navigations has ended.
   static constexpr double kBurstQuiet = 1;
+  // Texts loaded with a web base URL that the view keeps, the newest, to serve again when the
+  // page goes back to them or reloads: a banner loads a new one at every refresh.
+  static constexpr std::size_t kRememberedPageTexts = 4;
 
   static std::shared_ptr<WebView> create(const Rect& frame = {});
   explicit WebView(const Rect& frame = {});
   ~WebView() override;
+
+  // How many loaded texts the view keeps now; at most kRememberedPageTexts.
+  std::size_t rememberedPageTextCount() const { return pageTexts_.size(); }
 
   std::shared_ptr<WebView> webSelf() {
     return std::static_pointer_cast<WebView>(weak_from_this().lock());
@@ -184,6 +190,8 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void carryOutWhenQuiet();
   void carryOutNow();
   bool isSuperseded(const std::string& key);
+  void rememberPageText(std::string key, std::string html);
+  std::optional<std::string> rememberedPageText(const std::string& key) const;
 
   void onEvent(const std::string& method, const Value& params);
   void onNavigationReport(const Value& params);
@@ -217,7 +225,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   double lastReportTime_ = 0;
   std::uint64_t navigationSerial_ = 0;   // moves with every navigation we carry out
   std::vector<std::string> superseded_;  // our replaced navigations whose request may still come
-  std::map<std::string, std::string> htmlByURL_;
+  std::deque<std::pair<std::string, std::string>> pageTexts_;  // by page key, oldest first
   std::string committedURL_;
 
   bool scalesPageToFit_ = false;

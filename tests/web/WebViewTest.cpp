@@ -249,6 +249,20 @@ TEST_F(WebViewTest, LoadsRequestsAndTextWithTheDelegateCallsInOrder) {
   EXPECT_EQ(eval("location.href + ' ' + document.title"), "http://ads.example.com/ Root");
   EXPECT_EQ(view->request().url().absoluteString(), "http://ads.example.com/");
 
+  // A banner loads a new text at every refresh: only the newest are kept, and a reload still
+  // serves the last one.
+  for (std::size_t i = 0; i <= WebView::kRememberedPageTexts; ++i) {
+    recorder.clear();
+    view->loadHTMLStringBaseURL("<p>ad " + std::to_string(i) + "</p>",
+                                URL::parse("http://ads.test:81/ad?n=" + std::to_string(i)));
+    ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  }
+  EXPECT_EQ(view->rememberedPageTextCount(), WebView::kRememberedPageTexts);
+  recorder.clear();
+  view->reload();
+  ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+  EXPECT_EQ(view->pageText(), "ad " + std::to_string(WebView::kRememberedPageTexts));
+
   recorder.clear();
   view->loadHTMLStringBaseURL("<p>blank</p>", std::nullopt);
   ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
