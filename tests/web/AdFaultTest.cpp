@@ -279,7 +279,9 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
     })) << "round "
         << round;
   }
-  if (kResidentMemoryMeansGrowth) EXPECT_LT(residentKiB() - settled, 32 * 1024) << "KiB grown";
+  if (kResidentMemoryMeansGrowth) {
+    EXPECT_LT(residentKiB() - settled, 32 * 1024) << "KiB grown";
+  }
   EXPECT_TRUE(runaway.errors.empty() && flood.errors.empty());
   EXPECT_TRUE(first.errors.empty() && second.errors.empty());
 
