@@ -13,6 +13,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Application.h"
+#include "platform/web/Browser.h"
 
 namespace velour_test {
 
@@ -34,6 +35,9 @@ TestWorld::TestWorld() : savedBundle_(platform::Bundle::main().resourcePath()) {
 }
 
 TestWorld::~TestWorld() {
+  // An engine started in this world keeps its profile in the home folder that goes below; one
+  // left running there fails the next test's page loads on some hosts.
+  platform::Browser::shutdown();
   ZUVStatistics::releaseSharedStatistics();
   platform::HostResolution::shared().clear();
   platform::Application::resetShared();
