@@ -64,6 +64,14 @@ void appendUtf8(std::string& out, char32_t scalar) {
   }
 }
 
+std::string singleLine(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  return out;
+}
+
 std::string markupEscaped(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -54,6 +54,10 @@ std::string base64Encode(std::string_view bytes);
 // `text` safe inside HTML or XML text and quoted attributes: & < > " and ' as references.
 std::string markupEscaped(std::string_view text);
 
+// `text` for one line of a terminal or log: control characters (line ends, escapes, DEL) as
+// blanks, so that a page or a mail cannot break the line or steer the terminal.
+std::string singleLine(std::string_view text);
+
 // The character that a JSON backslash escape other than "\u" stands for ('n' for a line feed),
 // or 0 when `selector` names none.
 char jsonEscapedCharacter(char selector);

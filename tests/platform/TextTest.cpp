@@ -49,4 +49,5 @@ TEST(TextTest, HexCaseAndBlanks) {
   EXPECT_EQ(text::trimmed("\v x y \n", " \n"), "\v x y");
   EXPECT_EQ(text::markupEscaped("<b title=\"a's\">&\xC3\xA9</b>"),
             "&lt;b title=&quot;a&#39;s&quot;&gt;&amp;\xC3\xA9&lt;/b&gt;");
+  EXPECT_EQ(text::singleLine("a\r\nb\x1B[2J\x7F\xC3\xA9"), "a  b [2J \xC3\xA9");
 }

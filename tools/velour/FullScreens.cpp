@@ -7,6 +7,7 @@
 #include "ads/web/ZUVBrowserController.h"
 #include "ads/web/ZUVWebAppViewController.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/MailComposeViewController.h"
 #include "platform/ui/TabBarController.h"
@@ -18,6 +19,7 @@ namespace velour {
 namespace {
 
 using platform::ViewController;
+using platform::text::singleLine;
 
 // The screen a presented controller covers: a tab bar stands for its selected board.
 std::string coveredName(const std::shared_ptr<ViewController>& controller) {
@@ -28,22 +30,15 @@ std::string coveredName(const std::shared_ptr<ViewController>& controller) {
 }
 
 // Ad pages choose titles and mail fields: they must not break the screen's lines.
-std::string oneLine(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-  }
-  return text;
-}
-
 std::string joined(const std::vector<std::string>& parts) {
   std::string text;
   for (const auto& part : parts) text += (text.empty() ? "" : ", ") + part;
-  return oneLine(text);
+  return singleLine(text);
 }
 
 void printPage(std::ostream& out, platform::WebView& web) {
   std::string url = web.request().url().absoluteString();
-  std::string title = oneLine(web.stringByEvaluatingJavaScriptFromString("document.title"));
+  std::string title = singleLine(web.stringByEvaluatingJavaScriptFromString("document.title"));
   out << "  page " << (url.empty() ? "(none)" : url) << " \"" << title << "\""
       << (web.isLoading() ? " loading" : "") << "\n";
 }
@@ -86,8 +81,8 @@ void printMail(std::ostream& out, platform::MailComposeViewController& mail) {
   out << "  to: " << joined(mail.toRecipients()) << "\n";
   if (!mail.ccRecipients().empty()) out << "  cc: " << joined(mail.ccRecipients()) << "\n";
   if (!mail.bccRecipients().empty()) out << "  bcc: " << joined(mail.bccRecipients()) << "\n";
-  out << "  subject: " << oneLine(mail.subject()) << "\n";
-  out << "  body" << (mail.isBodyHTML() ? " (HTML)" : "") << ": " << oneLine(mail.messageBody())
+  out << "  subject: " << singleLine(mail.subject()) << "\n";
+  out << "  body" << (mail.isBodyHTML() ? " (HTML)" : "") << ": " << singleLine(mail.messageBody())
       << "\n";
 }
 

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "platform/foundation/Text.h"
 #include "platform/ui/Application.h"
 
 namespace velour {
@@ -13,7 +14,8 @@ void Records::printOpened(std::ostream& out) {
   for (const auto& mail : app->sentMail()) {
     std::string to;
     for (const auto& address : mail.to) to += (to.empty() ? "" : ", ") + address;
-    out << "mail sent: to " << to << " \"" << mail.subject << "\"\n";
+    out << "mail sent: to " << platform::text::singleLine(to) << " \""
+        << platform::text::singleLine(mail.subject) << "\"\n";
   }
 }
 
