@@ -1,8 +1,11 @@
 #include "tests/support/TestWorld.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVStatistics.h"
@@ -35,6 +38,10 @@ TestWorld::TestWorld() : savedBundle_(platform::Bundle::main().resourcePath()) {
 }
 
 TestWorld::~TestWorld() {
+  // A failed test shows what the system logged, which the capture otherwise keeps to itself.
+  if (::testing::Test::HasFailure()) {
+    for (const auto& line : log_.lines()) std::cerr << "log: " << line << "\n";
+  }
   // An engine started in this world keeps its profile in the home folder that goes below; one
   // left running there fails the next test's page loads on some hosts.
   platform::Browser::shutdown();
