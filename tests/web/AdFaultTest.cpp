@@ -99,18 +99,17 @@ class AdFaultTest : public ::testing::Test {
     }
   }
 
-  void setFault(const std::string& slot, Fault fault, std::string refreshRate = "30") {
+  // Refreshes every 30 s.
+  void setFault(const std::string& slot, Fault fault) {
     adserver::AdUnit unit;
     unit.creatives = {"banner-plain"};
     unit.fault = fault;
-    unit.refreshRate = std::move(refreshRate);
     unit.stallMilliseconds = 600000;  // ended when the server stops
     server_->setUnit(slot, std::move(unit));
   }
 
-  Banner& addBanner(const std::string& slot, Fault fault = Fault::None,
-                    std::string refreshRate = "30") {
-    setFault(slot, fault, std::move(refreshRate));
+  Banner& addBanner(const std::string& slot, Fault fault = Fault::None) {
+    setFault(slot, fault);
     Banner& banner = banners_.emplace_back();
     banner.slot = slot;
     banner.view = ZUVBannerView::create(platform::Rect(0, 361, 320, 50));
