@@ -1,18 +1,13 @@
 // Reads arbitrary text as the demo ad server's inventory: no crash, and an accepted inventory
 // names only known creatives and valid ad units.
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <string_view>
-
+#include "fuzz/FuzzInput.h"
 #include "tools/adserver/AdQuery.h"
 #include "tools/adserver/Inventory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::set<std::string> known{"banner-plain", "banner-mail"};
   std::string problem;
-  auto inventory = adserver::Inventory::parse(
-      std::string_view(reinterpret_cast<const char*>(data), size), known, problem);
+  auto inventory = adserver::Inventory::parse(fuzz::text(data, size), known, problem);
   if (!inventory) {
     if (problem.empty() || problem.find('\n') != std::string::npos) abort();
     return 0;

@@ -1,15 +1,11 @@
 // Reads arbitrary text as an ad request's query, as the demo ad server does: no crash, the
 // bounds hold, and an accepted query encoded again reads back to the same pairs.
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <string_view>
-
+#include "fuzz/FuzzInput.h"
 #include "platform/foundation/URL.h"
 #include "tools/adserver/AdQuery.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::string_view text = fuzz::text(data, size);
   std::string reason;
   auto query = adserver::Query::parse(text, reason);
   if (!query) {
@@ -22,10 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     again += platform::percentEncode(name) + "=" + platform::percentEncode(value) + "&";
   }
   auto reread = adserver::Query::parse(again, reason);
-  if (text.size() < adserver::kMaximumQueryLength / 3 &&
-      (!reread || reread->pairs() != query->pairs())) {
-    abort();
-  }
+  fuzz::require(text.size() >= adserver::kMaximumQueryLength / 3 ||
+                (reread && reread->pairs() == query->pairs()));
   auto request = adserver::readAdRequest(*query, reason);
   if (request && !adserver::isAdUnitID(request->slot)) abort();
   return 0;

@@ -2,19 +2,12 @@
 // bit-at-a-time reading of the same alphabet, and whatever decodes must encode back to the
 // input's canonical form: synonyms replaced by their digits, padding dropped, the characters
 // that only carry zero fill bits dropped, padding added again where the encoder pads.
-#include <cstdint>
-#include <cstdlib>
 #include <optional>
-#include <string>
-#include <string_view>
 
 #include "ads/support/GTMStringEncoding.h"
+#include "fuzz/FuzzInput.h"
 
 namespace {
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
 
 struct Factory {
   GTMStringEncoding (*make)();
@@ -102,18 +95,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const Factory& factory = kFactories[data[0] % 7];
   const bool noPad = data[0] & 0x80;
-  std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+  std::string_view text = fuzz::text(data + 1, size - 1);
 
   GTMStringEncoding encoding = factory.make();
   if (noPad) encoding.setDoPad(false);
   platform::Error error;
   auto bytes = encoding.decode(text, &error);
   Reference reference = isASCII(text) ? referenceDecode(factory, text) : Reference{};
-  require(bytes == reference.bytes);
+  fuzz::require(bytes == reference.bytes);
   if (!bytes) {
-    require(error.domain == GTMStringEncodingErrorDomain);
-    require(error.code >= GTMStringEncodingErrorNotASCII &&
-            error.code <= GTMStringEncodingErrorTrailingBits);
+    fuzz::require(error.domain == GTMStringEncodingErrorDomain);
+    fuzz::require(error.code >= GTMStringEncodingErrorNotASCII &&
+                  error.code <= GTMStringEncodingErrorTrailingBits);
     return 0;
   }
 
@@ -122,12 +115,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   while ((1 << shift) < encoding.base()) ++shift;
   std::size_t length = (bytes->size() * 8 + shift - 1) / shift;
   std::string canonical = reference.digits.substr(0, length);
-  require(reference.digits.find_first_not_of(factory.alphabet[0], length) == std::string::npos);
+  fuzz::require(reference.digits.find_first_not_of(factory.alphabet[0], length) ==
+                std::string::npos);
   int group = shift;
   while (group % 8 != 0) group += shift;
   const std::size_t padLen = group / shift;
   while (encoding.doPad() && canonical.size() % padLen != 0) canonical += '=';
-  require(encoded == canonical);
-  require(encoding.decode(encoded) == bytes);
+  fuzz::require(encoded == canonical);
+  fuzz::require(encoding.decode(encoded) == bytes);
   return 0;
 }

@@ -1,12 +1,10 @@
 // Reads arbitrary text as a "Last-Modified" value: the cut before "GMT" must be a prefix
 // without "GMT", and every date that reads must write back as a full HTTP date that reads
 // as the same date. The first eight bytes also serve as a date to write and read back.
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "ads/support/ZUVCachedFile.h"
+#include "fuzz/FuzzInput.h"
 
 namespace {
 
@@ -32,10 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string& candidate : {text, *cut}) {
     auto date = formatter.dateFromString(candidate);
     if (!date) continue;
-    if (date->secondsSince1970 !=
-        static_cast<double>(static_cast<std::int64_t>(date->secondsSince1970))) {
-      abort();
-    }
+    fuzz::require(date->secondsSince1970 ==
+                  static_cast<double>(static_cast<std::int64_t>(date->secondsSince1970)));
     if (formatter.stringFromDate(*date).empty()) abort();
     checkRoundTrip(formatter, *date);
   }

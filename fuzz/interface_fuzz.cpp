@@ -1,9 +1,7 @@
 // Feeds arbitrary bytes to the interface resource parser and both builders.
-#include <cstddef>
-#include <cstdint>
 #include <memory>
-#include <string_view>
 
+#include "fuzz/FuzzInput.h"
 #include "platform/foundation/Log.h"
 #include "platform/ui/InterfaceLoader.h"
 #include "platform/ui/InterfaceParser.h"
@@ -16,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return true;
   }();
   (void)quiet;
-  std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::string_view text = fuzz::text(data, size);
   platform::Error error;
   auto doc = platform::parseInterface(text, "fuzz.ui", &error);
   if (!doc) return 0;

@@ -1,25 +1,13 @@
 // Whatever the JSON reader accepts must write back and read again to an equal value; whatever
 // it refuses must come back as an error of its own domain with a known code.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string_view>
-
 #include "ads/support/ZUV_SBJSON.h"
-
-namespace {
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
+#include "fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   // The first byte picks the options, the rest is the text.
   const uint8_t options = data[0];
-  std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+  std::string_view text = fuzz::text(data + 1, size - 1);
 
   ZUV_SBJSON json;
   json.setHumanReadable(options & 1);
@@ -29,17 +17,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   platform::Error error;
   auto value = json.fragmentWithStringError(text, &error);
   if (!value) {
-    require(error.domain == ZUV_SBJSONErrorDomain);
-    require(error.code >= 2 && error.code <= 11);
-    require(!error.localizedDescription().empty());
+    fuzz::require(error.domain == ZUV_SBJSONErrorDomain);
+    fuzz::require(error.code >= 2 && error.code <= 11);
+    fuzz::require(!error.localizedDescription().empty());
     return 0;
   }
   auto written = json.stringWithFragmentError(*value, &error);
-  require(written.has_value());
+  fuzz::require(written.has_value());
   auto again = json.fragmentWithStringError(*written, &error);
-  require(again.has_value());
-  require(*again == *value);
+  fuzz::require(again.has_value());
+  fuzz::require(*again == *value);
   auto rewritten = json.stringWithFragmentError(*again, &error);
-  require(rewritten.has_value() && *rewritten == *written);
+  fuzz::require(rewritten.has_value() && *rewritten == *written);
   return 0;
 }

@@ -1,14 +1,11 @@
 // Reads arbitrary bytes as the store metadata file: the reader never fails, and gives the
 // property list's dictionary when there is one and an empty dictionary otherwise.
-#include <cstdint>
-#include <cstdlib>
-#include <string_view>
-
 #include "ads/support/ZUVIdentifierUtilities.h"
+#include "fuzz/FuzzInput.h"
 #include "platform/foundation/PropertyList.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::string_view text = fuzz::text(data, size);
   platform::Dictionary metadata = ZUVIdentifierUtilities::iTunesMetadataFromData(text);
   auto list = platform::decodePropertyList(text);
   bool isDictionary = list && list->isDictionary();

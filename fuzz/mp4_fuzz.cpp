@@ -1,10 +1,8 @@
 // Hostile bytes through the clip duration reader: it must answer or refuse, never overrun.
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <vector>
 
+#include "fuzz/FuzzInput.h"
 #include "platform/media/Mp4.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

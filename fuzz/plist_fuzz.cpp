@@ -1,10 +1,8 @@
 // Decodes arbitrary text as a property list; what decodes must encode to text that decodes to
 // the same value and encodes to the same text again.
 #include <cmath>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
 
+#include "fuzz/FuzzInput.h"
 #include "platform/foundation/PropertyList.h"
 
 namespace {

@@ -1,11 +1,7 @@
 // Hostile bytes through the PNG reader, the image made from it and the pixel decoder: they
 // must give a header within the limits, a consistent image and pixels of the header's size,
 // or nothing, and never read past their end.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-
+#include "fuzz/FuzzInput.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Png.h"
 
@@ -15,18 +11,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto image = platform::Image::imageWithData(bytes, 2.0);
   if (bool(header) != bool(image)) std::abort();
   if (!header) return 0;
-  if (header->width == 0 || header->height == 0 || header->width > platform::kMaxPngSide ||
-      header->height > platform::kMaxPngSide) {
-    std::abort();
-  }
-  if (image->pixelWidth() != header->width || image->size().height != header->height / 2.0 ||
-      image->pngData() != bytes) {
-    std::abort();
-  }
+  fuzz::require(header->width > 0 && header->height > 0 && header->width <= platform::kMaxPngSide &&
+                header->height <= platform::kMaxPngSide);
+  fuzz::require(image->pixelWidth() == header->width &&
+                image->size().height == header->height / 2.0 && image->pngData() == bytes);
   auto pixels = platform::decodePng(bytes);
-  if (pixels && (pixels->width != header->width ||
-                 pixels->rgba.size() != std::size_t(header->width) * header->height * 4)) {
-    std::abort();
-  }
+  fuzz::require(!pixels ||
+                (pixels->width == header->width &&
+                 pixels->rgba.size() == std::size_t(header->width) * header->height * 4));
   return 0;
 }

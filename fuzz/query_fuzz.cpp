@@ -1,14 +1,10 @@
 // Parses arbitrary text as a query string: no crash, every key lower case, and every pair
 // found again when the parsed pairs are encoded and parsed once more.
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <string_view>
-
 #include "ads/support/ZUVNetworkUtilities.h"
+#include "fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::string_view text = fuzz::text(data, size);
   auto pairs = ZUVNetworkUtilities::dictionaryFromQueryString(text);
   std::string again;
   for (const auto& [key, value] : pairs) {

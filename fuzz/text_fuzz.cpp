@@ -1,17 +1,13 @@
 // Decodes arbitrary text as base 64 and checks the UTF-8 test against a scalar-by-scalar
 // decoder: no crash, decoded bytes encode to text that decodes to them again, and text the
 // validator accepts is rebuilt exactly by appending its scalars.
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <string_view>
-
+#include "fuzz/FuzzInput.h"
 #include "platform/foundation/Text.h"
 
 namespace text = platform::text;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string_view input(reinterpret_cast<const char*>(data), size);
+  std::string_view input = fuzz::text(data, size);
   if (auto bytes = text::base64Decode(input, "\r\n ")) {
     if (text::base64Decode(text::base64Encode(*bytes)) != *bytes) abort();
   }

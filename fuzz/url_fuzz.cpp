@@ -1,9 +1,6 @@
 // Parses arbitrary text as a URL and as a reference against a parsed base: whatever parses
 // must give back its own text, and percent-coding must round-trip.
-#include <cstdint>
-#include <cstdlib>
-#include <string_view>
-
+#include "fuzz/FuzzInput.h"
 #include "platform/foundation/URL.h"
 
 namespace {
@@ -13,18 +10,17 @@ void checkStable(const platform::URL& url) {
     if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x7F) abort();
   }
   auto again = platform::URL::parse(url.absoluteString());
-  if (!again || !(*again == url) || again->scheme() != url.scheme() ||
-      again->host() != url.host() || again->port() != url.port() || again->path() != url.path() ||
-      again->query() != url.query() || again->fragment() != url.fragment()) {
-    abort();
-  }
+  fuzz::require(again && *again == url && again->scheme() == url.scheme() &&
+                again->host() == url.host() && again->port() == url.port() &&
+                again->path() == url.path() && again->query() == url.query() &&
+                again->fragment() == url.fragment());
   if ((url.scheme() == "http" || url.scheme() == "https") && url.host().empty()) abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::string_view text = fuzz::text(data, size);
   if (auto url = platform::URL::parse(text)) checkStable(*url);
 
   // Input "base\nreference" exercises resolution.

@@ -4,6 +4,7 @@
 #include <httplib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,9 +25,8 @@ class MessageRecorder : public platform::WebViewDelegate {
   bool webViewShouldStartLoadWithRequestNavigationType(WebView&,
                                                        const platform::WebRequest& request,
                                                        platform::WebViewNavigationType) override {
-    const std::string& url = request.url().absoluteString();
     if (request.url().writtenScheme() != "gmsg") return true;
-    messages.push_back(url);
+    messages.push_back(request.url().absoluteString());
     return false;
   }
   void webViewDidFinishLoad(WebView&) override { ended = true; }
@@ -36,25 +36,18 @@ class MessageRecorder : public platform::WebViewDelegate {
   bool ended = false;
 };
 
-struct Report {
-  std::string name;
-  adserver::Query fields;
-};
-
-Report readReport(const std::string& url) {
-  const std::string prefix = "gmsg://zede/";
+// The fields of `url`, which must be the report "gmsg://zede/<name>?<fields>".
+adserver::Query report(const std::string& url, const std::string& name) {
+  const std::string prefix = "gmsg://zede/" + name + "?";
   EXPECT_EQ(url.rfind(prefix, 0), 0u) << url;
-  std::string rest = url.substr(prefix.size());
-  auto question = rest.find('?');
   std::string reason;
-  auto query = adserver::Query::parse(
-      question == std::string::npos ? "" : rest.substr(question + 1), reason);
+  auto query = adserver::Query::parse(url.substr(std::min(url.size(), prefix.size())), reason);
   EXPECT_TRUE(query) << reason;
-  return {rest.substr(0, question), query.value_or(adserver::Query())};
+  return query.value_or(adserver::Query());
 }
 
-std::string field(const Report& report, const char* name) {
-  const std::string* value = report.fields.find(name);
+std::string field(const adserver::Query& fields, const char* name) {
+  const std::string* value = fields.find(name);
   return value ? *value : "(none)";
 }
 
@@ -99,20 +92,15 @@ TEST(AdServerScriptTest, ReportsEachRequestThroughAMessageURL) {
       [&] { return recorder.ended && recorder.messages.size() >= 4; }, 15);
   ASSERT_EQ(recorder.messages.size(), 4u);
 
-  Report load = readReport(recorder.messages[0]);
-  EXPECT_EQ(load.name, "loadAdURL");
+  adserver::Query load = report(recorder.messages[0], "loadAdURL");
   EXPECT_EQ(field(load, "type"), "vodov");
   std::string url = field(load, "url");
   ASSERT_EQ(url.rfind(server->adOrigin() + "/zede/ads?", 0), 0u) << url;
-  Report invalid = readReport(recorder.messages[1]);
-  EXPECT_EQ(invalid.name, "invalidRequest");
-  EXPECT_NE(field(invalid, "reason").find("slotname"), std::string::npos);
-  Report unable = readReport(recorder.messages[2]);
-  EXPECT_EQ(unable.name, "unableToServe");
-  EXPECT_EQ(field(unable, "slotname"), "aaaaaaaaaaaaaaa");
-  Report empty = readReport(recorder.messages[3]);
-  EXPECT_EQ(empty.name, "invalidRequest");
-  EXPECT_EQ(field(empty, "reason"), "the request parameters are not an object");
+  EXPECT_NE(field(report(recorder.messages[1], "invalidRequest"), "reason").find("slotname"),
+            std::string::npos);
+  EXPECT_EQ(field(report(recorder.messages[2], "unableToServe"), "slotname"), "aaaaaaaaaaaaaaa");
+  EXPECT_EQ(field(report(recorder.messages[3], "invalidRequest"), "reason"),
+            "the request parameters are not an object");
 
   // The server takes the ad URL that its script built.
   httplib::Client client("127.0.0.1", server->port());
