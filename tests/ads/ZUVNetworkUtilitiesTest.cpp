@@ -21,11 +21,8 @@ std::string appended(const Dictionary& parameters, const std::string& base) {
 }
 
 TEST(ZUVNetworkUtilitiesTest, QueryPairsAreDecodedWithLowerCaseKeysAndBadComponentsSkipped) {
-  Dictionary pairs = ZUVNetworkUtilities::dictionaryFromQueryString("A=1&b=2;c=3&&d&e=1=2");
-  EXPECT_EQ(pairs, (Dictionary{{"a", "1"}, {"b", "2"}, {"c", "3"}}));
-
   // Leading blanks of a component are skipped, inner and trailing ones kept; "+" stays.
-  pairs = ZUVNetworkUtilities::dictionaryFromQueryString(" \n x=a b \r\n; y=1+2");
+  Dictionary pairs = ZUVNetworkUtilities::dictionaryFromQueryString(" \n x=a b \r\n; y=1+2");
   EXPECT_EQ(pairs, (Dictionary{{"x", "a b \r\n"}, {"y", "1+2"}}));
 
   pairs = ZUVNetworkUtilities::dictionaryFromQueryString("K%41=%C3%A9&k=%2");
