@@ -63,7 +63,6 @@ TEST_F(URLConnectionTest, DeliversOneReplyInThePlatformsOrder) {
 
   URLRequest request(*URL::parse(server.url("/page")));
   request.setValueForHTTPHeaderField("Velour/1.0", "User-Agent");
-  request.setValueForHTTPHeaderField("Sun, 06 Nov 1994 08:49:37 GMT", "If-Modified-Since");
   auto page = fetch("", &request);
   EXPECT_EQ(page->events, (std::vector<std::string>{"send " + server.url("/page"), "response 200",
                                                     "data", "finish"}));
@@ -71,9 +70,7 @@ TEST_F(URLConnectionTest, DeliversOneReplyInThePlatformsOrder) {
   ASSERT_EQ(page->responses.size(), 1u);
   // Whatever case the server sent, the name is found in any case.
   EXPECT_EQ(page->responses[0].valueForHTTPHeaderField("X-Zede-Refresh-Rate"), "30");
-  auto seen = server.requests().at(0).headers;
-  EXPECT_EQ(seen.value("user-agent"), "Velour/1.0");
-  EXPECT_EQ(seen.value("If-Modified-Since"), "Sun, 06 Nov 1994 08:49:37 GMT");
+  EXPECT_EQ(server.requests().at(0).headers.value("user-agent"), "Velour/1.0");
 
   // An error status is a reply like any other, not a failure of the connection.
   auto missing = fetch(server.url("/missing"));
