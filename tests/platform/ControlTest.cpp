@@ -4,8 +4,6 @@
 #include "platform/foundation/Text.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Image.h"
-#include "platform/ui/Window.h"
-#include "tests/support/TestWorld.h"
 
 using platform::Button;
 using platform::Rect;
@@ -81,30 +79,6 @@ TEST(ControlTest, AnImageButtonShowsTheImageOfItsStateAndGlowsWhenTouched) {
   button->setShowsTouchWhenHighlighted(false);
   button->tap();
   EXPECT_EQ(button->glowCount(), 1);
-}
-
-TEST(ControlTest, AWindowTapReachesOnlyAButtonThatIsVisibleAndUncovered) {
-  velour_test::TestWorld world;
-  auto target = std::make_shared<Target>();
-  auto window = platform::Window::create(Rect(0, 0, 320, 480));
-  window->makeKeyAndVisible();
-  auto button = Button::create(Rect(10, 10, 100, 40), "Play");
-  button->addTargetActionForControlEvents(target, "hit:", platform::kControlEventTouchUpInside);
-  window->addSubview(button);
-
-  EXPECT_TRUE(window->tapButton("Play"));
-  auto cover = View::create(Rect(0, 0, 320, 480));
-  window->addSubview(cover);
-  EXPECT_FALSE(window->tapButton("Play"));
-  EXPECT_TRUE(world.log().contains("covered"));
-  cover->setAlpha(0);  // a transparent view takes no touches
-  EXPECT_TRUE(window->tapButton("Play"));
-  EXPECT_TRUE(window->touchAt({20, 20}));
-  EXPECT_FALSE(window->touchAt({200, 200}));
-  button->setHidden(true);
-  EXPECT_FALSE(window->tapButton("Play"));
-  EXPECT_FALSE(window->tapButton("Missing"));
-  EXPECT_EQ(target->calls.size(), 3u);
 }
 
 }  // namespace
