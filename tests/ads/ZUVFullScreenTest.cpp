@@ -310,7 +310,6 @@ TEST_F(ZUVFullScreenTest, OpenerShowsEachRouteFromItsViewController) {
   EXPECT_EQ(open("a=webapp&u=http://w.test/&html=%3Ci%3E&o=p"),
             "ZUVWebAppViewController 2 load http://w.test/");
   EXPECT_EQ(open("a=webapp&html=%3Ci%3E"), "ZUVWebAppViewController 1 html <i> base (none)");
-  EXPECT_EQ(events_.front(), "WillPresentFullScreen");
   EXPECT_EQ(ZUVStatistics::sharedStatistics().currentParameters().find("pcc")->integerValue(), 4);
 
   auto topMail = [&] {

@@ -53,15 +53,4 @@ TEST_F(ZUVNetworkCheckerTest, ReportsArriveOnTheRunLoopAndFollowTheDevice) {
   EXPECT_EQ(checker.networkType(), 1);
 }
 
-TEST_F(ZUVNetworkCheckerTest, TheSharedCheckerIsOneAndEnabled) {
-  auto shared = ZUVNetworkChecker::sharedChecker();
-  EXPECT_TRUE(shared->isEnabled());
-  RunLoop::main().advance(0);
-  std::uint32_t before = shared->changeCount();
-  DeviceProfile::current().setReachability(NetworkReachability::Cellular);
-  RunLoop::main().advance(0);
-  EXPECT_EQ(shared->changeCount(), before + 1);
-  EXPECT_EQ(shared->networkTypeString(), "ed");
-}
-
 }  // namespace
