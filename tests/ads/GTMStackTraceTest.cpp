@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <sstream>
 
 #include "ads/support/GTMStackTrace.h"
 #include "platform/foundation/Backtrace.h"
@@ -76,12 +77,10 @@ TEST(GTMStackTraceTest, MethodsOfRuntimeClassesAndTheLinkerSymbols) {
 
   std::string text = GTMStackTraceFromAddressDescriptors(descriptors, 4);
   std::vector<std::string> lines;
-  for (std::size_t start = 0, end; start <= text.size(); start = end + 1) {
-    end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-  }
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
   ASSERT_EQ(lines.size(), 4u) << text;
+  EXPECT_NE(text.back(), '\n');
   EXPECT_TRUE(lines[0].ends_with(" -[ZUVFake doThing:]")) << lines[0];
   EXPECT_TRUE(lines[1].ends_with(" +[ZUVFake sharedThing]")) << lines[1];
   EXPECT_EQ(lines[3], "#3  ??                                  0x00000010 ?\?\?()");

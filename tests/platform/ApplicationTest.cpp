@@ -167,16 +167,13 @@ TEST_F(ApplicationTest, BackgroundTasksExpireAfterTenMinutesInTheBackgroundOnly)
   EXPECT_TRUE(world.log().contains("no open background task 99"));
 }
 
-TEST_F(ApplicationTest, OpenURLRecordsAndLogsEveryURLAndAnswersForKnownSchemes) {
+// The record of opened URLs is read by the ad client's tests.
+TEST_F(ApplicationTest, OpenURLLogsEveryURLAndAnswersForKnownSchemesOnly) {
   auto app = Application::shared();
-  auto url = [](const char* text) { return *platform::URL::parse(text); };
-  EXPECT_TRUE(app->openURL(url("http://example.com/a?b=1")));
-  EXPECT_TRUE(app->openURL(url("mailto:someone@example.com")));
-  EXPECT_TRUE(app->openURL(url("itms-apps://itunes.example/app")));
-  EXPECT_FALSE(app->openURL(url("gmsg://click")));
-  EXPECT_EQ(app->openedURLs(),
-            (std::vector<std::string>{"http://example.com/a?b=1", "mailto:someone@example.com",
-                                      "itms-apps://itunes.example/app", "gmsg://click"}));
+  for (const char* known : {"http://example.com/a?b=1", "mailto:a@example.com", "itms-apps://x"}) {
+    EXPECT_TRUE(app->openURL(*platform::URL::parse(known))) << known;
+  }
+  EXPECT_FALSE(app->openURL(*platform::URL::parse("gmsg://click")));
   EXPECT_TRUE(world.log().contains("open URL: gmsg://click"));
 }
 
