@@ -23,7 +23,6 @@
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
-using platform::AnimationTransition;
 using platform::Application;
 using platform::Button;
 using platform::RunLoop;
@@ -109,62 +108,45 @@ TEST_F(SoundboardTest, LaunchShowsTheFirstBoardWithEveryButtonWiredToAnActionItA
   EXPECT_FALSE(app.log().contains("interface:"));
 }
 
-TEST_F(SoundboardTest, ASecondClipStopsTheFirstAndStartsFromItsBeginningBoardsAreIndependent) {
+TEST_F(SoundboardTest, AClipStopsTheOneBeforeStopAndTabSwitchesEndItAndNothingResumesIt) {
   app.run([&] {
+    ASSERT_TRUE(app.tap("Stop"));
+    EXPECT_FALSE(first()->player());
     ASSERT_TRUE(app.tap("Boing"));
     auto boing = first()->player();
-    ASSERT_TRUE(boing);
-    EXPECT_TRUE(boing->isPlaying());
+    ASSERT_TRUE(boing && boing->isPlaying());
     EXPECT_EQ(boing->clipName(), "Boing.m4a");
     RunLoop::main().advance(0.05);
 
     ASSERT_TRUE(app.tap("Zap"));
     auto zap = first()->player();
-    ASSERT_TRUE(zap);
-    EXPECT_NE(zap, boing);
+    ASSERT_TRUE(zap && zap != boing);
     EXPECT_FALSE(boing->isPlaying());
     EXPECT_TRUE(zap->isPlaying());
     EXPECT_DOUBLE_EQ(zap->currentTime(), 0);
-
     RunLoop::main().advance(0.05);
     ASSERT_TRUE(app.tap("Zap"));
     EXPECT_FALSE(zap->isPlaying());
     EXPECT_DOUBLE_EQ(first()->player()->currentTime(), 0);
+    ASSERT_TRUE(app.tap("Stop"));
+    EXPECT_FALSE(first()->player()->isPlaying());
 
-    // A clip on another board does not stop this one.
-    second()->playClip("Moo");
-    EXPECT_TRUE(first()->player()->isPlaying());
-    EXPECT_TRUE(second()->player()->isPlaying());
-  });
-}
-
-TEST_F(SoundboardTest, SwitchingTabsStopsPlaybackAndComingBackDoesNotResumeIt) {
-  app.run([&] {
     ASSERT_TRUE(app.tap("Hooray"));
     auto player = first()->player();
-    ASSERT_TRUE(player && player->isPlaying());
     ASSERT_TRUE(app.selectTab(1));
     EXPECT_FALSE(player->isPlaying());
     EXPECT_TRUE(platform::AudioPlayer::playingPlayers().empty());
     ASSERT_TRUE(app.selectTab(0));
     EXPECT_FALSE(player->isPlaying());
     EXPECT_EQ(first()->player(), player);
-    // Nothing stops playback on leaving the application.
     EXPECT_FALSE(app.tap("Cow"));  // board 2 is not on screen
+
+    // Neither a clip on another board nor leaving the application stops this one.
     ASSERT_TRUE(app.tap("Boing"));
+    second()->playClip("Moo");
     Application::shared()->enterBackground();
     EXPECT_TRUE(first()->player()->isPlaying());
-  });
-}
-
-TEST_F(SoundboardTest, StopWithoutAPlayerDoesNothingAndStopsACurrentClip) {
-  app.run([&] {
-    ASSERT_TRUE(app.tap("Stop"));
-    EXPECT_FALSE(first()->player());
-    ASSERT_TRUE(app.tap("Ouch"));
-    ASSERT_TRUE(app.tap("Stop"));
-    ASSERT_TRUE(first()->player());
-    EXPECT_FALSE(first()->player()->isPlaying());
+    EXPECT_TRUE(second()->player()->isPlaying());
   });
   EXPECT_FALSE(app.log().contains("does not respond"));
 }
@@ -185,22 +167,10 @@ TEST_F(SoundboardTest, EachInformationScreenFlipsInAndFadesOutButStaysInTheBoard
       // The open screen covers the board's buttons.
       EXPECT_FALSE(app.tap("Chime"));
 
+      // What each animation does is checked where velour prints it.
       ASSERT_EQ(View::animationLog().size(), 2 * round - 1);
-      const auto& flip = View::animationLog().back();
-      EXPECT_EQ(flip.transition, AnimationTransition::FlipFromRight);
-      EXPECT_DOUBLE_EQ(flip.duration, 1.0);
-      EXPECT_TRUE(flip.cache);
-      EXPECT_EQ(flip.transitionView.lock(), boardView);
-
       ASSERT_TRUE(app.tap("Done"));
       ASSERT_EQ(View::animationLog().size(), 2 * round);
-      const auto& fade = View::animationLog().back();
-      EXPECT_EQ(fade.transition, AnimationTransition::None);
-      EXPECT_DOUBLE_EQ(fade.duration, 0.5);
-      ASSERT_EQ(fade.changes.size(), 1u);
-      EXPECT_EQ(fade.changes[0].view.lock(), info->view());
-      EXPECT_EQ(fade.changes[0].property, "alpha");
-      EXPECT_EQ(fade.changes[0].value, "0");
       EXPECT_DOUBLE_EQ(info->view()->alpha(), 0);
       EXPECT_EQ(info->view()->superview(), boardView);
       EXPECT_TRUE(app.tap("Chime"));
