@@ -1,6 +1,7 @@
 // Runs the velour binary on scripts, as a user would, and reads what it prints.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -76,19 +77,8 @@ class VelourTest : public ::testing::Test {
 
 TEST_F(VelourTest, ScriptPlaysClipsSwitchesTabsAndShowsTheScreen) {
   Outcome run = runScript(
-      "show\n"
-      "press Boing\n"
-      "wait 0.2\n"
-      "show\n"
-      "tab 2\n"
-      "show\n"
-      "tab 3\n"
-      "press Info\n"
-      "show\n"
-      "press Done\n"
-      "wait 1\n"
-      "show\n"
-      "quit\n");
+      "show\npress Boing\nwait 0.2\nshow\ntab 2\nshow\ntab 3\npress Info\nshow\n"
+      "press Done\nwait 1\nshow\nquit\n");
   ASSERT_EQ(run.status, 0) << run.err;
   const std::pair<int, const char*> shown[] = {
       {0, "button \"Boing\""},
@@ -109,21 +99,9 @@ TEST_F(VelourTest, ScriptPlaysClipsSwitchesTabsAndShowsTheScreen) {
 
 TEST_F(VelourTest, BadCommandsAreReportedAndTheScriptGoesOnButFailsAtTheEnd) {
   Outcome run = runScript(
-      "dance\n"
-      "tab 9\n"
-      "wait soon\n"
-      "press Nothing Such\n"
-      "rotate sideways\n"
-      "network dialup\n"
-      "network cellular\n"
-      "tab 1e308\n"
-      "tab 2147483648\n"
-      "done\n"
-      "close\n"
-      "mail send\n"
-      "mail later\n"
-      "press Boing\n"
-      "show\n");
+      "dance\ntab 9\nwait soon\npress Nothing Such\nrotate sideways\nnetwork dialup\n"
+      "network cellular\ntab 1e308\ntab 2147483648\ndone\nclose\nmail send\nmail later\n"
+      "press Boing\nshow\n");
   EXPECT_EQ(run.status, 1);
   for (const char* reported :
        {"unknown command \"dance\"", "(line 2)", "wait needs a number", "Nothing Such", "sideways",
@@ -157,17 +135,12 @@ TEST_F(VelourTest, CommandLineErrorsAndHelp) {
 }
 
 TEST_F(VelourTest, ThePromptRunsALastLineThatHasNoNewline) {
-  int terminal = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(terminal, 0);
-  ASSERT_EQ(grantpt(terminal), 0);
-  ASSERT_EQ(unlockpt(terminal), 0);
-  std::string user = ptsname(terminal);
   std::string home = dir_ + "/home", out = dir_ + "/out";
-  pid_t child = fork();
+  // The child gets a terminal of its own for its input and session.
+  int terminal = -1;
+  pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
   ASSERT_GE(child, 0);
   if (child == 0) {
-    setsid();
-    dup2(open(user.c_str(), O_RDWR), 0);
     dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
     execl(VELOUR_BINARY, "velour", "--home", home.c_str(), static_cast<char*>(nullptr));
     _exit(127);
