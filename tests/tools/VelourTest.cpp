@@ -159,16 +159,39 @@ TEST_F(VelourTest, ThePromptRunsALastLineThatHasNoNewline) {
   EXPECT_NE(readAll(out).find("screen "), std::string::npos) << readAll(out);
 }
 
-TEST_F(VelourTest, SnapshotPicturesTheScreenAtTheDevicesScaleWithTheAdAndRefusesABadFolder) {
+// A server of the test's own, named with --ad-server, takes the banners' whole road: the
+// script, the ad request and the page. `tap banner` needs an ad on the screen; the snapshot
+// pictures the screen at the device's scale and refuses a folder it cannot make.
+TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
+  std::string problem;
+  adserver::AdServerOptions options;
+  options.adOrigin = "http://ads.vozave.com";
+  auto server = adserver::AdServer::start(options, problem);
+  ASSERT_TRUE(server) << problem;
+  adserver::AdUnit unit;
+  unit.creatives = {"banner-plain"};
+  server->setUnit("a1b2c3d4e5f6071", unit);
   std::ofstream(dir_ + "/plain-file") << "not a folder";
-  Outcome run = runScript("wait 1\nsnapshot " + dir_ + "/shots/board.png\nsnapshot " + dir_ +
-                              "/plain-file/x.png\nquit\n",
-                          "--device scale=2");
-  // The second snapshot fails the run with a clear error; the session went on to "quit".
-  EXPECT_EQ(run.status, 1) << run.out << run.err;
-  EXPECT_NE(run.err.find("error: " + dir_ + "/plain-file is not a folder"), std::string::npos)
-      << run.err;
+  Outcome run =
+      runScript("tap banner\nwait 1\nshow\ntap No Such Link\nsnapshot " + dir_ +
+                    "/shots/board.png\nsnapshot " + dir_ + "/plain-file/x.png\nquit\n",
+                "--device scale=2 --ad-server http://127.0.0.1:" + std::to_string(server->port()));
+  if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
+  EXPECT_EQ(run.status, 1) << run.err;
+  for (const std::string& error :
+       {std::string("error: the banner shows no ad yet\n"),
+        std::string("error: no link or button \"No Such Link\" on the page in front\n"),
+        "error: " + dir_ + "/plain-file is not a folder"}) {
+    EXPECT_NE(run.err.find(error), std::string::npos) << error << " in " << run.err;
+  }
+  EXPECT_EQ(count(run.err, "error:"), 3) << run.err;
   EXPECT_NE(run.out.find("> quit"), std::string::npos);
+  EXPECT_NE(
+      outputOf(run.out, "show", 0)
+          .find("banner 0,361 320x50 showing http://ads.vozave.com/zede/page/a1b2c3d4e5f6071/"),
+      std::string::npos)
+      << run.out;
+  EXPECT_EQ(server->record().requestsOfKind(adserver::RequestKind::Script).size(), 1u);
 
   auto pixels = platform::decodePng(readAll(dir_ + "/shots/board.png"));
   ASSERT_TRUE(pixels) << run.out << run.err;
@@ -188,35 +211,6 @@ TEST_F(VelourTest, SnapshotPicturesTheScreenAtTheDevicesScaleWithTheAdAndRefuses
   }
   EXPECT_GT(colours.size(), 16u);
   EXPECT_GT(coloured, total / 4);
-}
-
-// A server of the test's own, named with --ad-server, takes the banners' whole road: the
-// script, the ad request and the page; `tap banner` needs an ad on the screen.
-TEST_F(VelourTest, BannersShowTheirAdsAndATapClicksThrough) {
-  std::string problem;
-  adserver::AdServerOptions options;
-  options.adOrigin = "http://ads.vozave.com";
-  auto server = adserver::AdServer::start(options, problem);
-  ASSERT_TRUE(server) << problem;
-  adserver::AdUnit unit;
-  unit.creatives = {"banner-plain"};
-  server->setUnit("a1b2c3d4e5f6071", unit);
-  Outcome run = runScript("tap banner\nwait 1\nshow\ntap No Such Link\ntap banner\nwait 1\nquit\n",
-                          "--ad-server http://127.0.0.1:" + std::to_string(server->port()));
-  if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
-  EXPECT_EQ(run.status, 1) << run.err;  // the first tap found no ad yet
-  EXPECT_NE(run.err.find("error: the banner shows no ad yet"), std::string::npos) << run.err;
-  EXPECT_NE(
-      outputOf(run.out, "show", 0)
-          .find("banner 0,361 320x50 showing http://ads.vozave.com/zede/page/a1b2c3d4e5f6071/"),
-      std::string::npos)
-      << run.out;
-  // A link that the ad does not have is an error of its own; the last tap found the ad.
-  EXPECT_NE(run.err.find("error: no link or button \"No Such Link\" on the page in front\n"),
-            std::string::npos)
-      << run.err;
-  EXPECT_EQ(count(run.err, "error:"), 2) << run.err;
-  EXPECT_EQ(server->record().requestsOfKind(adserver::RequestKind::Script).size(), 1u);
 }
 
 // The demo walks the whole ad road; its screens, its log and the demo ad server's record show
