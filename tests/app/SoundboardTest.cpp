@@ -151,35 +151,6 @@ TEST_F(SoundboardTest, AClipStopsTheOneBeforeStopAndTabSwitchesEndItAndNothingRe
   EXPECT_FALSE(app.log().contains("does not respond"));
 }
 
-TEST_F(SoundboardTest, EachInformationScreenFlipsInAndFadesOutButStaysInTheBoard) {
-  app.run([&] {
-    ASSERT_TRUE(app.selectTab(2));
-    auto boardView = third()->view();
-    View::clearAnimationLog();
-
-    for (std::size_t round = 1; round <= 2; ++round) {
-      ASSERT_TRUE(app.tap("Info"));
-      ASSERT_EQ(third()->infoScreens().size(), round);
-      auto info = third()->infoScreens().back();
-      ASSERT_TRUE(info->isViewLoaded());
-      EXPECT_EQ(info->view()->superview(), boardView);
-      EXPECT_EQ(boardView->subviews().back(), info->view());
-      // The open screen covers the board's buttons.
-      EXPECT_FALSE(app.tap("Chime"));
-
-      // What each animation does is checked where velour prints it.
-      ASSERT_EQ(View::animationLog().size(), 2 * round - 1);
-      ASSERT_TRUE(app.tap("Done"));
-      ASSERT_EQ(View::animationLog().size(), 2 * round);
-      EXPECT_DOUBLE_EQ(info->view()->alpha(), 0);
-      EXPECT_EQ(info->view()->superview(), boardView);
-      EXPECT_TRUE(app.tap("Chime"));
-    }
-    EXPECT_NE(third()->infoScreens()[0], third()->infoScreens()[1]);
-    EXPECT_EQ(third()->infoScreens()[0]->view()->superview(), boardView);
-  });
-}
-
 TEST_F(SoundboardTest, AMissingClipLogsOneLineAndLeavesTheBoardWithNoPlayer) {
   // A bundle with the real interface and every clip but Boing.
   std::string bundle = app.makeFolder("bundle");
@@ -223,7 +194,7 @@ void expectPlacedBanner(const std::shared_ptr<ZUVBannerView>& banner,
   EXPECT_NE(banner->privateObject()->state(), ZUVObjectPrivate::kStateIdle);
 }
 
-TEST_F(SoundboardTest, EveryScreenPlacesOneBannerThatLoadsOnceAndFadedScreensKeepRefreshing) {
+TEST_F(SoundboardTest, InformationScreensFadeButStayAndEveryScreensBannerLoadsOnceAndRefreshes) {
   // No web engine: the banners' web views record their loads and the build pages' reports are
   // posted as their delegate posts them; the script and the ad come from loopback.
   velour_test::TestHTTPServer server;
@@ -246,10 +217,29 @@ TEST_F(SoundboardTest, EveryScreenPlacesOneBannerThatLoadsOnceAndFadedScreensKee
     EXPECT_EQ(statistics.adRequestCount(), loads + 1);
     ASSERT_TRUE(app.selectTab(2));
     expectPlacedBanner(third()->bannerView(), third());
-    for (int i = 0; i < 2; ++i) {
+
+    // Each information screen flips in over the board and fades out, but stays in it.
+    auto boardView = third()->view();
+    View::clearAnimationLog();
+    for (std::size_t round = 1; round <= 2; ++round) {
       ASSERT_TRUE(app.tap("Info"));
+      ASSERT_EQ(third()->infoScreens().size(), round);
+      auto info = third()->infoScreens().back();
+      ASSERT_TRUE(info->isViewLoaded());
+      EXPECT_EQ(info->view()->superview(), boardView);
+      EXPECT_EQ(boardView->subviews().back(), info->view());
+      // The open screen covers the board's buttons.
+      EXPECT_FALSE(app.tap("Chime"));
+
+      // What each animation does is checked where velour prints it.
+      ASSERT_EQ(View::animationLog().size(), 2 * round - 1);
       ASSERT_TRUE(app.tap("Done"));
+      ASSERT_EQ(View::animationLog().size(), 2 * round);
+      EXPECT_DOUBLE_EQ(info->view()->alpha(), 0);
+      EXPECT_EQ(info->view()->superview(), boardView);
+      EXPECT_TRUE(app.tap("Chime"));
     }
+    EXPECT_EQ(third()->infoScreens()[0]->view()->superview(), boardView);
     std::vector<std::shared_ptr<ZUVObjectPrivate>> banners;
     for (const auto& info : third()->infoScreens()) {
       expectPlacedBanner(info->bannerView(), info);
