@@ -1,6 +1,5 @@
 // Runs the vozave binary as a developer would.
 #include <gtest/gtest.h>
-#include <stdio.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +17,7 @@ Result vozave(const std::string& args, const std::string& input = "") {
 }
 
 // A command line, its standard input, the exit status, and the output: the whole of it after
-// "=", or a part that it holds.
+// "=", or a part that it holds (none checked when empty).
 struct Case {
   std::string args, input;
   int status;
@@ -78,7 +77,7 @@ TEST(VozaveTest, CommandsPrintTheirResultsAndRefuseBadArguments) {
     EXPECT_EQ(run.status, status) << args << "\n" << run.out;
     if (out.starts_with('=')) {
       EXPECT_EQ(run.out, out.substr(1)) << args;
-    } else {
+    } else if (!out.empty()) {
       EXPECT_NE(run.out.find(out), std::string::npos) << args << "\n" << run.out;
     }
   }
