@@ -5,7 +5,6 @@
 #include <httplib.h>
 
 #include <atomic>
-#include <cmath>
 #include <limits>
 #include <mutex>
 #include <thread>
