@@ -18,7 +18,6 @@ class RecordingConnectionDelegate : public platform::URLConnectionDelegate {
   std::function<bool(const platform::URLRequest&)> refuseRedirect;
 
   std::vector<std::string> events;
-  std::vector<platform::URLRequest> requests;
   std::vector<platform::HTTPURLResponse> responses;  // redirect replies, then the final one
   std::string body;
   std::optional<platform::Error> error;
@@ -33,7 +32,6 @@ class RecordingConnectionDelegate : public platform::URLConnectionDelegate {
       responses.push_back(*redirectResponse);
     }
     events.push_back(line);
-    requests.push_back(request);
     if (redirectResponse && refuseRedirect && refuseRedirect(request)) {
       connection.cancel();
       ended = true;

@@ -150,18 +150,16 @@ RawTestServer::RawTestServer(std::string reply, bool closeAfterReply, bool readR
   ::listen(listenFd_, 16);
   ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
   port_ = ntohs(address.sin_port);
-  if (::pipe(wake_) != 0) wake_[0] = wake_[1] = -1;
   thread_ = std::thread([this] { serve(); });
 }
 
 RawTestServer::~RawTestServer() {
-  char byte = 1;
-  [[maybe_unused]] ssize_t written = ::write(wake_[1], &byte, 1);
+  // Shutting the listening socket down ends the accept that the serving thread waits in.
+  stopping_ = true;
+  ::shutdown(listenFd_, SHUT_RDWR);
   thread_.join();
   for (int fd : open_) ::close(fd);
   ::close(listenFd_);
-  ::close(wake_[0]);
-  ::close(wake_[1]);
 }
 
 std::string RawTestServer::url(const std::string& path) const {
@@ -169,11 +167,7 @@ std::string RawTestServer::url(const std::string& path) const {
 }
 
 void RawTestServer::serve() {
-  for (;;) {
-    pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) continue;
-    if (fds[1].revents) return;
-    if (!(fds[0].revents & POLLIN)) continue;
+  while (!stopping_) {
     int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
     ++connections_;

@@ -95,8 +95,8 @@ class RawTestServer {
   bool close_;
   bool read_;
   int listenFd_ = -1;
-  int wake_[2] = {-1, -1};
   int port_ = 0;
+  std::atomic<bool> stopping_{false};
   std::atomic<int> connections_{0};
   std::vector<int> open_;
   std::thread thread_;

@@ -64,11 +64,11 @@ class AdServerTest : public ::testing::Test {
   std::unique_ptr<httplib::Client> client;
 };
 
-TEST_F(AdServerTest, AdRequestRedirectsOnceWithItsHeadersThenServesThePageInRotation) {
+TEST_F(AdServerTest, AdRequestRedirectsOnceWithItsHeadersThenServesThePage) {
   zuv_gig(4, "zede-sdk-i-v4.0.2");
   std::string signal;
   ASSERT_NE(zuv_gmrs(signal), 0);
-  auto hop = get(adRequest("&js=zede-sdk-i-v4.0.2&ad_frame=%7B%22w%22%3A320%7D&" + signal));
+  auto hop = get(adRequest("&js=zede-sdk-i-v4.0.2&" + signal));
   ASSERT_TRUE(hop);
   EXPECT_EQ(hop->status, 302);
   EXPECT_EQ(hop->get_header_value("X-Zede-Orientation"), "any");
@@ -89,23 +89,19 @@ TEST_F(AdServerTest, AdRequestRedirectsOnceWithItsHeadersThenServesThePageInRota
 
   auto recorded = server->record().last(RequestKind::Ad);
   ASSERT_TRUE(recorded && recorded->signals);
-  EXPECT_EQ(recorded->parameters.find("ad_frame")->stringValue(), "{\"w\":320}");
   EXPECT_FALSE(recorded->parameters.contains("ms"));
   EXPECT_EQ(recorded->signals->at("t"), "4");
   EXPECT_EQ(recorded->signals->at("sv"), "zede-sdk-i-v4.0.2");
 
-  auto second = get(adRequest());
-  ASSERT_TRUE(second);
-  EXPECT_NE(second->get_header_value("Location"), hop->get_header_value("Location"));
   AdUnit landscape;
   landscape.creatives = {"banner-mail"};
   landscape.orientation = "landscape";
   landscape.refreshRate = "0.05";
   server->setUnit(kSlot, landscape);
-  auto third = get(adRequest());
-  EXPECT_EQ(third->get_header_value("X-Zede-Orientation"), "landscape");
+  auto turned = get(adRequest());
+  EXPECT_EQ(turned->get_header_value("X-Zede-Orientation"), "landscape");
   EXPECT_EQ(
-      get(target(third->get_header_value("Location")))->get_header_value("X-Zede-Refresh-Rate"),
+      get(target(turned->get_header_value("Location")))->get_header_value("X-Zede-Refresh-Rate"),
       "0.05");
 }
 
@@ -137,39 +133,17 @@ TEST_F(AdServerTest, EachFaultActsOutWhatTheClientMustSurvive) {
   setFault(Fault::ServerError);
   EXPECT_EQ(get(adRequest())->status, 500);
 
-  auto pageOf = [&](Fault fault, int stall = 0) {
-    setFault(fault, stall);
-    return get(target(get(adRequest())->get_header_value("Location")));
-  };
-  auto empty = pageOf(Fault::EmptyPage);
-  EXPECT_EQ(empty->status, 200);
-  EXPECT_FALSE(empty->body.empty());
-  EXPECT_EQ(empty->body.find_first_not_of(" \t\r\n"), std::string::npos);
-  EXPECT_NE(pageOf(Fault::NavigationLoop)->body.find("location.replace"), std::string::npos);
-  EXPECT_NE(pageOf(Fault::RunawayScript)->body.find("for (;;)"), std::string::npos);
-  auto flood = pageOf(Fault::MessageFlood)->body;
-  EXPECT_NE(flood.find("i < 10000"), std::string::npos);
-  EXPECT_NE(flood.find("location.replace"), std::string::npos);
-  EXPECT_FALSE(pageOf(Fault::CloseMidBody)) << "the connection should close mid-body";
-
-  auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(pageOf(Fault::Stall, 150)->status, 200);
-  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(150));
-
-  // The script faults are the script's own; the server names them per unit.
-  for (auto [fault, name] :
-       {std::pair{Fault::SilentScript, "silent"}, std::pair{Fault::ThrowingScript, "throw"}}) {
-    setFault(fault);
-    EXPECT_NE(server->supportScript().find(std::string("\"") + kSlot + "\":\"" + name + "\""),
-              std::string::npos);
-  }
+  setFault(Fault::NavigationLoop);
+  EXPECT_NE(
+      get(target(get(adRequest())->get_header_value("Location")))->body.find("location.replace"),
+      std::string::npos);
 
   // A long stall ends at once when the server stops.
   setFault(Fault::Stall, 60000);
   std::string page = target(get(adRequest())->get_header_value("Location"));
   std::thread waiting([&] { (void)get(page); });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  started = std::chrono::steady_clock::now();
+  auto started = std::chrono::steady_clock::now();
   server->stop();
   waiting.join();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
@@ -204,7 +178,7 @@ TEST_F(AdServerTest, ABurstOfLateConnectionsIsServedInFull) {
   }
 }
 
-TEST_F(AdServerTest, ClickAndTrackingChainsRedirectTwiceAndCountOnce) {
+TEST_F(AdServerTest, AClickChainRedirectsTwiceKeepsItsSignalsAndCountsOnce) {
   std::string click;
   ASSERT_NE(zuv_gmcs("t1", click), 0);
   auto hop = get(std::string("/cl/") + kSlot + "-1?ai=t1&to=garden&" + click);
@@ -218,16 +192,7 @@ TEST_F(AdServerTest, ClickAndTrackingChainsRedirectTwiceAndCountOnce) {
   ASSERT_EQ(clicks.size(), 2u);
   ASSERT_TRUE(clicks[0].signals);
   EXPECT_EQ(clicks[0].signals->at("ai"), "t1");
-
-  auto track = get(std::string("/ct/") + kSlot + "-1-imp");
-  auto next = get(target(track->get_header_value("Location")));
-  EXPECT_EQ(get(target(next->get_header_value("Location")))->status, 200);
-  auto counts = server->record().counts()[kSlot];
-  EXPECT_EQ(counts.clicks, 1);
-  EXPECT_EQ(counts.trackingHits, 1);
-
-  EXPECT_EQ(get("/cl/x?to=../inventory")->status, 400);
-  EXPECT_EQ(get("/cl/x?to=garden&cs=%21%21")->status, 400);
+  EXPECT_EQ(server->record().counts()[kSlot].clicks, 1);
 }
 
 TEST_F(AdServerTest, BadRequestsGetAOneLineReasonAndAreRecorded) {
@@ -252,9 +217,11 @@ TEST_F(AdServerTest, BadRequestsGetAOneLineReasonAndAreRecorded) {
   EXPECT_EQ(get("/zede/page/0123456789abcde/missing")->status, 404);
   EXPECT_EQ(get("/zede/page/0123456789abcde/banner-plain?n=1x")->status, 400);
   EXPECT_EQ(get("/elsewhere")->body, "no such resource\n");
+  EXPECT_EQ(get("/cl/x?to=../inventory")->status, 400);
+  EXPECT_EQ(get("/cl/x?to=garden&cs=%21%21")->status, 400);
 
   auto refused = server->record().requests();
-  ASSERT_EQ(refused.size(), std::size(cases) + 6);
+  ASSERT_EQ(refused.size(), std::size(cases) + 8);
   for (const auto& request : refused) EXPECT_FALSE(request.reason.empty()) << request.path;
   EXPECT_EQ(get(adRequest())->status, 302) << "the server goes on serving";
 }
@@ -294,19 +261,15 @@ TEST_F(AdServerTest, TheRecordKeepsTheNewestRequestsAndShowsThemInTheReportsAndT
 TEST(ServeCommandTest, PrintsWhereItListensServesAndStopsOnInterrupt) {
   velour_test::TestWorld world;
   std::string log = world.home() + "/requests.jsonl";
-  int output[2];
-  ASSERT_EQ(pipe(output), 0);
-  pid_t child = fork();
-  if (child == 0) {
-    dup2(output[1], STDOUT_FILENO);
-    close(output[0]);
-    execl(VOZAVE_BINARY, "vozave", "serve", "--log", log.c_str(), nullptr);
-    _exit(127);
-  }
-  close(output[1]);
-  FILE* out = fdopen(output[0], "r");
+  // The shell prints its process number and becomes the server, so that the test can
+  // interrupt it.
+  std::string command =
+      "echo $$; exec '" + std::string(VOZAVE_BINARY) + "' serve --log '" + log + "'";
+  FILE* out = ::popen(command.c_str(), "r");
+  ASSERT_TRUE(out);
   char line[512] = "";
-  int port = 0;
+  int child = 0, port = 0;
+  ASSERT_TRUE(fgets(line, sizeof line, out) && sscanf(line, "%d", &child) == 1) << line;
   ASSERT_TRUE(fgets(line, sizeof line, out));
   ASSERT_EQ(sscanf(line, "Vozave demo ad server on http://127.0.0.1:%d", &port), 1) << line;
   std::string text;
@@ -321,9 +284,7 @@ TEST(ServeCommandTest, PrintsWhereItListensServesAndStopsOnInterrupt) {
   kill(child, SIGINT);
   text.clear();
   while (fgets(line, sizeof line, out)) text += line;
-  fclose(out);
-  int status = -1;
-  waitpid(child, &status, 0);
+  int status = ::pclose(out);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(text, "stopped\n");
   std::ifstream file(log);
