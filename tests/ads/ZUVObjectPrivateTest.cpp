@@ -110,8 +110,11 @@ class ZUVObjectPrivateTest : public ::testing::Test {
 };
 
 TEST_F(ZUVObjectPrivateTest, ScriptIsFetchedOnceADayAndItsFailureUsesTheCopy) {
+  double started = RunLoop::main().currentDate().secondsSince1970;
   loadToBuild();
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateBuilding);
+  ZUVStatisticsCore store(ZUVObjectPrivate::kStoreIdentifier);
+  EXPECT_NEAR(store.dateForKey("expireDate").dateValue().secondsSince1970, started + 86400, 1);
   EXPECT_EQ(controller().request()->counter(), 1);
 
   // Within the day: no script traffic, the build starts at once.
@@ -162,6 +165,18 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 
+  server_.reply("/broken", 503, "");
+  loadToBuild();
+  serveAd("/broken");
+  EXPECT_EQ(errors_.back().code, 2);
+  EXPECT_DOUBLE_EQ(refreshIn(), 30);
+
+  server_.reply("/blank", 200, " \t\r\n ");
+  loadToBuild();
+  serveAd("/blank");
+  EXPECT_EQ(errors_.back().code, 1);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+
   // A build that never reports gives up after ten seconds and keeps the refresh going.
   loadToBuild();
   std::size_t before = errors_.size();
@@ -194,6 +209,13 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   auto application = platform::Application::shared();
   application->enterBackground();
   application->enterForeground();
+  EXPECT_DOUBLE_EQ(refreshIn(), 30);
+
+  // A full screen from any banner pauses every banner until it gives the screen back.
+  auto& center = platform::NotificationCenter::defaultCenter();
+  center.postNotification("ZUVViewControllerWillPresentFullScreen", nullptr);
+  EXPECT_EQ(controller().reloadTimer(), nullptr);
+  center.postNotification("ZUVViewControllerDidRelinquishFullScreen", nullptr);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 
   // Fired while inactive after launch: nothing loads and nothing is scheduled.

@@ -137,6 +137,11 @@ TEST_F(AdServerTest, EachFaultActsOutWhatTheClientMustSurvive) {
   EXPECT_NE(
       get(target(get(adRequest())->get_header_value("Location")))->body.find("location.replace"),
       std::string::npos);
+  setFault(Fault::EmptyPage);
+  auto empty = get(target(get(adRequest())->get_header_value("Location")));
+  EXPECT_EQ(empty->status, 200);
+  EXPECT_FALSE(empty->body.empty());
+  EXPECT_EQ(empty->body.find_first_not_of(" \t\r\n"), std::string::npos);
 
   // A long stall ends at once when the server stops.
   setFault(Fault::Stall, 60000);
