@@ -1,10 +1,11 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/RunLoop.h"
