@@ -17,7 +17,7 @@ namespace platform {
 class BrowserProfile {
  public:
   // A new run folder, locked; nothing, with the reason in `error`, when none can be made.
-  static std::unique_ptr<BrowserProfile> make(Error* error);
+  [[nodiscard]] static std::unique_ptr<BrowserProfile> make(Error* error);
   ~BrowserProfile();
   BrowserProfile(const BrowserProfile&) = delete;
   BrowserProfile& operator=(const BrowserProfile&) = delete;
