@@ -1,10 +1,8 @@
 #include "platform/web/Browser.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,11 +10,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <thread>
 #include <vector>
 
-#include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/net/HostResolution.h"
 #include "platform/web/JsonCodec.h"
@@ -93,73 +89,6 @@ double hostNow() {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Every run's profile is a folder of its own under this one, locked while the run lives.
-std::string profilesFolder() {
-  std::error_code ignored;
-  std::filesystem::path home =
-      std::filesystem::absolute(FileManager::defaultManager().homeDirectory(), ignored);
-  return (home / "Library" / "WebEngine").string();
-}
-
-constexpr const char* kProfileLock = "run.lock";
-
-// Holds the lock of `folder` on a descriptor of ours; -1 if another run holds it.
-int lockProfile(const std::string& folder) {
-  int fd = ::open((folder + "/" + kProfileLock).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return -1;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-// A run that was killed leaves its profile behind, unlocked; a run that lives keeps its lock.
-void removeStaleProfiles(const std::string& root) {
-  DIR* dir = ::opendir(root.c_str());
-  if (!dir) return;
-  std::vector<std::string> stale;
-  while (dirent* entry = ::readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name.rfind("run-", 0) != 0) continue;
-    std::string folder = root + "/" + name;
-    int lock = lockProfile(folder);
-    if (lock < 0) continue;
-    stale.push_back(folder);
-    ::close(lock);
-  }
-  ::closedir(dir);
-  for (const auto& folder : stale) {
-    if (!FileManager::defaultManager().removeItem(folder)) {
-      log("web: could not remove the old web engine folder " + folder);
-    }
-  }
-}
-
-// The child's environment: ours, with its temporary, configuration and cache folders and its
-// home inside the run's folder, so that the engine writes nothing elsewhere. The temporary
-// folder is named relative to the child's working folder, the run's folder: the engine puts a
-// socket there, whose path may not pass 107 bytes, however deep the home folder lies.
-std::vector<std::string> childEnvironment(const std::string& profile) {
-  const std::map<std::string, std::string> own = {
-      {"HOME", profile},
-      {"TMPDIR", "tmp"},
-      {"XDG_CONFIG_HOME", profile + "/config"},
-      {"XDG_CACHE_HOME", profile + "/cache"},
-      {"XDG_DATA_HOME", profile + "/data"},
-  };
-  std::vector<std::string> environment;
-  for (char** entry = environ; entry && *entry; ++entry) {
-    std::string_view text(*entry);
-    if (!own.contains(std::string(text.substr(0, text.find('='))))) environment.emplace_back(text);
-  }
-  for (const auto& [name, value] : own) environment.push_back(name + "=" + value);
-  for (const char* folder : {"/tmp", "/config", "/cache", "/data"}) {
-    FileManager::defaultManager().createDirectory(profile + folder);
-  }
-  return environment;
-}
-
 }  // namespace
 
 Browser::~Browser() {
@@ -193,7 +122,7 @@ std::optional<Error> Browser::start() {
   if (pid_ > 0) return std::nullopt;
   if (auto failure = launch()) {
     ended_ = true;
-    removeProfile();
+    profile_.reset();
     return failure;
   }
   CallResult version = call("Browser.getVersion", Dictionary{}, {}, kStartBudget);
@@ -216,7 +145,9 @@ std::optional<Error> Browser::launch() {
                        "the web engine is missing: " + program +
                            " not found; install the Debian package chromium (scripts/setup)");
   }
-  if (auto failure = makeProfile()) return failure;
+  Error failure;
+  profile_ = BrowserProfile::make(&failure);
+  if (!profile_) return failure;
   int commands[2];
   int replies[2];
   if (::pipe(commands) != 0) {
@@ -229,11 +160,12 @@ std::optional<Error> Browser::launch() {
   }
   for (int* fd : {&commands[0], &commands[1], &replies[0], &replies[1]}) *fd = highDescriptor(*fd);
 
-  std::vector<std::string> args = launchArguments(program, userDataDir_ + "/profile");
+  std::vector<std::string> args = launchArguments(program, profile_->userDataFolder());
   std::vector<char*> argv;
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  std::vector<std::string> environment = childEnvironment(userDataDir_);
+  std::vector<std::string> environment = profile_->childEnvironment();
+  const char* workingFolder = profile_->folder().c_str();
   std::vector<char*> envp;
   for (auto& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
@@ -250,7 +182,7 @@ std::optional<Error> Browser::launch() {
     ::dup2(devNull, 2);
     ::dup2(commands[0], 3);
     ::dup2(replies[1], 4);
-    if (::chdir(userDataDir_.c_str()) != 0) ::_exit(127);
+    if (::chdir(workingFolder) != 0) ::_exit(127);
     ::execve(argv[0], argv.data(), envp.data());
     ::_exit(127);
   }
@@ -267,29 +199,6 @@ std::optional<Error> Browser::launch() {
   ::fcntl(commandFd_, F_SETFL, O_NONBLOCK);
   ::fcntl(replyFd_, F_SETFL, O_NONBLOCK);
   armWatch();
-  return std::nullopt;
-}
-
-std::optional<Error> Browser::makeProfile() {
-  const std::string root = profilesFolder();
-  removeStaleProfiles(root);
-  // Made under another name and locked before it is named "run-": a run starting at the same
-  // time never takes it for a killed run's.
-  std::string pattern = root + "/new-XXXXXX";
-  if (!FileManager::defaultManager().createDirectory(root) || !::mkdtemp(pattern.data())) {
-    return Error::make(kWebErrorDomain, kWebErrorEngineFailed,
-                       "no folder for the web engine under " + root);
-  }
-  const std::string folder = root + "/run-" + pattern.substr(pattern.size() - 6);
-  profileLock_ = lockProfile(pattern);
-  if (profileLock_ < 0 || ::rename(pattern.c_str(), folder.c_str()) != 0) {
-    if (profileLock_ >= 0) ::close(profileLock_);
-    profileLock_ = -1;
-    FileManager::defaultManager().removeItem(pattern);
-    return Error::make(kWebErrorDomain, kWebErrorEngineFailed,
-                       "the web engine's folder could not be made ready: " + folder);
-  }
-  userDataDir_ = folder;
   return std::nullopt;
 }
 
@@ -602,14 +511,7 @@ void Browser::reap() {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   ::kill(-pid_, SIGKILL);
-  removeProfile();
-}
-
-void Browser::removeProfile() {
-  if (!userDataDir_.empty()) FileManager::defaultManager().removeItem(userDataDir_);
-  userDataDir_.clear();
-  if (profileLock_ >= 0) ::close(profileLock_);
-  profileLock_ = -1;
+  profile_.reset();
 }
 
 void Browser::stop() {

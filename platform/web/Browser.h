@@ -14,6 +14,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Value.h"
+#include "platform/web/BrowserProfile.h"
 
 namespace platform {
 
@@ -107,7 +108,6 @@ class Browser {
   };
 
   std::optional<Error> launch();
-  std::optional<Error> makeProfile();
   std::uint64_t post(std::string_view method, Value params, std::string_view sessionId);
   void armWatch();
   void flushWrites();
@@ -120,7 +120,6 @@ class Browser {
   void handleBrowserEvent(const std::string& method, const Value& params);
   void ended(const Error& error);
   void reap();
-  void removeProfile();
   static Error errorFromReply(const Value& error);
 
   pid_t pid_ = -1;
@@ -129,8 +128,7 @@ class Browser {
   int replyFd_ = -1;
   RunLoop::WatchId readWatch_ = 0;
   RunLoop::WatchId writeWatch_ = 0;
-  std::string userDataDir_;  // this run's folder under <home>/Library/WebEngine
-  int profileLock_ = -1;
+  std::unique_ptr<BrowserProfile> profile_;  // this run's folder, while it has one
   std::string outgoing_;
   std::string incoming_;
   std::uint64_t nextId_ = 1;

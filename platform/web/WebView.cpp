@@ -1,13 +1,6 @@
 #include "platform/web/WebView.h"
 
-#include <algorithm>
-#include <cctype>
-#include <random>
-
 #include "platform/foundation/Log.h"
-#include "platform/foundation/Text.h"
-#include "platform/web/JsonCodec.h"
-#include "platform/web/PageScript.h"
 
 namespace platform {
 
@@ -18,31 +11,8 @@ double& loadTimeoutSeconds() {
   return seconds;
 }
 
-std::string randomToken() {
-  std::random_device device;
-  std::string token;
-  for (int i = 0; i < 32; ++i) token += text::hexDigit(device());
-  return token;
-}
-
 bool isLoadable(const URL& url) {
   return url.isHTTPOrHTTPS() || url.scheme() == "about" || url.scheme() == "data";
-}
-
-// The key of a page's text: its URL without the fragment, with the root path that the engine
-// gives an http URL written without one ("http://host" is requested as "http://host/").
-std::string pageKey(const std::string& url) {
-  std::string key = url.substr(0, url.find('#'));
-  auto parsed = URL::parse(key);
-  if (!parsed || !parsed->isHTTPOrHTTPS()) return key;
-  auto path = key.find_first_of("/?", key.find("://") + 3);
-  if (path == std::string::npos) path = key.size();
-  if (path == key.size() || key[path] == '?') key.insert(path, "/");
-  return key;
-}
-
-std::string jsString(std::string_view text) {
-  return JsonCodec::write(Value(std::string(text)));
 }
 
 Error webError(long code, const std::string& text) {
@@ -76,12 +46,11 @@ std::shared_ptr<WebView> WebView::create(const Rect& frame) {
   return std::make_shared<WebView>(frame);
 }
 
-WebView::WebView(const Rect& frame) : View(frame), token_(randomToken()) {}
+WebView::WebView(const Rect& frame) : View(frame), page_(std::make_unique<WebPage>()) {}
 
 WebView::~WebView() {
   if (load_.timeout) load_.timeout->invalidate();
   if (carryOut_) carryOut_->invalidate();
-  if (page_ && browser_) browser_->closePage(*page_);
 }
 
 double WebView::loadTimeout() {
@@ -98,80 +67,35 @@ std::string WebView::describe() const {
 // --- The page in the browser -------------------------------------------------------------
 
 bool WebView::ensurePage() {
-  if (page_ && browser_ && browser_->isRunning()) return true;
-  page_.reset();
-  browser_ = Browser::shared();
-  Error error;
-  auto page = browser_->openPage(&error);
-  if (!page) {
-    engineError_ = error;
-    log("web: " + error.localizedDescription());
-    return false;
-  }
-  engineError_.reset();
-  page_ = page;
-  setUpPage();
-  return page_.has_value();
+  if (page_->isOpen()) return true;
+  if (!page_->open(pageClient())) return false;
+  applyViewport();
+  return true;
 }
 
-void WebView::setUpPage() {
+WebPage::Client WebView::pageClient() {
   std::weak_ptr<WebView> weak = webSelf();
-  BrowserSessionClient client;
+  WebPage::Client client;
   client.onEvent = [weak](const std::string& method, const Value& params) {
     if (auto self = weak.lock()) self->onEvent(method, params);
   };
-  client.onEnded = [weak](const Error& error) {
+  client.onNavigationReport = [weak](const Value& report) {
+    if (auto self = weak.lock()) self->onNavigationReport(report);
+  };
+  client.onGone = [weak](const Error& error) {
     if (auto self = weak.lock()) self->dropPage(error);
   };
-  browser_->setSessionClient(page_->sessionId, std::move(client));
-  call("Page.enable", Dictionary{});
-  call("Runtime.enable", Dictionary{});
-  call("Runtime.addBinding", Dictionary{{"name", kNavigationBinding}});
-  call("Page.addScriptToEvaluateOnNewDocument", Dictionary{{"source", pageScript(token_)}});
-  call("Emulation.setUserAgentOverride",
-       Dictionary{{"userAgent", kUserAgent}, {"platform", "iPhone"}});
-  Dictionary requests{
-      {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}};
-  Dictionary responses{
-      {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Response"}};
-  call("Fetch.enable", Dictionary{{"patterns", Array{Value(requests), Value(responses)}}});
-  viewport_ = Size();
-  applyViewport();
+  return client;
 }
 
 void WebView::dropPage(const Error& error) {
-  page_.reset();
-  mainContext_ = 0;
-  expected_.reset();
+  requests_.forgetAll();
   approved_.reset();
-  superseded_.clear();
   failLoad(error);
 }
 
-Browser::CallResult WebView::call(std::string_view method, Value params, double budget) {
-  if (!page_ || !browser_) {
-    return {Value(), webError(kWebErrorEngineFailed, "the web view has no page")};
-  }
-  return browser_->call(method, std::move(params), page_->sessionId, budget);
-}
-
-void WebView::send(std::string_view method, Value params, Browser::Reply reply) {
-  if (!page_ || !browser_) return;
-  browser_->send(method, std::move(params), page_->sessionId, std::move(reply));
-}
-
 void WebView::applyViewport() {
-  Size size{std::max(1.0, frame().size.width), std::max(1.0, frame().size.height)};
-  if (size == viewport_ && scalesPageToFit_ == viewportScales_) return;
-  viewport_ = size;
-  viewportScales_ = scalesPageToFit_;
-  // A page that scales to fit is laid out as a phone's browser lays it out (its viewport tag,
-  // else 980 wide) and zoomed to the view; otherwise it is laid out at the view's width.
-  call("Emulation.setDeviceMetricsOverride",
-       Dictionary{{"width", static_cast<long long>(size.width)},
-                  {"height", static_cast<long long>(size.height)},
-                  {"deviceScaleFactor", 1},
-                  {"mobile", scalesPageToFit_}});
+  page_->applyViewport(frame().size, scalesPageToFit_);
 }
 
 // --- Loads and the delegate ----------------------------------------------------------------
@@ -201,10 +125,7 @@ void WebView::cancelLoadInProgress() {
 void WebView::beginLoad(WebViewNavigationType type, const WebRequest& request,
                         bool userActivation) {
   // Our request of a load that is replaced may still come; it is then dropped, not asked for.
-  if (load_.active && expected_) {
-    if (superseded_.size() >= 16) superseded_.erase(superseded_.begin());
-    superseded_.push_back(pageKey(expected_->request.url().absoluteString()));
-  }
+  if (load_.active) requests_.supersede();
   cancelLoadInProgress();
   ++navigationSerial_;
   load_ = Load();
@@ -217,8 +138,8 @@ void WebView::beginLoad(WebViewNavigationType type, const WebRequest& request,
   const std::uint64_t id = load_.id;
   load_.timeout = RunLoop::main().scheduleTimer(loadTimeout(), false, [weak, id](Timer&) {
     auto self = weak.lock();
-    if (!self || !self->load_.active || self->load_.id != id) return;
-    self->send("Page.stopLoading", Dictionary{});
+    if (!self || !self->isCurrentLoad(id)) return;
+    self->page_->send("Page.stopLoading", Dictionary{});
     self->failLoad(webError(kWebErrorTimedOut, "the load timed out"));
   });
   notify([](WebViewDelegate& delegate, WebView& view) { delegate.webViewDidStartLoad(view); });
@@ -228,8 +149,7 @@ void WebView::finishLoad() {
   if (!load_.active) return;
   if (load_.timeout) load_.timeout->invalidate();
   load_ = Load();
-  expected_.reset();
-  superseded_.clear();
+  requests_.forgetAll();
   notify([](WebViewDelegate& delegate, WebView& view) { delegate.webViewDidFinishLoad(view); });
 }
 
@@ -238,15 +158,15 @@ void WebView::failLoad(Error error) {
   if (!load_.active) return;
   if (load_.timeout) load_.timeout->invalidate();
   load_ = Load();
-  expected_.reset();
+  requests_.forgetExpected();
   notify([error = std::move(error)](WebViewDelegate& delegate, WebView& view) {
     delegate.webViewDidFailLoadWithError(view, error);
   });
 }
 
 void WebView::failWithoutEngine() {
-  failLoad(engineError_ ? *engineError_
-                        : webError(kWebErrorEngineFailed, "the web engine is not running"));
+  const std::optional<Error>& error = page_->openError();
+  failLoad(error ? *error : webError(kWebErrorEngineFailed, "the web engine is not running"));
 }
 
 void WebView::loadRequest(const WebRequest& request) {
@@ -274,57 +194,63 @@ void WebView::loadHTMLStringBaseURL(std::string_view html, const std::optional<U
     return;
   }
   if (url.isHTTPOrHTTPS()) {
-    rememberPageText(pageKey(url.absoluteString()), std::string(html));
+    requests_.remember(url.absoluteString(), std::string(html));
     navigateTo(request, std::string(html), kWebViewNavigationTypeOther);
     return;
   }
-  // A blank page of our own first, so that the page script is in place; then the text.
+  loadBlankThenHTML(request, std::string(html));
+}
+
+// A blank page of our own first, so that the page script is in place; then the text.
+void WebView::loadBlankThenHTML(const WebRequest& request, std::string html) {
   beginLoad(kWebViewNavigationTypeOther, request);
   load_.htmlPending = true;
   applyViewport();
   std::weak_ptr<WebView> weak = webSelf();
   const std::uint64_t id = load_.id;
-  send("Page.navigate", Dictionary{{"url", "about:blank"}},
-       [weak, id, text = std::string(html)](const Value&, const Error* error) {
-         auto self = weak.lock();
-         if (!self || !self->load_.active || self->load_.id != id) return;
-         if (error) {
-           self->failLoad(*error);
-           return;
-         }
-         self->send("Page.setDocumentContent",
-                    Dictionary{{"frameId", self->page_->targetId}, {"html", text}},
-                    [weak, id](const Value&, const Error* failure) {
-                      auto view = weak.lock();
-                      if (!view || !view->load_.active || view->load_.id != id) return;
-                      if (failure) {
-                        view->failLoad(*failure);
-                      } else {
-                        view->finishLoad();
-                      }
-                    });
-       });
+  page_->send("Page.navigate", Dictionary{{"url", "about:blank"}},
+              [weak, id, text = std::move(html)](const Value&, const Error* error) {
+                auto self = weak.lock();
+                if (!self || !self->isCurrentLoad(id)) return;
+                if (error) {
+                  self->failLoad(*error);
+                  return;
+                }
+                self->setDocumentContent(id, text);
+              });
+}
+
+void WebView::setDocumentContent(std::uint64_t id, const std::string& html) {
+  std::weak_ptr<WebView> weak = webSelf();
+  page_->send("Page.setDocumentContent",
+              Dictionary{{"frameId", page_->mainFrameId()}, {"html", html}},
+              [weak, id](const Value&, const Error* failure) {
+                auto self = weak.lock();
+                if (!self || !self->isCurrentLoad(id)) return;
+                if (failure) {
+                  self->failLoad(*failure);
+                } else {
+                  self->finishLoad();
+                }
+              });
 }
 
 // The page's script sees our navigations within its document and in its history; this lets
 // the next one to `url` through, then runs `then`, unless another navigation came meanwhile.
 // Nothing waits for the page, which may be busy.
 void WebView::passThen(const std::string& url, std::function<void(WebView&)> then) {
-  std::string expression = std::string("window.") + kPassFunction + " && window." + kPassFunction +
-                           "(" + jsString(token_) + ", " + jsString(url) + ")";
   std::weak_ptr<WebView> weak = webSelf();
   const std::uint64_t serial = navigationSerial_;
-  send("Runtime.evaluate", Dictionary{{"expression", expression}},
-       [weak, serial, then = std::move(then)](const Value&, const Error*) {
-         auto self = weak.lock();
-         if (self && self->navigationSerial_ == serial) then(*self);
-       });
+  page_->letThrough(url, [weak, serial, then = std::move(then)](const Value&, const Error*) {
+    auto self = weak.lock();
+    if (self && self->navigationSerial_ == serial) then(*self);
+  });
 }
 
 void WebView::navigateTo(const WebRequest& request, std::optional<std::string> html,
                          WebViewNavigationType type, bool userActivation) {
   beginLoad(type, request, userActivation);
-  if (request.url().isHTTPOrHTTPS()) expected_ = Expected{request, std::move(html)};
+  if (request.url().isHTTPOrHTTPS()) requests_.expect(request, std::move(html));
   applyViewport();
   const std::string url = request.url().absoluteString();
   Dictionary params{{"url", url}, {"transitionType", transitionFor(type)}};
@@ -334,7 +260,8 @@ void WebView::navigateTo(const WebRequest& request, std::optional<std::string> h
     params.set("referrer", referrer);
     params.set("referrerPolicy", "unsafeUrl");
   }
-  if (url.find('#') != std::string::npos && pageKey(url) == pageKey(committedURL_)) {
+  if (url.find('#') != std::string::npos &&
+      DocumentRequests::pageKey(url) == DocumentRequests::pageKey(committedURL_)) {
     passThen(url, [params = std::move(params)](WebView& view) { view.sendNavigate(params); });
   } else {
     sendNavigate(std::move(params));
@@ -344,57 +271,33 @@ void WebView::navigateTo(const WebRequest& request, std::optional<std::string> h
 void WebView::sendNavigate(Dictionary params) {
   std::weak_ptr<WebView> weak = webSelf();
   const std::uint64_t id = load_.id;
-  send("Page.navigate", std::move(params), [weak, id](const Value& result, const Error* error) {
-    auto self = weak.lock();
-    if (!self || !self->load_.active || self->load_.id != id) return;
-    if (error) {
-      self->failLoad(*error);
-      return;
-    }
-    const std::string& problem = result["errorText"].stringValue();
-    if (problem.empty()) return;
-    // An abort is a newer load or a stop taking its place; those report themselves.
-    if (problem == "net::ERR_ABORTED") return;
-    self->failLoad(webError(kWebErrorLoadFailed, "the page could not be loaded: " + problem));
-  });
+  page_->send(
+      "Page.navigate", std::move(params), [weak, id](const Value& result, const Error* error) {
+        auto self = weak.lock();
+        if (!self || !self->isCurrentLoad(id)) return;
+        if (error) {
+          self->failLoad(*error);
+          return;
+        }
+        const std::string& problem = result["errorText"].stringValue();
+        if (problem.empty()) return;
+        // An abort is a newer load or a stop taking its place; those report themselves.
+        if (problem == "net::ERR_ABORTED") return;
+        self->failLoad(webError(kWebErrorLoadFailed, "the page could not be loaded: " + problem));
+      });
 }
 
 // --- History, reload, stop -----------------------------------------------------------------
 
-namespace {
-
-struct History {
-  int current = -1;
-  Array entries;
-};
-
-History historyOf(const Browser::CallResult& reply) {
-  History history;
-  if (reply.error) return history;
-  history.current = static_cast<int>(reply.result["currentIndex"].integerValue(-1));
-  history.entries = reply.result["entries"].arrayValue();
-  return history;
-}
-
-// The entry of the new page's own about:blank is not history that a user can go back to.
-int firstEntry(const History& history) {
-  return !history.entries.empty() && history.entries[0]["url"].stringValue() == "about:blank" &&
-                 history.entries.size() > 1
-             ? 1
-             : 0;
-}
-
-}  // namespace
-
 bool WebView::canGoBack() {
-  if (!page_) return false;
-  History history = historyOf(call("Page.getNavigationHistory", Dictionary{}));
-  return history.current > firstEntry(history);
+  if (!page_->hasPage()) return false;
+  WebPage::History history = page_->history();
+  return history.current > history.firstEntry();
 }
 
 bool WebView::canGoForward() {
-  if (!page_) return false;
-  History history = historyOf(call("Page.getNavigationHistory", Dictionary{}));
+  if (!page_->hasPage()) return false;
+  WebPage::History history = page_->history();
   return history.current >= 0 && history.current + 1 < static_cast<int>(history.entries.size());
 }
 
@@ -406,10 +309,10 @@ void WebView::goForward() {
 }
 
 void WebView::navigateInHistory(int offset, bool askFirst, bool userActivation) {
-  if (!page_) return;
-  History history = historyOf(call("Page.getNavigationHistory", Dictionary{}));
+  if (!page_->hasPage()) return;
+  WebPage::History history = page_->history();
   int target = history.current + offset;
-  if (history.current < 0 || target < firstEntry(history) ||
+  if (history.current < 0 || target < history.firstEntry() ||
       target >= static_cast<int>(history.entries.size()))
     return;
   const Value& entry = history.entries[static_cast<std::size_t>(target)];
@@ -417,50 +320,34 @@ void WebView::navigateInHistory(int offset, bool askFirst, bool userActivation) 
   WebRequest request = requestFromPage(url);
   if (askFirst && !ask(request, kWebViewNavigationTypeBackForward)) return;
   beginLoad(kWebViewNavigationTypeBackForward, request, userActivation);
-  if (request.url().isHTTPOrHTTPS())
-    expected_ = Expected{request, rememberedPageText(pageKey(url))};
+  if (request.url().isHTTPOrHTTPS()) requests_.expectRemembered(request, url);
   passThen(url, [entryId = entry["id"]](WebView& view) {
-    view.send("Page.navigateToHistoryEntry", Dictionary{{"entryId", entryId}});
+    view.page_->send("Page.navigateToHistoryEntry", Dictionary{{"entryId", entryId}});
   });
 }
 
 void WebView::reload() {
-  if (!page_ || committedURL_.empty()) return;
+  if (!page_->hasPage() || committedURL_.empty()) return;
   if (ask(request_, kWebViewNavigationTypeReload)) reloadApproved(kWebViewNavigationTypeReload);
 }
 
 void WebView::reloadApproved(WebViewNavigationType type, bool userActivation) {
   WebRequest request = request_;
   beginLoad(type, request, userActivation);
-  if (request.url().isHTTPOrHTTPS()) {
-    expected_ = Expected{request, rememberedPageText(pageKey(committedURL_))};
-  }
-  send("Page.reload", Dictionary{});
+  if (request.url().isHTTPOrHTTPS()) requests_.expectRemembered(request, committedURL_);
+  page_->send("Page.reload", Dictionary{});
 }
 
 void WebView::stopLoading() {
-  if (page_) send("Page.stopLoading", Dictionary{});
+  if (page_->hasPage()) page_->send("Page.stopLoading", Dictionary{});
   failLoad(webError(kWebErrorCancelled, "the load was stopped"));
 }
 
 // --- Events of the page --------------------------------------------------------------------
 
 void WebView::onEvent(const std::string& method, const Value& params) {
-  if (!page_) return;
-  const std::string& mainFrame = page_->targetId;
-  if (method == "Runtime.executionContextCreated") {
-    const Value& context = params["context"];
-    if (context["auxData"]["frameId"].stringValue() == mainFrame &&
-        context["auxData"]["isDefault"].boolValue()) {
-      mainContext_ = static_cast<int>(context["id"].integerValue());
-    }
-  } else if (method == "Runtime.bindingCalled") {
-    if (params["name"].stringValue() != kNavigationBinding ||
-        params["executionContextId"].integerValue() != mainContext_)
-      return;
-    auto report = JsonCodec::parse(params["payload"].stringValue());
-    if (report && report->isDictionary()) onNavigationReport(*report);
-  } else if (method == "Fetch.requestPaused") {
+  const std::string& mainFrame = page_->mainFrameId();
+  if (method == "Fetch.requestPaused") {
     onRequestPaused(params);
   } else if (method == "Page.frameStartedNavigating") {
     // Traversals to another document pass the page script unheld; their kind comes here.
@@ -478,12 +365,6 @@ void WebView::onEvent(const std::string& method, const Value& params) {
     if (load_.active && !load_.committed && !load_.htmlPending) finishLoad();
   } else if (method == "Page.frameStoppedLoading") {
     if (params["frameId"].stringValue() == mainFrame) onFrameStopped();
-  } else if (method == "Page.javascriptDialogOpening") {
-    // A dialog would hold the page's script forever; it is answered at once.
-    log("web: page dialog: " + params["message"].stringValue());
-    send("Page.handleJavaScriptDialog", Dictionary{{"accept", true}});
-  } else if (method == "Inspector.targetCrashed") {
-    onCrashed();
   }
 }
 
@@ -548,51 +429,32 @@ void WebView::carryOutWhenQuiet() {
 void WebView::carryOutNow() {
   if (carryOut_) carryOut_->invalidate();
   carryOut_.reset();
-  if (!approved_ || !page_) return;
+  if (!approved_ || !page_->hasPage()) return;
   Approved next = std::move(*approved_);
   approved_.reset();
   const WebViewNavigationType type = next.type;
   if (type == kWebViewNavigationTypeReload || type == kWebViewNavigationTypeFormResubmitted) {
     reloadApproved(type, next.userActivation);
   } else if (type == kWebViewNavigationTypeBackForward) {
-    History history = historyOf(call("Page.getNavigationHistory", Dictionary{}));
+    WebPage::History history = page_->history();
     const long long index = next.historyIndex >= 0 ? next.historyIndex : history.current;
     navigateInHistory(static_cast<int>(index) - history.current, false, next.userActivation);
   } else if (next.sameDocument) {
     ++navigationSerial_;
     const std::string url = next.request.url().absoluteString();
-    passThen(url, [url](WebView& view) { view.send("Page.navigate", Dictionary{{"url", url}}); });
+    passThen(url, [url](WebView& view) {
+      view.page_->send("Page.navigate", Dictionary{{"url", url}});
+    });
   } else {
     navigateTo(next.request, std::nullopt, type, next.userActivation);
   }
 }
 
-void WebView::rememberPageText(std::string key, std::string html) {
-  std::erase_if(pageTexts_, [&key](const auto& entry) { return entry.first == key; });
-  if (pageTexts_.size() >= kRememberedPageTexts) pageTexts_.pop_front();
-  pageTexts_.emplace_back(std::move(key), std::move(html));
-}
-
-std::optional<std::string> WebView::rememberedPageText(const std::string& key) const {
-  for (const auto& [stored, html] : pageTexts_) {
-    if (stored == key) return html;
-  }
-  return std::nullopt;
-}
-
-bool WebView::isSuperseded(const std::string& key) {
-  if (expected_ && pageKey(expected_->request.url().absoluteString()) == key) return false;
-  auto found = std::find(superseded_.begin(), superseded_.end(), key);
-  if (found == superseded_.end()) return false;
-  superseded_.erase(found);
-  return true;
-}
-
 void WebView::onRequestPaused(const Value& params) {
   const std::string& requestId = params["requestId"].stringValue();
   if (params["resourceType"].stringValue() != "Document" ||
-      params["frameId"].stringValue() != page_->targetId) {
-    send("Fetch.continueRequest", Dictionary{{"requestId", requestId}});
+      params["frameId"].stringValue() != page_->mainFrameId()) {
+    page_->continueRequest(requestId);
     return;
   }
   // The response stage: a reply, or a network error in place of one.
@@ -601,84 +463,62 @@ void WebView::onRequestPaused(const Value& params) {
     return;
   }
   const bool redirected = !params["redirectedRequestId"].stringValue().empty();
-  if (!redirected && isSuperseded(pageKey(params["request"]["url"].stringValue()))) {
-    send("Fetch.failRequest", Dictionary{{"requestId", requestId}, {"errorReason", "Aborted"}});
+  if (!redirected && requests_.isSuperseded(params["request"]["url"].stringValue())) {
+    page_->abortRequest(requestId);
     return;
   }
-  if (!redirected && expected_) {
+  if (!redirected && requests_.isExpecting()) {
     continueOurRequest(requestId, params["request"]);
     return;
   }
-  WebRequest request = requestFromPaused(params["request"]);
+  WebRequest request = WebPage::pausedRequest(params["request"]);
   const bool inLoad = redirected && load_.active;
   WebViewNavigationType type = inLoad ? load_.type : unheldType_;
   const bool userActivation = inLoad ? load_.userActivation : unheldUserActivation_;
   unheldType_ = kWebViewNavigationTypeOther;
   unheldUserActivation_ = false;
   if (!ask(request, type, userActivation)) {
-    send("Fetch.failRequest", Dictionary{{"requestId", requestId}, {"errorReason", "Aborted"}});
+    page_->abortRequest(requestId);
     if (redirected) failLoad(webError(kWebErrorInterrupted, "the delegate refused a redirect"));
     return;
   }
   if (redirected) {
     request_ = request;
-    send("Fetch.continueRequest", Dictionary{{"requestId", requestId}});
+    page_->continueRequest(requestId);
     return;
   }
   beginLoad(type, request, userActivation);
   load_.started = true;  // the frame began loading before the request came to us
-  expected_ = Expected{request, rememberedPageText(pageKey(request.url().absoluteString()))};
+  requests_.expectRemembered(request, request.url().absoluteString());
   continueOurRequest(requestId, params["request"]);
 }
 
 // A redirect to a URL that is not a web page (an application or message scheme) never comes
 // back as a request; it is put to the delegate here, and the engine never follows it.
 void WebView::onResponsePaused(const std::string& requestId, const Value& params) {
-  const long long status = params["responseStatusCode"].integerValue();
-  std::string location;
-  for (const Value& header : params["responseHeaders"].arrayValue()) {
-    if (text::equalsIgnoringASCIICase(header["name"].stringValue(), "location")) {
-      location = header["value"].stringValue();
-    }
-  }
-  auto from = URL::parse(params["request"]["url"].stringValue());
-  auto target = from && !location.empty() ? URL::parse(location, *from) : std::nullopt;
-  if (status < 300 || status > 399 || !target || target->isHTTPOrHTTPS()) {
-    send("Fetch.continueRequest", Dictionary{{"requestId", requestId}});
+  auto target = WebPage::redirectTarget(params);
+  if (!target || target->isHTTPOrHTTPS()) {
+    page_->continueRequest(requestId);
     return;
   }
   WebRequest request = requestFromPage(target->absoluteString());
   ask(request, load_.active ? load_.type : kWebViewNavigationTypeOther,
       load_.active && load_.userActivation);
-  send("Fetch.failRequest", Dictionary{{"requestId", requestId}, {"errorReason", "Aborted"}});
+  page_->abortRequest(requestId);
   failLoad(webError(kWebErrorInterrupted, "redirected to " + target->absoluteString()));
 }
 
 void WebView::continueOurRequest(const std::string& requestId, const Value& paused) {
-  Expected expected = std::move(*expected_);
-  expected_.reset();
+  DocumentRequests::Expected expected = requests_.take();
   if (expected.html) {
-    Dictionary header{{"name", "Content-Type"}, {"value", "text/html; charset=utf-8"}};
-    send("Fetch.fulfillRequest", Dictionary{{"requestId", requestId},
-                                            {"responseCode", 200},
-                                            {"responseHeaders", Array{Value(header)}},
-                                            {"body", text::base64Encode(*expected.html)}});
+    page_->fulfillRequest(requestId, *expected.html);
     return;
   }
-  WebRequest merged = requestFromPaused(paused);
+  WebRequest merged = WebPage::pausedRequest(paused);
   for (const auto& [name, value] : expected.request.allHTTPHeaderFields()) {
     merged.setValueForHTTPHeaderField(value, name);
   }
-  Array headers;
-  for (const auto& [name, value] : merged.allHTTPHeaderFields()) {
-    headers.push_back(Value(Dictionary{{"name", name}, {"value", value}}));
-  }
-  Dictionary params{{"requestId", requestId}, {"headers", std::move(headers)}};
-  if (expected.request.httpMethod() != "GET") {
-    params.set("method", expected.request.httpMethod());
-    params.set("postData", text::base64Encode(expected.request.httpBody()));
-  }
-  send("Fetch.continueRequest", std::move(params));
+  page_->continueRequest(requestId, merged.allHTTPHeaderFields(), expected.request);
 }
 
 void WebView::onFrameNavigated(const Value& frame) {
@@ -696,15 +536,6 @@ void WebView::onFrameNavigated(const Value& frame) {
   if (auto parsed = URL::parse(url)) request_.setURL(*parsed);
 }
 
-// The page is gone with its renderer: a load under way fails, saying so, and the next use of
-// the view makes a fresh page.
-void WebView::onCrashed() {
-  log("web: the page's renderer crashed");
-  Browser::Page page = *page_;
-  dropPage(webError(kWebErrorCrashed, "the page's renderer crashed"));
-  browser_->closePage(page);
-}
-
 void WebView::onFrameStopped() {
   if (!load_.active || load_.htmlPending || !load_.committed) return;
   if (load_.failure) {
@@ -714,27 +545,13 @@ void WebView::onFrameStopped() {
   }
 }
 
-WebRequest WebView::requestFromPaused(const Value& paused) const {
-  WebRequest request;
-  if (auto url = URL::parse(paused["url"].stringValue())) request.setURL(*url);
-  if (paused["method"].isString()) request.setHTTPMethod(paused["method"].stringValue());
-  for (const auto& [name, value] : paused["headers"].dictionaryValue()) {
-    request.setValueForHTTPHeaderField(value.stringValue(), name);
-  }
-  if (request.valueForHTTPHeaderField("User-Agent").empty()) {
-    request.setValueForHTTPHeaderField(kUserAgent, "User-Agent");
-  }
-  if (paused["postData"].isString()) request.setHTTPBody(paused["postData"].stringValue());
-  return request;
-}
-
 WebRequest WebView::requestFromPage(const std::string& url) const {
   WebRequest request;
   if (auto parsed = URL::parse(url)) request.setURL(*parsed);
   request.setValueForHTTPHeaderField(kUserAgent, "User-Agent");
   auto current = URL::parse(committedURL_);
   if (current && current->isHTTPOrHTTPS())
-    request.setValueForHTTPHeaderField(pageKey(committedURL_), "Referer");
+    request.setValueForHTTPHeaderField(DocumentRequests::pageKey(committedURL_), "Referer");
   return request;
 }
 
@@ -742,79 +559,13 @@ WebRequest WebView::requestFromPage(const std::string& url) const {
 
 std::string WebView::stringByEvaluatingJavaScriptFromString(std::string_view script) {
   if (!ensurePage()) return "";
-  const long long budgetMs = static_cast<long long>(scriptBudget_ * 1000);
-  Browser::CallResult reply = call("Runtime.evaluate",
-                                   Dictionary{{"expression", std::string(script)},
-                                              {"timeout", budgetMs},
-                                              {"silent", true},
-                                              {"allowUnsafeEvalBlockedByCSP", true}},
-                                   scriptBudget_ + 1);
-  if (reply.error) {
-    const bool busy = reply.error->code == kWebErrorNoReply;
-    // A page that is busy with its own script has it ended, so that the view stays usable.
-    if (busy) send("Runtime.terminateExecution", Dictionary{});
-    if (busy || reply.error->localizedDescription().find("terminated") != std::string::npos) {
-      log("web: a script ran past its budget of " + std::to_string(budgetMs) + " ms and was ended");
-    }
-    return "";
-  }
-  const Value& details = reply.result["exceptionDetails"];
-  if (details.isDictionary()) {
-    const std::string text =
-        details["exception"]["description"].stringValue() + " " + details["text"].stringValue();
-    if (text.find("terminated") != std::string::npos) {
-      log("web: a script ran past its budget of " + std::to_string(budgetMs) + " ms and was ended");
-    }
-    return "";
-  }
-  const Value& result = reply.result["result"];
-  const std::string& type = result["type"].stringValue();
-  if (type == "undefined" || result["subtype"].stringValue() == "null") return "";
-  if (type == "string") return result["value"].stringValue();
-  if (type == "boolean") return result["value"].boolValue() ? "true" : "false";
-  if (type == "number" || type == "bigint") {
-    if (result["unserializableValue"].isString())
-      return result["unserializableValue"].stringValue();
-    return result["description"].stringValue();
-  }
-  const std::string& objectId = result["objectId"].stringValue();
-  if (objectId.empty()) return result["description"].stringValue();
-  Browser::CallResult text =
-      call("Runtime.callFunctionOn",
-           Dictionary{{"objectId", objectId},
-                      {"functionDeclaration", "function() { return String(this); }"},
-                      {"returnByValue", true}},
-           scriptBudget_ + 1);
-  send("Runtime.releaseObject", Dictionary{{"objectId", objectId}});
-  if (text.error || text.result["exceptionDetails"].isDictionary()) return "";
-  return text.result["result"]["value"].stringValue();
+  return page_->evaluate(script, scriptBudget_);
 }
 
 bool WebView::tapLink(std::string_view textOrSelector) {
   if (!ensurePage()) return false;
   applyViewport();
-  const std::string script = "(() => { const q = " + jsString(textOrSelector) + R"JS(;
-    const named = Array.from(document.querySelectorAll('a,area,button,input,[onclick]'))
-      .find((el) => (el.innerText || el.value || el.alt || '').trim() === q);
-    let el = named || null;
-    if (!el) { try { el = document.querySelector(q); } catch (e) {} }
-    if (!el) return '';
-    el.scrollIntoView({block: 'center', inline: 'center'});
-    const r = el.getBoundingClientRect();
-    return JSON.stringify({x: r.left + r.width / 2, y: r.top + r.height / 2});
-  })())JS";
-  auto point = JsonCodec::parse(stringByEvaluatingJavaScriptFromString(script));
-  if (!point || !point->isDictionary()) return false;
-  for (const char* kind : {"mousePressed", "mouseReleased"}) {
-    Browser::CallResult reply =
-        call("Input.dispatchMouseEvent", Dictionary{{"type", kind},
-                                                    {"x", (*point)["x"].doubleValue()},
-                                                    {"y", (*point)["y"].doubleValue()},
-                                                    {"button", "left"},
-                                                    {"clickCount", 1}});
-    if (reply.error) return false;
-  }
-  return true;
+  return page_->tap(textOrSelector, scriptBudget_);
 }
 
 std::string WebView::pageText() {
@@ -825,19 +576,7 @@ std::optional<Bytes> WebView::screenshotPNGAtScale(double scale) {
   constexpr double kMaxScale = 4;
   if (!(scale > 0 && scale <= kMaxScale) || !ensurePage()) return std::nullopt;
   applyViewport();
-  // The clip's scale renders the page anew at that density, rather than enlarging pixels.
-  Dictionary clip{{"x", 0},
-                  {"y", 0},
-                  {"width", viewport_.width},
-                  {"height", viewport_.height},
-                  {"scale", scale}};
-  Browser::CallResult reply =
-      call("Page.captureScreenshot",
-           Dictionary{{"format", "png"}, {"clip", Value(std::move(clip))}}, 10);
-  if (reply.error) return std::nullopt;
-  auto bytes = text::base64Decode(reply.result["data"].stringValue(), "\r\n");
-  if (!bytes || bytes->empty()) return std::nullopt;
-  return Bytes(bytes->begin(), bytes->end());
+  return page_->screenshotPNG(scale);
 }
 
 }  // namespace platform

@@ -1,19 +1,21 @@
 #pragma once
 
-#include <deque>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/URL.h"
 #include "platform/ui/View.h"
 #include "platform/web/Browser.h"
+#include "platform/web/DocumentRequests.h"
 #include "platform/web/JavaScriptEvaluating.h"
 #include "platform/web/WebDriving.h"
+#include "platform/web/WebPage.h"
 #include "platform/web/WebRequest.h"
 
 namespace platform {
@@ -57,7 +59,8 @@ class WebViewDelegate {
 // never loads and leaves the page as it was. Delegate messages come on later passes of the
 // run loop, once per load: start, then finish or failure. No page can hold the run loop: a
 // page's navigations are put to the delegate as they come, in order, and of a burst of approved
-// ones only the last loads. Loading and history are virtual so that unit tests of its owners
+// ones only the last loads. Its page in the engine is a WebPage; its own document requests are
+// kept by DocumentRequests. Loading and history are virtual so that unit tests of its owners
 // can put a double in its place.
 class WebView : public View, public JavaScriptEvaluating, public WebDriving {
  public:
@@ -72,14 +75,14 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   static constexpr double kBurstQuiet = 1;
   // Texts loaded with a web base URL that the view keeps, the newest, to serve again when the
   // page goes back to them or reloads: a banner loads a new one at every refresh.
-  static constexpr std::size_t kRememberedPageTexts = 4;
+  static constexpr std::size_t kRememberedPageTexts = DocumentRequests::kRememberedTexts;
 
   static std::shared_ptr<WebView> create(const Rect& frame = {});
   explicit WebView(const Rect& frame = {});
   ~WebView() override;
 
   // How many loaded texts the view keeps now; at most kRememberedPageTexts.
-  std::size_t rememberedPageTextCount() const { return pageTexts_.size(); }
+  std::size_t rememberedPageTextCount() const { return requests_.rememberedCount(); }
 
   std::shared_ptr<WebView> webSelf() {
     return std::static_pointer_cast<WebView>(weak_from_this().lock());
@@ -150,11 +153,6 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
     std::optional<Error> failure;  // noted before the frame stopped
     std::shared_ptr<Timer> timeout;
   };
-  // What the next document request of the main frame, which is ours, carries.
-  struct Expected {
-    WebRequest request;
-    std::optional<std::string> html;
-  };
   // A navigation of the page that the delegate approved, carried out once the page's script
   // that asked for it has ended: of a burst only the last one loads.
   struct Approved {
@@ -166,21 +164,22 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   };
 
   bool ensurePage();
-  void setUpPage();
+  WebPage::Client pageClient();
   void dropPage(const Error& error);
-  Browser::CallResult call(std::string_view method, Value params, double budget = 5);
-  void send(std::string_view method, Value params, Browser::Reply reply = {});
   void applyViewport();
 
   bool ask(const WebRequest& request, WebViewNavigationType type, bool userActivation = false);
   void beginLoad(WebViewNavigationType type, const WebRequest& request,
                  bool userActivation = false);
+  bool isCurrentLoad(std::uint64_t id) const { return load_.active && load_.id == id; }
   void finishLoad();
   void failLoad(Error error);
   void cancelLoadInProgress();
   void failWithoutEngine();
   void notify(std::function<void(WebViewDelegate&, WebView&)> message);
   void passThen(const std::string& url, std::function<void(WebView&)> then);
+  void loadBlankThenHTML(const WebRequest& request, std::string html);
+  void setDocumentContent(std::uint64_t id, const std::string& html);
   void navigateTo(const WebRequest& request, std::optional<std::string> html,
                   WebViewNavigationType type, bool userActivation = false);
   void sendNavigate(Dictionary params);
@@ -189,43 +188,30 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void armCarryOut(double delay);
   void carryOutWhenQuiet();
   void carryOutNow();
-  bool isSuperseded(const std::string& key);
-  void rememberPageText(std::string key, std::string html);
-  std::optional<std::string> rememberedPageText(const std::string& key) const;
 
   void onEvent(const std::string& method, const Value& params);
-  void onNavigationReport(const Value& params);
+  void onNavigationReport(const Value& report);
   void onRequestPaused(const Value& params);
   void onResponsePaused(const std::string& requestId, const Value& params);
   void continueOurRequest(const std::string& requestId, const Value& paused);
   void onFrameNavigated(const Value& frame);
   void onFrameStopped();
-  void onCrashed();
-  WebRequest requestFromPaused(const Value& request) const;
   WebRequest requestFromPage(const std::string& url) const;
 
   std::weak_ptr<WebViewDelegate> delegate_;
   bool lastUserActivation_ = false;
-  std::shared_ptr<Browser> browser_;
-  std::optional<Browser::Page> page_;
-  std::string token_;
-  std::optional<Error> engineError_;
-  int mainContext_ = 0;
-  Size viewport_;
-  bool viewportScales_ = false;
+  std::unique_ptr<WebPage> page_;
 
   WebRequest request_;
   Load load_;
   std::uint64_t nextLoadId_ = 1;
-  std::optional<Expected> expected_;
+  DocumentRequests requests_;
   WebViewNavigationType unheldType_ = kWebViewNavigationTypeOther;
   bool unheldUserActivation_ = false;
   std::optional<Approved> approved_;
   std::shared_ptr<Timer> carryOut_;
   double lastReportTime_ = 0;
-  std::uint64_t navigationSerial_ = 0;   // moves with every navigation we carry out
-  std::vector<std::string> superseded_;  // our replaced navigations whose request may still come
-  std::deque<std::pair<std::string, std::string>> pageTexts_;  // by page key, oldest first
+  std::uint64_t navigationSerial_ = 0;  // moves with every navigation we carry out
   std::string committedURL_;
 
   bool scalesPageToFit_ = false;

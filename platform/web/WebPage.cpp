@@ -1,0 +1,321 @@
+#include "platform/web/WebPage.h"
+
+#include <algorithm>
+#include <random>
+
+#include "platform/foundation/Log.h"
+#include "platform/foundation/Text.h"
+#include "platform/web/JsonCodec.h"
+#include "platform/web/PageScript.h"
+#include "platform/web/WebView.h"
+
+namespace platform {
+
+namespace {
+
+std::string randomToken() {
+  std::random_device device;
+  std::string token;
+  for (int i = 0; i < 32; ++i) token += text::hexDigit(device());
+  return token;
+}
+
+std::string jsString(std::string_view text) {
+  return JsonCodec::write(Value(std::string(text)));
+}
+
+void logBudgetEnded(long long budgetMs) {
+  log("web: a script ran past its budget of " + std::to_string(budgetMs) + " ms and was ended");
+}
+
+}  // namespace
+
+int WebPage::History::firstEntry() const {
+  return !entries.empty() && entries[0]["url"].stringValue() == "about:blank" && entries.size() > 1
+             ? 1
+             : 0;
+}
+
+WebPage::WebPage() : token_(randomToken()) {}
+
+WebPage::~WebPage() {
+  if (page_ && browser_) browser_->closePage(*page_);
+}
+
+bool WebPage::open(Client client) {
+  client_ = std::move(client);
+  page_.reset();
+  browser_ = Browser::shared();
+  Error error;
+  auto page = browser_->openPage(&error);
+  if (!page) {
+    openError_ = error;
+    log("web: " + error.localizedDescription());
+    return false;
+  }
+  openError_.reset();
+  page_ = page;
+  setUp();
+  return true;
+}
+
+void WebPage::setUp() {
+  std::weak_ptr<bool> alive = alive_;
+  BrowserSessionClient session;
+  session.onEvent = [this, alive](const std::string& method, const Value& params) {
+    if (alive.lock()) onEvent(method, params);
+  };
+  session.onEnded = [this, alive](const Error& error) {
+    if (alive.lock()) drop(error);
+  };
+  browser_->setSessionClient(page_->sessionId, std::move(session));
+  call("Page.enable", Dictionary{});
+  call("Runtime.enable", Dictionary{});
+  call("Runtime.addBinding", Dictionary{{"name", kNavigationBinding}});
+  call("Page.addScriptToEvaluateOnNewDocument", Dictionary{{"source", pageScript(token_)}});
+  call("Emulation.setUserAgentOverride",
+       Dictionary{{"userAgent", WebView::kUserAgent}, {"platform", "iPhone"}});
+  Dictionary requests{
+      {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}};
+  Dictionary responses{
+      {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Response"}};
+  call("Fetch.enable", Dictionary{{"patterns", Array{Value(requests), Value(responses)}}});
+  viewport_ = Size();
+}
+
+// The client is told last, through a copy: it may let the view, and this page with it, go.
+void WebPage::drop(const Error& error) {
+  page_.reset();
+  mainContext_ = 0;
+  if (auto onGone = client_.onGone) onGone(error);
+}
+
+Browser::CallResult WebPage::call(std::string_view method, Value params, double budget) {
+  if (!page_ || !browser_) {
+    return {Value(),
+            Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web view has no page")};
+  }
+  return browser_->call(method, std::move(params), page_->sessionId, budget);
+}
+
+void WebPage::send(std::string_view method, Value params, Browser::Reply reply) {
+  if (!page_ || !browser_) return;
+  browser_->send(method, std::move(params), page_->sessionId, std::move(reply));
+}
+
+void WebPage::letThrough(const std::string& url, Browser::Reply reply) {
+  std::string expression = std::string("window.") + kPassFunction + " && window." + kPassFunction +
+                           "(" + jsString(token_) + ", " + jsString(url) + ")";
+  send("Runtime.evaluate", Dictionary{{"expression", expression}}, std::move(reply));
+}
+
+WebPage::History WebPage::history() {
+  History history;
+  Browser::CallResult reply = call("Page.getNavigationHistory", Dictionary{});
+  if (reply.error) return history;
+  history.current = static_cast<int>(reply.result["currentIndex"].integerValue(-1));
+  history.entries = reply.result["entries"].arrayValue();
+  return history;
+}
+
+void WebPage::continueRequest(const std::string& requestId) {
+  send("Fetch.continueRequest", Dictionary{{"requestId", requestId}});
+}
+
+void WebPage::fulfillRequest(const std::string& requestId, const std::string& html) {
+  Dictionary header{{"name", "Content-Type"}, {"value", "text/html; charset=utf-8"}};
+  send("Fetch.fulfillRequest", Dictionary{{"requestId", requestId},
+                                          {"responseCode", 200},
+                                          {"responseHeaders", Array{Value(header)}},
+                                          {"body", text::base64Encode(html)}});
+}
+
+void WebPage::continueRequest(const std::string& requestId, const WebRequest::Headers& headers,
+                              const WebRequest& sent) {
+  Array fields;
+  for (const auto& [name, value] : headers) {
+    fields.emplace_back(Dictionary{{"name", name}, {"value", value}});
+  }
+  Dictionary params{{"requestId", requestId}, {"headers", std::move(fields)}};
+  if (sent.httpMethod() != "GET") {
+    params.set("method", sent.httpMethod());
+    params.set("postData", text::base64Encode(sent.httpBody()));
+  }
+  send("Fetch.continueRequest", std::move(params));
+}
+
+void WebPage::abortRequest(const std::string& requestId) {
+  send("Fetch.failRequest", Dictionary{{"requestId", requestId}, {"errorReason", "Aborted"}});
+}
+
+WebRequest WebPage::pausedRequest(const Value& paused) {
+  WebRequest request;
+  if (auto url = URL::parse(paused["url"].stringValue())) request.setURL(*url);
+  if (paused["method"].isString()) request.setHTTPMethod(paused["method"].stringValue());
+  for (const auto& [name, value] : paused["headers"].dictionaryValue()) {
+    request.setValueForHTTPHeaderField(value.stringValue(), name);
+  }
+  if (request.valueForHTTPHeaderField("User-Agent").empty()) {
+    request.setValueForHTTPHeaderField(WebView::kUserAgent, "User-Agent");
+  }
+  if (paused["postData"].isString()) request.setHTTPBody(paused["postData"].stringValue());
+  return request;
+}
+
+std::optional<URL> WebPage::redirectTarget(const Value& paused) {
+  const long long status = paused["responseStatusCode"].integerValue();
+  if (status < 300 || status > 399) return std::nullopt;
+  std::string location;
+  for (const Value& header : paused["responseHeaders"].arrayValue()) {
+    if (text::equalsIgnoringASCIICase(header["name"].stringValue(), "location")) {
+      location = header["value"].stringValue();
+    }
+  }
+  auto from = URL::parse(paused["request"]["url"].stringValue());
+  return from && !location.empty() ? URL::parse(location, *from) : std::nullopt;
+}
+
+void WebPage::applyViewport(Size frame, bool scales) {
+  Size size{std::max(1.0, frame.width), std::max(1.0, frame.height)};
+  if (size == viewport_ && scales == viewportScales_) return;
+  viewport_ = size;
+  viewportScales_ = scales;
+  // A page that scales to fit is laid out as a phone's browser lays it out (its viewport tag,
+  // else 980 wide) and zoomed to the view; otherwise it is laid out at the view's width.
+  call("Emulation.setDeviceMetricsOverride",
+       Dictionary{{"width", static_cast<long long>(size.width)},
+                  {"height", static_cast<long long>(size.height)},
+                  {"deviceScaleFactor", 1},
+                  {"mobile", scales}});
+}
+
+// --- Events of the page --------------------------------------------------------------------
+
+void WebPage::onEvent(const std::string& method, const Value& params) {
+  if (!page_) return;
+  if (method == "Runtime.executionContextCreated") {
+    const Value& context = params["context"];
+    if (context["auxData"]["frameId"].stringValue() == page_->targetId &&
+        context["auxData"]["isDefault"].boolValue()) {
+      mainContext_ = static_cast<int>(context["id"].integerValue());
+    }
+  } else if (method == "Runtime.bindingCalled") {
+    if (params["name"].stringValue() != kNavigationBinding ||
+        params["executionContextId"].integerValue() != mainContext_)
+      return;
+    auto report = JsonCodec::parse(params["payload"].stringValue());
+    auto onReport = client_.onNavigationReport;
+    if (report && report->isDictionary() && onReport) onReport(*report);
+  } else if (method == "Page.javascriptDialogOpening") {
+    // A dialog would hold the page's script forever; it is answered at once.
+    log("web: page dialog: " + params["message"].stringValue());
+    send("Page.handleJavaScriptDialog", Dictionary{{"accept", true}});
+  } else if (method == "Inspector.targetCrashed") {
+    onCrashed();
+  } else if (auto onOther = client_.onEvent) {
+    onOther(method, params);
+  }
+}
+
+// The page is gone with its renderer; the next use of the view makes a fresh one.
+void WebPage::onCrashed() {
+  log("web: the page's renderer crashed");
+  Browser::Page page = *page_;
+  browser_->closePage(page);
+  drop(Error::make(kWebErrorDomain, kWebErrorCrashed, "the page's renderer crashed"));
+}
+
+// --- Scripts and the driver ----------------------------------------------------------------
+
+std::string WebPage::evaluate(std::string_view script, double budget) {
+  const long long budgetMs = static_cast<long long>(budget * 1000);
+  Browser::CallResult reply = call("Runtime.evaluate",
+                                   Dictionary{{"expression", std::string(script)},
+                                              {"timeout", budgetMs},
+                                              {"silent", true},
+                                              {"allowUnsafeEvalBlockedByCSP", true}},
+                                   budget + 1);
+  if (reply.error) {
+    const bool busy = reply.error->code == kWebErrorNoReply;
+    // A page that is busy with its own script has it ended, so that the view stays usable.
+    if (busy) send("Runtime.terminateExecution", Dictionary{});
+    if (busy || reply.error->localizedDescription().find("terminated") != std::string::npos) {
+      logBudgetEnded(budgetMs);
+    }
+    return "";
+  }
+  const Value& details = reply.result["exceptionDetails"];
+  if (details.isDictionary()) {
+    const std::string text =
+        details["exception"]["description"].stringValue() + " " + details["text"].stringValue();
+    if (text.find("terminated") != std::string::npos) logBudgetEnded(budgetMs);
+    return "";
+  }
+  return textOf(reply.result["result"], budget);
+}
+
+std::string WebPage::textOf(const Value& result, double budget) {
+  const std::string& type = result["type"].stringValue();
+  if (type == "undefined" || result["subtype"].stringValue() == "null") return "";
+  if (type == "string") return result["value"].stringValue();
+  if (type == "boolean") return result["value"].boolValue() ? "true" : "false";
+  if (type == "number" || type == "bigint") {
+    if (result["unserializableValue"].isString())
+      return result["unserializableValue"].stringValue();
+    return result["description"].stringValue();
+  }
+  const std::string& objectId = result["objectId"].stringValue();
+  if (objectId.empty()) return result["description"].stringValue();
+  Browser::CallResult text =
+      call("Runtime.callFunctionOn",
+           Dictionary{{"objectId", objectId},
+                      {"functionDeclaration", "function() { return String(this); }"},
+                      {"returnByValue", true}},
+           budget + 1);
+  send("Runtime.releaseObject", Dictionary{{"objectId", objectId}});
+  if (text.error || text.result["exceptionDetails"].isDictionary()) return "";
+  return text.result["result"]["value"].stringValue();
+}
+
+bool WebPage::tap(std::string_view textOrSelector, double scriptBudget) {
+  const std::string script = "(() => { const q = " + jsString(textOrSelector) + R"JS(;
+    const named = Array.from(document.querySelectorAll('a,area,button,input,[onclick]'))
+      .find((el) => (el.innerText || el.value || el.alt || '').trim() === q);
+    let el = named || null;
+    if (!el) { try { el = document.querySelector(q); } catch (e) {} }
+    if (!el) return '';
+    el.scrollIntoView({block: 'center', inline: 'center'});
+    const r = el.getBoundingClientRect();
+    return JSON.stringify({x: r.left + r.width / 2, y: r.top + r.height / 2});
+  })())JS";
+  auto point = JsonCodec::parse(evaluate(script, scriptBudget));
+  if (!point || !point->isDictionary()) return false;
+  for (const char* kind : {"mousePressed", "mouseReleased"}) {
+    Browser::CallResult reply =
+        call("Input.dispatchMouseEvent", Dictionary{{"type", kind},
+                                                    {"x", (*point)["x"].doubleValue()},
+                                                    {"y", (*point)["y"].doubleValue()},
+                                                    {"button", "left"},
+                                                    {"clickCount", 1}});
+    if (reply.error) return false;
+  }
+  return true;
+}
+
+std::optional<Bytes> WebPage::screenshotPNG(double scale) {
+  // The clip's scale renders the page anew at that density, rather than enlarging pixels.
+  Dictionary clip{{"x", 0},
+                  {"y", 0},
+                  {"width", viewport_.width},
+                  {"height", viewport_.height},
+                  {"scale", scale}};
+  Browser::CallResult reply =
+      call("Page.captureScreenshot",
+           Dictionary{{"format", "png"}, {"clip", Value(std::move(clip))}}, 10);
+  if (reply.error) return std::nullopt;
+  auto bytes = text::base64Decode(reply.result["data"].stringValue(), "\r\n");
+  if (!bytes || bytes->empty()) return std::nullopt;
+  return Bytes(bytes->begin(), bytes->end());
+}
+
+}  // namespace platform
