@@ -65,8 +65,9 @@ void WebPage::setUp() {
   session.onEvent = [this, alive](const std::string& method, const Value& params) {
     if (alive.lock()) onEvent(method, params);
   };
-  session.onEnded = [this, alive](const Error& error) {
-    if (alive.lock()) drop(error);
+  // The notice comes on a later pass, when this may already hold a page of a new engine.
+  session.onEnded = [this, alive, sessionId = page_->sessionId](const Error& error) {
+    if (alive.lock() && page_ && page_->sessionId == sessionId) drop(error);
   };
   browser_->setSessionClient(page_->sessionId, std::move(session));
   call("Page.enable", Dictionary{});
