@@ -58,6 +58,14 @@ std::string markupEscaped(std::string_view text);
 // blanks, so that a page or a mail cannot break the line or steer the terminal.
 std::string singleLine(std::string_view text);
 
+// SipHash-1-3 of `text` under a key drawn once a process. Indexes of names that come from the
+// network (JSON members, HTTP header fields) hash with it: with a fixed hash a peer could pick
+// names that all land in one slot and make every lookup a scan.
+std::uint64_t keyedHash(std::string_view text);
+struct KeyedHash {
+  std::size_t operator()(std::string_view text) const { return keyedHash(text); }
+};
+
 // The character that a JSON backslash escape other than "\u" stands for ('n' for a line feed),
 // or 0 when `selector` names none.
 char jsonEscapedCharacter(char selector);

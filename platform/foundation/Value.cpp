@@ -1,12 +1,10 @@
 #include "platform/foundation/Value.h"
 
-#include <array>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <random>
+
+#include "platform/foundation/Text.h"
 
 namespace platform {
 
@@ -28,54 +26,6 @@ std::string quoted(const std::string& s) {
     out += c;
   }
   return out + "\"";
-}
-
-std::uint64_t rotate(std::uint64_t x, int bits) {
-  return (x << bits) | (x >> (64 - bits));
-}
-
-void sipRound(std::uint64_t (&v)[4]) {
-  v[0] += v[1];
-  v[1] = rotate(v[1], 13) ^ v[0];
-  v[0] = rotate(v[0], 32);
-  v[2] += v[3];
-  v[3] = rotate(v[3], 16) ^ v[2];
-  v[0] += v[3];
-  v[3] = rotate(v[3], 21) ^ v[0];
-  v[2] += v[1];
-  v[1] = rotate(v[1], 17) ^ v[2];
-  v[2] = rotate(v[2], 32);
-}
-
-// SipHash-1-3 under a key drawn once a process. Keys come from ad servers and pages: with a
-// fixed hash they could pick names that all land in one slot and make every lookup a scan.
-std::uint64_t keyedHash(std::string_view text) {
-  static const std::array<std::uint64_t, 2> key = [] {
-    std::random_device device;
-    auto word = [&device] { return (std::uint64_t{device()} << 32) | device(); };
-    return std::array<std::uint64_t, 2>{word(), word()};
-  }();
-  std::uint64_t v[4] = {key[0] ^ 0x736f6d6570736575ULL, key[1] ^ 0x646f72616e646f6dULL,
-                        key[0] ^ 0x6c7967656e657261ULL, key[1] ^ 0x7465646279746573ULL};
-  auto absorb = [&v](std::uint64_t word) {
-    v[3] ^= word;
-    sipRound(v);
-    v[0] ^= word;
-  };
-  std::size_t at = 0;
-  for (; at + 8 <= text.size(); at += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + at, 8);
-    absorb(word);
-  }
-  std::uint64_t last = std::uint64_t{text.size() & 0xff} << 56;
-  for (std::size_t i = 0; at + i < text.size(); ++i) {
-    last |= std::uint64_t{static_cast<unsigned char>(text[at + i])} << (8 * i);
-  }
-  absorb(last);
-  v[2] ^= 0xff;
-  for (int round = 0; round < 3; ++round) sipRound(v);
-  return v[0] ^ v[1] ^ v[2] ^ v[3];
 }
 
 std::string formatDouble(double d) {
@@ -135,7 +85,7 @@ std::size_t Dictionary::position(std::string_view key) const {
 
 std::size_t Dictionary::slotFor(std::string_view key) const {
   std::size_t mask = slots_.size() - 1;
-  for (std::size_t slot = keyedHash(key) & mask;; slot = (slot + 1) & mask) {
+  for (std::size_t slot = text::keyedHash(key) & mask;; slot = (slot + 1) & mask) {
     std::size_t held = slots_[slot];
     if (held == 0 || entries_[held - 1].first == key) return slot;
   }

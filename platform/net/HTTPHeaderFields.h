@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/foundation/Text.h"
+
 namespace platform {
 
 // The header fields of a request or a reply, in the order first seen. Names keep the case they
@@ -43,7 +45,8 @@ class HTTPHeaderFields {
   Field* find(std::string_view name);
 
   std::vector<Field> fields_;
-  std::unordered_map<std::string, std::size_t> positions_;  // lower-case name to index
+  // Lower-case name to index; keyed, since a server chooses the names.
+  std::unordered_map<std::string, std::size_t, text::KeyedHash> positions_;
 };
 
 }  // namespace platform
