@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <future>
 
 namespace platform {
@@ -39,16 +39,20 @@ bool firesBefore(const std::shared_ptr<Timer>& a, const std::shared_ptr<Timer>& 
 Timer::Timer(double interval, bool repeats, std::function<void(Timer&)> action)
     : interval_(interval), repeats_(repeats), action_(std::move(action)) {}
 
-void Timer::setFireDate(double when) { fireDate_ = when; }
+void Timer::setFireDate(double when) {
+  fireDate_ = when;
+}
 
 void Timer::invalidate() {
   valid_ = false;
+  // Moved out first: what the action holds may invalidate this timer again as it goes.
+  auto released = std::move(action_);
   action_ = nullptr;
 }
 
 RunLoop& RunLoop::main() {
-  static RunLoop loop;
-  return loop;
+  static auto* loop = new RunLoop();
+  return *loop;
 }
 
 RunLoop::RunLoop() : mainThread_(std::this_thread::get_id()) {
@@ -57,7 +61,9 @@ RunLoop::RunLoop() : mainThread_(std::this_thread::get_id()) {
   }
 }
 
-double RunLoop::now() const { return manual_ ? manualNow_ : hostSeconds(); }
+double RunLoop::now() const {
+  return manual_ ? manualNow_ : hostSeconds();
+}
 
 double RunLoop::uptime() const {
   constexpr double kManualSecondsSinceBoot = 1000;
@@ -70,22 +76,39 @@ Date RunLoop::currentDate() const {
   return Date{manual_ ? manualDateOrigin_ + manualNow_ : hostDateSeconds()};
 }
 
-bool RunLoop::isMainThread() const { return std::this_thread::get_id() == mainThread_; }
+bool RunLoop::isMainThread() const {
+  return std::this_thread::get_id() == mainThread_;
+}
 
 void RunLoop::reset(bool manualClock) {
-  for (auto& timer : timers_) timer->invalidate();
-  timers_.clear();
-  watches_.clear();
-  releases_.clear();
-  {
-    std::lock_guard lock(postedMutex_);
-    posted_.clear();
-  }
+  cancelAll();
   manual_ = manualClock;
   manualDateOrigin_ = hostDateSeconds();
   manualNow_ = 0;
   stopped_ = false;
   mainThread_ = std::this_thread::get_id();
+}
+
+void RunLoop::cancelAll() {
+  // The tables are emptied before anything is released: a closure's destruction may call back
+  // into the loop (a web view that closes its page re-arms a watch) and must find it whole.
+  // A closure whose destruction always adds more work cannot hold the way out for ever.
+  constexpr int kMaxRounds = 100;
+  for (int round = 0; round < kMaxRounds; ++round) {
+    std::vector<std::shared_ptr<Timer>> timers;
+    timers.swap(timers_);
+    std::map<WatchId, Watch> watches;
+    watches.swap(watches_);
+    std::vector<std::shared_ptr<const void>> releases;
+    releases.swap(releases_);
+    std::vector<std::function<void()>> posted;
+    {
+      std::lock_guard lock(postedMutex_);
+      posted.swap(posted_);
+    }
+    if (timers.empty() && watches.empty() && releases.empty() && posted.empty()) return;
+    for (auto& timer : timers) timer->invalidate();
+  }
 }
 
 std::shared_ptr<Timer> RunLoop::scheduleTimer(double interval, bool repeats,
@@ -144,7 +167,9 @@ void RunLoop::changeWatch(WatchId id, unsigned events) {
   if (it != watches_.end()) it->second.events = events;
 }
 
-void RunLoop::unwatchFd(WatchId id) { watches_.erase(id); }
+void RunLoop::unwatchFd(WatchId id) {
+  watches_.erase(id);
+}
 
 void RunLoop::releaseLater(std::shared_ptr<const void> object) {
   if (object) releases_.push_back(std::move(object));
@@ -186,9 +211,8 @@ bool RunLoop::fireDue() {
   for (const auto& timer : timers_) {
     if (timer->isValid() && timer->fireDate() <= current) due.push_back(timer);
   }
-  std::sort(due.begin(), due.end(), [](const auto& a, const auto& b) {
-    return firesBefore(a, b, a->order_, b->order_);
-  });
+  std::sort(due.begin(), due.end(),
+            [](const auto& a, const auto& b) { return firesBefore(a, b, a->order_, b->order_); });
   for (auto& timer : due) {
     if (!timer->isValid() || timer->fireDate() > current) continue;
     auto action = timer->action_;
@@ -279,7 +303,9 @@ void RunLoop::run() {
   while (!stopped_) runOnce(1.0);
 }
 
-void RunLoop::stop() { stopped_ = true; }
+void RunLoop::stop() {
+  stopped_ = true;
+}
 
 void RunLoop::advance(double seconds) {
   if (seconds < 0) seconds = 0;

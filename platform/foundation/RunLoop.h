@@ -51,6 +51,7 @@ class RunLoop {
  public:
   using WatchId = std::uint64_t;
 
+  // Never destroyed: whatever a static's destructor calls at exit finds the loop whole.
   static RunLoop& main();
 
   // Seconds on the loop's clock (monotonic; the manual clock starts at 0).
@@ -66,6 +67,11 @@ class RunLoop {
 
   // Switches between the host's clock and a manual clock. Drops all pending work.
   void reset(bool manualClock);
+  // Cancels every pending timer, delayed call, posted task, descriptor watch and deferred
+  // release, and releases their closures now, while everything they may call still exists.
+  // Work that a released closure adds as it goes is cancelled in turn. The way out of the
+  // application calls it before the process's statics go.
+  void cancelAll();
   bool hasManualClock() const { return manual_; }
 
   std::shared_ptr<Timer> scheduleTimer(double interval, bool repeats,

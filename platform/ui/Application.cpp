@@ -16,10 +16,9 @@ namespace platform {
 namespace {
 
 std::shared_ptr<Application>& instance() {
-  // The services that the application's objects use while they are destroyed are made
-  // first, so they outlive it at exit.
+  // The centre that the application's objects leave while they are destroyed is made first,
+  // so it outlives them at exit.
   NotificationCenter::defaultCenter();
-  RunLoop::main();
   static std::shared_ptr<Application> app;
   return app;
 }

@@ -6,6 +6,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/InterfaceLoader.h"
+#include "platform/web/Browser.h"
 
 namespace platform {
 
@@ -14,6 +15,16 @@ namespace {
 bool& running() {
   static bool value = false;
   return value;
+}
+
+// The way out, the same however the session ended (a quit, the end of a script, a full screen
+// still up): the pending work of the run loop is released first, while the application, the
+// web engine and every registry that the released closures may call still exist; then the
+// engine stops and its run folder goes; what its stop posted is released last.
+void endSession() {
+  RunLoop::main().cancelAll();
+  Browser::shutdown();
+  RunLoop::main().cancelAll();
 }
 
 // Clears the running flag however the session ends.
@@ -56,6 +67,7 @@ int UIApplicationMain(int, char**, const std::string& principalClassName,
   }
   app->sendWillTerminate();
   UserDefaults::standard().synchronize();
+  endSession();
   return status;
 }
 

@@ -27,8 +27,6 @@ std::string& configuredPath() {
 }
 
 std::shared_ptr<Browser>& sharedSlot() {
-  // The run loop is made first so that it outlives the browser at exit.
-  RunLoop::main();
   static std::shared_ptr<Browser> browser;
   return browser;
 }
