@@ -55,6 +55,7 @@ void ZUVBannerWebViewDelegate::webViewDidFinishLoad(platform::WebView& webView) 
   auto controller = private_.lock();
   if (!controller || controller->state() != ZUVObjectPrivate::kStateLoadingAd) return;
   controller->changeState(ZUVObjectPrivate::kStateShowing);
+  controller->adPageDidFinish();
   webView.setHidden(false);
   controller->delegateManager()->didReceiveAd();
   auto& statistics = ZUVStatistics::sharedStatistics();
@@ -73,4 +74,5 @@ void ZUVBannerWebViewDelegate::webViewDidFailLoadWithError(platform::WebView& we
   }
   controller->delegateManager()->didFailToReceiveAdWithError(
       ZUVRequestError::errorWithCodeRequest(kZUVErrorNetworkError, controller->request().get()));
+  controller->adPageDidFail();
 }

@@ -1,21 +1,26 @@
 #include "ads/core/ZUVObjectPrivate.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "ads/core/ZUVBannerWebViewDelegate.h"
 #include "ads/core/ZUVRequestError.h"
+#include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVIdentifierUtilities.h"
 #include "ads/support/ZUVParameterKeys.h"
 #include "ads/support/ZUVStatistics.h"
 #include "ads/web/ZUVNotificationCenter.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 #include "platform/ui/Application.h"
 
 namespace {
 
 // Process-wide: requests made before launch has finished go through while inactive.
 bool gDidAppFinishLaunching = false;
-bool gObservingLaunch = false;
+bool gSessionBegun = false;
 const int kLaunchObserver = 0;
 
 // Sent by a full-screen ad controller as it takes and gives back the screen.
@@ -84,7 +89,7 @@ std::shared_ptr<ZUVObjectPrivate> ZUVObjectPrivate::createWithView(
 }
 
 void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
-  observeLaunch();
+  if (!gSessionBegun) beginSession();
   delegateManager_ = std::make_shared<ZUVDelegateManager>();
   webView_ = makeWebView(frame);
   webView_->setClipsToBounds(true);
@@ -110,18 +115,55 @@ void ZUVObjectPrivate::observeApplication() {
   bool multitasking = ZUVIdentifierUtilities::isOSAtLeastMajorMinorBug(4, 0, 0);
   on(multitasking ? platform::kApplicationDidEnterBackgroundNotification
                   : platform::kApplicationWillResignActiveNotification,
-     &ZUVObjectPrivate::deactivateReloadTimer);
+     &ZUVObjectPrivate::appDidBackground);
   on(multitasking ? platform::kApplicationWillEnterForegroundNotification
                   : platform::kApplicationDidBecomeActiveNotification,
-     &ZUVObjectPrivate::activateReloadTimer);
-  on(kWillPresentFullScreen, &ZUVObjectPrivate::deactivateReloadTimer);
-  on(kDidRelinquishFullScreen, &ZUVObjectPrivate::activateReloadTimer);
+     &ZUVObjectPrivate::appDidForeground);
+  on(kWillPresentFullScreen, &ZUVObjectPrivate::adWillPresentFullScreen);
+  on(kDidRelinquishFullScreen, &ZUVObjectPrivate::adDidRelinquishFullScreen);
+}
+
+void ZUVObjectPrivate::appDidBackground() {
+  inBackground_ = true;
+  pause();
+}
+
+void ZUVObjectPrivate::appDidForeground() {
+  inBackground_ = false;
+  resume();
+}
+
+void ZUVObjectPrivate::adWillPresentFullScreen() {
+  underFullScreen_ = true;
+  pause();
+}
+
+void ZUVObjectPrivate::adDidRelinquishFullScreen() {
+  underFullScreen_ = false;
+  resume();
+}
+
+void ZUVObjectPrivate::pause() {
+  // A pending refresh or retry comes back in full when the pause ends.
+  if (reloadTimer_ && reloadTimer_->isValid()) dueAfterPause_ = reloadTimer_->interval();
+  deactivateReloadTimer();
+}
+
+void ZUVObjectPrivate::resume() {
+  if (isPaused()) return;
+  double due = std::exchange(dueAfterPause_, 0);
+  if (due != 0.0) {
+    armReloadTimer(due);
+  } else {
+    activateReloadTimer();
+  }
 }
 
 ZUVObjectPrivate::~ZUVObjectPrivate() {
   platform::NotificationCenter::defaultCenter().removeObserver(this);
   platform::RunLoop::main().cancelPerformRequests(this);
   resetReloadTimer();
+  if (adPageTimer_) adPageTimer_->invalidate();
   webView_->setDelegate({});
   webViewDelegate_.reset();
   webView_->removeFromSuperview();
@@ -144,17 +186,41 @@ bool ZUVObjectPrivate::didAppFinishLaunching() {
   return gDidAppFinishLaunching;
 }
 
-void ZUVObjectPrivate::observeLaunch() {
-  if (gObservingLaunch) return;
-  gObservingLaunch = true;
+void ZUVObjectPrivate::beginSession() {
+  gSessionBegun = true;
   gDidAppFinishLaunching = false;
-  platform::NotificationCenter::defaultCenter().addObserver(
+  auto& center = platform::NotificationCenter::defaultCenter();
+  center.removeObserver(&kLaunchObserver);
+  center.addObserver(
       &kLaunchObserver, platform::kApplicationDidFinishLaunchingNotification, nullptr,
       [](const platform::Notification&) {
         gDidAppFinishLaunching = true;
-        gObservingLaunch = false;
         platform::NotificationCenter::defaultCenter().removeObserver(&kLaunchObserver);
       });
+  removeAdPagesOfEarlierRuns();
+}
+
+void ZUVObjectPrivate::removeAdPagesOfEarlierRuns() {
+  // Cached files live in <caches>/<host>/<hash in hex>; of those only the support script is
+  // kept between runs. Folders that are links lead elsewhere and are left alone.
+  auto& files = platform::FileManager::defaultManager();
+  auto script = ZUVCachedFile::create({}, *platform::URL::parse(kZUVSupportScriptURL))->filePath();
+  if (!script) return;
+  const std::string caches = files.cachesDirectory();
+  auto isHashName = [](const std::string& name) {
+    return !name.empty() && name.size() <= 8 &&
+           name.find_first_not_of("0123456789abcdef") == std::string::npos;
+  };
+  for (const std::string& host : files.contentsOfDirectory(caches)) {
+    const std::string folder = caches + "/" + host;
+    if (!files.isFolderItself(folder)) continue;
+    for (const std::string& name : files.contentsOfDirectory(folder)) {
+      const std::string path = folder + "/" + name;
+      if (path != *script && isHashName(name) && !files.removeItem(path)) {
+        platform::log("<Vozave> Could not remove an ad page left by an earlier run: " + path);
+      }
+    }
+  }
 }
 
 std::optional<std::string> ZUVObjectPrivate::adHTMLString() const {
@@ -179,11 +245,13 @@ std::shared_ptr<ZUVRequestPrivate> ZUVObjectPrivate::privateRequestWithRequest(
 
 void ZUVObjectPrivate::loadRequest(const std::shared_ptr<ZUVRequest>& request) {
   hasAutoRefreshed_ = false;
+  retries_ = 0;
   loadPrivateRequest(privateRequestWithRequest(request));
 }
 
 void ZUVObjectPrivate::loadInterstitialRequest(const std::shared_ptr<ZUVRequest>& request) {
   hasAutoRefreshed_ = false;
+  retries_ = 0;
   // The flag goes on a copy: the caller's request stays a banner request for its next use.
   auto original = privateRequestWithRequest(request);
   auto interstitial = original ? original->copy() : std::make_shared<ZUVRequestPrivate>();
@@ -240,10 +308,40 @@ void ZUVObjectPrivate::reportError(long code, const ZUVRequestPrivate* request) 
       ZUVRequestError::errorWithCodeRequest(code, request));
 }
 
-void ZUVObjectPrivate::addReloadInformationFromHeaders() {
+void ZUVObjectPrivate::addReloadInformationFromHeaders(LoadEnd end) {
   std::optional<std::string> rate;
   if (adHTML_) rate = adHTML_->httpHeaders().value("X-Zede-Refresh-Rate");
-  scheduleReloadTimer(rate && !rate->empty() ? refreshIntervalFromHeader(*rate) : reloadSeconds_);
+  if (rate && !rate->empty()) {
+    double seconds = refreshIntervalFromHeader(*rate);
+    intervalFromServer_ = true;
+    retries_ = 0;
+    if (seconds != 0.0) reloadSeconds_ = seconds;
+    armNextLoad(seconds);
+  } else if (end == LoadEnd::Failed) {
+    retryAfterFailure();
+  } else {
+    armNextLoad(reloadSeconds_);
+  }
+}
+
+void ZUVObjectPrivate::retryAfterFailure() {
+  if (hasInterval()) {
+    armNextLoad(reloadSeconds_);
+    return;
+  }
+  double delay = kRetryDelays[std::min(retries_, kRetryDelays.size() - 1)];
+  ++retries_;
+  armNextLoad(delay);
+}
+
+void ZUVObjectPrivate::armNextLoad(double seconds) {
+  dueAfterPause_ = 0;
+  if (isPaused()) {
+    resetReloadTimer();
+    dueAfterPause_ = seconds;
+    return;
+  }
+  armReloadTimer(seconds);
 }
 
 double ZUVObjectPrivate::refreshIntervalFromHeader(std::string_view value) {
@@ -253,13 +351,17 @@ double ZUVObjectPrivate::refreshIntervalFromHeader(std::string_view value) {
 }
 
 void ZUVObjectPrivate::scheduleReloadTimer(double seconds) {
+  armReloadTimer(seconds);
+  if (seconds != 0.0) reloadSeconds_ = seconds;
+}
+
+void ZUVObjectPrivate::armReloadTimer(double seconds) {
   resetReloadTimer();
   if (seconds == 0.0) return;
   std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
   reloadTimer_ = platform::RunLoop::main().scheduleTimer(seconds, false, [weak](platform::Timer&) {
     if (auto self = weak.lock()) self->reloadCurrentRequest();
   });
-  reloadSeconds_ = seconds;
 }
 
 void ZUVObjectPrivate::resetReloadTimer() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,6 +43,9 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   static constexpr double kBuildTimeout = 10;
   // Refresh intervals from the server below this are raised to it.
   static constexpr double kMinimumRefreshInterval = 10;
+  // A banner whose server has sent no refresh interval yet tries a failed load again after
+  // these delays, in turn, the last one over and over; the first interval sent takes over.
+  static constexpr std::array<double, 3> kRetryDelays = {30, 60, 120};
   // How long a copy of the support script is used before it is revalidated.
   static constexpr double kSupportScriptLifetime = 86400;
   // The persisted store shared by every controller, and its key for the script's expiry.
@@ -91,12 +95,18 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   bool isAppActive() const;
   [[nodiscard]] bool supportsMinimumRequirementsForRequest(const ZUVRequestPrivate* request);
 
-  // Refresh timer.
-  void addReloadInformationFromHeaders();
+  // Refresh timer. How the load that is ending went, for the choice of the next load.
+  enum class LoadEnd { Served, Failed };
+  // The next load after an ad page answer: the answer's refresh header, else the last
+  // interval; a failure with no interval known yet is retried (kRetryDelays).
+  void addReloadInformationFromHeaders(LoadEnd end);
   void scheduleReloadTimer(double seconds);
   void resetReloadTimer();
   void activateReloadTimer() { scheduleReloadTimer(reloadSeconds_); }
   void deactivateReloadTimer() { resetReloadTimer(); }
+  // A refresh pauses while the application is in the background or any full screen is up; a
+  // load that ends meanwhile leaves its next load due, armed in full when the pause ends.
+  bool isPaused() const { return inBackground_ || underFullScreen_; }
   // A refresh header's value as seconds: its leading decimal number (0 without one), with
   // negative and non-finite values as 0 and positive ones raised to the minimum.
   static double refreshIntervalFromHeader(std::string_view value);
@@ -121,6 +131,9 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void unableToServe(const platform::Notification& notification);
   void setAdHTML(std::shared_ptr<ZUVCachedFile> file);
   void showAd();
+  // The banner web view delegate tells how the ad page's load in state 5 ended.
+  void adPageDidFinish();
+  void adPageDidFail();
   void failedAdRequestWithFile(const ZUVCachedFile& file);
   // The page that runs the support script on the parameters' JSON text.
   static std::string buildAdPage(std::string_view script, std::string_view json);
@@ -138,19 +151,35 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   using WebViewMaker = std::function<std::shared_ptr<platform::WebView>(const platform::Rect&)>;
   static void setWebViewMaker(WebViewMaker maker);
 
-  // Whether the platform's did-finish-launching notification has been seen in this process.
+  // Whether the platform's did-finish-launching notification has been seen in this session.
   static bool didAppFinishLaunching();
-  // Starts watching for launch again, as at the first use of the class; for a new session.
-  static void observeLaunch();
+  // What the first controller of a process does: watches for launch, and removes the ad page
+  // files that earlier runs left in the caches folder (a killed run cannot remove its own).
+  // Called again, it starts a new session, as a test's fresh device does.
+  static void beginSession();
 
  private:
   ZUVObjectPrivate() = default;
   void setUp(const platform::Rect& frame);
   void observeApplication();
+  void appDidBackground();
+  void appDidForeground();
+  void adWillPresentFullScreen();
+  void adDidRelinquishFullScreen();
+  void pause();
+  void resume();
+  static void removeAdPagesOfEarlierRuns();
   static std::shared_ptr<platform::WebView> makeWebView(const platform::Rect& frame);
   void loadPrivateRequest(std::shared_ptr<ZUVRequestPrivate> request);
   void abandonLoadInProgress();
+  void armBuildTimeout();
   void buildTimedOut();
+  void watchAdPageLoad();
+  void adPageTimedOut();
+  void armReloadTimer(double seconds);
+  void armNextLoad(double seconds);
+  void retryAfterFailure();
+  bool hasInterval() const { return intervalFromServer_ || reloadSeconds_ != 0.0; }
   void reportError(long code, const ZUVRequestPrivate* request);
   void readRedirectHeaders(const platform::HTTPHeaderFields& headers);
   static std::shared_ptr<ZUVRequestPrivate> privateRequestWithRequest(
@@ -175,6 +204,14 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::vector<platform::URL> pendingTrackingURLs_;
   std::shared_ptr<platform::Timer> reloadTimer_;
   double reloadSeconds_ = 0;
+  bool intervalFromServer_ = false;  // a server has sent an interval, 0 ("no refresh") included
+  std::size_t retries_ = 0;          // failed loads in a row with no interval known
+  bool inBackground_ = false;
+  bool underFullScreen_ = false;
+  double dueAfterPause_ = 0;  // the delay of the next load, put off by a pause
+  // Counts the load time-out from the first of a run of ad page loads that did not finish,
+  // which refreshes may replace one by one.
+  std::shared_ptr<platform::Timer> adPageTimer_;
   bool hasAutoRefreshed_ = false;
   std::int32_t supportedOrientations_ = 1;
 };

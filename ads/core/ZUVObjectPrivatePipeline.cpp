@@ -60,6 +60,7 @@ void ZUVObjectPrivate::failedToDownloadJavaScript() {
     buildAdUrl();
   } else {
     reportError(kZUVErrorNetworkError, nullptr);
+    retryAfterFailure();
   }
 }
 
@@ -71,6 +72,8 @@ void ZUVObjectPrivate::buildAdUrl() {
   setupBuildAdWebView();
   buildAdWebView_->loadHTMLStringBaseURL(buildAdPage(buildAdJS_->content().value_or(""), json),
                                          platform::URL::parse(kZUVAdServerOrigin));
+  // Counted from here: starting the web engine and opening the page are not the script's time.
+  armBuildTimeout();
 }
 
 std::string ZUVObjectPrivate::buildAdPage(std::string_view script, std::string_view json) {
@@ -137,6 +140,11 @@ void ZUVObjectPrivate::setupBuildAdWebView() {
                          if (auto self = weak.lock()) ((*self).*action)(notification);
                        });
   }
+}
+
+void ZUVObjectPrivate::armBuildTimeout() {
+  if (!buildAdWebView_) return;
+  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
   buildTimer_ =
       platform::RunLoop::main().scheduleTimer(kBuildTimeout, false, [weak](platform::Timer&) {
         if (auto self = weak.lock()) self->buildTimedOut();
@@ -164,7 +172,7 @@ void ZUVObjectPrivate::buildTimedOut() {
   resetBuildAdWebView();
   changeState(kStateFailed);
   reportError(kZUVErrorNetworkError, request_.get());
-  scheduleReloadTimer(reloadSeconds_);
+  retryAfterFailure();
 }
 
 void ZUVObjectPrivate::loadAdURL(const platform::Notification& notification) {
@@ -187,22 +195,28 @@ void ZUVObjectPrivate::loadAdURL(const platform::Notification& notification) {
     setAdHTML(nullptr);
     changeState(kStateFailed);
     reportError(kZUVErrorNetworkError, request_.get());
-    addReloadInformationFromHeaders();
+    addReloadInformationFromHeaders(LoadEnd::Failed);
     return;
   }
   setAdHTML(ZUVCachedFile::create(weak_from_this(), *url));
 }
 
+// A refused request is a failed load like any other: the banner keeps its schedule, or
+// retries while it has none.
 void ZUVObjectPrivate::invalidRequest(const platform::Notification& notification) {
   resetBuildAdWebView();
   platform::log("<Vozave> Invalid Request: " + describeUserInfo(notification.userInfo));
+  changeState(kStateFailed);
   reportError(kZUVErrorInvalidRequest, request_.get());
+  retryAfterFailure();
 }
 
 void ZUVObjectPrivate::unableToServe(const platform::Notification& notification) {
   resetBuildAdWebView();
   platform::log("<Vozave> Unable to serve: " + describeUserInfo(notification.userInfo));
+  changeState(kStateFailed);
   reportError(kZUVErrorInvalidRequest, request_.get());
+  retryAfterFailure();
 }
 
 void ZUVObjectPrivate::setAdHTML(std::shared_ptr<ZUVCachedFile> file) {
@@ -219,14 +233,50 @@ void ZUVObjectPrivate::setAdHTML(std::shared_ptr<ZUVCachedFile> file) {
 void ZUVObjectPrivate::showAd() {
   std::optional<platform::URL> baseURL = adHTML_->httpDestinationURL();
   std::string page = trimmed(adHTML_->content().value_or(""), " \t\r\n");
-  addReloadInformationFromHeaders();
+  addReloadInformationFromHeaders(page.empty() ? LoadEnd::Failed : LoadEnd::Served);
   if (page.empty()) {
     changeState(kStateFailed);
     reportError(kZUVErrorNoFill, request_.get());
     return;
   }
   changeState(kStateLoadingAd);
+  watchAdPageLoad();
   webView_->loadHTMLStringBaseURL(page, baseURL);
+}
+
+void ZUVObjectPrivate::watchAdPageLoad() {
+  // A refresh that replaces a page still loading cancels that load, which is not reported:
+  // the time-out runs on from the first unfinished page.
+  if (adPageTimer_ && adPageTimer_->isValid()) return;
+  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
+  adPageTimer_ = platform::RunLoop::main().scheduleTimer(platform::WebView::loadTimeout(), false,
+                                                         [weak](platform::Timer&) {
+                                                           if (auto self = weak.lock())
+                                                             self->adPageTimedOut();
+                                                         });
+}
+
+void ZUVObjectPrivate::adPageTimedOut() {
+  adPageTimer_.reset();
+  webView_->stopLoading();
+  reportError(kZUVErrorNetworkError, request_.get());
+  // A newer load in its build or fetch goes on and schedules what follows it.
+  if (state_ != kStateLoadingAd) return;
+  changeState(kStateFailed);
+  if (!hasInterval()) retryAfterFailure();
+}
+
+void ZUVObjectPrivate::adPageDidFinish() {
+  if (adPageTimer_) adPageTimer_->invalidate();
+  adPageTimer_.reset();
+  retries_ = 0;
+}
+
+void ZUVObjectPrivate::adPageDidFail() {
+  if (adPageTimer_) adPageTimer_->invalidate();
+  adPageTimer_.reset();
+  // With an interval, showAd has armed the refresh already.
+  if (!hasInterval()) retryAfterFailure();
 }
 
 void ZUVObjectPrivate::failedAdRequestWithFile(const ZUVCachedFile& file) {
@@ -239,7 +289,7 @@ void ZUVObjectPrivate::failedAdRequestWithFile(const ZUVCachedFile& file) {
     code = kZUVErrorInvalidRequest;
   }
   reportError(code, request_.get());
-  addReloadInformationFromHeaders();
+  addReloadInformationFromHeaders(LoadEnd::Failed);
 }
 
 void ZUVObjectPrivate::cachedFileDownloadDidEnd(ZUVCachedFile& file) {

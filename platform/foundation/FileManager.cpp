@@ -136,6 +136,11 @@ bool FileManager::isDirectory(const std::string& path) const {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool FileManager::isFolderItself(const std::string& path) const {
+  struct stat info;
+  return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 bool FileManager::createDirectory(const std::string& path) const {
   if (path.empty()) return false;
   if (isDirectory(path)) return true;

@@ -33,6 +33,7 @@ class FileManager {
 
   bool fileExists(const std::string& path) const;
   bool isDirectory(const std::string& path) const;
+  bool isFolderItself(const std::string& path) const;   // a folder, not a link to one
   bool createDirectory(const std::string& path) const;  // with parents; true if it exists
   bool removeItem(const std::string& path) const;       // file or tree; false if it failed
   bool moveItem(const std::string& from, const std::string& to) const;

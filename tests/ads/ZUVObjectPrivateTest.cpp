@@ -3,6 +3,7 @@
 // post them, and the ad web view's loads fail, as a page that cannot load does.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <limits>
@@ -16,6 +17,7 @@
 #include "ads/support/ZUVStatisticsCore.h"
 #include "ads/web/ZUVNotificationCenter.h"
 #include "platform/device/Device.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/URL.h"
 #include "platform/net/HostResolution.h"
 #include "platform/web/Browser.h"
@@ -141,17 +143,14 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   settle([&] { return !errors_.empty(); });
   EXPECT_EQ(errors_.back().code, 2);
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateScriptFailed);
-  EXPECT_EQ(controller().reloadTimer(), nullptr);
 
   serveScript(200, "function ZEDE_buildAdURL(p) {}");
-  RunLoop::main().advance(86401);
   loadToBuild();
   report("invalidRequest", {{"reason", "bad slot"}});
   EXPECT_EQ(errors_.back().code, 0);
   EXPECT_TRUE(world_.log().contains("<Vozave> Invalid Request: {\"reason\":\"bad slot\"}"));
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateBuilding);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
   EXPECT_EQ(controller().buildAdWebView(), nullptr);
-  EXPECT_EQ(controller().reloadTimer(), nullptr);
 
   server_.reply("/rejected", 400, "", {{"X-Zede-Refresh-Rate", "30"}});
   loadToBuild();
@@ -162,6 +161,14 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   EXPECT_EQ(errors_.back().code, 0);
   EXPECT_TRUE(errors_.back().userInfo.contains("slotname") ||
               errors_.back().userInfo.contains("js"));
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+  EXPECT_DOUBLE_EQ(refreshIn(), 30);
+
+  // A refresh that the script cannot serve keeps the banner on its schedule.
+  RunLoop::main().advance(30);
+  settle([&] { return controller().buildAdWebView() != nullptr; });
+  report("unableToServe", {{"reason", "no ads"}});
+  EXPECT_EQ(errors_.back().code, 0);
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 
@@ -211,19 +218,26 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   application->enterForeground();
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 
-  // A full screen from any banner pauses every banner until it gives the screen back.
+  // A full screen from any banner pauses every banner until it gives the screen back; a load
+  // that ends under it leaves its refresh until then.
   auto& center = platform::NotificationCenter::defaultCenter();
   center.postNotification("ZUVViewControllerWillPresentFullScreen", nullptr);
+  EXPECT_EQ(controller().reloadTimer(), nullptr);
+  loadToBuild();
+  serveAd("/ad30");
   EXPECT_EQ(controller().reloadTimer(), nullptr);
   center.postNotification("ZUVViewControllerDidRelinquishFullScreen", nullptr);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 
-  // Fired while inactive after launch: nothing loads and nothing is scheduled.
+  // Fired while inactive after launch (the banner was made after it): nothing loads and
+  // nothing is scheduled.
   application->enterBackground();
   controller().activateReloadTimer();
   auto requests = server_.requests().size();
+  auto loads = controller().request()->counter();
   RunLoop::main().advance(30);
   EXPECT_EQ(controller().reloadTimer(), nullptr);
+  EXPECT_EQ(controller().request()->counter(), loads);
   EXPECT_EQ(server_.requests().size(), requests);
 
   // A banner that goes with a refresh pending never fires it.
@@ -235,6 +249,90 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   banner_.reset();
   EXPECT_TRUE(gone.expired());
   EXPECT_FALSE(pending->isValid());
+}
+
+// With no interval from its server yet, a banner tries a failed load again after 30, 60, 120,
+// 120 s; the first interval that a server sends takes over.
+TEST_F(ZUVObjectPrivateTest, AFailedFirstLoadIsRetriedWithBackOff) {
+  serveScript(500, "");
+  banner_->loadRequest(ZUVRequest::request());
+  for (double delay : {30.0, 60.0, 120.0}) {
+    settle([&] { return controller().reloadTimer() != nullptr; });
+    EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateScriptFailed);
+    EXPECT_DOUBLE_EQ(refreshIn(), delay);
+    if (delay == 120) serveScript(200, "function ZEDE_buildAdURL(p) {}");
+    RunLoop::main().advance(delay);
+  }
+  settle([&] { return controller().buildAdWebView() != nullptr; });
+  server_.reply("/broken", 503, "");
+  serveAd("/broken");
+  EXPECT_DOUBLE_EQ(refreshIn(), 120);
+  EXPECT_EQ(errors_.size(), 4u);
+
+  server_.reply("/ad", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "45"}});
+  RunLoop::main().advance(120);
+  settle([&] { return controller().buildAdWebView() != nullptr; });
+  serveAd("/ad");
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateLoadingAd);
+  EXPECT_DOUBLE_EQ(refreshIn(), 45);
+}
+
+// Refreshes that come before the load time-out replace a page that never finishes; the banner
+// still reports it, once, a time-out after the first of those pages.
+TEST_F(ZUVObjectPrivateTest, APageThatNeverFinishesIsReportedOnce) {
+  recordBuildPages();
+  banner_ = ZUVBannerView::create(platform::Rect(0, 361, 320, 50));
+  banner_->setAdUnitID("0123456789abcde");
+  banner_->setRootViewController(root_);
+  banner_->setDelegate(events_);
+  server_.reply("/ad", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "20"}});
+  loadToBuild();
+  serveAd("/ad");
+  const double timeout = platform::WebView::loadTimeout();
+  for (double waited = 0; waited < timeout; waited += 20) {
+    EXPECT_TRUE(errors_.empty());
+    RunLoop::main().advance(20);
+    settle([&] { return controller().buildAdWebView() != nullptr; });
+    serveAd("/ad");
+  }
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_[0].code, 2);
+}
+
+// The build's time-out leaves out the time that the web engine takes to start.
+TEST_F(ZUVObjectPrivateTest, TheBuildTimeOutCountsFromThePageLoad) {
+  struct SlowStartWebView : velour_test::RecordingWebView {
+    void loadHTMLStringBaseURL(std::string_view html,
+                               const std::optional<platform::URL>& baseURL) override {
+      RunLoop::main().advance(8);
+      RecordingWebView::loadHTMLStringBaseURL(html, baseURL);
+    }
+  };
+  ZUVObjectPrivate::setWebViewMaker(
+      [](const platform::Rect&) { return std::make_shared<SlowStartWebView>(); });
+  loadToBuild();
+  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout - 1);
+  EXPECT_TRUE(errors_.empty());
+  RunLoop::main().advance(1);
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_[0].code, 2);
+}
+
+TEST_F(ZUVObjectPrivateTest, AdPagesLeftByEarlierRunsGoAtTheNextStart) {
+  loadToBuild();
+  auto script = ZUVCachedFile::create({}, *platform::URL::parse(kZUVSupportScriptURL))->filePath();
+  ASSERT_TRUE(script);
+  auto& files = platform::FileManager::defaultManager();
+  std::string caches = files.cachesDirectory();
+  std::string page = velour_test::TestWorld::writeFile(
+      world_.makeFolder("Library/Caches/ads.example"), "9e3779b9", "<p>old</p>");
+  std::string outside = world_.makeFolder("elsewhere");
+  std::string notOurs = velour_test::TestWorld::writeFile(outside, "1234abcd", "kept");
+  ASSERT_EQ(::symlink(outside.c_str(), (caches + "/link.example").c_str()), 0);
+  ZUVObjectPrivate::beginSession();
+  EXPECT_FALSE(files.fileExists(page));
+  EXPECT_TRUE(files.fileExists(*script));
+  EXPECT_TRUE(files.fileExists(notOurs));
 }
 
 TEST_F(ZUVObjectPrivateTest, RefreshIntervalsFromTheNetworkAreBounded) {
@@ -288,7 +386,7 @@ TEST_F(ZUVObjectPrivateTest, RequestsThatCannotGoAhead) {
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
 
   // Inactive before launch has finished: the request goes through.
-  ZUVObjectPrivate::observeLaunch();
+  ZUVObjectPrivate::beginSession();
   platform::Application::resetShared();
   ASSERT_NE(platform::Application::shared()->applicationState(),
             platform::ApplicationState::Active);

@@ -12,8 +12,8 @@ namespace velour_test {
 
 // A fresh world for one test, undone when it goes: the run loop on its manual clock, an
 // empty home folder, the developer log captured, no shared application, ad statistics or
-// animations, and the ad network's hosts sent to a closed port on 127.0.0.1. A web engine
-// started in the world is stopped with it.
+// animations, the ad controllers waiting for a launch, and the ad network's hosts sent to a closed
+// port on 127.0.0.1. A web engine started in the world is stopped with it.
 class TestWorld {
  public:
   TestWorld();
