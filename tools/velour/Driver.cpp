@@ -62,19 +62,6 @@ bool parseWholeNumber(const std::string& text, int& value) {
   return true;
 }
 
-// "X,Y": two numbers and a comma.
-bool parsePoint(const std::string& text, std::optional<platform::Point>& point) {
-  auto comma = text.find(',');
-  if (comma == std::string::npos) return false;
-  platform::Point parsed;
-  if (!parseNumber(trim(text.substr(0, comma)), parsed.x) ||
-      !parseNumber(trim(text.substr(comma + 1)), parsed.y)) {
-    return false;
-  }
-  point = parsed;
-  return true;
-}
-
 }  // namespace
 
 Driver::Driver(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
@@ -180,9 +167,8 @@ bool Driver::execute(const std::string& rawLine) {
   } else if (verb == "tap") {
     if (argument.empty()) return fail("tap needs banner or the text of a link or button");
     std::optional<platform::Point> point;
-    if (argument == "banner") {
-      problem = phone_.tapBanner();
-    } else if (argument.rfind("banner ", 0) == 0 && parsePoint(trim(argument.substr(7)), point)) {
+    if (argument.rfind("banner ", 0) == 0) point = platform::pointFromText(argument.substr(7));
+    if (argument == "banner" || point) {
       problem = phone_.tapBanner(point);
     } else {
       problem = FullScreens::tapText(argument);
