@@ -41,7 +41,9 @@ bool ZUVBannerWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(
   opener().setDelegateManager(controller->delegateManager());
   opener().setViewController(controller->rootViewController());
   if (stopsRunawayPage(webView, request.url(), *controller)) return false;
-  if (displaysAd(webView, *controller)) return clickThrough(webView, request, type);
+  // The user's tap on the ad on screen is a click-through, whatever the next load is doing.
+  const bool tapped = !webView.isHidden() && webView.lastNavigationHadUserActivation();
+  if (tapped || displaysAd(webView, *controller)) return clickThrough(webView, request, type);
   return ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(webView, request,
                                                                              type);
 }

@@ -10,9 +10,9 @@ class ZUVObjectPrivate;
 // The delegate of a banner's ad web view, made and owned by its ad controller. It reports the
 // ad page once it has loaded (the controller's "loading" becomes "shown"), reports a page that
 // fails to load before it was shown, and turns navigations in a displayed ad (shown, or still
-// on screen while the next load is under way) into click-throughs: the ad page itself never
-// navigates away. A page that keeps navigating itself without a tap while it loads is stopped
-// and its load failed. Main thread only.
+// on screen while the next load is under way) and the user's taps into click-throughs: the ad
+// page itself never navigates away. A page that keeps navigating itself without a tap while it
+// loads is stopped and its load failed. Main thread only.
 class ZUVBannerWebViewDelegate : public ZUVWebViewDelegate {
  public:
   // Navigations without a tap that a loading ad page may make before it is stopped.

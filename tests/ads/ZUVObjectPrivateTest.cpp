@@ -325,6 +325,12 @@ TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {
     ASSERT_NE(browser, nullptr) << state;
     browser->relinquishScreen();
   }
+  // A tap on the next ad as it loads on screen is a click-through as well.
+  controller().changeState(ZUVObjectPrivate::kStateLoadingAd);
+  EXPECT_FALSE(decide("https://ads.example/click", platform::kWebViewNavigationTypeLinkClicked));
+  auto browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root_->modalViewController());
+  ASSERT_NE(browser, nullptr);
+  browser->relinquishScreen();
   EXPECT_FALSE(decide(click, platform::kWebViewNavigationTypeOther));
   settle([&] { return server_.requestCount("/ck") == 1; });
   EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
