@@ -126,6 +126,8 @@ void ZUVObjectPrivate::addAdditionalParameters(platform::Dictionary& parameters)
 void ZUVObjectPrivate::setupBuildAdWebView() {
   resetBuildAdWebView();
   buildAdWebViewDelegate_ = std::make_shared<ZUVWebViewDelegate>();
+  // What the build page is refused counts against its banner.
+  buildAdWebViewDelegate_->setGate(webViewDelegate_->gate());
   buildAdWebView_ = makeWebView(platform::Rect(0, 0, 1, 1));
   buildAdWebView_->setHidden(true);
   buildAdWebView_->setDelegate(buildAdWebViewDelegate_);

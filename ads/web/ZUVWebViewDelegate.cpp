@@ -83,12 +83,16 @@ bool ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(
   if (type != platform::kWebViewNavigationTypeOther || url.path().size() > 1) {
     postWebAction(webView, std::move(userInfo));
   }
-  if (scheme == "mailto") {
-    opener_->openEmailComposer(url);
+  if (url.isHTTPOrHTTPS()) return true;
+  if (ZUVUserActivationGate::isForbiddenTarget(url)) {
+    gate_->refuse("opening", url, "of a script or inline document");
     return false;
   }
-  if (url.isHTTPOrHTTPS()) return true;
-  opener_->openApp(url);
+  if (scheme == "mailto") {
+    if (gate_->allows(webView, "the mail composer", url)) opener_->openEmailComposer(url);
+    return false;
+  }
+  if (gate_->allows(webView, "leaving for another application", url)) opener_->openApp(url);
   return false;
 }
 
@@ -107,7 +111,9 @@ void ZUVWebViewDelegate::handleMessage(platform::WebView& webView, const platfor
   const std::string& name = message.name();
   const std::optional<platform::Dictionary>& parameters = message.parameters();
   if (name == "click") {
-    trackURLStringAppendSpamSignals(textParameter(parameters, "u"), true);
+    if (gate_->allows(webView, "a click message", url)) {
+      trackURLStringAppendSpamSignals(textParameter(parameters, "u"), true);
+    }
   } else if (name == "close") {
     relinquishScreenOf(viewController());
   } else if (name == "httpTrack") {
@@ -115,7 +121,7 @@ void ZUVWebViewDelegate::handleMessage(platform::WebView& webView, const platfor
   } else if (name == "log") {
     platform::log(pageLogLine(textParameter(parameters, "string").value_or("(null)")));
   } else if (name == "open") {
-    opener_->openNotification(message);
+    if (gate_->allows(webView, "an open message", url)) opener_->openNotification(message);
   } else if (name == "touch") {
     processTouchSignals(parameters.value_or(platform::Dictionary()));
   } else if (name == "vibrate") {

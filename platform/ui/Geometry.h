@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/device/Device.h"  // Size
 
@@ -46,5 +48,7 @@ enum AutoresizingMask : unsigned {
 // "x,y,width,height" with the shortest text for each number.
 std::string describeRect(const Rect& rect);
 std::string describeNumber(double value);
+// "X,Y": two finite numbers, with blanks around either; nothing for any other text.
+std::optional<Point> pointFromText(std::string_view text);
 
 }  // namespace platform

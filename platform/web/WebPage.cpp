@@ -74,6 +74,8 @@ void WebPage::setUp() {
   call("Runtime.enable", Dictionary{});
   call("Runtime.addBinding", Dictionary{{"name", kNavigationBinding}});
   call("Page.addScriptToEvaluateOnNewDocument", Dictionary{{"source", pageScript(token_)}});
+  // A phone's screen is touched: real touches, and the mouse events and clicks they make.
+  call("Emulation.setTouchEmulationEnabled", Dictionary{{"enabled", true}, {"maxTouchPoints", 1}});
   call("Emulation.setUserAgentOverride",
        Dictionary{{"userAgent", WebView::kUserAgent}, {"platform", "iPhone"}});
   Dictionary requests{
@@ -291,16 +293,23 @@ bool WebPage::tap(std::string_view textOrSelector, double scriptBudget) {
   })())JS";
   auto point = JsonCodec::parse(evaluate(script, scriptBudget));
   if (!point || !point->isDictionary()) return false;
-  for (const char* kind : {"mousePressed", "mouseReleased"}) {
-    Browser::CallResult reply =
-        call("Input.dispatchMouseEvent", Dictionary{{"type", kind},
-                                                    {"x", (*point)["x"].doubleValue()},
-                                                    {"y", (*point)["y"].doubleValue()},
-                                                    {"button", "left"},
-                                                    {"clickCount", 1}});
-    if (reply.error) return false;
+  return tapAt(Point{(*point)["x"].doubleValue(), (*point)["y"].doubleValue()});
+}
+
+bool WebPage::tapAt(Point point) {
+  if (!(point.x >= 0 && point.y >= 0 && point.x < viewport_.width && point.y < viewport_.height)) {
+    return false;
   }
-  return true;
+  // Input reaches only the engine's front page; a page opened since (a build page) is in front.
+  if (call("Page.bringToFront", Dictionary{}).error) return false;
+  Dictionary finger{{"x", point.x}, {"y", point.y}, {"radiusX", 1}, {"radiusY", 1}, {"id", 0}};
+  Browser::CallResult down =
+      call("Input.dispatchTouchEvent",
+           Dictionary{{"type", "touchStart"}, {"touchPoints", Array{Value(std::move(finger))}}});
+  if (down.error) return false;
+  Browser::CallResult up =
+      call("Input.dispatchTouchEvent", Dictionary{{"type", "touchEnd"}, {"touchPoints", Array{}}});
+  return !up.error;
 }
 
 std::optional<Bytes> WebPage::screenshotPNG(double scale) {

@@ -74,7 +74,12 @@ class WebPage {
   // The script's result as text within `budget` seconds; "" for undefined, null, an exception
   // or a script ended at its budget.
   std::string evaluate(std::string_view script, double budget);
+  // Taps the link, button or element that `textOrSelector` names, at its centre.
   bool tap(std::string_view textOrSelector, double scriptBudget);
+  // A finger's tap at `point` of the viewport, as the phone delivers it: a touch, then the
+  // mouse events and click the engine derives from it, with the user activation they give.
+  // False for a point outside the viewport or an engine that did not take it.
+  bool tapAt(Point point);
   // The viewport at `scale` pixels to the point.
   std::optional<Bytes> screenshotPNG(double scale);
 

@@ -100,12 +100,15 @@ void WebView::applyViewport() {
 
 // --- Loads and the delegate ----------------------------------------------------------------
 
-bool WebView::ask(const WebRequest& request, WebViewNavigationType type, bool userActivation) {
+bool WebView::ask(const WebRequest& request, WebViewNavigationType type, Asker asker,
+                  bool userActivation) {
   auto delegate = delegate_.lock();
   if (!delegate) return true;
   lastUserActivation_ = userActivation;
+  lastFromPage_ = asker == Asker::Page;
   bool approved = delegate->webViewShouldStartLoadWithRequestNavigationType(*this, request, type);
   lastUserActivation_ = false;
+  lastFromPage_ = false;
   return approved;
 }
 
@@ -394,7 +397,7 @@ void WebView::onNavigationReport(const Value& report) {
     request.setHTTPBody(report["body"].stringValue());
     request.setValueForHTTPHeaderField("application/x-www-form-urlencoded", "Content-Type");
   }
-  if (!ask(request, type, userActivation)) return;
+  if (!ask(request, type, Asker::Page, userActivation)) return;
   if (!isLoadable(request.url())) {
     // The engine has nothing to show for a message or application URL; the page stays.
     log("web: not loaded, no page for " + url);
@@ -477,7 +480,7 @@ void WebView::onRequestPaused(const Value& params) {
   const bool userActivation = inLoad ? load_.userActivation : unheldUserActivation_;
   unheldType_ = kWebViewNavigationTypeOther;
   unheldUserActivation_ = false;
-  if (!ask(request, type, userActivation)) {
+  if (!ask(request, type, redirected ? Asker::Redirect : Asker::Page, userActivation)) {
     page_->abortRequest(requestId);
     if (redirected) failLoad(webError(kWebErrorInterrupted, "the delegate refused a redirect"));
     return;
@@ -502,7 +505,7 @@ void WebView::onResponsePaused(const std::string& requestId, const Value& params
     return;
   }
   WebRequest request = requestFromPage(target->absoluteString());
-  ask(request, load_.active ? load_.type : kWebViewNavigationTypeOther,
+  ask(request, load_.active ? load_.type : kWebViewNavigationTypeOther, Asker::Redirect,
       load_.active && load_.userActivation);
   page_->abortRequest(requestId);
   failLoad(webError(kWebErrorInterrupted, "redirected to " + target->absoluteString()));
@@ -566,6 +569,12 @@ bool WebView::tapLink(std::string_view textOrSelector) {
   if (!ensurePage()) return false;
   applyViewport();
   return page_->tap(textOrSelector, scriptBudget_);
+}
+
+bool WebView::tapAt(Point point) {
+  if (!ensurePage()) return false;
+  applyViewport();
+  return page_->tapAt(point);
 }
 
 std::string WebView::pageText() {

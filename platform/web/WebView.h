@@ -96,7 +96,11 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // For the delegate, while it decides a navigation: true when the page's user started it (a
   // tap, with the activation a tap gives the page's scripts for a few seconds); false for the
   // page's own scripts and for the application's loads, history moves and reloads.
-  bool lastNavigationHadUserActivation() const { return lastUserActivation_; }
+  virtual bool lastNavigationHadUserActivation() const { return lastUserActivation_; }
+  // For the delegate, while it decides a navigation: true when the page asked for it (a link,
+  // a form, a script), false for the application's loads, history moves and reloads and for
+  // the redirects of a load.
+  virtual bool lastNavigationCameFromPage() const { return lastFromPage_; }
 
   virtual void loadRequest(const WebRequest& request);
   // The page gets `baseURL`'s origin; no base URL gives about:blank.
@@ -131,6 +135,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   static void setLoadTimeout(double seconds);
 
   bool tapLink(std::string_view textOrSelector) override;
+  bool tapAt(Point point) override;
   std::string pageText() override;
   std::optional<Bytes> screenshotPNG() override { return screenshotPNGAtScale(1); }
   // The page at the view's size in points, `scale` pixels to the point (a device's screen
@@ -168,7 +173,10 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void dropPage(const Error& error);
   void applyViewport();
 
-  bool ask(const WebRequest& request, WebViewNavigationType type, bool userActivation = false);
+  // Where a navigation put to the delegate comes from.
+  enum class Asker { Application, Page, Redirect };
+  bool ask(const WebRequest& request, WebViewNavigationType type, Asker asker = Asker::Application,
+           bool userActivation = false);
   void beginLoad(WebViewNavigationType type, const WebRequest& request,
                  bool userActivation = false);
   bool isCurrentLoad(std::uint64_t id) const { return load_.active && load_.id == id; }
@@ -200,6 +208,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
 
   std::weak_ptr<WebViewDelegate> delegate_;
   bool lastUserActivation_ = false;
+  bool lastFromPage_ = false;
   std::unique_ptr<WebPage> page_;
 
   WebRequest request_;

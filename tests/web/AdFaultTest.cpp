@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "ads/core/ZUVBannerView.h"
+#include "ads/core/ZUVBannerWebViewDelegate.h"
 #include "ads/core/ZUVObjectPrivate.h"
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVStatistics.h"
@@ -178,6 +179,58 @@ TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndATapKeepsItsPage) {
   EXPECT_EQ(controller.reloadTimer(), nullptr);
   browser->relinquishScreen();
   EXPECT_NE(controller.reloadTimer(), nullptr);
+}
+
+TEST_F(AdFaultTest, AHostileAdGoesNowhereWithoutATapAndAFingerAnywhereOnItClicksThrough) {
+  Banner& banner = addBanner("0a0000000000001");
+  adserver::AdUnit unit;
+  unit.creatives = {"hostile-no-tap"};
+  server_->setUnit(banner.slot, unit);
+  ZUVObjectPrivate& controller = banner.controller();
+  auto page = controller.webView();
+  auto gate = std::dynamic_pointer_cast<ZUVWebViewDelegate>(page->delegate())->gate();
+  auto reached = [&](adserver::RequestKind kind) {
+    return server_->record().requestsOfKind(kind).size();
+  };
+  // Eight ways out while the page loads, eleven (a scripted click() and dispatchEvent and
+  // window.open among them) once it is shown: each one refused.
+  banner.view->loadRequest(ZUVRequest::request());
+  ASSERT_TRUE(settle([&] { return banner.received == 1 && gate->refusedCount() >= 19; }));
+  RunLoop::main().runUntil([] { return false; }, 0.5);
+  EXPECT_EQ(gate->refusedCount(), 19u);
+  EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
+  EXPECT_EQ(root_->modalViewController(), nullptr);
+  EXPECT_EQ(reached(adserver::RequestKind::Click) + reached(adserver::RequestKind::Landing), 0u);
+
+  // A refresh under way leaves the older ad on screen: it still goes nowhere by itself, and
+  // a finger on it, where its only link has no name, is a click-through.
+  setFault(banner.slot, Fault::Stall);
+  RunLoop::main().advance(30);
+  ASSERT_TRUE(settle([&] { return inState(banner, ZUVObjectPrivate::kStateFetchingAd); }));
+  page->stringByEvaluatingJavaScriptFromString(
+      "document.querySelector('a').click(); location.href = 'itms-apps://store.test/x'");
+  ASSERT_TRUE(settle([&] { return gate->refusedCount() == 21; }));
+  const platform::Size size = banner.view->bounds().size;
+  ASSERT_TRUE(page->tapAt(platform::Point{size.width / 2, size.height / 2}));
+  ASSERT_TRUE(settle([&] { return reached(adserver::RequestKind::Landing) == 1; }));
+  auto browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root_->modalViewController());
+  ASSERT_TRUE(browser);
+  browser->relinquishScreen();
+  EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
+}
+
+TEST_F(AdFaultTest, AnAdPageThatKeepsNavigatingItselfWhileItLoadsIsStopped) {
+  Banner& banner = addBanner("0a0000000000002", Fault::NavigationLoop);
+  auto pages = [&] { return server_->record().requestsOfKind(adserver::RequestKind::Page).size(); };
+  banner.view->loadRequest(ZUVRequest::request());
+  ASSERT_TRUE(settle([&] { return !banner.errors.empty(); }));
+  RunLoop::main().runUntil([] { return false; }, 2);
+  EXPECT_EQ(banner.errors, std::vector<long>{2});
+  EXPECT_EQ(pages(), 1u + ZUVBannerWebViewDelegate::kMaxSelfNavigations);
+  EXPECT_TRUE(refreshesIn(banner, 30));
+  EXPECT_EQ(std::count_if(world_->log().lines().begin(), world_->log().lines().end(),
+                          [](auto& line) { return line.find("<Vozave> Stopped an ad") == 0; }),
+            1);
 }
 
 TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {

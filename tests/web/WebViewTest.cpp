@@ -300,6 +300,21 @@ TEST_F(WebViewTest, PutsEveryNavigationToTheDelegateWithItsType) {
 
   EXPECT_EQ(script("location.href = '/page2'"), loaded(url("/page2"), 5));
   EXPECT_EQ(recorder.userActivations, std::vector<bool>{false});
+
+  // A finger at a point of a link that has no name: a touch there, and the click it makes,
+  // with the user's activation; a page's own click() on the same link has none.
+  const std::string page = "<a href='/page2' style='display:block;height:100px'>Go</a>";
+  auto loadPage = [&] { loadBy([&] { view->loadHTMLStringBaseURL(page, URL::parse(url("/"))); }); };
+  loadPage();
+  EXPECT_FALSE(view->tapAt(platform::Point{160, 480}));
+  EXPECT_EQ(loadBy([&] {
+              EXPECT_TRUE(view->tapAt(platform::Point{160, 50}));
+            }),
+            loaded(url("/page2"), 0));
+  EXPECT_EQ(recorder.userActivations, std::vector<bool>{true});
+  loadPage();
+  EXPECT_EQ(script("document.querySelector('a').click()"), loaded(url("/page2"), 0));
+  EXPECT_EQ(recorder.userActivations, std::vector<bool>{false});
 }
 
 TEST_F(WebViewTest, ARefusedNavigationNeverLoadsAndMessagesArriveInOrder) {

@@ -72,7 +72,8 @@ const char* Driver::helpText() {
          "  press LABEL                tap the button titled LABEL on the visible screen\n"
          "  wait SECONDS               let time pass (the clock is simulated in scripts; ad\n"
          "                             fetches and page loads under way end first)\n"
-         "  tap banner                 tap the ad of the banner on the screen\n"
+         "  tap banner [X,Y]           tap the banner on the screen at its centre, or at X,Y\n"
+         "                             in the banner (points from its top left corner)\n"
          "  tap TEXT                   tap the link or button TEXT on the page in front (the\n"
          "                             browser's or web application's, else the banner's)\n"
          "  done | close               leave the browser (done) or web application (close)\n"
@@ -80,7 +81,7 @@ const char* Driver::helpText() {
          "  open-outside               open the browser's page outside the application\n"
          "  mail send|cancel           finish the mail composer on the screen\n"
          "  opened                     print the URLs that left the application, in order\n"
-         "  ads                        print every banner: state, ad, refresh, errors so far\n"
+         "  ads                        print every banner: state, ad, refresh, errors, refusals\n"
          "  report                     print the demo ad server's record, summarised\n"
          "  background | foreground    send the application to the background or back\n"
          "  rotate portrait|landscape  turn the phone\n"
@@ -165,7 +166,13 @@ bool Driver::execute(const std::string& rawLine) {
     problem = phone_.setNetwork(argument);
   } else if (verb == "tap") {
     if (argument.empty()) return fail("tap needs banner or the text of a link or button");
-    problem = argument == "banner" ? phone_.tapBanner() : FullScreens::tapText(argument);
+    std::optional<platform::Point> point;
+    if (argument.rfind("banner ", 0) == 0) point = platform::pointFromText(argument.substr(7));
+    if (argument == "banner" || point) {
+      problem = phone_.tapBanner(point);
+    } else {
+      problem = FullScreens::tapText(argument);
+    }
     if (problem.empty()) FullScreens::awaitTapEffect(kTapEffectSeconds);
   } else if (verb == "done" || verb == "close" || verb == "back" || verb == "forward" ||
              verb == "reload" || verb == "open-outside") {
