@@ -12,13 +12,15 @@
 #include "ads/web/ZUVNotificationCenter.h"
 #include "ads/web/ZUVViewController.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Text.h"
 
 namespace {
 
 constexpr const char* kBuildReports[] = {"loadAdURL", "invalidRequest", "unableToServe"};
 
+// The page's reasons go to the log: one line of bounded length, whatever they hold.
 std::string describeUserInfo(const platform::Dictionary& userInfo) {
-  return ZUVMacros::jsonify(platform::Value(userInfo)).value_or("");
+  return platform::text::singleLine(ZUVMacros::jsonify(platform::Value(userInfo)).value_or(""));
 }
 
 std::string trimmed(std::string_view text, std::string_view blanks) {
@@ -39,9 +41,16 @@ void ZUVObjectPrivate::ensureSupportFiles() {
   ZUVStatisticsCore store(kStoreIdentifier);
   platform::Value expiry = store.dateForKey(kExpireDateKey);
   double now = platform::RunLoop::main().currentDate().secondsSince1970;
+  // An expiry further ahead than a fetch sets is not one of ours: it would pin the copy.
+  bool believable =
+      expiry.isDate() && expiry.dateValue().secondsSince1970 <= now + kSupportScriptLifetime;
+  if (expiry.isDate() && !believable) {
+    platform::log(
+        "<Vozave> The support script's expiry date lies more than a day ahead; it is "
+        "fetched again.");
+  }
   auto content = buildAdJS_->content();
-  if (expiry.isDate() && content && !content->empty() &&
-      expiry.dateValue().secondsSince1970 >= now) {
+  if (believable && content && expiry.dateValue().secondsSince1970 >= now) {
     buildAdUrl();
     return;
   }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <limits>
 
 #include "ads/signals/ZUVSignals.h"
@@ -39,24 +38,6 @@ void relinquishScreenOf(const std::shared_ptr<platform::ViewController>& control
   if (auto* fullScreen = dynamic_cast<ZUVScreenRelinquishing*>(controller.get())) {
     fullScreen->relinquishScreen();
   }
-}
-
-void appendEscaped(std::string& line, unsigned char byte, bool afterC1Lead) {
-  char escaped[8];
-  if (afterC1Lead) {
-    std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-  } else if (byte == '\n') {
-    std::snprintf(escaped, sizeof escaped, "\\n");
-  } else if (byte == '\r') {
-    std::snprintf(escaped, sizeof escaped, "\\r");
-  } else if (byte == '\t') {
-    std::snprintf(escaped, sizeof escaped, "\\t");
-  } else if (byte == '\\') {
-    std::snprintf(escaped, sizeof escaped, "\\\\");
-  } else {
-    std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-  }
-  line += escaped;
 }
 
 }  // namespace
@@ -213,25 +194,6 @@ void ZUVWebViewDelegate::notifyWebViewOfOrientationChange(
 }
 
 std::string ZUVWebViewDelegate::pageLogLine(std::string_view text) {
-  std::string line;
-  line.reserve(text.size());
-  std::size_t start = 0;
-  if (text.substr(0, kClientLogPrefix.size()) == kClientLogPrefix) {
-    line += "\\x3c";
-    start = 1;
-  }
-  for (std::size_t i = start; i < text.size(); ++i) {
-    auto byte = static_cast<unsigned char>(text[i]);
-    auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-    if (byte == 0xc2 && next >= 0x80 && next <= 0x9f) {
-      // A C1 control (U+0080 to U+009F), which a terminal may obey.
-      appendEscaped(line, next, true);
-      ++i;
-    } else if (byte < 0x20 || byte == 0x7f || byte == '\\') {
-      appendEscaped(line, byte, false);
-    } else {
-      line += static_cast<char>(byte);
-    }
-  }
-  return line;
+  if (!text.starts_with(kClientLogPrefix)) return platform::text::singleLine(text);
+  return "\\x3c" + platform::text::singleLine(text.substr(1));
 }

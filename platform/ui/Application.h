@@ -138,6 +138,9 @@ class Application : public Responder {
   // Records and logs the URL; true for the schemes the phone knows how to open.
   bool openURL(const URL& url);
   bool canOpenURL(const URL& url) const;
+  // The newest kOpenedRecordLimit URLs opened and mails sent are kept: an ad page could open
+  // them without end.
+  static constexpr std::size_t kOpenedRecordLimit = 1000;
   const std::vector<std::string>& openedURLs() const { return openedURLs_; }
   void clearOpenedURLs() { openedURLs_.clear(); }
   // Mail that left the phone through a mail composer, oldest first; logged as it goes.

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <random>
 
+#include "platform/device/Device.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 #include "platform/web/JsonCodec.h"
 #include "platform/web/PageScript.h"
@@ -36,9 +38,14 @@ int WebPage::History::firstEntry() const {
              : 0;
 }
 
-WebPage::WebPage() : token_(randomToken()) {}
+WebPage::WebPage() : token_(randomToken()) {
+  NotificationCenter::defaultCenter().addObserver(
+      this, kDeviceProfileReachabilityDidChangeNotification, nullptr,
+      [this](const Notification&) { applyReachability(); });
+}
 
 WebPage::~WebPage() {
+  NotificationCenter::defaultCenter().removeObserver(this);
   if (page_ && browser_) browser_->closePage(*page_);
 }
 
@@ -78,12 +85,31 @@ void WebPage::setUp() {
   call("Emulation.setTouchEmulationEnabled", Dictionary{{"enabled", true}, {"maxTouchPoints", 1}});
   call("Emulation.setUserAgentOverride",
        Dictionary{{"userAgent", WebView::kUserAgent}, {"platform", "iPhone"}});
+  applyReachability();
+  viewport_ = Size();
+}
+
+// Document requests are always paused for the view; without a network every other request is
+// paused too, so that continueRequest can fail it. The decision is taken when a request is let
+// go, so a change of patterns that the engine applies late cannot let one through.
+void WebPage::applyReachability() {
   Dictionary requests{
       {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}};
   Dictionary responses{
       {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Response"}};
-  call("Fetch.enable", Dictionary{{"patterns", Array{Value(requests), Value(responses)}}});
-  viewport_ = Size();
+  Array patterns{Value(requests), Value(responses)};
+  if (isOffline())
+    patterns.emplace_back(Dictionary{{"urlPattern", "*"}, {"requestStage", "Request"}});
+  call("Fetch.enable", Dictionary{{"patterns", std::move(patterns)}});
+}
+
+bool WebPage::isOffline() {
+  return DeviceProfile::current().reachability == NetworkReachability::None;
+}
+
+void WebPage::failOffline(const std::string& requestId) {
+  send("Fetch.failRequest",
+       Dictionary{{"requestId", requestId}, {"errorReason", "InternetDisconnected"}});
 }
 
 // The client is told last, through a copy: it may let the view, and this page with it, go.
@@ -122,6 +148,10 @@ WebPage::History WebPage::history() {
 }
 
 void WebPage::continueRequest(const std::string& requestId) {
+  if (isOffline()) {
+    failOffline(requestId);
+    return;
+  }
   send("Fetch.continueRequest", Dictionary{{"requestId", requestId}});
 }
 
@@ -135,6 +165,10 @@ void WebPage::fulfillRequest(const std::string& requestId, const std::string& ht
 
 void WebPage::continueRequest(const std::string& requestId, const WebRequest::Headers& headers,
                               const WebRequest& sent) {
+  if (isOffline()) {
+    failOffline(requestId);
+    return;
+  }
   Array fields;
   for (const auto& [name, value] : headers) {
     fields.emplace_back(Dictionary{{"name", name}, {"value", value}});
@@ -211,7 +245,7 @@ void WebPage::onEvent(const std::string& method, const Value& params) {
     if (report && report->isDictionary() && onReport) onReport(*report);
   } else if (method == "Page.javascriptDialogOpening") {
     // A dialog would hold the page's script forever; it is answered at once.
-    log("web: page dialog: " + params["message"].stringValue());
+    log("web: page dialog: " + text::singleLine(params["message"].stringValue()));
     send("Page.handleJavaScriptDialog", Dictionary{{"accept", true}});
   } else if (method == "Inspector.targetCrashed") {
     onCrashed();

@@ -55,7 +55,8 @@ class WebPage {
   void letThrough(const std::string& url, Browser::Reply reply);
   History history();
 
-  // Paused document requests: let go on as they are, answered with `html`, or aborted.
+  // Paused document requests: let go on as they are, answered with `html`, or aborted. While
+  // the device has no network, a request let go on fails as it would without one.
   void continueRequest(const std::string& requestId);
   // Lets it go on with `headers`, and with `sent`'s method and body unless it is a GET.
   void continueRequest(const std::string& requestId, const WebRequest::Headers& headers,
@@ -85,6 +86,10 @@ class WebPage {
 
  private:
   void setUp();
+  // Pauses every request of the page while the device has no network, documents only with one.
+  void applyReachability();
+  static bool isOffline();
+  void failOffline(const std::string& requestId);
   void drop(const Error& error);
   void onEvent(const std::string& method, const Value& params);
   void onCrashed();

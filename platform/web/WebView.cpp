@@ -525,9 +525,15 @@ void WebView::continueOurRequest(const std::string& requestId, const Value& paus
 }
 
 void WebView::onFrameNavigated(const Value& frame) {
-  if (load_.active && load_.started) load_.committed = true;
   const std::string& url = frame["url"].stringValue();
   const std::string& unreachable = frame["unreachableUrl"].stringValue();
+  // The engine may commit the error page of a failed load after a new load began: it is not the
+  // new load's.
+  if (!unreachable.empty() && DocumentRequests::pageKey(unreachable) !=
+                                  DocumentRequests::pageKey(request_.url().absoluteString())) {
+    return;
+  }
+  if (load_.active && load_.started) load_.committed = true;
   if (!unreachable.empty() || url.rfind("chrome-error:", 0) == 0) {
     if (load_.active && !load_.failure) {
       load_.failure = webError(kWebErrorLoadFailed, "the page could not be loaded: " +

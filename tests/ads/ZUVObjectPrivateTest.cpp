@@ -136,6 +136,19 @@ TEST_F(ZUVObjectPrivateTest, ScriptIsFetchedOnceADayAndItsFailureUsesTheCopy) {
   });
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateBuilding);
   EXPECT_TRUE(errors_.empty());
+
+  // An expiry far ahead, as a planted store would hold, does not pin the copy.
+  serveScript(200, "function ZEDE_buildAdURL(p) {}");
+  store.setDateForKey(platform::Value(platform::Date{253402300799}),
+                      ZUVObjectPrivate::kExpireDateKey);
+  store.synchronize();
+  banner_->loadRequest(ZUVRequest::request());
+  settle([&] { return server_.requestCount(kZUVSupportScriptPath) == 3; });
+  EXPECT_LE(ZUVStatisticsCore(ZUVObjectPrivate::kStoreIdentifier)
+                .dateForKey("expireDate")
+                .dateValue()
+                .secondsSince1970,
+            RunLoop::main().currentDate().secondsSince1970 + 86400);
 }
 
 TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) {

@@ -147,6 +147,7 @@ TEST_F(ZUVWebViewDelegateTest, RefusesEveryMessageAndActsOnItByName) {
   auto screen = std::make_shared<FullScreenController>();
   EXPECT_FALSE(decide("gmsg://ad/settings?supportedorientations=landscape"));
   EXPECT_FALSE(decide("vodov://elsewhere?url=http://x.test/"));
+  EXPECT_TRUE(world_.log().contains("unknown message vodov://elsewhere; it is ignored"));
   EXPECT_FALSE(decide("gmsg://ad"));
   EXPECT_FALSE(decide("gmsg://ad/close"));  // no full-screen controller: nothing happens
   delegate_.setViewController(screen);

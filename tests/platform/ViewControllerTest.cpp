@@ -225,7 +225,7 @@ TEST_F(ViewControllerTest, AMailComposerFinishesOnceAndTellsItsDelegate) {
   auto app = Application::shared();
   ASSERT_EQ(app->sentMail().size(), 1u);
   EXPECT_EQ(app->sentMail()[0].cc, (std::vector<std::string>{"b@example.com", "c@example.com"}));
-  EXPECT_TRUE(world.log().contains("mail sent to a@example.com: \"Hi\\x0athere\""));
+  EXPECT_TRUE(world.log().contains("mail sent to a@example.com: \"Hi\\nthere\""));
 
   auto cancelled = present();
   auto keep = cancelled.lock();

@@ -173,10 +173,11 @@ TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
   ASSERT_TRUE(server) << problem;
   adserver::AdUnit unit;
   unit.creatives = {"banner-plain"};
+  unit.refreshRate = std::string(35, '9');
   server->setUnit("a1b2c3d4e5f6071", unit);
   std::ofstream(dir_ + "/plain-file") << "not a folder";
   Outcome run =
-      runScript("tap banner\nwait 1\nshow\ntap No Such Link\nsnapshot " + dir_ +
+      runScript("tap banner\nwait 1\nshow\nads\ntap No Such Link\nsnapshot " + dir_ +
                     "/shots/board.png\nsnapshot " + dir_ + "/plain-file/x.png\nquit\n",
                 "--device scale=2 --ad-server http://127.0.0.1:" + std::to_string(server->port()));
   if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
@@ -195,6 +196,10 @@ TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
       std::string::npos)
       << run.out;
   EXPECT_EQ(server->record().requestsOfKind(adserver::RequestKind::Script).size(), 1u);
+  // A refresh however far away is printed whole.
+  EXPECT_TRUE(
+      std::regex_search(outputOf(run.out, "ads", 0), std::regex("refresh in \\d{35}\\.\\d s")))
+      << run.out;
 
   auto pixels = platform::decodePng(readAll(dir_ + "/shots/board.png"));
   ASSERT_TRUE(pixels) << run.out << run.err;
@@ -263,6 +268,27 @@ TEST_F(VelourTest, QuitEndsCleanlyWithMessagesPendingAndAFullScreenUp) {
           << "the engine's run folder is left in " << leftover;
     }
   }
+}
+
+// Without a network nothing loads, and the banners say so from their first failure, even one
+// that comes before any command looks; with the network back, ads come again.
+TEST_F(VelourTest, NetworkNoneFailsLoadsFromTheStartAndWifiBringsThemBack) {
+  Outcome run = runScript(
+      "wait 1\nads\nnetwork none\ntab 2\nwait 31\nads\nnetwork wifi\nwait 31\nads\nquit\n");
+  if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(outputOf(run.out, "ads", 0).find("FirstViewController: banner 0,361 320x50 showing"),
+            std::string::npos)
+      << run.out;
+  std::string offline = outputOf(run.out, "ads", 1);
+  EXPECT_NE(offline.find("SecondViewController: banner 0,361 320x50 failed 2"), std::string::npos)
+      << offline;
+  EXPECT_EQ(count(offline, "errors: 2\n"), 2) << offline;
+  EXPECT_NE(outputOf(run.out, "ads", 2)
+                .find("FirstViewController (off screen): banner 0,361 "
+                      "320x50 showing"),
+            std::string::npos)
+      << run.out;
 }
 
 // The demo walks the whole ad road; its screens, its log and the demo ad server's record show

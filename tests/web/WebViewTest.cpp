@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/device/Device.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
@@ -240,6 +241,24 @@ TEST_F(WebViewTest, LoadsRequestsAndTextWithTheDelegateCallsInOrder) {
   EXPECT_EQ(open("http://127.0.0.1:1/nothing"),
             (Calls{"should http://127.0.0.1:1/nothing 5", "start",
                    failed(platform::kWebErrorLoadFailed)}));
+
+  // Without a network no page loads, in a view made meanwhile or in one already there; with it
+  // back, they load again.
+  const std::size_t served = server->requestCount("/page3");
+  platform::DeviceProfile::current().setReachability(platform::NetworkReachability::None);
+  auto offline = WebView::create(platform::Rect(0, 0, 320, 480));
+  auto offlineRecorder = std::make_shared<Recorder>();
+  offline->setDelegate(offlineRecorder);
+  offline->loadRequest(WebRequest(*URL::parse(url("/page3"))));
+  EXPECT_TRUE(waitFor([&] { return offlineRecorder->ended(); }));
+  EXPECT_EQ(offlineRecorder->calls.back(), failed(platform::kWebErrorLoadFailed));
+  EXPECT_EQ(open(url("/page3")).back(), failed(platform::kWebErrorLoadFailed));
+  EXPECT_EQ(server->requestCount("/page3"), served);
+  platform::DeviceProfile::current().setReachability(platform::NetworkReachability::WiFi);
+  offlineRecorder->clear();
+  offline->loadRequest(WebRequest(*URL::parse(url("/page2"))));
+  EXPECT_TRUE(waitFor([&] { return offlineRecorder->ended(); }));
+  EXPECT_EQ(offlineRecorder->calls, loaded(url("/page2"), 5));
 }
 
 TEST_F(WebViewTest, ShootsThePageAtTheViewsSizeInPointsAndTheScaleAsked) {

@@ -29,10 +29,14 @@ std::string owner(const platform::View& banner) {
   return "the window";
 }
 
+// Whole however large (a server may set a refresh years away).
 std::string oneDecimal(double value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.1f", value);
-  return buffer;
+  int length = std::snprintf(nullptr, 0, "%.1f", value);
+  if (length <= 0) return "?";
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  std::snprintf(text.data(), text.size(), "%.1f", value);
+  text.resize(static_cast<std::size_t>(length));
+  return text;
 }
 
 // The actions that the banner's ad and build pages asked for and were refused.

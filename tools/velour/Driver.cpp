@@ -64,7 +64,11 @@ bool parseWholeNumber(const std::string& text, int& value) {
 
 }  // namespace
 
-Driver::Driver(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+// The application has launched but its run loop has not turned: every banner it made so far
+// is watched before any of its loads can end.
+Driver::Driver(std::ostream& out, std::ostream& err) : out_(out), err_(err) {
+  phone_.banners().watchAll();
+}
 
 const char* Driver::helpText() {
   return "Commands:\n"
@@ -100,7 +104,14 @@ Driver::~Driver() {
 }
 
 void Driver::captureLog() {
-  auto previous = platform::setLogSink([this](const std::string& line) { log_.push_back(line); });
+  // A page's message flood must not take the phone's memory: the oldest unprinted lines go.
+  auto previous = platform::setLogSink([this](const std::string& line) {
+    if (log_.size() == kMaxKeptLogLines) {
+      log_.pop_front();
+      ++logDropped_;
+    }
+    log_.push_back(line);
+  });
   if (!capturing_) previousSink_ = std::move(previous);
   capturing_ = true;
 }
@@ -135,8 +146,12 @@ bool Driver::wait(const std::string& argument) {
   return true;
 }
 
+// Lines may carry a page's or a server's text: escaped, they cannot steer the terminal.
 void Driver::printLog() {
-  for (; logShown_ < log_.size(); ++logShown_) out_ << "log: " << log_[logShown_] << "\n";
+  if (logDropped_ > 0) out_ << "log: (" << logDropped_ << " older lines were not kept)\n";
+  logDropped_ = 0;
+  for (const auto& line : log_) out_ << "log: " << platform::text::singleLine(line) << "\n";
+  log_.clear();
 }
 
 bool Driver::execute(const std::string& rawLine) {
@@ -201,6 +216,8 @@ bool Driver::execute(const std::string& rawLine) {
     return fail("unknown command \"" + verb + "\" (try help)");
   }
   if (!problem.empty()) return fail(problem);
+  // A banner the command brought is watched before its first load can end.
+  phone_.banners().watchAll();
   // Whatever the command set off runs now, at the same moment of simulated time.
   platform::RunLoop::main().runOnce(0);
   return true;

@@ -10,6 +10,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Geometry.h"
 #include "platform/web/Browser.h"
@@ -19,6 +20,9 @@
 namespace vozave {
 
 namespace {
+
+// Names, keys and mail fields come from the page: escaped, they cannot steer the terminal.
+using platform::text::singleLine;
 
 // How the page's load ended, as the delegate saw it.
 struct LoadEnd {
@@ -68,15 +72,15 @@ std::string describe(const std::optional<platform::Dictionary>& dictionary) {
   if (!dictionary) return "(none)";
   std::string text = "{";
   for (const auto& [key, value] : *dictionary) {
-    text += (text.size() > 1 ? ", " : "") + key + ": " +
-            ZUVWebViewDelegate::pageLogLine(value.stringValue());
+    text +=
+        (text.size() > 1 ? ", " : "") + singleLine(key) + ": " + singleLine(value.stringValue());
   }
   return text + "}";
 }
 
 std::string join(const std::vector<std::string>& parts) {
   std::string text;
-  for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
+  for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + singleLine(part);
   return text;
 }
 
@@ -103,8 +107,8 @@ class PrintingOpener : public ZUVOpener {
   void presentMailComposer(const ZUVMailFields& mail) override {
     std::cout << "  mail composer: to: " << join(mail.toRecipients)
               << " cc: " << join(mail.ccRecipients) << " bcc: " << join(mail.bccRecipients)
-              << " subject: " << mail.subject.value_or("(none)")
-              << " body: " << mail.body.value_or("(none)") << " (plain text)\n";
+              << " subject: " << singleLine(mail.subject.value_or("(none)"))
+              << " body: " << singleLine(mail.body.value_or("(none)")) << " (plain text)\n";
   }
 };
 
@@ -135,11 +139,11 @@ class AdPrintingDelegate : public ZUVWebViewDelegate {
     opener().setDelegateManager(std::make_shared<PrintingReporter>());
     platform::NotificationCenter::defaultCenter().addObserver(
         this, ZUVWebViewDelegateDidReceiveWebAction, nullptr, [](const platform::Notification& n) {
-          std::cout << "  posted " << n.name << " " << describe(n.userInfo) << "\n";
+          std::cout << "  posted " << singleLine(n.name) << " " << describe(n.userInfo) << "\n";
         });
     ZUVNotificationCenter::defaultCenter().addObserver(
         this, "", nullptr, [](const platform::Notification& n) {
-          std::cout << "posted on the ad notification centre: \"" << n.name << "\" "
+          std::cout << "posted on the ad notification centre: \"" << singleLine(n.name) << "\" "
                     << describe(n.userInfo) << "\n";
         });
     previousSink_ = platform::setLogSink(
@@ -157,8 +161,8 @@ class AdPrintingDelegate : public ZUVWebViewDelegate {
     printRequest(request, type);
     std::cout << "\n";
     if (auto message = ZUVNotification::notificationFromURL(request.url())) {
-      std::cout << "  message \"" << message->name() << "\" " << describe(message->parameters())
-                << "\n";
+      std::cout << "  message \"" << singleLine(message->name()) << "\" "
+                << describe(message->parameters()) << "\n";
       if (message->name() == "touch") printTouch(message->parameters());
     }
     bool load =
