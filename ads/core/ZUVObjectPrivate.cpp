@@ -9,6 +9,7 @@
 #include "ads/support/ZUVParameterKeys.h"
 #include "ads/support/ZUVStatistics.h"
 #include "ads/web/ZUVNotificationCenter.h"
+#include "platform/foundation/Log.h"
 #include "platform/ui/Application.h"
 
 namespace {
@@ -69,6 +70,34 @@ std::shared_ptr<platform::WebView> ZUVObjectPrivate::makeWebView(const platform:
   return platform::WebView::create(frame);
 }
 
+platform::PageResourceLimits& ZUVObjectPrivate::pageLimits() {
+  static platform::PageResourceLimits limits;
+  return limits;
+}
+
+void ZUVObjectPrivate::limitPage(platform::WebView& view, bool buildPage) {
+  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
+  view.limitResources(pageLimits(), [weak, buildPage](const std::string& limit) {
+    if (auto self = weak.lock()) self->pageUnloaded(limit, buildPage);
+  });
+}
+
+// A page past its limit has been unloaded: the load fails as a network error would, nothing
+// shows, and the refresh comes on its schedule.
+void ZUVObjectPrivate::pageUnloaded(const std::string& limit, bool buildPage) {
+  platform::log("<Vozave> Unloaded an ad page past its limit of " + limit);
+  if (buildPage) {
+    resetBuildAdWebView();
+    changeState(kStateFailed);
+    reportError(kZUVErrorNetworkError, request_.get());
+    scheduleReloadTimer(reloadSeconds_);
+    return;
+  }
+  webView_->setHidden(true);
+  changeState(kStateFailed);
+  reportError(kZUVErrorNetworkError, request_.get());
+}
+
 std::shared_ptr<ZUVObjectPrivate> ZUVObjectPrivate::createWithFrame(const platform::Rect& frame) {
   std::shared_ptr<ZUVObjectPrivate> controller(new ZUVObjectPrivate());
   controller->setUp(frame);
@@ -96,6 +125,7 @@ void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
   webView_->setDataDetectorTypes(0);
   webViewDelegate_ = std::make_shared<ZUVBannerWebViewDelegate>(weak_from_this());
   webView_->setDelegate(webViewDelegate_);
+  limitPage(*webView_, false);
   observeApplication();
 }
 
@@ -125,6 +155,7 @@ ZUVObjectPrivate::~ZUVObjectPrivate() {
   webView_->setDelegate({});
   webViewDelegate_.reset();
   webView_->removeFromSuperview();
+  webView_->closePage();
   webView_.reset();
   resetBuildAdWebView();
   if (buildAdJS_) {
