@@ -140,6 +140,7 @@ void ZUVObjectPrivate::setupBuildAdWebView() {
   buildAdWebView_ = makeWebView(platform::Rect(0, 0, 1, 1));
   buildAdWebView_->setHidden(true);
   buildAdWebView_->setDelegate(buildAdWebViewDelegate_);
+  limitPage(*buildAdWebView_, true);
   auto& center = ZUVNotificationCenter::defaultCenter();
   std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
   using Report = void (ZUVObjectPrivate::*)(const platform::Notification&);
@@ -171,7 +172,8 @@ void ZUVObjectPrivate::resetBuildAdWebView() {
     return;
   }
   buildAdWebView_->setDelegate({});
-  buildAdWebView_->stopLoading();
+  // An abandoned page's scripts would run on unseen.
+  buildAdWebView_->closePage();
   // A report already caught waits for the next pass, addressed to this web view; keeping the
   // view until the next build ends means no newer build page can take its address meanwhile.
   retiredBuildAdWebView_ = std::move(buildAdWebView_);

@@ -100,8 +100,10 @@ class ViewController : public Responder {
   // outermost container of this controller) and links back without owning. A presented
   // controller may present another, making a chain; dismissing a controller that presents
   // another dismisses that one (and what it presents) instead. A presented view fills the
-  // application frame.
-  void presentModalViewController(const std::shared_ptr<ViewController>& controller, bool animated);
+  // application frame. False, with a log line, when refused: no controller, this one itself,
+  // or one already presented here.
+  [[nodiscard]] bool presentModalViewController(const std::shared_ptr<ViewController>& controller,
+                                                bool animated);
   void dismissModalViewController(bool animated);
   std::shared_ptr<ViewController> modalViewController() const;
   // The container (a tab bar controller) or else the controller that presented this one.

@@ -294,7 +294,12 @@ TEST_F(VelourTest, NetworkNoneFailsLoadsFromTheStartAndWifiBringsThemBack) {
 // The demo walks the whole ad road; its screens, its log and the demo ad server's record show
 // every step.
 TEST_F(VelourTest, TheDemoWalksTheWholeAdRoad) {
-  Outcome run = runScript(readAll(VELOUR_DEMO_SCRIPT));
+  std::string script = readAll(VELOUR_DEMO_SCRIPT);
+  const std::string shots = "snapshot build/demo/";
+  for (auto at = script.find(shots); at != std::string::npos; at = script.find(shots, at)) {
+    script.replace(at, shots.size(), "snapshot " + dir_ + "/");
+  }
+  Outcome run = runScript(script);
   if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string& out = run.out;
@@ -324,6 +329,15 @@ TEST_F(VelourTest, TheDemoWalksTheWholeAdRoad) {
   EXPECT_EQ(outputOf(out, "opened", 0),
             "opened: itms-apps://apps.vozave.com/app/sunny-coffee\n"
             "mail sent: to beans@sunny.example \"A table for two\"\n");
+  // The composer's picture shows its white sheet, not a black screen.
+  auto mail = platform::decodePng(readAll(dir_ + "/3-mail.png"));
+  ASSERT_TRUE(mail);
+  std::size_t white = 0;
+  for (std::size_t i = 0; i + 3 < mail->rgba.size(); i += 4) {
+    if (mail->rgba[i] > 240 && mail->rgba[i + 1] > 240 && mail->rgba[i + 2] > 240) ++white;
+  }
+  EXPECT_GT(white, mail->rgba.size() / 4 / 2);
+
   // The information screen's banner shows an ad of its own.
   EXPECT_EQ(count(outputOf(out, "show", 10), " showing http"), 2) << out;
 
