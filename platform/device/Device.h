@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/foundation/Export.h"
 #include "platform/foundation/Value.h"
 
 namespace platform {
@@ -23,7 +24,7 @@ struct Size {
 
 // The device profile: values the platform reports about the phone, with the defaults of a
 // phone that the front end (--device KEY=VALUE) and tests can change.
-struct DeviceProfile {
+struct VOZAVE_API DeviceProfile {
   std::string model = "iPhone";
   std::string systemName = "iPhone OS";
   std::string systemVersion = "4.3";
@@ -56,15 +57,15 @@ extern const char* const kDeviceProfileKeysUsage;
 // The profile's unique identifier or, when it sets none, one made of 40 random hexadecimal
 // digits on first use and kept in <home>/Library/DeviceIdentifier, so that it survives
 // restarts as a phone's does.
-std::string deviceUniqueIdentifier();
+VOZAVE_API std::string deviceUniqueIdentifier();
 
 // Where an absolute path of the device's own file system lies: under <home>/DeviceRoot.
-std::string deviceFileSystemPath(std::string_view devicePath);
+VOZAVE_API std::string deviceFileSystemPath(std::string_view devicePath);
 
 // The store key of the preferred languages, most preferred first.
 extern const char* const kPreferredLanguagesKey;  // "AppleLanguages"
 // The store's value under kPreferredLanguagesKey (of whatever kind it is) or, when the store
 // has none, the profile's list as an array of texts.
-Value preferredLanguages();
+VOZAVE_API Value preferredLanguages();
 
 }  // namespace platform

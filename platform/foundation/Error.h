@@ -2,12 +2,13 @@
 
 #include <string>
 
+#include "platform/foundation/Export.h"
 #include "platform/foundation/Value.h"
 
 namespace platform {
 
 // A failure reported as a value: a domain, a code and user information.
-struct Error {
+struct VOZAVE_API Error {
   std::string domain;
   long code = 0;
   Dictionary userInfo;

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/foundation/Export.h"
 #include "platform/foundation/Value.h"
 
 namespace platform {
@@ -17,7 +18,7 @@ class RunLoop;
 
 // A timer on the main run loop. The loop keeps it until it is invalidated; a one-shot timer
 // invalidates itself when it fires.
-class Timer : public std::enable_shared_from_this<Timer> {
+class VOZAVE_API Timer : public std::enable_shared_from_this<Timer> {
  public:
   double interval() const { return interval_; }
   bool repeats() const { return repeats_; }
@@ -47,7 +48,7 @@ enum FdEvent : unsigned { kFdReadable = 1, kFdWritable = 2, kFdError = 4 };
 // file-descriptor watches and deferred release, all on one clock. The clock is the monotonic
 // clock of the host or, for tests and scripted sessions, a manual clock that moves only when
 // told to.
-class RunLoop {
+class VOZAVE_API RunLoop {
  public:
   using WatchId = std::uint64_t;
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/foundation/Export.h"
+
 namespace platform {
 
 // The main interface resource that UIApplicationMain loads: <name>.ui in the main bundle.
@@ -12,7 +14,7 @@ inline constexpr const char* kMainInterfaceName = "MainWindow";
 // main run loop until Application::terminate(). On the way out: willTerminate and a
 // synchronised UserDefaults. Returns the exit status; 1 if the interface cannot be loaded or
 // an application is already running.
-int UIApplicationMain(int argc, char** argv, const std::string& principalClassName,
-                      const std::string& delegateClassName);
+VOZAVE_API int UIApplicationMain(int argc, char** argv, const std::string& principalClassName,
+                                 const std::string& delegateClassName);
 
 }  // namespace platform

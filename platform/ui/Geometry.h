@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/device/Device.h"  // Size
+#include "platform/foundation/Export.h"
 
 namespace platform {
 
@@ -44,7 +45,7 @@ enum AutoresizingMask : unsigned {
 };
 
 // "x,y,width,height" with the shortest text for each number.
-std::string describeRect(const Rect& rect);
-std::string describeNumber(double value);
+VOZAVE_API std::string describeRect(const Rect& rect);
+VOZAVE_API std::string describeNumber(double value);
 
 }  // namespace platform

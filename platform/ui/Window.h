@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/foundation/Export.h"
 #include "platform/ui/View.h"
 #include "platform/ui/ViewController.h"
 
@@ -12,7 +13,7 @@ class Button;
 
 // The screen's top view. Hidden until made key and visible; its root view controller's view
 // fills the application frame (the screen below the status bar).
-class Window : public View {
+class VOZAVE_API Window : public View {
  public:
   static std::shared_ptr<Window> create(const Rect& frame);
   static std::shared_ptr<Window> create();  // the screen's bounds
