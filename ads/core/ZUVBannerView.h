@@ -40,7 +40,7 @@ class VOZAVE_API ZUVBannerView : public platform::View {
   std::shared_ptr<ZUVBannerViewDelegate> delegate() const;
   // Adds a delegate; not owned, so the application keeps it alive as long as it wants calls.
   void setDelegate(const std::shared_ptr<ZUVBannerViewDelegate>& delegate);
-  // True once an ad came in by the banner's own refresh rather than by loadRequest.
+  // True while the current load is a refresh of the banner's own; loadRequest clears it.
   bool hasAutoRefreshed() const;
   // The web view that shows the ad page.
   std::shared_ptr<platform::WebView> webView() const;

@@ -15,14 +15,14 @@ class Button;
 // fills the application frame (the screen below the status bar).
 class VOZAVE_API Window : public View {
  public:
-  static std::shared_ptr<Window> create(const Rect& frame);
-  static std::shared_ptr<Window> create();  // the screen's bounds
-  explicit Window(const Rect& frame);
+  static std::shared_ptr<Window> create(const Rect& frame);  // a window of that frame
+  static std::shared_ptr<Window> create();                   // the screen's bounds
+  explicit Window(const Rect& frame);                        // for a subclass; use create
 
-  std::shared_ptr<ViewController> rootViewController() const { return root_; }
-  void setRootViewController(const std::shared_ptr<ViewController>& controller);
-  void makeKeyAndVisible();
-  bool isKeyWindow() const;
+  std::shared_ptr<ViewController> rootViewController() const { return root_; }    // owned
+  void setRootViewController(const std::shared_ptr<ViewController>& controller);  // shows its view
+  void makeKeyAndVisible();  // shown, and the application's key window
+  bool isKeyWindow() const;  // whether it is the application's key window
   // The application's key window, if any.
   static std::shared_ptr<Window> keyWindow();
 
@@ -39,7 +39,7 @@ class VOZAVE_API Window : public View {
   // Every button in the window's tree, back to front.
   std::vector<std::shared_ptr<Button>> buttons();
 
-  std::string className() const override { return "Window"; }
+  std::string className() const override { return "Window"; }  // for logs and interfaces
 
  private:
   std::shared_ptr<ViewController> root_;
