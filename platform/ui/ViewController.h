@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Export.h"
 #include "platform/ui/Responder.h"
 #include "platform/ui/View.h"
 
@@ -19,7 +20,7 @@ enum class InterfaceOrientation {
 inline bool isLandscape(InterfaceOrientation o) {
   return o == InterfaceOrientation::LandscapeLeft || o == InterfaceOrientation::LandscapeRight;
 }
-std::string describeOrientation(InterfaceOrientation o);
+VOZAVE_API std::string describeOrientation(InterfaceOrientation o);
 
 // How a presented controller comes on screen, and how much of it it covers.
 enum class ModalTransitionStyle {
@@ -59,7 +60,7 @@ struct TabBarItem {
 // Manages one screen's view: loads it lazily from the interface resource named by nibName
 // (the class name by default), receives the appearance, rotation and memory-warning calls and
 // presents other controllers modally.
-class ViewController : public Responder {
+class VOZAVE_API ViewController : public Responder {
  public:
   enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
 
