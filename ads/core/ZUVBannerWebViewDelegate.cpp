@@ -100,7 +100,7 @@ void ZUVBannerWebViewDelegate::failRunawayLoad(platform::WebView& webView, const
   controller.changeState(ZUVObjectPrivate::kStateFailed);
   controller.delegateManager()->didFailToReceiveAdWithError(
       ZUVRequestError::errorWithCodeRequest(kZUVErrorNetworkError, controller.request().get()));
-  controller.addReloadInformationFromHeaders();
+  controller.adPageDidFail();
   // Its scripts go with it, on the next pass: no load starts inside a decision.
   std::weak_ptr<platform::WebView> weak = webView.webSelf();
   platform::RunLoop::main().post([weak] {

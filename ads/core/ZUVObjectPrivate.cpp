@@ -101,8 +101,7 @@ void ZUVObjectPrivate::pageUnloaded(const std::string& limit, bool buildPage) {
   webView_->setHidden(true);
   changeState(kStateFailed);
   reportError(kZUVErrorNetworkError, request_.get());
-  // A shown ad's refresh is already armed; a banner with no interval yet retries.
-  if (!hasInterval()) retryAfterFailure();
+  adPageDidFail();
 }
 
 std::shared_ptr<ZUVObjectPrivate> ZUVObjectPrivate::createWithFrame(const platform::Rect& frame) {
