@@ -210,7 +210,10 @@ void WebView::loadRequest(const WebRequest& request) {
     return;
   }
   if (monitor_) monitor_->restart();
-  navigateTo(outgoing, std::nullopt, kWebViewNavigationTypeOther);
+  // The application loads a URL for its user (a browser or web application the user opened):
+  // the load's redirects, to another application too, are the user's.
+  constexpr bool kForTheUser = true;
+  navigateTo(outgoing, std::nullopt, kWebViewNavigationTypeOther, kForTheUser);
 }
 
 void WebView::loadHTMLStringBaseURL(std::string_view html, const std::optional<URL>& baseURL) {

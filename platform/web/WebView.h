@@ -95,8 +95,9 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void setDelegate(std::weak_ptr<WebViewDelegate> delegate) { delegate_ = std::move(delegate); }
 
   // For the delegate, while it decides a navigation: true when the page's user started it (a
-  // tap, with the activation a tap gives the page's scripts for a few seconds); false for the
-  // page's own scripts and for the application's loads, history moves and reloads.
+  // tap, with the activation a tap gives the page's scripts for a few seconds), and for the
+  // redirects of a loadRequest, made for the user; false for the page's own scripts, for the
+  // application's loads themselves, history moves and reloads.
   virtual bool lastNavigationHadUserActivation() const { return lastUserActivation_; }
   // For the delegate, while it decides a navigation: true when the page asked for it (a link,
   // a form, a script), false for the application's loads, history moves and reloads and for

@@ -395,6 +395,11 @@ TEST_F(WebViewTest, PutsRedirectsToTheDelegate) {
                                          "should itms-apps://store.test/app?id=1 5",
                                          failed(platform::kWebErrorInterrupted)}));
   EXPECT_EQ(eval("document.title"), "Two");
+  // The application loads for its user: its redirects carry the user's activation, unlike the
+  // redirects of the page's own navigation.
+  EXPECT_EQ(recorder.userActivations, (std::vector<bool>{false, true}));
+  EXPECT_EQ(script("location.href = '/to-app'").back(), failed(platform::kWebErrorInterrupted));
+  EXPECT_EQ(recorder.userActivations, (std::vector<bool>{false, false}));
 }
 
 // A page that floods the view with navigations: each one reaches the delegate once, in order,
