@@ -62,7 +62,8 @@ TEST(PageCommandTest, PrintsTheDelegateCallsScriptResultsAndWhatTheAdDelegateDoe
   path = writePage(
       "<script>var m = ['gmsg://ad/log?string=a%0Ab', 'gmsg://ad/touch?tx=3', "
       "'gmsg://ad/open?a=browser&u=http%3A%2F%2Fl.test%2F&o=p', 'vodov://nowhere', "
-      "'gmsg://ad/settings?supportedorientations=any', 'mailto:x@y.test?subject=S'];"
+      "'gmsg://ad/settings?supportedorientations=any', 'mailto:x@y.test?subject=S%0AT', "
+      "'gmsg://ad/x%1By?k%C2%9B=v%0A'];"
       "function next() { if (m.length) { location = m.shift(); setTimeout(next, 10); } }"
       "setTimeout(next, 10);</script>");
   run = runVozave("page --ad --html " + path + " --base http://ads.test/");
@@ -73,7 +74,8 @@ TEST(PageCommandTest, PrintsTheDelegateCallsScriptResultsAndWhatTheAdDelegateDoe
         "  open in-app browser: http://l.test/ orientations: 2 Referer: (none)\n",
         "  posted didReceiveWebAction {u: vodov://nowhere}\n  => refuse\n",
         "posted on the ad notification centre: \"settings\" {supportedorientations: any}\n",
-        "  mail composer: to: x@y.test cc:  bcc:  subject: S body: (none) (plain text)\n"}) {
+        "  mail composer: to: x@y.test cc:  bcc:  subject: S\\nT body: (none) (plain text)\n",
+        "  message \"x\\x1by\" {k\\u009b: v\\n}\n"}) {
     EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
   }
   std::remove(path.c_str());
