@@ -266,12 +266,12 @@ void ZUVCachedFile::connectionDidFinishLoading(platform::URLConnection& connecti
     reportFailure(platform::Error::make(kPOSIXErrorDomain, ENOENT, "No caches folder."));
     return;
   }
+  // A copy that large would be refused at every use.
   if (body.size() > kMaxContentBytes) {
     std::string cause = "the reply is larger than " + std::to_string(kMaxContentBytes) + " bytes";
     logFailure(cause);
-    reportFailure(platform::Error::make(
-        platform::kURLErrorDomain, platform::kURLErrorDataLengthExceedsMaximum,
-        "The reply is larger than " + std::to_string(kMaxContentBytes) + " bytes."));
+    reportFailure(platform::Error::make(platform::kURLErrorDomain,
+                                        platform::kURLErrorDataLengthExceedsMaximum, cause));
     return;
   }
   auto& files = platform::FileManager::defaultManager();

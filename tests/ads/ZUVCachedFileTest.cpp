@@ -156,14 +156,22 @@ TEST_F(ZUVCachedFileTest, EachFailedEndReportsOnceAndKeepsTheOldFile) {
   auto missing = failWith(server.url("/missing"));
   EXPECT_EQ(recorder_->events, std::vector<std::string>{"fail null"});
   EXPECT_EQ(missing->httpStatusCode(), 404);
+  EXPECT_TRUE(world_.log().contains("/missing: the server answered 404."));
+
+  // A reply over the copy's own cap is not written.
+  server.bigBody("/script", ZUVCachedFile::kMaxContentBytes + 1, false);
+  failWith(server.url("/script"));
+  EXPECT_EQ(recorder_->error->code, platform::kURLErrorDataLengthExceedsMaximum);
+  EXPECT_TRUE(world_.log().contains("/script: the reply is larger than 1048576 bytes."));
 
   platform::URLConnection::settings().maxBodyBytes = 50000;
   server.bigBody("/huge", 80000, false);
   failWith(server.url("/huge"));
   EXPECT_EQ(recorder_->error->code, platform::kURLErrorDataLengthExceedsMaximum);
+  EXPECT_TRUE(world_.log().contains("/huge: the fetch failed: The reply's body is larger"));
   // Nothing half-written is left beside the file.
   std::filesystem::directory_iterator cache(world_.home() + "/Library/Caches/127.0.0.1");
-  EXPECT_EQ(std::distance(cache, {}), 2);
+  EXPECT_EQ(std::distance(cache, {}), 3);
 
   // A file that cannot be written: its folder's place is taken by a file.
   server.reply("/blocked", 200, "new");
@@ -184,6 +192,7 @@ TEST_F(ZUVCachedFileTest, EachFailedEndReportsOnceAndKeepsTheOldFile) {
   EXPECT_EQ(recorder_->events, std::vector<std::string>{"fail null"});
   EXPECT_EQ(unasked->httpStatusCode(), 304);
   EXPECT_FALSE(unasked->hasContent());
+  EXPECT_TRUE(world_.log().contains("a \"not modified\" reply is refused"));
 
   // No connection for a URL the platform cannot fetch: the failure comes at once.
   recorder_ = std::make_shared<Recorder>();

@@ -310,6 +310,10 @@ TEST_F(WebViewTest, EvaluatesScriptsAsTextWithinTheirBudget) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
   EXPECT_TRUE(log.contains("ran past its budget"));
   EXPECT_EQ(eval("6 * 7"), "42");
+
+  // A dialog is answered at once; its text cannot break the log's line or steer a terminal.
+  eval("setTimeout(function() { alert('one\\ntwo\\u001b[2J\\u009b'); }, 0)");
+  EXPECT_TRUE(waitFor([&] { return log.contains("web: page dialog: one\\ntwo\\x1b[2J\\u009b"); }));
 }
 
 TEST_F(WebViewTest, PutsEveryNavigationToTheDelegateWithItsType) {
