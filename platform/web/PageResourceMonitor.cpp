@@ -92,8 +92,11 @@ void PageResourceMonitor::takeReading(double taskSeconds) {
 
 void PageResourceMonitor::onEvent(const std::string& method, const Value& params) {
   if (method == "Network.dataReceived") {
-    countBytes(params["requestId"].stringValue(), params["encodedDataLength"].integerValue(),
-               false);
+    // The engine may leave a chunk's network size at 0 until the request ends; its decoded
+    // size stands in, so that a download that never ends still counts.
+    long long bytes = params["encodedDataLength"].integerValue();
+    if (bytes <= 0) bytes = params["dataLength"].integerValue();
+    countBytes(params["requestId"].stringValue(), bytes, false);
   } else if (method == "Network.loadingFinished") {
     countBytes(params["requestId"].stringValue(), params["encodedDataLength"].integerValue(), true);
   } else if (method == "Network.loadingFailed") {
