@@ -33,10 +33,9 @@ void PageResourceMonitor::attach(WebPage& page) {
   page.send("Performance.enable", Dictionary{{"timeDomain", "threadTicks"}});
   page.send("Network.enable", Dictionary{});
   lastReading_.reset();
-  std::weak_ptr<bool> alive = alive_;
-  timer_ = RunLoop::main().scheduleTimer(limits_.sampleInterval, true, [this, alive](Timer&) {
-    if (alive.lock()) sample();
-  });
+  // Invalidated by detach(), which the destructor calls.
+  timer_ =
+      RunLoop::main().scheduleTimer(limits_.sampleInterval, true, [this](Timer&) { sample(); });
 }
 
 void PageResourceMonitor::detach() {
@@ -49,6 +48,9 @@ void PageResourceMonitor::detach() {
 }
 
 void PageResourceMonitor::restart() {
+  // A reading or a notice on its way belongs to the document before.
+  alive_ = std::make_shared<bool>(true);
+  readingPending_ = false;
   exceeded_ = false;
   lastReading_.reset();
   processorTotal_ = 0;
