@@ -33,10 +33,9 @@ void PageResourceMonitor::attach(WebPage& page) {
   page.send("Performance.enable", Dictionary{{"timeDomain", "threadTicks"}});
   page.send("Network.enable", Dictionary{});
   lastReading_.reset();
-  std::weak_ptr<bool> alive = alive_;
-  timer_ = RunLoop::main().scheduleTimer(limits_.sampleInterval, true, [this, alive](Timer&) {
-    if (alive.lock()) sample();
-  });
+  // Invalidated by detach(), which the destructor calls.
+  timer_ =
+      RunLoop::main().scheduleTimer(limits_.sampleInterval, true, [this](Timer&) { sample(); });
 }
 
 void PageResourceMonitor::detach() {
@@ -49,6 +48,9 @@ void PageResourceMonitor::detach() {
 }
 
 void PageResourceMonitor::restart() {
+  // A reading or a notice on its way belongs to the document before.
+  alive_ = std::make_shared<bool>(true);
+  readingPending_ = false;
   exceeded_ = false;
   lastReading_.reset();
   processorTotal_ = 0;
@@ -92,8 +94,11 @@ void PageResourceMonitor::takeReading(double taskSeconds) {
 
 void PageResourceMonitor::onEvent(const std::string& method, const Value& params) {
   if (method == "Network.dataReceived") {
-    countBytes(params["requestId"].stringValue(), params["encodedDataLength"].integerValue(),
-               false);
+    // The engine may leave a chunk's network size at 0 until the request ends; its decoded
+    // size stands in, so that a download that never ends still counts.
+    long long bytes = params["encodedDataLength"].integerValue();
+    if (bytes <= 0) bytes = params["dataLength"].integerValue();
+    countBytes(params["requestId"].stringValue(), bytes, false);
   } else if (method == "Network.loadingFinished") {
     countBytes(params["requestId"].stringValue(), params["encodedDataLength"].integerValue(), true);
   } else if (method == "Network.loadingFailed") {
