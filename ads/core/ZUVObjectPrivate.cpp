@@ -236,6 +236,7 @@ void ZUVObjectPrivate::removeAdPagesOfEarlierRuns() {
   // Cached files live in <caches>/<host>/<hash in hex>; of those only the support script is
   // kept between runs. Folders that are links lead elsewhere and are left alone.
   auto& files = platform::FileManager::defaultManager();
+  if (!files.hasCachesDirectory()) return;
   auto script = ZUVCachedFile::create({}, *platform::URL::parse(kZUVSupportScriptURL))->filePath();
   if (!script) return;
   const std::string caches = files.cachesDirectory();

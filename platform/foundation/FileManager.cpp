@@ -112,9 +112,13 @@ void FileManager::setHomeDirectory(std::string home) {
 }
 
 std::string FileManager::cachesDirectory() const {
-  std::string path = home_ + "/Library/Caches";
+  std::string path = cachesPath();
   createDirectory(path);
   return path;
+}
+
+bool FileManager::hasCachesDirectory() const {
+  return isFolderItself(cachesPath());
 }
 
 std::string FileManager::documentsDirectory() const {

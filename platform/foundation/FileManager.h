@@ -28,6 +28,7 @@ class FileManager {
   const std::string& homeDirectory() const { return home_; }
   void setHomeDirectory(std::string home);
   std::string cachesDirectory() const;       // <home>/Library/Caches, created on demand
+  bool hasCachesDirectory() const;           // without creating it
   std::string documentsDirectory() const;    // <home>/Documents, created on demand
   std::string preferencesDirectory() const;  // <home>/Library/Preferences
 
@@ -66,6 +67,7 @@ class FileManager {
 
  private:
   FileManager();
+  std::string cachesPath() const { return home_ + "/Library/Caches"; }
   std::string home_;
 };
 
