@@ -336,8 +336,8 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
     RunLoop::main().advance(30);
     ASSERT_TRUE(settle([&] {
       return first.received == round && second.received == round && pagesOf(runaway) == round;
-    })) << "round " << round << ": " << first.received << " " << second.received << " "
-        << pagesOf(runaway);
+    })) << "round "
+        << round << ": " << first.received << " " << second.received << " " << pagesOf(runaway);
   }
   if (kResidentMemoryMeansGrowth) {
     EXPECT_LT(residentKiB() - settled, 32 * 1024) << "KiB grown";
