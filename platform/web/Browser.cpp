@@ -365,12 +365,13 @@ void Browser::takeMessage(std::string_view text) {
 }
 
 void Browser::deliverQueued() {
-  if (deliveryPosted_ || queued_.empty()) return;
-  deliveryPosted_ = true;
+  if (!deliveryToken_.expired() || queued_.empty()) return;
+  auto token = std::make_shared<bool>(true);
+  deliveryToken_ = token;
   std::weak_ptr<bool> alive = alive_;
-  RunLoop::main().post([this, alive] {
+  RunLoop::main().post([this, alive, token] {
     if (!alive.lock()) return;
-    deliveryPosted_ = false;
+    deliveryToken_.reset();
     deliverQueuedNow();
   });
 }

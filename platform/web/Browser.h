@@ -134,7 +134,9 @@ class Browser {
   std::uint64_t nextId_ = 1;
   std::map<std::uint64_t, Pending> pending_;
   std::deque<Value> queued_;
-  bool deliveryPosted_ = false;
+  // Held by the posted delivery task while it is pending: a task that a reset of the run loop
+  // drops unrun lets the next delivery be posted again, instead of leaving events queued.
+  std::weak_ptr<void> deliveryToken_;
   std::map<std::string, BrowserSessionClient> sessions_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
