@@ -255,7 +255,10 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
   if (kResidentMemoryMeansGrowth) {
     EXPECT_LT(residentKiB() - settled, 32 * 1024) << "KiB grown";
   }
-  EXPECT_TRUE(runaway.errors.empty() && flood.errors.empty());
+  // Neither hostile page ever finishes: each is reported once, a load time-out after the
+  // first, though refreshes replaced it meanwhile.
+  EXPECT_EQ(runaway.errors, std::vector<long>{2});
+  EXPECT_EQ(flood.errors, std::vector<long>{2});
   EXPECT_TRUE(first.errors.empty() && second.errors.empty());
 
   // A killed engine: the next refresh starts a new one and every healthy banner shows again.
