@@ -5,6 +5,29 @@
 #include "ads/support/ZUVParameterKeys.h"
 #include "ads/support/ZUVStatistics.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/RunLoop.h"
+
+namespace {
+
+bool isMessage(const platform::URL& url) {
+  return url.writtenScheme() == "gmsg" || url.writtenScheme() == "vodov";
+}
+
+// An ad stays on screen while the next load fetches and builds, and after that load failed,
+// until a new page takes its place.
+bool displaysAd(const platform::WebView& webView, const ZUVObjectPrivate& controller) {
+  switch (controller.state()) {
+    case ZUVObjectPrivate::kStateShowing:
+      return true;
+    case ZUVObjectPrivate::kStateIdle:
+    case ZUVObjectPrivate::kStateLoadingAd:
+      return false;
+    default:
+      return !webView.isHidden();
+  }
+}
+
+}  // namespace
 
 ZUVBannerWebViewDelegate::ZUVBannerWebViewDelegate(std::weak_ptr<ZUVObjectPrivate> controller)
     : private_(std::move(controller)) {}
@@ -17,25 +40,25 @@ bool ZUVBannerWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(
   setViewController(controller->rootViewController());
   opener().setDelegateManager(controller->delegateManager());
   opener().setViewController(controller->rootViewController());
-  if (controller->state() != ZUVObjectPrivate::kStateShowing) {
-    return ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(webView, request,
-                                                                               type);
-  }
-  return clickThrough(webView, request, type, *controller);
+  if (stopsRunawayPage(webView, request.url(), *controller)) return false;
+  // The user's tap on the ad on screen is a click-through, whatever the next load is doing.
+  const bool tapped = !webView.isHidden() && webView.lastNavigationHadUserActivation();
+  if (tapped || displaysAd(webView, *controller)) return clickThrough(webView, request, type);
+  return ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(webView, request,
+                                                                             type);
 }
 
 bool ZUVBannerWebViewDelegate::clickThrough(platform::WebView& webView,
                                             const platform::WebRequest& request,
-                                            platform::WebViewNavigationType type,
-                                            ZUVObjectPrivate&) {
+                                            platform::WebViewNavigationType type) {
   const platform::URL& url = request.url();
-  bool message = url.writtenScheme() == "gmsg" || url.writtenScheme() == "vodov";
-  if (!message && url.scheme() != "about" && type == platform::kWebViewNavigationTypeOther &&
-      !webView.lastNavigationHadUserActivation()) {
-    // A shown ad that navigates by itself, with no tap, is redirecting the user by force.
-    platform::log("<Vozave> Blocked a navigation that the ad started without a tap: " +
-                  ZUVWebViewDelegate::pageLogLine(url.absoluteString()));
-    return false;
+  if (!isMessage(url) && url.scheme() != "about") {
+    if (ZUVUserActivationGate::isForbiddenTarget(url)) {
+      gate()->refuse("a click-through", url, "to a script or inline document");
+      return false;
+    }
+    // A displayed ad that navigates by itself, with no tap, is redirecting the user by force.
+    if (!gate()->allows(webView, "a click-through", url)) return false;
   }
   platform::URL clickURL = ZUVStatistics::sharedStatistics().urlForClick(url);
   bool load =
@@ -48,6 +71,41 @@ bool ZUVBannerWebViewDelegate::clickThrough(platform::WebView& webView,
     }
   }
   return false;
+}
+
+bool ZUVBannerWebViewDelegate::stopsRunawayPage(platform::WebView& webView,
+                                                const platform::URL& url,
+                                                ZUVObjectPrivate& controller) {
+  if (!webView.lastNavigationCameFromPage() || webView.lastNavigationHadUserActivation() ||
+      !url.isHTTPOrHTTPS()) {
+    return false;
+  }
+  if (countedPage_.lock() != controller.adHTML()) {
+    countedPage_ = controller.adHTML();
+    selfNavigations_ = 0;
+  }
+  // Once stopped, the page stays stopped whatever the state; before, only its load counts.
+  const bool stopped = selfNavigations_ > kMaxSelfNavigations;
+  if (stopped) return true;
+  if (controller.state() != ZUVObjectPrivate::kStateLoadingAd) return false;
+  if (++selfNavigations_ <= kMaxSelfNavigations) return false;
+  failRunawayLoad(webView, url, controller);
+  return true;
+}
+
+void ZUVBannerWebViewDelegate::failRunawayLoad(platform::WebView& webView, const platform::URL& url,
+                                               ZUVObjectPrivate& controller) {
+  platform::log("<Vozave> Stopped an ad page that kept navigating itself without a tap: " +
+                pageLogLine(url.absoluteString()));
+  controller.changeState(ZUVObjectPrivate::kStateFailed);
+  controller.delegateManager()->didFailToReceiveAdWithError(
+      ZUVRequestError::errorWithCodeRequest(kZUVErrorNetworkError, controller.request().get()));
+  controller.adPageDidFail();
+  // Its scripts go with it, on the next pass: no load starts inside a decision.
+  std::weak_ptr<platform::WebView> weak = webView.webSelf();
+  platform::RunLoop::main().post([weak] {
+    if (auto view = weak.lock()) view->loadHTMLStringBaseURL("", std::nullopt);
+  });
 }
 
 void ZUVBannerWebViewDelegate::webViewDidFinishLoad(platform::WebView& webView) {

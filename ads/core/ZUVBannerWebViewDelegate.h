@@ -4,14 +4,20 @@
 
 #include "ads/web/ZUVWebViewDelegate.h"
 
+class ZUVCachedFile;
 class ZUVObjectPrivate;
 
 // The delegate of a banner's ad web view, made and owned by its ad controller. It reports the
 // ad page once it has loaded (the controller's "loading" becomes "shown"), reports a page that
-// fails to load before it was shown, and turns navigations in a shown ad into click-throughs:
-// the ad page itself never navigates away. Main thread only.
+// fails to load before it was shown, and turns navigations in a displayed ad (shown, or still
+// on screen while the next load is under way) and the user's taps into click-throughs: the ad
+// page itself never navigates away. A page that keeps navigating itself without a tap while it
+// loads is stopped and its load failed. Main thread only.
 class ZUVBannerWebViewDelegate : public ZUVWebViewDelegate {
  public:
+  // Navigations without a tap that a loading ad page may make before it is stopped.
+  static constexpr int kMaxSelfNavigations = 3;
+
   // initWithObjectPrivate; the controller makes it its web view's delegate.
   explicit ZUVBannerWebViewDelegate(std::weak_ptr<ZUVObjectPrivate> controller);
 
@@ -24,7 +30,15 @@ class ZUVBannerWebViewDelegate : public ZUVWebViewDelegate {
 
  private:
   bool clickThrough(platform::WebView& webView, const platform::WebRequest& request,
-                    platform::WebViewNavigationType type, ZUVObjectPrivate& controller);
+                    platform::WebViewNavigationType type);
+  // True when the navigation is one too many of the loading page's own, and is refused.
+  bool stopsRunawayPage(platform::WebView& webView, const platform::URL& url,
+                        ZUVObjectPrivate& controller);
+  void failRunawayLoad(platform::WebView& webView, const platform::URL& url,
+                       ZUVObjectPrivate& controller);
 
   std::weak_ptr<ZUVObjectPrivate> private_;
+  // The ad page whose own navigations are counted, and their count.
+  std::weak_ptr<ZUVCachedFile> countedPage_;
+  int selfNavigations_ = 0;
 };

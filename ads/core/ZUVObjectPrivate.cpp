@@ -75,6 +75,36 @@ std::shared_ptr<platform::WebView> ZUVObjectPrivate::makeWebView(const platform:
   return platform::WebView::create(frame);
 }
 
+platform::PageResourceLimits& ZUVObjectPrivate::pageLimits() {
+  static platform::PageResourceLimits limits;
+  return limits;
+}
+
+void ZUVObjectPrivate::limitPage(platform::WebView& view, bool buildPage) {
+  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
+  view.limitResources(pageLimits(), [weak, buildPage](const std::string& limit) {
+    if (auto self = weak.lock()) self->pageUnloaded(limit, buildPage);
+  });
+}
+
+// A page past its limit has been unloaded: the load fails as a network error would, nothing
+// shows, and the refresh comes on its schedule.
+void ZUVObjectPrivate::pageUnloaded(const std::string& limit, bool buildPage) {
+  platform::log("<Vozave> Unloaded an ad page past its limit of " + limit);
+  if (buildPage) {
+    buildTimer_.reset();
+    resetBuildAdWebView();
+    changeState(kStateFailed);
+    reportError(kZUVErrorNetworkError, request_.get());
+    retryAfterFailure();
+    return;
+  }
+  webView_->setHidden(true);
+  changeState(kStateFailed);
+  reportError(kZUVErrorNetworkError, request_.get());
+  adPageDidFail();
+}
+
 std::shared_ptr<ZUVObjectPrivate> ZUVObjectPrivate::createWithFrame(const platform::Rect& frame) {
   std::shared_ptr<ZUVObjectPrivate> controller(new ZUVObjectPrivate());
   controller->setUp(frame);
@@ -106,6 +136,7 @@ void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
   webView_->setDataDetectorTypes(0);
   webViewDelegate_ = std::make_shared<ZUVBannerWebViewDelegate>(weak_from_this());
   webView_->setDelegate(webViewDelegate_);
+  limitPage(*webView_, false);
   observeApplication();
 }
 
@@ -172,6 +203,7 @@ ZUVObjectPrivate::~ZUVObjectPrivate() {
   webView_->setDelegate({});
   webViewDelegate_.reset();
   webView_->removeFromSuperview();
+  webView_->closePage();
   webView_.reset();
   resetBuildAdWebView();
   if (buildAdJS_) {
@@ -208,6 +240,7 @@ void ZUVObjectPrivate::removeAdPagesOfEarlierRuns() {
   // Cached files live in <caches>/<host>/<hash in hex>; of those only the support script is
   // kept between runs. Folders that are links lead elsewhere and are left alone.
   auto& files = platform::FileManager::defaultManager();
+  if (!files.hasCachesDirectory()) return;
   auto script = ZUVCachedFile::create({}, *platform::URL::parse(kZUVSupportScriptURL))->filePath();
   if (!script) return;
   const std::string caches = files.cachesDirectory();

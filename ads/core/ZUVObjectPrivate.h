@@ -146,6 +146,10 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::optional<platform::Error> cachedFileShouldRedirectToURL(ZUVCachedFile& file,
                                                                const platform::URL& url) override;
 
+  // What an ad's page or build page may use of the phone before it is unloaded; tests shrink
+  // them.
+  static platform::PageResourceLimits& pageLimits();
+
   // How controllers make their ad and build web views; tests put in a double. Null restores
   // the platform's web view.
   using WebViewMaker = std::function<std::shared_ptr<platform::WebView>(const platform::Rect&)>;
@@ -181,6 +185,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void armNextLoad(double seconds);
   void retryAfterFailure();
   bool hasInterval() const { return intervalFromServer_ || reloadSeconds_ != 0.0; }
+  void limitPage(platform::WebView& view, bool buildPage);
+  void pageUnloaded(const std::string& limit, bool buildPage);
   void reportError(long code, const ZUVRequestPrivate* request);
   void readRedirectHeaders(const platform::HTTPHeaderFields& headers);
   static std::shared_ptr<ZUVRequestPrivate> privateRequestWithRequest(

@@ -12,13 +12,15 @@
 #include "ads/web/ZUVNotificationCenter.h"
 #include "ads/web/ZUVViewController.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Text.h"
 
 namespace {
 
 constexpr const char* kBuildReports[] = {"loadAdURL", "invalidRequest", "unableToServe"};
 
+// The page's reasons go to the log: one line of bounded length, whatever they hold.
 std::string describeUserInfo(const platform::Dictionary& userInfo) {
-  return ZUVMacros::jsonify(platform::Value(userInfo)).value_or("");
+  return platform::text::singleLine(ZUVMacros::jsonify(platform::Value(userInfo)).value_or(""));
 }
 
 std::string trimmed(std::string_view text, std::string_view blanks) {
@@ -39,9 +41,16 @@ void ZUVObjectPrivate::ensureSupportFiles() {
   ZUVStatisticsCore store(kStoreIdentifier);
   platform::Value expiry = store.dateForKey(kExpireDateKey);
   double now = platform::RunLoop::main().currentDate().secondsSince1970;
+  // An expiry further ahead than a fetch sets is not one of ours: it would pin the copy.
+  bool believable =
+      expiry.isDate() && expiry.dateValue().secondsSince1970 <= now + kSupportScriptLifetime;
+  if (expiry.isDate() && !believable) {
+    platform::log(
+        "<Vozave> The support script's expiry date lies more than a day ahead; it is "
+        "fetched again.");
+  }
   auto content = buildAdJS_->content();
-  if (expiry.isDate() && content && !content->empty() &&
-      expiry.dateValue().secondsSince1970 >= now) {
+  if (believable && content && expiry.dateValue().secondsSince1970 >= now) {
     buildAdUrl();
     return;
   }
@@ -126,9 +135,12 @@ void ZUVObjectPrivate::addAdditionalParameters(platform::Dictionary& parameters)
 void ZUVObjectPrivate::setupBuildAdWebView() {
   resetBuildAdWebView();
   buildAdWebViewDelegate_ = std::make_shared<ZUVWebViewDelegate>();
+  // What the build page is refused counts against its banner.
+  buildAdWebViewDelegate_->setGate(webViewDelegate_->gate());
   buildAdWebView_ = makeWebView(platform::Rect(0, 0, 1, 1));
   buildAdWebView_->setHidden(true);
   buildAdWebView_->setDelegate(buildAdWebViewDelegate_);
+  limitPage(*buildAdWebView_, true);
   auto& center = ZUVNotificationCenter::defaultCenter();
   std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
   using Report = void (ZUVObjectPrivate::*)(const platform::Notification&);
@@ -160,7 +172,8 @@ void ZUVObjectPrivate::resetBuildAdWebView() {
     return;
   }
   buildAdWebView_->setDelegate({});
-  buildAdWebView_->stopLoading();
+  // An abandoned page's scripts would run on unseen.
+  buildAdWebView_->closePage();
   // A report already caught waits for the next pass, addressed to this web view; keeping the
   // view until the next build ends means no newer build page can take its address meanwhile.
   retiredBuildAdWebView_ = std::move(buildAdWebView_);

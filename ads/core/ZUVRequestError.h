@@ -4,6 +4,7 @@
 
 #include "ads/support/ZUVErrorDomain.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Export.h"
 
 class ZUVRequestPrivate;
 
@@ -18,7 +19,7 @@ enum ZUVErrorCode : long {
 };
 
 // The errors given to the application's delegates.
-class ZUVRequestError {
+class VOZAVE_API ZUVRequestError {
  public:
   // The message under both the description and the failure reason. An invalid-request error
   // also carries the request's parameters, read without taking the statistics that the next

@@ -9,6 +9,8 @@
 #include "ads/support/ZUVStatistics.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/Calendar.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/Text.h"
 
 namespace {
 
@@ -16,6 +18,38 @@ platform::Value textArray(const std::vector<std::string>& texts) {
   platform::Array array;
   for (const std::string& text : texts) array.emplace_back(text);
   return platform::Value(std::move(array));
+}
+
+// `value` without the texts, keys included, that are not UTF-8: one of them would make the
+// whole request unwritable as JSON. Each one left out is logged under its path.
+platform::Value withoutBrokenText(const platform::Value& value, const std::string& path) {
+  auto broken = [&](std::string_view text, const std::string& where) {
+    if (platform::text::isValidUtf8(text)) return false;
+    platform::log("<Vozave> A request value that is not UTF-8 text was left out: " +
+                  platform::text::singleLine(where));
+    return true;
+  };
+  if (value.isString()) return value;
+  if (value.isArray()) {
+    platform::Array kept;
+    for (std::size_t i = 0; i < value.arrayValue().size(); ++i) {
+      const platform::Value& item = value.arrayValue()[i];
+      std::string where = path + "[" + std::to_string(i) + "]";
+      if (item.isString() && broken(item.stringValue(), where)) continue;
+      kept.push_back(withoutBrokenText(item, where));
+    }
+    return platform::Value(std::move(kept));
+  }
+  if (value.isDictionary()) {
+    platform::Dictionary kept;
+    for (const auto& [key, item] : value.dictionaryValue()) {
+      std::string where = path.empty() ? key : path + "." + key;
+      if (broken(key, where) || (item.isString() && broken(item.stringValue(), where))) continue;
+      kept.set(key, withoutBrokenText(item, where));
+    }
+    return platform::Value(std::move(kept));
+  }
+  return value;
 }
 
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -101,7 +135,7 @@ platform::Dictionary ZUVRequestPrivate::parametersWithStatistics(
   }
   for (const auto& [key, value] : statistics) parameters.set(key, value);
   parameters.set(kZUVParameterTotalAdRequests, platform::Value(counter_));
-  return parameters;
+  return withoutBrokenText(platform::Value(std::move(parameters)), "").dictionaryValue();
 }
 
 platform::Dictionary ZUVRequestPrivate::parameters() const {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ads/core/ZUVRequest.h"
+#include "ads/support/ZUVLocation.h"
 
 // The concrete request: targeting data, the interstitial flag, the number of the load, and
 // the parameters of one ad request.

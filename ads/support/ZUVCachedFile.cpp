@@ -7,6 +7,7 @@
 
 #include "ads/support/ZUVNetworkUtilities.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
 
 namespace {
@@ -73,23 +74,53 @@ std::optional<std::string> ZUVCachedFile::filePath() {
 }
 
 bool ZUVCachedFile::hasContent() {
-  auto path = filePath();
-  return path && platform::FileManager::defaultManager().fileExists(*path);
+  return content().has_value();
 }
 
+// The copy decides what runs: a planted link, folder, huge or broken file is never read as it.
 std::optional<std::string> ZUVCachedFile::content() {
   auto path = filePath();
   if (!path) return std::nullopt;
-  auto bytes = platform::FileManager::defaultManager().readFile(*path);
-  if (!bytes || !platform::text::isValidUtf8(platform::text::view(*bytes))) return std::nullopt;
-  return std::string(bytes->begin(), bytes->end());
+  auto& files = platform::FileManager::defaultManager();
+  std::string folder = path->substr(0, path->rfind('/'));
+  if (files.fileExists(folder) && !files.isInside(folder, files.cachesDirectory())) {
+    // The host's folder leads elsewhere: the link goes, never what it points to.
+    refuseCopy(folder, "its folder lies outside the caches folder");
+    return std::nullopt;
+  }
+  using platform::FileContents;
+  FileContents contents =
+      files.readRegularFile(*path, kMaxContentBytes, platform::FileManager::Links::refuse);
+  if (contents.status == FileContents::Status::Missing) return std::nullopt;
+  if (!contents.read()) {
+    refuseCopy(*path, contents.problem);
+    return std::nullopt;
+  }
+  if (contents.bytes.empty() ||
+      !platform::text::isValidUtf8(platform::text::view(contents.bytes))) {
+    refuseCopy(*path, contents.bytes.empty() ? "empty" : "not UTF-8 text");
+    return std::nullopt;
+  }
+  return std::string(contents.bytes.begin(), contents.bytes.end());
+}
+
+void ZUVCachedFile::refuseCopy(const std::string& path, const std::string& reason) {
+  bool removed = platform::FileManager::defaultManager().removeItem(path);
+  logFailure("the cached copy " + path + " is refused (" + reason + ")" +
+             (removed ? "; it is removed and fetched again" : "; it could not be removed"));
+}
+
+void ZUVCachedFile::logFailure(const std::string& cause) {
+  platform::log(
+      platform::text::singleLine("<Vozave> " + sourceURL_.absoluteString() + ": " + cause + "."));
 }
 
 std::optional<std::string> ZUVCachedFile::fileModificationDate() {
-  auto path = filePath();
-  if (!path) return std::nullopt;
-  auto modified = platform::FileManager::defaultManager().modificationDate(*path);
+  if (!hasContent()) return std::nullopt;
+  auto modified = platform::FileManager::defaultManager().modificationDate(*filePath());
   if (!modified) return std::nullopt;
+  // A time ahead of the clock, sent back, would keep the copy stale for good.
+  modified->secondsSince1970 = std::min(modified->secondsSince1970, secondsSince1970());
   std::string text = formatterForHTTPDate().stringFromDate(*modified);
   if (text.empty()) return std::nullopt;
   return text;
@@ -207,12 +238,17 @@ void ZUVCachedFile::connectionDidReceiveResponse(platform::URLConnection& connec
     return;
   }
   cleanUpConnection();
-  // "Not modified" confirms only a copy that is there.
+  // "Not modified" confirms only a usable copy.
   if (httpStatusCode_ == 304 && hasContent()) {
     reportEnd();
-  } else {
-    reportFailure(std::nullopt);
+    return;
   }
+  if (httpStatusCode_ == 304) {
+    logFailure("a \"not modified\" reply is refused: there is no usable copy");
+  } else {
+    logFailure("the server answered " + std::to_string(httpStatusCode_));
+  }
+  reportFailure(std::nullopt);
 }
 
 void ZUVCachedFile::connectionDidReceiveData(platform::URLConnection& connection,
@@ -230,13 +266,21 @@ void ZUVCachedFile::connectionDidFinishLoading(platform::URLConnection& connecti
     reportFailure(platform::Error::make(kPOSIXErrorDomain, ENOENT, "No caches folder."));
     return;
   }
+  // A copy that large would be refused at every use.
+  if (body.size() > kMaxContentBytes) {
+    std::string cause = "the reply is larger than " + std::to_string(kMaxContentBytes) + " bytes";
+    logFailure(cause);
+    reportFailure(platform::Error::make(platform::kURLErrorDomain,
+                                        platform::kURLErrorDataLengthExceedsMaximum, cause));
+    return;
+  }
   auto& files = platform::FileManager::defaultManager();
   files.createDirectory(path->substr(0, path->rfind('/')));
   auto written = files.writeAtomically(*path, body);
   if (!written) {
-    reportFailure(
-        platform::Error::make(kPOSIXErrorDomain, written.errorNumber,
-                              "The file " + *path + " could not be written: " + written.reason()));
+    std::string cause = "The file " + *path + " could not be written: " + written.reason();
+    logFailure(cause);
+    reportFailure(platform::Error::make(kPOSIXErrorDomain, written.errorNumber, cause));
     return;
   }
   // Times are set before the delegate hears, so that a fetch it starts at once sends them.
@@ -258,5 +302,6 @@ void ZUVCachedFile::connectionDidFailWithError(platform::URLConnection& connecti
                                                const platform::Error& error) {
   if (!isCurrent(connection)) return;
   cleanUpConnection();
+  logFailure("the fetch failed: " + error.localizedDescription());
   reportFailure(error);
 }

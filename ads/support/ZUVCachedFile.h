@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -52,12 +53,19 @@ class ZUVCachedFile : public platform::URLConnectionDelegate,
   // The last reply's header fields; names are looked up in any case.
   const platform::HTTPHeaderFields& httpHeaders() const { return httpHeaders_; }
 
+  // A copy is used only up to this size: generous for a script or an ad page.
+  static constexpr std::size_t kMaxContentBytes = 1 << 20;
+
   // <caches>/<host>/<hash of the URL's text in hex>; null without a caches folder.
   std::optional<std::string> filePath();
+  // True when a usable copy is there (see content).
   bool hasContent();
-  // The file as UTF-8 text; null when missing or not UTF-8.
+  // The copy as UTF-8 text. Null when there is none or it is refused: a copy that is not a
+  // regular file inside the caches folder, is larger than kMaxContentBytes or is not UTF-8 is
+  // removed, with one log line saying why, so that the next fetch asks without a condition.
   std::optional<std::string> content();
-  // The file's modification time as an HTTP date; null when the file cannot be read.
+  // The usable copy's modification time as an HTTP date, a time ahead of the clock read as
+  // now; null without a usable copy.
   std::optional<std::string> fileModificationDate();
   static ZUVHTTPDateFormatter formatterForHTTPDate() { return {}; }
   std::string description();
@@ -100,6 +108,9 @@ class ZUVCachedFile : public platform::URLConnectionDelegate,
   void reportEnd();
   bool isCurrent(const platform::URLConnection& connection) const;
   static void setFileTimes(const std::string& path, const std::optional<std::string>& modified);
+  // Removes whatever stands in the copy's place, naming the reason in the log.
+  void refuseCopy(const std::string& path, const std::string& reason);
+  void logFailure(const std::string& cause);
 
   std::weak_ptr<ZUVCachedFileDelegate> delegate_;
   const platform::URL sourceURL_;

@@ -111,7 +111,11 @@ void ZUVBrowserController::stop() {
 
 void ZUVBrowserController::openInSafari() {
   auto web = webView();
-  if (!web) return;
+  // Without a page there is nothing to open outside, and no break-out to count.
+  if (!web || web->request().url().absoluteString().empty() ||
+      web->request().url().scheme() == "about") {
+    return;
+  }
   ZUVOpener opener;
   opener.setDelegateManager(delegateManager());
   opener.openApp(web->request().url());

@@ -73,7 +73,8 @@ class ZUVBrowserController : public ZUVViewController {
   void forward();
   void reload();
   void stop();
-  // Leaves the application for the page shown now, and counts the break-out.
+  // Leaves the application for the page shown now, and counts the break-out; without a page
+  // (none yet, or about:blank) it does nothing.
   void openInSafari();
   // Back and forward follow the history; while a page loads the spinner stands in for
   // reload and the page cannot be opened outside.

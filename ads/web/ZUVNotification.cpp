@@ -4,8 +4,13 @@
 
 #include "ads/support/ZUVAdMessageURL.h"
 #include "ads/support/ZUVNetworkUtilities.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/Text.h"
 
 namespace {
+
+// A host is a short name; a page's longer one is cut in the log line.
+constexpr std::size_t kMaxLoggedHostBytes = 100;
 
 std::optional<ZUVNotification> gmsgNotification(const platform::URL& url) {
   // The name decodes as strictly as the parameters: a name that is not UTF-8 text, or that
@@ -29,6 +34,8 @@ std::optional<ZUVNotification> vodovNotification(const platform::URL& url) {
   }
   if (host == "closecanvas") return ZUVNotification("close", std::nullopt);
   if (host == "log") return ZUVNotification("log", std::move(query));
+  platform::log("<Vozave> An ad page sent the unknown message vodov://" +
+                platform::text::singleLine(host, kMaxLoggedHostBytes) + "; it is ignored.");
   return std::nullopt;
 }
 

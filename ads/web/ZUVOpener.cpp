@@ -8,6 +8,7 @@
 #include "ads/web/ZUVClickTracker.h"
 #include "ads/web/ZUVNotification.h"
 #include "ads/web/ZUVWebAppViewController.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Application.h"
 
@@ -164,6 +165,12 @@ void ZUVOpener::openWebAppWithHTMLSupportedOrientations(const std::string& html,
 void ZUVOpener::presentMailComposer(const ZUVMailFields& fields) {
   auto presenter = viewController();
   if (!presenter) return;
+  // A closed ad screen is off the screen: a composer over it would never be seen.
+  if (auto screen = std::dynamic_pointer_cast<ZUVViewController>(presenter);
+      screen && !screen->holdsScreen()) {
+    platform::log("<Vozave> The ad's screen is closed; the mail composer not shown.");
+    return;
+  }
   auto composer = platform::MailComposeViewController::create();
   composer->setMailComposeDelegate(mailDelegate_);
   composer->setToRecipients(fields.toRecipients);
@@ -172,7 +179,8 @@ void ZUVOpener::presentMailComposer(const ZUVMailFields& fields) {
   composer->setSubject(fields.subject.value_or(""));
   composer->setMessageBody(fields.body.value_or(""), false);
   composer->setModalTransitionStyle(platform::ModalTransitionStyle::CoverVertical);
-  presenter->presentModalViewController(composer, true);
+  // A refused composer has been logged by the platform and goes with this scope.
+  (void)presenter->presentModalViewController(composer, true);
 }
 
 void ZUVOpener::mailComposeControllerDidFinish(

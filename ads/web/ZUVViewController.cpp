@@ -85,13 +85,20 @@ void ZUVViewController::presentFromViewController(
     platform::log("<Vozave> No UIViewController supplied to the ad.  Cannot continue.");
     return;
   }
+  // A full screen that has given the screen back can open nothing more: what it opened would
+  // hang off a controller that is gone from the screen, held for good.
+  if (auto screen = dynamic_cast<ZUVViewController*>(controller.get());
+      screen && !screen->holdsScreen()) {
+    platform::log("<Vozave> The ad's screen is closed; " + className() + " not shown.");
+    return;
+  }
   view()->setUserInteractionEnabled(false);
   screenHolds()[this] = self();
   ZUVViewControllerPrivate& data = privateData();
   post(ZUVViewControllerWillPresentFullScreen);
   if (dynamic_cast<ZUVViewController*>(controller.get())) {
     data.interactingWithParent = false;
-    controller->presentModalViewController(self(), true);
+    if (!controller->presentModalViewController(self(), true)) undoRefusedPresentation();
     return;
   }
   data.interactingWithParent = true;
@@ -100,22 +107,49 @@ void ZUVViewController::presentFromViewController(
     data.statusBarWasHidden = platform::Application::shared()->isStatusBarHidden();
     if (!data.statusBarWasHidden) setStatusBarHidden(true);
   }
-  presentSelfFrom(controller);
+  if (!presentSelfFrom(controller)) undoRefusedPresentation();
 }
 
-void ZUVViewController::presentSelfFrom(
+bool ZUVViewController::presentSelfFrom(
     const std::shared_ptr<platform::ViewController>& controller) {
   auto window = platform::Application::shared()->keyWindow();
   if (auto root = window ? window->rootViewController() : nullptr) {
-    root->presentModalViewController(self(), true);
-    return;
+    return root->presentModalViewController(self(), true);
   }
-  controller->presentModalViewController(self(), true);
+  if (!controller->presentModalViewController(self(), true)) return false;
   // Without a root controller the platform may not tell this one that it appeared.
   std::weak_ptr<platform::ViewController> weak = self();
   platform::RunLoop::main().performAfterDelay(this, kDelayedAppearance, [weak] {
     if (auto me = weak.lock()) me->viewDidAppear(false);
   });
+  return true;
+}
+
+// Everything that taking the screen began is given back, as a close would, and the hold goes.
+void ZUVViewController::undoRefusedPresentation() {
+  platform::log("<Vozave> The screen is taken; " + className() + " not shown.");
+  releaseScreenHold();
+  ZUVViewControllerPrivate& data = privateData();
+  if (data.interactingWithParent) {
+    data.interactingWithParent = false;
+    if (data.delegateManager) {
+      data.delegateManager->willDismissScreen();
+      data.delegateManager->didDismissScreen();
+    }
+    if (controlsStatusBar() && !data.statusBarWasHidden) setStatusBarHidden(false);
+  }
+  post(ZUVViewControllerDidRelinquishFullScreen);
+}
+
+bool ZUVViewController::holdsScreen() const {
+  return screenHolds().count(this) != 0;
+}
+
+bool ZUVViewController::releaseScreenHold() {
+  auto hold = screenHolds().extract(this);
+  if (!hold) return false;
+  platform::RunLoop::main().releaseLater(std::move(hold.mapped()));
+  return true;
 }
 
 void ZUVViewController::viewDidAppear(bool animated) {
@@ -128,12 +162,17 @@ void ZUVViewController::viewDidAppear(bool animated) {
 }
 
 void ZUVViewController::relinquishScreen() {
-  view()->setUserInteractionEnabled(false);
   // Keeps this controller alive through the dismissal, which drops the presenter's hold.
   auto me = self();
-  if (auto hold = screenHolds().extract(this)) {
-    platform::RunLoop::main().releaseLater(std::move(hold.mapped()));
+  // Only a controller on screen has anything to give back: a second close is nothing.
+  if (!releaseScreenHold()) return;
+  view()->setUserInteractionEnabled(false);
+  // What this screen presents goes first, each ad screen with its own close; dismissing this
+  // one while it presents another would take down only the other.
+  if (auto presented = std::dynamic_pointer_cast<ZUVViewController>(modalViewController())) {
+    presented->relinquishScreen();
   }
+  if (modalViewController()) dismissModalViewController(false);
   ZUVViewControllerPrivate& data = privateData();
   if (isFirstZUVViewController()) {
     data.interactingWithParent = true;

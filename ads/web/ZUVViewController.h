@@ -49,12 +49,18 @@ class ZUVViewController : public platform::ViewController, public ZUVScreenRelin
 
   ~ZUVViewController() override;
 
-  // Takes the screen from `controller`; without one, logs and shows nothing.
+  // Takes the screen from `controller`; without one, or from a full screen that is closed,
+  // logs and shows nothing. A presentation that the platform refuses undoes what it began
+  // (status bar, screen events, hold) and shows nothing.
   void presentFromViewController(const std::shared_ptr<platform::ViewController>& controller);
-  // The modal presentation itself, from the key window's root controller when there is one.
-  void presentSelfFrom(const std::shared_ptr<platform::ViewController>& controller);
-  // Gives the screen back: the "close" message, the close button and "Done".
+  // The modal presentation itself, from the key window's root controller when there is one;
+  // false when the platform refuses it.
+  [[nodiscard]] bool presentSelfFrom(const std::shared_ptr<platform::ViewController>& controller);
+  // Gives the screen back: the "close" message, the close button and "Done". What this one
+  // presents is closed first; on a screen already given back it does nothing.
   void relinquishScreen() override;
+  // True from the presentation until the screen is given back.
+  bool holdsScreen() const;
   // The controller that presents this one is not a full-screen ad controller.
   bool isFirstZUVViewController() const;
 
@@ -89,6 +95,9 @@ class ZUVViewController : public platform::ViewController, public ZUVScreenRelin
   virtual const platform::WebView* ownWebView() const { return nullptr; }
 
  private:
+  void undoRefusedPresentation();
+  // False when this controller held no screen.
+  bool releaseScreenHold();
   void settingsChanged(const platform::Notification& notification);
   void setStatusBarHidden(bool hidden);
   bool controlsStatusBar() const;

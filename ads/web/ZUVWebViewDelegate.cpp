@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <limits>
 
 #include "ads/signals/ZUVSignals.h"
@@ -41,24 +40,6 @@ void relinquishScreenOf(const std::shared_ptr<platform::ViewController>& control
   }
 }
 
-void appendEscaped(std::string& line, unsigned char byte, bool afterC1Lead) {
-  char escaped[8];
-  if (afterC1Lead) {
-    std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-  } else if (byte == '\n') {
-    std::snprintf(escaped, sizeof escaped, "\\n");
-  } else if (byte == '\r') {
-    std::snprintf(escaped, sizeof escaped, "\\r");
-  } else if (byte == '\t') {
-    std::snprintf(escaped, sizeof escaped, "\\t");
-  } else if (byte == '\\') {
-    std::snprintf(escaped, sizeof escaped, "\\\\");
-  } else {
-    std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-  }
-  line += escaped;
-}
-
 }  // namespace
 
 ZUVWebViewDelegate::ZUVWebViewDelegate(std::unique_ptr<ZUVOpener> opener)
@@ -83,12 +64,16 @@ bool ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(
   if (type != platform::kWebViewNavigationTypeOther || url.path().size() > 1) {
     postWebAction(webView, std::move(userInfo));
   }
-  if (scheme == "mailto") {
-    opener_->openEmailComposer(url);
+  if (url.isHTTPOrHTTPS()) return true;
+  if (ZUVUserActivationGate::isForbiddenTarget(url)) {
+    gate_->refuse("opening", url, "of a script or inline document");
     return false;
   }
-  if (url.isHTTPOrHTTPS()) return true;
-  opener_->openApp(url);
+  if (scheme == "mailto") {
+    if (gate_->allows(webView, "the mail composer", url)) opener_->openEmailComposer(url);
+    return false;
+  }
+  if (gate_->allows(webView, "leaving for another application", url)) opener_->openApp(url);
   return false;
 }
 
@@ -107,7 +92,9 @@ void ZUVWebViewDelegate::handleMessage(platform::WebView& webView, const platfor
   const std::string& name = message.name();
   const std::optional<platform::Dictionary>& parameters = message.parameters();
   if (name == "click") {
-    trackURLStringAppendSpamSignals(textParameter(parameters, "u"), true);
+    if (gate_->allows(webView, "a click message", url)) {
+      trackURLStringAppendSpamSignals(textParameter(parameters, "u"), true);
+    }
   } else if (name == "close") {
     relinquishScreenOf(viewController());
   } else if (name == "httpTrack") {
@@ -115,7 +102,7 @@ void ZUVWebViewDelegate::handleMessage(platform::WebView& webView, const platfor
   } else if (name == "log") {
     platform::log(pageLogLine(textParameter(parameters, "string").value_or("(null)")));
   } else if (name == "open") {
-    opener_->openNotification(message);
+    if (gate_->allows(webView, "an open message", url)) opener_->openNotification(message);
   } else if (name == "touch") {
     processTouchSignals(parameters.value_or(platform::Dictionary()));
   } else if (name == "vibrate") {
@@ -207,25 +194,6 @@ void ZUVWebViewDelegate::notifyWebViewOfOrientationChange(
 }
 
 std::string ZUVWebViewDelegate::pageLogLine(std::string_view text) {
-  std::string line;
-  line.reserve(text.size());
-  std::size_t start = 0;
-  if (text.substr(0, kClientLogPrefix.size()) == kClientLogPrefix) {
-    line += "\\x3c";
-    start = 1;
-  }
-  for (std::size_t i = start; i < text.size(); ++i) {
-    auto byte = static_cast<unsigned char>(text[i]);
-    auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-    if (byte == 0xc2 && next >= 0x80 && next <= 0x9f) {
-      // A C1 control (U+0080 to U+009F), which a terminal may obey.
-      appendEscaped(line, next, true);
-      ++i;
-    } else if (byte < 0x20 || byte == 0x7f || byte == '\\') {
-      appendEscaped(line, byte, false);
-    } else {
-      line += static_cast<char>(byte);
-    }
-  }
-  return line;
+  if (!text.starts_with(kClientLogPrefix)) return platform::text::singleLine(text);
+  return "\\x3c" + platform::text::singleLine(text.substr(1));
 }

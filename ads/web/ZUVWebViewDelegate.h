@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "ads/web/ZUVOpener.h"
+#include "ads/web/ZUVUserActivationGate.h"
 #include "platform/foundation/Value.h"
 #include "platform/ui/ViewController.h"
 #include "platform/web/JavaScriptEvaluating.h"
@@ -33,8 +34,9 @@ class ZUVScreenRelinquishing {
 // hidden web view that builds the ad URL. It decides each request: web pages load, message
 // URLs ("gmsg", "vodov") never do and become actions (click tracking, closing, logging,
 // opening, touches, vibration, or a notification for the rest of the client), mail links
-// open the mail composer and other schemes another application. After each load it tells
-// the page the interface orientation. Main thread only.
+// open the mail composer and other schemes another application. Whatever leaves the
+// application, presents a full screen or counts a click passes its gate first: the user's tap.
+// After each load it tells the page the interface orientation. Main thread only.
 class ZUVWebViewDelegate : public platform::WebViewDelegate {
  public:
   explicit ZUVWebViewDelegate(std::unique_ptr<ZUVOpener> opener = std::make_unique<ZUVOpener>());
@@ -50,6 +52,12 @@ class ZUVWebViewDelegate : public platform::WebViewDelegate {
     viewController_ = std::move(controller);
   }
   ZUVOpener& opener() { return *opener_; }
+  // The rule that lets the ad leave, present or count a click only on the user's tap; a
+  // banner's web views share their banner's.
+  const std::shared_ptr<ZUVUserActivationGate>& gate() const { return gate_; }
+  void setGate(std::shared_ptr<ZUVUserActivationGate> gate) {
+    if (gate) gate_ = std::move(gate);
+  }
 
   bool webViewShouldStartLoadWithRequestNavigationType(
       platform::WebView& webView, const platform::WebRequest& request,
@@ -87,6 +95,7 @@ class ZUVWebViewDelegate : public platform::WebViewDelegate {
                      const ZUVNotification& message);
 
   std::unique_ptr<ZUVOpener> opener_;
+  std::shared_ptr<ZUVUserActivationGate> gate_ = std::make_shared<ZUVUserActivationGate>();
   std::shared_ptr<ZUVClickTracker> tracker_;
   std::weak_ptr<platform::ViewController> viewController_;
 };

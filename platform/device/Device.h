@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/foundation/Export.h"
 #include "platform/foundation/Value.h"
 
 namespace platform {
@@ -14,30 +15,30 @@ enum class NetworkReachability { WiFi, Cellular, None };
 
 // Posted on the default notification centre, with the profile as object, when the profile's
 // reachability is changed through setReachability.
-extern const char* const kDeviceProfileReachabilityDidChangeNotification;
-
+VOZAVE_API extern const char* const kDeviceProfileReachabilityDidChangeNotification;
+// A width and a height in points.
 struct Size {
-  double width = 0, height = 0;
-  bool operator==(const Size&) const = default;
+  double width = 0;                              // in points
+  double height = 0;                             // in points
+  bool operator==(const Size&) const = default;  // both the same
 };
-
 // The device profile: values the platform reports about the phone, with the defaults of a
 // phone that the front end (--device KEY=VALUE) and tests can change.
-struct DeviceProfile {
-  std::string model = "iPhone";
-  std::string systemName = "iPhone OS";
-  std::string systemVersion = "4.3";
+struct VOZAVE_API DeviceProfile {
+  std::string model = "iPhone";          // the model's name
+  std::string systemName = "iPhone OS";  // the operating system's name
+  std::string systemVersion = "4.3";     // "major.minor.patch"; ads need 3.0 or later
   // Empty: the identifier made once and kept in the home folder (deviceUniqueIdentifier).
   std::string uniqueIdentifier;
-  std::string machine = "iPhone3,1";
+  std::string machine = "iPhone3,1";        // the hardware name the operating system gives
   std::optional<int> interfaceIdiom = 0;    // 0 phone, 1 pad; absent: a system that cannot tell
   std::optional<double> screenScale = 1.0;  // absent: a screen without a scale factor
-  Size screenSize{320, 480};
-  double statusBarHeight = 20;
-  std::string bundleVersion = "1.0";  // empty: the bundle has no version
-  std::vector<std::string> preferredLanguages{"en"};
-  std::optional<std::string> audioRoute = "Speaker";  // absent: no route at all
-  NetworkReachability reachability = NetworkReachability::WiFi;
+  Size screenSize{320, 480};                // in points, portrait
+  double statusBarHeight = 20;              // in points
+  std::string bundleVersion = "1.0";        // empty: the bundle has no version
+  std::vector<std::string> preferredLanguages{"en"};             // most preferred first
+  std::optional<std::string> audioRoute = "Speaker";             // absent: no route at all
+  NetworkReachability reachability = NetworkReachability::WiFi;  // change: setReachability
   std::string timeZone;  // a zone name such as "Europe/Paris"; empty: the host's zone
 
   // Changes the reachability and, when it differs, announces it so that watchers report it.
@@ -47,24 +48,24 @@ struct DeviceProfile {
   // or a text that does not fit it. The keys are listed in kDeviceProfileKeysUsage.
   bool setValueForKey(std::string_view key, std::string_view text, std::string* problem);
 
-  static DeviceProfile& current();
+  static DeviceProfile& current();  // the one profile of the process
 };
 
 // Usage lines for the keys of setValueForKey.
-extern const char* const kDeviceProfileKeysUsage;
+VOZAVE_API extern const char* const kDeviceProfileKeysUsage;
 
 // The profile's unique identifier or, when it sets none, one made of 40 random hexadecimal
 // digits on first use and kept in <home>/Library/DeviceIdentifier, so that it survives
 // restarts as a phone's does.
-std::string deviceUniqueIdentifier();
+VOZAVE_API std::string deviceUniqueIdentifier();
 
 // Where an absolute path of the device's own file system lies: under <home>/DeviceRoot.
-std::string deviceFileSystemPath(std::string_view devicePath);
+VOZAVE_API std::string deviceFileSystemPath(std::string_view devicePath);
 
 // The store key of the preferred languages, most preferred first.
-extern const char* const kPreferredLanguagesKey;  // "AppleLanguages"
+VOZAVE_API extern const char* const kPreferredLanguagesKey;  // "AppleLanguages"
 // The store's value under kPreferredLanguagesKey (of whatever kind it is) or, when the store
 // has none, the profile's list as an array of texts.
-Value preferredLanguages();
+VOZAVE_API Value preferredLanguages();
 
 }  // namespace platform

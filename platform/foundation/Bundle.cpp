@@ -48,8 +48,16 @@ std::optional<fs::path> findFile(const fs::path& folder, const std::string& file
   return std::nullopt;
 }
 
+// An installed program finds the resources installed beside it (<prefix>/bin and
+// <prefix>/share/vozave/resources); a program in the build tree finds the source tree's.
 std::string defaultResources() {
   if (const char* path = std::getenv("VELOUR_RESOURCES"); path && *path) return path;
+  std::error_code error;
+  fs::path program = fs::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    fs::path installed = program.parent_path().parent_path() / "share" / "vozave" / "resources";
+    if (fs::is_directory(installed, error)) return installed.string();
+  }
   return VELOUR_RESOURCES_DIR;
 }
 

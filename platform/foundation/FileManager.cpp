@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -111,9 +112,13 @@ void FileManager::setHomeDirectory(std::string home) {
 }
 
 std::string FileManager::cachesDirectory() const {
-  std::string path = home_ + "/Library/Caches";
+  std::string path = cachesPath();
   createDirectory(path);
   return path;
+}
+
+bool FileManager::hasCachesDirectory() const {
+  return isFolderItself(cachesPath());
 }
 
 std::string FileManager::documentsDirectory() const {
@@ -171,10 +176,18 @@ std::optional<Bytes> FileManager::readFile(const std::string& path) const {
   return std::move(contents.bytes);
 }
 
-FileContents FileManager::readRegularFile(const std::string& path, std::size_t maxBytes) const {
+FileContents FileManager::readRegularFile(const std::string& path, std::size_t maxBytes,
+                                          Links links) const {
   FileContents contents;
   // Non-blocking, so that opening a FIFO without a writer returns at once.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+  if (links == Links::refuse) flags |= O_NOFOLLOW;
+  int fd = ::open(path.c_str(), flags);
+  if (fd < 0 && errno == ELOOP && links == Links::refuse) {
+    contents.status = FileContents::Status::NotRegular;
+    contents.problem = "a symbolic link";
+    return contents;
+  }
   if (fd < 0) {
     bool missing = errno == ENOENT || errno == ENOTDIR;
     contents.status = missing ? FileContents::Status::Missing : FileContents::Status::Failed;
@@ -196,6 +209,17 @@ FileContents FileManager::readRegularFile(const std::string& path, std::size_t m
   }
   ::close(fd);
   return contents;
+}
+
+bool FileManager::isInside(const std::string& path, const std::string& folder) const {
+  char resolvedPath[PATH_MAX];
+  char resolvedFolder[PATH_MAX];
+  if (!::realpath(path.c_str(), resolvedPath) || !::realpath(folder.c_str(), resolvedFolder)) {
+    return false;
+  }
+  std::string_view inner = resolvedPath;
+  std::string prefix = std::string(resolvedFolder) + "/";
+  return inner.starts_with(prefix) && inner.size() > prefix.size();
 }
 
 std::vector<std::string> FileManager::contentsOfDirectory(const std::string& path) const {

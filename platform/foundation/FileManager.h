@@ -28,6 +28,7 @@ class FileManager {
   const std::string& homeDirectory() const { return home_; }
   void setHomeDirectory(std::string home);
   std::string cachesDirectory() const;       // <home>/Library/Caches, created on demand
+  bool hasCachesDirectory() const;           // without creating it
   std::string documentsDirectory() const;    // <home>/Documents, created on demand
   std::string preferencesDirectory() const;  // <home>/Library/Preferences
 
@@ -45,10 +46,15 @@ class FileManager {
     explicit operator bool() const { return errorNumber == 0; }
     std::string reason() const;  // the system's text for the error number
   };
+  enum class Links { follow, refuse };
   // Reads a regular file of at most `maxBytes`. Anything else (a FIFO, a device, a folder, a
-  // larger file) is refused without reading or waiting, so that a planted file can neither
-  // block the caller nor take its memory.
-  [[nodiscard]] FileContents readRegularFile(const std::string& path, std::size_t maxBytes) const;
+  // larger file, with Links::refuse a symbolic link) is refused without reading or waiting, so
+  // that a planted file can neither block the caller nor take its memory.
+  [[nodiscard]] FileContents readRegularFile(const std::string& path, std::size_t maxBytes,
+                                             Links links = Links::follow) const;
+  // True when `path`, with every link in it resolved, lies inside `folder` (resolved too).
+  // False when either cannot be resolved.
+  [[nodiscard]] bool isInside(const std::string& path, const std::string& folder) const;
   // The names in a folder, without "." and ".."; empty when it cannot be listed.
   std::vector<std::string> contentsOfDirectory(const std::string& path) const;
   // Writes to a temporary file beside `path`, syncs and renames it over `path`.
@@ -61,6 +67,7 @@ class FileManager {
 
  private:
   FileManager();
+  std::string cachesPath() const { return home_ + "/Library/Caches"; }
   std::string home_;
 };
 

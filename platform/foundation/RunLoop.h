@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/foundation/Export.h"
 #include "platform/foundation/Value.h"
 
 namespace platform {
@@ -17,15 +18,15 @@ class RunLoop;
 
 // A timer on the main run loop. The loop keeps it until it is invalidated; a one-shot timer
 // invalidates itself when it fires.
-class Timer : public std::enable_shared_from_this<Timer> {
+class VOZAVE_API Timer : public std::enable_shared_from_this<Timer> {
  public:
-  double interval() const { return interval_; }
-  bool repeats() const { return repeats_; }
-  bool isValid() const { return valid_; }
+  double interval() const { return interval_; }  // seconds between fires
+  bool repeats() const { return repeats_; }      // false: it fires once
+  bool isValid() const { return valid_; }        // false once invalidated
   // Run-loop time at which it fires next.
   double fireDate() const { return fireDate_; }
-  void setFireDate(double when);
-  void invalidate();
+  void setFireDate(double when);  // moves the next fire (pausing, resuming)
+  void invalidate();              // it never fires again; the loop lets it go
 
  private:
   friend class RunLoop;
@@ -47,11 +48,12 @@ enum FdEvent : unsigned { kFdReadable = 1, kFdWritable = 2, kFdError = 4 };
 // file-descriptor watches and deferred release, all on one clock. The clock is the monotonic
 // clock of the host or, for tests and scripted sessions, a manual clock that moves only when
 // told to.
-class RunLoop {
+class VOZAVE_API RunLoop {
  public:
-  using WatchId = std::uint64_t;
+  using WatchId = std::uint64_t;  // names a descriptor watch
 
-  // Never destroyed: whatever a static's destructor calls at exit finds the loop whole.
+  // The main thread's loop. Never destroyed: whatever a static's destructor calls at exit finds
+  // the loop whole.
   static RunLoop& main();
 
   // Seconds on the loop's clock (monotonic; the manual clock starts at 0).
@@ -63,7 +65,7 @@ class RunLoop {
   // The wall-clock date. On the manual clock it starts from the host's date at the reset and
   // moves with the clock.
   Date currentDate() const;
-  bool isMainThread() const;
+  bool isMainThread() const;  // whether the caller runs on the loop's thread
 
   // Switches between the host's clock and a manual clock. Drops all pending work.
   void reset(bool manualClock);
@@ -72,24 +74,25 @@ class RunLoop {
   // Work that a released closure adds as it goes is cancelled in turn. The way out of the
   // application calls it before the process's statics go.
   void cancelAll();
-  bool hasManualClock() const { return manual_; }
+  bool hasManualClock() const { return manual_; }  // true after reset(true)
 
+  // Calls `action` after `interval` seconds, and every `interval` after when it repeats.
   std::shared_ptr<Timer> scheduleTimer(double interval, bool repeats,
                                        std::function<void(Timer&)> action);
 
   // Calls `action` after `delay` seconds unless cancelled for `target` first.
   void performAfterDelay(const void* target, double delay, std::function<void()> action);
-  void cancelPerformRequests(const void* target);
+  void cancelPerformRequests(const void* target);  // every delayed call for `target`
 
   // Thread-safe: queue a task for the main thread.
   void post(std::function<void()> task);
   // Thread-safe: run the task on the main thread and wait until it has run. On the main
   // thread it runs at once.
   void postAndWait(std::function<void()> task);
-
+  // Calls `callback` with the FdEvent bits that are ready whenever `fd` is ready for `events`.
   WatchId watchFd(int fd, unsigned events, std::function<void(unsigned events)> callback);
-  void changeWatch(WatchId id, unsigned events);
-  void unwatchFd(WatchId id);
+  void changeWatch(WatchId id, unsigned events);  // the FdEvent bits to wait for from now on
+  void unwatchFd(WatchId id);                     // no more callbacks, not even in this pass
 
   // Keeps `object` alive until the end of the current pass.
   void releaseLater(std::shared_ptr<const void> object);
@@ -100,7 +103,7 @@ class RunLoop {
   bool runOnce(double maxWait = 0);
   // Runs passes until stop() is called.
   void run();
-  void stop();
+  void stop();  // run() returns after the current pass
   // Manual clock: moves time forward by `seconds`, firing everything that falls due on the
   // way at its own time, in order. Host clock: runs the loop for that long.
   void advance(double seconds);

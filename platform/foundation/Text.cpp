@@ -83,11 +83,30 @@ void appendUtf8(std::string& out, char32_t scalar) {
   }
 }
 
-std::string singleLine(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+std::string singleLine(std::string_view text, std::size_t maxBytes) {
+  std::string out;
+  out.reserve(std::min(text.size(), maxBytes));
+  std::size_t i = 0;
+  while (i < text.size() && out.size() < maxBytes) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    std::size_t length = utf8SequenceLength(text, i);
+    if (length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+      out += "\\u00";
+      out += hexDigit(static_cast<unsigned char>(text[i + 1]) >> 4);
+      out += hexDigit(static_cast<unsigned char>(text[i + 1]));
+    } else if (length > 1 || (length == 1 && byte >= 0x20 && byte != 0x7F && byte != '\\')) {
+      out.append(text.substr(i, length));
+    } else if (byte == '\\' || byte == '\n' || byte == '\r' || byte == '\t') {
+      out += '\\';
+      out += byte == '\\' ? '\\' : byte == '\n' ? 'n' : byte == '\r' ? 'r' : 't';
+    } else {
+      out += "\\x";
+      out += hexDigit(byte >> 4);
+      out += hexDigit(byte);
+    }
+    i += std::max<std::size_t>(length, 1);
   }
+  if (i < text.size()) out += "... (" + std::to_string(text.size() - i) + " more bytes)";
   return out;
 }
 

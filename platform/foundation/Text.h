@@ -54,9 +54,13 @@ std::string base64Encode(std::string_view bytes);
 // `text` safe inside HTML or XML text and quoted attributes: & < > " and ' as references.
 std::string markupEscaped(std::string_view text);
 
-// `text` for one line of a terminal or log: control characters (line ends, escapes, DEL) as
-// blanks, so that a page or a mail cannot break the line or steer the terminal.
-std::string singleLine(std::string_view text);
+// Past this many bytes of output, singleLine cuts the text and says how much it left out.
+inline constexpr std::size_t kSingleLineMaxBytes = 2048;
+// `text` for one line of a terminal or log, so that a page, a server or a mail can neither
+// break the line nor steer the terminal: backslash, line ends and tab as "\\", "\n", "\r",
+// "\t"; other C0 controls, DEL and bytes that are not UTF-8 as "\xNN"; C1 controls as
+// "\u00NN". Longer results end in "... (N more bytes)", N counting bytes of `text`.
+std::string singleLine(std::string_view text, std::size_t maxBytes = kSingleLineMaxBytes);
 
 // SipHash-1-3 of `text` under a key drawn once a process. Indexes of names that come from the
 // network (JSON members, HTTP header fields) hash with it: with a fixed hash a peer could pick

@@ -4,13 +4,15 @@
 #include <string>
 #include <string_view>
 
+#include "platform/foundation/Export.h"
+
 namespace platform {
 
 // A parsed absolute URL. Hierarchical schemes (http, https, file, about, application with a
 // "//" authority) split into host, port, path, query and fragment; opaque ones (mailto, gmsg,
 // vodov, about:blank) keep the rest after the colon as the resource specifier, still split at
 // "?" and "#".
-class URL {
+class VOZAVE_API URL {
  public:
   // Refuses text that is not an absolute URL: no scheme, a bad scheme, spaces or control
   // characters, a bad port, or a hierarchical URL without a host.
@@ -54,8 +56,8 @@ class URL {
 };
 
 // Decodes %XX escapes; "+" stays "+". Malformed escapes are kept as they are.
-std::string percentDecode(std::string_view text);
+VOZAVE_API std::string percentDecode(std::string_view text);
 // Encodes every byte outside the unreserved set (A-Z a-z 0-9 - . _ ~) as %XX.
-std::string percentEncode(std::string_view text);
+VOZAVE_API std::string percentEncode(std::string_view text);
 
 }  // namespace platform

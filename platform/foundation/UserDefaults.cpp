@@ -149,11 +149,11 @@ bool UserDefaults::synchronize() {
         " bytes, past the " + std::to_string(maxFileSize_) + " that are read; kept the file");
     return false;
   }
-  bool written = files.createDirectory(folderOf(path_));
-  if (written) removeStaleTemporaries();
-  written = written && files.writeAtomically(path_, text);
+  // Without its folder the write below fails too, and says why.
+  if (files.createDirectory(folderOf(path_))) removeStaleTemporaries();
+  auto written = files.writeAtomically(path_, text);
   if (!written) {
-    log("UserDefaults: could not write preferences file " + path_);
+    log("UserDefaults: could not write preferences file " + path_ + " (" + written.reason() + ")");
     return false;
   }
   dirty_ = false;

@@ -8,6 +8,8 @@
 #include <variant>
 #include <vector>
 
+#include "platform/foundation/Export.h"
+
 namespace platform {
 
 class Value;
@@ -29,7 +31,7 @@ struct Decimal {
 
 // A dictionary that keeps the order in which keys were first set. Past a few entries it keeps
 // a hash index beside them, so that building or reading one of n keys costs n, not n².
-class Dictionary {
+class VOZAVE_API Dictionary {
  public:
   using Entry = std::pair<std::string, Value>;
 
@@ -69,7 +71,7 @@ using Array = std::vector<Value>;
 
 // The one value type of the object model: null, booleans, numbers, texts, data, dates, arrays
 // and dictionaries.
-class Value {
+class VOZAVE_API Value {
  public:
   enum class Kind { Null, Boolean, Integer, Real, Decimal, String, Data, Date, Array, Dictionary };
 

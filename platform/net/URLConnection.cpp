@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/device/Device.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
@@ -185,6 +186,12 @@ void URLConnection::sendRequest(const HTTPURLResponse* redirectResponse) {
   currentRequest_ = std::move(request);
   if (!currentRequest_.url().isHTTPOrHTTPS()) {
     fail(urlError(kURLErrorUnsupportedURL, "unsupported URL", currentRequest_.url()));
+    return;
+  }
+  // The headless phone's network is the device profile's: without one, nothing goes out.
+  if (DeviceProfile::current().reachability == NetworkReachability::None) {
+    fail(urlError(kURLErrorNotConnectedToInternet, "The Internet connection appears to be offline.",
+                  currentRequest_.url()));
     return;
   }
   startHop();
@@ -419,6 +426,11 @@ void URLConnection::finishHop() {
     return;
   }
   std::optional<Error> error = hop.abortError;
+  if (!error && *hop.result == CURLE_OUT_OF_MEMORY && !hop.headersDone) {
+    // libcurl refuses a header line past its own limit this way, before the line reaches us.
+    error = urlError(kURLErrorBadServerResponse, "A header line of the reply is too long.",
+                     currentRequest_.url());
+  }
   if (!error && *hop.result != CURLE_OK) {
     auto code = static_cast<CURLcode>(*hop.result);
     std::string detail = hop.errorText[0] ? hop.errorText : curl_easy_strerror(code);

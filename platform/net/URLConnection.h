@@ -29,6 +29,7 @@ enum URLErrorCode : long {
   kURLErrorCannotConnectToHost = -1004,
   kURLErrorNetworkConnectionLost = -1005,
   kURLErrorHTTPTooManyRedirects = -1007,
+  kURLErrorNotConnectedToInternet = -1009,
   kURLErrorBadServerResponse = -1011,
   kURLErrorDataLengthExceedsMaximum = -1103,
   kURLErrorSecureConnectionFailed = -1200,

@@ -36,23 +36,6 @@ bool isKnownScheme(const std::string& scheme) {
   return false;
 }
 
-// Addresses and subjects come from ad pages: control characters are written as escapes, so
-// that a mail cannot add lines of its own to the log.
-std::string printable(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      out += "\\x";
-      out += text::hexDigit(byte >> 4);
-      out += text::hexDigit(byte);
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 Application::Application() = default;
@@ -176,12 +159,15 @@ void Application::setStatusBarHiddenWithAnimation(bool hidden, StatusBarAnimatio
 void Application::recordSentMail(SentMail mail) {
   std::string to;
   for (const auto& address : mail.to) to += (to.empty() ? "" : ", ") + address;
-  log("mail sent to " + (to.empty() ? std::string("nobody") : printable(to)) + ": \"" +
-      printable(mail.subject) + "\"");
+  // Addresses and subjects come from ad pages: escaped, a mail cannot add lines to the log.
+  log("mail sent to " + (to.empty() ? std::string("nobody") : text::singleLine(to)) + ": \"" +
+      text::singleLine(mail.subject) + "\"");
+  if (sentMail_.size() == kOpenedRecordLimit) sentMail_.erase(sentMail_.begin());
   sentMail_.push_back(std::move(mail));
 }
 
 bool Application::openURL(const URL& url) {
+  if (openedURLs_.size() == kOpenedRecordLimit) openedURLs_.erase(openedURLs_.begin());
   openedURLs_.push_back(url.absoluteString());
   log("open URL: " + url.absoluteString());
   return canOpenURL(url);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Export.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
@@ -37,7 +38,7 @@ inline constexpr const char* kApplicationDidReceiveMemoryWarningNotification =
     "UIApplicationDidReceiveMemoryWarningNotification";
 
 // The application delegate protocol; every message is optional (the defaults do nothing).
-class ApplicationDelegate : public Responder {
+class VOZAVE_API ApplicationDelegate : public Responder {
  public:
   virtual bool applicationDidFinishLaunchingWithOptions(Application&, const Dictionary&) {
     return true;
@@ -75,7 +76,7 @@ inline constexpr BackgroundTaskIdentifier kBackgroundTaskInvalid = 0;
 // The shared application object: state and lifecycle, status bar, URL opening, background
 // tasks and device rotation. The driver calls (enterBackground, enterForeground, terminate,
 // setDeviceOrientation, simulateMemoryWarning) stand for what the user and the system do.
-class Application : public Responder {
+class VOZAVE_API Application : public Responder {
  public:
   // Seconds of background time that open background tasks get before they expire.
   static constexpr double kBackgroundTimeLimit = 600;
@@ -138,6 +139,9 @@ class Application : public Responder {
   // Records and logs the URL; true for the schemes the phone knows how to open.
   bool openURL(const URL& url);
   bool canOpenURL(const URL& url) const;
+  // The newest kOpenedRecordLimit URLs opened and mails sent are kept: an ad page could open
+  // them without end.
+  static constexpr std::size_t kOpenedRecordLimit = 1000;
   const std::vector<std::string>& openedURLs() const { return openedURLs_; }
   void clearOpenedURLs() { openedURLs_.clear(); }
   // Mail that left the phone through a mail composer, oldest first; logged as it goes.

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/foundation/Export.h"
+
 namespace platform {
 
 // The main interface resource that UIApplicationMain loads: <name>.ui in the main bundle.
@@ -13,7 +15,7 @@ inline constexpr const char* kMainInterfaceName = "MainWindow";
 // synchronised UserDefaults, the run loop's pending work cancelled and the web engine stopped.
 // Returns the exit status; 1 if the interface cannot be loaded or
 // an application is already running.
-int UIApplicationMain(int argc, char** argv, const std::string& principalClassName,
-                      const std::string& delegateClassName);
+VOZAVE_API int UIApplicationMain(int argc, char** argv, const std::string& principalClassName,
+                                 const std::string& delegateClassName);
 
 }  // namespace platform

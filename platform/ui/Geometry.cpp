@@ -1,5 +1,6 @@
 #include "platform/ui/Geometry.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -17,6 +18,29 @@ std::string describeNumber(double value) {
 std::string describeRect(const Rect& rect) {
   return describeNumber(rect.origin.x) + "," + describeNumber(rect.origin.y) + "," +
          describeNumber(rect.size.width) + "," + describeNumber(rect.size.height);
+}
+
+namespace {
+
+bool finiteNumber(std::string_view text, double& value) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return false;
+  text = text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, value);
+  return error == std::errc() && stop == end && std::isfinite(value);
+}
+
+}  // namespace
+
+std::optional<Point> pointFromText(std::string_view text) {
+  const auto comma = text.find(',');
+  Point point;
+  if (comma == std::string_view::npos || !finiteNumber(text.substr(0, comma), point.x) ||
+      !finiteNumber(text.substr(comma + 1), point.y)) {
+    return std::nullopt;
+  }
+  return point;
 }
 
 }  // namespace platform

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/device/Device.h"  // Size
+#include "platform/foundation/Export.h"
 
 namespace platform {
 
@@ -44,7 +47,9 @@ enum AutoresizingMask : unsigned {
 };
 
 // "x,y,width,height" with the shortest text for each number.
-std::string describeRect(const Rect& rect);
-std::string describeNumber(double value);
+VOZAVE_API std::string describeRect(const Rect& rect);
+VOZAVE_API std::string describeNumber(double value);
+// "X,Y": two finite numbers, with blanks around either; nothing for any other text.
+std::optional<Point> pointFromText(std::string_view text);
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 
 namespace platform {
 
+class Label;
 class MailComposeViewController;
 
 // The platform's results of a mail composer.
@@ -44,19 +45,16 @@ class MailComposeViewController : public ViewController {
   static void setCanSendMail(bool can);
 
   const std::vector<std::string>& toRecipients() const { return to_; }
-  void setToRecipients(std::vector<std::string> to) { to_ = std::move(to); }
+  void setToRecipients(std::vector<std::string> to);
   const std::vector<std::string>& ccRecipients() const { return cc_; }
-  void setCcRecipients(std::vector<std::string> cc) { cc_ = std::move(cc); }
+  void setCcRecipients(std::vector<std::string> cc);
   const std::vector<std::string>& bccRecipients() const { return bcc_; }
-  void setBccRecipients(std::vector<std::string> bcc) { bcc_ = std::move(bcc); }
+  void setBccRecipients(std::vector<std::string> bcc);
   const std::string& subject() const { return subject_; }
-  void setSubject(std::string subject) { subject_ = std::move(subject); }
+  void setSubject(std::string subject);
   const std::string& messageBody() const { return body_; }
   bool isBodyHTML() const { return bodyIsHTML_; }
-  void setMessageBody(std::string body, bool isHTML) {
-    body_ = std::move(body);
-    bodyIsHTML_ = isHTML;
-  }
+  void setMessageBody(std::string body, bool isHTML);
 
   // Not owned.
   std::shared_ptr<MailComposeViewControllerDelegate> mailComposeDelegate() const {
@@ -73,14 +71,21 @@ class MailComposeViewController : public ViewController {
   std::optional<MailComposeResult> result() const { return result_; }
 
   std::string className() const override { return "MailComposeViewController"; }
+  // The sheet as a user sees it: a bar with Cancel and Send (each finishes the composer), the
+  // recipients, the subject and the body.
+  void loadView() override;
 
  private:
+  void showFields();
+
   std::vector<std::string> to_, cc_, bcc_;
   std::string subject_;
   std::string body_;
   bool bodyIsHTML_ = false;
   std::weak_ptr<MailComposeViewControllerDelegate> delegate_;
   std::optional<MailComposeResult> result_;
+  // The field rows, in the order of their setters; made with the view.
+  std::vector<std::shared_ptr<Label>> fieldLabels_;
 };
 
 }  // namespace platform

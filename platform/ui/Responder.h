@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Export.h"
+
 namespace platform {
 
 class View;
@@ -14,7 +16,7 @@ class View;
 // application delegate. Actions are one-argument selectors named by text ("playBoing:"), so
 // interface resources can bind them by name; a class lists the ones it answers in its action
 // table.
-class Responder : public std::enable_shared_from_this<Responder> {
+class VOZAVE_API Responder : public std::enable_shared_from_this<Responder> {
  public:
   using Action = std::function<void(const std::shared_ptr<View>& sender)>;
 

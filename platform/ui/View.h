@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Export.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/Geometry.h"
 #include "platform/ui/Responder.h"
@@ -14,7 +15,7 @@ class Window;
 
 // A rectangle on the screen with subviews, the platform's view. Held by shared_ptr; the
 // superview link does not own.
-class View : public Responder {
+class VOZAVE_API View : public Responder {
  public:
   static std::shared_ptr<View> create(const Rect& frame = {});
   explicit View(const Rect& frame = {});

@@ -104,20 +104,20 @@ std::shared_ptr<ViewController> ViewController::parentViewController() const {
   return presenting_.lock();
 }
 
-void ViewController::presentModalViewController(const std::shared_ptr<ViewController>& controller,
+bool ViewController::presentModalViewController(const std::shared_ptr<ViewController>& controller,
                                                 bool animated) {
   ViewController* presenter = host();
-  if (!controller || controller.get() == presenter || controller.get() == this) return;
+  if (!controller || controller.get() == presenter || controller.get() == this) return false;
   if (presenter->modal_) {
     log(className() + ": already presents " + presenter->modal_->className());
-    return;
+    return false;
   }
   presenter->modal_ = controller;
   controller->presenting_ = self();
   record(true, *presenter, *controller, animated);
   auto presenterView = presenter->view_;
   auto container = presenterView ? presenterView->superview() : nullptr;
-  if (!container) return;  // off screen: only the links change
+  if (!container) return true;  // off screen: only the links change
   auto modalView = controller->view();
   modalView->setFrame(presentedFrame(*container, *presenterView));
   controller->setOrientationTree(presenter->orientation_);
@@ -127,6 +127,7 @@ void ViewController::presentModalViewController(const std::shared_ptr<ViewContro
   presenterView->removeFromSuperview();
   presenter->endAppearanceTransition(animated);
   controller->endAppearanceTransition(animated);
+  return true;
 }
 
 void ViewController::dismissModalViewController(bool animated) {

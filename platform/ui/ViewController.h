@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Export.h"
 #include "platform/ui/Responder.h"
 #include "platform/ui/View.h"
 
@@ -19,7 +20,7 @@ enum class InterfaceOrientation {
 inline bool isLandscape(InterfaceOrientation o) {
   return o == InterfaceOrientation::LandscapeLeft || o == InterfaceOrientation::LandscapeRight;
 }
-std::string describeOrientation(InterfaceOrientation o);
+VOZAVE_API std::string describeOrientation(InterfaceOrientation o);
 
 // How a presented controller comes on screen, and how much of it it covers.
 enum class ModalTransitionStyle {
@@ -59,7 +60,7 @@ struct TabBarItem {
 // Manages one screen's view: loads it lazily from the interface resource named by nibName
 // (the class name by default), receives the appearance, rotation and memory-warning calls and
 // presents other controllers modally.
-class ViewController : public Responder {
+class VOZAVE_API ViewController : public Responder {
  public:
   enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
 
@@ -100,8 +101,10 @@ class ViewController : public Responder {
   // outermost container of this controller) and links back without owning. A presented
   // controller may present another, making a chain; dismissing a controller that presents
   // another dismisses that one (and what it presents) instead. A presented view fills the
-  // application frame.
-  void presentModalViewController(const std::shared_ptr<ViewController>& controller, bool animated);
+  // application frame. False, with a log line, when refused: no controller, this one itself,
+  // or one already presented here.
+  [[nodiscard]] bool presentModalViewController(const std::shared_ptr<ViewController>& controller,
+                                                bool animated);
   void dismissModalViewController(bool animated);
   std::shared_ptr<ViewController> modalViewController() const;
   // The container (a tab bar controller) or else the controller that presented this one.

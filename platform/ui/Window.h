@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/foundation/Export.h"
 #include "platform/ui/View.h"
 #include "platform/ui/ViewController.h"
 
@@ -12,16 +13,16 @@ class Button;
 
 // The screen's top view. Hidden until made key and visible; its root view controller's view
 // fills the application frame (the screen below the status bar).
-class Window : public View {
+class VOZAVE_API Window : public View {
  public:
-  static std::shared_ptr<Window> create(const Rect& frame);
-  static std::shared_ptr<Window> create();  // the screen's bounds
-  explicit Window(const Rect& frame);
+  static std::shared_ptr<Window> create(const Rect& frame);  // a window of that frame
+  static std::shared_ptr<Window> create();                   // the screen's bounds
+  explicit Window(const Rect& frame);                        // for a subclass; use create
 
-  std::shared_ptr<ViewController> rootViewController() const { return root_; }
-  void setRootViewController(const std::shared_ptr<ViewController>& controller);
-  void makeKeyAndVisible();
-  bool isKeyWindow() const;
+  std::shared_ptr<ViewController> rootViewController() const { return root_; }    // owned
+  void setRootViewController(const std::shared_ptr<ViewController>& controller);  // shows its view
+  void makeKeyAndVisible();  // shown, and the application's key window
+  bool isKeyWindow() const;  // whether it is the application's key window
   // The application's key window, if any.
   static std::shared_ptr<Window> keyWindow();
 
@@ -38,7 +39,7 @@ class Window : public View {
   // Every button in the window's tree, back to front.
   std::vector<std::shared_ptr<Button>> buttons();
 
-  std::string className() const override { return "Window"; }
+  std::string className() const override { return "Window"; }  // for logs and interfaces
 
  private:
   std::shared_ptr<ViewController> root_;

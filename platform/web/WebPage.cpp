@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <random>
 
+#include "platform/device/Device.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 #include "platform/web/JsonCodec.h"
 #include "platform/web/PageScript.h"
@@ -36,9 +38,14 @@ int WebPage::History::firstEntry() const {
              : 0;
 }
 
-WebPage::WebPage() : token_(randomToken()) {}
+WebPage::WebPage() : token_(randomToken()) {
+  NotificationCenter::defaultCenter().addObserver(
+      this, kDeviceProfileReachabilityDidChangeNotification, nullptr,
+      [this](const Notification&) { applyReachability(); });
+}
 
 WebPage::~WebPage() {
+  NotificationCenter::defaultCenter().removeObserver(this);
   if (page_ && browser_) browser_->closePage(*page_);
 }
 
@@ -74,14 +81,35 @@ void WebPage::setUp() {
   call("Runtime.enable", Dictionary{});
   call("Runtime.addBinding", Dictionary{{"name", kNavigationBinding}});
   call("Page.addScriptToEvaluateOnNewDocument", Dictionary{{"source", pageScript(token_)}});
+  // A phone's screen is touched: real touches, and the mouse events and clicks they make.
+  call("Emulation.setTouchEmulationEnabled", Dictionary{{"enabled", true}, {"maxTouchPoints", 1}});
   call("Emulation.setUserAgentOverride",
        Dictionary{{"userAgent", WebView::kUserAgent}, {"platform", "iPhone"}});
+  applyReachability();
+  viewport_ = Size();
+}
+
+// Document requests are always paused for the view; without a network every other request is
+// paused too, so that continueRequest can fail it. The decision is taken when a request is let
+// go, so a change of patterns that the engine applies late cannot let one through.
+void WebPage::applyReachability() {
   Dictionary requests{
       {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}};
   Dictionary responses{
       {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Response"}};
-  call("Fetch.enable", Dictionary{{"patterns", Array{Value(requests), Value(responses)}}});
-  viewport_ = Size();
+  Array patterns{Value(requests), Value(responses)};
+  if (isOffline())
+    patterns.emplace_back(Dictionary{{"urlPattern", "*"}, {"requestStage", "Request"}});
+  call("Fetch.enable", Dictionary{{"patterns", std::move(patterns)}});
+}
+
+bool WebPage::isOffline() {
+  return DeviceProfile::current().reachability == NetworkReachability::None;
+}
+
+void WebPage::failOffline(const std::string& requestId) {
+  send("Fetch.failRequest",
+       Dictionary{{"requestId", requestId}, {"errorReason", "InternetDisconnected"}});
 }
 
 // The client is told last, through a copy: it may let the view, and this page with it, go.
@@ -120,6 +148,10 @@ WebPage::History WebPage::history() {
 }
 
 void WebPage::continueRequest(const std::string& requestId) {
+  if (isOffline()) {
+    failOffline(requestId);
+    return;
+  }
   send("Fetch.continueRequest", Dictionary{{"requestId", requestId}});
 }
 
@@ -133,6 +165,10 @@ void WebPage::fulfillRequest(const std::string& requestId, const std::string& ht
 
 void WebPage::continueRequest(const std::string& requestId, const WebRequest::Headers& headers,
                               const WebRequest& sent) {
+  if (isOffline()) {
+    failOffline(requestId);
+    return;
+  }
   Array fields;
   for (const auto& [name, value] : headers) {
     fields.emplace_back(Dictionary{{"name", name}, {"value", value}});
@@ -209,7 +245,7 @@ void WebPage::onEvent(const std::string& method, const Value& params) {
     if (report && report->isDictionary() && onReport) onReport(*report);
   } else if (method == "Page.javascriptDialogOpening") {
     // A dialog would hold the page's script forever; it is answered at once.
-    log("web: page dialog: " + params["message"].stringValue());
+    log("web: page dialog: " + text::singleLine(params["message"].stringValue()));
     send("Page.handleJavaScriptDialog", Dictionary{{"accept", true}});
   } else if (method == "Inspector.targetCrashed") {
     onCrashed();
@@ -291,16 +327,23 @@ bool WebPage::tap(std::string_view textOrSelector, double scriptBudget) {
   })())JS";
   auto point = JsonCodec::parse(evaluate(script, scriptBudget));
   if (!point || !point->isDictionary()) return false;
-  for (const char* kind : {"mousePressed", "mouseReleased"}) {
-    Browser::CallResult reply =
-        call("Input.dispatchMouseEvent", Dictionary{{"type", kind},
-                                                    {"x", (*point)["x"].doubleValue()},
-                                                    {"y", (*point)["y"].doubleValue()},
-                                                    {"button", "left"},
-                                                    {"clickCount", 1}});
-    if (reply.error) return false;
+  return tapAt(Point{(*point)["x"].doubleValue(), (*point)["y"].doubleValue()});
+}
+
+bool WebPage::tapAt(Point point) {
+  if (!(point.x >= 0 && point.y >= 0 && point.x < viewport_.width && point.y < viewport_.height)) {
+    return false;
   }
-  return true;
+  // Input reaches only the engine's front page; a page opened since (a build page) is in front.
+  if (call("Page.bringToFront", Dictionary{}).error) return false;
+  Dictionary finger{{"x", point.x}, {"y", point.y}, {"radiusX", 1}, {"radiusY", 1}, {"id", 0}};
+  Browser::CallResult down =
+      call("Input.dispatchTouchEvent",
+           Dictionary{{"type", "touchStart"}, {"touchPoints", Array{Value(std::move(finger))}}});
+  if (down.error) return false;
+  Browser::CallResult up =
+      call("Input.dispatchTouchEvent", Dictionary{{"type", "touchEnd"}, {"touchPoints", Array{}}});
+  return !up.error;
 }
 
 std::optional<Bytes> WebPage::screenshotPNG(double scale) {

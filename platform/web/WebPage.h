@@ -55,7 +55,8 @@ class WebPage {
   void letThrough(const std::string& url, Browser::Reply reply);
   History history();
 
-  // Paused document requests: let go on as they are, answered with `html`, or aborted.
+  // Paused document requests: let go on as they are, answered with `html`, or aborted. While
+  // the device has no network, a request let go on fails as it would without one.
   void continueRequest(const std::string& requestId);
   // Lets it go on with `headers`, and with `sent`'s method and body unless it is a GET.
   void continueRequest(const std::string& requestId, const WebRequest::Headers& headers,
@@ -74,12 +75,21 @@ class WebPage {
   // The script's result as text within `budget` seconds; "" for undefined, null, an exception
   // or a script ended at its budget.
   std::string evaluate(std::string_view script, double budget);
+  // Taps the link, button or element that `textOrSelector` names, at its centre.
   bool tap(std::string_view textOrSelector, double scriptBudget);
+  // A finger's tap at `point` of the viewport, as the phone delivers it: a touch, then the
+  // mouse events and click the engine derives from it, with the user activation they give.
+  // False for a point outside the viewport or an engine that did not take it.
+  bool tapAt(Point point);
   // The viewport at `scale` pixels to the point.
   std::optional<Bytes> screenshotPNG(double scale);
 
  private:
   void setUp();
+  // Pauses every request of the page while the device has no network, documents only with one.
+  void applyReachability();
+  static bool isOffline();
+  void failOffline(const std::string& requestId);
   void drop(const Error& error);
   void onEvent(const std::string& method, const Value& params);
   void onCrashed();

@@ -49,6 +49,8 @@ std::shared_ptr<WebView> WebView::create(const Rect& frame) {
 WebView::WebView(const Rect& frame) : View(frame), page_(std::make_unique<WebPage>()) {}
 
 WebView::~WebView() {
+  // The monitor watches the page: it goes first.
+  monitor_.reset();
   if (load_.timeout) load_.timeout->invalidate();
   if (carryOut_) carryOut_->invalidate();
 }
@@ -68,9 +70,33 @@ std::string WebView::describe() const {
 
 bool WebView::ensurePage() {
   if (page_->isOpen()) return true;
+  if (monitor_) monitor_->detach();
   if (!page_->open(pageClient())) return false;
+  if (monitor_) monitor_->attach(*page_);
   applyViewport();
   return true;
+}
+
+void WebView::limitResources(const PageResourceLimits& limits,
+                             std::function<void(const std::string& limit)> onUnloaded) {
+  onUnloaded_ = std::move(onUnloaded);
+  // The monitor goes with this view, and its notices with it.
+  monitor_ = std::make_unique<PageResourceMonitor>(
+      limits, [this](const std::string& limit) { unloadOverLimit(limit); });
+  if (page_->isOpen()) monitor_->attach(*page_);
+}
+
+void WebView::unloadOverLimit(const std::string& limit) {
+  closePage();
+  if (auto onUnloaded = onUnloaded_) onUnloaded(limit);
+}
+
+void WebView::closePage() {
+  if (monitor_) monitor_->detach();
+  // The old page's notices are addressed to it and go with it.
+  page_ = std::make_unique<WebPage>();
+  committedURL_.clear();
+  dropPage(webError(kWebErrorCancelled, "the page was closed"));
 }
 
 WebPage::Client WebView::pageClient() {
@@ -100,12 +126,15 @@ void WebView::applyViewport() {
 
 // --- Loads and the delegate ----------------------------------------------------------------
 
-bool WebView::ask(const WebRequest& request, WebViewNavigationType type, bool userActivation) {
+bool WebView::ask(const WebRequest& request, WebViewNavigationType type, Asker asker,
+                  bool userActivation) {
   auto delegate = delegate_.lock();
   if (!delegate) return true;
   lastUserActivation_ = userActivation;
+  lastFromPage_ = asker == Asker::Page;
   bool approved = delegate->webViewShouldStartLoadWithRequestNavigationType(*this, request, type);
   lastUserActivation_ = false;
+  lastFromPage_ = false;
   return approved;
 }
 
@@ -180,7 +209,11 @@ void WebView::loadRequest(const WebRequest& request) {
     failWithoutEngine();
     return;
   }
-  navigateTo(outgoing, std::nullopt, kWebViewNavigationTypeOther);
+  if (monitor_) monitor_->restart();
+  // The application loads a URL for its user (a browser or web application the user opened):
+  // the load's redirects, to another application too, are the user's.
+  constexpr bool kForTheUser = true;
+  navigateTo(outgoing, std::nullopt, kWebViewNavigationTypeOther, kForTheUser);
 }
 
 void WebView::loadHTMLStringBaseURL(std::string_view html, const std::optional<URL>& baseURL) {
@@ -193,46 +226,19 @@ void WebView::loadHTMLStringBaseURL(std::string_view html, const std::optional<U
     failWithoutEngine();
     return;
   }
-  if (url.isHTTPOrHTTPS()) {
-    requests_.remember(url.absoluteString(), std::string(html));
-    navigateTo(request, std::string(html), kWebViewNavigationTypeOther);
-    return;
+  if (monitor_) monitor_->restart();
+  WebRequest sent = request;
+  if (!url.isHTTPOrHTTPS()) {
+    // Without a base URL the text is the reply to a page of its own that no server has. Written
+    // into a blank page instead, it would reopen that document and take the page script's
+    // watch on navigations, and every message of the page, with it.
+    static std::uint64_t standIns = 0;
+    blankStandIn_ = "http://page-" + std::to_string(++standIns) + ".blank.invalid/";
+    sent.setURL(*URL::parse(blankStandIn_));
   }
-  loadBlankThenHTML(request, std::string(html));
-}
-
-// A blank page of our own first, so that the page script is in place; then the text.
-void WebView::loadBlankThenHTML(const WebRequest& request, std::string html) {
-  beginLoad(kWebViewNavigationTypeOther, request);
-  load_.htmlPending = true;
-  applyViewport();
-  std::weak_ptr<WebView> weak = webSelf();
-  const std::uint64_t id = load_.id;
-  page_->send("Page.navigate", Dictionary{{"url", "about:blank"}},
-              [weak, id, text = std::move(html)](const Value&, const Error* error) {
-                auto self = weak.lock();
-                if (!self || !self->isCurrentLoad(id)) return;
-                if (error) {
-                  self->failLoad(*error);
-                  return;
-                }
-                self->setDocumentContent(id, text);
-              });
-}
-
-void WebView::setDocumentContent(std::uint64_t id, const std::string& html) {
-  std::weak_ptr<WebView> weak = webSelf();
-  page_->send("Page.setDocumentContent",
-              Dictionary{{"frameId", page_->mainFrameId()}, {"html", html}},
-              [weak, id](const Value&, const Error* failure) {
-                auto self = weak.lock();
-                if (!self || !self->isCurrentLoad(id)) return;
-                if (failure) {
-                  self->failLoad(*failure);
-                } else {
-                  self->finishLoad();
-                }
-              });
+  requests_.remember(sent.url().absoluteString(), std::string(html));
+  navigateTo(sent, std::string(html), kWebViewNavigationTypeOther);
+  request_ = request;
 }
 
 // The page's script sees our navigations within its document and in its history; this lets
@@ -346,6 +352,10 @@ void WebView::stopLoading() {
 // --- Events of the page --------------------------------------------------------------------
 
 void WebView::onEvent(const std::string& method, const Value& params) {
+  if (monitor_ && method.rfind("Network.", 0) == 0) {
+    monitor_->onEvent(method, params);
+    return;
+  }
   const std::string& mainFrame = page_->mainFrameId();
   if (method == "Fetch.requestPaused") {
     onRequestPaused(params);
@@ -362,7 +372,7 @@ void WebView::onEvent(const std::string& method, const Value& params) {
     if (params["frameId"].stringValue() != mainFrame) return;
     committedURL_ = params["url"].stringValue();
     if (auto url = URL::parse(committedURL_)) request_.setURL(*url);
-    if (load_.active && !load_.committed && !load_.htmlPending) finishLoad();
+    if (load_.active && !load_.committed) finishLoad();
   } else if (method == "Page.frameStoppedLoading") {
     if (params["frameId"].stringValue() == mainFrame) onFrameStopped();
   }
@@ -394,7 +404,7 @@ void WebView::onNavigationReport(const Value& report) {
     request.setHTTPBody(report["body"].stringValue());
     request.setValueForHTTPHeaderField("application/x-www-form-urlencoded", "Content-Type");
   }
-  if (!ask(request, type, userActivation)) return;
+  if (!ask(request, type, Asker::Page, userActivation)) return;
   if (!isLoadable(request.url())) {
     // The engine has nothing to show for a message or application URL; the page stays.
     log("web: not loaded, no page for " + url);
@@ -477,7 +487,7 @@ void WebView::onRequestPaused(const Value& params) {
   const bool userActivation = inLoad ? load_.userActivation : unheldUserActivation_;
   unheldType_ = kWebViewNavigationTypeOther;
   unheldUserActivation_ = false;
-  if (!ask(request, type, userActivation)) {
+  if (!ask(request, type, redirected ? Asker::Redirect : Asker::Page, userActivation)) {
     page_->abortRequest(requestId);
     if (redirected) failLoad(webError(kWebErrorInterrupted, "the delegate refused a redirect"));
     return;
@@ -502,7 +512,7 @@ void WebView::onResponsePaused(const std::string& requestId, const Value& params
     return;
   }
   WebRequest request = requestFromPage(target->absoluteString());
-  ask(request, load_.active ? load_.type : kWebViewNavigationTypeOther,
+  ask(request, load_.active ? load_.type : kWebViewNavigationTypeOther, Asker::Redirect,
       load_.active && load_.userActivation);
   page_->abortRequest(requestId);
   failLoad(webError(kWebErrorInterrupted, "redirected to " + target->absoluteString()));
@@ -522,9 +532,15 @@ void WebView::continueOurRequest(const std::string& requestId, const Value& paus
 }
 
 void WebView::onFrameNavigated(const Value& frame) {
-  if (load_.active && load_.started) load_.committed = true;
   const std::string& url = frame["url"].stringValue();
   const std::string& unreachable = frame["unreachableUrl"].stringValue();
+  // The engine may commit the error page of a failed load after a new load began: it is not the
+  // new load's.
+  if (!unreachable.empty() && DocumentRequests::pageKey(unreachable) !=
+                                  DocumentRequests::pageKey(request_.url().absoluteString())) {
+    return;
+  }
+  if (load_.active && load_.started) load_.committed = true;
   if (!unreachable.empty() || url.rfind("chrome-error:", 0) == 0) {
     if (load_.active && !load_.failure) {
       load_.failure = webError(kWebErrorLoadFailed, "the page could not be loaded: " +
@@ -533,11 +549,13 @@ void WebView::onFrameNavigated(const Value& frame) {
     return;
   }
   committedURL_ = url;
-  if (auto parsed = URL::parse(url)) request_.setURL(*parsed);
+  // A text loaded without a base URL is a blank page to the view's users.
+  auto parsed = URL::parse(url == blankStandIn_ ? std::string("about:blank") : url);
+  if (parsed) request_.setURL(*parsed);
 }
 
 void WebView::onFrameStopped() {
-  if (!load_.active || load_.htmlPending || !load_.committed) return;
+  if (!load_.active || !load_.committed) return;
   if (load_.failure) {
     failLoad(*load_.failure);
   } else {
@@ -550,7 +568,7 @@ WebRequest WebView::requestFromPage(const std::string& url) const {
   if (auto parsed = URL::parse(url)) request.setURL(*parsed);
   request.setValueForHTTPHeaderField(kUserAgent, "User-Agent");
   auto current = URL::parse(committedURL_);
-  if (current && current->isHTTPOrHTTPS())
+  if (current && current->isHTTPOrHTTPS() && committedURL_ != blankStandIn_)
     request.setValueForHTTPHeaderField(DocumentRequests::pageKey(committedURL_), "Referer");
   return request;
 }
@@ -566,6 +584,12 @@ bool WebView::tapLink(std::string_view textOrSelector) {
   if (!ensurePage()) return false;
   applyViewport();
   return page_->tap(textOrSelector, scriptBudget_);
+}
+
+bool WebView::tapAt(Point point) {
+  if (!ensurePage()) return false;
+  applyViewport();
+  return page_->tapAt(point);
 }
 
 std::string WebView::pageText() {

@@ -14,6 +14,7 @@
 #include "platform/web/Browser.h"
 #include "platform/web/DocumentRequests.h"
 #include "platform/web/JavaScriptEvaluating.h"
+#include "platform/web/PageResourceMonitor.h"
 #include "platform/web/WebDriving.h"
 #include "platform/web/WebPage.h"
 #include "platform/web/WebRequest.h"
@@ -94,12 +95,18 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void setDelegate(std::weak_ptr<WebViewDelegate> delegate) { delegate_ = std::move(delegate); }
 
   // For the delegate, while it decides a navigation: true when the page's user started it (a
-  // tap, with the activation a tap gives the page's scripts for a few seconds); false for the
-  // page's own scripts and for the application's loads, history moves and reloads.
-  bool lastNavigationHadUserActivation() const { return lastUserActivation_; }
+  // tap, with the activation a tap gives the page's scripts for a few seconds), and for the
+  // redirects of a loadRequest, made for the user; false for the page's own scripts, for the
+  // application's loads themselves, history moves and reloads.
+  virtual bool lastNavigationHadUserActivation() const { return lastUserActivation_; }
+  // For the delegate, while it decides a navigation: true when the page asked for it (a link,
+  // a form, a script), false for the application's loads, history moves and reloads and for
+  // the redirects of a load.
+  virtual bool lastNavigationCameFromPage() const { return lastFromPage_; }
 
   virtual void loadRequest(const WebRequest& request);
-  // The page gets `baseURL`'s origin; no base URL gives about:blank.
+  // The page gets `baseURL`'s origin; without one, a unique origin of a page no server has,
+  // and the view's request() is about:blank.
   virtual void loadHTMLStringBaseURL(std::string_view html, const std::optional<URL>& baseURL);
   std::string stringByEvaluatingJavaScriptFromString(std::string_view script) override;
 
@@ -130,7 +137,16 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   static double loadTimeout();
   static void setLoadTimeout(double seconds);
 
+  // Unloads the page once it passes one of `limits` (each load of the application's counts
+  // anew), then calls `onUnloaded` with the limit's name on a later pass.
+  void limitResources(const PageResourceLimits& limits,
+                      std::function<void(const std::string& limit)> onUnloaded);
+  // Ends the page in the engine at once, its scripts with it; a load under way fails as
+  // cancelled, and the next load opens a fresh page.
+  void closePage();
+
   bool tapLink(std::string_view textOrSelector) override;
+  bool tapAt(Point point) override;
   std::string pageText() override;
   std::optional<Bytes> screenshotPNG() override { return screenshotPNGAtScale(1); }
   // The page at the view's size in points, `scale` pixels to the point (a device's screen
@@ -148,7 +164,6 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
     WebViewNavigationType type = kWebViewNavigationTypeOther;
     bool started = false;          // the main frame began navigating for this load
     bool committed = false;        // and has a new document (or an error page)
-    bool htmlPending = false;      // text for a blank page still to be put in
     bool userActivation = false;   // the page's user started it (its redirects inherit that)
     std::optional<Error> failure;  // noted before the frame stopped
     std::shared_ptr<Timer> timeout;
@@ -166,9 +181,13 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   bool ensurePage();
   WebPage::Client pageClient();
   void dropPage(const Error& error);
+  void unloadOverLimit(const std::string& limit);
   void applyViewport();
 
-  bool ask(const WebRequest& request, WebViewNavigationType type, bool userActivation = false);
+  // Where a navigation put to the delegate comes from.
+  enum class Asker { Application, Page, Redirect };
+  bool ask(const WebRequest& request, WebViewNavigationType type, Asker asker = Asker::Application,
+           bool userActivation = false);
   void beginLoad(WebViewNavigationType type, const WebRequest& request,
                  bool userActivation = false);
   bool isCurrentLoad(std::uint64_t id) const { return load_.active && load_.id == id; }
@@ -178,8 +197,6 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void failWithoutEngine();
   void notify(std::function<void(WebViewDelegate&, WebView&)> message);
   void passThen(const std::string& url, std::function<void(WebView&)> then);
-  void loadBlankThenHTML(const WebRequest& request, std::string html);
-  void setDocumentContent(std::uint64_t id, const std::string& html);
   void navigateTo(const WebRequest& request, std::optional<std::string> html,
                   WebViewNavigationType type, bool userActivation = false);
   void sendNavigate(Dictionary params);
@@ -200,7 +217,10 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
 
   std::weak_ptr<WebViewDelegate> delegate_;
   bool lastUserActivation_ = false;
+  bool lastFromPage_ = false;
   std::unique_ptr<WebPage> page_;
+  std::unique_ptr<PageResourceMonitor> monitor_;
+  std::function<void(const std::string& limit)> onUnloaded_;
 
   WebRequest request_;
   Load load_;
@@ -213,6 +233,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   double lastReportTime_ = 0;
   std::uint64_t navigationSerial_ = 0;  // moves with every navigation we carry out
   std::string committedURL_;
+  std::string blankStandIn_;  // the page that serves the last text loaded without a base URL
 
   bool scalesPageToFit_ = false;
   unsigned dataDetectorTypes_ = 0;

@@ -4,7 +4,7 @@
 // slotname). The demo ad server fills in the two values below when it serves the file.
 var ZEDE_AD_ORIGIN = "__ZEDE_AD_ORIGIN__";
 // How the script behaves per ad unit ("*" for units not named): "" builds the ad URL;
-// "unable", "silent" and "throw" act out the inventory's faults.
+// "unable", "silent", "spin" and "throw" act out the inventory's faults.
 var ZEDE_UNIT_FAULTS = __ZEDE_UNIT_FAULTS__;
 // Parameters that stay on the device: the server does not read them.
 var ZEDE_SKIPPED = {"ios_metadata": true};
@@ -40,6 +40,7 @@ function ZEDE_buildAdURL(params) {
   var fault = Object.prototype.hasOwnProperty.call(ZEDE_UNIT_FAULTS, slot)
                   ? ZEDE_UNIT_FAULTS[slot] : (ZEDE_UNIT_FAULTS["*"] || "");
   if (fault === "silent") return;
+  if (fault === "spin") for (;;) {}
   if (fault === "throw") throw new Error("ZEDE_buildAdURL fails for this ad unit on purpose");
   if (fault === "unable") {
     ZEDE_report("unableToServe", {reason: "no ads for this ad unit", slotname: slot});

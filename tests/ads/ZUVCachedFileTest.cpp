@@ -156,14 +156,22 @@ TEST_F(ZUVCachedFileTest, EachFailedEndReportsOnceAndKeepsTheOldFile) {
   auto missing = failWith(server.url("/missing"));
   EXPECT_EQ(recorder_->events, std::vector<std::string>{"fail null"});
   EXPECT_EQ(missing->httpStatusCode(), 404);
+  EXPECT_TRUE(world_.log().contains("/missing: the server answered 404."));
+
+  // A reply over the copy's own cap is not written.
+  server.bigBody("/script", ZUVCachedFile::kMaxContentBytes + 1, false);
+  failWith(server.url("/script"));
+  EXPECT_EQ(recorder_->error->code, platform::kURLErrorDataLengthExceedsMaximum);
+  EXPECT_TRUE(world_.log().contains("/script: the reply is larger than 1048576 bytes."));
 
   platform::URLConnection::settings().maxBodyBytes = 50000;
   server.bigBody("/huge", 80000, false);
   failWith(server.url("/huge"));
   EXPECT_EQ(recorder_->error->code, platform::kURLErrorDataLengthExceedsMaximum);
+  EXPECT_TRUE(world_.log().contains("/huge: the fetch failed: The reply's body is larger"));
   // Nothing half-written is left beside the file.
   std::filesystem::directory_iterator cache(world_.home() + "/Library/Caches/127.0.0.1");
-  EXPECT_EQ(std::distance(cache, {}), 2);
+  EXPECT_EQ(std::distance(cache, {}), 3);
 
   // A file that cannot be written: its folder's place is taken by a file.
   server.reply("/blocked", 200, "new");
@@ -184,6 +192,7 @@ TEST_F(ZUVCachedFileTest, EachFailedEndReportsOnceAndKeepsTheOldFile) {
   EXPECT_EQ(recorder_->events, std::vector<std::string>{"fail null"});
   EXPECT_EQ(unasked->httpStatusCode(), 304);
   EXPECT_FALSE(unasked->hasContent());
+  EXPECT_TRUE(world_.log().contains("a \"not modified\" reply is refused"));
 
   // No connection for a URL the platform cannot fetch: the failure comes at once.
   recorder_ = std::make_shared<Recorder>();
@@ -308,6 +317,61 @@ TEST_F(ZUVCachedFileTest, StaysAliveUntilTheCallbackThatDroppedItReturns) {
   }
 }
 
+TEST_F(ZUVCachedFileTest, APoisonedCopyIsRefusedRemovedAndFetchedWithoutACondition) {
+  server.conditional("/script", "fresh", kNovember1994Text, kNovember1994);
+  platform::HostResolution::shared().map("poison.velour.test", "127.0.0.1",
+                                         static_cast<std::uint16_t>(server.port()));
+  const std::string url = "http://poison.velour.test/script";
+  auto& files = platform::FileManager::defaultManager();
+  const std::string path = *ZUVCachedFile::create({}, *URL::parse(url))->filePath();
+  const std::string folder = path.substr(0, path.rfind('/'));
+  const std::string outside = world_.home() + "/outside";
+  files.createDirectory(outside);
+  ASSERT_TRUE(files.writeAtomically(outside + "/secret", std::string("not a script")));
+  std::string randomBytes;
+  for (int i = 0; i < 4096; ++i) randomBytes += static_cast<char>((i * 7919 + 13) % 256);
+
+  const std::vector<std::pair<std::string, std::function<void()>>> poisons = {
+      {"random bytes", [&] { (void)files.writeAtomically(path, randomBytes); }},
+      {"empty", [&] { (void)files.writeAtomically(path, std::string()); }},
+      {"huge", [&] { (void)files.writeAtomically(path, std::string((1 << 20) + 1, 'a')); }},
+      {"a link", [&] { std::filesystem::create_symlink(outside + "/secret", path); }},
+      {"a folder", [&] { files.createDirectory(path + "/inside"); }},
+      {"a linked folder",
+       [&] {
+         files.removeItem(folder);
+         std::filesystem::create_directory_symlink(outside, folder);
+         std::filesystem::create_symlink(outside + "/secret",
+                                         outside + "/" + path.substr(path.rfind('/') + 1));
+       }},
+  };
+  for (const auto& [name, plant] : poisons) {
+    files.removeItem(path);
+    files.createDirectory(folder);
+    plant();
+    world_.log().clear();
+    std::size_t before = server.requests().size();
+    auto file = fetch(url);
+    EXPECT_EQ(recorder_->events, std::vector<std::string>{"end"}) << name;
+    EXPECT_EQ(file->content(), "fresh") << name;
+    EXPECT_EQ(server.requests().at(before).headers.value("If-Modified-Since"), std::nullopt)
+        << name;
+    EXPECT_EQ(world_.log().lines().size(), 1u) << name;
+    EXPECT_TRUE(world_.log().contains("is refused")) << name;
+    EXPECT_FALSE(std::filesystem::is_symlink(folder)) << name;
+    EXPECT_TRUE(files.fileExists(outside + "/secret")) << name;
+  }
+
+  // A file time ahead of the clock goes out as no later than now.
+  ASSERT_TRUE(files.setAccessAndModificationDate(path, platform::Date{4102444800}));  // 2100
+  auto since = ZUVCachedFile::create({}, *URL::parse(url))->fileModificationDate();
+  ASSERT_TRUE(since);
+  auto sent = ZUVCachedFile::formatterForHTTPDate().dateFromString(*since);
+  auto now = std::chrono::system_clock::now().time_since_epoch();
+  EXPECT_LE(sent->secondsSince1970, std::chrono::duration<double>(now).count());
+  platform::HostResolution::shared().clear();
+}
+
 TEST(ZUVCachedFileDateTest, WritesFullHTTPDatesAndReadsThemWithOrWithoutTheZone) {
   auto formatter = ZUVCachedFile::formatterForHTTPDate();
   EXPECT_EQ(formatter.stringFromDate({static_cast<double>(kNovember1994) + 0.9}),
@@ -349,9 +413,6 @@ TEST(ZUVCachedFilePathTest, NamesAreStableAndStayInsideTheCachesFolder) {
 
   auto& files = platform::FileManager::defaultManager();
   files.createDirectory(first->filePath()->substr(0, first->filePath()->rfind('/')));
-  ASSERT_TRUE(files.writeAtomically(*first->filePath(), platform::Bytes{0xC3, 0x28}));
-  EXPECT_TRUE(first->hasContent());
-  EXPECT_EQ(first->content(), std::nullopt);
   ASSERT_TRUE(files.writeAtomically(*first->filePath(), std::string("caf\xC3\xA9")));
   EXPECT_EQ(first->content(), "caf\xC3\xA9");
 }

@@ -129,6 +129,59 @@ TEST_F(ZUVFullScreenTest, OnlyTheFirstFullScreenReportsToTheFanOutAndBothAnnounc
             "<Vozave> No UIViewController supplied to the ad.  Cannot continue.");
 }
 
+TEST_F(ZUVFullScreenTest, ClosingTakesDownWhatItPresentsAndNothingIsLeftHeld) {
+  auto app = platform::Application::shared();
+  auto& loop = platform::RunLoop::main();
+  const std::vector<std::string> presentedAndGone{"WillPresentFullScreen", "willPresentScreen",
+                                                  "willDismissScreen", "didDismissScreen",
+                                                  "DidRelinquishFullScreen"};
+  // Closed under a browser that shows a mail composer: all three go, each screen once.
+  std::weak_ptr<ZUVWebAppViewController> webApp = present<ZUVWebAppViewController>(root_);
+  std::weak_ptr<ZUVBrowserController> browser = present<ZUVBrowserController>(webApp.lock());
+  std::weak_ptr<platform::MailComposeViewController> mail;
+  {
+    auto composer = platform::MailComposeViewController::create();
+    ASSERT_TRUE(browser.lock()->presentModalViewController(composer, false));
+    mail = composer;
+  }
+  webApp.lock()->relinquishScreen();
+  webApp.lock()->relinquishScreen();
+  EXPECT_EQ(window_->topViewController(), root_);
+  EXPECT_FALSE(app->isStatusBarHidden());
+  EXPECT_EQ(events_, (std::vector<std::string>{"WillPresentFullScreen", "willPresentScreen",
+                                               "WillPresentFullScreen", "DidRelinquishFullScreen",
+                                               "willDismissScreen", "didDismissScreen",
+                                               "DidRelinquishFullScreen"}));
+  loop.advance(0);
+  EXPECT_TRUE(webApp.expired() && browser.expired() && mail.expired());
+
+  // The screen is taken already: the refused one gives back all that it began.
+  events_.clear();
+  ASSERT_TRUE(
+      root_->presentModalViewController(platform::MailComposeViewController::create(), false));
+  std::weak_ptr<ZUVBrowserController> refused = present<ZUVBrowserController>(root_);
+  EXPECT_EQ(events_, presentedAndGone);
+  EXPECT_FALSE(app->isStatusBarHidden());
+  loop.advance(0);
+  EXPECT_TRUE(refused.expired());
+  root_->dismissModalViewController(false);
+
+  // From a screen that has been closed, nothing opens; without a page, nothing leaves.
+  auto closed = present<ZUVBrowserController>(root_);
+  closed->openInSafari();
+  closed->relinquishScreen();
+  events_.clear();
+  std::weak_ptr<ZUVWebAppViewController> late = present<ZUVWebAppViewController>(closed);
+  ZUVOpener opener;
+  opener.setViewController(closed);
+  opener.openEmailComposer(*URL::parse("mailto:a@x.test"));
+  loop.advance(0);
+  EXPECT_TRUE(late.expired());
+  EXPECT_FALSE(closed->modalViewController());
+  EXPECT_TRUE(events_.empty());
+  EXPECT_TRUE(app->openedURLs().empty());
+}
+
 TEST_F(ZUVFullScreenTest, RotationsFollowTheOrientationsAskedForAndOnlyTheOwnPagesSettings) {
   auto webApp = ZUVWebAppViewController::create();
   EXPECT_EQ(webApp->supportedOrientations(), 1);

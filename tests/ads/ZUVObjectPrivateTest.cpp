@@ -5,12 +5,14 @@
 #include <httplib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <limits>
 #include <mutex>
 #include <thread>
 
 #include "ads/core/ZUVBannerView.h"
+#include "ads/core/ZUVBannerWebViewDelegate.h"
 #include "ads/core/ZUVObjectPrivate.h"
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVStatistics.h"
@@ -134,6 +136,19 @@ TEST_F(ZUVObjectPrivateTest, ScriptIsFetchedOnceADayAndItsFailureUsesTheCopy) {
   });
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateBuilding);
   EXPECT_TRUE(errors_.empty());
+
+  // An expiry far ahead, as a planted store would hold, does not pin the copy.
+  serveScript(200, "function ZEDE_buildAdURL(p) {}");
+  store.setDateForKey(platform::Value(platform::Date{253402300799}),
+                      ZUVObjectPrivate::kExpireDateKey);
+  store.synchronize();
+  banner_->loadRequest(ZUVRequest::request());
+  settle([&] { return server_.requestCount(kZUVSupportScriptPath) == 3; });
+  EXPECT_LE(ZUVStatisticsCore(ZUVObjectPrivate::kStoreIdentifier)
+                .dateForKey("expireDate")
+                .dateValue()
+                .secondsSince1970,
+            RunLoop::main().currentDate().secondsSince1970 + 86400);
 }
 
 TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) {
@@ -394,29 +409,72 @@ TEST_F(ZUVObjectPrivateTest, RequestsThatCannotGoAhead) {
   EXPECT_EQ(server_.requests().size(), 1u);
 }
 
-TEST_F(ZUVObjectPrivateTest, AShownAdNavigatesNowhereAndOnlyTapsOnWebLinksOpenTheBrowser) {
-  auto webView = controller().webView();
-  auto delegate = webView->delegate();
+TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {
+  auto delegate = controller().webView()->delegate();
+  // The banner's ad page on screen; what it decides next carries a tap or not.
+  auto page = std::make_shared<velour_test::RecordingWebView>();
   auto decide = [&](const std::string& url, platform::WebViewNavigationType type) {
     return delegate->webViewShouldStartLoadWithRequestNavigationType(
-        *webView, platform::WebRequest(*platform::URL::parse(url)), type);
+        *page, platform::WebRequest(*platform::URL::parse(url)), type);
   };
-  // While the page itself loads, its navigations are the base delegate's to allow.
-  controller().changeState(ZUVObjectPrivate::kStateLoadingAd);
-  EXPECT_TRUE(decide("http://ads.example/page", platform::kWebViewNavigationTypeOther));
-
-  controller().changeState(ZUVObjectPrivate::kStateShowing);
-  EXPECT_FALSE(decide("http://ads.example/away", platform::kWebViewNavigationTypeOther));
-  EXPECT_TRUE(world_.log().contains("<Vozave> Blocked a navigation"));
-  EXPECT_FALSE(decide("httpx://ads.example/app", platform::kWebViewNavigationTypeLinkClicked));
-  // A "click" message from the page's own script is tracked and opens no browser.
+  // A displayed ad, shown or still on screen while a refresh is under way, goes nowhere by
+  // itself (a scripted click() reports a link click); the user's tap is a click-through.
+  page->fromPage = true;
   server_.reply("/ck", 200, "ok");
-  EXPECT_FALSE(decide("gmsg://ad/click?u=" + platform::percentEncode(server_.url("/ck")),
-                      platform::kWebViewNavigationTypeOther));
-  settle([&] { return server_.requestCount("/ck") == 1; });
-  EXPECT_EQ(root_->modalViewController(), nullptr);
+  const std::string click = "gmsg://ad/click?u=" + platform::percentEncode(server_.url("/ck"));
+  for (auto state : {ZUVObjectPrivate::kStateShowing, ZUVObjectPrivate::kStateFetchingAd}) {
+    controller().changeState(state);
+    page->userActivation = false;
+    EXPECT_FALSE(decide("https://ads.example/click", platform::kWebViewNavigationTypeLinkClicked));
+    EXPECT_FALSE(decide(click, platform::kWebViewNavigationTypeOther));
+    EXPECT_EQ(root_->modalViewController(), nullptr);
+    page->userActivation = true;
+    EXPECT_FALSE(decide("javascript:open('http://x.example/')",
+                        platform::kWebViewNavigationTypeLinkClicked));
+    EXPECT_FALSE(decide("https://ads.example/click", platform::kWebViewNavigationTypeLinkClicked));
+    auto browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root_->modalViewController());
+    ASSERT_NE(browser, nullptr) << state;
+    browser->relinquishScreen();
+  }
+  // A tap on the next ad as it loads on screen is a click-through as well.
+  controller().changeState(ZUVObjectPrivate::kStateLoadingAd);
   EXPECT_FALSE(decide("https://ads.example/click", platform::kWebViewNavigationTypeLinkClicked));
-  EXPECT_NE(root_->modalViewController(), nullptr);
+  auto browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root_->modalViewController());
+  ASSERT_NE(browser, nullptr);
+  browser->relinquishScreen();
+  EXPECT_FALSE(decide(click, platform::kWebViewNavigationTypeOther));
+  settle([&] { return server_.requestCount("/ck") == 1; });
+  EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
+
+  // A page that navigates itself while it loads, with no tap, is stopped after a few times.
+  page->userActivation = false;
+  controller().changeState(ZUVObjectPrivate::kStateLoadingAd);
+  for (int i = 0; i < ZUVBannerWebViewDelegate::kMaxSelfNavigations; ++i) {
+    EXPECT_TRUE(decide("http://ads.example/page", platform::kWebViewNavigationTypeOther));
+  }
+  EXPECT_FALSE(decide("http://ads.example/page", platform::kWebViewNavigationTypeOther));
+  EXPECT_FALSE(decide("http://ads.example/page", platform::kWebViewNavigationTypeReload));
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_[0].code, 2);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+  EXPECT_EQ(std::count_if(world_.log().lines().begin(), world_.log().lines().end(),
+                          [](auto& line) { return line.find("<Vozave> Stopped") == 0; }),
+            1);
+  RunLoop::main().advance(0);
+  EXPECT_EQ(page->calls, std::vector<std::string>{"html  base (none)"});
+
+  // The hidden build page cannot be tapped; what it is refused counts against its banner.
+  recordBuildPages();
+  loadToBuild();
+  recorded_->userActivation = true;
+  auto build = controller().buildAdWebView();
+  EXPECT_FALSE(build->delegate()->webViewShouldStartLoadWithRequestNavigationType(
+      *build, platform::WebRequest(*platform::URL::parse("itms-apps://store.example/a")),
+      platform::kWebViewNavigationTypeOther));
+  RunLoop::main().advance(0);
+  EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
+  auto banner = std::dynamic_pointer_cast<ZUVWebViewDelegate>(delegate);
+  EXPECT_EQ(banner->gate()->refusedCount(), 7u);
 }
 
 TEST_F(ZUVObjectPrivateTest, RedirectsAnnounceTrackingAndOrientationAndAnEmptySlotIsNotSent) {

@@ -3,6 +3,7 @@
 #include "ads/core/ZUVRequestError.h"
 #include "ads/core/ZUVRequestPrivate.h"
 #include "ads/support/ZUVIdentifierUtilities.h"
+#include "ads/support/ZUVMacros.h"
 #include "ads/support/ZUVStatistics.h"
 #include "platform/device/Device.h"
 #include "tests/support/TestWorld.h"
@@ -87,6 +88,17 @@ TEST_F(ZUVRequestTest, ParametersFollowTheTableAndTakeTheStatisticsOnce) {
   EXPECT_FALSE(second.contains("pcc"));
   EXPECT_TRUE(second.contains("ptime"));
   EXPECT_NE(request->description().find("\ngender:Male"), std::string::npos);
+
+  // Texts that are not UTF-8 are left out, each with a log line; the rest is still written.
+  request->setAdditionalParameters(Dictionary{{"ok", "fine"}, {"bad", "\xff"}, {"\xc3", "v"}});
+  request->addKeyword("good");
+  request->addKeyword("\xc3");
+  Dictionary cleaned = request->parameters();
+  EXPECT_EQ(cleaned.find("extras")->dictionaryValue(), (Dictionary{{"ok", "fine"}}));
+  EXPECT_EQ(cleaned.find("kw")->arrayValue(), (platform::Array{platform::Value("good")}));
+  EXPECT_NE(ZUVMacros::jsonify(platform::Value(cleaned)).value_or(""), "");
+  EXPECT_TRUE(world_.log().contains("left out: extras.bad"));
+  EXPECT_TRUE(world_.log().contains("left out: kw[1]"));
 }
 
 TEST_F(ZUVRequestTest, TypesVersionsAndSignals) {

@@ -70,6 +70,8 @@ class FullScreenController : public platform::ViewController, public ZUVScreenRe
 class ZUVWebViewDelegateTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The user has just tapped the page, unless a test says otherwise.
+    view_->userActivation = true;
     savedTasks_ = ZUVClickTracker::backgroundTasks();
     platform::resetVibrationCount();
     platform::NotificationCenter::defaultCenter().addObserver(
@@ -145,6 +147,7 @@ TEST_F(ZUVWebViewDelegateTest, RefusesEveryMessageAndActsOnItByName) {
   auto screen = std::make_shared<FullScreenController>();
   EXPECT_FALSE(decide("gmsg://ad/settings?supportedorientations=landscape"));
   EXPECT_FALSE(decide("vodov://elsewhere?url=http://x.test/"));
+  EXPECT_TRUE(world_.log().contains("unknown message vodov://elsewhere; it is ignored"));
   EXPECT_FALSE(decide("gmsg://ad"));
   EXPECT_FALSE(decide("gmsg://ad/close"));  // no full-screen controller: nothing happens
   delegate_.setViewController(screen);
@@ -180,6 +183,38 @@ TEST_F(ZUVWebViewDelegateTest, RefusesEveryMessageAndActsOnItByName) {
   EXPECT_EQ(openedURLs(), (std::vector<std::string>{"tel:1", "app:2"}));
   platform::RunLoop::main().advance(1);
   EXPECT_EQ(reposted_.size(), 2u);
+}
+
+TEST_F(ZUVWebViewDelegateTest, NothingLeavesOrCountsAClickWithoutATapOnAViewOnScreen) {
+  velour_test::TestHTTPServer server;
+  server.reply("/ck", 200, "ok");
+  const std::vector<std::string> ways{
+      "itms-apps://store.test/app",
+      "mailto:a@x.test",
+      "tel:555",
+      "gmsg://ad/open?a=browser&u=http://x.test/",
+      "gmsg://ad/open?a=webapp&u=http://x.test/",
+      "gmsg://ad/open?a=app&u=app:1",
+      "vodov://launch?url=http%3A%2F%2Fy.test%2F",
+      "gmsg://ad/click?u=" + platform::percentEncode(server.url("/ck"))};
+  // A page's own script has no activation; a hidden view (the build page) cannot be tapped.
+  for (bool hidden : {false, true}) {
+    view_->userActivation = hidden;
+    view_->setHidden(hidden);
+    for (const std::string& way : ways) EXPECT_FALSE(decide(way)) << way;
+  }
+  // Scripts and inline documents are never handed on, tap or not.
+  view_->setHidden(false);
+  EXPECT_FALSE(decide("javascript:alert(1)"));
+  EXPECT_FALSE(decide("data:text/html,<p>x"));
+  platform::RunLoop::main().runUntil([] { return false; }, 0.3);
+  EXPECT_TRUE(opened_.empty());
+  EXPECT_TRUE(openedURLs().empty());
+  EXPECT_EQ(server.requestCount("/ck"), 0u);
+  EXPECT_EQ(delegate_.gate()->refusedCount(), 2 * ways.size() + 2);
+  const auto& lines = world_.log().lines();
+  ASSERT_EQ(lines.size(), 2 * ways.size() + 2);
+  EXPECT_EQ(lines[1], "<Vozave> Refused the mail composer without a tap: mailto:a@x.test");
 }
 
 TEST_F(ZUVWebViewDelegateTest, TracksClicksWithTheClickSignalAndPassesTouches) {

@@ -175,6 +175,14 @@ TEST_F(ApplicationTest, OpenURLLogsEveryURLAndAnswersForKnownSchemesOnly) {
   }
   EXPECT_FALSE(app->openURL(*platform::URL::parse("gmsg://click")));
   EXPECT_TRUE(world.log().contains("open URL: gmsg://click"));
+
+  // A page that opens without end leaves the newest only.
+  for (std::size_t i = 0; i <= Application::kOpenedRecordLimit; ++i) {
+    app->openURL(*platform::URL::parse("http://example.com/" + std::to_string(i)));
+  }
+  ASSERT_EQ(app->openedURLs().size(), Application::kOpenedRecordLimit);
+  EXPECT_EQ(app->openedURLs().back(),
+            "http://example.com/" + std::to_string(Application::kOpenedRecordLimit));
 }
 
 }  // namespace

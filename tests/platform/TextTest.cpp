@@ -49,5 +49,13 @@ TEST(TextTest, HexCaseAndBlanks) {
   EXPECT_EQ(text::trimmed("\v x y \n", " \n"), "\v x y");
   EXPECT_EQ(text::markupEscaped("<b title=\"a's\">&\xC3\xA9</b>"),
             "&lt;b title=&quot;a&#39;s&quot;&gt;&amp;\xC3\xA9&lt;/b&gt;");
-  EXPECT_EQ(text::singleLine("a\r\nb\x1B[2J\x7F\xC3\xA9"), "a  b [2J \xC3\xA9");
+}
+
+TEST(TextTest, SingleLineEscapesControlsAndBrokenBytesAndIsBounded) {
+  EXPECT_EQ(text::singleLine("a\r\nb\t\\\x1B[2J\x7F\xC3\xA9 \xC2\x9B\xC2\x85\xC2\xA0 \xFF\xC3"),
+            "a\\r\\nb\\t\\\\\\x1b[2J\\x7f\xC3\xA9 \\u009b\\u0085\xC2\xA0 \\xff\\xc3");
+  EXPECT_EQ(text::singleLine(std::string("\0\xE2\x82\xAC", 4)), "\\x00\xE2\x82\xAC");
+  EXPECT_EQ(text::singleLine(std::string(5000, 'x'), 100),
+            std::string(100, 'x') + "... (4900 more bytes)");
+  EXPECT_EQ(text::singleLine(std::string(100, 'x'), 100), std::string(100, 'x'));
 }

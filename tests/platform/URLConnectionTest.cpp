@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/device/Device.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HostResolution.h"
@@ -173,6 +174,14 @@ TEST_F(URLConnectionTest, EveryBadFetchEndsWithAnError) {
 
   EXPECT_EQ(URLConnection::create(URLRequest(*URL::parse("ftp://example.com/x")), nullptr),
             nullptr);
+
+  // Without a network nothing goes out, until it is back.
+  server.reply("/online", 200, "here");
+  platform::DeviceProfile::current().setReachability(platform::NetworkReachability::None);
+  EXPECT_EQ(fetch(server.url("/online"))->error->code, platform::kURLErrorNotConnectedToInternet);
+  EXPECT_EQ(server.requestCount("/online"), 0u);
+  platform::DeviceProfile::current().setReachability(platform::NetworkReachability::WiFi);
+  EXPECT_EQ(fetch(server.url("/online"))->body, "here");
 }
 
 TEST_F(URLConnectionTest, RepliesThatCannotBeTrustedFail) {
@@ -192,6 +201,8 @@ TEST_F(URLConnectionTest, RepliesThatCannotBeTrustedFail) {
   std::string many;
   for (int i = 0; i < 45000; ++i) many += "h" + std::to_string(i) + ": v\r\n";
   EXPECT_EQ(failure(many), bad);
+  // One line longer than libcurl takes, well under the cap.
+  EXPECT_EQ(failure("X-Long: " + std::string(150000, 'a') + "\r\n"), bad);
 
   // A server that drips its reply is cut off once it stays below the minimum speed.
   URLConnection::settings().minimumBytesPerSecond = 40;

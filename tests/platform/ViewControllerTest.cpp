@@ -97,13 +97,14 @@ TEST_F(ViewControllerTest, ModalPresentationLinksBothWaysAndSwapsTheViews) {
   window->makeKeyAndVisible();
   events.clear();
 
-  root->presentModalViewController(modal, true);
+  ASSERT_TRUE(root->presentModalViewController(modal, true));
   EXPECT_EQ(events, (Events{"modal load", "root willDisappear", "modal willAppear",
                             "root didDisappear", "modal didAppear"}));
   EXPECT_EQ(root->modalViewController(), modal);
   EXPECT_EQ(modal->parentViewController(), root);
   EXPECT_EQ(root->view()->superview(), nullptr);
-  root->presentModalViewController(std::make_shared<Recorder>("other", events), false);
+  EXPECT_FALSE(
+      root->presentModalViewController(std::make_shared<Recorder>("other", events), false));
   EXPECT_EQ(root->modalViewController(), modal);
   EXPECT_TRUE(world.log().contains("already presents"));
 
@@ -123,7 +124,7 @@ TEST_F(ViewControllerTest, ModalPresentationLinksBothWaysAndSwapsTheViews) {
   tabs->setViewControllers({tab});
   window->setRootViewController(tabs);
   auto sheet = std::make_shared<Recorder>("sheet", events);
-  tab->presentModalViewController(sheet, false);
+  ASSERT_TRUE(tab->presentModalViewController(sheet, false));
   EXPECT_EQ(tabs->modalViewController(), sheet);
   EXPECT_EQ(tabs->view()->superview(), nullptr);
   tab->dismissModalViewController(false);
@@ -140,8 +141,8 @@ TEST_F(ViewControllerTest, PresentedControllersChainAndEachDismissalUnwindsOneSt
   app->setStatusBarHiddenWithAnimation(true, platform::StatusBarAnimation::Fade);
   first->setModalTransitionStyle(ModalTransitionStyle::CrossDissolve);
 
-  root->presentModalViewController(first, true);
-  first->presentModalViewController(second, false);
+  ASSERT_TRUE(root->presentModalViewController(first, true));
+  ASSERT_TRUE(first->presentModalViewController(second, false));
   EXPECT_EQ(window->topViewController(), second);
   EXPECT_EQ(second->view()->frame(), Rect(0, 0, 320, 480));  // the bar is hidden
   const auto& log = ViewController::presentationLog();
@@ -158,13 +159,13 @@ TEST_F(ViewControllerTest, PresentedControllersChainAndEachDismissalUnwindsOneSt
   EXPECT_EQ(root->view()->superview(), window);
 
   // Dismissing the middle of a chain takes down what it presents as well.
-  root->presentModalViewController(first, false);
-  first->presentModalViewController(second, false);
+  ASSERT_TRUE(root->presentModalViewController(first, false));
+  ASSERT_TRUE(first->presentModalViewController(second, false));
   root->dismissModalViewController(false);
   EXPECT_EQ(window->topViewController(), root);
   EXPECT_EQ(window->subviews().size(), 1u);
   for (std::size_t i = 0; i < ViewController::kPresentationLogLimit; ++i) {
-    root->presentModalViewController(first, false);
+    ASSERT_TRUE(root->presentModalViewController(first, false));
     root->dismissModalViewController(true);
   }
   ASSERT_EQ(log.size(), ViewController::kPresentationLogLimit);  // the latest only
@@ -212,7 +213,7 @@ TEST_F(ViewControllerTest, AMailComposerFinishesOnceAndTellsItsDelegate) {
     mail->setCcRecipients({"b@example.com", "c@example.com"});
     mail->setSubject("Hi\nthere");
     mail->setMessageBody("<b>body</b>", true);
-    root->presentModalViewController(mail, true);
+    EXPECT_TRUE(root->presentModalViewController(mail, true));
     return std::weak_ptr<MailComposeViewController>(mail);
   };
 
@@ -225,7 +226,7 @@ TEST_F(ViewControllerTest, AMailComposerFinishesOnceAndTellsItsDelegate) {
   auto app = Application::shared();
   ASSERT_EQ(app->sentMail().size(), 1u);
   EXPECT_EQ(app->sentMail()[0].cc, (std::vector<std::string>{"b@example.com", "c@example.com"}));
-  EXPECT_TRUE(world.log().contains("mail sent to a@example.com: \"Hi\\x0athere\""));
+  EXPECT_TRUE(world.log().contains("mail sent to a@example.com: \"Hi\\nthere\""));
 
   auto cancelled = present();
   auto keep = cancelled.lock();

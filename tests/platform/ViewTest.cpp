@@ -112,4 +112,11 @@ TEST(ViewTest, SubviewsMoveBetweenParentsAndCyclesAreRefused) {
   EXPECT_FALSE(loose.addSubview(b));
 }
 
+TEST(ViewTest, APointIsReadFromTwoFiniteNumbers) {
+  EXPECT_EQ(platform::pointFromText(" 12.5 , -3"), (platform::Point{12.5, -3}));
+  for (const char* bad : {"12", "1,", ",2", "1,2,3", "1;2", "nan,1", "1,inf", "0x1,2", "1e999,2"}) {
+    EXPECT_FALSE(platform::pointFromText(bad)) << bad;
+  }
+}
+
 }  // namespace

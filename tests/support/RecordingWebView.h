@@ -39,6 +39,8 @@ class RecordingWebView : public platform::WebView {
   bool canGoForward() override { return forwardPossible; }
   bool isLoading() const override { return loading; }
   const platform::WebRequest& request() const override { return current; }
+  bool lastNavigationHadUserActivation() const override { return userActivation; }
+  bool lastNavigationCameFromPage() const override { return fromPage; }
 
   std::vector<std::string> scripts;
   std::vector<std::string> calls;
@@ -46,6 +48,9 @@ class RecordingWebView : public platform::WebView {
   bool loading = false;
   bool backPossible = false;
   bool forwardPossible = false;
+  // What the navigation that the delegate decides next is said to carry.
+  bool userActivation = false;
+  bool fromPage = false;
 };
 
 }  // namespace velour_test

@@ -11,6 +11,7 @@
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVStatistics.h"
 #include "app/main.h"
+#include "platform/device/Device.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
@@ -49,6 +50,8 @@ TestWorld::~TestWorld() {
   platform::Browser::shutdown();
   ZUVStatistics::releaseSharedStatistics();
   platform::HostResolution::shared().clear();
+  // Without a network nothing is fetched: a test that took it away gives it back.
+  platform::DeviceProfile::current().reachability = platform::NetworkReachability::WiFi;
   platform::Application::resetShared();
   platform::RunLoop::main().reset(false);
   platform::Bundle::main().setResourcePath(savedBundle_);

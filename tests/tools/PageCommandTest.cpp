@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "tests/support/RunCommand.h"
 
@@ -58,24 +59,31 @@ TEST(PageCommandTest, PrintsTheDelegateCallsScriptResultsAndWhatTheAdDelegateDoe
   std::remove(path.c_str());
   std::remove(shot.c_str());
 
-  // With --ad, the ad delegate acts on each message.
+  // With --ad, the ad delegate acts on each message; it opens something only on a tap.
+  const std::string open = "gmsg://ad/open?a=browser&u=http%3A%2F%2Fl.test%2F&o=p";
   path = writePage(
-      "<script>var m = ['gmsg://ad/log?string=a%0Ab', 'gmsg://ad/touch?tx=3', "
-      "'gmsg://ad/open?a=browser&u=http%3A%2F%2Fl.test%2F&o=p', 'vodov://nowhere', "
-      "'gmsg://ad/settings?supportedorientations=any', 'mailto:x@y.test?subject=S'];"
+      "<body style='margin:0'><div style='height:480px' onclick=\"location = '" + open +
+      "'; setTimeout(function () { location = 'mailto:x@y.test?subject=S%0AT'; }, 10);\"></div>"
+      "<script>var m = ['gmsg://ad/log?string=a%0Ab', 'gmsg://ad/touch?tx=3', '" +
+      open +
+      "', 'vodov://nowhere', 'gmsg://ad/settings?supportedorientations=any', "
+      "'gmsg://ad/x%1By?k%C2%9B=v%0A'];"
       "function next() { if (m.length) { location = m.shift(); setTimeout(next, 10); } }"
       "setTimeout(next, 10);</script>");
-  run = runVozave("page --ad --html " + path + " --base http://ads.test/");
+  run = runVozave("page --ad --html " + path + " --base http://ads.test/ --tap 100,100");
   EXPECT_EQ(run.status, 0) << run.out;
-  for (const char* line :
-       {"  orientation to the page: portrait\n", "  log: a\\nb\n",
-        "  touch signals: x 3 y -1 duration -1\n",
-        "  open in-app browser: http://l.test/ orientations: 2 Referer: (none)\n",
-        "  posted didReceiveWebAction {u: vodov://nowhere}\n  => refuse\n",
-        "posted on the ad notification centre: \"settings\" {supportedorientations: any}\n",
-        "  mail composer: to: x@y.test cc:  bcc:  subject: S body: (none) (plain text)\n"}) {
+  for (const std::string& line : std::vector<std::string>{
+           "  orientation to the page: portrait\n", "  log: a\\nb\n",
+           "  touch signals: x 3 y -1 duration -1\n",
+           "  log: <Vozave> Refused an open message without a tap: " + open + "\n",
+           "  posted didReceiveWebAction {u: vodov://nowhere}\n  => refuse\n",
+           "posted on the ad notification centre: \"settings\" {supportedorientations: any}\n",
+           "  message \"x\\x1by\" {k\\u009b: v\\n}\n", "tap 100,100\n",
+           "  open in-app browser: http://l.test/ orientations: 2 Referer: (none)\n",
+           "  mail composer: to: x@y.test cc:  bcc:  subject: S\\nT body: (none) (plain text)\n"}) {
     EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
   }
+  EXPECT_EQ(runVozave("page --html " + path + " --tap 1").status, 2);
   std::remove(path.c_str());
 }
 

@@ -173,10 +173,11 @@ TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
   ASSERT_TRUE(server) << problem;
   adserver::AdUnit unit;
   unit.creatives = {"banner-plain"};
+  unit.refreshRate = std::string(35, '9');
   server->setUnit("a1b2c3d4e5f6071", unit);
   std::ofstream(dir_ + "/plain-file") << "not a folder";
   Outcome run =
-      runScript("tap banner\nwait 1\nshow\ntap No Such Link\nsnapshot " + dir_ +
+      runScript("tap banner\nwait 1\nshow\nads\ntap No Such Link\nsnapshot " + dir_ +
                     "/shots/board.png\nsnapshot " + dir_ + "/plain-file/x.png\nquit\n",
                 "--device scale=2 --ad-server http://127.0.0.1:" + std::to_string(server->port()));
   if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
@@ -195,6 +196,10 @@ TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
       std::string::npos)
       << run.out;
   EXPECT_EQ(server->record().requestsOfKind(adserver::RequestKind::Script).size(), 1u);
+  // A refresh however far away is printed whole.
+  EXPECT_TRUE(
+      std::regex_search(outputOf(run.out, "ads", 0), std::regex("refresh in \\d{35}\\.\\d s")))
+      << run.out;
 
   auto pixels = platform::decodePng(readAll(dir_ + "/shots/board.png"));
   ASSERT_TRUE(pixels) << run.out << run.err;
@@ -227,7 +232,8 @@ TEST_F(VelourTest, QuitEndsCleanlyWithMessagesPendingAndAFullScreenUp) {
                "function ZEDE_buildAdURL(p) { window.location.href = 'gmsg://zede/loadAdURL?url=' "
                "+ encodeURIComponent('http://ads.vozave.com/ad'); }");
   server.reply("/ad", 200,
-               "<a id=\"ad\" href=\"http://ads.vozave.com/landing\">ad</a><script>"
+               "<a id=\"ad\" href=\"http://ads.vozave.com/landing\" "
+               "style=\"display:block;height:50px\">ad</a><script>"
                "setInterval(function () { window.location.href = 'gmsg://zede/ping'; }, 2);"
                "</script>",
                {{"X-Zede-Refresh-Rate", "0"}});
@@ -265,10 +271,41 @@ TEST_F(VelourTest, QuitEndsCleanlyWithMessagesPendingAndAFullScreenUp) {
   }
 }
 
+// Without a network nothing loads, and the banners say so from their first failure, even one
+// that comes before any command looks; with the network back, ads come again.
+TEST_F(VelourTest, NetworkNoneFailsLoadsFromTheStartAndWifiBringsThemBack) {
+  Outcome run = runScript(
+      "wait 1\nads\nnetwork none\ntab 2\nwait 31\nads\nnetwork wifi\nwait 31\nads\nquit\n");
+  if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(outputOf(run.out, "ads", 0).find("FirstViewController: banner 0,361 320x50 showing"),
+            std::string::npos)
+      << run.out;
+  std::string offline = outputOf(run.out, "ads", 1);
+  EXPECT_NE(offline.find("SecondViewController: banner 0,361 320x50 failed 2"), std::string::npos)
+      << offline;
+  // Both banners failed, with no other code: the new one retried once in the 31 s.
+  const std::regex onlyNetworkErrors("errors: 2( 2)*, refused");
+  EXPECT_EQ(std::distance(std::sregex_iterator(offline.begin(), offline.end(), onlyNetworkErrors),
+                          std::sregex_iterator()),
+            2)
+      << offline;
+  EXPECT_NE(outputOf(run.out, "ads", 2)
+                .find("FirstViewController (off screen): banner 0,361 "
+                      "320x50 showing"),
+            std::string::npos)
+      << run.out;
+}
+
 // The demo walks the whole ad road; its screens, its log and the demo ad server's record show
 // every step.
 TEST_F(VelourTest, TheDemoWalksTheWholeAdRoad) {
-  Outcome run = runScript(readAll(VELOUR_DEMO_SCRIPT));
+  std::string script = readAll(VELOUR_DEMO_SCRIPT);
+  const std::string shots = "snapshot build/demo/";
+  for (auto at = script.find(shots); at != std::string::npos; at = script.find(shots, at)) {
+    script.replace(at, shots.size(), "snapshot " + dir_ + "/");
+  }
+  Outcome run = runScript(script);
   if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string& out = run.out;
@@ -298,6 +335,15 @@ TEST_F(VelourTest, TheDemoWalksTheWholeAdRoad) {
   EXPECT_EQ(outputOf(out, "opened", 0),
             "opened: itms-apps://apps.vozave.com/app/sunny-coffee\n"
             "mail sent: to beans@sunny.example \"A table for two\"\n");
+  // The composer's picture shows its white sheet, not a black screen.
+  auto mail = platform::decodePng(readAll(dir_ + "/3-mail.png"));
+  ASSERT_TRUE(mail);
+  std::size_t white = 0;
+  for (std::size_t i = 0; i + 3 < mail->rgba.size(); i += 4) {
+    if (mail->rgba[i] > 240 && mail->rgba[i + 1] > 240 && mail->rgba[i + 2] > 240) ++white;
+  }
+  EXPECT_GT(white, mail->rgba.size() / 4 / 2);
+
   // The information screen's banner shows an ad of its own.
   EXPECT_EQ(count(outputOf(out, "show", 10), " showing http"), 2) << out;
 

@@ -90,6 +90,11 @@ TEST(VozaveTest, JsonErrorsPrintTheChainOutermostFirst) {
   auto inner = deep.out.find("  error 7");
   ASSERT_NE(inner, std::string::npos) << deep.out;
   EXPECT_LT(outer, inner);
+  // "0" stops at the reader's own limit, and the chain printed stays short.
+  Result deepest = vozave("json --max-depth 0", std::string(5000, '[') + std::string(5000, ']'));
+  EXPECT_EQ(deepest.status, 1);
+  EXPECT_LT(deepest.out.size(), 4096u);
+  EXPECT_NE(deepest.out.find("the chain goes on"), std::string::npos) << deepest.out.substr(0, 500);
   // What follows a NUL byte is not JSON either, as "[1] x" is not.
   const std::string withNul = ::testing::TempDir() + "vozave-nul.json";
   std::ofstream(withNul, std::ios::binary) << std::string("[1]\0x", 5);

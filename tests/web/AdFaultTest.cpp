@@ -12,8 +12,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 
 #include "ads/core/ZUVBannerView.h"
+#include "ads/core/ZUVBannerWebViewDelegate.h"
 #include "ads/core/ZUVObjectPrivate.h"
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVStatistics.h"
@@ -51,6 +53,30 @@ long residentKiB() {
     if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
   }
   return 0;
+}
+
+// Processor seconds that the engine's renderers have used, over its process group.
+double rendererSeconds() {
+  const pid_t group = platform::Browser::shared()->processId();
+  std::error_code error;
+  long ticks = 0;
+  for (const auto& entry : fs::directory_iterator("/proc", error)) {
+    std::ifstream statFile(entry.path() / "stat");
+    std::string stat;
+    std::getline(statFile, stat);
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    std::vector<std::string> values;
+    while (values.size() < 13 && fields >> field) values.push_back(field);
+    if (values.size() < 13 || std::stol(values[2]) != group) continue;
+    std::ifstream commandFile(entry.path() / "cmdline");
+    std::string command((std::istreambuf_iterator<char>(commandFile)), {});
+    if (command.find("--type=renderer") == std::string::npos) continue;
+    ticks += std::stol(values[11]) + std::stol(values[12]);
+  }
+  return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 class AdFaultTest : public ::testing::Test {
@@ -137,6 +163,11 @@ class AdFaultTest : public ::testing::Test {
     return true;
   }
 
+  // Real time passes; the manual clock stands still.
+  static void wait(double seconds) {
+    settle([] { return false; }, seconds);
+  }
+
   static bool inState(const Banner& banner, std::int32_t state) {
     return banner.controller().state() == state;
   }
@@ -178,6 +209,62 @@ TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndATapKeepsItsPage) {
   EXPECT_EQ(controller.reloadTimer(), nullptr);
   browser->relinquishScreen();
   EXPECT_NE(controller.reloadTimer(), nullptr);
+}
+
+TEST_F(AdFaultTest, AHostileAdGoesNowhereWithoutATapAndAFingerAnywhereOnItClicksThrough) {
+  Banner& banner = addBanner("0a0000000000001");
+  adserver::AdUnit unit;
+  unit.creatives = {"hostile-no-tap"};
+  server_->setUnit(banner.slot, unit);
+  ZUVObjectPrivate& controller = banner.controller();
+  auto page = controller.webView();
+  auto gate = std::dynamic_pointer_cast<ZUVWebViewDelegate>(page->delegate())->gate();
+  auto reached = [&](adserver::RequestKind kind) {
+    return server_->record().requestsOfKind(kind).size();
+  };
+  // Eight ways out while the page loads, eleven (a scripted click() and dispatchEvent and
+  // window.open among them) once it is shown: each one refused.
+  banner.view->loadRequest(ZUVRequest::request());
+  ASSERT_TRUE(settle([&] { return banner.received == 1 && gate->refusedCount() >= 19; }));
+  RunLoop::main().runUntil([] { return false; }, 0.5);
+  EXPECT_EQ(gate->refusedCount(), 19u);
+  EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
+  EXPECT_EQ(root_->modalViewController(), nullptr);
+  EXPECT_EQ(reached(adserver::RequestKind::Click) + reached(adserver::RequestKind::Landing), 0u);
+
+  // A refresh under way leaves the older ad on screen: it still goes nowhere by itself, and
+  // a finger on it, where its only link has no name, is a click-through.
+  setFault(banner.slot, Fault::Stall);
+  RunLoop::main().advance(30);
+  ASSERT_TRUE(settle([&] { return inState(banner, ZUVObjectPrivate::kStateFetchingAd); }));
+  page->stringByEvaluatingJavaScriptFromString(
+      "document.querySelector('a').click(); location.href = 'itms-apps://store.test/x'");
+  ASSERT_TRUE(settle([&] { return gate->refusedCount() == 21; }));
+  const platform::Size size = banner.view->bounds().size;
+  ASSERT_TRUE(page->tapAt(platform::Point{size.width / 2, size.height / 2}));
+  ASSERT_TRUE(settle([&] { return reached(adserver::RequestKind::Landing) == 1; }));
+  auto browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root_->modalViewController());
+  ASSERT_TRUE(browser);
+  browser->relinquishScreen();
+  EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
+}
+
+TEST_F(AdFaultTest, AnAdPageThatKeepsNavigatingItselfWhileItLoadsIsStopped) {
+  Banner& banner = addBanner("0a0000000000002", Fault::NavigationLoop);
+  auto pages = [&] { return server_->record().requestsOfKind(adserver::RequestKind::Page).size(); };
+  banner.view->loadRequest(ZUVRequest::request());
+  ASSERT_TRUE(settle([&] { return !banner.errors.empty(); }));
+  RunLoop::main().runUntil([] { return false; }, 2);
+  EXPECT_EQ(banner.errors, std::vector<long>{2});
+  EXPECT_EQ(pages(), 1u + ZUVBannerWebViewDelegate::kMaxSelfNavigations);
+  // The refresh keeps the schedule that the page's answer set.
+  const auto& timer = banner.controller().reloadTimer();
+  ASSERT_TRUE(timer && timer->isValid());
+  EXPECT_GT(timer->fireDate() - RunLoop::main().now(), 0);
+  EXPECT_LE(timer->fireDate() - RunLoop::main().now(), 30);
+  EXPECT_EQ(std::count_if(world_->log().lines().begin(), world_->log().lines().end(),
+                          [](auto& line) { return line.find("<Vozave> Stopped an ad") == 0; }),
+            1);
 }
 
 TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
@@ -250,7 +337,7 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
     ASSERT_TRUE(settle([&] {
       return first.received == round && second.received == round && pagesOf(runaway) == round;
     })) << "round "
-        << round;
+        << round << ": " << first.received << " " << second.received << " " << pagesOf(runaway);
   }
   if (kResidentMemoryMeansGrowth) {
     EXPECT_LT(residentKiB() - settled, 32 * 1024) << "KiB grown";
@@ -270,6 +357,62 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
   ASSERT_TRUE(settle([&] { return first.received == 4 && second.received == 4; }));
   EXPECT_NE(platform::Browser::shared()->processId(), old);
   EXPECT_TRUE(first.errors.empty() && second.errors.empty());
+}
+
+TEST_F(AdFaultTest, RunawayPagesAreUnloadedAndTheirRenderersGoIdle) {
+  platform::PageResourceLimits& limits = ZUVObjectPrivate::pageLimits();
+  const platform::PageResourceLimits saved = limits;
+  // The spinning page never finishes: the clock moved by the test must not end it first.
+  const double loadTimeout = platform::WebView::loadTimeout();
+  platform::WebView::setLoadTimeout(3600);
+  auto spinningUnit = [&](const std::string& slot, Fault fault) {
+    adserver::AdUnit unit;
+    unit.creatives = {"banner-plain"};
+    unit.refreshRate = "600";
+    unit.fault = fault;
+    server_->setUnit(slot, std::move(unit));
+  };
+  auto idle = [] {
+    const double before = rendererSeconds();
+    wait(2);
+    return rendererSeconds() - before < 0.1;
+  };
+
+  // An ad page that spins past its share of the processor is unloaded: code 2, one log line
+  // that names the limit, nothing shown, the refresh kept.
+  limits.processorInWindow = 0.3;
+  Banner& page = addBanner("d00000000000001");
+  Banner& build = addBanner("d00000000000002");
+  limits = saved;
+  // The support script carries every unit's fault from its first fetch on.
+  spinningUnit(page.slot, Fault::RunawayScript);
+  spinningUnit(build.slot, Fault::SpinningScript);
+  page.view->loadRequest(ZUVRequest::request());
+  ASSERT_TRUE(settle([&] { return inState(page, ZUVObjectPrivate::kStateLoadingAd); }));
+  // The page spins in real time; the monitor reads it at each second of the test's clock.
+  for (int second = 0; second < 60 && page.errors.empty(); ++second) {
+    wait(0.5);
+    RunLoop::main().advance(1);
+  }
+  ASSERT_TRUE(settle([&] { return !page.errors.empty(); }, 5));
+  EXPECT_EQ(page.errors, std::vector<long>{2});
+  EXPECT_TRUE(inState(page, ZUVObjectPrivate::kStateFailed));
+  EXPECT_TRUE(page.view->webView()->isHidden());
+  EXPECT_TRUE(page.controller().reloadTimer());
+  const std::string line =
+      "<Vozave> Unloaded an ad page past its limit of processor time 0.3 s in 30 s";
+  EXPECT_EQ(std::count(world_->log().lines().begin(), world_->log().lines().end(), line), 1);
+  EXPECT_TRUE(idle());
+
+  // A support script that never ends is given up at the build time-out, and its page goes.
+  build.view->loadRequest(ZUVRequest::request());
+  ASSERT_TRUE(settle([&] { return build.controller().buildAdWebView() != nullptr; }));
+  wait(1);
+  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout);
+  ASSERT_TRUE(settle([&] { return !build.errors.empty(); }));
+  EXPECT_EQ(build.errors, std::vector<long>{2});
+  EXPECT_TRUE(idle());
+  platform::WebView::setLoadTimeout(loadTimeout);
 }
 
 TEST_F(AdFaultTest, ACorruptStoreAnUnwritableCacheAndALostNetworkEachHealAtARefresh) {

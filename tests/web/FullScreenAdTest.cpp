@@ -28,11 +28,11 @@ TEST(FullScreenAdTest, AWebApplicationPageClosesItselfWhenShown) {
   velour_test::TestWorld world;
   RunLoop::main().reset(false);  // the engine keeps real time
   velour_test::TestHTTPServer server;
-  server.handle("/app", [](const httplib::Request&, httplib::Response& response) {
-    response.set_content(
-        "<script>function ZEDE_ReceiveMessage(name, info) {"
-        " if (name == 'onshow' && info.version) location = 'gmsg://ad/close'; }</script>",
-        "text/html");
+  const std::string page =
+      "<script>function ZEDE_ReceiveMessage(name, info) {"
+      " if (name == 'onshow' && info.version) location = 'gmsg://ad/close'; }</script>";
+  server.handle("/app", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_content(page, "text/html");
   });
   auto window = platform::Window::create();
   auto root = std::make_shared<platform::ViewController>();
@@ -42,19 +42,27 @@ TEST(FullScreenAdTest, AWebApplicationPageClosesItselfWhenShown) {
   platform::NotificationCenter::defaultCenter().addObserver(
       this, ZUVViewControllerDidRelinquishFullScreen, nullptr,
       [&](const platform::Notification&) { ++relinquished; });
-  std::weak_ptr<ZUVWebAppViewController> webApp;
-  {
-    auto shown = ZUVWebAppViewController::create();
-    shown->load(URL::parse(server.url("/app")));
-    shown->presentFromViewController(root);
-    webApp = shown;
+  // By its URL, and as text without a base URL: the page's messages arrive either way.
+  for (bool byURL : {true, false}) {
+    std::weak_ptr<ZUVWebAppViewController> webApp;
+    {
+      auto shown = ZUVWebAppViewController::create();
+      if (byURL) {
+        shown->load(URL::parse(server.url("/app")));
+      } else {
+        shown->loadHTMLBaseURL(page, std::nullopt);
+      }
+      shown->presentFromViewController(root);
+      webApp = shown;
+    }
+    EXPECT_FALSE(webApp.expired());
+    relinquished = 0;
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return relinquished == 1; }, 10)) << byURL;
+    EXPECT_EQ(window->topViewController(), root);
+    RunLoop::main().runOnce(0);
+    EXPECT_TRUE(webApp.expired());
   }
-  EXPECT_FALSE(webApp.expired());
-  EXPECT_TRUE(RunLoop::main().runUntil([&] { return relinquished == 1; }, 10));
-  EXPECT_EQ(window->topViewController(), root);
   platform::NotificationCenter::defaultCenter().removeObserver(this);
-  RunLoop::main().runOnce(0);
-  EXPECT_TRUE(webApp.expired());
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/device/Device.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
@@ -234,12 +235,38 @@ TEST_F(WebViewTest, LoadsRequestsAndTextWithTheDelegateCallsInOrder) {
   loadBy([&] { view->reload(); });
   EXPECT_EQ(view->pageText(), "ad " + std::to_string(WebView::kRememberedPageTexts));
 
+  // Without a base URL the text is a blank page to the view, and what its script asks for is
+  // put to the delegate as from any page.
   EXPECT_EQ(html("<p>blank</p>", std::nullopt), loaded("about:blank", 5));
-  EXPECT_EQ(eval("location.href + ' ' + document.body.innerText"), "about:blank blank");
+  EXPECT_EQ(eval("document.body.innerText"), "blank");
+  EXPECT_EQ(view->request().url().absoluteString(), "about:blank");
+  recorder.clear();
+  recorder.refuse = [](const std::string&) { return true; };
+  eval("location.href = 'gmsg://ad/close'");
+  EXPECT_TRUE(waitFor([&] { return recorder.asked() == Calls{"gmsg://ad/close"}; }));
+  recorder.refuse = nullptr;
 
   EXPECT_EQ(open("http://127.0.0.1:1/nothing"),
             (Calls{"should http://127.0.0.1:1/nothing 5", "start",
                    failed(platform::kWebErrorLoadFailed)}));
+
+  // Without a network no page loads, in a view made meanwhile or in one already there; with it
+  // back, they load again.
+  const std::size_t served = server->requestCount("/page3");
+  platform::DeviceProfile::current().setReachability(platform::NetworkReachability::None);
+  auto offline = WebView::create(platform::Rect(0, 0, 320, 480));
+  auto offlineRecorder = std::make_shared<Recorder>();
+  offline->setDelegate(offlineRecorder);
+  offline->loadRequest(WebRequest(*URL::parse(url("/page3"))));
+  EXPECT_TRUE(waitFor([&] { return offlineRecorder->ended(); }));
+  EXPECT_EQ(offlineRecorder->calls.back(), failed(platform::kWebErrorLoadFailed));
+  EXPECT_EQ(open(url("/page3")).back(), failed(platform::kWebErrorLoadFailed));
+  EXPECT_EQ(server->requestCount("/page3"), served);
+  platform::DeviceProfile::current().setReachability(platform::NetworkReachability::WiFi);
+  offlineRecorder->clear();
+  offline->loadRequest(WebRequest(*URL::parse(url("/page2"))));
+  EXPECT_TRUE(waitFor([&] { return offlineRecorder->ended(); }));
+  EXPECT_EQ(offlineRecorder->calls, loaded(url("/page2"), 5));
 }
 
 TEST_F(WebViewTest, ShootsThePageAtTheViewsSizeInPointsAndTheScaleAsked) {
@@ -283,6 +310,10 @@ TEST_F(WebViewTest, EvaluatesScriptsAsTextWithinTheirBudget) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
   EXPECT_TRUE(log.contains("ran past its budget"));
   EXPECT_EQ(eval("6 * 7"), "42");
+
+  // A dialog is answered at once; its text cannot break the log's line or steer a terminal.
+  eval("setTimeout(function() { alert('one\\ntwo\\u001b[2J\\u009b'); }, 0)");
+  EXPECT_TRUE(waitFor([&] { return log.contains("web: page dialog: one\\ntwo\\x1b[2J\\u009b"); }));
 }
 
 TEST_F(WebViewTest, PutsEveryNavigationToTheDelegateWithItsType) {
@@ -299,6 +330,21 @@ TEST_F(WebViewTest, PutsEveryNavigationToTheDelegateWithItsType) {
   EXPECT_EQ(view->pageText(), "k=w");  // shown only for a post
 
   EXPECT_EQ(script("location.href = '/page2'"), loaded(url("/page2"), 5));
+  EXPECT_EQ(recorder.userActivations, std::vector<bool>{false});
+
+  // A finger at a point of a link that has no name: a touch there, and the click it makes,
+  // with the user's activation; a page's own click() on the same link has none.
+  const std::string page = "<a href='/page2' style='display:block;height:100px'>Go</a>";
+  auto loadPage = [&] { loadBy([&] { view->loadHTMLStringBaseURL(page, URL::parse(url("/"))); }); };
+  loadPage();
+  EXPECT_FALSE(view->tapAt(platform::Point{160, 480}));
+  EXPECT_EQ(loadBy([&] {
+              EXPECT_TRUE(view->tapAt(platform::Point{160, 50}));
+            }),
+            loaded(url("/page2"), 0));
+  EXPECT_EQ(recorder.userActivations, std::vector<bool>{true});
+  loadPage();
+  EXPECT_EQ(script("document.querySelector('a').click()"), loaded(url("/page2"), 0));
   EXPECT_EQ(recorder.userActivations, std::vector<bool>{false});
 }
 
@@ -353,6 +399,11 @@ TEST_F(WebViewTest, PutsRedirectsToTheDelegate) {
                                          "should itms-apps://store.test/app?id=1 5",
                                          failed(platform::kWebErrorInterrupted)}));
   EXPECT_EQ(eval("document.title"), "Two");
+  // The application loads for its user: its redirects carry the user's activation, unlike the
+  // redirects of the page's own navigation.
+  EXPECT_EQ(recorder.userActivations, (std::vector<bool>{false, true}));
+  EXPECT_EQ(script("location.href = '/to-app'").back(), failed(platform::kWebErrorInterrupted));
+  EXPECT_EQ(recorder.userActivations, (std::vector<bool>{false, false}));
 }
 
 // A page that floods the view with navigations: each one reaches the delegate once, in order,

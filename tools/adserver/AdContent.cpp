@@ -28,6 +28,8 @@ const char* scriptBehaviour(Fault fault) {
       return "unable";
     case Fault::SilentScript:
       return "silent";
+    case Fault::SpinningScript:
+      return "spin";
     case Fault::ThrowingScript:
       return "throw";
     default:

@@ -20,6 +20,7 @@ const std::pair<Fault, const char*> kFaultNames[] = {
     {Fault::CloseMidBody, "close-mid-body"},
     {Fault::Unable, "unable"},
     {Fault::SilentScript, "silent-script"},
+    {Fault::SpinningScript, "spinning-script"},
     {Fault::ThrowingScript, "throwing-script"},
     {Fault::NavigationLoop, "navigation-loop"},
     {Fault::RunawayScript, "runaway-script"},

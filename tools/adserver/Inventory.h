@@ -22,6 +22,7 @@ enum class Fault {
   CloseMidBody,    // the connection closes halfway through the ad page
   Unable,          // the support script reports "unableToServe"
   SilentScript,    // the support script never reports
+  SpinningScript,  // the support script never ends
   ThrowingScript,  // the support script throws
   NavigationLoop,  // the ad page navigates to itself again and again
   RunawayScript,   // the ad page runs a script that never ends

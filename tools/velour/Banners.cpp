@@ -29,10 +29,21 @@ std::string owner(const platform::View& banner) {
   return "the window";
 }
 
-std::string fixedSeconds(double value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.1f", value);
-  return buffer;
+// Whole however large (a server may set a refresh years away).
+std::string oneDecimal(double value) {
+  int length = std::snprintf(nullptr, 0, "%.1f", value);
+  if (length <= 0) return "?";
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  std::snprintf(text.data(), text.size(), "%.1f", value);
+  text.resize(static_cast<std::size_t>(length));
+  return text;
+}
+
+// The actions that the banner's ad and build pages asked for and were refused.
+std::uint64_t refusedActions(const ZUVBannerView& banner) {
+  auto delegate =
+      std::dynamic_pointer_cast<ZUVWebViewDelegate>(banner.privateObject()->webView()->delegate());
+  return delegate ? delegate->gate()->refusedCount() : 0;
 }
 
 }  // namespace
@@ -120,7 +131,7 @@ void Banners::printAll(std::ostream& out) {
         << describe(banner);
     const auto& timer = banner->privateObject()->reloadTimer();
     if (timer && timer->isValid()) {
-      out << ", refresh in " << fixedSeconds(timer->fireDate() - now) << " s";
+      out << ", refresh in " << oneDecimal(timer->fireDate() - now) << " s";
     } else {
       out << ", no refresh due";
     }
@@ -128,15 +139,25 @@ void Banners::printAll(std::ostream& out) {
     out << ", errors:";
     if (errors.empty()) out << " none";
     for (long code : errors) out << " " << code;
+    out << ", refused actions: " << refusedActions(*banner);
     out << "\n";
   }
 }
 
-std::string Banners::tapVisible() {
+std::string Banners::tapVisible(std::optional<platform::Point> point) {
   for (const auto& banner : all()) {
     if (!banner->window() || !banner->isVisibleInTree()) continue;
-    if (banner->webView()->isHidden()) return "the banner shows no ad yet";
-    if (!banner->webView()->tapLink("#ad")) return "the ad has nothing to tap";
+    const auto& page = banner->webView();
+    if (page->isHidden()) return "the banner shows no ad yet";
+    const platform::Size size = banner->bounds().size;
+    const platform::Point at = point.value_or(platform::Point{size.width / 2, size.height / 2});
+    if (!banner->pointInside(at)) {
+      return "the point " + oneDecimal(at.x) + "," + oneDecimal(at.y) + " is outside the banner";
+    }
+    const platform::Point origin = page->frame().origin;
+    if (!page->tapAt(platform::Point{at.x - origin.x, at.y - origin.y})) {
+      return "the banner's page could not be tapped there";
+    }
     return {};
   }
   return "no banner on the screen";

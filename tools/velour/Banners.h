@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,8 +30,9 @@ class Banners {
   void printAll(std::ostream& out);
   // Starts watching the banners that came since the last call, so that their errors count.
   void watchAll();
-  // Taps the ad of the first banner visible on screen; an error text, empty on success.
-  std::string tapVisible();
+  // A finger's tap on the first banner visible on screen, at `point` in the banner's own
+  // coordinates or else at its centre; an error text, empty on success.
+  std::string tapVisible(std::optional<platform::Point> point = std::nullopt);
   // Runs the loop on host time until no banner has a fetch or page load under way and
   // `alsoBusy` (if given) is false, for at most `seconds`; the simulated clock stays put.
   static void settle(double seconds, const std::function<bool()>& alsoBusy = {});

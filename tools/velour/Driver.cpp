@@ -64,7 +64,11 @@ bool parseWholeNumber(const std::string& text, int& value) {
 
 }  // namespace
 
-Driver::Driver(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+// The application has launched but its run loop has not turned: every banner it made so far
+// is watched before any of its loads can end.
+Driver::Driver(std::ostream& out, std::ostream& err) : out_(out), err_(err) {
+  phone_.banners().watchAll();
+}
 
 const char* Driver::helpText() {
   return "Commands:\n"
@@ -72,7 +76,8 @@ const char* Driver::helpText() {
          "  press LABEL                tap the button titled LABEL on the visible screen\n"
          "  wait SECONDS               let time pass (the clock is simulated in scripts; ad\n"
          "                             fetches and page loads under way end first)\n"
-         "  tap banner                 tap the ad of the banner on the screen\n"
+         "  tap banner [X,Y]           tap the banner on the screen at its centre, or at X,Y\n"
+         "                             in the banner (points from its top left corner)\n"
          "  tap TEXT                   tap the link or button TEXT on the page in front (the\n"
          "                             browser's or web application's, else the banner's)\n"
          "  done | close               leave the browser (done) or web application (close)\n"
@@ -80,7 +85,7 @@ const char* Driver::helpText() {
          "  open-outside               open the browser's page outside the application\n"
          "  mail send|cancel           finish the mail composer on the screen\n"
          "  opened                     print the URLs that left the application, in order\n"
-         "  ads                        print every banner: state, ad, refresh, errors so far\n"
+         "  ads                        print every banner: state, ad, refresh, errors, refusals\n"
          "  report                     print the demo ad server's record, summarised\n"
          "  background | foreground    send the application to the background or back\n"
          "  rotate portrait|landscape  turn the phone\n"
@@ -99,7 +104,14 @@ Driver::~Driver() {
 }
 
 void Driver::captureLog() {
-  auto previous = platform::setLogSink([this](const std::string& line) { log_.push_back(line); });
+  // A page's message flood must not take the phone's memory: the oldest unprinted lines go.
+  auto previous = platform::setLogSink([this](const std::string& line) {
+    if (log_.size() == kMaxKeptLogLines) {
+      log_.pop_front();
+      ++logDropped_;
+    }
+    log_.push_back(line);
+  });
   if (!capturing_) previousSink_ = std::move(previous);
   capturing_ = true;
 }
@@ -134,8 +146,12 @@ bool Driver::wait(const std::string& argument) {
   return true;
 }
 
+// Lines may carry a page's or a server's text: escaped, they cannot steer the terminal.
 void Driver::printLog() {
-  for (; logShown_ < log_.size(); ++logShown_) out_ << "log: " << log_[logShown_] << "\n";
+  if (logDropped_ > 0) out_ << "log: (" << logDropped_ << " older lines were not kept)\n";
+  logDropped_ = 0;
+  for (const auto& line : log_) out_ << "log: " << platform::text::singleLine(line) << "\n";
+  log_.clear();
 }
 
 bool Driver::execute(const std::string& rawLine) {
@@ -165,7 +181,13 @@ bool Driver::execute(const std::string& rawLine) {
     problem = phone_.setNetwork(argument);
   } else if (verb == "tap") {
     if (argument.empty()) return fail("tap needs banner or the text of a link or button");
-    problem = argument == "banner" ? phone_.tapBanner() : FullScreens::tapText(argument);
+    std::optional<platform::Point> point;
+    if (argument.rfind("banner ", 0) == 0) point = platform::pointFromText(argument.substr(7));
+    if (argument == "banner" || point) {
+      problem = phone_.tapBanner(point);
+    } else {
+      problem = FullScreens::tapText(argument);
+    }
     if (problem.empty()) FullScreens::awaitTapEffect(kTapEffectSeconds);
   } else if (verb == "done" || verb == "close" || verb == "back" || verb == "forward" ||
              verb == "reload" || verb == "open-outside") {
@@ -194,6 +216,8 @@ bool Driver::execute(const std::string& rawLine) {
     return fail("unknown command \"" + verb + "\" (try help)");
   }
   if (!problem.empty()) return fail(problem);
+  // A banner the command brought is watched before its first load can end.
+  phone_.banners().watchAll();
   // Whatever the command set off runs now, at the same moment of simulated time.
   platform::RunLoop::main().runOnce(0);
   return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -30,8 +31,10 @@ class Driver {
   bool runInteractive(int fd);
 
   bool quit() const { return quit_; }
-  // Takes the developer log: lines are kept until "log" prints them.
+  // Takes the developer log: lines are kept until "log" prints them, the newest
+  // kMaxKeptLogLines of them.
   void captureLog();
+  static constexpr std::size_t kMaxKeptLogLines = 2000;
 
   static const char* helpText();
   // The demo ad server's record, for "report"; not owned, null when another server is used.
@@ -46,10 +49,10 @@ class Driver {
   std::ostream& err_;
   Phone phone_;
   bool quit_ = false;
-  std::vector<std::string> log_;
+  std::deque<std::string> log_;  // not printed yet
+  std::size_t logDropped_ = 0;   // lines that went before they were printed
   bool capturing_ = false;
   platform::LogSink previousSink_;
-  std::size_t logShown_ = 0;
   const adserver::AdRecord* adRecord_ = nullptr;
 };
 

@@ -21,8 +21,10 @@ class Phone {
   // The visible screen as text: the board, the full screens over it, the animations committed
   // since the last call.
   std::string screen();
-  // A user's tap on the ad of the banner visible on screen.
-  std::string tapBanner() { return banners_.tapVisible(); }
+  // A user's tap on the banner visible on screen, at its centre or at `point` in it.
+  std::string tapBanner(std::optional<platform::Point> point = std::nullopt) {
+    return banners_.tapVisible(point);
+  }
   Banners& banners() { return banners_; }
 
  private:

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "ads/support/ZUVEndpoints.h"
 #include "platform/device/Device.h"
@@ -18,6 +19,7 @@
 #include "platform/ui/Application.h"
 #include "tools/adserver/AdServer.h"
 #include "tools/velour/Driver.h"
+#include "vozave/Version.h"
 
 namespace {
 
@@ -145,6 +147,10 @@ int drive(const Options& options, adserver::AdServer* adServer) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::cout << "velour " << VOZAVE_VERSION_STRING << "\n";
+    return reportLostOutput(0);
+  }
   Options options;
   std::string problem;
   if (!parseOptions(argc, argv, options, problem)) {

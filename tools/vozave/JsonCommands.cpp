@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "ads/support/ZUV_SBJSON.h"
+#include "platform/foundation/Text.h"
 #include "tools/vozave/Command.h"
 
 namespace vozave {
@@ -38,11 +39,18 @@ std::optional<std::string> readInput(const std::string& file) {
   return text.str();
 }
 
+// A deep text fails at every level it was in: the outermost errors tell enough.
+constexpr int kMaxErrorsShown = 16;
+
 void printErrorChain(const platform::Error& outermost) {
   std::optional<platform::Error> error = outermost;
   for (int level = 0; error; ++level) {
+    if (level == kMaxErrorsShown) {
+      std::cerr << std::string(2 * level, ' ') << "... (the chain goes on)\n";
+      return;
+    }
     std::cerr << std::string(2 * level, ' ') << "error " << error->code << ": "
-              << error->localizedDescription() << "\n";
+              << platform::text::singleLine(error->localizedDescription()) << "\n";
     error = ZUV_SBJSON::underlyingError(*error);
   }
 }
@@ -60,7 +68,10 @@ int json(const Arguments& args) {
       options.fragment = true;
     } else if (arg == "--max-depth") {
       auto depth = i + 1 < args.size() ? parseDepth(args[i + 1]) : std::nullopt;
-      if (!depth) return usageError("--max-depth needs a whole number (0: no limit)");
+      if (!depth) {
+        return usageError("--max-depth needs a whole number (0: the reader's own limit, " +
+                          std::to_string(ZUV_SBJSON::kHardMaxDepth) + ")");
+      }
       options.maxDepth = *depth;
       ++i;
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
@@ -107,7 +118,8 @@ std::vector<Command> jsonCommands() {
        "  json [--pretty] [--sort] [--fragment] [--max-depth N] [FILE]\n"
        "      read JSON from FILE (standard input without one or with \"-\") and write it "
        "back;\n"
-       "      on an error print the chain of errors, outermost first, and exit 1\n",
+       "      on an error print the chain of errors, outermost first, and exit 1; nesting\n"
+       "      stops at N levels (default 512), and never goes past 4096, which 0 asks for\n",
        json},
   };
 }

@@ -10,7 +10,9 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Geometry.h"
 #include "platform/web/Browser.h"
 #include "platform/web/WebView.h"
 #include "tools/vozave/Command.h"
@@ -18,6 +20,9 @@
 namespace vozave {
 
 namespace {
+
+// Names, keys and mail fields come from the page: escaped, they cannot steer the terminal.
+using platform::text::singleLine;
 
 // How the page's load ended, as the delegate saw it.
 struct LoadEnd {
@@ -67,15 +72,15 @@ std::string describe(const std::optional<platform::Dictionary>& dictionary) {
   if (!dictionary) return "(none)";
   std::string text = "{";
   for (const auto& [key, value] : *dictionary) {
-    text += (text.size() > 1 ? ", " : "") + key + ": " +
-            ZUVWebViewDelegate::pageLogLine(value.stringValue());
+    text +=
+        (text.size() > 1 ? ", " : "") + singleLine(key) + ": " + singleLine(value.stringValue());
   }
   return text + "}";
 }
 
 std::string join(const std::vector<std::string>& parts) {
   std::string text;
-  for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
+  for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + singleLine(part);
   return text;
 }
 
@@ -102,8 +107,8 @@ class PrintingOpener : public ZUVOpener {
   void presentMailComposer(const ZUVMailFields& mail) override {
     std::cout << "  mail composer: to: " << join(mail.toRecipients)
               << " cc: " << join(mail.ccRecipients) << " bcc: " << join(mail.bccRecipients)
-              << " subject: " << mail.subject.value_or("(none)")
-              << " body: " << mail.body.value_or("(none)") << " (plain text)\n";
+              << " subject: " << singleLine(mail.subject.value_or("(none)"))
+              << " body: " << singleLine(mail.body.value_or("(none)")) << " (plain text)\n";
   }
 };
 
@@ -134,11 +139,11 @@ class AdPrintingDelegate : public ZUVWebViewDelegate {
     opener().setDelegateManager(std::make_shared<PrintingReporter>());
     platform::NotificationCenter::defaultCenter().addObserver(
         this, ZUVWebViewDelegateDidReceiveWebAction, nullptr, [](const platform::Notification& n) {
-          std::cout << "  posted " << n.name << " " << describe(n.userInfo) << "\n";
+          std::cout << "  posted " << singleLine(n.name) << " " << describe(n.userInfo) << "\n";
         });
     ZUVNotificationCenter::defaultCenter().addObserver(
         this, "", nullptr, [](const platform::Notification& n) {
-          std::cout << "posted on the ad notification centre: \"" << n.name << "\" "
+          std::cout << "posted on the ad notification centre: \"" << singleLine(n.name) << "\" "
                     << describe(n.userInfo) << "\n";
         });
     previousSink_ = platform::setLogSink(
@@ -156,8 +161,8 @@ class AdPrintingDelegate : public ZUVWebViewDelegate {
     printRequest(request, type);
     std::cout << "\n";
     if (auto message = ZUVNotification::notificationFromURL(request.url())) {
-      std::cout << "  message \"" << message->name() << "\" " << describe(message->parameters())
-                << "\n";
+      std::cout << "  message \"" << singleLine(message->name()) << "\" "
+                << describe(message->parameters()) << "\n";
       if (message->name() == "touch") printTouch(message->parameters());
     }
     bool load =
@@ -201,14 +206,15 @@ constexpr double kAdSettleSeconds = 0.5;
 struct PageOptions {
   std::optional<std::string> url, htmlFile, base, screenshot;
   std::vector<std::string> scripts;
+  std::optional<platform::Point> tap;
   bool ad = false;
 };
 
 bool readOptions(const Arguments& args, PageOptions& options, std::string& problem) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    bool takesValue =
-        arg == "--html" || arg == "--base" || arg == "--eval" || arg == "--screenshot";
+    bool takesValue = arg == "--html" || arg == "--base" || arg == "--eval" ||
+                      arg == "--screenshot" || arg == "--tap";
     if (takesValue && i + 1 >= args.size()) {
       problem = arg + " needs a value";
       return false;
@@ -223,6 +229,12 @@ bool readOptions(const Arguments& args, PageOptions& options, std::string& probl
       options.scripts.push_back(args[++i]);
     } else if (arg == "--screenshot") {
       options.screenshot = args[++i];
+    } else if (arg == "--tap") {
+      options.tap = platform::pointFromText(args[++i]);
+      if (!options.tap) {
+        problem = "--tap needs a point X,Y, not " + args[i];
+        return false;
+      }
     } else if (arg.rfind("--", 0) != 0 && !options.url) {
       options.url = arg;
     } else {
@@ -297,6 +309,13 @@ int page(const Arguments& args) {
     loop.runUntil([&] { return end.ended; }, platform::WebView::loadTimeout() + 5);
     // Messages re-posted for the next pass, and those a loaded page sends at once, arrive.
     if (options.ad) loop.runUntil([] { return false; }, kAdSettleSeconds);
+    if (options.tap) {
+      const bool tapped = view->tapAt(*options.tap);
+      std::cout << "tap " << platform::describeNumber(options.tap->x) << ","
+                << platform::describeNumber(options.tap->y) << (tapped ? "" : " => missed") << "\n";
+      // What the tap starts reaches the delegate before the scripts run.
+      loop.runUntil([] { return false; }, kAdSettleSeconds);
+    }
     for (const std::string& script : options.scripts) {
       std::cout << "eval " << script << " => "
                 << view->stringByEvaluatingJavaScriptFromString(script) << "\n";
@@ -316,10 +335,12 @@ int page(const Arguments& args) {
 std::vector<Command> pageCommands() {
   return {
       {"page",
-       "  page URL|--html FILE [--base URL] [--ad] [--eval JS]... [--screenshot OUT.png]\n"
+       "  page URL|--html FILE [--base URL] [--ad] [--tap X,Y] [--eval JS]...\n"
+       "       [--screenshot OUT.png]\n"
        "      load a page in a web view; print every delegate call, each script's result and\n"
        "      the final URL; with --ad the ad client's delegate decides, as in a full-screen\n"
-       "      ad, and every action it takes is printed\n",
+       "      ad, and every action it takes is printed; --tap is a finger at X,Y (points) once\n"
+       "      the page has loaded: an ad acts on a tap only\n",
        page},
   };
 }

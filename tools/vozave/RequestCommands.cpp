@@ -107,7 +107,12 @@ int request(const Arguments& args) {
   if (!options.slot.empty()) parameters.set(kZUVParameterAdSlotID, options.slot);
   parameters.set(kZUVParameterAdFrame,
                  platform::Dictionary{{"x", 0}, {"y", 361}, {"w", 320}, {"h", 50}});
-  std::cout << ZUVMacros::jsonify(platform::Value(parameters)).value_or("") << "\n";
+  std::string json = ZUVMacros::jsonify(platform::Value(parameters)).value_or("");
+  if (json.empty()) {
+    std::cerr << "vozave: the request could not be written as JSON\n";
+    return 1;
+  }
+  std::cout << json << "\n";
   return 0;
 }
 

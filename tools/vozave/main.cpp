@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tools/vozave/Command.h"
+#include "vozave/Version.h"
 
 namespace vozave {
 
@@ -33,7 +34,7 @@ std::vector<Command> allCommands() {
 std::string usageText() {
   std::string text = "usage: vozave COMMAND [options]\nCommands:\n";
   for (const Command& command : allCommands()) text += command.usage;
-  return text + "  help\n";
+  return text + "  help\n  --version\n";
 }
 
 }  // namespace
@@ -50,6 +51,10 @@ int main(int argc, char** argv) {
   if (args.empty()) return vozave::usageError("which command?");
   std::string name = args.front();
   args.erase(args.begin());
+  if (name == "--version") {
+    std::cout << "vozave " << VOZAVE_VERSION_STRING << "\n";
+    return 0;
+  }
   if (name == "help" || name == "--help" || name == "-h") {
     std::cout << vozave::usageText();
     return 0;

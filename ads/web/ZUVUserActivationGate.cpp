@@ -1,0 +1,25 @@
+#include "ads/web/ZUVUserActivationGate.h"
+
+#include <string>
+
+#include "ads/web/ZUVWebViewDelegate.h"
+#include "platform/foundation/Log.h"
+
+bool ZUVUserActivationGate::allows(const platform::WebView& webView, std::string_view action,
+                                   const platform::URL& url) {
+  // No one can tap a hidden view, whatever activation its page claims.
+  if (!webView.isHidden() && webView.lastNavigationHadUserActivation()) return true;
+  refuse(action, url);
+  return false;
+}
+
+void ZUVUserActivationGate::refuse(std::string_view action, const platform::URL& url,
+                                   std::string_view reason) {
+  ++refused_;
+  platform::log("<Vozave> Refused " + std::string(action) + " " + std::string(reason) + ": " +
+                ZUVWebViewDelegate::pageLogLine(url.absoluteString()));
+}
+
+bool ZUVUserActivationGate::isForbiddenTarget(const platform::URL& url) {
+  return url.scheme() == "javascript" || url.scheme() == "data";
+}

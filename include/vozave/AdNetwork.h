@@ -1,0 +1,6 @@
+#pragma once
+
+/// @file
+/// ZUVAdNetwork: sends the ad client's requests to an ad server of the application's choosing.
+
+#include "ads/core/ZUVAdNetwork.h"

@@ -1,0 +1,6 @@
+#pragma once
+
+/// @file
+/// ZUVBannerView: the view that shows ads and refreshes them by itself.
+
+#include "ads/core/ZUVBannerView.h"

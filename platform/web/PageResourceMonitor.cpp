@@ -1,0 +1,152 @@
+#include "platform/web/PageResourceMonitor.h"
+
+#include "platform/web/WebPage.h"
+
+namespace platform {
+
+namespace {
+
+// Requests in flight whose bytes are counted one by one; past it a page's requests count
+// only when they finish, so that a page cannot grow the table without end.
+constexpr std::size_t kTrackedRequests = 1024;
+
+std::string seconds(double value) {
+  std::string text = std::to_string(value);
+  text.erase(text.find_last_not_of('0') + 1);
+  if (text.back() == '.') text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+PageResourceMonitor::PageResourceMonitor(PageResourceLimits limits, Exceeded onExceeded)
+    : limits_(limits), onExceeded_(std::move(onExceeded)) {}
+
+PageResourceMonitor::~PageResourceMonitor() {
+  detach();
+}
+
+void PageResourceMonitor::attach(WebPage& page) {
+  detach();
+  page_ = &page;
+  // Thread time: the main thread's processor time, not the wall time its tasks took.
+  page.send("Performance.enable", Dictionary{{"timeDomain", "threadTicks"}});
+  page.send("Network.enable", Dictionary{});
+  lastReading_.reset();
+  // Invalidated by detach(), which the destructor calls.
+  timer_ =
+      RunLoop::main().scheduleTimer(limits_.sampleInterval, true, [this](Timer&) { sample(); });
+}
+
+void PageResourceMonitor::detach() {
+  if (timer_) timer_->invalidate();
+  timer_.reset();
+  page_ = nullptr;
+  // A reading asked of the old page is not this page's.
+  alive_ = std::make_shared<bool>(true);
+  readingPending_ = false;
+}
+
+void PageResourceMonitor::restart() {
+  // A reading or a notice on its way belongs to the document before.
+  alive_ = std::make_shared<bool>(true);
+  readingPending_ = false;
+  exceeded_ = false;
+  lastReading_.reset();
+  processorTotal_ = 0;
+  samples_.clear();
+  bytes_ = 0;
+  bytesByRequest_.clear();
+}
+
+void PageResourceMonitor::sample() {
+  if (!page_ || readingPending_ || exceeded_) return;
+  readingPending_ = true;
+  std::weak_ptr<bool> alive = alive_;
+  page_->send("Performance.getMetrics", Dictionary{},
+              [this, alive](const Value& result, const Error* error) {
+                if (!alive.lock()) return;
+                readingPending_ = false;
+                if (error) return;
+                for (const Value& metric : result["metrics"].arrayValue()) {
+                  if (metric["name"].stringValue() == "TaskDuration") {
+                    takeReading(metric["value"].doubleValue());
+                  }
+                }
+              });
+}
+
+void PageResourceMonitor::takeReading(double taskSeconds) {
+  // The first reading after a restart is where the new document begins; a smaller one than
+  // the last comes from a new renderer, whose whole count is new.
+  if (lastReading_) {
+    processorTotal_ += taskSeconds >= *lastReading_ ? taskSeconds - *lastReading_ : taskSeconds;
+  }
+  lastReading_ = taskSeconds;
+  const double now = RunLoop::main().now();
+  samples_.push_back({now, processorTotal_});
+  // The front stays the last sample at or before the window's start.
+  while (samples_.size() > 1 && samples_[1].at <= now - limits_.processorWindow) {
+    samples_.pop_front();
+  }
+  check();
+}
+
+void PageResourceMonitor::onEvent(const std::string& method, const Value& params) {
+  if (method == "Network.dataReceived") {
+    // The engine may leave a chunk's network size at 0 until the request ends; its decoded
+    // size stands in, so that a download that never ends still counts.
+    long long bytes = params["encodedDataLength"].integerValue();
+    if (bytes <= 0) bytes = params["dataLength"].integerValue();
+    countBytes(params["requestId"].stringValue(), bytes, false);
+  } else if (method == "Network.loadingFinished") {
+    countBytes(params["requestId"].stringValue(), params["encodedDataLength"].integerValue(), true);
+  } else if (method == "Network.loadingFailed") {
+    bytesByRequest_.erase(params["requestId"].stringValue());
+  }
+}
+
+// Received chunks count as they come; a finished request's total makes up for chunks that
+// were reported without their size.
+void PageResourceMonitor::countBytes(const std::string& requestId, std::int64_t bytes,
+                                     bool finished) {
+  if (bytes < 0) bytes = 0;
+  auto found = bytesByRequest_.find(requestId);
+  std::int64_t counted = found == bytesByRequest_.end() ? 0 : found->second;
+  if (finished) {
+    if (bytes > counted) bytes_ += bytes - counted;
+    if (found != bytesByRequest_.end()) bytesByRequest_.erase(found);
+  } else {
+    bytes_ += bytes;
+    if (found != bytesByRequest_.end()) {
+      found->second += bytes;
+    } else if (bytesByRequest_.size() < kTrackedRequests) {
+      bytesByRequest_.emplace(requestId, bytes);
+    }
+  }
+  check();
+}
+
+void PageResourceMonitor::check() {
+  if (exceeded_) return;
+  std::string limit;
+  const double inWindow = samples_.empty() ? 0 : processorTotal_ - samples_.front().total;
+  if (inWindow > limits_.processorInWindow) {
+    limit = "processor time " + seconds(limits_.processorInWindow) + " s in " +
+            seconds(limits_.processorWindow) + " s";
+  } else if (processorTotal_ > limits_.processorInAll) {
+    limit = "processor time " + seconds(limits_.processorInAll) + " s in all";
+  } else if (bytes_ > limits_.networkBytes) {
+    limit = "network " + std::to_string(limits_.networkBytes) + " bytes";
+  } else {
+    return;
+  }
+  exceeded_ = true;
+  // Told on a later pass: this runs inside the page's events and replies.
+  std::weak_ptr<bool> alive = alive_;
+  RunLoop::main().post([this, alive, limit] {
+    if (alive.lock() && onExceeded_) onExceeded_(limit);
+  });
+}
+
+}  // namespace platform

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Value.h"
+
+namespace platform {
+
+class WebPage;
+
+// How much of the phone one page may use before it is unloaded. The defaults are the limits
+// for an ad's page; tests shrink them so that a runaway is caught in a moment.
+struct PageResourceLimits {
+  // Seconds of the page's own processor time within any window of this many seconds.
+  double processorWindow = 30;
+  double processorInWindow = 15;
+  // Seconds of processor time since the page's document was loaded.
+  double processorInAll = 60;
+  // Bytes the page's requests received from the network.
+  std::int64_t networkBytes = 4 * 1024 * 1024;
+  // Seconds between two readings of the page's processor time.
+  double sampleInterval = 1;
+};
+
+// Watches one web view's page in the engine: its main thread's processor time, read from the
+// engine's performance metrics in thread time (which the engine answers even while the page's
+// script spins), and the bytes its requests receive. When the page passes a limit it calls
+// `onExceeded` once with the limit's name, on a later pass and only while it still watches
+// that page. WebView owns it and hands it the page's events.
+class PageResourceMonitor {
+ public:
+  using Exceeded = std::function<void(const std::string& limit)>;
+
+  PageResourceMonitor(PageResourceLimits limits, Exceeded onExceeded);
+  ~PageResourceMonitor();
+  PageResourceMonitor(const PageResourceMonitor&) = delete;
+  PageResourceMonitor& operator=(const PageResourceMonitor&) = delete;
+
+  // Starts watching `page`, which must outlive this or be detached first.
+  void attach(WebPage& page);
+  void detach();
+  // A new document of the application's: its counts start from nothing.
+  void restart();
+  // The page's Network events; others are ignored.
+  void onEvent(const std::string& method, const Value& params);
+
+  double processorSeconds() const { return processorTotal_; }
+  std::int64_t networkBytes() const { return bytes_; }
+
+ private:
+  struct Sample {
+    double at = 0;
+    double total = 0;
+  };
+
+  void sample();
+  void takeReading(double taskSeconds);
+  void countBytes(const std::string& requestId, std::int64_t bytes, bool finished);
+  void check();
+
+  PageResourceLimits limits_;
+  Exceeded onExceeded_;
+  WebPage* page_ = nullptr;
+  std::shared_ptr<Timer> timer_;
+  bool readingPending_ = false;
+  bool exceeded_ = false;
+  std::optional<double> lastReading_;
+  double processorTotal_ = 0;
+  std::deque<Sample> samples_;
+  std::int64_t bytes_ = 0;
+  std::unordered_map<std::string, std::int64_t> bytesByRequest_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace platform

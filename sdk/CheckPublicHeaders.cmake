@@ -1,0 +1,40 @@
+# cmake -DSOURCE_DIR=... -P CheckPublicHeaders.cmake
+# Fails when a public header includes a header of the tree that is not public: an application
+# could not compile it against the installed SDK.
+cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/PublicHeaders.cmake)
+
+# The name by which headers include one another: without the leading "include/".
+set(public_names ${VOZAVE_GENERATED_PUBLIC_HEADERS})
+foreach(header IN LISTS VOZAVE_PUBLIC_HEADERS)
+  string(REGEX REPLACE "^include/" "" name "${header}")
+  list(APPEND public_names "${name}")
+endforeach()
+
+set(problems "")
+foreach(header IN LISTS VOZAVE_PUBLIC_HEADERS)
+  if(NOT EXISTS "${SOURCE_DIR}/${header}")
+    string(APPEND problems "  ${header} is listed but missing\n")
+    continue()
+  endif()
+  file(STRINGS "${SOURCE_DIR}/${header}" lines REGEX "^[ \t]*#[ \t]*include")
+  foreach(line IN LISTS lines)
+    if(NOT line MATCHES "#[ \t]*include[ \t]*[\"<]([^\">]+)[\">]")
+      string(APPEND problems "  ${header}: an include it cannot read: ${line}\n")
+      continue()
+    endif()
+    set(included "${CMAKE_MATCH_1}")
+    if(included IN_LIST public_names)
+      continue()
+    endif()
+    if(EXISTS "${SOURCE_DIR}/${included}" OR EXISTS "${SOURCE_DIR}/include/${included}")
+      string(APPEND problems "  ${header} includes the internal header ${included}\n")
+    endif()
+  endforeach()
+endforeach()
+
+if(problems)
+  message(FATAL_ERROR "The public headers reach past the public line:\n${problems}")
+endif()
+list(LENGTH VOZAVE_PUBLIC_HEADERS count)
+message(STATUS "${count} public headers include only public headers")

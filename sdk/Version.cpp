@@ -1,0 +1,5 @@
+#include "vozave/Version.h"
+
+const char* vozaveLibraryVersion() {
+  return VOZAVE_VERSION_STRING;
+}
