@@ -20,7 +20,8 @@ namespace {
 
 // Process-wide: requests made before launch has finished go through while inactive.
 bool gDidAppFinishLaunching = false;
-bool gSessionBegun = false;
+bool gWatchingForLaunch = false;  // since the first controller, or a new session
+bool gLeftoversRemoved = false;
 const int kLaunchObserver = 0;
 
 // Sent by a full-screen ad controller as it takes and gives back the screen.
@@ -119,7 +120,11 @@ std::shared_ptr<ZUVObjectPrivate> ZUVObjectPrivate::createWithView(
 }
 
 void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
-  if (!gSessionBegun) beginSession();
+  if (!gWatchingForLaunch) observeLaunch();
+  if (!gLeftoversRemoved) {
+    gLeftoversRemoved = true;
+    removeAdPagesOfEarlierRuns();
+  }
   delegateManager_ = std::make_shared<ZUVDelegateManager>();
   webView_ = makeWebView(frame);
   webView_->setClipsToBounds(true);
@@ -218,8 +223,8 @@ bool ZUVObjectPrivate::didAppFinishLaunching() {
   return gDidAppFinishLaunching;
 }
 
-void ZUVObjectPrivate::beginSession() {
-  gSessionBegun = true;
+void ZUVObjectPrivate::observeLaunch() {
+  gWatchingForLaunch = true;
   gDidAppFinishLaunching = false;
   auto& center = platform::NotificationCenter::defaultCenter();
   center.removeObserver(&kLaunchObserver);
@@ -229,7 +234,6 @@ void ZUVObjectPrivate::beginSession() {
         gDidAppFinishLaunching = true;
         platform::NotificationCenter::defaultCenter().removeObserver(&kLaunchObserver);
       });
-  removeAdPagesOfEarlierRuns();
 }
 
 void ZUVObjectPrivate::removeAdPagesOfEarlierRuns() {

@@ -157,10 +157,12 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
 
   // Whether the platform's did-finish-launching notification has been seen in this session.
   static bool didAppFinishLaunching();
-  // What the first controller of a process does: watches for launch, and removes the ad page
-  // files that earlier runs left in the caches folder (a killed run cannot remove its own).
-  // Called again, it starts a new session, as a test's fresh device does.
-  static void beginSession();
+  // Starts watching for launch, as the first controller of a process does; called again, it
+  // starts a new session, as a test's fresh device does.
+  static void observeLaunch();
+  // Removes the cached files that earlier runs left (their ad pages: a killed run cannot
+  // remove its own), as the first controller of a process does.
+  static void removeAdPagesOfEarlierRuns();
 
  private:
   ZUVObjectPrivate() = default;
@@ -172,7 +174,6 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void adDidRelinquishFullScreen();
   void pause();
   void resume();
-  static void removeAdPagesOfEarlierRuns();
   static std::shared_ptr<platform::WebView> makeWebView(const platform::Rect& frame);
   void loadPrivateRequest(std::shared_ptr<ZUVRequestPrivate> request);
   void abandonLoadInProgress();

@@ -344,7 +344,7 @@ TEST_F(ZUVObjectPrivateTest, AdPagesLeftByEarlierRunsGoAtTheNextStart) {
   std::string outside = world_.makeFolder("elsewhere");
   std::string notOurs = velour_test::TestWorld::writeFile(outside, "1234abcd", "kept");
   ASSERT_EQ(::symlink(outside.c_str(), (caches + "/link.example").c_str()), 0);
-  ZUVObjectPrivate::beginSession();
+  ZUVObjectPrivate::removeAdPagesOfEarlierRuns();
   EXPECT_FALSE(files.fileExists(page));
   EXPECT_TRUE(files.fileExists(*script));
   EXPECT_TRUE(files.fileExists(notOurs));
@@ -401,7 +401,7 @@ TEST_F(ZUVObjectPrivateTest, RequestsThatCannotGoAhead) {
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
 
   // Inactive before launch has finished: the request goes through.
-  ZUVObjectPrivate::beginSession();
+  ZUVObjectPrivate::observeLaunch();
   platform::Application::resetShared();
   ASSERT_NE(platform::Application::shared()->applicationState(),
             platform::ApplicationState::Active);
