@@ -19,32 +19,37 @@ class VOZAVE_API URL {
   static std::optional<URL> parse(std::string_view text);
   // Resolves `text` against `base` (relative references as browsers take them).
   static std::optional<URL> parse(std::string_view text, const URL& base);
+  // A file URL for a local path (a relative one taken from the working folder), percent-encoded.
   static URL fileURLWithPath(std::string_view path);
 
+  // The whole URL as text, always ASCII; it parses back to the same URL.
   const std::string& absoluteString() const { return text_; }
   const std::string& scheme() const { return scheme_; }  // lower case
   // The scheme with the letter case it was written in; message schemes compare exactly.
   const std::string& writtenScheme() const { return writtenScheme_; }
-  const std::string& user() const { return user_; }
+  const std::string& user() const { return user_; }  // the user name in the authority, if any
   const std::string& password() const { return password_; }  // after "user:", if any
   const std::string& host() const { return host_; }          // lower case
   // The host with the letter case it was written in; message hosts compare exactly.
   const std::string& writtenHost() const { return writtenHost_; }
   // The port, or -1 when the text names none.
   int port() const { return port_; }
-  const std::string& path() const { return path_; }    // still percent-encoded
-  const std::string& query() const { return query_; }  // after "?", without it
-  const std::string& fragment() const { return fragment_; }
+  const std::string& path() const { return path_; }          // still percent-encoded
+  const std::string& query() const { return query_; }        // after "?", without it
+  const std::string& fragment() const { return fragment_; }  // after "#", without it
+  // Whether the text has a "?", even with nothing after it.
   bool hasQuery() const { return hasQuery_; }
+  // Whether the text has a "#", even with nothing after it.
   bool hasFragment() const { return hasFragment_; }
   // Everything after "scheme:" (with query and fragment); the whole of an opaque URL.
   const std::string& resourceSpecifier() const { return resourceSpecifier_; }
-  bool isFileURL() const { return scheme_ == "file"; }
+  bool isFileURL() const { return scheme_ == "file"; }  // a local file's URL
   // Exactly "http" or "https": a scheme that merely starts with "http" is some application's.
   bool isHTTPOrHTTPS() const { return scheme_ == "http" || scheme_ == "https"; }
   // The decoded path of a file URL.
   std::string filePath() const;
 
+  // Equal when the absolute strings are equal.
   bool operator==(const URL& other) const { return text_ == other.text_; }
 
  private:

@@ -20,23 +20,23 @@ enum class AnimationTransition {
 
 // One property of one view set inside an animation block, with its end value as text.
 struct AnimationChange {
-  std::weak_ptr<View> view;
-  std::string viewDescription;
-  std::string property;  // "frame", "alpha", "hidden", "backgroundColor", "subviews"
-  std::string value;
+  std::weak_ptr<View> view;     // the changed view, while it lives
+  std::string viewDescription;  // that view as logs show it, kept after it is gone
+  std::string property;         // "frame", "alpha", "hidden", "backgroundColor", "subviews"
+  std::string value;            // the end value as text
 };
 
 // A committed animation. Headless, the end state is applied at once; the record keeps what
 // a real screen would have shown.
 struct AnimationRecord {
-  std::string name;
-  double duration = 0.2;
-  AnimationTransition transition = AnimationTransition::None;
-  std::weak_ptr<View> transitionView;
-  std::string transitionViewDescription;
-  bool cache = false;
-  double committedAt = 0;  // run-loop time
-  std::vector<AnimationChange> changes;
+  std::string name;                                            // as the block was begun with
+  double duration = 0.2;                                       // seconds
+  AnimationTransition transition = AnimationTransition::None;  // the view transition, if any
+  std::weak_ptr<View> transitionView;                          // the view it applies to
+  std::string transitionViewDescription;  // that view as logs show it, kept after it is gone
+  bool cache = false;                     // whether the transition asked to cache the view's image
+  double committedAt = 0;                 // run-loop time
+  std::vector<AnimationChange> changes;   // in the order they were set
 };
 
 }  // namespace platform

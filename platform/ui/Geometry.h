@@ -9,30 +9,35 @@
 
 namespace platform {
 
+// A position in points, in some view's coordinates.
 struct Point {
-  double x = 0, y = 0;
-  bool operator==(const Point&) const = default;
+  // x: across, growing to the right.
+  double x = 0, y = 0;                            // y: down, growing downwards
+  bool operator==(const Point&) const = default;  // same x and y
 };
 
+// An upright rectangle: a frame or bounds, in points.
 struct Rect {
-  Point origin;
-  Size size;
+  Point origin;  // the top-left corner
+  Size size;     // width and height
 
   Rect() = default;
+  // The rectangle at (x, y) of that size.
   Rect(double x, double y, double width, double height) : origin{x, y}, size{width, height} {}
 
-  double minX() const { return origin.x; }
-  double minY() const { return origin.y; }
-  double maxX() const { return origin.x + size.width; }
-  double maxY() const { return origin.y + size.height; }
-  double midX() const { return origin.x + size.width / 2; }
-  double midY() const { return origin.y + size.height / 2; }
+  double minX() const { return origin.x; }                    // the left edge
+  double minY() const { return origin.y; }                    // the top edge
+  double maxX() const { return origin.x + size.width; }       // the right edge
+  double maxY() const { return origin.y + size.height; }      // the bottom edge
+  double midX() const { return origin.x + size.width / 2; }   // the horizontal centre
+  double midY() const { return origin.y + size.height / 2; }  // the vertical centre
   // Half-open on the far edges, as the platform's hit testing treats them.
   bool contains(Point p) const {
     return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY();
   }
+  // No area: a width or height of zero or less.
   bool isEmpty() const { return size.width <= 0 || size.height <= 0; }
-  bool operator==(const Rect&) const = default;
+  bool operator==(const Rect&) const = default;  // same origin and size
 };
 
 // How a view follows its superview's size changes; the platform's flag values.
