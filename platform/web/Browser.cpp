@@ -71,8 +71,10 @@ std::vector<std::string> launchArguments(const std::string& program,
       "--disable-ipc-flooding-protection",
       // A page restored from the back-forward cache would skip the navigation decision; an
       // http navigation to a named host would be tried over https first, and fail on a server
-      // that speaks only http.
-      "--disable-features=BackForwardCache,Translate,MediaRouter,HttpsUpgrades",
+      // that speaks only http. Pages of one site may not share a renderer: an ad page whose
+      // script never ends would freeze every other page put in its process.
+      "--disable-features=BackForwardCache,Translate,MediaRouter,HttpsUpgrades,"
+      "ProcessPerSiteUpToMainFrameThreshold",
       "--user-data-dir=" + userDataDir,
       "--remote-debugging-pipe",
   };
