@@ -160,23 +160,28 @@ void ZUVObjectPrivate::observeApplication() {
 }
 
 void ZUVObjectPrivate::appDidBackground() {
-  inBackground_ = true;
-  pause();
+  setPauseReason(inBackground_, true);
 }
 
 void ZUVObjectPrivate::appDidForeground() {
-  inBackground_ = false;
-  resume();
+  setPauseReason(inBackground_, false);
 }
 
 void ZUVObjectPrivate::adWillPresentFullScreen() {
-  underFullScreen_ = true;
-  pause();
+  setPauseReason(underFullScreen_, true);
 }
 
 void ZUVObjectPrivate::adDidRelinquishFullScreen() {
-  underFullScreen_ = false;
-  resume();
+  setPauseReason(underFullScreen_, false);
+}
+
+void ZUVObjectPrivate::setPauseReason(bool& reason, bool on) {
+  reason = on;
+  if (on) {
+    pause();
+  } else {
+    resume();
+  }
 }
 
 void ZUVObjectPrivate::pause() {

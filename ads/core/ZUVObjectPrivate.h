@@ -172,6 +172,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void appDidForeground();
   void adWillPresentFullScreen();
   void adDidRelinquishFullScreen();
+  // Sets one reason to pause (background, full screen) and pauses or resumes the refresh.
+  void setPauseReason(bool& reason, bool on);
   void pause();
   void resume();
   static std::shared_ptr<platform::WebView> makeWebView(const platform::Rect& frame);
