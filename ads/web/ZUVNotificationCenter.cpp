@@ -27,7 +27,7 @@ std::string ZUVJSNotificationCall(std::string_view name,
 void ZUVNotificationCenter::postJSNotification(std::string_view name,
                                                const std::optional<platform::Dictionary>& userInfo,
                                                platform::JavaScriptEvaluating& webView) {
-  webView.stringByEvaluatingJavaScriptFromString(ZUVJSNotificationCall(name, userInfo));
+  webView.runJavaScript(ZUVJSNotificationCall(name, userInfo));
 }
 
 void ZUVNotificationCenter::postNotificationFromURLObjectWithDelay(

@@ -28,7 +28,7 @@ class ZUVNotificationCenter : public platform::NotificationCenter {
   static ZUVNotificationCenter& defaultCenter();
 
   // Calls the page's receiver with the event name and, when given, the JSON text of
-  // `userInfo`. The result of the call is not used.
+  // `userInfo`, without waiting for the page.
   void postJSNotification(std::string_view name,
                           const std::optional<platform::Dictionary>& userInfo,
                           platform::JavaScriptEvaluating& webView);

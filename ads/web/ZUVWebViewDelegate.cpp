@@ -188,9 +188,8 @@ void ZUVWebViewDelegate::notifyWebViewOfOrientationChange(
     default:
       return;
   }
-  webView.stringByEvaluatingJavaScriptFromString(
-      "window.__defineGetter__('orientation',function(){return " + std::to_string(angle) +
-      ";});window.onorientationchange();");
+  webView.runJavaScript("window.__defineGetter__('orientation',function(){return " +
+                        std::to_string(angle) + ";});window.onorientationchange();");
 }
 
 std::string ZUVWebViewDelegate::pageLogLine(std::string_view text) {

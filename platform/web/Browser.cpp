@@ -10,12 +10,16 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 #include <vector>
 
 #include "platform/foundation/Log.h"
 #include "platform/net/HostResolution.h"
 #include "platform/web/JsonCodec.h"
+#include "platform/web/PagePool.h"
 
 namespace platform {
 
@@ -66,6 +70,7 @@ std::vector<std::string> launchArguments(const std::string& program,
       "--mute-audio",
       "--hide-scrollbars",
       "--password-store=basic",
+      // Its crash handler would leave the browser's process group and outlive it.
       // Without it the engine drops a page's navigations past 200 in 10 s, and with them the
       // page's messages.
       "--disable-ipc-flooding-protection",
@@ -89,11 +94,69 @@ double hostNow() {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+// Reaps what has ended of a browser's process group, waiting at most `budget` seconds for the
+// rest. The application adopts the orphans of its children (see launch()), so the renderers
+// that outlive the browser for a moment are reaped here too and never stay as zombies.
+void reapGroup(pid_t group, double budget) {
+  const double deadline = hostNow() + budget;
+  for (;;) {
+    const pid_t reaped = ::waitpid(-group, nullptr, WNOHANG);
+    if (reaped > 0) continue;
+    if (reaped < 0 && errno == EINTR) continue;
+    if (reaped < 0 || hostNow() > deadline) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+// The engine's crash handlers leave the browser's process group and outlive it; orphaned at
+// once, they are ours (see launch()) and known by the run's folder on their command line, or,
+// once ended, by their name.
+void killAdoptedHelpers(const std::string& folder) {
+  const std::string parent = std::to_string(::getpid());
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    const std::string pid = entry.path().filename();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream statFile(entry.path() / "stat");
+    std::string stat;
+    std::getline(statFile, stat);
+    const std::size_t open = stat.find('(');
+    const std::size_t close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) continue;
+    const std::string name = stat.substr(open + 1, close - open - 1);
+    std::istringstream fields(stat.substr(close + 2));
+    std::string state;
+    std::string ppid;
+    if (!(fields >> state >> ppid) || ppid != parent) continue;
+    std::ifstream commandFile(entry.path() / "cmdline");
+    std::string command((std::istreambuf_iterator<char>(commandFile)), {});
+    const bool endedHelper = state == "Z" && name.rfind("chrome_crashpad", 0) == 0;
+    if (!endedHelper && command.find(folder) == std::string::npos) continue;
+    const pid_t helper = static_cast<pid_t>(std::stol(pid));
+    ::kill(helper, SIGKILL);
+    ::waitpid(helper, nullptr, 0);
+  }
+}
+
+// VELOUR_WEB_TRACE=1 logs the start of every message to and from the browser, for diagnosis.
+bool tracing() {
+  static const bool trace = std::getenv("VELOUR_WEB_TRACE") != nullptr;
+  return trace;
+}
+
+// Groups of ended browsers with members not yet reaped; swept at the next start.
+std::vector<pid_t>& stragglers() {
+  static std::vector<pid_t> groups;
+  return groups;
+}
+
 }  // namespace
 
 Browser::~Browser() {
   stop();
 }
+
+Browser::Browser() : pool_(std::make_unique<PagePool>(*this)) {}
 
 std::shared_ptr<Browser> Browser::shared() {
   auto& slot = sharedSlot();
@@ -125,17 +188,27 @@ std::optional<Error> Browser::start() {
     profile_.reset();
     return failure;
   }
-  CallResult version = call("Browser.getVersion", Dictionary{}, {}, kStartBudget);
-  if (version.error) {
-    Error failure =
-        Error::make(kWebErrorDomain, kWebErrorEngineFailed,
-                    "the web engine did not start: " + version.error->localizedDescription());
+  std::weak_ptr<bool> alive = alive_;
+  send("Browser.getVersion", Dictionary{}, {},
+       [this, alive](const Value& result, const Error* error) {
+         if (!alive.lock() || error) return;
+         answered_ = true;
+         if (startBudget_) startBudget_->invalidate();
+         log("web: started " + result["product"].stringValue());
+       });
+  armStartBudget();
+  return std::nullopt;
+}
+
+void Browser::armStartBudget() {
+  std::weak_ptr<bool> alive = alive_;
+  startBudget_ = RunLoop::main().scheduleTimer(kStartBudget, false, [this, alive](Timer&) {
+    if (!alive.lock() || answered_) return;
+    Error failure = Error::make(kWebErrorDomain, kWebErrorEngineFailed,
+                                "the web engine did not start: it did not answer in time");
     log("web: " + failure.localizedDescription());
     ended(failure);
-    return failure;
-  }
-  log("web: started " + version.result["product"].stringValue());
-  return std::nullopt;
+  });
 }
 
 std::optional<Error> Browser::launch() {
@@ -171,6 +244,9 @@ std::optional<Error> Browser::launch() {
   envp.push_back(nullptr);
   // A write to a browser that has just ended must fail with EPIPE, not end this process.
   ::signal(SIGPIPE, SIG_IGN);
+  // The browser's children that it leaves behind become ours to reap (see reapGroup).
+  ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+  for (pid_t group : std::exchange(stragglers(), {})) reapGroup(group, 0);
 
   pid_t pid = ::fork();
   if (pid == 0) {
@@ -230,6 +306,7 @@ std::uint64_t Browser::post(std::string_view method, Value params, std::string_v
                      {"method", Value(std::string(method))},
                      {"params", std::move(params)}};
   if (!sessionId.empty()) message.set("sessionId", Value(std::string(sessionId)));
+  if (tracing()) log("web: >> " + JsonCodec::write(Value(message)).substr(0, 300));
   outgoing_ += JsonCodec::write(Value(std::move(message)));
   outgoing_ += '\0';
   flushWrites();
@@ -271,7 +348,8 @@ Browser::CallResult Browser::call(std::string_view method, Value params, std::st
   }
   std::uint64_t id = post(method, std::move(params), sessionId);
   pending_[id].waited = true;
-  const double deadline = hostNow() + budget;
+  // A browser still starting answers once it has started.
+  const double deadline = hostNow() + (answered_ ? budget : std::max(budget, kStartBudget));
   while (isRunning()) {
     auto it = pending_.find(id);
     if (it != pending_.end() && it->second.answered) {
@@ -363,7 +441,14 @@ void Browser::takeMessage(std::string_view text) {
       return;
     }
   }
-  queued_.push_back(std::move(*message));
+  queue(std::move(*message));
+}
+
+void Browser::queue(Value message) {
+  std::string sessionId = message["sessionId"].stringValue();
+  std::deque<Value>& messages = queued_[sessionId];
+  if (messages.empty()) turns_.push_back(std::move(sessionId));
+  messages.push_back(std::move(message));
 }
 
 void Browser::deliverQueued() {
@@ -379,25 +464,33 @@ void Browser::deliverQueued() {
 }
 
 void Browser::deliverQueuedNow() {
-  // A page that floods us with events must not hold one pass of the run loop: what is left
-  // after the pass's share goes on in a later pass, in order.
+  // A page that floods us with events must not hold one pass of the run loop, nor the other
+  // pages: sessions take turns, a message each, and what is left after the pass's share goes
+  // on in a later pass, in order.
   const double until = hostNow() + kDeliveryShare;
   std::weak_ptr<bool> alive = alive_;
-  while (!queued_.empty() && alive.lock()) {
+  while (!turns_.empty() && alive.lock()) {
     if (hostNow() > until) {
       deliverQueued();
       return;
     }
-    Value message = std::move(queued_.front());
-    queued_.pop_front();
+    std::string sessionId = std::move(turns_.front());
+    turns_.pop_front();
+    auto messages = queued_.find(sessionId);
+    if (messages == queued_.end()) continue;
+    Value message = std::move(messages->second.front());
+    messages->second.pop_front();
+    if (messages->second.empty()) {
+      queued_.erase(messages);
+    } else {
+      turns_.push_back(std::move(sessionId));
+    }
     deliver(message);
   }
 }
 
 void Browser::deliver(const Value& message) {
-  // VELOUR_WEB_TRACE=1 logs the start of every message from the browser, for diagnosis.
-  static const bool trace = std::getenv("VELOUR_WEB_TRACE") != nullptr;
-  if (trace) log("web: << " + JsonCodec::write(message).substr(0, 300));
+  if (tracing()) log("web: << " + JsonCodec::write(message).substr(0, 300));
   const Value& id = message["id"];
   if (id.isNumber()) {
     auto it = pending_.find(static_cast<std::uint64_t>(id.integerValue()));
@@ -435,7 +528,35 @@ void Browser::handleBrowserEvent(const std::string& method, const Value& params)
   if (onEnded) onEnded(Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the page was closed"));
 }
 
-std::optional<Browser::Page> Browser::openPage(Error* error) {
+void Browser::openPage(PageOpened done) {
+  if (auto failure = start()) {
+    RunLoop::main().post([done, failure = *failure] { done(nullptr, &failure); });
+    return;
+  }
+  std::weak_ptr<bool> alive = alive_;
+  auto attach = [this, alive, done](const Value& created, const Error* error) {
+    if (error || !alive.lock()) {
+      Error failure =
+          error ? *error
+                : Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web engine ended");
+      done(nullptr, &failure);
+      return;
+    }
+    Page page{created["targetId"].stringValue(), {}};
+    send("Target.attachToTarget", Dictionary{{"targetId", page.targetId}, {"flatten", true}}, {},
+         [done, page](const Value& attached, const Error* error) mutable {
+           if (error) {
+             done(nullptr, error);
+             return;
+           }
+           page.sessionId = attached["sessionId"].stringValue();
+           done(&page, nullptr);
+         });
+  };
+  send("Target.createTarget", Dictionary{{"url", "about:blank"}}, {}, std::move(attach));
+}
+
+std::optional<Browser::Page> Browser::openPageNow(Error* error) {
   auto fail = [&](const Error& failure) -> std::optional<Page> {
     if (error) *error = failure;
     return std::nullopt;
@@ -469,6 +590,7 @@ void Browser::ended(const Error& error) {
   if (ended_ && replyFd_ < 0) return;
   const bool wasRunning = pid_ > 0 && !ended_;
   ended_ = true;
+  if (startBudget_) startBudget_->invalidate();
   if (readWatch_) RunLoop::main().unwatchFd(readWatch_);
   if (writeWatch_) RunLoop::main().unwatchFd(writeWatch_);
   readWatch_ = writeWatch_ = 0;
@@ -488,6 +610,7 @@ void Browser::ended(const Error& error) {
   }
   std::erase_if(pending_, [](const auto& entry) { return !entry.second.waited; });
   queued_.clear();
+  turns_.clear();
   auto sessions = std::move(sessions_);
   sessions_.clear();
   // Told on a later pass: this may run inside a page's own command.
@@ -499,19 +622,13 @@ void Browser::ended(const Error& error) {
 
 void Browser::reap() {
   if (pid_ <= 0) return;
-  // The browser's own children (renderers, zygote) share its process group.
-  ::kill(-pid_, SIGTERM);
-  const double deadline = hostNow() + 2;
-  int status = 0;
-  while (::waitpid(pid_, &status, WNOHANG) == 0) {
-    if (hostNow() > deadline) {
-      ::kill(-pid_, SIGKILL);
-      ::waitpid(pid_, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  // The browser's own children (renderers, zygote) share its process group; nothing of it is
+  // kept, so it is ended at once.
   ::kill(-pid_, SIGKILL);
+  constexpr double kReapBudget = 0.5;
+  reapGroup(pid_, kReapBudget);
+  if (::waitpid(-pid_, nullptr, WNOHANG) == 0) stragglers().push_back(pid_);
+  if (profile_) killAdoptedHelpers(profile_->folder());
   profile_.reset();
 }
 

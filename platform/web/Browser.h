@@ -28,6 +28,8 @@ enum WebErrorCode : long {
   kWebErrorProtocol = 4,       // the browser refused a command
 };
 
+class PagePool;
+
 // One page target of the browser, attached in flattened mode: its events go to `onEvent`;
 // `onEnded` is called once if the browser ends or detaches the page.
 struct BrowserSessionClient {
@@ -37,8 +39,12 @@ struct BrowserSessionClient {
 
 // The one headless Chromium process of the application, spoken to over the debugging
 // protocol on a pipe (commands on the child's fd 3, replies and events on its fd 4,
-// NUL-delimited JSON). Everything runs on the main run loop: the reply pipe is a run-loop
-// descriptor watch. A browser that ends is noticed (end of its pipe); shared() then starts a
+// NUL-delimited JSON). Everything runs on the main run loop and nothing waits for the engine:
+// the reply pipe is a run-loop descriptor watch, a command's reply comes to its callback on a
+// later pass, and starting is an event too (commands written before the engine reads them
+// wait in the pipe). Events are delivered in turns, one page's after another's, so that a
+// page that floods us cannot hold back the others. A browser that ends is noticed (end of its
+// pipe); its processes, grandchildren included, are killed and reaped, and shared() starts a
 // new one on the next use. Its files (profile, temporary, cache and configuration folders)
 // live in a folder of its own under <home>/Library/WebEngine, removed when it stops; what a
 // killed run left there is removed at the next start.
@@ -74,9 +80,12 @@ class Browser {
   static std::string executablePath();
   static void setExecutablePath(std::string path);
 
-  // Starts the process if it does not run yet and waits until it answers.
-  std::optional<Error> start();
+  // Starts the process if it does not run yet, without waiting for it; what fails at once
+  // (no program, no pipe) is returned, a browser that does not answer within kStartBudget
+  // ends later.
+  [[nodiscard]] std::optional<Error> start();
   bool isRunning() const { return pid_ > 0 && !ended_; }
+  bool hasAnswered() const { return answered_; }  // its first reply came
   pid_t processId() const { return pid_; }
 
   // Sends a command (to the browser, or to a page with its session); the reply comes to
@@ -84,12 +93,20 @@ class Browser {
   void send(std::string_view method, Value params, std::string_view sessionId = {},
             Reply reply = {});
   // Sends a command and waits for its reply, handling only this pipe meanwhile, for at most
-  // `budget` seconds. Events that arrive meanwhile are delivered on a later pass.
+  // `budget` seconds (and until the engine's start budget, while it has not answered yet).
+  // Events and other replies that arrive meanwhile are delivered on a later pass. Only for a
+  // driver's questions that need the page's answer at once; never on the road of an ad.
   CallResult call(std::string_view method, Value params, std::string_view sessionId = {},
                   double budget = 5);
 
-  // A new page target, attached; nothing on failure, with the error in `error`.
-  std::optional<Page> openPage(Error* error);
+  // Opens a new page target and attaches to it; `done` comes on a later pass with the page,
+  // or with the reason there is none.
+  using PageOpened = std::function<void(const Page* page, const Error* error)>;
+  void openPage(PageOpened done);
+  // The same, waiting for the engine's answers (see call()).
+  std::optional<Page> openPageNow(Error* error);
+  // Pages opened and set up ahead of need.
+  PagePool& pool() { return *pool_; }
   void closePage(const Page& page);
   void setSessionClient(const std::string& sessionId, BrowserSessionClient client);
   void removeSessionClient(const std::string& sessionId);
@@ -98,7 +115,7 @@ class Browser {
   void stop();
 
  private:
-  Browser() = default;
+  Browser();
 
   struct Pending {
     Reply reply;
@@ -108,6 +125,7 @@ class Browser {
   };
 
   std::optional<Error> launch();
+  void armStartBudget();
   std::uint64_t post(std::string_view method, Value params, std::string_view sessionId);
   void armWatch();
   void flushWrites();
@@ -120,10 +138,13 @@ class Browser {
   void handleBrowserEvent(const std::string& method, const Value& params);
   void ended(const Error& error);
   void reap();
+  void queue(Value message);
   static Error errorFromReply(const Value& error);
 
   pid_t pid_ = -1;
   bool ended_ = false;
+  bool answered_ = false;
+  std::shared_ptr<Timer> startBudget_;
   int commandFd_ = -1;
   int replyFd_ = -1;
   RunLoop::WatchId readWatch_ = 0;
@@ -133,11 +154,15 @@ class Browser {
   std::string incoming_;
   std::uint64_t nextId_ = 1;
   std::map<std::uint64_t, Pending> pending_;
-  std::deque<Value> queued_;
+  // Messages waiting for delivery, per session ("" for the browser's own), and the sessions'
+  // turns.
+  std::map<std::string, std::deque<Value>> queued_;
+  std::deque<std::string> turns_;
   // Held by the posted delivery task while it is pending: a task that a reset of the run loop
   // drops unrun lets the next delivery be posted again, instead of leaving events queued.
   std::weak_ptr<void> deliveryToken_;
   std::map<std::string, BrowserSessionClient> sessions_;
+  std::unique_ptr<PagePool> pool_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

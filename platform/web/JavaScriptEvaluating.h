@@ -11,7 +11,10 @@ namespace platform {
 class JavaScriptEvaluating {
  public:
   virtual ~JavaScriptEvaluating() = default;
+  // Waits for the page's answer.
   virtual std::string stringByEvaluatingJavaScriptFromString(std::string_view script) = 0;
+  // Runs the script without waiting for it: for a caller that does not read the result.
+  virtual void runJavaScript(std::string_view script) = 0;
 };
 
 }  // namespace platform

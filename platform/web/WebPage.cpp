@@ -1,7 +1,6 @@
 #include "platform/web/WebPage.h"
 
 #include <algorithm>
-#include <random>
 
 #include "platform/device/Device.h"
 #include "platform/foundation/Log.h"
@@ -14,13 +13,6 @@
 namespace platform {
 
 namespace {
-
-std::string randomToken() {
-  std::random_device device;
-  std::string token;
-  for (int i = 0; i < 32; ++i) token += text::hexDigit(device());
-  return token;
-}
 
 std::string jsString(std::string_view text) {
   return JsonCodec::write(Value(std::string(text)));
@@ -38,7 +30,7 @@ int WebPage::History::firstEntry() const {
              : 0;
 }
 
-WebPage::WebPage() : token_(randomToken()) {
+WebPage::WebPage() {
   NotificationCenter::defaultCenter().addObserver(
       this, kDeviceProfileReachabilityDidChangeNotification, nullptr,
       [this](const Notification&) { applyReachability(); });
@@ -52,21 +44,42 @@ WebPage::~WebPage() {
 bool WebPage::open(Client client) {
   client_ = std::move(client);
   page_.reset();
+  opening_.reset();
+  waiting_.clear();
+  viewport_ = Size();
   browser_ = Browser::shared();
-  Error error;
-  auto page = browser_->openPage(&error);
-  if (!page) {
-    openError_ = error;
-    log("web: " + error.localizedDescription());
+  if (auto failure = browser_->start()) {
+    openError_ = *failure;
+    log("web: " + failure->localizedDescription());
     return false;
   }
   openError_.reset();
-  page_ = page;
-  setUp();
+  if (auto ready = browser_->pool().take()) {
+    attach(*ready);
+    return true;
+  }
+  auto ticket = std::make_shared<bool>(true);
+  opening_ = ticket;
+  std::weak_ptr<bool> mine = ticket;
+  std::weak_ptr<bool> alive = alive_;
+  browser_->pool().prepare(
+      [this, alive, mine](const PagePool::ReadyPage* ready, const Error* error) {
+        // A page that came too late for us is a spare for the next view.
+        if (!alive.lock() || !mine.lock()) return false;
+        if (!ready) {
+          openFailed(*error);
+          return false;
+        }
+        attach(*ready);
+        return true;
+      });
   return true;
 }
 
-void WebPage::setUp() {
+void WebPage::attach(const PagePool::ReadyPage& ready) {
+  opening_.reset();
+  page_ = ready.page;
+  token_ = ready.token;
   std::weak_ptr<bool> alive = alive_;
   BrowserSessionClient session;
   session.onEvent = [this, alive](const std::string& method, const Value& params) {
@@ -77,34 +90,47 @@ void WebPage::setUp() {
     if (alive.lock() && page_ && page_->sessionId == sessionId) drop(error);
   };
   browser_->setSessionClient(page_->sessionId, std::move(session));
-  call("Page.enable", Dictionary{});
-  call("Runtime.enable", Dictionary{});
-  call("Runtime.addBinding", Dictionary{{"name", kNavigationBinding}});
-  call("Page.addScriptToEvaluateOnNewDocument", Dictionary{{"source", pageScript(token_)}});
-  // A phone's screen is touched: real touches, and the mouse events and clicks they make.
-  call("Emulation.setTouchEmulationEnabled", Dictionary{{"enabled", true}, {"maxTouchPoints", 1}});
-  call("Emulation.setUserAgentOverride",
-       Dictionary{{"userAgent", WebView::kUserAgent}, {"platform", "iPhone"}});
-  applyReachability();
-  viewport_ = Size();
+  if (ready.offline != PagePool::isOffline()) applyReachability();
+  for (auto& command : std::exchange(waiting_, {})) command();
 }
 
-// Document requests are always paused for the view; without a network every other request is
-// paused too, so that continueRequest can fail it. The decision is taken when a request is let
-// go, so a change of patterns that the engine applies late cannot let one through.
+void WebPage::openFailed(const Error& error) {
+  openError_ = error;
+  log("web: " + error.localizedDescription());
+  drop(error);
+}
+
+// For a question that needs the page's answer now: the page on its way is opened at once (the
+// one being prepared becomes a spare).
+bool WebPage::attachNow() {
+  if (page_) return true;
+  if (!opening_ || !browser_) return false;
+  if (auto ready = browser_->pool().take()) {
+    attach(*ready);
+    return true;
+  }
+  Error error;
+  auto page = browser_->openPageNow(&error);
+  if (!page) {
+    openFailed(error);
+    return false;
+  }
+  attach(PagePool::setUp(*browser_, *page));
+  return true;
+}
+
+void WebPage::whenAttached(std::function<void()> command) {
+  if (page_) {
+    command();
+  } else if (opening_) {
+    waiting_.push_back(std::move(command));
+  }
+}
+
 void WebPage::applyReachability() {
-  Dictionary requests{
-      {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}};
-  Dictionary responses{
-      {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Response"}};
-  Array patterns{Value(requests), Value(responses)};
-  if (isOffline())
-    patterns.emplace_back(Dictionary{{"urlPattern", "*"}, {"requestStage", "Request"}});
-  call("Fetch.enable", Dictionary{{"patterns", std::move(patterns)}});
-}
-
-bool WebPage::isOffline() {
-  return DeviceProfile::current().reachability == NetworkReachability::None;
+  if (page_ && browser_) {
+    PagePool::applyReachability(*browser_, page_->sessionId, PagePool::isOffline());
+  }
 }
 
 void WebPage::failOffline(const std::string& requestId) {
@@ -115,12 +141,14 @@ void WebPage::failOffline(const std::string& requestId) {
 // The client is told last, through a copy: it may let the view, and this page with it, go.
 void WebPage::drop(const Error& error) {
   page_.reset();
+  opening_.reset();
+  waiting_.clear();
   mainContext_ = 0;
   if (auto onGone = client_.onGone) onGone(error);
 }
 
 Browser::CallResult WebPage::call(std::string_view method, Value params, double budget) {
-  if (!page_ || !browser_) {
+  if (!attachNow()) {
     return {Value(),
             Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web view has no page")};
   }
@@ -128,27 +156,35 @@ Browser::CallResult WebPage::call(std::string_view method, Value params, double 
 }
 
 void WebPage::send(std::string_view method, Value params, Browser::Reply reply) {
-  if (!page_ || !browser_) return;
-  browser_->send(method, std::move(params), page_->sessionId, std::move(reply));
+  whenAttached([this, method = std::string(method), params = std::move(params),
+                reply = std::move(reply)]() mutable {
+    browser_->send(method, std::move(params), page_->sessionId, std::move(reply));
+  });
 }
 
 void WebPage::letThrough(const std::string& url, Browser::Reply reply) {
-  std::string expression = std::string("window.") + kPassFunction + " && window." + kPassFunction +
-                           "(" + jsString(token_) + ", " + jsString(url) + ")";
-  send("Runtime.evaluate", Dictionary{{"expression", expression}}, std::move(reply));
+  // The token is the page's: known once the page is there.
+  whenAttached([this, url, reply = std::move(reply)]() mutable {
+    std::string expression = std::string("window.") + kPassFunction + " && window." +
+                             kPassFunction + "(" + jsString(token_) + ", " + jsString(url) + ")";
+    send("Runtime.evaluate", Dictionary{{"expression", expression}}, std::move(reply));
+  });
 }
 
-WebPage::History WebPage::history() {
-  History history;
-  Browser::CallResult reply = call("Page.getNavigationHistory", Dictionary{});
-  if (reply.error) return history;
-  history.current = static_cast<int>(reply.result["currentIndex"].integerValue(-1));
-  history.entries = reply.result["entries"].arrayValue();
-  return history;
+void WebPage::readHistory(std::function<void(History)> done) {
+  send("Page.getNavigationHistory", Dictionary{},
+       [done = std::move(done)](const Value& result, const Error* error) {
+         History history;
+         if (!error) {
+           history.current = static_cast<int>(result["currentIndex"].integerValue(-1));
+           history.entries = result["entries"].arrayValue();
+         }
+         done(std::move(history));
+       });
 }
 
 void WebPage::continueRequest(const std::string& requestId) {
-  if (isOffline()) {
+  if (PagePool::isOffline()) {
     failOffline(requestId);
     return;
   }
@@ -165,7 +201,7 @@ void WebPage::fulfillRequest(const std::string& requestId, const std::string& ht
 
 void WebPage::continueRequest(const std::string& requestId, const WebRequest::Headers& headers,
                               const WebRequest& sent) {
-  if (isOffline()) {
+  if (PagePool::isOffline()) {
     failOffline(requestId);
     return;
   }
@@ -219,7 +255,7 @@ void WebPage::applyViewport(Size frame, bool scales) {
   viewportScales_ = scales;
   // A page that scales to fit is laid out as a phone's browser lays it out (its viewport tag,
   // else 980 wide) and zoomed to the view; otherwise it is laid out at the view's width.
-  call("Emulation.setDeviceMetricsOverride",
+  send("Emulation.setDeviceMetricsOverride",
        Dictionary{{"width", static_cast<long long>(size.width)},
                   {"height", static_cast<long long>(size.height)},
                   {"deviceScaleFactor", 1},
@@ -291,6 +327,21 @@ std::string WebPage::evaluate(std::string_view script, double budget) {
   return textOf(reply.result["result"], budget);
 }
 
+void WebPage::run(std::string_view script, double budget) {
+  const long long budgetMs = static_cast<long long>(budget * 1000);
+  send("Runtime.evaluate",
+       Dictionary{{"expression", std::string(script)},
+                  {"timeout", budgetMs},
+                  {"silent", true},
+                  {"allowUnsafeEvalBlockedByCSP", true}},
+       [budgetMs](const Value& result, const Error* error) {
+         const std::string text =
+             error ? error->localizedDescription()
+                   : result["exceptionDetails"]["exception"]["description"].stringValue();
+         if (text.find("terminated") != std::string::npos) logBudgetEnded(budgetMs);
+       });
+}
+
 std::string WebPage::textOf(const Value& result, double budget) {
   const std::string& type = result["type"].stringValue();
   if (type == "undefined" || result["subtype"].stringValue() == "null") return "";
@@ -334,16 +385,15 @@ bool WebPage::tapAt(Point point) {
   if (!(point.x >= 0 && point.y >= 0 && point.x < viewport_.width && point.y < viewport_.height)) {
     return false;
   }
+  if (!hasPage()) return false;
   // Input reaches only the engine's front page; a page opened since (a build page) is in front.
-  if (call("Page.bringToFront", Dictionary{}).error) return false;
+  // The page applies the three in order.
+  send("Page.bringToFront", Dictionary{});
   Dictionary finger{{"x", point.x}, {"y", point.y}, {"radiusX", 1}, {"radiusY", 1}, {"id", 0}};
-  Browser::CallResult down =
-      call("Input.dispatchTouchEvent",
-           Dictionary{{"type", "touchStart"}, {"touchPoints", Array{Value(std::move(finger))}}});
-  if (down.error) return false;
-  Browser::CallResult up =
-      call("Input.dispatchTouchEvent", Dictionary{{"type", "touchEnd"}, {"touchPoints", Array{}}});
-  return !up.error;
+  send("Input.dispatchTouchEvent",
+       Dictionary{{"type", "touchStart"}, {"touchPoints", Array{Value(std::move(finger))}}});
+  send("Input.dispatchTouchEvent", Dictionary{{"type", "touchEnd"}, {"touchPoints", Array{}}});
+  return true;
 }
 
 std::optional<Bytes> WebPage::screenshotPNG(double scale) {

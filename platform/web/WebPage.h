@@ -5,20 +5,25 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/foundation/Error.h"
 #include "platform/ui/Geometry.h"
 #include "platform/web/Browser.h"
+#include "platform/web/PagePool.h"
 #include "platform/web/WebRequest.h"
 
 namespace platform {
 
-// The engine's side of one web view: its page target in the shared headless browser, opened
-// at first use and anew once the browser or the page's renderer has ended. It sets the page up
-// (page script, user agent, document requests paused for the view, viewport), carries the
-// view's commands to it, answers the page's housekeeping events itself (script contexts,
+// The engine's side of one web view: its page target in the shared headless browser, taken
+// ready from the browser's page pool or prepared for it at first use, and anew once the
+// browser or the page's renderer has ended. Nothing waits for the engine: commands given
+// while the page is on its way are sent, in order, once it is there. It carries the view's
+// commands to the page, answers the page's housekeeping events itself (script contexts,
 // dialogs, a crash) and hands the rest, with the page script's navigation reports, to its
-// client. WebView alone makes and owns it; the client's callbacks hold the view weakly.
+// client. Only a driver's questions (a script's result, a screenshot, a link's place) wait for
+// the engine's answer. WebView alone makes and owns it; the client's callbacks hold the view
+// weakly.
 class WebPage {
  public:
   struct Client {
@@ -40,20 +45,23 @@ class WebPage {
   WebPage(const WebPage&) = delete;
   WebPage& operator=(const WebPage&) = delete;
 
-  bool hasPage() const { return page_.has_value(); }
-  // True when the page is there and its browser runs.
-  bool isOpen() const { return page_ && browser_ && browser_->isRunning(); }
-  // Opens and sets up a fresh page whose events go to `client`; false, with the reason in
-  // openError(), when the engine cannot give one.
+  // True when the page is there or on its way.
+  bool hasPage() const { return page_.has_value() || opening_; }
+  // True when the page is there or on its way, and its browser runs.
+  bool isOpen() const { return hasPage() && browser_ && browser_->isRunning(); }
+  // Takes or prepares a fresh page whose events go to `client`; false, with the reason in
+  // openError(), when the engine cannot give one at once. A page that fails to come later is
+  // reported to the client's onGone.
   [[nodiscard]] bool open(Client client);
   const std::optional<Error>& openError() const { return openError_; }
-  const std::string& mainFrameId() const { return page_->targetId; }
+  const std::string& mainFrameId() const { return page_ ? page_->targetId : noFrame_; }
 
   Browser::CallResult call(std::string_view method, Value params, double budget = 5);
   void send(std::string_view method, Value params, Browser::Reply reply = {});
   // Lets the page script pass our next navigation to `url`; `reply` comes once it has.
   void letThrough(const std::string& url, Browser::Reply reply);
-  History history();
+  // The page's history, read from the engine; `done` comes on a later pass.
+  void readHistory(std::function<void(History)> done);
 
   // Paused document requests: let go on as they are, answered with `html`, or aborted. While
   // the device has no network, a request let go on fails as it would without one.
@@ -75,20 +83,23 @@ class WebPage {
   // The script's result as text within `budget` seconds; "" for undefined, null, an exception
   // or a script ended at its budget.
   std::string evaluate(std::string_view script, double budget);
+  // Runs the script without waiting for it; a script past `budget` is ended and logged.
+  void run(std::string_view script, double budget);
   // Taps the link, button or element that `textOrSelector` names, at its centre.
   bool tap(std::string_view textOrSelector, double scriptBudget);
   // A finger's tap at `point` of the viewport, as the phone delivers it: a touch, then the
   // mouse events and click the engine derives from it, with the user activation they give.
-  // False for a point outside the viewport or an engine that did not take it.
+  // False for a point outside the viewport or a view without a page.
   bool tapAt(Point point);
   // The viewport at `scale` pixels to the point.
   std::optional<Bytes> screenshotPNG(double scale);
 
  private:
-  void setUp();
-  // Pauses every request of the page while the device has no network, documents only with one.
+  void attach(const PagePool::ReadyPage& ready);
+  void openFailed(const Error& error);
+  bool attachNow();
+  void whenAttached(std::function<void()> command);
   void applyReachability();
-  static bool isOffline();
   void failOffline(const std::string& requestId);
   void drop(const Error& error);
   void onEvent(const std::string& method, const Value& params);
@@ -98,6 +109,10 @@ class WebPage {
   std::string token_;
   std::shared_ptr<Browser> browser_;
   std::optional<Browser::Page> page_;
+  // The page being prepared for us: its notice is ours only while this holds it.
+  std::shared_ptr<bool> opening_;
+  std::vector<std::function<void()>> waiting_;  // commands for the page on its way
+  static inline const std::string noFrame_;
   std::optional<Error> openError_;
   Client client_;
   int mainContext_ = 0;

@@ -115,6 +115,7 @@ WebPage::Client WebView::pageClient() {
 }
 
 void WebView::dropPage(const Error& error) {
+  history_ = WebPage::History();
   requests_.forgetAll();
   approved_.reset();
   failLoad(error);
@@ -296,15 +297,25 @@ void WebView::sendNavigate(Dictionary params) {
 // --- History, reload, stop -----------------------------------------------------------------
 
 bool WebView::canGoBack() {
-  if (!page_->hasPage()) return false;
-  WebPage::History history = page_->history();
-  return history.current > history.firstEntry();
+  return page_->hasPage() && history_.current > history_.firstEntry();
 }
 
 bool WebView::canGoForward() {
-  if (!page_->hasPage()) return false;
-  WebPage::History history = page_->history();
-  return history.current >= 0 && history.current + 1 < static_cast<int>(history.entries.size());
+  return page_->hasPage() && history_.current >= 0 &&
+         history_.current + 1 < static_cast<int>(history_.entries.size());
+}
+
+// The history that the page's committed navigations leave is read after each of them, and a
+// load is reported finished only once it has been: a delegate that asks at its news finds it
+// current.
+void WebView::refreshHistory(std::function<void(WebView&)> then) {
+  std::weak_ptr<WebView> weak = webSelf();
+  page_->readHistory([weak, then = std::move(then)](WebPage::History history) {
+    auto self = weak.lock();
+    if (!self) return;
+    if (history.current >= 0) self->history_ = std::move(history);
+    if (then) then(*self);
+  });
 }
 
 void WebView::goBack() {
@@ -316,12 +327,12 @@ void WebView::goForward() {
 
 void WebView::navigateInHistory(int offset, bool askFirst, bool userActivation) {
   if (!page_->hasPage()) return;
-  WebPage::History history = page_->history();
+  const WebPage::History& history = history_;
   int target = history.current + offset;
   if (history.current < 0 || target < history.firstEntry() ||
       target >= static_cast<int>(history.entries.size()))
     return;
-  const Value& entry = history.entries[static_cast<std::size_t>(target)];
+  const Value entry = history.entries[static_cast<std::size_t>(target)];
   const std::string& url = entry["url"].stringValue();
   WebRequest request = requestFromPage(url);
   if (askFirst && !ask(request, kWebViewNavigationTypeBackForward)) return;
@@ -372,7 +383,14 @@ void WebView::onEvent(const std::string& method, const Value& params) {
     if (params["frameId"].stringValue() != mainFrame) return;
     committedURL_ = params["url"].stringValue();
     if (auto url = URL::parse(committedURL_)) request_.setURL(*url);
-    if (load_.active && !load_.committed) finishLoad();
+    if (!load_.active || load_.committed) {
+      refreshHistory({});
+      return;
+    }
+    const std::uint64_t id = load_.id;
+    refreshHistory([id](WebView& view) {
+      if (view.isCurrentLoad(id)) view.finishLoad();
+    });
   } else if (method == "Page.frameStoppedLoading") {
     if (params["frameId"].stringValue() == mainFrame) onFrameStopped();
   }
@@ -446,9 +464,9 @@ void WebView::carryOutNow() {
   if (type == kWebViewNavigationTypeReload || type == kWebViewNavigationTypeFormResubmitted) {
     reloadApproved(type, next.userActivation);
   } else if (type == kWebViewNavigationTypeBackForward) {
-    WebPage::History history = page_->history();
-    const long long index = next.historyIndex >= 0 ? next.historyIndex : history.current;
-    navigateInHistory(static_cast<int>(index) - history.current, false, next.userActivation);
+    const int current = history_.current;
+    const long long index = next.historyIndex >= 0 ? next.historyIndex : current;
+    navigateInHistory(static_cast<int>(index) - current, false, next.userActivation);
   } else if (next.sameDocument) {
     ++navigationSerial_;
     const std::string url = next.request.url().absoluteString();
@@ -556,11 +574,15 @@ void WebView::onFrameNavigated(const Value& frame) {
 
 void WebView::onFrameStopped() {
   if (!load_.active || !load_.committed) return;
-  if (load_.failure) {
-    failLoad(*load_.failure);
-  } else {
-    finishLoad();
-  }
+  const std::uint64_t id = load_.id;
+  refreshHistory([id](WebView& view) {
+    if (!view.isCurrentLoad(id)) return;
+    if (view.load_.failure) {
+      view.failLoad(*view.load_.failure);
+    } else {
+      view.finishLoad();
+    }
+  });
 }
 
 WebRequest WebView::requestFromPage(const std::string& url) const {
@@ -578,6 +600,10 @@ WebRequest WebView::requestFromPage(const std::string& url) const {
 std::string WebView::stringByEvaluatingJavaScriptFromString(std::string_view script) {
   if (!ensurePage()) return "";
   return page_->evaluate(script, scriptBudget_);
+}
+
+void WebView::runJavaScript(std::string_view script) {
+  if (ensurePage()) page_->run(script, scriptBudget_);
 }
 
 bool WebView::tapLink(std::string_view textOrSelector) {

@@ -108,12 +108,15 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // The page gets `baseURL`'s origin; without one, a unique origin of a page no server has,
   // and the view's request() is about:blank.
   virtual void loadHTMLStringBaseURL(std::string_view html, const std::optional<URL>& baseURL);
+  // Waits for the page's answer: for drivers; the ad client runs its scripts without waiting.
   std::string stringByEvaluatingJavaScriptFromString(std::string_view script) override;
+  void runJavaScript(std::string_view script) override;
 
   virtual void goBack();
   virtual void goForward();
   virtual void reload();
   virtual void stopLoading();
+  // From the history that the page's last committed navigation left.
   virtual bool canGoBack();
   virtual bool canGoForward();
   virtual bool isLoading() const { return load_.active; }
@@ -181,6 +184,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   bool ensurePage();
   WebPage::Client pageClient();
   void dropPage(const Error& error);
+  void refreshHistory(std::function<void(WebView&)> then);
   void unloadOverLimit(const std::string& limit);
   void applyViewport();
 
@@ -223,6 +227,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   std::function<void(const std::string& limit)> onUnloaded_;
 
   WebRequest request_;
+  WebPage::History history_;
   Load load_;
   std::uint64_t nextLoadId_ = 1;
   DocumentRequests requests_;

@@ -19,6 +19,7 @@ class RecordingWebView : public platform::WebView {
     scripts.emplace_back(script);
     return "";
   }
+  void runJavaScript(std::string_view script) override { scripts.emplace_back(script); }
   // Recorded as "load <url>" with " Referer=<value>" when the request carries one.
   void loadRequest(const platform::WebRequest& request) override {
     std::string referer = request.valueForHTTPHeaderField("Referer");

@@ -7,8 +7,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -119,6 +121,28 @@ namespace fs = std::filesystem;
 const fs::path kFolders = fs::temp_directory_path() / ("velour-web-" + std::to_string(::getpid()));
 const fs::path kEngineFolder = kFolders / "home" / "Library" / "WebEngine";
 std::string savedHome;
+
+// Processes left of an engine whose process group was `group`: members of the group, zombies
+// of ours, and anything still naming the engine's folder (its crash handlers leave the group).
+int leftOfEngine(pid_t group) {
+  int left = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::ifstream statFile(entry.path() / "stat");
+    std::string stat;
+    if (!std::getline(statFile, stat) || stat.rfind(')') == std::string::npos) continue;
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string state;
+    long parent = 0;
+    long processGroup = 0;
+    fields >> state >> parent >> processGroup;
+    std::ifstream commandFile(entry.path() / "cmdline");
+    std::string command((std::istreambuf_iterator<char>(commandFile)), {});
+    if (processGroup == group || (parent == ::getpid() && state == "Z") ||
+        command.find(kEngineFolder.string()) != std::string::npos)
+      ++left;
+  }
+  return left;
+}
 
 class WebViewTest : public ::testing::Test {
  protected:
@@ -517,6 +541,7 @@ TEST_F(WebViewTest, StopsLoadsOutlivesACrashOrABrowserThatDiesAndKeepsItsFilesAt
         ::kill(old, SIGKILL);
       }),
       (Calls{"should " + url("/stall") + " 5", "start", failed(platform::kWebErrorEngineFailed)}));
+  EXPECT_EQ(leftOfEngine(old), 0);
   EXPECT_EQ(eval("1 + 2"), "3");
   EXPECT_NE(Browser::shared()->processId(), old);
   // Stopped and used again at once: the old engine's end notice, which comes on a later pass,

@@ -1,0 +1,154 @@
+#include "platform/web/PagePool.h"
+
+#include <algorithm>
+#include <random>
+
+#include "platform/device/Device.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Text.h"
+#include "platform/ui/Application.h"
+#include "platform/web/PageScript.h"
+#include "platform/web/WebView.h"
+
+namespace platform {
+
+namespace {
+
+std::string randomToken() {
+  std::random_device device;
+  std::string token;
+  for (int i = 0; i < 32; ++i) token += text::hexDigit(device());
+  return token;
+}
+
+}  // namespace
+
+PagePool::PagePool(Browser& browser) : browser_(browser) {
+  NotificationCenter::defaultCenter().addObserver(
+      this, kApplicationDidReceiveMemoryWarningNotification, nullptr,
+      [this](const Notification&) { releaseSpares(); });
+}
+
+PagePool::~PagePool() {
+  NotificationCenter::defaultCenter().removeObserver(this);
+  if (idleRelease_) idleRelease_->invalidate();
+}
+
+std::optional<PagePool::ReadyPage> PagePool::take() {
+  const double now = RunLoop::main().now();
+  std::erase_if(takes_, [now](double at) { return at < now - kBurstWindow; });
+  takes_.push_back(now);
+  armIdleRelease();
+  std::optional<ReadyPage> page;
+  if (!spares_.empty()) {
+    page = std::move(spares_.back());
+    spares_.pop_back();
+  }
+  refill();
+  return page;
+}
+
+std::size_t PagePool::wanted() const {
+  return std::min(kMaxSpares, std::max<std::size_t>(1, takes_.size()));
+}
+
+void PagePool::refill() {
+  while (spares_.size() + preparing_ < wanted()) {
+    ++preparing_;
+    std::weak_ptr<bool> alive = alive_;
+    prepare([this, alive](const ReadyPage*, const Error*) {
+      if (alive.lock()) --preparing_;
+      return false;
+    });
+  }
+}
+
+void PagePool::keep(const ReadyPage& page) {
+  spares_.push_back(page);
+  // A spare hears nothing until it is taken; should it be closed meanwhile, it is forgotten.
+  BrowserSessionClient quiet;
+  std::weak_ptr<bool> alive = alive_;
+  quiet.onEnded = [this, alive, sessionId = page.page.sessionId](const Error&) {
+    if (!alive.lock()) return;
+    std::erase_if(spares_,
+                  [&](const ReadyPage& spare) { return spare.page.sessionId == sessionId; });
+  };
+  browser_.setSessionClient(page.page.sessionId, std::move(quiet));
+}
+
+void PagePool::prepare(Prepared done) {
+  std::weak_ptr<bool> alive = alive_;
+  Browser* browser = &browser_;
+  browser_.openPage([this, alive, browser, done](const Browser::Page* page, const Error* error) {
+    if (!page) {
+      done(nullptr, error);
+      return;
+    }
+    if (!alive.lock()) return;
+    auto ready = std::make_shared<ReadyPage>();
+    *ready = setUp(*browser, *page, [this, alive, ready, done] {
+      if (!done(ready.get(), nullptr) && alive.lock()) keep(*ready);
+    });
+  });
+}
+
+PagePool::ReadyPage PagePool::setUp(Browser& browser, const Browser::Page& page,
+                                    std::function<void()> acknowledged) {
+  ReadyPage ready{page, randomToken(), isOffline()};
+  const std::string& session = page.sessionId;
+  browser.setSessionClient(session, {});
+  applyReachability(browser, session, ready.offline);
+  browser.send("Page.enable", Dictionary{}, session);
+  browser.send("Runtime.enable", Dictionary{}, session);
+  browser.send("Runtime.addBinding", Dictionary{{"name", kNavigationBinding}}, session);
+  browser.send("Page.addScriptToEvaluateOnNewDocument",
+               Dictionary{{"source", pageScript(ready.token)}}, session);
+  // A phone's screen is touched: real touches, and the mouse events and clicks they make.
+  browser.send("Emulation.setTouchEmulationEnabled",
+               Dictionary{{"enabled", true}, {"maxTouchPoints", 1}}, session);
+  browser.send("Emulation.setUserAgentOverride",
+               Dictionary{{"userAgent", WebView::kUserAgent}, {"platform", "iPhone"}}, session);
+  // The renderer answers a script after the commands before it: the page is then set up.
+  Browser::Reply reply;
+  if (acknowledged) {
+    reply = [acknowledged = std::move(acknowledged)](const Value&, const Error*) {
+      acknowledged();
+    };
+  }
+  browser.send("Runtime.evaluate", Dictionary{{"expression", "0"}}, session, std::move(reply));
+  return ready;
+}
+
+// Document requests are always paused for the view; without a network every other request is
+// paused too, so that the view can fail it. The decision is taken when a request is let go,
+// so a change of patterns that the engine applies late cannot let one through.
+void PagePool::applyReachability(Browser& browser, const std::string& sessionId, bool offline,
+                                 Browser::Reply reply) {
+  Dictionary requests{
+      {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}};
+  Dictionary responses{
+      {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Response"}};
+  Array patterns{Value(requests), Value(responses)};
+  if (offline) patterns.emplace_back(Dictionary{{"urlPattern", "*"}, {"requestStage", "Request"}});
+  browser.send("Fetch.enable", Dictionary{{"patterns", std::move(patterns)}}, sessionId,
+               std::move(reply));
+}
+
+bool PagePool::isOffline() {
+  return DeviceProfile::current().reachability == NetworkReachability::None;
+}
+
+void PagePool::releaseSpares() {
+  for (const ReadyPage& spare : std::exchange(spares_, {})) browser_.closePage(spare.page);
+  takes_.clear();
+}
+
+void PagePool::armIdleRelease() {
+  if (idleRelease_) idleRelease_->invalidate();
+  std::weak_ptr<bool> alive = alive_;
+  idleRelease_ = RunLoop::main().scheduleTimer(kIdleRelease, false, [this, alive](Timer&) {
+    if (alive.lock()) releaseSpares();
+  });
+}
+
+}  // namespace platform
