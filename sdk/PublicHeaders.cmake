@@ -27,6 +27,7 @@ set(VOZAVE_PUBLIC_HEADERS
     platform/device/Device.h
     platform/foundation/Error.h
     platform/foundation/Export.h
+    platform/foundation/Registration.h
     platform/foundation/RunLoop.h
     platform/foundation/URL.h
     platform/foundation/Value.h

@@ -95,6 +95,5 @@ int main(int argc, char** argv) {
     platform::RunLoop::main().stop();
   });
   platform::RunLoop::main().run();
-  deadline->invalidate();
   return status;
 }

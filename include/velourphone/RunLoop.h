@@ -2,6 +2,6 @@
 
 /// @file
 /// platform::RunLoop, the main thread's loop that delivers every timer, fetch and ad event,
-/// and its platform::Timer.
+/// its platform::Timer and the handles that end timers, delayed calls and watches when they go.
 
 #include "platform/foundation/RunLoop.h"

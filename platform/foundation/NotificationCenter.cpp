@@ -19,14 +19,37 @@ NotificationCenter& NotificationCenter::defaultCenter() {
   return center;
 }
 
+std::shared_ptr<NotificationCenter::Observer> NotificationCenter::add(const void* observer,
+                                                                      std::string name,
+                                                                      NotificationObject object,
+                                                                      Handler handler) {
+  auto added = std::make_shared<Observer>();
+  added->observer = observer;
+  added->name = std::move(name);
+  added->object = std::move(object);
+  added->handler = std::move(handler);
+  observers_->push_back(added);
+  return added;
+}
+
+Registration NotificationCenter::addObserver(std::string name, NotificationObject object,
+                                             Handler handler) {
+  auto added = add(nullptr, std::move(name), std::move(object), std::move(handler));
+  // Its own address as the observer: no removal by address can take it.
+  added->observer = added.get();
+  std::weak_ptr<Observers> observers = observers_;
+  std::weak_ptr<Observer> weak = added;
+  return Registration(nextRegistration_++, [observers, weak] {
+    auto observer = weak.lock();
+    if (!observer) return;
+    observer->removed = true;
+    if (auto list = observers.lock()) std::erase(*list, observer);
+  });
+}
+
 void NotificationCenter::addObserver(const void* observer, std::string name,
                                      NotificationObject object, Handler handler) {
-  auto registration = std::make_shared<Registration>();
-  registration->observer = observer;
-  registration->name = std::move(name);
-  registration->object = std::move(object);
-  registration->handler = std::move(handler);
-  observers_.push_back(std::move(registration));
+  add(observer, std::move(name), std::move(object), std::move(handler));
 }
 
 void NotificationCenter::removeObserver(const void* observer) {
@@ -36,7 +59,7 @@ void NotificationCenter::removeObserver(const void* observer) {
 void NotificationCenter::removeObserver(const void* observer, const std::string& name,
                                         const NotificationObject& object) {
   // The flag stops a delivery in progress, which holds its own list, from calling it.
-  std::erase_if(observers_, [&](const std::shared_ptr<Registration>& registration) {
+  std::erase_if(*observers_, [&](const std::shared_ptr<Observer>& registration) {
     bool matches = registration->observer == observer &&
                    (name.empty() || registration->name == name) &&
                    (object.isNull() || registration->object.matches(object));
@@ -48,7 +71,7 @@ void NotificationCenter::removeObserver(const void* observer, const std::string&
 void NotificationCenter::postNotification(const Notification& notification) {
   // A copy, so that handlers may add and remove observers while it runs; the ones added now
   // wait for the next notification.
-  auto snapshot = observers_;
+  auto snapshot = *observers_;
   for (const auto& registration : snapshot) {
     if (registration->removed || !registration->handler) continue;
     if (!registration->name.empty() && registration->name != notification.name) continue;

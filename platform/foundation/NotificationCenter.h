@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Registration.h"
 #include "platform/foundation/Value.h"
 
 namespace platform {
@@ -45,6 +46,8 @@ struct Notification {
 // Delivers named notifications to observers, synchronously, in the order they were added.
 // An observer filters by name (empty: every name) and by object (null: any object). An
 // observer removed during a delivery is not called afterwards, not even by that delivery.
+// Observing lasts as long as the Registration that addObserver returns; it may outlive the
+// centre.
 class NotificationCenter {
  public:
   using Handler = std::function<void(const Notification&)>;
@@ -56,6 +59,9 @@ class NotificationCenter {
   // The platform's default centre.
   static NotificationCenter& defaultCenter();
 
+  [[nodiscard]] Registration addObserver(std::string name, NotificationObject object,
+                                         Handler handler);
+  // Observing keyed by the observer's address, until removeObserver.
   void addObserver(const void* observer, std::string name, NotificationObject object,
                    Handler handler);
   // Removes every registration of `observer`.
@@ -68,17 +74,24 @@ class NotificationCenter {
   void postNotification(const Notification& notification);
   void postNotification(std::string name, NotificationObject object, Dictionary userInfo = {});
 
-  std::size_t observerCount() const { return observers_.size(); }
+  std::size_t observerCount() const { return observers_->size(); }
 
  private:
-  struct Registration {
+  struct Observer {
     const void* observer;
     std::string name;
     NotificationObject object;
     Handler handler;
     bool removed = false;
   };
-  std::vector<std::shared_ptr<Registration>> observers_;
+  using Observers = std::vector<std::shared_ptr<Observer>>;
+
+  std::shared_ptr<Observer> add(const void* observer, std::string name, NotificationObject object,
+                                Handler handler);
+
+  // Shared with the registrations, which may outlive the centre.
+  std::shared_ptr<Observers> observers_ = std::make_shared<Observers>();
+  std::uint64_t nextRegistration_ = 1;
 };
 
 }  // namespace platform

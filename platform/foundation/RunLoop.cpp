@@ -50,6 +50,47 @@ void Timer::invalidate() {
   action_ = nullptr;
 }
 
+TimerHandle& TimerHandle::operator=(TimerHandle&& other) noexcept {
+  if (this != &other) {
+    reset();
+    timer_ = std::move(other.timer_);
+  }
+  return *this;
+}
+
+TimerHandle::~TimerHandle() {
+  invalidate();
+}
+
+double TimerHandle::fireDate() const {
+  return timer_ ? timer_->fireDate() : 0;
+}
+
+void TimerHandle::setFireDate(double when) {
+  if (timer_) timer_->setFireDate(when);
+}
+
+double TimerHandle::interval() const {
+  return timer_ ? timer_->interval() : 0;
+}
+
+bool TimerHandle::repeats() const {
+  return timer_ && timer_->repeats();
+}
+
+bool TimerHandle::isValid() const {
+  return timer_ && timer_->isValid();
+}
+
+void TimerHandle::invalidate() {
+  if (timer_) timer_->invalidate();
+}
+
+void TimerHandle::reset() {
+  invalidate();
+  timer_.reset();
+}
+
 RunLoop& RunLoop::main() {
   static auto* loop = new RunLoop();
   return *loop;
@@ -111,8 +152,13 @@ void RunLoop::cancelAll() {
   }
 }
 
-std::shared_ptr<Timer> RunLoop::scheduleTimer(double interval, bool repeats,
-                                              std::function<void(Timer&)> action) {
+TimerHandle RunLoop::scheduleTimer(double interval, bool repeats,
+                                   std::function<void(Timer&)> action) {
+  return TimerHandle(addTimer(interval, repeats, std::move(action)));
+}
+
+std::shared_ptr<Timer> RunLoop::addTimer(double interval, bool repeats,
+                                         std::function<void(Timer&)> action) {
   if (interval < 0) interval = 0;
   if (repeats && interval < kMinimumRepeatInterval) interval = kMinimumRepeatInterval;
   std::shared_ptr<Timer> timer(new Timer(interval, repeats, std::move(action)));
@@ -122,8 +168,16 @@ std::shared_ptr<Timer> RunLoop::scheduleTimer(double interval, bool repeats,
   return timer;
 }
 
+Registration RunLoop::performAfterDelay(double delay, std::function<void()> action) {
+  auto timer = addTimer(delay, false, [action = std::move(action)](Timer&) { action(); });
+  std::weak_ptr<Timer> weak = timer;
+  return Registration(timer->order_, [weak] {
+    if (auto timer = weak.lock()) timer->invalidate();
+  });
+}
+
 void RunLoop::performAfterDelay(const void* target, double delay, std::function<void()> action) {
-  auto timer = scheduleTimer(delay, false, [action = std::move(action)](Timer&) { action(); });
+  auto timer = addTimer(delay, false, [action = std::move(action)](Timer&) { action(); });
   timer->target_ = target;
 }
 
@@ -155,11 +209,11 @@ void RunLoop::postAndWait(std::function<void()> task) {
   finished.wait();
 }
 
-RunLoop::WatchId RunLoop::watchFd(int fd, unsigned events,
-                                  std::function<void(unsigned events)> callback) {
+Registration RunLoop::watchFd(int fd, unsigned events,
+                              std::function<void(unsigned events)> callback) {
   WatchId id = nextWatch_++;
   watches_[id] = Watch{fd, events, std::move(callback)};
-  return id;
+  return Registration(id, [this, id] { unwatchFd(id); });
 }
 
 void RunLoop::changeWatch(WatchId id, unsigned events) {
@@ -346,6 +400,15 @@ bool RunLoop::runUntil(const std::function<bool()>& done, double timeout) {
     runOnce(std::min(0.05, hostDeadline - hostSeconds()));
   }
   return true;
+}
+
+void DelayedCalls::performAfterDelay(double delay, std::function<void()> action) {
+  const std::uint64_t id = ++next_;
+  pending_[id] = RunLoop::main().performAfterDelay(delay, [this, id, action = std::move(action)] {
+    // The registration goes first: the action may add calls or clear the set.
+    pending_.erase(id);
+    action();
+  });
 }
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/foundation/Export.h"
+#include "platform/foundation/Registration.h"
 #include "platform/foundation/Value.h"
 
 namespace platform {
@@ -39,6 +40,40 @@ class VOZAVE_API Timer : public std::enable_shared_from_this<Timer> {
   std::uint64_t order_ = 0;
   const void* target_ = nullptr;  // set for delayed calls, so they can be cancelled per target
   std::function<void(Timer&)> action_;
+};
+
+// Owns a scheduled timer: destroying, reassigning or resetting the handle invalidates the
+// timer, so an owner needs no teardown code. It may be destroyed inside the timer's own
+// callback. Handed out by RunLoop::scheduleTimer; kept as a member by whoever waits.
+class VOZAVE_API TimerHandle {
+ public:
+  TimerHandle() = default;
+  TimerHandle(TimerHandle&& other) noexcept = default;
+  TimerHandle& operator=(TimerHandle&& other) noexcept;  // invalidates the timer held before
+  TimerHandle(const TimerHandle&) = delete;
+  TimerHandle& operator=(const TimerHandle&) = delete;
+  ~TimerHandle();
+
+  // What the timer says; an empty handle answers 0, false.
+  double fireDate() const;
+  void setFireDate(double when);  // moves the next fire (pausing, resuming)
+  double interval() const;
+  bool repeats() const;
+  bool isValid() const;
+  explicit operator bool() const { return isValid(); }
+
+  void invalidate();  // the timer never fires again; the handle still answers what it was
+  void reset();       // invalidates it and empties the handle
+
+  // Transitional, for callers that still hold the timer shared: gives up ownership, so the
+  // timer runs until invalidated through the shared pointer.
+  operator std::shared_ptr<Timer>() && { return std::move(timer_); }
+
+ private:
+  friend class RunLoop;
+  explicit TimerHandle(std::shared_ptr<Timer> timer) : timer_(std::move(timer)) {}
+
+  std::shared_ptr<Timer> timer_;
 };
 
 // Readiness of a watched file descriptor.
@@ -76,10 +111,13 @@ class VOZAVE_API RunLoop {
   void cancelAll();
   bool hasManualClock() const { return manual_; }  // true after reset(true)
 
-  // Calls `action` after `interval` seconds, and every `interval` after when it repeats.
-  std::shared_ptr<Timer> scheduleTimer(double interval, bool repeats,
-                                       std::function<void(Timer&)> action);
+  // Calls `action` after `interval` seconds, and every `interval` after when it repeats, until
+  // the handle goes.
+  [[nodiscard]] TimerHandle scheduleTimer(double interval, bool repeats,
+                                          std::function<void(Timer&)> action);
 
+  // Calls `action` once after `delay` seconds unless the registration goes first.
+  [[nodiscard]] Registration performAfterDelay(double delay, std::function<void()> action);
   // Calls `action` after `delay` seconds unless cancelled for `target` first.
   void performAfterDelay(const void* target, double delay, std::function<void()> action);
   void cancelPerformRequests(const void* target);  // every delayed call for `target`
@@ -89,10 +127,13 @@ class VOZAVE_API RunLoop {
   // Thread-safe: run the task on the main thread and wait until it has run. On the main
   // thread it runs at once.
   void postAndWait(std::function<void()> task);
-  // Calls `callback` with the FdEvent bits that are ready whenever `fd` is ready for `events`.
-  WatchId watchFd(int fd, unsigned events, std::function<void(unsigned events)> callback);
+  // Calls `callback` with the FdEvent bits that are ready whenever `fd` is ready for `events`,
+  // until the registration goes (no more callbacks, not even in this pass). Its id() is the
+  // WatchId.
+  [[nodiscard]] Registration watchFd(int fd, unsigned events,
+                                     std::function<void(unsigned events)> callback);
   void changeWatch(WatchId id, unsigned events);  // the FdEvent bits to wait for from now on
-  void unwatchFd(WatchId id);                     // no more callbacks, not even in this pass
+  void unwatchFd(WatchId id);                     // for a watch whose registration was given up
 
   // Keeps `object` alive until the end of the current pass.
   void releaseLater(std::shared_ptr<const void> object);
@@ -128,6 +169,8 @@ class VOZAVE_API RunLoop {
   void drainReleases();
   void wake();
   std::shared_ptr<Timer> nextTimer() const;
+  std::shared_ptr<Timer> addTimer(double interval, bool repeats,
+                                  std::function<void(Timer&)> action);
 
   std::thread::id mainThread_;
   bool manual_ = false;
@@ -144,6 +187,24 @@ class VOZAVE_API RunLoop {
   mutable std::mutex postedMutex_;
   std::vector<std::function<void()>> posted_;
   int wakePipe_[2] = {-1, -1};
+};
+
+// Owns any number of delayed calls: each leaves as it runs, and those still waiting are
+// cancelled with the owner. For an owner whose calls do not replace one another (one handle
+// suits "the newest replaces the older").
+class VOZAVE_API DelayedCalls {
+ public:
+  DelayedCalls() = default;
+  DelayedCalls(const DelayedCalls&) = delete;
+  DelayedCalls& operator=(const DelayedCalls&) = delete;
+
+  void performAfterDelay(double delay, std::function<void()> action);
+  void cancelAll() { pending_.clear(); }
+  bool empty() const { return pending_.empty(); }
+
+ private:
+  std::map<std::uint64_t, Registration> pending_;
+  std::uint64_t next_ = 0;
 };
 
 }  // namespace platform

@@ -87,3 +87,22 @@ TEST(NotificationCenterTest, ChangesDuringADeliveryTakeEffectAtOnce) {
   nested.postNotification("Outer", nullptr);
   EXPECT_EQ(calls, (std::vector<std::string>{"outer", "Inner", "Outer"}));
 }
+
+TEST(NotificationCenterTest, AnObserverLastsAsLongAsItsRegistration) {
+  NotificationCenter center;
+  std::string calls;
+  platform::Registration first, own;
+  first = center.addObserver("Go", nullptr, [&](const Notification&) { calls += "1"; });
+  first = center.addObserver("Go", nullptr, [&](const Notification&) { calls += "2"; });
+  own = center.addObserver("Go", nullptr, [&, tag = std::string("o")](const Notification&) {
+    own = {};
+    calls += tag;
+  });
+  {
+    auto gone = center.addObserver("Go", nullptr, [&](const Notification&) { calls += "x"; });
+  }
+  center.postNotification("Go", nullptr);
+  center.postNotification("Go", nullptr);
+  EXPECT_EQ(calls, "2o2");
+  EXPECT_EQ(center.observerCount(), 1u);
+}

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/WeakFactory.h"
 #include "tests/support/TestWorld.h"
 
 using platform::RunLoop;
@@ -25,15 +26,15 @@ TEST_F(RunLoopTest, TimersFireInTimeOrderThenInScheduleOrderOnTheManualClock) {
   auto record = [&](std::string name) {
     return [&fired, name](Timer&) { fired.push_back(name + "@" + std::to_string(loop().now())); };
   };
-  loop().scheduleTimer(2.0, false, record("late"));
-  loop().scheduleTimer(1.0, false, record("first"));
-  loop().scheduleTimer(1.0, false, record("second"));
+  auto late = loop().scheduleTimer(2.0, false, record("late"));
+  auto first = loop().scheduleTimer(1.0, false, record("first"));
+  auto second = loop().scheduleTimer(1.0, false, record("second"));
   auto repeating = loop().scheduleTimer(0.75, true, record("tick"));
 
   loop().advance(0.5);
   EXPECT_TRUE(fired.empty());
   loop().advance(1.6);
-  repeating->invalidate();
+  repeating.invalidate();
   loop().advance(10);
 
   EXPECT_EQ(fired, (std::vector<std::string>{"tick@0.750000", "first@1.000000", "second@1.000000",
@@ -43,16 +44,16 @@ TEST_F(RunLoopTest, TimersFireInTimeOrderThenInScheduleOrderOnTheManualClock) {
   // A one-shot timer is invalid when it fires, and its fire date can move.
   bool validInside = true;
   auto timer = loop().scheduleTimer(1.0, false, [&](Timer& t) { validInside = t.isValid(); });
-  timer->setFireDate(loop().now() + 5.0);
+  timer.setFireDate(loop().now() + 5.0);
   loop().advance(4.9);
   loop().advance(0.2);
   EXPECT_FALSE(validInside);
-  EXPECT_FALSE(timer->isValid());
+  EXPECT_FALSE(timer.isValid());
 
   // A timer invalidated by an earlier timer of the same pass does not fire.
   int victimFired = 0;
-  std::shared_ptr<Timer> victim;
-  loop().scheduleTimer(1.0, false, [&](Timer&) { victim->invalidate(); });
+  platform::TimerHandle victim;
+  auto killer = loop().scheduleTimer(1.0, false, [&](Timer&) { victim.reset(); });
   victim = loop().scheduleTimer(1.0, false, [&](Timer&) { ++victimFired; });
   loop().advance(2);
   EXPECT_EQ(victimFired, 0);
@@ -70,10 +71,90 @@ TEST_F(RunLoopTest, TimersFireInTimeOrderThenInScheduleOrderOnTheManualClock) {
   EXPECT_EQ(b, 1);
   // Cancelling with no target must not touch ordinary timers.
   int plain = 0;
-  loop().scheduleTimer(1.0, false, [&](Timer&) { ++plain; });
+  auto plainTimer = loop().scheduleTimer(1.0, false, [&](Timer&) { ++plain; });
   loop().cancelPerformRequests(nullptr);
   loop().advance(2);
   EXPECT_EQ(plain, 1);
+}
+
+TEST_F(RunLoopTest, AHandleEndsItsRegistrationWhenDestroyedEvenInsideItsOwnCallback) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  ASSERT_EQ(::write(fds[1], "x", 1), 1);
+  int fired = 0;
+  {
+    auto timer = loop().scheduleTimer(1.0, true, [&](Timer&) { ++fired; });
+    auto call = loop().performAfterDelay(1.0, [&] { ++fired; });
+    auto watch = loop().watchFd(fds[0], platform::kFdReadable, [&](unsigned) { ++fired; });
+    platform::DelayedCalls calls;
+    calls.performAfterDelay(1.0, [&] { ++fired; });
+  }
+  loop().advance(2);
+  EXPECT_EQ(fired, 0);
+  // A set of delayed calls runs each one and lets it go.
+  platform::DelayedCalls calls;
+  calls.performAfterDelay(1.0, [&] { ++fired; });
+  calls.performAfterDelay(1.0, [&] { ++fired; });
+  loop().advance(2);
+  EXPECT_EQ(fired, 2);
+  EXPECT_TRUE(calls.empty());
+
+  // Each handle goes inside its own callback; the callback finishes safely and never runs again.
+  platform::TimerHandle timer;
+  platform::Registration call, watch;
+  std::string seen;
+  timer = loop().scheduleTimer(1.0, true, [&, tag = std::string("t")](Timer&) {
+    timer = {};
+    seen += tag;
+  });
+  call = loop().performAfterDelay(1.0, [&, tag = std::string("c")] {
+    call = {};
+    seen += tag;
+  });
+  watch = loop().watchFd(fds[0], platform::kFdReadable, [&, tag = std::string("w")](unsigned) {
+    watch.cancel();
+    seen += tag;
+  });
+  loop().advance(3);
+  EXPECT_EQ(seen, "wtc");
+
+  // Moving a new registration into a handle ends the one it held.
+  int older = 0, newer = 0;
+  timer = loop().scheduleTimer(1.0, false, [&](Timer&) { ++older; });
+  timer = loop().scheduleTimer(2.0, false, [&](Timer&) { ++newer; });
+  call = loop().performAfterDelay(1.0, [&] { ++older; });
+  call = loop().performAfterDelay(2.0, [&] { ++newer; });
+  loop().advance(3);
+  EXPECT_EQ(older, 0);
+  EXPECT_EQ(newer, 2);
+  ::close(fds[0]);
+  ::close(fds[1]);
+}
+
+TEST_F(RunLoopTest, AWeakCallbackToADestroyedObjectDoesNothing) {
+  struct Owner {
+    int& calls;
+    platform::WeakFactory<Owner> weakFactory{this};
+  };
+  int calls = 0;
+  std::unique_ptr<Owner> owner(new Owner{calls});
+  std::function<void(int)> add =
+      owner->weakFactory.bind([](Owner& self, int n) { self.calls += n; });
+  add(2);
+  EXPECT_EQ(calls, 2);
+  // Revoked links stay dead; new ones work.
+  owner->weakFactory.revoke();
+  add(5);
+  EXPECT_EQ(calls, 2);
+
+  auto weak = owner->weakFactory.weak();
+  auto timer = loop().scheduleTimer(
+      1.0, false, owner->weakFactory.bind([](Owner& self, Timer&) { ++self.calls; }));
+  EXPECT_EQ(weak.get(), owner.get());
+  owner.reset();
+  EXPECT_EQ(weak.get(), nullptr);
+  loop().advance(2);
+  EXPECT_EQ(calls, 2);
 }
 
 TEST_F(RunLoopTest, PostAndWaitFromAnotherThreadRunsOnTheMainThread) {

@@ -439,7 +439,7 @@ TEST_F(WebViewTest, NavigationFloodsReachTheDelegateInOrderWithoutHoldingTheLoop
     recorder.clear();
     const auto begun = std::chrono::steady_clock::now();
     double late = -1;
-    RunLoop::main().scheduleTimer(0.5, false, [&](platform::Timer&) {
+    auto lateTimer = RunLoop::main().scheduleTimer(0.5, false, [&](platform::Timer&) {
       late = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count() - 0.5;
     });
     eval("setTimeout(() => { for (let i = 0; i < " + std::to_string(count) + "; i++) {" + body +

@@ -274,7 +274,6 @@ bool Driver::runInteractive(int fd) {
     printLog();
     if (!quit_) out_ << "velour> " << std::flush;
   }
-  loop.unwatchFd(watch);
   return allGood;
 }
 
