@@ -108,11 +108,12 @@ void reapGroup(pid_t group, double budget) {
   }
 }
 
-// The engine's crash handlers leave the browser's process group and outlive it; orphaned at
-// once, they are ours (see launch()) and known by the run's folder on their command line, or,
-// once ended, by their name.
-void killAdoptedHelpers(const std::string& folder) {
+// The engine's crash handlers leave the browser's process group and outlive it. They are
+// known by the run's folder on their command line while they run; orphaned, they are ours to
+// reap (see launch()), known by their name once ended. Returns whether any was found.
+bool endAdoptedHelpers(const std::string& folder) {
   const std::string parent = std::to_string(::getpid());
+  bool found = false;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
     const std::string pid = entry.path().filename();
@@ -123,18 +124,32 @@ void killAdoptedHelpers(const std::string& folder) {
     const std::size_t open = stat.find('(');
     const std::size_t close = stat.rfind(')');
     if (open == std::string::npos || close == std::string::npos || close < open) continue;
-    const std::string name = stat.substr(open + 1, close - open - 1);
     std::istringstream fields(stat.substr(close + 2));
     std::string state;
     std::string ppid;
-    if (!(fields >> state >> ppid) || ppid != parent) continue;
+    if (!(fields >> state >> ppid)) continue;
+    const pid_t helper = static_cast<pid_t>(std::stol(pid));
+    if (state == "Z") {
+      const bool ours = ppid == parent;
+      if (ours && stat.compare(open + 1, 15, "chrome_crashpad") == 0) {
+        ::waitpid(helper, nullptr, WNOHANG);
+        found = true;
+      }
+      continue;
+    }
     std::ifstream commandFile(entry.path() / "cmdline");
     std::string command((std::istreambuf_iterator<char>(commandFile)), {});
-    const bool endedHelper = state == "Z" && name.rfind("chrome_crashpad", 0) == 0;
-    if (!endedHelper && command.find(folder) == std::string::npos) continue;
-    const pid_t helper = static_cast<pid_t>(std::stol(pid));
+    if (command.find(folder) == std::string::npos) continue;
     ::kill(helper, SIGKILL);
-    ::waitpid(helper, nullptr, 0);
+    found = true;
+  }
+  return found;
+}
+
+void endAdoptedHelpers(const std::string& folder, double budget) {
+  const double deadline = hostNow() + budget;
+  while (endAdoptedHelpers(folder) && hostNow() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
 
@@ -188,27 +203,25 @@ std::optional<Error> Browser::start() {
     profile_.reset();
     return failure;
   }
-  std::weak_ptr<bool> alive = alive_;
   send("Browser.getVersion", Dictionary{}, {},
-       [this, alive](const Value& result, const Error* error) {
-         if (!alive.lock() || error) return;
-         answered_ = true;
-         if (startBudget_) startBudget_->invalidate();
+       weak_.bind([](Browser& self, const Value& result, const Error* error) {
+         if (error) return;
+         self.answered_ = true;
+         self.startBudget_.reset();
          log("web: started " + result["product"].stringValue());
-       });
+       }));
   armStartBudget();
   return std::nullopt;
 }
 
 void Browser::armStartBudget() {
-  std::weak_ptr<bool> alive = alive_;
-  startBudget_ = RunLoop::main().scheduleTimer(kStartBudget, false, [this, alive](Timer&) {
-    if (!alive.lock() || answered_) return;
-    Error failure = Error::make(kWebErrorDomain, kWebErrorEngineFailed,
-                                "the web engine did not start: it did not answer in time");
-    log("web: " + failure.localizedDescription());
-    ended(failure);
-  });
+  startBudget_ =
+      RunLoop::main().scheduleTimer(kStartBudget, false, weak_.bind([](Browser& self, Timer&) {
+        Error failure = Error::make(kWebErrorDomain, kWebErrorEngineFailed,
+                                    "the web engine did not start: it did not answer in time");
+        log("web: " + failure.localizedDescription());
+        self.ended(failure);
+      }));
 }
 
 std::optional<Error> Browser::launch() {
@@ -282,22 +295,14 @@ void Browser::armWatch() {
   // Re-made on every use: a test that resets the run loop drops every watch.
   if (ended_ || replyFd_ < 0) return;
   RunLoop& loop = RunLoop::main();
-  std::weak_ptr<bool> alive = alive_;
-  if (readWatch_) loop.unwatchFd(readWatch_);
-  readWatch_ = loop.watchFd(replyFd_, kFdReadable, [this, alive](unsigned) {
-    if (alive.lock()) onReadable();
-  });
-  if (writeWatch_) loop.unwatchFd(writeWatch_);
-  writeWatch_ = 0;
+  readWatch_ = loop.watchFd(replyFd_, kFdReadable,
+                            weak_.bind([](Browser& self, unsigned) { self.onReadable(); }));
+  writeWatch_.cancel();
   if (outgoing_.empty()) return;
-  writeWatch_ = loop.watchFd(commandFd_, kFdWritable, [this, alive](unsigned) {
-    if (!alive.lock()) return;
-    flushWrites();
-    if (outgoing_.empty() && writeWatch_) {
-      RunLoop::main().unwatchFd(writeWatch_);
-      writeWatch_ = 0;
-    }
-  });
+  writeWatch_ = loop.watchFd(commandFd_, kFdWritable, weak_.bind([](Browser& self, unsigned) {
+    self.flushWrites();
+    if (self.outgoing_.empty()) self.writeWatch_.cancel();
+  }));
 }
 
 std::uint64_t Browser::post(std::string_view method, Value params, std::string_view sessionId) {
@@ -455,11 +460,11 @@ void Browser::deliverQueued() {
   if (!deliveryToken_.expired() || queued_.empty()) return;
   auto token = std::make_shared<bool>(true);
   deliveryToken_ = token;
-  std::weak_ptr<bool> alive = alive_;
-  RunLoop::main().post([this, alive, token] {
-    if (!alive.lock()) return;
-    deliveryToken_.reset();
-    deliverQueuedNow();
+  RunLoop::main().post([self = weak_.weak(), token] {
+    Browser* browser = self.get();
+    if (!browser) return;
+    browser->deliveryToken_.reset();
+    browser->deliverQueuedNow();
   });
 }
 
@@ -468,8 +473,9 @@ void Browser::deliverQueuedNow() {
   // pages: sessions take turns, a message each, and what is left after the pass's share goes
   // on in a later pass, in order.
   const double until = hostNow() + kDeliveryShare;
-  std::weak_ptr<bool> alive = alive_;
-  while (!turns_.empty() && alive.lock()) {
+  // A message's receiver may let the last holder of this browser go.
+  const WeakRef<Browser> self = weak_.weak();
+  while (self && !turns_.empty()) {
     if (hostNow() > until) {
       deliverQueued();
       return;
@@ -533,9 +539,8 @@ void Browser::openPage(PageOpened done) {
     RunLoop::main().post([done, failure = *failure] { done(nullptr, &failure); });
     return;
   }
-  std::weak_ptr<bool> alive = alive_;
-  auto attach = [this, alive, done](const Value& created, const Error* error) {
-    if (error || !alive.lock()) {
+  auto attach = [self = weak_.weak(), done](const Value& created, const Error* error) {
+    if (error || !self) {
       Error failure =
           error ? *error
                 : Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web engine ended");
@@ -543,15 +548,16 @@ void Browser::openPage(PageOpened done) {
       return;
     }
     Page page{created["targetId"].stringValue(), {}};
-    send("Target.attachToTarget", Dictionary{{"targetId", page.targetId}, {"flatten", true}}, {},
-         [done, page](const Value& attached, const Error* error) mutable {
-           if (error) {
-             done(nullptr, error);
-             return;
-           }
-           page.sessionId = attached["sessionId"].stringValue();
-           done(&page, nullptr);
-         });
+    self.get()->send("Target.attachToTarget",
+                     Dictionary{{"targetId", page.targetId}, {"flatten", true}}, {},
+                     [done, page](const Value& attached, const Error* error) mutable {
+                       if (error) {
+                         done(nullptr, error);
+                         return;
+                       }
+                       page.sessionId = attached["sessionId"].stringValue();
+                       done(&page, nullptr);
+                     });
   };
   send("Target.createTarget", Dictionary{{"url", "about:blank"}}, {}, std::move(attach));
 }
@@ -590,10 +596,9 @@ void Browser::ended(const Error& error) {
   if (ended_ && replyFd_ < 0) return;
   const bool wasRunning = pid_ > 0 && !ended_;
   ended_ = true;
-  if (startBudget_) startBudget_->invalidate();
-  if (readWatch_) RunLoop::main().unwatchFd(readWatch_);
-  if (writeWatch_) RunLoop::main().unwatchFd(writeWatch_);
-  readWatch_ = writeWatch_ = 0;
+  startBudget_.reset();
+  readWatch_.cancel();
+  writeWatch_.cancel();
   if (commandFd_ >= 0) ::close(commandFd_);
   if (replyFd_ >= 0) ::close(replyFd_);
   commandFd_ = replyFd_ = -1;
@@ -628,7 +633,7 @@ void Browser::reap() {
   constexpr double kReapBudget = 0.5;
   reapGroup(pid_, kReapBudget);
   if (::waitpid(-pid_, nullptr, WNOHANG) == 0) stragglers().push_back(pid_);
-  if (profile_) killAdoptedHelpers(profile_->folder());
+  if (profile_) endAdoptedHelpers(profile_->folder(), kReapBudget);
   profile_.reset();
 }
 

@@ -14,6 +14,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Value.h"
+#include "platform/foundation/WeakFactory.h"
 #include "platform/web/BrowserProfile.h"
 
 namespace platform {
@@ -144,11 +145,11 @@ class Browser {
   pid_t pid_ = -1;
   bool ended_ = false;
   bool answered_ = false;
-  std::shared_ptr<Timer> startBudget_;
+  TimerHandle startBudget_;
   int commandFd_ = -1;
   int replyFd_ = -1;
-  RunLoop::WatchId readWatch_ = 0;
-  RunLoop::WatchId writeWatch_ = 0;
+  Registration readWatch_;
+  Registration writeWatch_;
   std::unique_ptr<BrowserProfile> profile_;  // this run's folder, while it has one
   std::string outgoing_;
   std::string incoming_;
@@ -163,7 +164,7 @@ class Browser {
   std::weak_ptr<void> deliveryToken_;
   std::map<std::string, BrowserSessionClient> sessions_;
   std::unique_ptr<PagePool> pool_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  WeakFactory<Browser> weak_{this};  // last: its links die first
 };
 
 }  // namespace platform

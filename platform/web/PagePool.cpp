@@ -23,16 +23,11 @@ std::string randomToken() {
 
 }  // namespace
 
-PagePool::PagePool(Browser& browser) : browser_(browser) {
-  NotificationCenter::defaultCenter().addObserver(
-      this, kApplicationDidReceiveMemoryWarningNotification, nullptr,
-      [this](const Notification&) { releaseSpares(); });
-}
-
-PagePool::~PagePool() {
-  NotificationCenter::defaultCenter().removeObserver(this);
-  if (idleRelease_) idleRelease_->invalidate();
-}
+PagePool::PagePool(Browser& browser)
+    : browser_(browser),
+      memoryWarning_(NotificationCenter::defaultCenter().addObserver(
+          kApplicationDidReceiveMemoryWarningNotification, nullptr,
+          [this](const Notification&) { releaseSpares(); })) {}
 
 std::optional<PagePool::ReadyPage> PagePool::take() {
   const double now = RunLoop::main().now();
@@ -55,9 +50,8 @@ std::size_t PagePool::wanted() const {
 void PagePool::refill() {
   while (spares_.size() + preparing_ < wanted()) {
     ++preparing_;
-    std::weak_ptr<bool> alive = alive_;
-    prepare([this, alive](const ReadyPage*, const Error*) {
-      if (alive.lock()) --preparing_;
+    prepare([self = weak_.weak()](const ReadyPage*, const Error*) {
+      if (PagePool* pool = self.get()) --pool->preparing_;
       return false;
     });
   }
@@ -67,27 +61,25 @@ void PagePool::keep(const ReadyPage& page) {
   spares_.push_back(page);
   // A spare hears nothing until it is taken; should it be closed meanwhile, it is forgotten.
   BrowserSessionClient quiet;
-  std::weak_ptr<bool> alive = alive_;
-  quiet.onEnded = [this, alive, sessionId = page.page.sessionId](const Error&) {
-    if (!alive.lock()) return;
-    std::erase_if(spares_,
+  quiet.onEnded = weak_.bind([sessionId = page.page.sessionId](PagePool& pool, const Error&) {
+    std::erase_if(pool.spares_,
                   [&](const ReadyPage& spare) { return spare.page.sessionId == sessionId; });
-  };
+  });
   browser_.setSessionClient(page.page.sessionId, std::move(quiet));
 }
 
 void PagePool::prepare(Prepared done) {
-  std::weak_ptr<bool> alive = alive_;
-  Browser* browser = &browser_;
-  browser_.openPage([this, alive, browser, done](const Browser::Page* page, const Error* error) {
-    if (!page) {
-      done(nullptr, error);
+  browser_.openPage([self = weak_.weak(), done](const Browser::Page* page, const Error* error) {
+    PagePool* pool = self.get();
+    if (!page || !pool) {
+      if (!page) done(nullptr, error);
       return;
     }
-    if (!alive.lock()) return;
+    // Shared by the set-up's answer, which hands it on.
     auto ready = std::make_shared<ReadyPage>();
-    *ready = setUp(*browser, *page, [this, alive, ready, done] {
-      if (!done(ready.get(), nullptr) && alive.lock()) keep(*ready);
+    *ready = setUp(pool->browser_, *page, [self, ready, done] {
+      if (done(ready.get(), nullptr)) return;
+      if (PagePool* keeper = self.get()) keeper->keep(*ready);
     });
   });
 }
@@ -144,11 +136,8 @@ void PagePool::releaseSpares() {
 }
 
 void PagePool::armIdleRelease() {
-  if (idleRelease_) idleRelease_->invalidate();
-  std::weak_ptr<bool> alive = alive_;
-  idleRelease_ = RunLoop::main().scheduleTimer(kIdleRelease, false, [this, alive](Timer&) {
-    if (alive.lock()) releaseSpares();
-  });
+  idleRelease_ = RunLoop::main().scheduleTimer(
+      kIdleRelease, false, weak_.bind([](PagePool& pool, Timer&) { pool.releaseSpares(); }));
 }
 
 }  // namespace platform

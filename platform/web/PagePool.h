@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Registration.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/WeakFactory.h"
 #include "platform/web/Browser.h"
 
 namespace platform {
@@ -39,7 +41,6 @@ class PagePool {
   static constexpr double kIdleRelease = 120;
 
   explicit PagePool(Browser& browser);
-  ~PagePool();
   PagePool(const PagePool&) = delete;
   PagePool& operator=(const PagePool&) = delete;
 
@@ -69,8 +70,9 @@ class PagePool {
   std::vector<ReadyPage> spares_;
   std::size_t preparing_ = 0;  // spares on their way
   std::vector<double> takes_;  // run-loop times of the recent takes
-  std::shared_ptr<Timer> idleRelease_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  TimerHandle idleRelease_;
+  Registration memoryWarning_;
+  WeakFactory<PagePool> weak_{this};  // last: its links die first
 };
 
 }  // namespace platform

@@ -22,10 +22,6 @@ std::string seconds(double value) {
 PageResourceMonitor::PageResourceMonitor(PageResourceLimits limits, Exceeded onExceeded)
     : limits_(limits), onExceeded_(std::move(onExceeded)) {}
 
-PageResourceMonitor::~PageResourceMonitor() {
-  detach();
-}
-
 void PageResourceMonitor::attach(WebPage& page) {
   detach();
   page_ = &page;
@@ -33,23 +29,21 @@ void PageResourceMonitor::attach(WebPage& page) {
   page.send("Performance.enable", Dictionary{{"timeDomain", "threadTicks"}});
   page.send("Network.enable", Dictionary{});
   lastReading_.reset();
-  // Invalidated by detach(), which the destructor calls.
   timer_ =
       RunLoop::main().scheduleTimer(limits_.sampleInterval, true, [this](Timer&) { sample(); });
 }
 
 void PageResourceMonitor::detach() {
-  if (timer_) timer_->invalidate();
   timer_.reset();
   page_ = nullptr;
   // A reading asked of the old page is not this page's.
-  alive_ = std::make_shared<bool>(true);
+  documentWeak_.revoke();
   readingPending_ = false;
 }
 
 void PageResourceMonitor::restart() {
   // A reading or a notice on its way belongs to the document before.
-  alive_ = std::make_shared<bool>(true);
+  documentWeak_.revoke();
   readingPending_ = false;
   exceeded_ = false;
   lastReading_.reset();
@@ -62,18 +56,17 @@ void PageResourceMonitor::restart() {
 void PageResourceMonitor::sample() {
   if (!page_ || readingPending_ || exceeded_) return;
   readingPending_ = true;
-  std::weak_ptr<bool> alive = alive_;
-  page_->send("Performance.getMetrics", Dictionary{},
-              [this, alive](const Value& result, const Error* error) {
-                if (!alive.lock()) return;
-                readingPending_ = false;
-                if (error) return;
-                for (const Value& metric : result["metrics"].arrayValue()) {
-                  if (metric["name"].stringValue() == "TaskDuration") {
-                    takeReading(metric["value"].doubleValue());
-                  }
-                }
-              });
+  page_->send(
+      "Performance.getMetrics", Dictionary{},
+      documentWeak_.bind([](PageResourceMonitor& self, const Value& result, const Error* error) {
+        self.readingPending_ = false;
+        if (error) return;
+        for (const Value& metric : result["metrics"].arrayValue()) {
+          if (metric["name"].stringValue() == "TaskDuration") {
+            self.takeReading(metric["value"].doubleValue());
+          }
+        }
+      }));
 }
 
 void PageResourceMonitor::takeReading(double taskSeconds) {
@@ -143,10 +136,9 @@ void PageResourceMonitor::check() {
   }
   exceeded_ = true;
   // Told on a later pass: this runs inside the page's events and replies.
-  std::weak_ptr<bool> alive = alive_;
-  RunLoop::main().post([this, alive, limit] {
-    if (alive.lock() && onExceeded_) onExceeded_(limit);
-  });
+  RunLoop::main().post(documentWeak_.bind([limit](PageResourceMonitor& self) {
+    if (self.onExceeded_) self.onExceeded_(limit);
+  }));
 }
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Value.h"
+#include "platform/foundation/WeakFactory.h"
 
 namespace platform {
 
@@ -39,7 +40,6 @@ class PageResourceMonitor {
   using Exceeded = std::function<void(const std::string& limit)>;
 
   PageResourceMonitor(PageResourceLimits limits, Exceeded onExceeded);
-  ~PageResourceMonitor();
   PageResourceMonitor(const PageResourceMonitor&) = delete;
   PageResourceMonitor& operator=(const PageResourceMonitor&) = delete;
 
@@ -68,7 +68,7 @@ class PageResourceMonitor {
   PageResourceLimits limits_;
   Exceeded onExceeded_;
   WebPage* page_ = nullptr;
-  std::shared_ptr<Timer> timer_;
+  TimerHandle timer_;
   bool readingPending_ = false;
   bool exceeded_ = false;
   std::optional<double> lastReading_;
@@ -76,7 +76,8 @@ class PageResourceMonitor {
   std::deque<Sample> samples_;
   std::int64_t bytes_ = 0;
   std::unordered_map<std::string, std::int64_t> bytesByRequest_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  // Links for the page and document watched now: revoked when either changes, and first of all.
+  WeakFactory<PageResourceMonitor> documentWeak_{this};
 };
 
 }  // namespace platform

@@ -30,22 +30,19 @@ int WebPage::History::firstEntry() const {
              : 0;
 }
 
-WebPage::WebPage() {
-  NotificationCenter::defaultCenter().addObserver(
-      this, kDeviceProfileReachabilityDidChangeNotification, nullptr,
-      [this](const Notification&) { applyReachability(); });
-}
+WebPage::WebPage()
+    : reachability_(NotificationCenter::defaultCenter().addObserver(
+          kDeviceProfileReachabilityDidChangeNotification, nullptr,
+          [this](const Notification&) { applyReachability(); })) {}
 
 WebPage::~WebPage() {
-  NotificationCenter::defaultCenter().removeObserver(this);
   if (page_ && browser_) browser_->closePage(*page_);
 }
 
 bool WebPage::open(Client client) {
   client_ = std::move(client);
   page_.reset();
-  opening_.reset();
-  waiting_.clear();
+  stopOpening();
   viewport_ = Size();
   browser_ = Browser::shared();
   if (auto failure = browser_->start()) {
@@ -58,40 +55,44 @@ bool WebPage::open(Client client) {
     attach(*ready);
     return true;
   }
-  auto ticket = std::make_shared<bool>(true);
-  opening_ = ticket;
-  std::weak_ptr<bool> mine = ticket;
-  std::weak_ptr<bool> alive = alive_;
+  opening_ = true;
+  // A page that comes when we have gone, or no longer wait for it, is a spare for the next view.
   browser_->pool().prepare(
-      [this, alive, mine](const PagePool::ReadyPage* ready, const Error* error) {
-        // A page that came too late for us is a spare for the next view.
-        if (!alive.lock() || !mine.lock()) return false;
+      [opening = openingWeak_.weak()](const PagePool::ReadyPage* ready, const Error* error) {
+        WebPage* self = opening.get();
+        if (!self) return false;
         if (!ready) {
-          openFailed(*error);
+          self->openFailed(*error);
           return false;
         }
-        attach(*ready);
+        self->attach(*ready);
         return true;
       });
   return true;
 }
 
 void WebPage::attach(const PagePool::ReadyPage& ready) {
-  opening_.reset();
+  std::vector<std::function<void()>> waiting = std::exchange(waiting_, {});
+  stopOpening();
   page_ = ready.page;
   token_ = ready.token;
-  std::weak_ptr<bool> alive = alive_;
   BrowserSessionClient session;
-  session.onEvent = [this, alive](const std::string& method, const Value& params) {
-    if (alive.lock()) onEvent(method, params);
-  };
+  session.onEvent = weak_.bind([](WebPage& self, const std::string& method, const Value& params) {
+    self.onEvent(method, params);
+  });
   // The notice comes on a later pass, when this may already hold a page of a new engine.
-  session.onEnded = [this, alive, sessionId = page_->sessionId](const Error& error) {
-    if (alive.lock() && page_ && page_->sessionId == sessionId) drop(error);
-  };
+  session.onEnded = weak_.bind([sessionId = page_->sessionId](WebPage& self, const Error& error) {
+    if (self.page_ && self.page_->sessionId == sessionId) self.drop(error);
+  });
   browser_->setSessionClient(page_->sessionId, std::move(session));
   if (ready.offline != PagePool::isOffline()) applyReachability();
-  for (auto& command : std::exchange(waiting_, {})) command();
+  for (auto& command : waiting) command();
+}
+
+void WebPage::stopOpening() {
+  opening_ = false;
+  openingWeak_.revoke();
+  waiting_.clear();
 }
 
 void WebPage::openFailed(const Error& error) {
@@ -141,8 +142,7 @@ void WebPage::failOffline(const std::string& requestId) {
 // The client is told last, through a copy: it may let the view, and this page with it, go.
 void WebPage::drop(const Error& error) {
   page_.reset();
-  opening_.reset();
-  waiting_.clear();
+  stopOpening();
   mainContext_ = 0;
   if (auto onGone = client_.onGone) onGone(error);
 }

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Registration.h"
+#include "platform/foundation/WeakFactory.h"
 #include "platform/ui/Geometry.h"
 #include "platform/web/Browser.h"
 #include "platform/web/PagePool.h"
@@ -97,6 +99,7 @@ class WebPage {
  private:
   void attach(const PagePool::ReadyPage& ready);
   void openFailed(const Error& error);
+  void stopOpening();
   bool attachNow();
   void whenAttached(std::function<void()> command);
   void applyReachability();
@@ -109,8 +112,7 @@ class WebPage {
   std::string token_;
   std::shared_ptr<Browser> browser_;
   std::optional<Browser::Page> page_;
-  // The page being prepared for us: its notice is ours only while this holds it.
-  std::shared_ptr<bool> opening_;
+  bool opening_ = false;                        // a page is being prepared for us
   std::vector<std::function<void()>> waiting_;  // commands for the page on its way
   static inline const std::string noFrame_;
   std::optional<Error> openError_;
@@ -118,7 +120,10 @@ class WebPage {
   int mainContext_ = 0;
   Size viewport_;
   bool viewportScales_ = false;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  Registration reachability_;
+  // Links for the page on its way: revoked when we no longer wait for it.
+  WeakFactory<WebPage> openingWeak_{this};
+  WeakFactory<WebPage> weak_{this};  // last: its links die first
 };
 
 }  // namespace platform

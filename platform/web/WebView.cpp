@@ -51,8 +51,6 @@ WebView::WebView(const Rect& frame) : View(frame), page_(std::make_unique<WebPag
 WebView::~WebView() {
   // The monitor watches the page: it goes first.
   monitor_.reset();
-  if (load_.timeout) load_.timeout->invalidate();
-  if (carryOut_) carryOut_->invalidate();
 }
 
 double WebView::loadTimeout() {
@@ -100,17 +98,13 @@ void WebView::closePage() {
 }
 
 WebPage::Client WebView::pageClient() {
-  std::weak_ptr<WebView> weak = webSelf();
   WebPage::Client client;
-  client.onEvent = [weak](const std::string& method, const Value& params) {
-    if (auto self = weak.lock()) self->onEvent(method, params);
-  };
-  client.onNavigationReport = [weak](const Value& report) {
-    if (auto self = weak.lock()) self->onNavigationReport(report);
-  };
-  client.onGone = [weak](const Error& error) {
-    if (auto self = weak.lock()) self->dropPage(error);
-  };
+  client.onEvent = weak_.bind([](WebView& self, const std::string& method, const Value& params) {
+    self.onEvent(method, params);
+  });
+  client.onNavigationReport =
+      weak_.bind([](WebView& self, const Value& report) { self.onNavigationReport(report); });
+  client.onGone = weak_.bind([](WebView& self, const Error& error) { self.dropPage(error); });
   return client;
 }
 
@@ -140,12 +134,9 @@ bool WebView::ask(const WebRequest& request, WebViewNavigationType type, Asker a
 }
 
 void WebView::notify(std::function<void(WebViewDelegate&, WebView&)> message) {
-  std::weak_ptr<WebView> weak = webSelf();
-  RunLoop::main().post([weak, message = std::move(message)] {
-    auto self = weak.lock();
-    if (!self) return;
-    if (auto delegate = self->delegate_.lock()) message(*delegate, *self);
-  });
+  RunLoop::main().post(weak_.bind([message = std::move(message)](WebView& self) {
+    if (auto delegate = self.delegate_.lock()) message(*delegate, self);
+  }));
 }
 
 void WebView::cancelLoadInProgress() {
@@ -157,28 +148,29 @@ void WebView::beginLoad(WebViewNavigationType type, const WebRequest& request,
   // Our request of a load that is replaced may still come; it is then dropped, not asked for.
   if (load_.active) requests_.supersede();
   cancelLoadInProgress();
-  ++navigationSerial_;
-  load_ = Load();
+  navigationWeak_.revoke();
+  resetLoad();
   load_.active = true;
-  load_.id = nextLoadId_++;
   load_.type = type;
   load_.userActivation = userActivation;
   request_ = request;
-  std::weak_ptr<WebView> weak = webSelf();
-  const std::uint64_t id = load_.id;
-  load_.timeout = RunLoop::main().scheduleTimer(loadTimeout(), false, [weak, id](Timer&) {
-    auto self = weak.lock();
-    if (!self || !self->isCurrentLoad(id)) return;
-    self->page_->send("Page.stopLoading", Dictionary{});
-    self->failLoad(webError(kWebErrorTimedOut, "the load timed out"));
-  });
+  load_.timeout =
+      RunLoop::main().scheduleTimer(loadTimeout(), false, weak_.bind([](WebView& self, Timer&) {
+        self.page_->send("Page.stopLoading", Dictionary{});
+        self.failLoad(webError(kWebErrorTimedOut, "the load timed out"));
+      }));
   notify([](WebViewDelegate& delegate, WebView& view) { delegate.webViewDidStartLoad(view); });
+}
+
+// The load's timer goes with it, and the callbacks bound to it fall silent.
+void WebView::resetLoad() {
+  load_ = Load();
+  loadWeak_.revoke();
 }
 
 void WebView::finishLoad() {
   if (!load_.active) return;
-  if (load_.timeout) load_.timeout->invalidate();
-  load_ = Load();
+  resetLoad();
   requests_.forgetAll();
   notify([](WebViewDelegate& delegate, WebView& view) { delegate.webViewDidFinishLoad(view); });
 }
@@ -186,8 +178,7 @@ void WebView::finishLoad() {
 // Takes a copy: the error may be load_.failure, which the reset below ends.
 void WebView::failLoad(Error error) {
   if (!load_.active) return;
-  if (load_.timeout) load_.timeout->invalidate();
-  load_ = Load();
+  resetLoad();
   requests_.forgetExpected();
   notify([error = std::move(error)](WebViewDelegate& delegate, WebView& view) {
     delegate.webViewDidFailLoadWithError(view, error);
@@ -246,12 +237,9 @@ void WebView::loadHTMLStringBaseURL(std::string_view html, const std::optional<U
 // the next one to `url` through, then runs `then`, unless another navigation came meanwhile.
 // Nothing waits for the page, which may be busy.
 void WebView::passThen(const std::string& url, std::function<void(WebView&)> then) {
-  std::weak_ptr<WebView> weak = webSelf();
-  const std::uint64_t serial = navigationSerial_;
-  page_->letThrough(url, [weak, serial, then = std::move(then)](const Value&, const Error*) {
-    auto self = weak.lock();
-    if (self && self->navigationSerial_ == serial) then(*self);
-  });
+  page_->letThrough(url,
+                    navigationWeak_.bind([then = std::move(then)](WebView& self, const Value&,
+                                                                  const Error*) { then(self); }));
 }
 
 void WebView::navigateTo(const WebRequest& request, std::optional<std::string> html,
@@ -276,22 +264,19 @@ void WebView::navigateTo(const WebRequest& request, std::optional<std::string> h
 }
 
 void WebView::sendNavigate(Dictionary params) {
-  std::weak_ptr<WebView> weak = webSelf();
-  const std::uint64_t id = load_.id;
   page_->send(
-      "Page.navigate", std::move(params), [weak, id](const Value& result, const Error* error) {
-        auto self = weak.lock();
-        if (!self || !self->isCurrentLoad(id)) return;
+      "Page.navigate", std::move(params),
+      loadWeak_.bind([](WebView& self, const Value& result, const Error* error) {
         if (error) {
-          self->failLoad(*error);
+          self.failLoad(*error);
           return;
         }
         const std::string& problem = result["errorText"].stringValue();
         if (problem.empty()) return;
         // An abort is a newer load or a stop taking its place; those report themselves.
         if (problem == "net::ERR_ABORTED") return;
-        self->failLoad(webError(kWebErrorLoadFailed, "the page could not be loaded: " + problem));
-      });
+        self.failLoad(webError(kWebErrorLoadFailed, "the page could not be loaded: " + problem));
+      }));
 }
 
 // --- History, reload, stop -----------------------------------------------------------------
@@ -308,14 +293,11 @@ bool WebView::canGoForward() {
 // The history that the page's committed navigations leave is read after each of them, and a
 // load is reported finished only once it has been: a delegate that asks at its news finds it
 // current.
-void WebView::refreshHistory(std::function<void(WebView&)> then) {
-  std::weak_ptr<WebView> weak = webSelf();
-  page_->readHistory([weak, then = std::move(then)](WebPage::History history) {
-    auto self = weak.lock();
-    if (!self) return;
-    if (history.current >= 0) self->history_ = std::move(history);
-    if (then) then(*self);
-  });
+void WebView::refreshHistory(std::function<void()> then) {
+  page_->readHistory(weak_.bind([then = std::move(then)](WebView& self, WebPage::History history) {
+    if (history.current >= 0) self.history_ = std::move(history);
+    if (then) then();
+  }));
 }
 
 void WebView::goBack() {
@@ -387,10 +369,7 @@ void WebView::onEvent(const std::string& method, const Value& params) {
       refreshHistory({});
       return;
     }
-    const std::uint64_t id = load_.id;
-    refreshHistory([id](WebView& view) {
-      if (view.isCurrentLoad(id)) view.finishLoad();
-    });
+    refreshHistory(loadWeak_.bind([](WebView& view) { view.finishLoad(); }));
   } else if (method == "Page.frameStoppedLoading") {
     if (params["frameId"].stringValue() == mainFrame) onFrameStopped();
   }
@@ -434,10 +413,8 @@ void WebView::onNavigationReport(const Value& report) {
 }
 
 void WebView::armCarryOut(double delay) {
-  std::weak_ptr<WebView> weak = webSelf();
-  carryOut_ = RunLoop::main().scheduleTimer(delay, false, [weak](Timer&) {
-    if (auto self = weak.lock()) self->carryOutWhenQuiet();
-  });
+  carryOut_ = RunLoop::main().scheduleTimer(
+      delay, false, weak_.bind([](WebView& self, Timer&) { self.carryOutWhenQuiet(); }));
 }
 
 // The page tells when the task that asked for navigations has ended; should it fail to (its
@@ -455,7 +432,6 @@ void WebView::carryOutWhenQuiet() {
 // Only the last approved navigation of a burst loads, once the page's script has ended: one
 // carried out meanwhile could take the page's place in the middle of its script.
 void WebView::carryOutNow() {
-  if (carryOut_) carryOut_->invalidate();
   carryOut_.reset();
   if (!approved_ || !page_->hasPage()) return;
   Approved next = std::move(*approved_);
@@ -468,7 +444,7 @@ void WebView::carryOutNow() {
     const long long index = next.historyIndex >= 0 ? next.historyIndex : current;
     navigateInHistory(static_cast<int>(index) - current, false, next.userActivation);
   } else if (next.sameDocument) {
-    ++navigationSerial_;
+    navigationWeak_.revoke();
     const std::string url = next.request.url().absoluteString();
     passThen(url, [url](WebView& view) {
       view.page_->send("Page.navigate", Dictionary{{"url", url}});
@@ -574,15 +550,13 @@ void WebView::onFrameNavigated(const Value& frame) {
 
 void WebView::onFrameStopped() {
   if (!load_.active || !load_.committed) return;
-  const std::uint64_t id = load_.id;
-  refreshHistory([id](WebView& view) {
-    if (!view.isCurrentLoad(id)) return;
+  refreshHistory(loadWeak_.bind([](WebView& view) {
     if (view.load_.failure) {
       view.failLoad(*view.load_.failure);
     } else {
       view.finishLoad();
     }
-  });
+  }));
 }
 
 WebRequest WebView::requestFromPage(const std::string& url) const {

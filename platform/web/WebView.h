@@ -10,6 +10,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/URL.h"
+#include "platform/foundation/WeakFactory.h"
 #include "platform/ui/View.h"
 #include "platform/web/Browser.h"
 #include "platform/web/DocumentRequests.h"
@@ -163,13 +164,12 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // A load that the web view started and has not yet reported as finished or failed.
   struct Load {
     bool active = false;
-    std::uint64_t id = 0;
     WebViewNavigationType type = kWebViewNavigationTypeOther;
     bool started = false;          // the main frame began navigating for this load
     bool committed = false;        // and has a new document (or an error page)
     bool userActivation = false;   // the page's user started it (its redirects inherit that)
     std::optional<Error> failure;  // noted before the frame stopped
-    std::shared_ptr<Timer> timeout;
+    TimerHandle timeout;
   };
   // A navigation of the page that the delegate approved, carried out once the page's script
   // that asked for it has ended: of a burst only the last one loads.
@@ -184,7 +184,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   bool ensurePage();
   WebPage::Client pageClient();
   void dropPage(const Error& error);
-  void refreshHistory(std::function<void(WebView&)> then);
+  void refreshHistory(std::function<void()> then);
   void unloadOverLimit(const std::string& limit);
   void applyViewport();
 
@@ -194,7 +194,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
            bool userActivation = false);
   void beginLoad(WebViewNavigationType type, const WebRequest& request,
                  bool userActivation = false);
-  bool isCurrentLoad(std::uint64_t id) const { return load_.active && load_.id == id; }
+  void resetLoad();
   void finishLoad();
   void failLoad(Error error);
   void cancelLoadInProgress();
@@ -229,14 +229,12 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   WebRequest request_;
   WebPage::History history_;
   Load load_;
-  std::uint64_t nextLoadId_ = 1;
   DocumentRequests requests_;
   WebViewNavigationType unheldType_ = kWebViewNavigationTypeOther;
   bool unheldUserActivation_ = false;
   std::optional<Approved> approved_;
-  std::shared_ptr<Timer> carryOut_;
+  TimerHandle carryOut_;
   double lastReportTime_ = 0;
-  std::uint64_t navigationSerial_ = 0;  // moves with every navigation we carry out
   std::string committedURL_;
   std::string blankStandIn_;  // the page that serves the last text loaded without a base URL
 
@@ -245,6 +243,11 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   bool allowsInlineMediaPlayback_ = false;
   bool mediaPlaybackRequiresUserAction_ = true;
   double scriptBudget_ = kDefaultScriptBudget;
+  // Callbacks of the load under way (its reply, its history read) fall silent once it ends.
+  WeakFactory<WebView> loadWeak_{this};
+  // Callbacks of the navigation we carry out fall silent once another one starts.
+  WeakFactory<WebView> navigationWeak_{this};
+  WeakFactory<WebView> weak_{this};  // last: its links die first
 };
 
 }  // namespace platform
