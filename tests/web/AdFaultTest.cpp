@@ -172,6 +172,13 @@ class AdFaultTest : public ::testing::Test {
     return banner.controller().state() == state;
   }
 
+  // Ad pages that the server served to `banner`.
+  long pagesOf(const Banner& banner) const {
+    auto pages = server_->record().requestsOfKind(adserver::RequestKind::Page);
+    return std::count_if(pages.begin(), pages.end(),
+                         [&](auto& r) { return r.slot == banner.slot; });
+  }
+
   static bool refreshesIn(const Banner& banner, double seconds) {
     const auto& timer = banner.controller().reloadTimer();
     return timer && timer->fireDate() - RunLoop::main().now() == seconds;
@@ -249,28 +256,11 @@ TEST_F(AdFaultTest, AHostileAdGoesNowhereWithoutATapAndAFingerAnywhereOnItClicks
   EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
 }
 
-TEST_F(AdFaultTest, AnAdPageThatKeepsNavigatingItselfWhileItLoadsIsStopped) {
-  Banner& banner = addBanner("0a0000000000002", Fault::NavigationLoop);
-  auto pages = [&] { return server_->record().requestsOfKind(adserver::RequestKind::Page).size(); };
-  banner.view->loadRequest(ZUVRequest::request());
-  ASSERT_TRUE(settle([&] { return !banner.errors.empty(); }));
-  RunLoop::main().runUntil([] { return false; }, 2);
-  EXPECT_EQ(banner.errors, std::vector<long>{2});
-  EXPECT_EQ(pages(), 1u + ZUVBannerWebViewDelegate::kMaxSelfNavigations);
-  // The refresh keeps the schedule that the page's answer set.
-  const auto& timer = banner.controller().reloadTimer();
-  ASSERT_TRUE(timer && timer->isValid());
-  EXPECT_GT(timer->fireDate() - RunLoop::main().now(), 0);
-  EXPECT_LE(timer->fireDate() - RunLoop::main().now(), 30);
-  EXPECT_EQ(std::count_if(world_->log().lines().begin(), world_->log().lines().end(),
-                          [](auto& line) { return line.find("<Vozave> Stopped an ad") == 0; }),
-            1);
-}
-
 TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
   Banner& closing = addBanner("c00000000000001");
   Banner& stalled = addBanner("c00000000000002");
   Banner& healthy = addBanner("c00000000000003");
+  Banner& looping = addBanner("c00000000000004");
   for (Banner& banner : banners_) banner.view->loadRequest(ZUVRequest::request());
   ASSERT_TRUE(settle([&] {
     return std::all_of(banners_.begin(), banners_.end(), [](auto& b) { return b.received; });
@@ -278,10 +268,12 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
 
   setFault(closing.slot, Fault::CloseMidBody);
   setFault(stalled.slot, Fault::Stall);
+  setFault(looping.slot, Fault::NavigationLoop);
+  const auto loopingPages = pagesOf(looping);
   RunLoop::main().advance(30);
   ASSERT_TRUE(settle([&] {
     return !closing.errors.empty() && inState(stalled, ZUVObjectPrivate::kStateFetchingAd) &&
-           healthy.received == 2;
+           healthy.received == 2 && !looping.errors.empty();
   }));
   EXPECT_EQ(closing.errors, std::vector<long>{2});
   EXPECT_TRUE(inState(closing, ZUVObjectPrivate::kStateFailed));
@@ -289,10 +281,22 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
   // The last ad stays on screen until a new one replaces it.
   EXPECT_FALSE(closing.view->webView()->isHidden());
 
-  // The fault ends: the refresh brings the ad back, while the stalled fetch still waits.
+  // A page that keeps navigating itself while it loads is stopped once, keeping the refresh
+  // that its answer set.
+  wait(2);
+  EXPECT_EQ(looping.errors, std::vector<long>{2});
+  EXPECT_EQ(pagesOf(looping), loopingPages + 1 + ZUVBannerWebViewDelegate::kMaxSelfNavigations);
+  EXPECT_TRUE(refreshesIn(looping, 30));
+  EXPECT_EQ(std::count_if(world_->log().lines().begin(), world_->log().lines().end(),
+                          [](auto& line) { return line.find("<Vozave> Stopped an ad") == 0; }),
+            1);
+
+  // The faults end: the refresh brings the ads back, while the stalled fetch still waits.
   setFault(closing.slot, Fault::None);
+  setFault(looping.slot, Fault::None);
   RunLoop::main().advance(30);
-  ASSERT_TRUE(settle([&] { return closing.received == 2 && healthy.received == 3; }));
+  ASSERT_TRUE(settle(
+      [&] { return closing.received == 2 && healthy.received == 3 && looping.received == 2; }));
   EXPECT_TRUE(stalled.errors.empty());
   EXPECT_TRUE(inState(stalled, ZUVObjectPrivate::kStateFetchingAd));
 
@@ -312,11 +316,6 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
   Banner& flood = addBanner("e00000000000002", Fault::MessageFlood);
   Banner& first = addBanner("e00000000000003");
   Banner& second = addBanner("e00000000000004");
-  auto pagesOf = [&](const Banner& banner) {
-    auto pages = server_->record().requestsOfKind(adserver::RequestKind::Page);
-    return std::count_if(pages.begin(), pages.end(),
-                         [&](auto& r) { return r.slot == banner.slot; });
-  };
   for (Banner& b : banners_) b.view->loadRequest(ZUVRequest::request());
   ASSERT_TRUE(settle([&] {
     return first.received == 1 && second.received == 1 && world_->log().contains("flood9999");
