@@ -122,7 +122,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   // The pipeline.
   void ensureSupportFiles();
   void failedToDownloadJavaScript();
-  void buildAdUrl();
+  // Loads the build page around the support script's text.
+  void buildAdUrl(std::string_view script);
   void addAdditionalParameters(platform::Dictionary& parameters) const;
   void setupBuildAdWebView();
   void resetBuildAdWebView();

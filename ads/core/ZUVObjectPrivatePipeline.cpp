@@ -51,7 +51,7 @@ void ZUVObjectPrivate::ensureSupportFiles() {
   }
   auto content = buildAdJS_->content();
   if (believable && content && expiry.dateValue().secondsSince1970 >= now) {
-    buildAdUrl();
+    buildAdUrl(*content);
     return;
   }
   store.setDateForKey(platform::Value(platform::Date{now + kSupportScriptLifetime}),
@@ -66,20 +66,20 @@ void ZUVObjectPrivate::failedToDownloadJavaScript() {
   // A copy that is not text cannot run, so it counts as none.
   auto content = buildAdJS_->content();
   if (content && !content->empty()) {
-    buildAdUrl();
+    buildAdUrl(*content);
   } else {
     reportError(kZUVErrorNetworkError, nullptr);
     retryAfterFailure();
   }
 }
 
-void ZUVObjectPrivate::buildAdUrl() {
+void ZUVObjectPrivate::buildAdUrl(std::string_view script) {
   changeState(kStateBuilding);
   platform::Dictionary parameters = request_->parameters();
   addAdditionalParameters(parameters);
   std::string json = ZUVMacros::jsonify(platform::Value(std::move(parameters))).value_or("");
   setupBuildAdWebView();
-  buildAdWebView_->loadHTMLStringBaseURL(buildAdPage(buildAdJS_->content().value_or(""), json),
+  buildAdWebView_->loadHTMLStringBaseURL(buildAdPage(script, json),
                                          platform::URL::parse(kZUVAdServerOrigin));
   // Counted from here: starting the web engine and opening the page are not the script's time.
   armBuildTimeout();
@@ -312,7 +312,7 @@ void ZUVObjectPrivate::cachedFileDownloadDidEnd(ZUVCachedFile& file) {
     // A script that is not text cannot run: it counts as no copy.
     auto content = file.content();
     if (content && !content->empty()) {
-      buildAdUrl();
+      buildAdUrl(*content);
     } else {
       failedToDownloadJavaScript();
     }

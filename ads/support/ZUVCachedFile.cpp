@@ -73,12 +73,9 @@ std::optional<std::string> ZUVCachedFile::filePath() {
   return filePath_;
 }
 
-bool ZUVCachedFile::hasContent() {
-  return content().has_value();
-}
-
 // The copy decides what runs: a planted link, folder, huge or broken file is never read as it.
 std::optional<std::string> ZUVCachedFile::content() {
+  if (confirmedCopy_) return confirmedCopy_;
   auto path = filePath();
   if (!path) return std::nullopt;
   auto& files = platform::FileManager::defaultManager();
@@ -116,7 +113,7 @@ void ZUVCachedFile::logFailure(const std::string& cause) {
 }
 
 std::optional<std::string> ZUVCachedFile::fileModificationDate() {
-  if (!hasContent()) return std::nullopt;
+  if (!content()) return std::nullopt;
   auto modified = platform::FileManager::defaultManager().modificationDate(*filePath());
   if (!modified) return std::nullopt;
   // A time ahead of the clock, sent back, would keep the copy stale for good.
@@ -180,6 +177,7 @@ void ZUVCachedFile::cancel() {
 
 void ZUVCachedFile::invalidate() {
   cleanUpConnection();
+  confirmedCopy_.reset();
   if (auto path = filePath()) platform::FileManager::defaultManager().removeItem(*path);
 }
 
@@ -198,8 +196,14 @@ void ZUVCachedFile::reportFailure(const std::optional<platform::Error>& error) {
   if (auto delegate = delegate_.lock()) delegate->cachedFileDownloadDidFail(*this, error);
 }
 
-void ZUVCachedFile::reportEnd() {
-  if (auto delegate = delegate_.lock()) delegate->cachedFileDownloadDidEnd(*this);
+void ZUVCachedFile::reportEnd(std::optional<std::string> confirmedCopy) {
+  auto delegate = delegate_.lock();
+  if (!delegate) return;
+  // The delegate may let go of this file while it hears.
+  auto self = shared_from_this();
+  confirmedCopy_ = std::move(confirmedCopy);
+  delegate->cachedFileDownloadDidEnd(*this);
+  confirmedCopy_.reset();
 }
 
 bool ZUVCachedFile::isCurrent(const platform::URLConnection& connection) const {
@@ -238,12 +242,12 @@ void ZUVCachedFile::connectionDidReceiveResponse(platform::URLConnection& connec
     return;
   }
   cleanUpConnection();
-  // "Not modified" confirms only a usable copy.
-  if (httpStatusCode_ == 304 && hasContent()) {
-    reportEnd();
-    return;
-  }
+  // "Not modified" confirms only a usable copy, which the delegate then reads as checked here.
   if (httpStatusCode_ == 304) {
+    if (auto copy = content()) {
+      reportEnd(std::move(copy));
+      return;
+    }
     logFailure("a \"not modified\" reply is refused: there is no usable copy");
   } else {
     logFailure("the server answered " + std::to_string(httpStatusCode_));

@@ -58,11 +58,11 @@ class ZUVCachedFile : public platform::URLConnectionDelegate,
 
   // <caches>/<host>/<hash of the URL's text in hex>; null without a caches folder.
   std::optional<std::string> filePath();
-  // True when a usable copy is there (see content).
-  bool hasContent();
-  // The copy as UTF-8 text. Null when there is none or it is refused: a copy that is not a
-  // regular file inside the caches folder, is larger than kMaxContentBytes or is not UTF-8 is
-  // removed, with one log line saying why, so that the next fetch asks without a condition.
+  // The copy as UTF-8 text, read and checked once per call. Null when there is none or it is
+  // refused: a copy that is not a regular file inside the caches folder, is larger than
+  // kMaxContentBytes or is not UTF-8 is removed, with one log line saying why, so that the next
+  // fetch asks without a condition. Inside cachedFileDownloadDidEnd after a "not modified"
+  // reply it is the copy that the reply confirmed, as it was checked then.
   std::optional<std::string> content();
   // The usable copy's modification time as an HTTP date, a time ahead of the clock read as
   // now; null without a usable copy.
@@ -105,7 +105,8 @@ class ZUVCachedFile : public platform::URLConnectionDelegate,
   void saveHeadersFromResponse(const platform::HTTPURLResponse& response);
   void cleanUpConnection();
   void reportFailure(const std::optional<platform::Error>& error);
-  void reportEnd();
+  // `confirmedCopy`, when given, is what content() answers while the delegate hears.
+  void reportEnd(std::optional<std::string> confirmedCopy = std::nullopt);
   bool isCurrent(const platform::URLConnection& connection) const;
   static void setFileTimes(const std::string& path, const std::optional<std::string>& modified);
   // Removes whatever stands in the copy's place, naming the reason in the log.
@@ -121,4 +122,5 @@ class ZUVCachedFile : public platform::URLConnectionDelegate,
   platform::URL httpDestinationURL_;
   std::int32_t httpStatusCode_ = 0;
   platform::HTTPHeaderFields httpHeaders_;
+  std::optional<std::string> confirmedCopy_;
 };

@@ -14,7 +14,7 @@ class ZUVAdNetworkTest : public ::testing::Test {
   ~ZUVAdNetworkTest() override { HostResolution::shared().clear(); }
 };
 
-TEST_F(ZUVAdNetworkTest, SendsBothVendorHostsToTheServer) {
+TEST_F(ZUVAdNetworkTest, SendsBothVendorHostsToAnOriginAndNothingElse) {
   ASSERT_TRUE(ZUVAdNetwork::useServerAtURL("http://127.0.0.1:8080/"));
   EXPECT_EQ(HostResolution::shared().mappingForHost(kZUVAdServerHost),
             (HostMapping{kZUVAdServerHost, "127.0.0.1", 8080}));
@@ -22,9 +22,8 @@ TEST_F(ZUVAdNetworkTest, SendsBothVendorHostsToTheServer) {
             (HostMapping{kZUVStaticContentHost, "127.0.0.1", 8080}));
   ASSERT_TRUE(ZUVAdNetwork::useServerAtURL("http://localhost"));
   EXPECT_EQ(HostResolution::shared().mappingForHost(kZUVAdServerHost)->port, 80);
-}
 
-TEST_F(ZUVAdNetworkTest, AnythingButAnOriginChangesNothing) {
+  // Anything but an origin changes nothing.
   ASSERT_TRUE(ZUVAdNetwork::useServerAtURL("http://127.0.0.1:8080"));
   for (const char* bad :
        {"", "127.0.0.1:9000", "https://127.0.0.1:9000", "ftp://127.0.0.1:9000",

@@ -7,7 +7,8 @@ using platform::Size;
 
 namespace {
 
-TEST(ZUVIntrinsicImagesTest, TheBuiltInPicturesAreRgbaPngsShownAtHalfTheirPixelsAndMadeOnce) {
+TEST(ZUVIntrinsicImagesTest,
+     BuiltInPicturesAreRgbaPngsAtHalfTheirPixelsMadeOnceAndBadTextMakesNone) {
   struct Case {
     std::shared_ptr<platform::Image> (*make)();
     std::uint32_t pixels;
@@ -25,9 +26,8 @@ TEST(ZUVIntrinsicImagesTest, TheBuiltInPicturesAreRgbaPngsShownAtHalfTheirPixels
   }
   EXPECT_NE(ZUVIntrinsicImages::browserBackButton()->pngData(),
             ZUVIntrinsicImages::browserForwardButton()->pngData());
-}
 
-TEST(ZUVIntrinsicImagesTest, EachEncodingMakesANewImageAndBadTextMakesNone) {
+  // An encoding makes a new image each time; bad text makes none.
   std::string text =
       "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAA"
       "AABJRU5ErkJggg==";  // a 1 x 1 pixel PNG

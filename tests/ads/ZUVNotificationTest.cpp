@@ -24,7 +24,7 @@ std::optional<ZUVNotification> message(const std::string& text) {
   return url ? ZUVNotification::notificationFromURL(*url) : std::nullopt;
 }
 
-TEST(ZUVNotificationTest, GmsgUrlsGiveTheirPathAsNameAndTheirDecodedQuery) {
+TEST(ZUVNotificationTest, MessageUrlsGiveTheirNameAndTheirDecodedQuery) {
   EXPECT_EQ(message("gmsg://any/open?a=browser;u=x")->parameters(),
             (Dictionary{{"a", "browser"}, {"u", "x"}}));
 
@@ -39,11 +39,9 @@ TEST(ZUVNotificationTest, GmsgUrlsGiveTheirPathAsNameAndTheirDecodedQuery) {
   EXPECT_EQ(bare->name(), "");
   EXPECT_EQ(bare->parameters(), Dictionary());
 
+  // "vodov" hosts compare as written, their keys in lower case; the launch and close hosts are
+  // checked through the web view delegate's decisions.
   EXPECT_FALSE(ZUVNotification::isNotificationURL(*URL::parse("VODOV://launch")));
-}
-
-// The launch and close hosts are checked through the web view delegate's decisions.
-TEST(ZUVNotificationTest, VodovHostsCompareAsWrittenAndTheirKeysInLowerCase) {
   EXPECT_EQ(message("vodov://log?Level=2")->parameters(), (Dictionary{{"level", "2"}}));
   EXPECT_FALSE(message("vodov://LAUNCH?url=x"));
 }

@@ -172,6 +172,13 @@ class AdFaultTest : public ::testing::Test {
     return banner.controller().state() == state;
   }
 
+  // Ad pages that the server served to `banner`.
+  long pagesOf(const Banner& banner) const {
+    auto pages = server_->record().requestsOfKind(adserver::RequestKind::Page);
+    return std::count_if(pages.begin(), pages.end(),
+                         [&](auto& r) { return r.slot == banner.slot; });
+  }
+
   static bool refreshesIn(const Banner& banner, double seconds) {
     const auto& timer = banner.controller().reloadTimer();
     return timer && timer->fireDate() - RunLoop::main().now() == seconds;
@@ -184,9 +191,12 @@ class AdFaultTest : public ::testing::Test {
   std::deque<Banner> banners_;
 };
 
-TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndATapKeepsItsPage) {
+TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndOnlyATapTakesAnAdAnywhere) {
   Banner& banner = addBanner("0123456789abcde");
   ZUVObjectPrivate& controller = banner.controller();
+  auto reached = [&](adserver::RequestKind kind) {
+    return server_->record().requestsOfKind(kind).size();
+  };
   // The first 3 comes and goes inside loadRequest; every later state lasts a pass at least.
   std::vector<std::int32_t> states{controller.state()};
   banner.view->loadRequest(ZUVRequest::request());
@@ -201,76 +211,54 @@ TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndATapKeepsItsPage) {
   auto page = banner.view->webView();
   const std::string adPage = page->request().url().absoluteString();
   ASSERT_TRUE(page->tapLink("#ad"));
-  EXPECT_TRUE(settle(
-      [&] { return !server_->record().requestsOfKind(adserver::RequestKind::Click).empty(); }));
+  EXPECT_TRUE(settle([&] { return reached(adserver::RequestKind::Landing) == 1; }));
   EXPECT_EQ(page->request().url().absoluteString(), adPage);
   auto browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root_->modalViewController());
   ASSERT_TRUE(browser);
   EXPECT_EQ(controller.reloadTimer(), nullptr);
   browser->relinquishScreen();
   EXPECT_NE(controller.reloadTimer(), nullptr);
-}
 
-TEST_F(AdFaultTest, AHostileAdGoesNowhereWithoutATapAndAFingerAnywhereOnItClicksThrough) {
-  Banner& banner = addBanner("0a0000000000001");
+  // A hostile ad: eight ways out while its page loads, eleven (a scripted click() and
+  // dispatchEvent and window.open among them) once it is shown, each one refused.
+  Banner& hostile = addBanner("0a0000000000001");
   adserver::AdUnit unit;
   unit.creatives = {"hostile-no-tap"};
-  server_->setUnit(banner.slot, unit);
-  ZUVObjectPrivate& controller = banner.controller();
-  auto page = controller.webView();
+  server_->setUnit(hostile.slot, unit);
+  page = hostile.controller().webView();
   auto gate = std::dynamic_pointer_cast<ZUVWebViewDelegate>(page->delegate())->gate();
-  auto reached = [&](adserver::RequestKind kind) {
-    return server_->record().requestsOfKind(kind).size();
-  };
-  // Eight ways out while the page loads, eleven (a scripted click() and dispatchEvent and
-  // window.open among them) once it is shown: each one refused.
-  banner.view->loadRequest(ZUVRequest::request());
-  ASSERT_TRUE(settle([&] { return banner.received == 1 && gate->refusedCount() >= 19; }));
+  const auto clicks = reached(adserver::RequestKind::Click);
+  hostile.view->loadRequest(ZUVRequest::request());
+  ASSERT_TRUE(settle([&] { return hostile.received == 1 && gate->refusedCount() >= 19; }));
   RunLoop::main().runUntil([] { return false; }, 0.5);
   EXPECT_EQ(gate->refusedCount(), 19u);
   EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
   EXPECT_EQ(root_->modalViewController(), nullptr);
-  EXPECT_EQ(reached(adserver::RequestKind::Click) + reached(adserver::RequestKind::Landing), 0u);
+  EXPECT_EQ(reached(adserver::RequestKind::Click), clicks);
+  EXPECT_EQ(reached(adserver::RequestKind::Landing), 1u);
 
   // A refresh under way leaves the older ad on screen: it still goes nowhere by itself, and
   // a finger on it, where its only link has no name, is a click-through.
-  setFault(banner.slot, Fault::Stall);
+  setFault(hostile.slot, Fault::Stall);
   RunLoop::main().advance(30);
-  ASSERT_TRUE(settle([&] { return inState(banner, ZUVObjectPrivate::kStateFetchingAd); }));
+  ASSERT_TRUE(settle([&] { return inState(hostile, ZUVObjectPrivate::kStateFetchingAd); }));
   page->stringByEvaluatingJavaScriptFromString(
       "document.querySelector('a').click(); location.href = 'itms-apps://store.test/x'");
   ASSERT_TRUE(settle([&] { return gate->refusedCount() == 21; }));
-  const platform::Size size = banner.view->bounds().size;
+  const platform::Size size = hostile.view->bounds().size;
   ASSERT_TRUE(page->tapAt(platform::Point{size.width / 2, size.height / 2}));
-  ASSERT_TRUE(settle([&] { return reached(adserver::RequestKind::Landing) == 1; }));
-  auto browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root_->modalViewController());
+  ASSERT_TRUE(settle([&] { return reached(adserver::RequestKind::Landing) == 2; }));
+  browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root_->modalViewController());
   ASSERT_TRUE(browser);
   browser->relinquishScreen();
   EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
-}
-
-TEST_F(AdFaultTest, AnAdPageThatKeepsNavigatingItselfWhileItLoadsIsStopped) {
-  Banner& banner = addBanner("0a0000000000002", Fault::NavigationLoop);
-  auto pages = [&] { return server_->record().requestsOfKind(adserver::RequestKind::Page).size(); };
-  banner.view->loadRequest(ZUVRequest::request());
-  ASSERT_TRUE(settle([&] { return !banner.errors.empty(); }));
-  RunLoop::main().runUntil([] { return false; }, 2);
-  EXPECT_EQ(banner.errors, std::vector<long>{2});
-  EXPECT_EQ(pages(), 1u + ZUVBannerWebViewDelegate::kMaxSelfNavigations);
-  // The refresh keeps the schedule that the page's answer set.
-  const auto& timer = banner.controller().reloadTimer();
-  ASSERT_TRUE(timer && timer->isValid());
-  EXPECT_GT(timer->fireDate() - RunLoop::main().now(), 0);
-  EXPECT_LE(timer->fireDate() - RunLoop::main().now(), 30);
-  EXPECT_EQ(std::count_if(world_->log().lines().begin(), world_->log().lines().end(),
-                          [](auto& line) { return line.find("<Vozave> Stopped an ad") == 0; }),
-            1);
 }
 
 TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
   Banner& closing = addBanner("c00000000000001");
   Banner& stalled = addBanner("c00000000000002");
   Banner& healthy = addBanner("c00000000000003");
+  Banner& looping = addBanner("c00000000000004");
   for (Banner& banner : banners_) banner.view->loadRequest(ZUVRequest::request());
   ASSERT_TRUE(settle([&] {
     return std::all_of(banners_.begin(), banners_.end(), [](auto& b) { return b.received; });
@@ -278,10 +266,12 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
 
   setFault(closing.slot, Fault::CloseMidBody);
   setFault(stalled.slot, Fault::Stall);
+  setFault(looping.slot, Fault::NavigationLoop);
+  const auto loopingPages = pagesOf(looping);
   RunLoop::main().advance(30);
   ASSERT_TRUE(settle([&] {
     return !closing.errors.empty() && inState(stalled, ZUVObjectPrivate::kStateFetchingAd) &&
-           healthy.received == 2;
+           healthy.received == 2 && !looping.errors.empty();
   }));
   EXPECT_EQ(closing.errors, std::vector<long>{2});
   EXPECT_TRUE(inState(closing, ZUVObjectPrivate::kStateFailed));
@@ -289,10 +279,22 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
   // The last ad stays on screen until a new one replaces it.
   EXPECT_FALSE(closing.view->webView()->isHidden());
 
-  // The fault ends: the refresh brings the ad back, while the stalled fetch still waits.
+  // A page that keeps navigating itself while it loads is stopped once, keeping the refresh
+  // that its answer set.
+  wait(2);
+  EXPECT_EQ(looping.errors, std::vector<long>{2});
+  EXPECT_EQ(pagesOf(looping), loopingPages + 1 + ZUVBannerWebViewDelegate::kMaxSelfNavigations);
+  EXPECT_TRUE(refreshesIn(looping, 30));
+  EXPECT_EQ(std::count_if(world_->log().lines().begin(), world_->log().lines().end(),
+                          [](auto& line) { return line.find("<Vozave> Stopped an ad") == 0; }),
+            1);
+
+  // The faults end: the refresh brings the ads back, while the stalled fetch still waits.
   setFault(closing.slot, Fault::None);
+  setFault(looping.slot, Fault::None);
   RunLoop::main().advance(30);
-  ASSERT_TRUE(settle([&] { return closing.received == 2 && healthy.received == 3; }));
+  ASSERT_TRUE(settle(
+      [&] { return closing.received == 2 && healthy.received == 3 && looping.received == 2; }));
   EXPECT_TRUE(stalled.errors.empty());
   EXPECT_TRUE(inState(stalled, ZUVObjectPrivate::kStateFetchingAd));
 
@@ -312,11 +314,6 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
   Banner& flood = addBanner("e00000000000002", Fault::MessageFlood);
   Banner& first = addBanner("e00000000000003");
   Banner& second = addBanner("e00000000000004");
-  auto pagesOf = [&](const Banner& banner) {
-    auto pages = server_->record().requestsOfKind(adserver::RequestKind::Page);
-    return std::count_if(pages.begin(), pages.end(),
-                         [&](auto& r) { return r.slot == banner.slot; });
-  };
   for (Banner& b : banners_) b.view->loadRequest(ZUVRequest::request());
   ASSERT_TRUE(settle([&] {
     return first.received == 1 && second.received == 1 && world_->log().contains("flood9999");

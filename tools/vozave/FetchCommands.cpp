@@ -77,7 +77,7 @@ void printResult(ZUVCachedFile& file) {
     std::cout << "header: " << name << ": " << value << "\n";
   }
   std::cout << "destination: " << file.httpDestinationURL().absoluteString() << "\n";
-  std::cout << "content: " << (file.hasContent() ? "present" : "absent") << "\n";
+  std::cout << "content: " << (file.content() ? "present" : "absent") << "\n";
 }
 
 int fetch(const Arguments& args) {
