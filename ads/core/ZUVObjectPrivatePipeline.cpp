@@ -23,13 +23,6 @@ std::string describeUserInfo(const platform::Dictionary& userInfo) {
   return platform::text::singleLine(ZUVMacros::jsonify(platform::Value(userInfo)).value_or(""));
 }
 
-std::string trimmed(std::string_view text, std::string_view blanks) {
-  auto first = text.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  auto last = text.find_last_not_of(blanks);
-  return std::string(text.substr(first, last - first + 1));
-}
-
 }  // namespace
 
 void ZUVObjectPrivate::ensureSupportFiles() {
@@ -245,7 +238,7 @@ void ZUVObjectPrivate::setAdHTML(std::shared_ptr<ZUVCachedFile> file) {
 
 void ZUVObjectPrivate::showAd() {
   std::optional<platform::URL> baseURL = adHTML_->httpDestinationURL();
-  std::string page = trimmed(adHTML_->content().value_or(""), " \t\r\n");
+  std::string page(platform::text::trimmed(adHTML_->content().value_or(""), " \t\r\n"));
   addReloadInformationFromHeaders(page.empty() ? LoadEnd::Failed : LoadEnd::Served);
   if (page.empty()) {
     changeState(kStateFailed);
@@ -341,7 +334,7 @@ void ZUVObjectPrivate::readRedirectHeaders(const platform::HTTPHeaderFields& hea
     std::string_view rest = *tracking;
     while (true) {
       auto blank = rest.find(' ');
-      std::string piece = trimmed(rest.substr(0, blank), " \t");
+      std::string piece(platform::text::trimmed(rest.substr(0, blank), " \t"));
       if (auto url = platform::URL::parse(piece)) pendingTrackingURLs_.push_back(*url);
       if (blank == std::string_view::npos) break;
       rest.remove_prefix(blank + 1);
