@@ -107,7 +107,7 @@ bool loadBanners(int count, benchmark::State* state) {
   if (state && received == count) reportMemory(*state);
   for (std::size_t i = 0; i < banners.size() && received < count; ++i) {
     std::fprintf(stderr, "adload: banner %zu of %d in state %d\n", i, count,
-                 banners[i]->privateObject()->state());
+                 static_cast<int>(banners[i]->privateObject()->state()));
   }
   return received == count;
 }
