@@ -21,6 +21,7 @@
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVMacros.h"
 #include "ads/web/ZUVNotification.h"
+#include "bench/ThroughputReporter.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HostResolution.h"
@@ -307,11 +308,5 @@ int main(int argc, char** argv) {
         ->UseRealTime()
         ->Unit(benchmark::kMillisecond);
   }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  AdLoadReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatios();
-  benchmark::Shutdown();
-  return finish(home, 0);
+  return finish(home, runWithRatios<AdLoadReporter>(argc, argv));
 }

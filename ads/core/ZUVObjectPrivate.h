@@ -130,6 +130,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void loadAdURL(const platform::Notification& notification);
   void invalidRequest(const platform::Notification& notification);
   void unableToServe(const platform::Notification& notification);
+  // Both of the build page's refusals: `what` names it in the log line.
+  void buildRefused(const char* what, const platform::Notification& notification);
   void setAdHTML(std::shared_ptr<ZUVCachedFile> file);
   void showAd();
   // The banner web view delegate tells how the ad page's load (LoadingAdPage) ended.

@@ -210,16 +210,16 @@ void ZUVObjectPrivate::loadAdURL(const platform::Notification& notification) {
 // A refused request is a failed load like any other: the banner keeps its schedule, or
 // retries while it has none.
 void ZUVObjectPrivate::invalidRequest(const platform::Notification& notification) {
-  resetBuildAdWebView();
-  platform::log("<Vozave> Invalid Request: " + describeUserInfo(notification.userInfo));
-  changeState(State::LoadFailed);
-  reportError(kZUVErrorInvalidRequest, request_.get());
-  retryAfterFailure();
+  buildRefused("Invalid Request", notification);
 }
 
 void ZUVObjectPrivate::unableToServe(const platform::Notification& notification) {
+  buildRefused("Unable to serve", notification);
+}
+
+void ZUVObjectPrivate::buildRefused(const char* what, const platform::Notification& notification) {
   resetBuildAdWebView();
-  platform::log("<Vozave> Unable to serve: " + describeUserInfo(notification.userInfo));
+  platform::log(std::string("<Vozave> ") + what + ": " + describeUserInfo(notification.userInfo));
   changeState(State::LoadFailed);
   reportError(kZUVErrorInvalidRequest, request_.get());
   retryAfterFailure();
