@@ -21,6 +21,7 @@
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVMacros.h"
 #include "ads/web/ZUVNotification.h"
+#include "bench/ThroughputReporter.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HostResolution.h"
@@ -107,7 +108,7 @@ bool loadBanners(int count, benchmark::State* state) {
   if (state && received == count) reportMemory(*state);
   for (std::size_t i = 0; i < banners.size() && received < count; ++i) {
     std::fprintf(stderr, "adload: banner %zu of %d in state %d\n", i, count,
-                 banners[i]->privateObject()->state());
+                 static_cast<int>(banners[i]->privateObject()->state()));
   }
   return received == count;
 }
@@ -307,11 +308,5 @@ int main(int argc, char** argv) {
         ->UseRealTime()
         ->Unit(benchmark::kMillisecond);
   }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  AdLoadReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatios();
-  benchmark::Shutdown();
-  return finish(home, 0);
+  return finish(home, runWithRatios<AdLoadReporter>(argc, argv));
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ads/support/ZUVCachedFile.h"
+#include "bench/ThroughputReporter.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HTTPHeaderFields.h"
@@ -212,12 +213,7 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMicrosecond);
   }
   benchmark::RegisterBenchmark("headers/20000-fields", headerFields)->Unit(benchmark::kMillisecond);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatios();
-  benchmark::Shutdown();
+  int status = runWithRatios<RatioReporter>(argc, argv);
   std::filesystem::remove_all(home);
-  return 0;
+  return status;
 }

@@ -1,7 +1,7 @@
 // Decodes arbitrary text as base 64 and checks the UTF-8 test against a scalar-by-scalar
-// decoder: no crash, decoded bytes encode to text that decodes to them again, and text the
-// validator accepts is rebuilt exactly by appending its scalars; any text made one line holds no
-// control character.
+// decoder: no crash, decoded bytes encode to text that decodes to them again (web-safe base 64:
+// to the very text), and text the validator accepts is rebuilt exactly by appending its
+// scalars; any text made one line holds no control character.
 #include "fuzz/FuzzInput.h"
 #include "platform/foundation/Text.h"
 
@@ -11,6 +11,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view input = fuzz::text(data, size);
   if (auto bytes = text::base64Decode(input, "\r\n ")) {
     if (text::base64Decode(text::base64Encode(*bytes)) != *bytes) abort();
+  }
+  // Web-safe base 64 has one text for each value.
+  if (auto bytes = text::base64UrlDecode(input)) {
+    if (text::base64UrlEncode(*bytes) != input) abort();
   }
   // One line of a terminal: UTF-8 without C0, DEL or C1 controls, within its bound.
   std::string line = text::singleLine(input, 64);

@@ -17,10 +17,10 @@ bool isMessage(const platform::URL& url) {
 // until a new page takes its place.
 bool displaysAd(const platform::WebView& webView, const ZUVObjectPrivate& controller) {
   switch (controller.state()) {
-    case ZUVObjectPrivate::kStateShowing:
+    case ZUVObjectPrivate::State::ShowingAd:
       return true;
-    case ZUVObjectPrivate::kStateIdle:
-    case ZUVObjectPrivate::kStateLoadingAd:
+    case ZUVObjectPrivate::State::NothingRequested:
+    case ZUVObjectPrivate::State::LoadingAdPage:
       return false;
     default:
       return !webView.isHidden();
@@ -87,7 +87,7 @@ bool ZUVBannerWebViewDelegate::stopsRunawayPage(platform::WebView& webView,
   // Once stopped, the page stays stopped whatever the state; before, only its load counts.
   const bool stopped = selfNavigations_ > kMaxSelfNavigations;
   if (stopped) return true;
-  if (controller.state() != ZUVObjectPrivate::kStateLoadingAd) return false;
+  if (controller.state() != ZUVObjectPrivate::State::LoadingAdPage) return false;
   if (++selfNavigations_ <= kMaxSelfNavigations) return false;
   failRunawayLoad(webView, url, controller);
   return true;
@@ -97,7 +97,7 @@ void ZUVBannerWebViewDelegate::failRunawayLoad(platform::WebView& webView, const
                                                ZUVObjectPrivate& controller) {
   platform::log("<Vozave> Stopped an ad page that kept navigating itself without a tap: " +
                 pageLogLine(url.absoluteString()));
-  controller.changeState(ZUVObjectPrivate::kStateFailed);
+  controller.changeState(ZUVObjectPrivate::State::LoadFailed);
   controller.delegateManager()->didFailToReceiveAdWithError(
       ZUVRequestError::errorWithCodeRequest(kZUVErrorNetworkError, controller.request().get()));
   controller.adPageDidFail();
@@ -111,8 +111,8 @@ void ZUVBannerWebViewDelegate::failRunawayLoad(platform::WebView& webView, const
 void ZUVBannerWebViewDelegate::webViewDidFinishLoad(platform::WebView& webView) {
   ZUVWebViewDelegate::webViewDidFinishLoad(webView);
   auto controller = private_.lock();
-  if (!controller || controller->state() != ZUVObjectPrivate::kStateLoadingAd) return;
-  controller->changeState(ZUVObjectPrivate::kStateShowing);
+  if (!controller || controller->state() != ZUVObjectPrivate::State::LoadingAdPage) return;
+  controller->changeState(ZUVObjectPrivate::State::ShowingAd);
   controller->adPageDidFinish();
   webView.setHidden(false);
   controller->delegateManager()->didReceiveAd();
@@ -125,7 +125,7 @@ void ZUVBannerWebViewDelegate::webViewDidFailLoadWithError(platform::WebView& we
                                                            const platform::Error& error) {
   ZUVWebViewDelegate::webViewDidFailLoadWithError(webView, error);
   auto controller = private_.lock();
-  if (!controller || controller->state() == ZUVObjectPrivate::kStateShowing) return;
+  if (!controller || controller->state() == ZUVObjectPrivate::State::ShowingAd) return;
   // A page replaced by a newer one while it loaded belongs to a superseded load.
   if (error.domain == platform::kWebErrorDomain && error.code == platform::kWebErrorCancelled) {
     return;

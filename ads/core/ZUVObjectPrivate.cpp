@@ -94,13 +94,13 @@ void ZUVObjectPrivate::pageUnloaded(const std::string& limit, bool buildPage) {
   if (buildPage) {
     buildTimer_.reset();
     resetBuildAdWebView();
-    changeState(kStateFailed);
+    changeState(State::LoadFailed);
     reportError(kZUVErrorNetworkError, request_.get());
     retryAfterFailure();
     return;
   }
   webView_->setHidden(true);
-  changeState(kStateFailed);
+  changeState(State::LoadFailed);
   reportError(kZUVErrorNetworkError, request_.get());
   adPageDidFail();
 }
@@ -318,7 +318,7 @@ bool ZUVObjectPrivate::isAppActive() const {
 bool ZUVObjectPrivate::supportsMinimumRequirementsForRequest(const ZUVRequestPrivate* request) {
   if (ZUVRequestPrivate::deviceAtLeastMinimumOSMajorVersionMinorVersion(3, 0)) return true;
   reportError(kZUVErrorOSVersionTooLow, request);
-  changeState(kStateFailed);
+  changeState(State::LoadFailed);
   return false;
 }
 
@@ -334,7 +334,7 @@ void ZUVObjectPrivate::loadPrivateRequest(std::shared_ptr<ZUVRequestPrivate> req
   }
   request_->setCounter(statistics.incrementAdRequestCount());
   abandonLoadInProgress();
-  changeState(kStateBuilding);
+  changeState(State::BuildingAdURL);
   ensureSupportFiles();
 }
 

@@ -29,15 +29,16 @@ class ZUVBannerWebViewDelegate;
 class ZUVObjectPrivate : public ZUVCachedFileDelegate,
                          public std::enable_shared_from_this<ZUVObjectPrivate> {
  public:
-  enum State : std::int32_t {
-    kStateIdle = 0,
-    kStateFetchingScript = 1,
-    kStateScriptFailed = 2,
-    kStateBuilding = 3,
-    kStateFetchingAd = 4,
-    kStateLoadingAd = 5,
-    kStateShowing = 6,
-    kStateFailed = 7,
+  // Where the banner's load stands. The numbers are the protocol's own; a printed state shows them.
+  enum class State : std::int32_t {
+    NothingRequested = 0,
+    FetchingScript = 1,     // the support script
+    ScriptFetchFailed = 2,  // the build goes on with a copy on disk, if there is one
+    BuildingAdURL = 3,      // the request is accepted; the build page makes the ad URL
+    FetchingAdPage = 4,
+    LoadingAdPage = 5,  // into the ad web view
+    ShowingAd = 6,
+    LoadFailed = 7,
   };
   // A build page that has not reported by then is given up as a network error.
   static constexpr double kBuildTimeout = 10;
@@ -72,7 +73,7 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   const std::shared_ptr<platform::WebView>& webView() const { return webView_; }
   const std::shared_ptr<ZUVCachedFile>& adHTML() const { return adHTML_; }
   const std::shared_ptr<ZUVRequestPrivate>& request() const { return request_; }
-  std::int32_t state() const { return state_; }
+  State state() const { return state_; }
   bool hasAutoRefreshed() const { return hasAutoRefreshed_; }
   std::int32_t supportedOrientations() const { return supportedOrientations_; }
   const std::shared_ptr<ZUVDelegateManager>& delegateManager() const { return delegateManager_; }
@@ -85,7 +86,7 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   // The hidden web view of the build under way, if any.
   const std::shared_ptr<platform::WebView>& buildAdWebView() const { return buildAdWebView_; }
 
-  void changeState(std::int32_t state) { state_ = state; }
+  void changeState(State state) { state_ = state; }
   // A load has real work under way: a fetch, a build page or an ad page loading.
   bool isWorking() const;
 
@@ -130,9 +131,11 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void loadAdURL(const platform::Notification& notification);
   void invalidRequest(const platform::Notification& notification);
   void unableToServe(const platform::Notification& notification);
+  // Both of the build page's refusals: `what` names it in the log line.
+  void buildRefused(const char* what, const platform::Notification& notification);
   void setAdHTML(std::shared_ptr<ZUVCachedFile> file);
   void showAd();
-  // The banner web view delegate tells how the ad page's load in state 5 ended.
+  // The banner web view delegate tells how the ad page's load (LoadingAdPage) ended.
   void adPageDidFinish();
   void adPageDidFail();
   void failedAdRequestWithFile(const ZUVCachedFile& file);
@@ -208,7 +211,7 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::shared_ptr<ZUVCachedFile> buildAdJS_;
   std::shared_ptr<ZUVCachedFile> adHTML_;
   std::shared_ptr<ZUVRequestPrivate> request_;
-  std::int32_t state_ = kStateIdle;
+  State state_ = State::NothingRequested;
   std::set<std::shared_ptr<ZUVClickTracker>> trackers_;
   std::shared_ptr<ZUVClickTrackerDelegate> trackerDelegate_;
   std::vector<platform::URL> pendingTrackingURLs_;

@@ -23,18 +23,11 @@ std::string describeUserInfo(const platform::Dictionary& userInfo) {
   return platform::text::singleLine(ZUVMacros::jsonify(platform::Value(userInfo)).value_or(""));
 }
 
-std::string trimmed(std::string_view text, std::string_view blanks) {
-  auto first = text.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  auto last = text.find_last_not_of(blanks);
-  return std::string(text.substr(first, last - first + 1));
-}
-
 }  // namespace
 
 void ZUVObjectPrivate::ensureSupportFiles() {
   if (!buildAdJS_) {
-    changeState(kStateFetchingScript);
+    changeState(State::FetchingScript);
     buildAdJS_ =
         ZUVCachedFile::create(weak_from_this(), *platform::URL::parse(kZUVSupportScriptURL));
   }
@@ -57,12 +50,12 @@ void ZUVObjectPrivate::ensureSupportFiles() {
   store.setDateForKey(platform::Value(platform::Date{now + kSupportScriptLifetime}),
                       kExpireDateKey);
   store.synchronize();
-  changeState(kStateFetchingScript);
+  changeState(State::FetchingScript);
   buildAdJS_->validate();
 }
 
 void ZUVObjectPrivate::failedToDownloadJavaScript() {
-  changeState(kStateScriptFailed);
+  changeState(State::ScriptFetchFailed);
   // A copy that is not text cannot run, so it counts as none.
   auto content = buildAdJS_->content();
   if (content && !content->empty()) {
@@ -74,7 +67,7 @@ void ZUVObjectPrivate::failedToDownloadJavaScript() {
 }
 
 void ZUVObjectPrivate::buildAdUrl(std::string_view script) {
-  changeState(kStateBuilding);
+  changeState(State::BuildingAdURL);
   platform::Dictionary parameters = request_->parameters();
   addAdditionalParameters(parameters);
   std::string json = ZUVMacros::jsonify(platform::Value(std::move(parameters))).value_or("");
@@ -183,14 +176,14 @@ void ZUVObjectPrivate::resetBuildAdWebView() {
 void ZUVObjectPrivate::buildTimedOut() {
   buildTimer_.reset();
   resetBuildAdWebView();
-  changeState(kStateFailed);
+  changeState(State::LoadFailed);
   reportError(kZUVErrorNetworkError, request_.get());
   retryAfterFailure();
 }
 
 void ZUVObjectPrivate::loadAdURL(const platform::Notification& notification) {
   resetBuildAdWebView();
-  changeState(kStateFetchingAd);
+  changeState(State::FetchingAdPage);
   const platform::Value* urlText = notification.userInfo.find("url");
   const platform::Value* type = notification.userInfo.find("type");
   zuv_gig(
@@ -206,7 +199,7 @@ void ZUVObjectPrivate::loadAdURL(const platform::Notification& notification) {
   if (!url) {
     // No URL to fetch: the same outcome as a fetch that fails without a reply.
     setAdHTML(nullptr);
-    changeState(kStateFailed);
+    changeState(State::LoadFailed);
     reportError(kZUVErrorNetworkError, request_.get());
     addReloadInformationFromHeaders(LoadEnd::Failed);
     return;
@@ -217,17 +210,17 @@ void ZUVObjectPrivate::loadAdURL(const platform::Notification& notification) {
 // A refused request is a failed load like any other: the banner keeps its schedule, or
 // retries while it has none.
 void ZUVObjectPrivate::invalidRequest(const platform::Notification& notification) {
-  resetBuildAdWebView();
-  platform::log("<Vozave> Invalid Request: " + describeUserInfo(notification.userInfo));
-  changeState(kStateFailed);
-  reportError(kZUVErrorInvalidRequest, request_.get());
-  retryAfterFailure();
+  buildRefused("Invalid Request", notification);
 }
 
 void ZUVObjectPrivate::unableToServe(const platform::Notification& notification) {
+  buildRefused("Unable to serve", notification);
+}
+
+void ZUVObjectPrivate::buildRefused(const char* what, const platform::Notification& notification) {
   resetBuildAdWebView();
-  platform::log("<Vozave> Unable to serve: " + describeUserInfo(notification.userInfo));
-  changeState(kStateFailed);
+  platform::log(std::string("<Vozave> ") + what + ": " + describeUserInfo(notification.userInfo));
+  changeState(State::LoadFailed);
   reportError(kZUVErrorInvalidRequest, request_.get());
   retryAfterFailure();
 }
@@ -245,14 +238,14 @@ void ZUVObjectPrivate::setAdHTML(std::shared_ptr<ZUVCachedFile> file) {
 
 void ZUVObjectPrivate::showAd() {
   std::optional<platform::URL> baseURL = adHTML_->httpDestinationURL();
-  std::string page = trimmed(adHTML_->content().value_or(""), " \t\r\n");
+  std::string page(platform::text::trimmed(adHTML_->content().value_or(""), " \t\r\n"));
   addReloadInformationFromHeaders(page.empty() ? LoadEnd::Failed : LoadEnd::Served);
   if (page.empty()) {
-    changeState(kStateFailed);
+    changeState(State::LoadFailed);
     reportError(kZUVErrorNoFill, request_.get());
     return;
   }
-  changeState(kStateLoadingAd);
+  changeState(State::LoadingAdPage);
   watchAdPageLoad();
   webView_->loadHTMLStringBaseURL(page, baseURL);
 }
@@ -274,8 +267,8 @@ void ZUVObjectPrivate::adPageTimedOut() {
   webView_->stopLoading();
   reportError(kZUVErrorNetworkError, request_.get());
   // A newer load in its build or fetch goes on and schedules what follows it.
-  if (state_ != kStateLoadingAd) return;
-  changeState(kStateFailed);
+  if (state_ != State::LoadingAdPage) return;
+  changeState(State::LoadFailed);
   if (!hasInterval()) retryAfterFailure();
 }
 
@@ -293,7 +286,7 @@ void ZUVObjectPrivate::adPageDidFail() {
 }
 
 void ZUVObjectPrivate::failedAdRequestWithFile(const ZUVCachedFile& file) {
-  changeState(kStateFailed);
+  changeState(State::LoadFailed);
   long code = kZUVErrorNetworkError;
   if (file.httpStatusCode() == 400) {
     platform::log(
@@ -308,7 +301,7 @@ void ZUVObjectPrivate::failedAdRequestWithFile(const ZUVCachedFile& file) {
 void ZUVObjectPrivate::cachedFileDownloadDidEnd(ZUVCachedFile& file) {
   if (&file == buildAdJS_.get()) {
     // A fetch that ends after a newer load went ahead with the copy belongs to no load.
-    if (state_ != kStateFetchingScript) return;
+    if (state_ != State::FetchingScript) return;
     // A script that is not text cannot run: it counts as no copy.
     auto content = file.content();
     if (content && !content->empty()) {
@@ -324,7 +317,7 @@ void ZUVObjectPrivate::cachedFileDownloadDidEnd(ZUVCachedFile& file) {
 void ZUVObjectPrivate::cachedFileDownloadDidFail(ZUVCachedFile& file,
                                                  const std::optional<platform::Error>&) {
   if (&file == buildAdJS_.get()) {
-    if (state_ == kStateFetchingScript) failedToDownloadJavaScript();
+    if (state_ == State::FetchingScript) failedToDownloadJavaScript();
   } else if (&file == adHTML_.get()) {
     failedAdRequestWithFile(file);
   }
@@ -341,7 +334,7 @@ void ZUVObjectPrivate::readRedirectHeaders(const platform::HTTPHeaderFields& hea
     std::string_view rest = *tracking;
     while (true) {
       auto blank = rest.find(' ');
-      std::string piece = trimmed(rest.substr(0, blank), " \t");
+      std::string piece(platform::text::trimmed(rest.substr(0, blank), " \t"));
       if (auto url = platform::URL::parse(piece)) pendingTrackingURLs_.push_back(*url);
       if (blank == std::string_view::npos) break;
       rest.remove_prefix(blank + 1);

@@ -5,53 +5,15 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/foundation/Calendar.h"
+#include "platform/foundation/Text.h"
+
 namespace {
 
 constexpr std::array<const char*, 7> kWeekdays = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
 constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr std::int64_t kSecondsPerDay = 86400;
-
-// Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
-std::int64_t daysFromCivil(std::int64_t year, int month, int day) {
-  year -= month <= 2;
-  std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-  std::int64_t yearOfEra = year - era * 400;
-  std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
-
-struct Civil {
-  std::int64_t year;
-  int month, day;
-};
-
-Civil civilFromDays(std::int64_t days) {
-  days += 719468;
-  std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  std::int64_t dayOfEra = days - era * 146097;
-  std::int64_t yearOfEra =
-      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  std::int64_t shifted = (5 * dayOfYear + 2) / 153;
-  int day = static_cast<int>(dayOfYear - (153 * shifted + 2) / 5 + 1);
-  int month = static_cast<int>(shifted < 10 ? shifted + 3 : shifted - 9);
-  return {yearOfEra + era * 400 + (month <= 2), month, day};
-}
-
-bool isLeapYear(std::int64_t year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int daysInMonth(std::int64_t year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-char lowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // A reader over the text that takes fixed pieces in order.
 class Cursor {
@@ -66,12 +28,8 @@ class Cursor {
   // The index of the three-letter name in `names` (any case), or -1.
   template <std::size_t N>
   int name(const std::array<const char*, N>& names) {
-    if (text_.size() < 3) return -1;
     for (std::size_t i = 0; i < N; ++i) {
-      bool same = true;
-      for (std::size_t k = 0; k < 3; ++k)
-        same = same && lowerAscii(text_[k]) == lowerAscii(names[i][k]);
-      if (same) {
+      if (platform::text::equalsIgnoringASCIICase(text_.substr(0, 3), names[i])) {
         text_.remove_prefix(3);
         return static_cast<int>(i);
       }
@@ -110,7 +68,7 @@ std::string ZUVHTTPDateFormatter::stringFromDate(platform::Date date) const {
   std::int64_t days =
       seconds >= 0 ? seconds / kSecondsPerDay : -((-seconds + kSecondsPerDay - 1) / kSecondsPerDay);
   std::int64_t secondOfDay = seconds - days * kSecondsPerDay;
-  Civil civil = civilFromDays(days);
+  platform::CivilDay civil = platform::civilFromDays(days);
   std::int64_t weekday = ((days % 7) + 7) % 7;
   char text[40];
   std::snprintf(text, sizeof text, "%s, %02d %s %04lld %02d:%02d:%02d GMT", kWeekdays[weekday],
@@ -135,10 +93,11 @@ std::optional<platform::Date> ZUVHTTPDateFormatter::dateFromString(std::string_v
   if (minute < 0 || !cursor.literal(":")) return std::nullopt;
   int second = cursor.digits(2);
   if (second < 0 || !cursor.zoneAndEnd()) return std::nullopt;
-  if (day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 || second > 59) {
+  if (day < 1 || day > platform::daysInMonth(year, month) || hour > 23 || minute > 59 ||
+      second > 59) {
     return std::nullopt;
   }
-  std::int64_t seconds =
-      daysFromCivil(year, month, day) * kSecondsPerDay + hour * 3600 + minute * 60 + second;
+  std::int64_t seconds = platform::daysFromCivil({year, month, day}) * kSecondsPerDay +
+                         hour * 3600 + minute * 60 + second;
   return platform::Date{static_cast<double>(seconds)};
 }

@@ -65,30 +65,11 @@ std::vector<std::string_view> queryComponents(std::string_view query) {
   return components;
 }
 
-void lowerASCII(std::string& text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-}
-
 }  // namespace
 
 std::optional<std::string> ZUVStrictPercentDecode(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      out += text[i];
-      continue;
-    }
-    if (i + 2 >= text.size()) return std::nullopt;
-    int high = platform::text::hexDigitValue(text[i + 1]);
-    int low = platform::text::hexDigitValue(text[i + 2]);
-    if (high < 0 || low < 0) return std::nullopt;
-    out += static_cast<char>(high * 16 + low);
-    i += 2;
-  }
-  if (!platform::text::isValidUtf8(out)) return std::nullopt;
+  auto out = platform::text::strictPercentDecode(text);
+  if (!out || !platform::text::isValidUtf8(*out)) return std::nullopt;
   return out;
 }
 
@@ -112,8 +93,7 @@ platform::Dictionary ZUVNetworkUtilities::dictionaryFromQueryString(
     auto key = ZUVStrictPercentDecode(pieces[0]);
     auto value = ZUVStrictPercentDecode(pieces[1]);
     if (!key || !value) continue;
-    lowerASCII(*key);
-    pairs.set(std::move(*key), std::move(*value));
+    pairs.set(platform::text::asciiLowercase(*key), std::move(*value));
   }
   return pairs;
 }

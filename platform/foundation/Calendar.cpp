@@ -57,6 +57,35 @@ DateComponents componentsFromDate(const Date& date, const std::string& timeZone)
   return {fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday};
 }
 
+std::int64_t daysFromCivil(const CivilDay& civil) {
+  std::int64_t year = civil.year - (civil.month <= 2);
+  std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  std::int64_t yearOfEra = year - era * 400;
+  std::int64_t dayOfYear =
+      (153 * (civil.month + (civil.month > 2 ? -3 : 9)) + 2) / 5 + civil.day - 1;
+  std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+CivilDay civilFromDays(std::int64_t days) {
+  days += 719468;
+  std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  std::int64_t dayOfEra = days - era * 146097;
+  std::int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  std::int64_t shifted = (5 * dayOfYear + 2) / 153;
+  int day = static_cast<int>(dayOfYear - (153 * shifted + 2) / 5 + 1);
+  int month = static_cast<int>(shifted < 10 ? shifted + 3 : shifted - 9);
+  return {yearOfEra + era * 400 + (month <= 2), month, day};
+}
+
+int daysInMonth(std::int64_t year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 std::string compactDayText(const Date& date, const std::string& timeZone) {
   DateComponents day = componentsFromDate(date, timeZone);
   char text[32];

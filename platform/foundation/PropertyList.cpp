@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/foundation/Calendar.h"
 #include "platform/foundation/Text.h"
 
 namespace platform {
@@ -66,28 +67,6 @@ std::string formatReal(double value) {
 
 // ---- dates ----
 
-// Days since 1970-01-01 of a proleptic Gregorian date.
-std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
-  y -= m <= 2;
-  std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  std::int64_t yoe = y - era * 400;
-  std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-void civilFromDays(std::int64_t z, std::int64_t& y, int& m, int& d) {
-  z += 719468;
-  std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  std::int64_t doe = z - era * 146097;
-  std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  std::int64_t mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = yoe + era * 400 + (m <= 2);
-}
-
 bool isRepresentableDate(Date date) {
   double s = date.secondsSince1970;
   return s >= kMinDateSeconds && s < kMaxDateSeconds - 0.0005;
@@ -101,14 +80,13 @@ std::string formatDate(Date date) {
     rest += kMillisPerDay;
     --days;
   }
-  std::int64_t year;
-  int month, day;
-  civilFromDays(days, year, month, day);
+  CivilDay civil = civilFromDays(days);
   int ms = static_cast<int>(rest % 1000);
   int seconds = static_cast<int>(rest / 1000);
   char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", static_cast<int>(year),
-                month, day, seconds / 3600, seconds / 60 % 60, seconds % 60);
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d",
+                static_cast<int>(civil.year), civil.month, civil.day, seconds / 3600,
+                seconds / 60 % 60, seconds % 60);
   std::string out = buffer;
   if (ms != 0) {
     std::snprintf(buffer, sizeof buffer, ".%03d", ms);
@@ -134,12 +112,6 @@ bool expectChar(std::string_view text, std::size_t& pos, char c) {
   if (pos >= text.size() || text[pos] != c) return false;
   ++pos;
   return true;
-}
-
-int daysInMonth(std::int64_t year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
 // "YYYY-MM-DDTHH:MM:SS[.fff]Z", rounded to the millisecond.
@@ -175,7 +147,7 @@ std::optional<Date> parseDate(std::string_view text) {
   }
   if (!expectChar(text, pos, 'Z') || pos != text.size()) return std::nullopt;
   std::int64_t wholeSeconds =
-      daysFromCivil(*year, *month, *day) * 86400 + *hour * 3600 + *minute * 60 + *second;
+      daysFromCivil({*year, *month, *day}) * 86400 + *hour * 3600 + *minute * 60 + *second;
   return Date{static_cast<double>(wholeSeconds * 1000 + millis) / 1000};
 }
 

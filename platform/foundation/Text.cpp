@@ -12,17 +12,69 @@ namespace {
 
 constexpr std::string_view kBase64Alphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr std::string_view kBase64UrlAlphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
 
-constexpr std::array<std::int8_t, 256> makeBase64Values() {
+constexpr std::array<std::int8_t, 256> makeBase64Values(std::string_view alphabet) {
   std::array<std::int8_t, 256> values{};
   values.fill(-1);
-  for (std::size_t i = 0; i < kBase64Alphabet.size(); ++i) {
-    values[static_cast<unsigned char>(kBase64Alphabet[i])] = static_cast<std::int8_t>(i);
+  for (std::size_t i = 0; i < alphabet.size(); ++i) {
+    values[static_cast<unsigned char>(alphabet[i])] = static_cast<std::int8_t>(i);
   }
   return values;
 }
 
-constexpr std::array<std::int8_t, 256> kBase64Values = makeBase64Values();
+constexpr std::array<std::int8_t, 256> kBase64Values = makeBase64Values(kBase64Alphabet);
+constexpr std::array<std::int8_t, 256> kBase64UrlValues = makeBase64Values(kBase64UrlAlphabet);
+
+enum class Base64Padding { none, equalsSigns };
+
+std::string encodeBase64(std::string_view bytes, std::string_view alphabet, Base64Padding padding) {
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  auto byte = [&](std::size_t k) -> std::uint32_t { return static_cast<unsigned char>(bytes[k]); };
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    std::uint32_t chunk = byte(i) << 16;
+    if (i + 1 < bytes.size()) chunk |= byte(i + 1) << 8;
+    if (i + 2 < bytes.size()) chunk |= byte(i + 2);
+    out += alphabet[(chunk >> 18) & 0x3F];
+    out += alphabet[(chunk >> 12) & 0x3F];
+    for (std::size_t k = 1; k <= 2; ++k) {
+      if (i + k < bytes.size()) {
+        out += alphabet[(chunk >> (12 - 6 * k)) & 0x3F];
+      } else if (padding == Base64Padding::equalsSigns) {
+        out += '=';
+      }
+    }
+  }
+  return out;
+}
+
+// Gathers the six bits of each symbol into whole bytes.
+class Base64Bytes {
+ public:
+  explicit Base64Bytes(std::size_t symbols) { bytes_.reserve(symbols / 4 * 3 + 2); }
+  void add(int value) {
+    ++symbols_;
+    bits_ = (bits_ << 6) | static_cast<std::uint32_t>(value);
+    bitCount_ += 6;
+    if (bitCount_ >= 8) {
+      bitCount_ -= 8;
+      bytes_ += static_cast<char>((bits_ >> bitCount_) & 0xFF);
+    }
+  }
+  std::size_t symbols() const { return symbols_; }
+  // A lone symbol after the last whole group holds no byte.
+  bool endsInWholeBytes() const { return symbols_ % 4 != 1; }
+  bool leftoverBitsAreZero() const { return (bits_ & ((1u << bitCount_) - 1)) == 0; }
+  std::string take() { return std::move(bytes_); }
+
+ private:
+  std::string bytes_;
+  std::uint32_t bits_ = 0;
+  int bitCount_ = 0;
+  std::size_t symbols_ = 0;
+};
 
 std::uint64_t rotate(std::uint64_t x, int bits) {
   return (x << bits) | (x >> (64 - bits));
@@ -138,27 +190,12 @@ std::string markupEscaped(std::string_view text) {
 }
 
 std::string base64Encode(std::string_view bytes) {
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  auto byte = [&](std::size_t k) -> std::uint32_t { return static_cast<unsigned char>(bytes[k]); };
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    std::uint32_t chunk = byte(i) << 16;
-    if (i + 1 < bytes.size()) chunk |= byte(i + 1) << 8;
-    if (i + 2 < bytes.size()) chunk |= byte(i + 2);
-    out += kBase64Alphabet[(chunk >> 18) & 0x3F];
-    out += kBase64Alphabet[(chunk >> 12) & 0x3F];
-    out += i + 1 < bytes.size() ? kBase64Alphabet[(chunk >> 6) & 0x3F] : '=';
-    out += i + 2 < bytes.size() ? kBase64Alphabet[chunk & 0x3F] : '=';
-  }
-  return out;
+  return encodeBase64(bytes, kBase64Alphabet, Base64Padding::equalsSigns);
 }
 
 std::optional<std::string> base64Decode(std::string_view text, std::string_view skipped) {
-  std::string out;
-  out.reserve(text.size() / 4 * 3);
-  std::uint32_t bits = 0;
-  int bitCount = 0;
-  std::size_t symbols = 0, padding = 0;
+  Base64Bytes bytes(text.size());
+  std::size_t padding = 0;
   for (char c : text) {
     if (skipped.find(c) != std::string_view::npos) continue;
     if (c == '=') {
@@ -167,17 +204,26 @@ std::optional<std::string> base64Decode(std::string_view text, std::string_view 
     }
     int value = kBase64Values[static_cast<unsigned char>(c)];
     if (value < 0 || padding > 0) return std::nullopt;
-    ++symbols;
-    bits = (bits << 6) | static_cast<std::uint32_t>(value);
-    bitCount += 6;
-    if (bitCount >= 8) {
-      bitCount -= 8;
-      out += static_cast<char>((bits >> bitCount) & 0xFF);
-    }
+    bytes.add(value);
   }
-  if (symbols % 4 == 1 || padding > 2) return std::nullopt;
-  if (padding > 0 && (symbols + padding) % 4 != 0) return std::nullopt;
-  return out;
+  if (!bytes.endsInWholeBytes() || padding > 2) return std::nullopt;
+  if (padding > 0 && (bytes.symbols() + padding) % 4 != 0) return std::nullopt;
+  return bytes.take();
+}
+
+std::string base64UrlEncode(std::string_view bytes) {
+  return encodeBase64(bytes, kBase64UrlAlphabet, Base64Padding::none);
+}
+
+std::optional<std::string> base64UrlDecode(std::string_view text) {
+  Base64Bytes bytes(text.size());
+  for (char c : text) {
+    int value = kBase64UrlValues[static_cast<unsigned char>(c)];
+    if (value < 0) return std::nullopt;
+    bytes.add(value);
+  }
+  if (!bytes.endsInWholeBytes() || !bytes.leftoverBitsAreZero()) return std::nullopt;
+  return bytes.take();
 }
 
 char jsonEscapedCharacter(char selector) {
@@ -221,6 +267,24 @@ std::string hexString(std::string_view bytes, HexCase letterCase) {
     auto byte = static_cast<unsigned char>(c);
     out += hexDigit(byte >> 4, letterCase);
     out += hexDigit(byte, letterCase);
+  }
+  return out;
+}
+
+std::optional<std::string> strictPercentDecode(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return std::nullopt;
+    int high = hexDigitValue(text[i + 1]);
+    int low = hexDigitValue(text[i + 2]);
+    if (high < 0 || low < 0) return std::nullopt;
+    out += static_cast<char>(high * 16 + low);
+    i += 2;
   }
   return out;
 }

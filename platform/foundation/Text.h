@@ -51,6 +51,14 @@ std::string base64Encode(std::string_view bytes);
 [[nodiscard]] std::optional<std::string> base64Decode(std::string_view text,
                                                       std::string_view skipped = {});
 
+// RFC 4648 base 64 with the URL- and file-safe alphabet ("-" and "_") and no padding, for
+// values that go into a query as they are.
+std::string base64UrlEncode(std::string_view bytes);
+// Decodes unpadded base64url. Null for any other character (padding included), a lone last
+// character, or last bits that are not zero: each text decodes only if it is what
+// base64UrlEncode writes for its bytes.
+[[nodiscard]] std::optional<std::string> base64UrlDecode(std::string_view text);
+
 // `text` safe inside HTML or XML text and quoted attributes: & < > " and ' as references.
 std::string markupEscaped(std::string_view text);
 
@@ -81,6 +89,9 @@ int hexDigitValue(char c);
 char hexDigit(unsigned value, HexCase letterCase = HexCase::lower);
 // Two digits per byte, no separators.
 std::string hexString(std::string_view bytes, HexCase letterCase = HexCase::lower);
+// Decodes %XX escapes (digits of either case). Null where a "%" is not followed by two hex
+// digits, for readers that must not guess what a broken escape meant.
+[[nodiscard]] std::optional<std::string> strictPercentDecode(std::string_view text);
 // The object model's description of bytes: lower-case digits in angle brackets, a blank after
 // every four bytes ("<01020304 05>").
 std::string bytesDescription(std::string_view bytes);

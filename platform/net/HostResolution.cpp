@@ -3,17 +3,11 @@
 #include <algorithm>
 #include <charconv>
 
+#include "platform/foundation/Text.h"
+
 namespace platform {
 
 namespace {
-
-std::string lowered(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 bool isPlainHost(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
@@ -37,7 +31,7 @@ HostResolution& HostResolution::shared() {
 }
 
 void HostResolution::map(std::string_view host, std::string_view address, std::uint16_t port) {
-  HostMapping mapping{lowered(host), std::string(address), port};
+  HostMapping mapping{text::asciiLowercase(host), std::string(address), port};
   auto same = std::find_if(mappings_.begin(), mappings_.end(),
                            [&](const HostMapping& m) { return m.host == mapping.host; });
   if (same != mappings_.end()) {
@@ -65,7 +59,7 @@ void HostResolution::clear() {
 }
 
 std::optional<HostMapping> HostResolution::mappingForHost(std::string_view host) const {
-  std::string key = lowered(host);
+  std::string key = text::asciiLowercase(host);
   for (const HostMapping& mapping : mappings_) {
     if (mapping.host == key) return mapping;
   }

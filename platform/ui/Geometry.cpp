@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/foundation/Text.h"
+
 namespace platform {
 
 std::string describeNumber(double value) {
@@ -23,9 +25,7 @@ std::string describeRect(const Rect& rect) {
 namespace {
 
 bool finiteNumber(std::string_view text, double& value) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return false;
-  text = text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+  text = text::trimmed(text, " \t");
   const char* end = text.data() + text.size();
   auto [stop, error] = std::from_chars(text.data(), end, value);
   return error == std::errc() && stop == end && std::isfinite(value);

@@ -15,6 +15,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HostResolution.h"
+#include "tests/support/ShortNetworkTimeouts.h"
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
@@ -57,13 +58,7 @@ class Recorder : public ZUVCachedFileDelegate {
 
 class ZUVCachedFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    platform::RunLoop::main().reset(false);
-    saved_ = platform::URLConnection::settings();
-    platform::URLConnection::settings().idleTimeout = 0.5;
-    platform::URLConnection::settings().connectTimeout = 0.5;
-  }
-  void TearDown() override { platform::URLConnection::settings() = saved_; }
+  void SetUp() override { platform::RunLoop::main().reset(false); }
 
   // A new cached file, as a later run would make it, fetched once to its end.
   std::shared_ptr<ZUVCachedFile> fetch(const std::string& url, bool cacheBuster = false,
@@ -82,7 +77,7 @@ class ZUVCachedFileTest : public ::testing::Test {
 
   velour_test::TestWorld world_;
   TestHTTPServer server;
-  platform::URLConnectionSettings saved_;
+  velour_test::ShortNetworkTimeouts timeouts_;
   std::shared_ptr<Recorder> recorder_;
 };
 

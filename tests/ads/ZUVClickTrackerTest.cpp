@@ -11,6 +11,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Application.h"
+#include "tests/support/ShortNetworkTimeouts.h"
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
@@ -41,14 +42,10 @@ class ZUVClickTrackerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::RunLoop::main().reset(false);
-    saved_ = platform::URLConnection::settings();
-    platform::URLConnection::settings().idleTimeout = 0.5;
-    platform::URLConnection::settings().connectTimeout = 0.5;
     savedTasks_ = ZUVClickTracker::backgroundTasks();
     server.reply("/ok", 200, "ok");
   }
   void TearDown() override {
-    platform::URLConnection::settings() = saved_;
     ZUVClickTracker::backgroundTasks() = savedTasks_;
     platform::HostResolution::shared().clear();
   }
@@ -68,7 +65,7 @@ class ZUVClickTrackerTest : public ::testing::Test {
   velour_test::TestWorld world_;
   TestHTTPServer server;
   Reports reports;
-  platform::URLConnectionSettings saved_;
+  velour_test::ShortNetworkTimeouts timeouts_;
   ZUVClickTracker::BackgroundTasks savedTasks_;
 };
 

@@ -92,7 +92,7 @@ class ZUVObjectPrivateTest : public ::testing::Test {
   // Reports the ad URL and waits until the ad page fetch has ended.
   void serveAd(const std::string& path) {
     report("loadAdURL", {{"url", server_.url(path)}, {"type", "vodov"}});
-    settle([&] { return controller().state() != ZUVObjectPrivate::kStateFetchingAd; });
+    settle([&] { return controller().state() != ZUVObjectPrivate::State::FetchingAdPage; });
   }
   double refreshIn() {
     auto timer = controller().reloadTimer();
@@ -116,7 +116,7 @@ class ZUVObjectPrivateTest : public ::testing::Test {
 TEST_F(ZUVObjectPrivateTest, ScriptIsFetchedOnceADayAndItsFailureUsesTheCopy) {
   double started = RunLoop::main().currentDate().secondsSince1970;
   loadToBuild();
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateBuilding);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::BuildingAdURL);
   ZUVStatisticsCore store(ZUVObjectPrivate::kStoreIdentifier);
   EXPECT_NEAR(store.dateForKey("expireDate").dateValue().secondsSince1970, started + 86400, 1);
   EXPECT_EQ(controller().request()->counter(), 1);
@@ -134,7 +134,7 @@ TEST_F(ZUVObjectPrivateTest, ScriptIsFetchedOnceADayAndItsFailureUsesTheCopy) {
   settle([&] {
     return server_.requestCount(kZUVSupportScriptPath) == 2 && controller().buildAdWebView();
   });
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateBuilding);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::BuildingAdURL);
   EXPECT_TRUE(errors_.empty());
 
   // An expiry far ahead, as a planted store would hold, does not pin the copy.
@@ -157,14 +157,14 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   banner_->loadRequest(ZUVRequest::request());
   settle([&] { return !errors_.empty(); });
   EXPECT_EQ(errors_.back().code, 2);
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateScriptFailed);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::ScriptFetchFailed);
 
   serveScript(200, "function ZEDE_buildAdURL(p) {}");
   loadToBuild();
   report("invalidRequest", {{"reason", "bad slot"}});
   EXPECT_EQ(errors_.back().code, 0);
   EXPECT_TRUE(world_.log().contains("<Vozave> Invalid Request: {\"reason\":\"bad slot\"}"));
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
   EXPECT_EQ(controller().buildAdWebView(), nullptr);
 
   server_.reply("/rejected", 400, "", {{"X-Zede-Refresh-Rate", "30"}});
@@ -176,7 +176,7 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   EXPECT_EQ(errors_.back().code, 0);
   EXPECT_TRUE(errors_.back().userInfo.contains("slotname") ||
               errors_.back().userInfo.contains("js"));
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 
   // A refresh that the script cannot serve keeps the banner on its schedule.
@@ -184,7 +184,7 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   settle([&] { return controller().buildAdWebView() != nullptr; });
   report("unableToServe", {{"reason", "no ads"}});
   EXPECT_EQ(errors_.back().code, 0);
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 
   server_.reply("/broken", 503, "");
@@ -197,7 +197,7 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   loadToBuild();
   serveAd("/blank");
   EXPECT_EQ(errors_.back().code, 1);
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
 
   // A build that never reports gives up ten seconds after its page load, the web engine's
   // start left out, and keeps the refresh going.
@@ -217,7 +217,7 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   RunLoop::main().advance(1);
   ASSERT_EQ(errors_.size(), before + 1);
   EXPECT_EQ(errors_.back().code, 2);
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
   EXPECT_EQ(controller().buildAdWebView(), nullptr);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 }
@@ -228,7 +228,7 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   server_.reply("/ad0", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "0"}});
   loadToBuild();
   serveAd("/ad30");
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateLoadingAd);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadingAdPage);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
   RunLoop::main().advance(30);
   EXPECT_TRUE(banner_->hasAutoRefreshed());
@@ -285,7 +285,7 @@ TEST_F(ZUVObjectPrivateTest, AFailedFirstLoadIsRetriedWithBackOff) {
   banner_->loadRequest(ZUVRequest::request());
   for (double delay : {30.0, 60.0, 120.0}) {
     settle([&] { return controller().reloadTimer() != nullptr; });
-    EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateScriptFailed);
+    EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::ScriptFetchFailed);
     EXPECT_DOUBLE_EQ(refreshIn(), delay);
     if (delay == 120) serveScript(200, "function ZEDE_buildAdURL(p) {}");
     RunLoop::main().advance(delay);
@@ -300,7 +300,7 @@ TEST_F(ZUVObjectPrivateTest, AFailedFirstLoadIsRetriedWithBackOff) {
   RunLoop::main().advance(120);
   settle([&] { return controller().buildAdWebView() != nullptr; });
   serveAd("/ad");
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateLoadingAd);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadingAdPage);
   EXPECT_DOUBLE_EQ(refreshIn(), 45);
 }
 
@@ -357,11 +357,11 @@ TEST_F(ZUVObjectPrivateTest, ANewLoadSupersedesTheOneUnderWay) {
     response.set_content("<p>old</p>", "text/html");
   });
   report("loadAdURL", {{"url", server_.url("/slow")}});
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFetchingAd);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::FetchingAdPage);
   banner_->loadRequest(ZUVRequest::request());
   EXPECT_FALSE(controller().adHTML()->isFetching());
   RunLoop::main().runUntil([] { return false; }, 1);
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateBuilding);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::BuildingAdURL);
   EXPECT_TRUE(errors_.empty());
 }
 
@@ -381,7 +381,7 @@ TEST_F(ZUVObjectPrivateTest, RequestsThatCannotGoAhead) {
   profile.systemVersion = version;
   ASSERT_EQ(errors_.size(), 2u);
   EXPECT_EQ(errors_[1].code, 3);
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
 
   // Inactive before launch has finished: the request goes through.
   ZUVObjectPrivate::observeLaunch();
@@ -405,7 +405,7 @@ TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {
   page->fromPage = true;
   server_.reply("/ck", 200, "ok");
   const std::string click = "gmsg://ad/click?u=" + platform::percentEncode(server_.url("/ck"));
-  for (auto state : {ZUVObjectPrivate::kStateShowing, ZUVObjectPrivate::kStateFetchingAd}) {
+  for (auto state : {ZUVObjectPrivate::State::ShowingAd, ZUVObjectPrivate::State::FetchingAdPage}) {
     controller().changeState(state);
     page->userActivation = false;
     EXPECT_FALSE(decide("https://ads.example/click", platform::kWebViewNavigationTypeLinkClicked));
@@ -416,11 +416,11 @@ TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {
                         platform::kWebViewNavigationTypeLinkClicked));
     EXPECT_FALSE(decide("https://ads.example/click", platform::kWebViewNavigationTypeLinkClicked));
     auto browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root_->modalViewController());
-    ASSERT_NE(browser, nullptr) << state;
+    ASSERT_NE(browser, nullptr) << static_cast<int>(state);
     browser->relinquishScreen();
   }
   // A tap on the next ad as it loads on screen is a click-through as well.
-  controller().changeState(ZUVObjectPrivate::kStateLoadingAd);
+  controller().changeState(ZUVObjectPrivate::State::LoadingAdPage);
   EXPECT_FALSE(decide("https://ads.example/click", platform::kWebViewNavigationTypeLinkClicked));
   auto browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root_->modalViewController());
   ASSERT_NE(browser, nullptr);
@@ -431,7 +431,7 @@ TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {
 
   // A page that navigates itself while it loads, with no tap, is stopped after a few times.
   page->userActivation = false;
-  controller().changeState(ZUVObjectPrivate::kStateLoadingAd);
+  controller().changeState(ZUVObjectPrivate::State::LoadingAdPage);
   for (int i = 0; i < ZUVBannerWebViewDelegate::kMaxSelfNavigations; ++i) {
     EXPECT_TRUE(decide("http://ads.example/page", platform::kWebViewNavigationTypeOther));
   }
@@ -439,7 +439,7 @@ TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {
   EXPECT_FALSE(decide("http://ads.example/page", platform::kWebViewNavigationTypeReload));
   ASSERT_EQ(errors_.size(), 1u);
   EXPECT_EQ(errors_[0].code, 2);
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFailed);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
   EXPECT_EQ(std::count_if(world_.log().lines().begin(), world_.log().lines().end(),
                           [](auto& line) { return line.find("<Vozave> Stopped") == 0; }),
             1);
@@ -492,7 +492,7 @@ TEST_F(ZUVObjectPrivateTest, ARefreshDuringTheScriptFetchLeavesOneBuild) {
   controller().scheduleReloadTimer(10);
   RunLoop::main().advance(10);
   EXPECT_TRUE(banner_->hasAutoRefreshed());
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateFetchingScript);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::FetchingScript);
   holdScript_ = false;
   settle([&] { return controller().buildAdWebView() != nullptr; });
   EXPECT_EQ(server_.requestCount(kZUVSupportScriptPath), 1u);
@@ -510,12 +510,12 @@ TEST_F(ZUVObjectPrivateTest, ARefreshDuringTheScriptFetchLeavesOneBuild) {
   ASSERT_NE(controller().buildAdWebView(), nullptr);
   server_.reply("/ad", 200, "<p>ad</p>");
   serveAd("/ad");
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateLoadingAd);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadingAdPage);
   controller().resetReloadTimer();  // so that the wait below cannot run into the next refresh
   holdScript_ = false;
   settle([&] { return !controller().isWorking() || controller().buildAdWebView(); });
   EXPECT_FALSE(controller().buildAdWebView());
-  EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateLoadingAd);
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadingAdPage);
 }
 
 TEST_F(ZUVObjectPrivateTest, TheBuildPageGetsInterstitialAndUnwritableParametersAsLoaded) {

@@ -187,7 +187,7 @@ void expectPlacedBanner(const std::shared_ptr<ZUVBannerView>& banner,
   EXPECT_EQ(banner->rootViewController(), screen);
   EXPECT_EQ(banner->adUnitID(), kVelourAdUnitID);
   // Loaded after the root view controller was set: the load went past its first check.
-  EXPECT_NE(banner->privateObject()->state(), ZUVObjectPrivate::kStateIdle);
+  EXPECT_NE(banner->privateObject()->state(), ZUVObjectPrivate::State::NothingRequested);
 }
 
 TEST_F(SoundboardTest, InformationScreensFadeButStayAndEveryScreensBannerLoadsOnceAndRefreshes) {
@@ -259,7 +259,7 @@ TEST_F(SoundboardTest, InformationScreensFadeButStayAndEveryScreensBannerLoadsOn
       ASSERT_TRUE(RunLoop::main().runUntil(
           [&] {
             return all(
-                [](const auto& c) { return c->state() == ZUVObjectPrivate::kStateLoadingAd; });
+                [](const auto& c) { return c->state() == ZUVObjectPrivate::State::LoadingAdPage; });
           },
           5));
       EXPECT_EQ(server.requestCount("/ad"), 2 * round);

@@ -22,4 +22,19 @@ TEST(CalendarTest, DaysFollowTheTimeZone) {
   EXPECT_EQ(std::getenv("TZ") != nullptr, hadZone);
 }
 
+TEST(CalendarTest, CivilDaysCountFromTheEpochBothWays) {
+  using platform::CivilDay;
+  EXPECT_EQ(platform::daysFromCivil({1970, 1, 1}), 0);
+  EXPECT_EQ(platform::daysFromCivil({2000, 3, 1}), 11017);
+  EXPECT_EQ(platform::daysFromCivil({1969, 12, 31}), -1);
+  EXPECT_EQ(platform::daysFromCivil({0, 1, 1}), -719528);
+  for (std::int64_t days : {-719528LL, -1LL, 0LL, 11016LL, 2932896LL}) {
+    EXPECT_EQ(platform::daysFromCivil(platform::civilFromDays(days)), days);
+  }
+  EXPECT_EQ(platform::civilFromDays(11016), (CivilDay{2000, 2, 29}));
+  EXPECT_EQ(platform::daysInMonth(2000, 2), 29);
+  EXPECT_EQ(platform::daysInMonth(1900, 2), 28);
+  EXPECT_EQ(platform::daysInMonth(2024, 12), 31);
+}
+
 }  // namespace

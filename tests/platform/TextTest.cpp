@@ -30,6 +30,12 @@ TEST(TextTest, Base64RoundTripsAndRefusesBrokenGroups) {
   for (std::string_view bad : {"Zm8\n=", "Z", "Zm9v=", "Zg===", "Zg==Zg", "Zm*v"}) {
     EXPECT_FALSE(text::base64Decode(bad)) << bad;
   }
+  EXPECT_EQ(text::base64UrlEncode("\xFB\xFF"), "-_8");
+  EXPECT_EQ(text::base64UrlDecode(text::base64UrlEncode(bytes)), bytes);
+  // One text for each value: no padding, no other alphabet, no stray bits.
+  for (std::string_view bad : {"Zg==", "+_8", "-_9", "Zm9vY"}) {
+    EXPECT_FALSE(text::base64UrlDecode(bad)) << bad;
+  }
 }
 
 TEST(TextTest, HexCaseAndBlanks) {
@@ -39,6 +45,10 @@ TEST(TextTest, HexCaseAndBlanks) {
   EXPECT_EQ(text::jsonEscapedCharacter('t'), '\t');
   EXPECT_EQ(text::jsonEscapedCharacter('u'), 0);
   EXPECT_EQ(text::hexDigitValue('G'), -1);
+  EXPECT_EQ(text::strictPercentDecode("a%3D%3db%25"), "a==b%");
+  for (std::string_view bad : {"%", "a%4", "%G1", "%%41"}) {
+    EXPECT_FALSE(text::strictPercentDecode(bad)) << bad;
+  }
   EXPECT_EQ(text::asciiLowercase("Content-TYPE \xC3\x89"), "content-type \xC3\x89");
   EXPECT_FALSE(text::equalsIgnoringASCIICase("Etag", "Etags"));
   EXPECT_EQ(text::trimmed(" \t value \r\n"), "value");

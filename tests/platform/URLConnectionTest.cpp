@@ -12,6 +12,7 @@
 #include "platform/net/HostResolution.h"
 #include "platform/net/URLConnection.h"
 #include "tests/support/RecordingConnectionDelegate.h"
+#include "tests/support/ShortNetworkTimeouts.h"
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
@@ -27,16 +28,8 @@ using velour_test::TestHTTPServer;
 // Real sockets need real waiting: the host clock, short time-outs, generous caps.
 class URLConnectionTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    platform::RunLoop::main().reset(false);
-    saved_ = URLConnection::settings();
-    URLConnection::settings().connectTimeout = 0.5;
-    URLConnection::settings().idleTimeout = 0.5;
-  }
-  void TearDown() override {
-    URLConnection::settings() = saved_;
-    platform::HostResolution::shared().clear();
-  }
+  void SetUp() override { platform::RunLoop::main().reset(false); }
+  void TearDown() override { platform::HostResolution::shared().clear(); }
 
   std::shared_ptr<RecordingConnectionDelegate> fetch(const std::string& url,
                                                      URLRequest* custom = nullptr) {
@@ -51,7 +44,7 @@ class URLConnectionTest : public ::testing::Test {
 
   velour_test::TestWorld world_;
   TestHTTPServer server;
-  platform::URLConnectionSettings saved_;
+  velour_test::ShortNetworkTimeouts timeouts_;
   std::shared_ptr<URLConnection> connection_;
 };
 

@@ -168,7 +168,7 @@ class AdFaultTest : public ::testing::Test {
     settle([] { return false; }, seconds);
   }
 
-  static bool inState(const Banner& banner, std::int32_t state) {
+  static bool inState(const Banner& banner, ZUVObjectPrivate::State state) {
     return banner.controller().state() == state;
   }
 
@@ -197,14 +197,18 @@ TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndOnlyATapTakesAnAdAnywh
   auto reached = [&](adserver::RequestKind kind) {
     return server_->record().requestsOfKind(kind).size();
   };
-  // The first 3 comes and goes inside loadRequest; every later state lasts a pass at least.
-  std::vector<std::int32_t> states{controller.state()};
+  // The first BuildingAdURL comes and goes inside loadRequest; every later state lasts a pass
+  // at least.
+  std::vector<ZUVObjectPrivate::State> states{controller.state()};
   banner.view->loadRequest(ZUVRequest::request());
   ASSERT_TRUE(settle([&] {
     if (controller.state() != states.back()) states.push_back(controller.state());
-    return banner.received > 0 || inState(banner, ZUVObjectPrivate::kStateFailed);
+    return banner.received > 0 || inState(banner, ZUVObjectPrivate::State::LoadFailed);
   }));
-  EXPECT_EQ(states, (std::vector<std::int32_t>{0, 1, 3, 4, 5, 6}));
+  using State = ZUVObjectPrivate::State;
+  EXPECT_EQ(states, (std::vector<State>{State::NothingRequested, State::FetchingScript,
+                                        State::BuildingAdURL, State::FetchingAdPage,
+                                        State::LoadingAdPage, State::ShowingAd}));
 
   // A tap on the shown ad is a click-through: the banner keeps its ad page, the in-app browser
   // goes over the root view controller, and the refresh waits until it gives the screen back.
@@ -241,7 +245,7 @@ TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndOnlyATapTakesAnAdAnywh
   // a finger on it, where its only link has no name, is a click-through.
   setFault(hostile.slot, Fault::Stall);
   RunLoop::main().advance(30);
-  ASSERT_TRUE(settle([&] { return inState(hostile, ZUVObjectPrivate::kStateFetchingAd); }));
+  ASSERT_TRUE(settle([&] { return inState(hostile, ZUVObjectPrivate::State::FetchingAdPage); }));
   page->stringByEvaluatingJavaScriptFromString(
       "document.querySelector('a').click(); location.href = 'itms-apps://store.test/x'");
   ASSERT_TRUE(settle([&] { return gate->refusedCount() == 21; }));
@@ -270,11 +274,11 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
   const auto loopingPages = pagesOf(looping);
   RunLoop::main().advance(30);
   ASSERT_TRUE(settle([&] {
-    return !closing.errors.empty() && inState(stalled, ZUVObjectPrivate::kStateFetchingAd) &&
+    return !closing.errors.empty() && inState(stalled, ZUVObjectPrivate::State::FetchingAdPage) &&
            healthy.received == 2 && !looping.errors.empty();
   }));
   EXPECT_EQ(closing.errors, std::vector<long>{2});
-  EXPECT_TRUE(inState(closing, ZUVObjectPrivate::kStateFailed));
+  EXPECT_TRUE(inState(closing, ZUVObjectPrivate::State::LoadFailed));
   EXPECT_TRUE(refreshesIn(closing, 30));
   // The last ad stays on screen until a new one replaces it.
   EXPECT_FALSE(closing.view->webView()->isHidden());
@@ -296,7 +300,7 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
   ASSERT_TRUE(settle(
       [&] { return closing.received == 2 && healthy.received == 3 && looping.received == 2; }));
   EXPECT_TRUE(stalled.errors.empty());
-  EXPECT_TRUE(inState(stalled, ZUVObjectPrivate::kStateFetchingAd));
+  EXPECT_TRUE(inState(stalled, ZUVObjectPrivate::State::FetchingAdPage));
 
   // The stalled fetch gives up after a minute without a byte; the refresh after that shows.
   setFault(stalled.slot, Fault::None);
@@ -385,7 +389,7 @@ TEST_F(AdFaultTest, RunawayPagesAreUnloadedAndTheirRenderersGoIdle) {
   spinningUnit(page.slot, Fault::RunawayScript);
   spinningUnit(build.slot, Fault::SpinningScript);
   page.view->loadRequest(ZUVRequest::request());
-  ASSERT_TRUE(settle([&] { return inState(page, ZUVObjectPrivate::kStateLoadingAd); }));
+  ASSERT_TRUE(settle([&] { return inState(page, ZUVObjectPrivate::State::LoadingAdPage); }));
   // The page spins in real time; the monitor reads it at each second of the test's clock.
   for (int second = 0; second < 60 && page.errors.empty(); ++second) {
     wait(0.5);
@@ -393,7 +397,7 @@ TEST_F(AdFaultTest, RunawayPagesAreUnloadedAndTheirRenderersGoIdle) {
   }
   ASSERT_TRUE(settle([&] { return !page.errors.empty(); }, 5));
   EXPECT_EQ(page.errors, std::vector<long>{2});
-  EXPECT_TRUE(inState(page, ZUVObjectPrivate::kStateFailed));
+  EXPECT_TRUE(inState(page, ZUVObjectPrivate::State::LoadFailed));
   EXPECT_TRUE(page.view->webView()->isHidden());
   EXPECT_TRUE(page.controller().reloadTimer());
   const std::string line =
@@ -447,7 +451,7 @@ TEST_F(AdFaultTest, ACorruptStoreAnUnwritableCacheAndALostNetworkEachHealAtARefr
   RunLoop::main().advance(30);
   ASSERT_TRUE(settle([&] { return banner.errors.size() == 2; }));
   EXPECT_EQ(banner.errors.back(), 2);
-  EXPECT_TRUE(inState(banner, ZUVObjectPrivate::kStateFailed));
+  EXPECT_TRUE(inState(banner, ZUVObjectPrivate::State::LoadFailed));
   EXPECT_TRUE(refreshesIn(banner, 30));
   platform::DeviceProfile::current().setReachability(platform::NetworkReachability::WiFi);
   connect();

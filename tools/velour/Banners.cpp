@@ -98,10 +98,10 @@ Banners::Watch& Banners::watch(const std::shared_ptr<ZUVBannerView>& banner) {
 std::string Banners::state(const std::shared_ptr<ZUVBannerView>& banner) {
   const Watch& watched = watch(banner);
   auto controller = banner->privateObject();
-  std::int32_t state = controller->state();
-  if (state == ZUVObjectPrivate::kStateIdle) return "empty";
+  ZUVObjectPrivate::State state = controller->state();
+  if (state == ZUVObjectPrivate::State::NothingRequested) return "empty";
   if (controller->isWorking()) return "loading";
-  if (state == ZUVObjectPrivate::kStateShowing) return "showing";
+  if (state == ZUVObjectPrivate::State::ShowingAd) return "showing";
   if (watched.lastError >= 0) return "failed " + std::to_string(watched.lastError);
   return "loading";
 }

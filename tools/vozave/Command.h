@@ -1,5 +1,8 @@
 #pragma once
 
+#include <charconv>
+#include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,18 @@ struct Command {
 
 // Prints the problem and the usage text to standard error; returns 2.
 int usageError(const std::string& problem);
+
+// The whole of `text` as a finite number (double or float), or nothing.
+template <typename Number>
+std::optional<Number> parseFinite(const std::string& text) {
+  Number value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+      !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
 
 // Each file of commands lists its own; main.cpp puts the lists together.
 std::vector<Command> jsonCommands();

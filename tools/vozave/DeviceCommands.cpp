@@ -1,5 +1,3 @@
-#include <charconv>
-#include <cmath>
 #include <iostream>
 #include <optional>
 
@@ -15,16 +13,6 @@
 namespace vozave {
 
 namespace {
-
-std::optional<double> parseNumber(const std::string& text) {
-  double value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 std::string textOf(const platform::Value& value) {
   if (value.isString()) return value.stringValue();
@@ -91,7 +79,7 @@ int uule(const Arguments& args) {
                                     : arg == "--time" ? &options.time
                                                       : nullptr;
     if (number) {
-      if (!(*number = parseNumber(value))) return usageError(arg + " needs a number");
+      if (!(*number = parseFinite<double>(value))) return usageError(arg + " needs a number");
     } else if (arg == "--description") {
       options.description = value;
     } else if (arg == "--decode") {

@@ -1,5 +1,4 @@
 #include <charconv>
-#include <cmath>
 #include <iostream>
 #include <optional>
 
@@ -15,16 +14,6 @@
 namespace vozave {
 
 namespace {
-
-std::optional<float> parseFloat(const std::string& text) {
-  float value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 // YYYY-MM-DD into the request's birthday; false for any other text.
 bool setBirthday(ZUVRequestPrivate& request, const std::string& text) {
@@ -64,7 +53,7 @@ std::string applyValueOption(ZUVRequestPrivate& request, RequestOptions& options
     extras.set(value.substr(0, equals), value.substr(equals + 1));
     request.setAdditionalParameters(std::move(extras));
   } else if (name == "--lat" || name == "--lng" || name == "--acc") {
-    auto number = parseFloat(value);
+    auto number = parseFinite<float>(value);
     if (!number) return name + " takes a number";
     (name == "--lat" ? options.lat : name == "--lng" ? options.lng : options.acc) = number;
   } else if (name == "--slot") {
