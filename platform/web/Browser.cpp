@@ -271,6 +271,7 @@ Browser::CallResult Browser::call(std::string_view method, Value params, std::st
   }
   std::uint64_t id = post(method, std::move(params), sessionId);
   pending_[id].waited = true;
+  ++waitedCalls_;
   const double deadline = hostNow() + budget;
   while (isRunning()) {
     auto it = pending_.find(id);

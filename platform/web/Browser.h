@@ -87,6 +87,9 @@ class Browser {
   // `budget` seconds. Events that arrive meanwhile are delivered on a later pass.
   CallResult call(std::string_view method, Value params, std::string_view sessionId = {},
                   double budget = 5);
+  // How many commands call() has waited for, all browsers of the process together. For
+  // benchmarks.
+  static std::uint64_t waitedCalls() { return waitedCalls_; }
 
   // A new page target, attached; nothing on failure, with the error in `error`.
   std::optional<Page> openPage(Error* error);
@@ -139,6 +142,7 @@ class Browser {
   std::weak_ptr<void> deliveryToken_;
   std::map<std::string, BrowserSessionClient> sessions_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  static inline std::uint64_t waitedCalls_ = 0;
 };
 
 }  // namespace platform
