@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -18,7 +19,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -326,9 +326,9 @@ class AdLoadReporter : public benchmark::ConsoleReporter {
 
   void printFigures(const ColdLaunch& launch) {
     std::printf(
-        "\nLaunch to the first ad, engine not started nor support script cached: %.0f ms (load "
-        "%.2f); longest pass %.0f ms "
-        "(target < %.0f); waited engine calls %llu (target %.0f)\n",
+        "\nLaunch to the first ad, engine not started nor support script cached:\n"
+        "  %.0f ms (load %.2f); longest pass %.0f ms (target < %.0f); waited engine calls "
+        "%llu (target %.0f)\n",
         launch.ms, launch.load, launch.longestPassMs, kTargetLongestPassMs,
         static_cast<unsigned long long>(launch.waitedCalls), kTargetWaitedPerAd);
     std::printf("\n%-7s %8s %9s %11s %6s %9s %10s %10s %6s\n", "banners", "ours ms", "engine ms",
