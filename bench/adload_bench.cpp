@@ -1,18 +1,26 @@
 // 1, 4 and 16 banners loading at once against the demo ad server on loopback, with the support
 // script cached: the time from loadRequest to the last didReceiveAd, beside the web engine
 // alone loading the same two pages per banner (the build page, then the ad page by its URL),
-// in one run; prints both, how much slower our road is, and the memory of this process and of
-// the browser's processes once the ads are up.
+// in one run. First it times the launch to the first ad with the engine not yet started. It
+// prints how much slower our road is, the engine calls per ad that held the run loop, the
+// longest pass of the run loop, and the memory of this process and of the browser's processes
+// once the ads are up, with the targets beside them and the load average beside each figure
+// (the machine may be shared). Loads are issued from inside a pass of the run loop, as an
+// application's code issues them, so that what they hold the loop for counts.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ads/core/ZUVBannerView.h"
@@ -33,27 +41,51 @@
 
 namespace {
 
+using platform::RunLoop;
+
 constexpr const char* kUnit = "0123456789abcde";
 constexpr double kLimit = 60;  // seconds for one round of loads before it counts as failed
+constexpr int kIterations = 3;
 const int kBannerCounts[] = {1, 4, 16};
+
+// The targets: our road against the engine alone, for one banner and for sixteen; no engine
+// call that holds the run loop; no pass of the run loop longer than this.
+constexpr double kTargetRatioOne = 1.1;
+constexpr double kTargetRatioSixteen = 1.0;
+constexpr double kTargetWaitedPerAd = 0;
+constexpr double kTargetLongestPassMs = 50;
 
 adserver::AdServer* gServer = nullptr;
 std::shared_ptr<platform::ViewController> gRoot;
 
-// "VmRSS" of /proc/<pid>/status, in kB; 0 for a process that has gone.
-long residentKB(const std::string& pid) {
-  std::ifstream status("/proc/" + pid + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+// The field `name` (such as "VmRSS:") of a /proc file of lines "Name: value kB", in kB; 0 for a
+// process that has gone or that we may not read.
+long kbFrom(const std::string& path, std::string_view name) {
+  std::ifstream file(path);
+  for (std::string line; std::getline(file, line);) {
+    if (line.rfind(name, 0) == 0) return std::atol(line.c_str() + name.size());
   }
   return 0;
 }
 
+// The 1-minute load average of the host.
+double loadAverage() {
+  std::ifstream file("/proc/loadavg");
+  double load = 0;
+  file >> load;
+  return load;
+}
+
+struct TreeMemory {
+  long residentKB = 0;      // summed: a page shared by n processes counts n times
+  long proportionalKB = 0;  // summed: every page counts once
+};
+
 // The browser and every process below it (zygotes, renderers, utilities), by their parents.
-long browserResidentKB() {
+TreeMemory browserMemory() {
+  TreeMemory memory;
   auto browser = platform::Browser::shared();
-  if (!browser || !browser->isRunning()) return 0;
+  if (!browser || !browser->isRunning()) return memory;
   std::map<long, std::vector<std::string>> children;
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
     std::string pid = entry.path().filename();
@@ -68,68 +100,106 @@ long browserResidentKB() {
       children[parent].push_back(pid);
     }
   }
-  long total = 0;
   std::vector<std::string> pending{std::to_string(browser->processId())};
   while (!pending.empty()) {
     std::string pid = pending.back();
     pending.pop_back();
-    total += residentKB(pid);
+    memory.residentKB += kbFrom("/proc/" + pid + "/status", "VmRSS:");
+    memory.proportionalKB += kbFrom("/proc/" + pid + "/smaps_rollup", "Pss:");
     for (const std::string& child : children[std::atol(pid.c_str())]) pending.push_back(child);
   }
-  return total;
+  return memory;
 }
 
 void reportMemory(benchmark::State& state) {
-  state.counters["self_MB"] = static_cast<double>(residentKB("self")) / 1024;
-  state.counters["browser_MB"] = static_cast<double>(browserResidentKB()) / 1024;
+  TreeMemory browser = browserMemory();
+  state.counters["self_MB"] = static_cast<double>(kbFrom("/proc/self/status", "VmRSS:")) / 1024;
+  state.counters["browser_MB"] = static_cast<double>(browser.residentKB) / 1024;
+  state.counters["browser_PSS_MB"] = static_cast<double>(browser.proportionalKB) / 1024;
 }
 
-// Our road: fresh banners, each loading its own request; timed until the last has its ad.
-// Without a state, an untimed round.
-bool loadBanners(int count, benchmark::State* state) {
-  std::vector<std::shared_ptr<ZUVBannerView>> banners;
-  int received = 0, failed = 0;
-  auto events = std::make_shared<ZUVBannerViewDelegate>();
-  events->adViewDidReceiveAd = [&](platform::View&) { ++received; };
-  events->adViewDidFailToReceiveAdWithError = [&](platform::View&, const platform::Error&) {
-    ++failed;
-  };
-  for (int i = 0; i < count; ++i) {
-    auto banner = ZUVBannerView::create(platform::Rect(0, 50.0 * i, 320, 50));
-    banner->setAdUnitID(kUnit);
-    banner->setRootViewController(gRoot);
-    banner->setDelegate(events);
-    banners.push_back(banner);
+// Fresh banners, each loading its own request.
+class BannerRound {
+ public:
+  explicit BannerRound(int count) : count_(count) {
+    events_->adViewDidReceiveAd = [this](platform::View&) { ++received_; };
+    events_->adViewDidFailToReceiveAdWithError = [this](platform::View&, const platform::Error&) {
+      ++failed_;
+    };
+    for (int i = 0; i < count; ++i) {
+      auto banner = ZUVBannerView::create(platform::Rect(0, 50.0 * i, 320, 50));
+      banner->setAdUnitID(kUnit);
+      banner->setRootViewController(gRoot);
+      banner->setDelegate(events_);
+      banners_.push_back(banner);
+    }
   }
-  if (state) state->ResumeTiming();
-  for (auto& banner : banners) banner->loadRequest(ZUVRequest::request());
-  platform::RunLoop::main().runUntil([&] { return received + failed >= count; }, kLimit);
-  if (state) state->PauseTiming();
-  if (state && received == count) reportMemory(*state);
-  for (std::size_t i = 0; i < banners.size() && received < count; ++i) {
-    std::fprintf(stderr, "adload: banner %zu of %d in state %d\n", i, count,
-                 static_cast<int>(banners[i]->privateObject()->state()));
-  }
-  return received == count;
-}
+  BannerRound(const BannerRound&) = delete;
+  BannerRound& operator=(const BannerRound&) = delete;
 
-void ours(benchmark::State& state) {
+  // Runs `first` and the loads in the loop's next pass, then the loop until every banner has
+  // reported. Answers whether each got its ad.
+  [[nodiscard]] bool load(std::function<void()> first = {}) {
+    RunLoop::main().post([this, first = std::move(first)] {
+      if (first) first();
+      for (auto& banner : banners_) banner->loadRequest(ZUVRequest::request());
+    });
+    RunLoop::main().runUntil([this] { return received_ + failed_ >= count_; }, kLimit);
+    for (std::size_t i = 0; i < banners_.size() && received_ < count_; ++i) {
+      std::fprintf(stderr, "adload: banner %zu of %d in state %d\n", i, count_,
+                   static_cast<int>(banners_[i]->privateObject()->state()));
+    }
+    return received_ == count_;
+  }
+
+ private:
+  const int count_;
+  int received_ = 0;
+  int failed_ = 0;
+  std::shared_ptr<ZUVBannerViewDelegate> events_ = std::make_shared<ZUVBannerViewDelegate>();
+  std::vector<std::shared_ptr<ZUVBannerView>> banners_;
+};
+
+// Runs `round` once per iteration, which times itself; then adds the figures of the whole run:
+// the waited engine calls per ad, the longest pass and the load average.
+void measure(benchmark::State& state, bool (*round)(int count, benchmark::State& state),
+             const char* failure) {
   const int count = static_cast<int>(state.range(0));
+  const std::uint64_t waitedBefore = platform::Browser::waitedCalls();
+  RunLoop::main().resetLongestPass();
   for (auto _ : state) {
     state.PauseTiming();
-    if (!loadBanners(count, &state)) {
-      state.SkipWithError("a banner got no ad");
-      break;
+    if (!round(count, state)) {
+      state.SkipWithError(failure);
+      return;
     }
     state.ResumeTiming();
   }
+  const auto waited = static_cast<double>(platform::Browser::waitedCalls() - waitedBefore);
+  state.counters["waited_per_ad"] = waited / (kIterations * count);
+  state.counters["longest_pass_ms"] = RunLoop::main().longestPass() * 1000;
+  state.counters["load"] = loadAverage();
 }
 
-// The engine alone: a build view that reports its ad URL as a message, which it keeps without
-// loading it, and a view that shows the ad page.
+// Our road, timed until the last banner has its ad.
+bool loadBanners(int count, benchmark::State& state) {
+  BannerRound round(count);
+  state.ResumeTiming();
+  bool loaded = round.load();
+  state.PauseTiming();
+  if (loaded) reportMemory(state);
+  return loaded;
+}
+
+void ours(benchmark::State& state) {
+  measure(state, loadBanners, "a banner got no ad");
+}
+
+// The engine alone: a build view that reports its ad URL as a message, and on it starts the ad
+// view's load in the next pass; and a view that shows the ad page.
 class EngineDelegate : public platform::WebViewDelegate {
  public:
-  std::optional<platform::URL> adURL;
+  std::weak_ptr<platform::WebView> adView;  // set on the build view's delegate
   bool finished = false, failed = false;
 
   bool webViewShouldStartLoadWithRequestNavigationType(platform::WebView&,
@@ -137,17 +207,29 @@ class EngineDelegate : public platform::WebViewDelegate {
                                                        platform::WebViewNavigationType) override {
     if (!ZUVNotification::isNotificationURL(request.url())) return true;
     auto message = ZUVNotification::notificationFromURL(request.url());
+    std::optional<platform::URL> adURL;
     if (message && message->name() == "loadAdURL" && message->parameters()) {
       const platform::Value* url = message->parameters()->find("url");
       if (url && url->isString()) adURL = platform::URL::parse(url->stringValue());
     }
-    if (!adURL) failed = true;
+    if (adStarted_) return false;
+    if (!adURL) {
+      failed = true;
+      return false;
+    }
+    adStarted_ = true;
+    RunLoop::main().post([view = adView, url = *adURL] {
+      if (auto ad = view.lock()) ad->loadRequest(platform::WebRequest(url));
+    });
     return false;
   }
   void webViewDidFinishLoad(platform::WebView&) override { finished = true; }
   void webViewDidFailLoadWithError(platform::WebView&, const platform::Error&) override {
     failed = true;
   }
+
+ private:
+  bool adStarted_ = false;
 };
 
 // The build page as the controller writes it for a banner of this frame.
@@ -166,7 +248,6 @@ struct EnginePair {
   std::shared_ptr<EngineDelegate> buildEvents = std::make_shared<EngineDelegate>();
   std::shared_ptr<EngineDelegate> adEvents = std::make_shared<EngineDelegate>();
   std::string page;
-  bool adStarted = false;
 };
 
 bool loadEnginePages(int count, benchmark::State& state) {
@@ -179,23 +260,22 @@ bool loadEnginePages(int count, benchmark::State& state) {
     pair.build->setDelegate(pair.buildEvents);
     pair.ad = platform::WebView::create(frame);
     pair.ad->setDelegate(pair.adEvents);
+    pair.buildEvents->adView = pair.ad;
   }
   state.ResumeTiming();
-  for (EnginePair& pair : pairs) {
-    pair.build->loadHTMLStringBaseURL(pair.page, platform::URL::parse(kZUVAdServerOrigin));
-  }
+  RunLoop::main().post([&pairs] {
+    for (EnginePair& pair : pairs) {
+      pair.build->loadHTMLStringBaseURL(pair.page, platform::URL::parse(kZUVAdServerOrigin));
+    }
+  });
   auto done = [&] {
     int ended = 0;
     for (EnginePair& pair : pairs) {
-      if (pair.buildEvents->adURL && !pair.adStarted) {
-        pair.adStarted = true;
-        pair.ad->loadRequest(platform::WebRequest(*pair.buildEvents->adURL));
-      }
       if (pair.buildEvents->failed || pair.adEvents->failed || pair.adEvents->finished) ++ended;
     }
     return ended == count;
   };
-  platform::RunLoop::main().runUntil(done, kLimit);
+  RunLoop::main().runUntil(done, kLimit);
   state.PauseTiming();
   int shown = 0;
   for (EnginePair& pair : pairs) shown += pair.adEvents->finished && !pair.adEvents->failed;
@@ -204,15 +284,33 @@ bool loadEnginePages(int count, benchmark::State& state) {
 }
 
 void engine(benchmark::State& state) {
-  const int count = static_cast<int>(state.range(0));
-  for (auto _ : state) {
-    state.PauseTiming();
-    if (!loadEnginePages(count, state)) {
-      state.SkipWithError("an ad page did not load");
-      break;
-    }
-    state.ResumeTiming();
-  }
+  measure(state, loadEnginePages, "an ad page did not load");
+}
+
+// From launch to the first ad on screen with the engine not started (nor the support script
+// cached): the application finishes launching and loads a banner in one pass, as a first
+// screen would.
+struct ColdLaunch {
+  bool loaded = false;
+  double ms = 0;
+  double longestPassMs = 0;
+  std::uint64_t waitedCalls = 0;
+  double load = 0;
+};
+
+ColdLaunch launchToFirstAd() {
+  ColdLaunch launch;
+  RunLoop::main().resetLongestPass();
+  const std::uint64_t waitedBefore = platform::Browser::waitedCalls();
+  const auto start = std::chrono::steady_clock::now();
+  BannerRound round(1);
+  launch.loaded = round.load([] { platform::Application::shared()->finishLaunching(); });
+  launch.ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  launch.longestPassMs = RunLoop::main().longestPass() * 1000;
+  launch.waitedCalls = platform::Browser::waitedCalls() - waitedBefore;
+  launch.load = loadAverage();
+  return launch;
 }
 
 class AdLoadReporter : public benchmark::ConsoleReporter {
@@ -222,32 +320,68 @@ class AdLoadReporter : public benchmark::ConsoleReporter {
       if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
       Row& row = rows_[run.benchmark_name()];
       row.ms = run.GetAdjustedRealTime();
-      for (const char* name : {"self_MB", "browser_MB"}) {
-        auto found = run.counters.find(name);
-        if (found != run.counters.end()) row.memory[name] = found->second;
-      }
+      for (const auto& [name, counter] : run.counters) row.figures[name] = counter.value;
     }
     ConsoleReporter::ReportRuns(runs);
   }
 
-  void printRatios() {
-    std::printf("\n%-8s %9s %11s %12s %8s %12s %15s\n", "banners", "ours ms", "engine ms",
-                "ours/engine", "self MB", "browser MB", "engine brws MB");
+  void printFigures(const ColdLaunch& launch) {
+    std::printf(
+        "\nLaunch to the first ad, engine not started nor support script cached:\n"
+        "  %.0f ms (load %.2f); longest pass %.0f ms (target < %.0f); waited engine calls "
+        "%llu (target %.0f)\n",
+        launch.ms, launch.load, launch.longestPassMs, kTargetLongestPassMs,
+        static_cast<unsigned long long>(launch.waitedCalls), kTargetWaitedPerAd);
+    std::printf("\n%-7s %8s %9s %11s %6s %9s %10s %10s %6s\n", "banners", "ours ms", "engine ms",
+                "ours/engine", "target", "waited/ad", "pass ms", "engine pass", "load");
+    double longest = launch.longestPassMs;
     for (int count : kBannerCounts) {
-      const std::string n = std::to_string(count);
-      Row& mine = rows_["adload/ours/" + n + "/iterations:3/real_time"];
-      Row& theirs = rows_["adload/engine/" + n + "/iterations:3/real_time"];
-      std::printf("%-8d %9.0f %11.0f %11.2fx %8.0f %12.0f %15.0f\n", count, mine.ms, theirs.ms,
-                  theirs.ms > 0 ? mine.ms / theirs.ms : 0, mine.memory["self_MB"],
-                  mine.memory["browser_MB"], theirs.memory["browser_MB"]);
+      Row& mine = oursRow(count);
+      Row& theirs = engineRow(count);
+      longest = std::max(longest, mine.figures["longest_pass_ms"]);
+      std::printf("%-7d %8.0f %9.0f %10.2fx %6s %9.1f %10.0f %10.0f %6.2f\n", count, mine.ms,
+                  theirs.ms, theirs.ms > 0 ? mine.ms / theirs.ms : 0, ratioTarget(count).c_str(),
+                  mine.figures["waited_per_ad"], mine.figures["longest_pass_ms"],
+                  theirs.figures["longest_pass_ms"], mine.figures["load"]);
+    }
+    std::printf(
+        "targets: waited engine calls per ad %.0f, longest pass < %.0f ms; longest pass "
+        "of our road in this run, engine start included: %.0f ms\n",
+        kTargetWaitedPerAd, kTargetLongestPassMs, longest);
+    std::printf(
+        "\nMemory once the ads are up, MB; the engine's processes summed, PSS counting a "
+        "page shared by processes once\n%-7s %6s %12s %9s %10s %11s %10s\n",
+        "banners", "self", "browser RSS", "ours PSS", "PSS/banner", "engine PSS", "PSS/banner");
+    for (int count : kBannerCounts) {
+      Row& mine = oursRow(count);
+      Row& theirs = engineRow(count);
+      const double oursPSS = mine.figures["browser_PSS_MB"];
+      const double enginePSS = theirs.figures["browser_PSS_MB"];
+      std::printf("%-7d %6.0f %12.0f %9.0f %10.1f %11.0f %10.1f\n", count, mine.figures["self_MB"],
+                  mine.figures["browser_MB"], oursPSS, oursPSS / count, enginePSS,
+                  enginePSS / count);
     }
   }
 
  private:
   struct Row {
     double ms = 0;
-    std::map<std::string, double> memory;
+    std::map<std::string, double> figures;
   };
+
+  Row& oursRow(int count) { return rows_[rowName("ours", count)]; }
+  Row& engineRow(int count) { return rows_[rowName("engine", count)]; }
+  static std::string rowName(const char* road, int count) {
+    return std::string("adload/") + road + "/" + std::to_string(count) +
+           "/iterations:" + std::to_string(kIterations) + "/real_time";
+  }
+  static std::string ratioTarget(int count) {
+    char text[16] = "-";
+    if (count == 1) std::snprintf(text, sizeof text, "%.1fx", kTargetRatioOne);
+    if (count == 16) std::snprintf(text, sizeof text, "%.1fx", kTargetRatioSixteen);
+    return text;
+  }
+
   std::map<std::string, Row> rows_;
 };
 
@@ -268,7 +402,7 @@ int main(int argc, char** argv) {
   char home[] = "/tmp/velour-adload-bench-XXXXXX";
   if (!mkdtemp(home)) return 1;
   platform::FileManager::defaultManager().setHomeDirectory(home);
-  platform::RunLoop::main().reset(false);
+  RunLoop::main().reset(false);
   std::string problem;
   adserver::AdServerOptions options;
   options.adOrigin = kZUVAdServerOrigin;
@@ -284,29 +418,32 @@ int main(int argc, char** argv) {
   for (const std::string& mapping : gServer->resolveArguments()) {
     if (!platform::HostResolution::shared().mapFromText(mapping)) return finish(home, 1);
   }
-  platform::Application::shared()->finishLaunching();
   gRoot = std::make_shared<platform::ViewController>();
 
-  // The browser starts first, as it has long before an application's ads load; then the first
-  // load fetches the support script, and every later one finds it cached.
-  auto blank = platform::WebView::create();
-  blank->loadHTMLStringBaseURL("<p></p>", std::nullopt);
-  platform::RunLoop::main().runUntil([&] { return !blank->isLoading(); }, kLimit);
-  if (!loadBanners(1, nullptr)) {
+  // The first load starts the engine and fetches the support script; every later one finds
+  // both ready.
+  const ColdLaunch launch = launchToFirstAd();
+  if (!launch.loaded) {
     std::fprintf(stderr, "adload: the first banner got no ad\n");
     return finish(home, 1);
   }
   for (int count : kBannerCounts) {
     benchmark::RegisterBenchmark("adload/ours", ours)
         ->Arg(count)
-        ->Iterations(3)
+        ->Iterations(kIterations)
         ->UseRealTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("adload/engine", engine)
         ->Arg(count)
-        ->Iterations(3)
+        ->Iterations(kIterations)
         ->UseRealTime()
         ->Unit(benchmark::kMillisecond);
   }
-  return finish(home, runWithRatios<AdLoadReporter>(argc, argv));
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  AdLoadReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.printFigures(launch);
+  benchmark::Shutdown();
+  return finish(home, 0);
 }

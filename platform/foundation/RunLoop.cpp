@@ -287,6 +287,33 @@ bool RunLoop::fireDue() {
   return !due.empty();
 }
 
+// Reads the host clock when a pass starts and ends, and around a poll() that may sleep: a
+// sleep dwarfs the cost of the reads.
+class RunLoop::PassClock {
+ public:
+  explicit PassClock(RunLoop& loop) : loop_(loop), start_(hostSeconds()), slept_(loop.slept_) {}
+  ~PassClock() {
+    const double held = hostSeconds() - start_ - (loop_.slept_ - slept_);
+    loop_.longestPass_ = std::max(loop_.longestPass_, held);
+  }
+  PassClock(const PassClock&) = delete;
+  PassClock& operator=(const PassClock&) = delete;
+
+  // poll(), adding the time it may sleep to `slept`.
+  static int poll(pollfd* fds, nfds_t count, int timeoutMs, double& slept) {
+    if (timeoutMs == 0) return ::poll(fds, count, 0);
+    const double start = hostSeconds();
+    int ready = ::poll(fds, count, timeoutMs);
+    slept += hostSeconds() - start;
+    return ready;
+  }
+
+ private:
+  RunLoop& loop_;
+  const double start_;
+  const double slept_;
+};
+
 bool RunLoop::pollFds(double maxWait) {
   std::vector<pollfd> fds;
   std::vector<WatchId> ids;
@@ -302,7 +329,7 @@ bool RunLoop::pollFds(double maxWait) {
     ids.push_back(id);
   }
   int timeoutMs = maxWait <= 0 ? 0 : static_cast<int>(std::ceil(maxWait * 1000));
-  int ready = ::poll(fds.data(), fds.size(), timeoutMs);
+  int ready = PassClock::poll(fds.data(), fds.size(), timeoutMs, slept_);
   if (ready <= 0) return false;
   bool did = false;
   for (std::size_t i = 0; i < fds.size(); ++i) {
@@ -334,6 +361,7 @@ void RunLoop::drainReleases() {
 }
 
 bool RunLoop::runOnce(double maxWait) {
+  PassClock clock(*this);
   bool did = runPosted();
   did |= fireDue();
   double wait = maxWait;

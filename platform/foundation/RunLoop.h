@@ -154,8 +154,19 @@ class VOZAVE_API RunLoop {
   // Loop time of the next timer or delayed call, or a negative number if there is none.
   double nextDueTime() const;
 
+  // The longest pass since the last reset, in seconds of host time: how long one pass held
+  // the thread, its sleep waiting for descriptors left out. For benchmarks.
+  double longestPass() const { return longestPass_; }
+  void resetLongestPass() { longestPass_ = 0; }
+
  private:
   RunLoop();
+
+  // Times one pass for longestPass(): host seconds from its start to its end, less those it
+  // slept in poll() (slept_, a running total).
+  class PassClock;
+  double longestPass_ = 0;
+  double slept_ = 0;
 
   struct Watch {
     int fd;

@@ -353,6 +353,7 @@ Browser::CallResult Browser::call(std::string_view method, Value params, std::st
   }
   std::uint64_t id = post(method, std::move(params), sessionId);
   pending_[id].waited = true;
+  ++waitedCalls_;
   // A browser still starting answers once it has started.
   const double deadline = hostNow() + (answered_ ? budget : std::max(budget, kStartBudget));
   while (isRunning()) {

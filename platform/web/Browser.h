@@ -99,6 +99,9 @@ class Browser {
   // driver's questions that need the page's answer at once; never on the road of an ad.
   CallResult call(std::string_view method, Value params, std::string_view sessionId = {},
                   double budget = 5);
+  // How many commands call() has waited for, all browsers of the process together. For
+  // benchmarks.
+  static std::uint64_t waitedCalls() { return waitedCalls_; }
 
   // Opens a new page target and attaches to it; `done` comes on a later pass with the page,
   // or with the reason there is none.
@@ -164,6 +167,7 @@ class Browser {
   std::weak_ptr<void> deliveryToken_;
   std::map<std::string, BrowserSessionClient> sessions_;
   std::unique_ptr<PagePool> pool_;
+  static inline std::uint64_t waitedCalls_ = 0;
   WeakFactory<Browser> weak_{this};  // last: its links die first
 };
 
