@@ -29,7 +29,6 @@
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVMacros.h"
 #include "ads/web/ZUVNotification.h"
-#include "bench/ThroughputReporter.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HostResolution.h"
