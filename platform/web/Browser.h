@@ -129,7 +129,7 @@ class Browser {
   };
 
   std::optional<Error> launch();
-  void armStartBudget();
+  void armStartBudget(double hostDeadline);
   std::uint64_t post(std::string_view method, Value params, std::string_view sessionId);
   void armWatch();
   void flushWrites();
