@@ -176,17 +176,6 @@ Registration RunLoop::performAfterDelay(double delay, std::function<void()> acti
   });
 }
 
-void RunLoop::performAfterDelay(const void* target, double delay, std::function<void()> action) {
-  auto timer = addTimer(delay, false, [action = std::move(action)](Timer&) { action(); });
-  timer->target_ = target;
-}
-
-void RunLoop::cancelPerformRequests(const void* target) {
-  for (auto& timer : timers_) {
-    if (timer->target_ == target && timer->target_ != nullptr) timer->invalidate();
-  }
-}
-
 void RunLoop::post(std::function<void()> task) {
   {
     std::lock_guard lock(postedMutex_);

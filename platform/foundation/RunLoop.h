@@ -38,7 +38,6 @@ class VOZAVE_API Timer : public std::enable_shared_from_this<Timer> {
   bool valid_ = true;
   double fireDate_ = 0;
   std::uint64_t order_ = 0;
-  const void* target_ = nullptr;  // set for delayed calls, so they can be cancelled per target
   std::function<void(Timer&)> action_;
 };
 
@@ -118,9 +117,6 @@ class VOZAVE_API RunLoop {
 
   // Calls `action` once after `delay` seconds unless the registration goes first.
   [[nodiscard]] Registration performAfterDelay(double delay, std::function<void()> action);
-  // Calls `action` after `delay` seconds unless cancelled for `target` first.
-  void performAfterDelay(const void* target, double delay, std::function<void()> action);
-  void cancelPerformRequests(const void* target);  // every delayed call for `target`
 
   // Thread-safe: queue a task for the main thread.
   void post(std::function<void()> task);

@@ -95,8 +95,8 @@ class ZUVObjectPrivateTest : public ::testing::Test {
     settle([&] { return controller().state() != ZUVObjectPrivate::kStateFetchingAd; });
   }
   double refreshIn() {
-    auto timer = controller().reloadTimer();
-    return timer ? timer->fireDate() - RunLoop::main().now() : -1;
+    const auto& timer = controller().reloadTimer();
+    return timer ? timer.fireDate() - RunLoop::main().now() : -1;
   }
 
   std::atomic<bool> holdScript_{false};
@@ -227,7 +227,7 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   // 0 stops the refresh; coming back from the background arms the last interval again.
   loadToBuild();
   serveAd("/ad0");
-  EXPECT_EQ(controller().reloadTimer(), nullptr);
+  EXPECT_FALSE(controller().reloadTimer());
   auto application = platform::Application::shared();
   application->enterBackground();
   application->enterForeground();
@@ -237,10 +237,10 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   // that ends under it leaves its refresh until then.
   auto& center = platform::NotificationCenter::defaultCenter();
   center.postNotification("ZUVViewControllerWillPresentFullScreen", nullptr);
-  EXPECT_EQ(controller().reloadTimer(), nullptr);
+  EXPECT_FALSE(controller().reloadTimer());
   loadToBuild();
   serveAd("/ad30");
-  EXPECT_EQ(controller().reloadTimer(), nullptr);
+  EXPECT_FALSE(controller().reloadTimer());
   center.postNotification("ZUVViewControllerDidRelinquishFullScreen", nullptr);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 
@@ -251,19 +251,20 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   auto requests = server_.requests().size();
   auto loads = controller().request()->counter();
   RunLoop::main().advance(30);
-  EXPECT_EQ(controller().reloadTimer(), nullptr);
+  EXPECT_FALSE(controller().reloadTimer());
   EXPECT_EQ(controller().request()->counter(), loads);
   EXPECT_EQ(server_.requests().size(), requests);
 
   // A banner that goes with a refresh pending never fires it.
   application->enterForeground();
   std::weak_ptr<ZUVObjectPrivate> gone = banner_->privateObject();
-  std::shared_ptr<platform::Timer> pending = controller().reloadTimer();
-  ASSERT_TRUE(pending && pending->isValid());
+  ASSERT_TRUE(controller().reloadTimer());
   banner_->removeFromSuperview();
   banner_.reset();
   EXPECT_TRUE(gone.expired());
-  EXPECT_FALSE(pending->isValid());
+  requests = server_.requests().size();
+  RunLoop::main().advance(60);
+  EXPECT_EQ(server_.requests().size(), requests);
 }
 
 // With no interval from its server yet, a banner tries a failed load again after 30, 60, 120,
@@ -272,7 +273,7 @@ TEST_F(ZUVObjectPrivateTest, AFailedFirstLoadIsRetriedWithBackOff) {
   serveScript(500, "");
   banner_->loadRequest(ZUVRequest::request());
   for (double delay : {30.0, 60.0, 120.0}) {
-    settle([&] { return controller().reloadTimer() != nullptr; });
+    settle([&] { return static_cast<bool>(controller().reloadTimer()); });
     EXPECT_EQ(controller().state(), ZUVObjectPrivate::kStateScriptFailed);
     EXPECT_DOUBLE_EQ(refreshIn(), delay);
     if (delay == 120) serveScript(200, "function ZEDE_buildAdURL(p) {}");

@@ -57,24 +57,6 @@ TEST_F(RunLoopTest, TimersFireInTimeOrderThenInScheduleOrderOnTheManualClock) {
   victim = loop().scheduleTimer(1.0, false, [&](Timer&) { ++victimFired; });
   loop().advance(2);
   EXPECT_EQ(victimFired, 0);
-
-  // Delayed calls are cancelled per target.
-  int a = 0, b = 0;
-  int targetA = 0, targetB = 0;
-  loop().performAfterDelay(&targetA, 1.0, [&] { ++a; });
-  loop().performAfterDelay(&targetA, 2.0, [&] { ++a; });
-  loop().performAfterDelay(&targetB, 1.5, [&] { ++b; });
-  loop().advance(1.2);
-  loop().cancelPerformRequests(&targetA);
-  loop().advance(5);
-  EXPECT_EQ(a, 1);
-  EXPECT_EQ(b, 1);
-  // Cancelling with no target must not touch ordinary timers.
-  int plain = 0;
-  auto plainTimer = loop().scheduleTimer(1.0, false, [&](Timer&) { ++plain; });
-  loop().cancelPerformRequests(nullptr);
-  loop().advance(2);
-  EXPECT_EQ(plain, 1);
 }
 
 TEST_F(RunLoopTest, AHandleEndsItsRegistrationWhenDestroyedEvenInsideItsOwnCallback) {
@@ -190,11 +172,11 @@ TEST_F(RunLoopTest, FileDescriptorWatchReportsReadinessAndCanBeRemovedInItsCallb
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
   int calls = 0;
-  RunLoop::WatchId id = 0;
-  id = loop().watchFd(fds[0], platform::kFdReadable, [&](unsigned events) {
+  platform::Registration watch;
+  watch = loop().watchFd(fds[0], platform::kFdReadable, [&](unsigned events) {
     ++calls;
     EXPECT_TRUE(events & platform::kFdReadable);
-    loop().unwatchFd(id);
+    watch.cancel();
   });
   loop().runOnce(0);
   EXPECT_EQ(calls, 0);

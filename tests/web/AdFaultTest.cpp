@@ -174,7 +174,7 @@ class AdFaultTest : public ::testing::Test {
 
   static bool refreshesIn(const Banner& banner, double seconds) {
     const auto& timer = banner.controller().reloadTimer();
-    return timer && timer->fireDate() - RunLoop::main().now() == seconds;
+    return timer && timer.fireDate() - RunLoop::main().now() == seconds;
   }
 
   std::unique_ptr<velour_test::TestWorld> world_;
@@ -206,9 +206,9 @@ TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndATapKeepsItsPage) {
   EXPECT_EQ(page->request().url().absoluteString(), adPage);
   auto browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root_->modalViewController());
   ASSERT_TRUE(browser);
-  EXPECT_EQ(controller.reloadTimer(), nullptr);
+  EXPECT_FALSE(controller.reloadTimer());
   browser->relinquishScreen();
-  EXPECT_NE(controller.reloadTimer(), nullptr);
+  EXPECT_TRUE(controller.reloadTimer());
 }
 
 TEST_F(AdFaultTest, AHostileAdGoesNowhereWithoutATapAndAFingerAnywhereOnItClicksThrough) {
@@ -259,9 +259,9 @@ TEST_F(AdFaultTest, AnAdPageThatKeepsNavigatingItselfWhileItLoadsIsStopped) {
   EXPECT_EQ(pages(), 1u + ZUVBannerWebViewDelegate::kMaxSelfNavigations);
   // The refresh keeps the schedule that the page's answer set.
   const auto& timer = banner.controller().reloadTimer();
-  ASSERT_TRUE(timer && timer->isValid());
-  EXPECT_GT(timer->fireDate() - RunLoop::main().now(), 0);
-  EXPECT_LE(timer->fireDate() - RunLoop::main().now(), 30);
+  ASSERT_TRUE(timer.isValid());
+  EXPECT_GT(timer.fireDate() - RunLoop::main().now(), 0);
+  EXPECT_LE(timer.fireDate() - RunLoop::main().now(), 30);
   EXPECT_EQ(std::count_if(world_->log().lines().begin(), world_->log().lines().end(),
                           [](auto& line) { return line.find("<Vozave> Stopped an ad") == 0; }),
             1);
