@@ -324,18 +324,20 @@ void RunLoop::drainReleases() {
 
 bool RunLoop::runOnce(double maxWait) {
   bool did = runPosted();
-  did |= fireDue();
-  double wait = maxWait;
+  double wait = did ? 0 : maxWait;
   {
     std::lock_guard lock(postedMutex_);
     if (!posted_.empty()) wait = 0;
   }
-  if (!manual_) {
-    double next = nextDueTime();
-    if (next >= 0) wait = std::min(wait, std::max(0.0, next - now()));
+  const double next = nextDueTime();
+  if (next >= 0) {
+    if (next <= now()) wait = 0;
+    if (!manual_) wait = std::min(wait, std::max(0.0, next - now()));
   }
-  if (did) wait = 0;
+  // Descriptors before timers: an answer that has arrived wins over a time-out that falls
+  // due in the same pass.
   did |= pollFds(wait);
+  did |= fireDue();
   did |= runPosted();
   drainReleases();
   return did;
@@ -377,7 +379,11 @@ bool RunLoop::runUntil(const std::function<bool()>& done, double timeout) {
       runOnce(std::min(0.05, deadline - now()));
       continue;
     }
-    if (runOnce(0)) continue;
+    if (runOnce(0)) {
+      // Work that never ends (a task that posts itself) cannot hold the caller for ever.
+      if (hostSeconds() >= hostDeadline) return false;
+      continue;
+    }
     double next = nextDueTime();
     if (next >= 0 && next <= deadline) {
       manualNow_ = std::max(manualNow_, next);

@@ -134,9 +134,9 @@ class VOZAVE_API RunLoop {
   // Keeps `object` alive until the end of the current pass.
   void releaseLater(std::shared_ptr<const void> object);
 
-  // One pass: posted tasks, due timers and delayed calls, ready descriptors (waiting at most
-  // `maxWait` seconds of host time for them), then deferred releases. Returns true if any
-  // work was done.
+  // One pass: posted tasks, ready descriptors (waiting at most `maxWait` seconds of host time
+  // for them, and not at all when a timer is due), due timers and delayed calls, the tasks
+  // posted meanwhile, then deferred releases. Returns true if any work was done.
   bool runOnce(double maxWait = 0);
   // Runs passes until stop() is called.
   void run();

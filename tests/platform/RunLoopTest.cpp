@@ -139,6 +139,38 @@ TEST_F(RunLoopTest, AWeakCallbackToADestroyedObjectDoesNothing) {
   EXPECT_EQ(calls, 2);
 }
 
+TEST_F(RunLoopTest, AnAnswerThatHasArrivedWinsOverATimeOutAndAFloodHoldsNoTimerBack) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  std::string outcome;
+  platform::TimerHandle timeout;
+  platform::Registration reply;
+  reply = loop().watchFd(fds[0], platform::kFdReadable, [&](unsigned) {
+    outcome += "reply ";
+    timeout.reset();
+    reply.cancel();
+  });
+  // Both are there when the pass begins: the answer came while the loop was busy, and the
+  // time-out has fallen due since.
+  ASSERT_EQ(::write(fds[1], "x", 1), 1);
+  timeout = loop().scheduleTimer(0, false, [&](Timer&) { outcome += "timeout "; });
+  loop().runOnce(0);
+  loop().advance(1);
+  EXPECT_EQ(outcome, "reply ");
+  ::close(fds[0]);
+  ::close(fds[1]);
+
+  // A flood of tasks that post tasks does not keep a due timer from firing, nor a wait from
+  // ending.
+  bool fired = false;
+  std::function<void()> flood = [&] { loop().post(flood); };
+  loop().post(flood);
+  auto due = loop().scheduleTimer(0, false, [&](Timer&) { fired = true; });
+  EXPECT_FALSE(loop().runUntil([] { return false; }, 0.2));
+  EXPECT_TRUE(fired);
+  loop().cancelAll();
+}
+
 TEST_F(RunLoopTest, PostAndWaitFromAnotherThreadRunsOnTheMainThread) {
   std::atomic<bool> ranOnMain{false};
   std::atomic<bool> returned{false};
