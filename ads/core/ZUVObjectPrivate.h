@@ -200,7 +200,6 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::weak_ptr<platform::ViewController> rootViewController_;
   std::shared_ptr<platform::WebView> webView_;
   std::shared_ptr<platform::WebView> buildAdWebView_;
-  std::shared_ptr<platform::WebView> retiredBuildAdWebView_;
   std::shared_ptr<ZUVBannerWebViewDelegate> webViewDelegate_;
   std::shared_ptr<ZUVWebViewDelegate> buildAdWebViewDelegate_;
   platform::TimerHandle buildTimer_;

@@ -148,7 +148,7 @@ void ZUVObjectPrivate::setupBuildAdWebView() {
                             &ZUVObjectPrivate::unableToServe};
   for (std::size_t i = 0; i < std::size(kBuildReports); ++i) {
     buildReportObservers_.push_back(
-        center.addObserver(kBuildReports[i], buildAdWebView_.get(),
+        center.addObserver(kBuildReports[i], platform::NotificationObject(buildAdWebView_),
                            [weak, action = actions[i]](const platform::Notification& notification) {
                              if (auto self = weak.lock()) ((*self).*action)(notification);
                            }));
@@ -174,9 +174,7 @@ void ZUVObjectPrivate::resetBuildAdWebView() {
   buildAdWebView_->setDelegate({});
   // An abandoned page's scripts would run on unseen.
   buildAdWebView_->closePage();
-  // A report already caught waits for the next pass, addressed to this web view; keeping the
-  // view until the next build ends means no newer build page can take its address meanwhile.
-  retiredBuildAdWebView_ = std::move(buildAdWebView_);
+  buildAdWebView_.reset();
   buildAdWebViewDelegate_.reset();
 }
 

@@ -25,9 +25,9 @@ bool isHostName(std::string_view text) {
 
 }  // namespace
 
-std::shared_ptr<Reachability> Reachability::createWithName(std::string_view hostName) {
+std::unique_ptr<Reachability> Reachability::createWithName(std::string_view hostName) {
   if (!isHostName(hostName)) return nullptr;
-  return std::make_shared<Reachability>(Token(), std::string(hostName));
+  return std::make_unique<Reachability>(Token(), std::string(hostName));
 }
 
 void Reachability::setCallback(Callback callback, void* info) {

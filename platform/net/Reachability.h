@@ -29,7 +29,7 @@ class Reachability {
   using Callback = void (*)(Reachability& target, std::uint32_t flags, void* info);
 
   // Null for a text that is not a host name.
-  static std::shared_ptr<Reachability> createWithName(std::string_view hostName);
+  static std::unique_ptr<Reachability> createWithName(std::string_view hostName);
   Reachability(Token, std::string hostName) : hostName_(std::move(hostName)) {}
   Reachability(const Reachability&) = delete;
   Reachability& operator=(const Reachability&) = delete;

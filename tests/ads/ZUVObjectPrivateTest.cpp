@@ -363,9 +363,10 @@ TEST_F(ZUVObjectPrivateTest, RefreshIntervalsFromTheNetworkAreBounded) {
 
 TEST_F(ZUVObjectPrivateTest, ANewLoadSupersedesTheOneUnderWay) {
   loadToBuild();
-  const void* first = controller().buildAdWebView().get();
+  // A page's report holds its web view, as the delegate's posting does.
+  std::shared_ptr<platform::WebView> first = controller().buildAdWebView();
   banner_->loadRequest(ZUVRequest::request());
-  EXPECT_NE(controller().buildAdWebView().get(), first);
+  EXPECT_NE(controller().buildAdWebView(), first);
   // The superseded page's report reaches no one.
   ZUVNotificationCenter::defaultCenter().postNotification("invalidRequest", first, {});
   EXPECT_TRUE(errors_.empty());
