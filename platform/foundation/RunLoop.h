@@ -46,20 +46,20 @@ class VOZAVE_API Timer : public std::enable_shared_from_this<Timer> {
 // callback. Handed out by RunLoop::scheduleTimer; kept as a member by whoever waits.
 class VOZAVE_API TimerHandle {
  public:
-  TimerHandle() = default;
-  TimerHandle(TimerHandle&& other) noexcept = default;
+  TimerHandle() = default;                               // holds no timer
+  TimerHandle(TimerHandle&& other) noexcept = default;   // takes the timer; `other` is empty
   TimerHandle& operator=(TimerHandle&& other) noexcept;  // invalidates the timer held before
   TimerHandle(const TimerHandle&) = delete;
   TimerHandle& operator=(const TimerHandle&) = delete;
   ~TimerHandle();
 
-  // What the timer says; an empty handle answers 0, false.
+  // Run-loop time at which the timer fires next; 0 for an empty handle.
   double fireDate() const;
   void setFireDate(double when);  // moves the next fire (pausing, resuming)
-  double interval() const;
-  bool repeats() const;
-  bool isValid() const;
-  explicit operator bool() const { return isValid(); }
+  double interval() const;        // seconds between fires; 0 for an empty handle
+  bool repeats() const;           // false: it fires once
+  bool isValid() const;           // false once invalidated, fired once, or empty
+  explicit operator bool() const { return isValid(); }  // isValid()
 
   void invalidate();  // the timer never fires again; the handle still answers what it was
   void reset();       // invalidates it and empties the handle
@@ -194,9 +194,10 @@ class VOZAVE_API DelayedCalls {
   DelayedCalls(const DelayedCalls&) = delete;
   DelayedCalls& operator=(const DelayedCalls&) = delete;
 
+  // Calls `action` once after `delay` seconds unless cancelled first.
   void performAfterDelay(double delay, std::function<void()> action);
-  void cancelAll() { pending_.clear(); }
-  bool empty() const { return pending_.empty(); }
+  void cancelAll() { pending_.clear(); }           // none of the waiting calls runs
+  bool empty() const { return pending_.empty(); }  // no call is waiting
 
  private:
   std::map<std::uint64_t, Registration> pending_;
