@@ -4,7 +4,6 @@
 #include "ads/core/ZUVRequestError.h"
 #include "ads/support/ZUVPrivateUtilities.h"
 #include "platform/foundation/Log.h"
-#include "platform/foundation/NotificationCenter.h"
 
 std::shared_ptr<ZUVBannerView> ZUVBannerView::create(const platform::Rect& frame) {
   auto banner = std::make_shared<ZUVBannerView>(frame);
@@ -25,7 +24,6 @@ void ZUVBannerView::commonInitializer() {
 
 ZUVBannerView::~ZUVBannerView() {
   if (auto controller = privateObject()) controller->cancelPendingActions();
-  platform::NotificationCenter::defaultCenter().removeObserver(this);
   ZUVPrivateUtilities::removePrivateObjectForKey(this);
 }
 

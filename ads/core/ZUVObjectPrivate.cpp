@@ -22,7 +22,12 @@ namespace {
 bool gDidAppFinishLaunching = false;
 bool gWatchingForLaunch = false;  // since the first controller, or a new session
 bool gLeftoversRemoved = false;
-const int kLaunchObserver = 0;
+
+// Watches for the launch once per session, for all controllers.
+platform::Registration& launchObserver() {
+  static platform::Registration observer;
+  return observer;
+}
 
 // Sent by a full-screen ad controller as it takes and gives back the screen.
 constexpr const char* kWillPresentFullScreen = "ZUVViewControllerWillPresentFullScreen";
@@ -92,7 +97,6 @@ void ZUVObjectPrivate::limitPage(platform::WebView& view, bool buildPage) {
 void ZUVObjectPrivate::pageUnloaded(const std::string& limit, bool buildPage) {
   platform::log("<Vozave> Unloaded an ad page past its limit of " + limit);
   if (buildPage) {
-    buildTimer_.reset();
     resetBuildAdWebView();
     changeState(State::LoadFailed);
     reportError(kZUVErrorNetworkError, request_.get());
@@ -143,10 +147,12 @@ void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
 void ZUVObjectPrivate::observeApplication() {
   auto& center = platform::NotificationCenter::defaultCenter();
   std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
+  // Each observer holds the controller while it runs: what it reports may let the banner go.
   auto on = [&center, this, weak](const char* name, void (ZUVObjectPrivate::*action)()) {
-    center.addObserver(this, name, nullptr, [weak, action](const platform::Notification&) {
-      if (auto self = weak.lock()) ((*self).*action)();
-    });
+    applicationObservers_.push_back(
+        center.addObserver(name, nullptr, [weak, action](const platform::Notification&) {
+          if (auto self = weak.lock()) ((*self).*action)();
+        }));
   };
   bool multitasking = ZUVIdentifierUtilities::isOSAtLeastMajorMinorBug(4, 0, 0);
   on(multitasking ? platform::kApplicationDidEnterBackgroundNotification
@@ -186,7 +192,7 @@ void ZUVObjectPrivate::setPauseReason(bool& reason, bool on) {
 
 void ZUVObjectPrivate::pause() {
   // A pending refresh or retry comes back in full when the pause ends.
-  if (reloadTimer_ && reloadTimer_->isValid()) dueAfterPause_ = reloadTimer_->interval();
+  if (reloadTimer_.isValid()) dueAfterPause_ = reloadTimer_.interval();
   deactivateReloadTimer();
 }
 
@@ -201,10 +207,11 @@ void ZUVObjectPrivate::resume() {
 }
 
 ZUVObjectPrivate::~ZUVObjectPrivate() {
-  platform::NotificationCenter::defaultCenter().removeObserver(this);
-  platform::RunLoop::main().cancelPerformRequests(this);
-  resetReloadTimer();
-  if (adPageTimer_) adPageTimer_->invalidate();
+  // The controller's teardown order: it stops observing and waiting before its views go.
+  applicationObservers_.clear();
+  trackerCleanup_.cancel();
+  reloadTimer_.reset();
+  adPageTimer_.reset();
   webView_->setDelegate({});
   webViewDelegate_.reset();
   webView_->removeFromSuperview();
@@ -231,13 +238,11 @@ bool ZUVObjectPrivate::didAppFinishLaunching() {
 void ZUVObjectPrivate::observeLaunch() {
   gWatchingForLaunch = true;
   gDidAppFinishLaunching = false;
-  auto& center = platform::NotificationCenter::defaultCenter();
-  center.removeObserver(&kLaunchObserver);
-  center.addObserver(
-      &kLaunchObserver, platform::kApplicationDidFinishLaunchingNotification, nullptr,
+  launchObserver() = platform::NotificationCenter::defaultCenter().addObserver(
+      platform::kApplicationDidFinishLaunchingNotification, nullptr,
       [](const platform::Notification&) {
         gDidAppFinishLaunching = true;
-        platform::NotificationCenter::defaultCenter().removeObserver(&kLaunchObserver);
+        launchObserver().cancel();
       });
 }
 
@@ -407,7 +412,6 @@ void ZUVObjectPrivate::armReloadTimer(double seconds) {
 }
 
 void ZUVObjectPrivate::resetReloadTimer() {
-  if (reloadTimer_) reloadTimer_->invalidate();
   reloadTimer_.reset();
 }
 
@@ -415,11 +419,11 @@ void ZUVObjectPrivate::trackURLs(const std::vector<std::string>& urls) {
   if (!trackerDelegate_) {
     trackerDelegate_ = std::make_shared<ZUVClickTrackerDelegate>();
     std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
+    // One clean-up pass covers every tracker that has ended by then.
     auto later = [weak] {
       auto self = weak.lock();
       if (!self) return;
-      ZUVObjectPrivate* target = self.get();
-      platform::RunLoop::main().performAfterDelay(target, 0, [weak] {
+      self->trackerCleanup_ = platform::RunLoop::main().performAfterDelay(0, [weak] {
         if (auto again = weak.lock()) again->cleanupTrackers();
       });
     };
@@ -441,6 +445,6 @@ void ZUVObjectPrivate::cleanupTrackers() {
 }
 
 void ZUVObjectPrivate::cancelPendingActions() {
-  platform::RunLoop::main().cancelPerformRequests(this);
+  trackerCleanup_.cancel();
   resetReloadTimer();
 }

@@ -82,7 +82,7 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::optional<platform::URL> adHTMLBaseURL() const;
   double reloadSeconds() const { return reloadSeconds_; }
   // The pending refresh, if any.
-  const std::shared_ptr<platform::Timer>& reloadTimer() const { return reloadTimer_; }
+  const platform::TimerHandle& reloadTimer() const { return reloadTimer_; }
   // The hidden web view of the build under way, if any.
   const std::shared_ptr<platform::WebView>& buildAdWebView() const { return buildAdWebView_; }
 
@@ -204,10 +204,10 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::weak_ptr<platform::ViewController> rootViewController_;
   std::shared_ptr<platform::WebView> webView_;
   std::shared_ptr<platform::WebView> buildAdWebView_;
-  std::shared_ptr<platform::WebView> retiredBuildAdWebView_;
   std::shared_ptr<ZUVBannerWebViewDelegate> webViewDelegate_;
   std::shared_ptr<ZUVWebViewDelegate> buildAdWebViewDelegate_;
-  std::shared_ptr<platform::Timer> buildTimer_;
+  platform::TimerHandle buildTimer_;
+  std::vector<platform::Registration> buildReportObservers_;
   std::shared_ptr<ZUVCachedFile> buildAdJS_;
   std::shared_ptr<ZUVCachedFile> adHTML_;
   std::shared_ptr<ZUVRequestPrivate> request_;
@@ -215,7 +215,7 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::set<std::shared_ptr<ZUVClickTracker>> trackers_;
   std::shared_ptr<ZUVClickTrackerDelegate> trackerDelegate_;
   std::vector<platform::URL> pendingTrackingURLs_;
-  std::shared_ptr<platform::Timer> reloadTimer_;
+  platform::TimerHandle reloadTimer_;
   double reloadSeconds_ = 0;
   bool intervalFromServer_ = false;  // a server has sent an interval, 0 ("no refresh") included
   std::size_t retries_ = 0;          // failed loads in a row with no interval known
@@ -224,7 +224,9 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   double dueAfterPause_ = 0;  // the delay of the next load, put off by a pause
   // Counts the load time-out from the first of a run of ad page loads that did not finish,
   // which refreshes may replace one by one.
-  std::shared_ptr<platform::Timer> adPageTimer_;
+  platform::TimerHandle adPageTimer_;
   bool hasAutoRefreshed_ = false;
   std::int32_t supportedOrientations_ = 1;
+  std::vector<platform::Registration> applicationObservers_;
+  platform::Registration trackerCleanup_;
 };

@@ -140,10 +140,11 @@ void ZUVObjectPrivate::setupBuildAdWebView() {
   const Report actions[] = {&ZUVObjectPrivate::loadAdURL, &ZUVObjectPrivate::invalidRequest,
                             &ZUVObjectPrivate::unableToServe};
   for (std::size_t i = 0; i < std::size(kBuildReports); ++i) {
-    center.addObserver(this, kBuildReports[i], buildAdWebView_.get(),
-                       [weak, action = actions[i]](const platform::Notification& notification) {
-                         if (auto self = weak.lock()) ((*self).*action)(notification);
-                       });
+    buildReportObservers_.push_back(
+        center.addObserver(kBuildReports[i], platform::NotificationObject(buildAdWebView_),
+                           [weak, action = actions[i]](const platform::Notification& notification) {
+                             if (auto self = weak.lock()) ((*self).*action)(notification);
+                           }));
   }
 }
 
@@ -157,8 +158,7 @@ void ZUVObjectPrivate::armBuildTimeout() {
 }
 
 void ZUVObjectPrivate::resetBuildAdWebView() {
-  ZUVNotificationCenter::defaultCenter().removeObserver(this);
-  if (buildTimer_) buildTimer_->invalidate();
+  buildReportObservers_.clear();
   buildTimer_.reset();
   if (!buildAdWebView_) {
     buildAdWebViewDelegate_.reset();
@@ -167,14 +167,11 @@ void ZUVObjectPrivate::resetBuildAdWebView() {
   buildAdWebView_->setDelegate({});
   // An abandoned page's scripts would run on unseen.
   buildAdWebView_->closePage();
-  // A report already caught waits for the next pass, addressed to this web view; keeping the
-  // view until the next build ends means no newer build page can take its address meanwhile.
-  retiredBuildAdWebView_ = std::move(buildAdWebView_);
+  buildAdWebView_.reset();
   buildAdWebViewDelegate_.reset();
 }
 
 void ZUVObjectPrivate::buildTimedOut() {
-  buildTimer_.reset();
   resetBuildAdWebView();
   changeState(State::LoadFailed);
   reportError(kZUVErrorNetworkError, request_.get());
@@ -253,7 +250,7 @@ void ZUVObjectPrivate::showAd() {
 void ZUVObjectPrivate::watchAdPageLoad() {
   // A refresh that replaces a page still loading cancels that load, which is not reported:
   // the time-out runs on from the first unfinished page.
-  if (adPageTimer_ && adPageTimer_->isValid()) return;
+  if (adPageTimer_.isValid()) return;
   std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
   adPageTimer_ = platform::RunLoop::main().scheduleTimer(platform::WebView::loadTimeout(), false,
                                                          [weak](platform::Timer&) {
@@ -273,13 +270,11 @@ void ZUVObjectPrivate::adPageTimedOut() {
 }
 
 void ZUVObjectPrivate::adPageDidFinish() {
-  if (adPageTimer_) adPageTimer_->invalidate();
   adPageTimer_.reset();
   retries_ = 0;
 }
 
 void ZUVObjectPrivate::adPageDidFail() {
-  if (adPageTimer_) adPageTimer_->invalidate();
   adPageTimer_.reset();
   // With an interval, showAd has armed the refresh already.
   if (!hasInterval()) retryAfterFailure();

@@ -39,7 +39,7 @@ class ZUVNetworkChecker {
   void setNetworkTypeFromFlags(std::uint32_t flags);
 
  private:
-  std::shared_ptr<platform::Reachability> networkRef_;
+  std::unique_ptr<platform::Reachability> networkRef_;
   std::int32_t networkType_ = 0;
   std::uint32_t changeCount_ = 0;
 };

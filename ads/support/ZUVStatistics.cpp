@@ -75,13 +75,9 @@ ZUVStatistics::ZUVStatistics() : statistics_(kSharedIdentifier), timingMgr_(kSha
   auto& center = platform::NotificationCenter::defaultCenter();
   for (const char* name : {platform::kApplicationWillTerminateNotification,
                            platform::kApplicationDidEnterBackgroundNotification}) {
-    center.addObserver(this, name, nullptr,
-                       [this](const platform::Notification&) { statistics_.synchronize(); });
+    observers_.push_back(center.addObserver(
+        name, nullptr, [this](const platform::Notification&) { statistics_.synchronize(); }));
   }
-}
-
-ZUVStatistics::~ZUVStatistics() {
-  platform::NotificationCenter::defaultCenter().removeObserver(this);
 }
 
 std::int32_t ZUVStatistics::incrementAdRequestCount() {

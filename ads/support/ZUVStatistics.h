@@ -8,6 +8,7 @@
 
 #include "ads/support/ZUVStatisticsCore.h"
 #include "ads/support/ZUVTimingManager.h"
+#include "platform/foundation/Registration.h"
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
 
@@ -28,7 +29,6 @@ class ZUVStatistics {
 
   // Saves both stores when the application goes to the background or ends.
   ZUVStatistics();
-  ~ZUVStatistics();
   ZUVStatistics(const ZUVStatistics&) = delete;
   ZUVStatistics& operator=(const ZUVStatistics&) = delete;
 
@@ -86,4 +86,5 @@ class ZUVStatistics {
 
   ZUVStatisticsCore statistics_;
   ZUVTimingManager timingMgr_;
+  std::vector<platform::Registration> observers_;
 };

@@ -10,13 +10,12 @@ ZUVTimingManager::ZUVTimingManager(std::string identifier) : identifier_(std::mo
   // A suspended application can be killed without another word, so the background counts too.
   for (const char* name : {platform::kApplicationWillTerminateNotification,
                            platform::kApplicationDidEnterBackgroundNotification}) {
-    center.addObserver(this, name, nullptr,
-                       [this](const platform::Notification&) { savePersistentTimings(); });
+    observers_.push_back(center.addObserver(
+        name, nullptr, [this](const platform::Notification&) { savePersistentTimings(); }));
   }
 }
 
 ZUVTimingManager::~ZUVTimingManager() {
-  platform::NotificationCenter::defaultCenter().removeObserver(this);
   savePersistentTimings();
 }
 

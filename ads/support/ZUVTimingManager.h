@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ads/support/ZUVTiming.h"
+#include "platform/foundation/Registration.h"
 
 // The timings of one identifier, at most one per category, kept in the store under
 // "vozave_timing_<identifier>" so that a measurement can span launches.
@@ -39,4 +40,5 @@ class ZUVTimingManager {
  private:
   std::string identifier_;
   std::map<std::string, std::shared_ptr<ZUVTiming>> timings_;
+  std::vector<platform::Registration> observers_;
 };

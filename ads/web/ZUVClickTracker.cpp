@@ -94,10 +94,7 @@ void ZUVClickTracker::beginBackgroundTask() {
     ++trackingCount_;
     return;
   }
-  std::weak_ptr<ZUVClickTracker> weak = weak_from_this();
-  backgroundTaskID_ = tasks.begin([weak] {
-    if (auto tracker = weak.lock()) tracker->reset();
-  });
+  backgroundTaskID_ = tasks.begin(weakFactory_.bind([](ZUVClickTracker& self) { self.reset(); }));
 }
 
 void ZUVClickTracker::endBackgroundTask() {

@@ -8,6 +8,7 @@
 #include "ads/support/ZUVCachedFile.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/URL.h"
+#include "platform/foundation/WeakFactory.h"
 #include "platform/ui/Application.h"
 
 class ZUVClickTracker;
@@ -78,4 +79,5 @@ class ZUVClickTracker : public ZUVCachedFileDelegate,
   std::shared_ptr<ZUVCachedFile> tracker_;
   bool hasTracked_ = false;
   platform::BackgroundTaskIdentifier backgroundTaskID_ = platform::kBackgroundTaskInvalid;
+  platform::WeakFactory<ZUVClickTracker> weakFactory_{this};
 };

@@ -2,12 +2,7 @@
 
 #include "ads/support/ZUVMacros.h"
 #include "ads/web/ZUVNotification.h"
-#include "platform/foundation/RunLoop.h"
 #include "platform/web/JavaScriptEvaluating.h"
-
-ZUVNotificationCenter::~ZUVNotificationCenter() {
-  platform::RunLoop::main().cancelPerformRequests(this);
-}
 
 ZUVNotificationCenter& ZUVNotificationCenter::defaultCenter() {
   // Never destroyed: ad controllers that live until exit leave it as they go, whatever the
@@ -32,7 +27,7 @@ void ZUVNotificationCenter::postJSNotification(std::string_view name,
 
 void ZUVNotificationCenter::postNotificationFromURLObjectWithDelay(
     const platform::URL& url, std::shared_ptr<const void> object, double delay) {
-  platform::RunLoop::main().performAfterDelay(this, delay, [this, url, object = std::move(object)] {
+  delayedPosts_.performAfterDelay(delay, [this, url, object = std::move(object)] {
     postNotificationFromURLObject(url, object);
   });
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
 
@@ -22,7 +23,6 @@ inline constexpr const char* kJSReceiveMessageMethod = "ZEDE_ReceiveMessage";
 class ZUVNotificationCenter : public platform::NotificationCenter {
  public:
   ZUVNotificationCenter() = default;
-  ~ZUVNotificationCenter();
 
   // The client's centre, distinct from the platform's default centre.
   static ZUVNotificationCenter& defaultCenter();
@@ -42,6 +42,9 @@ class ZUVNotificationCenter : public platform::NotificationCenter {
   // message posts nothing.
   void postNotificationFromURLObject(const platform::URL& url,
                                      const platform::NotificationObject& object);
+
+ private:
+  platform::DelayedCalls delayedPosts_;
 };
 
 // The text that postJSNotification evaluates.

@@ -19,7 +19,10 @@ constexpr double kLeaveRetryDelay = 0.3;
 constexpr std::int32_t kLeaveRetries = 3;
 // The delayed attempts belong to the process, not to the opener that began them: an ad view
 // that closes meanwhile must not stop the user from getting where the click was going.
-constexpr char kDelayedLeaveTag = 0;
+platform::DelayedCalls& delayedLeaves() {
+  static platform::DelayedCalls calls;
+  return calls;
+}
 
 std::optional<std::string> textParameter(const platform::Dictionary& parameters,
                                          std::string_view key) {
@@ -117,17 +120,16 @@ void ZUVOpener::openApp(const std::optional<platform::URL>& url) {
 
 void ZUVOpener::attemptToLeave(const platform::URL& url,
                                std::shared_ptr<ZUVAdEventReporting> delegateManager) {
-  platform::RunLoop& loop = platform::RunLoop::main();
   if (ZUVClickTracker::activeTrackings() && repeatCount_++ < kLeaveRetries) {
-    loop.performAfterDelay(&kDelayedLeaveTag, kLeaveRetryDelay,
-                           [url, delegateManager] { attemptToLeave(url, delegateManager); });
+    delayedLeaves().performAfterDelay(
+        kLeaveRetryDelay, [url, delegateManager] { attemptToLeave(url, delegateManager); });
     return;
   }
   repeatCount_ = 0;
   if (delegateManager) delegateManager->willLeaveApplication();
   // The platform opens the URL once the current work has finished.
-  loop.performAfterDelay(&kDelayedLeaveTag, 0,
-                         [url] { (void)platform::Application::shared()->openURL(url); });
+  delayedLeaves().performAfterDelay(0,
+                                    [url] { (void)platform::Application::shared()->openURL(url); });
 }
 
 void ZUVOpener::openBrowserToURLSupportedOrientations(const platform::URL& url,

@@ -40,8 +40,8 @@ ZUVViewController::ZUVViewController(std::string className,
   addAction("relinquishScreen",
             [this](const std::shared_ptr<platform::View>&) { relinquishScreen(); });
   // Pages of other ads share the centre; only this controller's own page may rotate it.
-  ZUVNotificationCenter::defaultCenter().addObserver(
-      this, "settings", nullptr, [this](const platform::Notification& notification) {
+  settingsObserver_ = ZUVNotificationCenter::defaultCenter().addObserver(
+      "settings", nullptr, [this](const platform::Notification& notification) {
         const platform::WebView* own = ownWebView();
         if (own && notification.object.address() == static_cast<const void*>(own)) {
           settingsChanged(notification);
@@ -50,8 +50,6 @@ ZUVViewController::ZUVViewController(std::string className,
 }
 
 ZUVViewController::~ZUVViewController() {
-  ZUVNotificationCenter::defaultCenter().removeObserver(this);
-  platform::RunLoop::main().cancelPerformRequests(this);
   ZUVPrivateUtilities::removePrivateObjectForKey(this);
 }
 
@@ -118,8 +116,9 @@ bool ZUVViewController::presentSelfFrom(
   }
   if (!controller->presentModalViewController(self(), true)) return false;
   // Without a root controller the platform may not tell this one that it appeared.
+  // The callback holds the controller while it runs: what it tells may let the last owner go.
   std::weak_ptr<platform::ViewController> weak = self();
-  platform::RunLoop::main().performAfterDelay(this, kDelayedAppearance, [weak] {
+  delayedAppearance_ = platform::RunLoop::main().performAfterDelay(kDelayedAppearance, [weak] {
     if (auto me = weak.lock()) me->viewDidAppear(false);
   });
   return true;

@@ -102,4 +102,7 @@ class ZUVViewController : public platform::ViewController, public ZUVScreenRelin
   void setStatusBarHidden(bool hidden);
   bool controlsStatusBar() const;
   void post(const char* name);
+
+  platform::Registration settingsObserver_;
+  platform::Registration delayedAppearance_;
 };

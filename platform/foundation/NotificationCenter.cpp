@@ -53,16 +53,9 @@ void NotificationCenter::addObserver(const void* observer, std::string name,
 }
 
 void NotificationCenter::removeObserver(const void* observer) {
-  removeObserver(observer, std::string(), NotificationObject());
-}
-
-void NotificationCenter::removeObserver(const void* observer, const std::string& name,
-                                        const NotificationObject& object) {
   // The flag stops a delivery in progress, which holds its own list, from calling it.
   std::erase_if(*observers_, [&](const std::shared_ptr<Observer>& registration) {
-    bool matches = registration->observer == observer &&
-                   (name.empty() || registration->name == name) &&
-                   (object.isNull() || registration->object.matches(object));
+    bool matches = registration->observer == observer;
     if (matches) registration->removed = true;
     return matches;
   });

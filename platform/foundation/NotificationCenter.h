@@ -66,10 +66,6 @@ class NotificationCenter {
                    Handler handler);
   // Removes every registration of `observer`.
   void removeObserver(const void* observer);
-  // Removes the registrations of `observer` that match `name` (empty: any) and `object` (null:
-  // any).
-  void removeObserver(const void* observer, const std::string& name,
-                      const NotificationObject& object);
 
   void postNotification(const Notification& notification);
   void postNotification(std::string name, NotificationObject object, Dictionary userInfo = {});

@@ -14,20 +14,20 @@ namespace platform {
 // running callback alive until it returns.
 class VOZAVE_API Registration {
  public:
-  Registration() = default;
+  Registration() = default;  // holds no registration
   // `id` names the registration to its service (a watch's id, for changeWatch); `cancel`
   // undoes it and is called at most once.
   Registration(std::uint64_t id, std::function<void()> cancel);
-  Registration(Registration&& other) noexcept;
+  Registration(Registration&& other) noexcept;  // takes the registration; `other` is empty
   Registration& operator=(Registration&& other) noexcept;  // cancels the one held before
   Registration(const Registration&) = delete;
   Registration& operator=(const Registration&) = delete;
   ~Registration();
 
   void cancel();  // nothing more is delivered; the handle is empty afterwards
-  std::uint64_t id() const { return id_; }
-  bool isActive() const { return static_cast<bool>(cancel_); }
-  explicit operator bool() const { return isActive(); }
+  std::uint64_t id() const { return id_; }                      // 0 when empty
+  bool isActive() const { return static_cast<bool>(cancel_); }  // not yet cancelled
+  explicit operator bool() const { return isActive(); }         // isActive()
 
   // Transitional, for callers that still keep a bare watch id and unwatch it by hand: gives
   // up ownership, so the registration stays until cancelled through its service.

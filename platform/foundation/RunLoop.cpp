@@ -176,17 +176,6 @@ Registration RunLoop::performAfterDelay(double delay, std::function<void()> acti
   });
 }
 
-void RunLoop::performAfterDelay(const void* target, double delay, std::function<void()> action) {
-  auto timer = addTimer(delay, false, [action = std::move(action)](Timer&) { action(); });
-  timer->target_ = target;
-}
-
-void RunLoop::cancelPerformRequests(const void* target) {
-  for (auto& timer : timers_) {
-    if (timer->target_ == target && timer->target_ != nullptr) timer->invalidate();
-  }
-}
-
 void RunLoop::post(std::function<void()> task) {
   {
     std::lock_guard lock(postedMutex_);
@@ -363,18 +352,20 @@ void RunLoop::drainReleases() {
 bool RunLoop::runOnce(double maxWait) {
   PassClock clock(*this);
   bool did = runPosted();
-  did |= fireDue();
-  double wait = maxWait;
+  double wait = did ? 0 : maxWait;
   {
     std::lock_guard lock(postedMutex_);
     if (!posted_.empty()) wait = 0;
   }
-  if (!manual_) {
-    double next = nextDueTime();
-    if (next >= 0) wait = std::min(wait, std::max(0.0, next - now()));
+  const double next = nextDueTime();
+  if (next >= 0) {
+    if (next <= now()) wait = 0;
+    if (!manual_) wait = std::min(wait, std::max(0.0, next - now()));
   }
-  if (did) wait = 0;
+  // Descriptors before timers: an answer that has arrived wins over a time-out that falls
+  // due in the same pass.
   did |= pollFds(wait);
+  did |= fireDue();
   did |= runPosted();
   drainReleases();
   return did;
@@ -416,7 +407,11 @@ bool RunLoop::runUntil(const std::function<bool()>& done, double timeout) {
       runOnce(std::min(0.05, deadline - now()));
       continue;
     }
-    if (runOnce(0)) continue;
+    if (runOnce(0)) {
+      // Work that never ends (a task that posts itself) cannot hold the caller for ever.
+      if (hostSeconds() >= hostDeadline) return false;
+      continue;
+    }
     double next = nextDueTime();
     if (next >= 0 && next <= deadline) {
       manualNow_ = std::max(manualNow_, next);

@@ -38,7 +38,6 @@ class VOZAVE_API Timer : public std::enable_shared_from_this<Timer> {
   bool valid_ = true;
   double fireDate_ = 0;
   std::uint64_t order_ = 0;
-  const void* target_ = nullptr;  // set for delayed calls, so they can be cancelled per target
   std::function<void(Timer&)> action_;
 };
 
@@ -47,20 +46,20 @@ class VOZAVE_API Timer : public std::enable_shared_from_this<Timer> {
 // callback. Handed out by RunLoop::scheduleTimer; kept as a member by whoever waits.
 class VOZAVE_API TimerHandle {
  public:
-  TimerHandle() = default;
-  TimerHandle(TimerHandle&& other) noexcept = default;
+  TimerHandle() = default;                               // holds no timer
+  TimerHandle(TimerHandle&& other) noexcept = default;   // takes the timer; `other` is empty
   TimerHandle& operator=(TimerHandle&& other) noexcept;  // invalidates the timer held before
   TimerHandle(const TimerHandle&) = delete;
   TimerHandle& operator=(const TimerHandle&) = delete;
   ~TimerHandle();
 
-  // What the timer says; an empty handle answers 0, false.
+  // Run-loop time at which the timer fires next; 0 for an empty handle.
   double fireDate() const;
   void setFireDate(double when);  // moves the next fire (pausing, resuming)
-  double interval() const;
-  bool repeats() const;
-  bool isValid() const;
-  explicit operator bool() const { return isValid(); }
+  double interval() const;        // seconds between fires; 0 for an empty handle
+  bool repeats() const;           // false: it fires once
+  bool isValid() const;           // false once invalidated, fired once, or empty
+  explicit operator bool() const { return isValid(); }  // isValid()
 
   void invalidate();  // the timer never fires again; the handle still answers what it was
   void reset();       // invalidates it and empties the handle
@@ -118,9 +117,6 @@ class VOZAVE_API RunLoop {
 
   // Calls `action` once after `delay` seconds unless the registration goes first.
   [[nodiscard]] Registration performAfterDelay(double delay, std::function<void()> action);
-  // Calls `action` after `delay` seconds unless cancelled for `target` first.
-  void performAfterDelay(const void* target, double delay, std::function<void()> action);
-  void cancelPerformRequests(const void* target);  // every delayed call for `target`
 
   // Thread-safe: queue a task for the main thread.
   void post(std::function<void()> task);
@@ -138,9 +134,9 @@ class VOZAVE_API RunLoop {
   // Keeps `object` alive until the end of the current pass.
   void releaseLater(std::shared_ptr<const void> object);
 
-  // One pass: posted tasks, due timers and delayed calls, ready descriptors (waiting at most
-  // `maxWait` seconds of host time for them), then deferred releases. Returns true if any
-  // work was done.
+  // One pass: posted tasks, ready descriptors (waiting at most `maxWait` seconds of host time
+  // for them, and not at all when a timer is due), due timers and delayed calls, the tasks
+  // posted meanwhile, then deferred releases. Returns true if any work was done.
   bool runOnce(double maxWait = 0);
   // Runs passes until stop() is called.
   void run();
@@ -209,9 +205,10 @@ class VOZAVE_API DelayedCalls {
   DelayedCalls(const DelayedCalls&) = delete;
   DelayedCalls& operator=(const DelayedCalls&) = delete;
 
+  // Calls `action` once after `delay` seconds unless cancelled first.
   void performAfterDelay(double delay, std::function<void()> action);
-  void cancelAll() { pending_.clear(); }
-  bool empty() const { return pending_.empty(); }
+  void cancelAll() { pending_.clear(); }           // none of the waiting calls runs
+  bool empty() const { return pending_.empty(); }  // no call is waiting
 
  private:
   std::map<std::uint64_t, Registration> pending_;

@@ -95,10 +95,6 @@ std::shared_ptr<AudioPlayer> AudioPlayer::createWithContentsOfURL(const URL& url
 AudioPlayer::AudioPlayer(Key, URL url, double duration)
     : url_(std::move(url)), duration_(duration) {}
 
-AudioPlayer::~AudioPlayer() {
-  if (endTimer_) endTimer_->invalidate();
-}
-
 std::string AudioPlayer::clipName() const {
   return fileName(url_.filePath());
 }
@@ -128,7 +124,6 @@ void AudioPlayer::stop() {
   if (!playing_) return;
   position_ = currentTime();
   playing_ = false;
-  endTimer_->invalidate();
   endTimer_.reset();
   unregister(this);
   platform::log("audio: stopped " + clipName());
@@ -136,12 +131,10 @@ void AudioPlayer::stop() {
 
 // (Re)starts the clock of this play from position_ and sets the end for the time left.
 void AudioPlayer::scheduleEnd() {
-  if (endTimer_) endTimer_->invalidate();
   startedAt_ = RunLoop::main().now();
-  std::weak_ptr<AudioPlayer> self = weak_from_this();
-  endTimer_ = RunLoop::main().scheduleTimer(duration_ - position_, false, [self](Timer&) {
-    if (auto player = self.lock()) player->finish();
-  });
+  // The player owns the timer, so the timer never outlives it.
+  endTimer_ =
+      RunLoop::main().scheduleTimer(duration_ - position_, false, [this](Timer&) { finish(); });
 }
 
 // The clip reached its end: the player stops and rewinds, ready to play again from the start.

@@ -20,7 +20,6 @@ class AudioPlayer : public std::enable_shared_from_this<AudioPlayer> {
   // container with a readable duration.
   static std::shared_ptr<AudioPlayer> createWithContentsOfURL(const URL& url,
                                                               Error* error = nullptr);
-  ~AudioPlayer();
 
   bool play();  // from the current position; logs the clip that plays
   void stop();  // stops and keeps the position, as the platform does
@@ -54,7 +53,7 @@ class AudioPlayer : public std::enable_shared_from_this<AudioPlayer> {
   double position_ = 0;
   double startedAt_ = 0;
   bool playing_ = false;
-  std::shared_ptr<Timer> endTimer_;
+  TimerHandle endTimer_;
 };
 
 }  // namespace platform

@@ -37,7 +37,8 @@ CurlSession::CurlSession() {
 }
 
 CurlSession::~CurlSession() {
-  // At exit: the run loop may already be gone, so only libcurl is spoken to here.
+  // At exit. The watches and the timer end with their handles, on a loop that is never
+  // destroyed.
   auto running = std::move(running_);
   for (auto& [easy, connection] : running) curl_multi_remove_handle(multi_, easy);
   running.clear();
@@ -77,10 +78,7 @@ int CurlSession::timerCallback(CURLM*, long timeoutMs, void* session) {
 // fresh one is right whatever the loop still holds.
 void CurlSession::watch(curl_socket_t socket, int what) {
   RunLoop& loop = RunLoop::main();
-  if (auto it = watches_.find(socket); it != watches_.end()) {
-    loop.unwatchFd(it->second);
-    watches_.erase(it);
-  }
+  watches_.erase(socket);
   if (what == CURL_POLL_REMOVE) return;
   unsigned events =
       ((what & CURL_POLL_IN) ? kFdReadable : 0u) | ((what & CURL_POLL_OUT) ? kFdWritable : 0u);
@@ -93,7 +91,6 @@ void CurlSession::watch(curl_socket_t socket, int what) {
 }
 
 void CurlSession::schedule(long timeoutMs) {
-  if (timer_) timer_->invalidate();
   timer_.reset();
   if (timeoutMs < 0) return;
   timer_ = RunLoop::main().scheduleTimer(static_cast<double>(timeoutMs) / 1000.0, false,
@@ -104,7 +101,7 @@ void CurlSession::onTimer() {
   perform(CURL_SOCKET_TIMEOUT, 0);
   // libcurl does not announce a deadline it has announced before; a timer that fired early
   // (a manual clock) would otherwise leave none.
-  if (timer_ && timer_->isValid()) return;
+  if (timer_.isValid()) return;
   long timeoutMs = -1;
   curl_multi_timeout(multi_, &timeoutMs);
   if (timeoutMs >= 0) schedule(timeoutMs);

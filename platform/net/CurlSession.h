@@ -60,8 +60,8 @@ class CurlSession {
 
   CURLM* multi_;
   std::map<CURL*, std::shared_ptr<URLConnection>> running_;
-  std::map<curl_socket_t, RunLoop::WatchId> watches_;
-  std::shared_ptr<Timer> timer_;
+  std::map<curl_socket_t, Registration> watches_;
+  TimerHandle timer_;
   std::shared_ptr<CookieStore> cookies_;
 };
 

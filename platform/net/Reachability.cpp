@@ -25,13 +25,9 @@ bool isHostName(std::string_view text) {
 
 }  // namespace
 
-std::shared_ptr<Reachability> Reachability::createWithName(std::string_view hostName) {
+std::unique_ptr<Reachability> Reachability::createWithName(std::string_view hostName) {
   if (!isHostName(hostName)) return nullptr;
-  return std::make_shared<Reachability>(Token(), std::string(hostName));
-}
-
-Reachability::~Reachability() {
-  if (scheduled_) unscheduleFromRunLoop(RunLoop::main());
+  return std::make_unique<Reachability>(Token(), std::string(hostName));
 }
 
 void Reachability::setCallback(Callback callback, void* info) {
@@ -40,21 +36,19 @@ void Reachability::setCallback(Callback callback, void* info) {
 }
 
 bool Reachability::scheduleWithRunLoop(RunLoop& loop) {
-  if (&loop != &RunLoop::main() || scheduled_) return false;
-  scheduled_ = true;
+  if (&loop != &RunLoop::main() || isScheduled()) return false;
   const DeviceProfile& profile = DeviceProfile::current();
-  NotificationCenter::defaultCenter().addObserver(
-      this, kDeviceProfileReachabilityDidChangeNotification, &profile,
+  profileObserver_ = NotificationCenter::defaultCenter().addObserver(
+      kDeviceProfileReachabilityDidChangeNotification, &profile,
       [this](const Notification&) { reportLater(); });
   reportLater();
   return true;
 }
 
 bool Reachability::unscheduleFromRunLoop(RunLoop& loop) {
-  if (&loop != &RunLoop::main() || !scheduled_) return false;
-  scheduled_ = false;
-  NotificationCenter::defaultCenter().removeObserver(this);
-  loop.cancelPerformRequests(this);
+  if (&loop != &RunLoop::main() || !isScheduled()) return false;
+  profileObserver_.cancel();
+  reports_.cancelAll();
   return true;
 }
 
@@ -73,7 +67,7 @@ std::uint32_t Reachability::flags() const {
 // Reports never run inside the code that changed the profile: they come on the loop, as a
 // real phone's do. The pending report is cancelled when the watcher is unscheduled.
 void Reachability::reportLater() {
-  RunLoop::main().performAfterDelay(this, 0, [this] { report(); });
+  reports_.performAfterDelay(0, [this] { report(); });
 }
 
 void Reachability::report() {

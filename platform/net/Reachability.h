@@ -6,9 +6,10 @@
 #include <string_view>
 #include <utility>
 
-namespace platform {
+#include "platform/foundation/Registration.h"
+#include "platform/foundation/RunLoop.h"
 
-class RunLoop;
+namespace platform {
 
 // Reachability flags as the platform reports them.
 enum ReachabilityFlags : std::uint32_t {
@@ -28,9 +29,8 @@ class Reachability {
   using Callback = void (*)(Reachability& target, std::uint32_t flags, void* info);
 
   // Null for a text that is not a host name.
-  static std::shared_ptr<Reachability> createWithName(std::string_view hostName);
+  static std::unique_ptr<Reachability> createWithName(std::string_view hostName);
   Reachability(Token, std::string hostName) : hostName_(std::move(hostName)) {}
-  ~Reachability();
   Reachability(const Reachability&) = delete;
   Reachability& operator=(const Reachability&) = delete;
 
@@ -41,7 +41,7 @@ class Reachability {
   bool scheduleWithRunLoop(RunLoop& loop);
   // False when not scheduled on `loop`.
   bool unscheduleFromRunLoop(RunLoop& loop);
-  bool isScheduled() const { return scheduled_; }
+  bool isScheduled() const { return profileObserver_.isActive(); }
   // The flags that the host has now.
   std::uint32_t flags() const;
 
@@ -52,7 +52,8 @@ class Reachability {
   std::string hostName_;
   Callback callback_ = nullptr;
   void* info_ = nullptr;
-  bool scheduled_ = false;
+  Registration profileObserver_;  // active while scheduled
+  DelayedCalls reports_;
 };
 
 }  // namespace platform

@@ -164,11 +164,6 @@ URLConnection::URLConnection(const URLRequest& request,
                              std::shared_ptr<URLConnectionDelegate> delegate)
     : originalRequest_(request), currentRequest_(request), delegate_(std::move(delegate)) {}
 
-URLConnection::~URLConnection() {
-  if (idleTimer_) idleTimer_->invalidate();
-  if (speedTimer_) speedTimer_->invalidate();
-}
-
 void URLConnection::cancel() {
   if (ended_) return;
   auto self = shared_from_this();
@@ -366,8 +361,8 @@ void URLConnection::noteReceived(std::size_t size) {
 void URLConnection::armIdleTimer() {
   RunLoop& loop = RunLoop::main();
   double interval = settings().idleTimeout;
-  if (idleTimer_ && idleTimer_->isValid()) {
-    idleTimer_->setFireDate(loop.now() + interval);
+  if (idleTimer_.isValid()) {
+    idleTimer_.setFireDate(loop.now() + interval);
     return;
   }
   std::weak_ptr<URLConnection> weak = weak_from_this();
@@ -463,8 +458,7 @@ void URLConnection::takeRedirect() {
 }
 
 void URLConnection::releaseHop() {
-  if (idleTimer_) idleTimer_->invalidate();
-  if (speedTimer_) speedTimer_->invalidate();
+  idleTimer_.reset();
   speedTimer_.reset();
   if (!hop_) return;
   auto hop = std::move(hop_);

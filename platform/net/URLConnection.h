@@ -8,12 +8,12 @@
 #include <string>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/net/URLRequest.h"
 
 namespace platform {
 
 class CookieStore;
-class Timer;
 class URLConnection;
 
 // Errors of the URL connection: domain kURLErrorDomain, codes of URLErrorCode. Their user
@@ -80,7 +80,6 @@ class URLConnection : public std::enable_shared_from_this<URLConnection> {
   // Starts at once. Null when the request's URL is not http or https.
   static std::shared_ptr<URLConnection> create(const URLRequest& request,
                                                std::shared_ptr<URLConnectionDelegate> delegate);
-  ~URLConnection();
   URLConnection(const URLConnection&) = delete;
   URLConnection& operator=(const URLConnection&) = delete;
 
@@ -127,8 +126,8 @@ class URLConnection : public std::enable_shared_from_this<URLConnection> {
   URLRequest currentRequest_;
   std::shared_ptr<URLConnectionDelegate> delegate_;
   std::unique_ptr<Hop> hop_;
-  std::shared_ptr<Timer> idleTimer_;
-  std::shared_ptr<Timer> speedTimer_;
+  TimerHandle idleTimer_;
+  TimerHandle speedTimer_;
   int redirects_ = 0;
   bool ended_ = false;
 };

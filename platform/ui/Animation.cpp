@@ -33,9 +33,9 @@ OpenBlock* outermostSettings() {
 }
 
 // The did-stop calls wait for their animation's duration; a reset cancels them.
-int& generation() {
-  static int value = 0;
-  return value;
+DelayedCalls& didStopCalls() {
+  static DelayedCalls calls;
+  return calls;
 }
 
 }  // namespace
@@ -82,13 +82,11 @@ void View::commitAnimations() {
   done.record.committedAt = RunLoop::main().now();
   records().push_back(done.record);
   if (done.didStopSelector.empty() || done.delegate.expired()) return;
-  int current = generation();
-  RunLoop::main().performAfterDelay(
-      &generation(), done.record.duration,
-      [delegate = done.delegate, selector = done.didStopSelector, current] {
-        if (current != generation()) return;
-        if (auto target = delegate.lock()) target->performAction(selector, nullptr);
-      });
+  didStopCalls().performAfterDelay(done.record.duration,
+                                   [delegate = done.delegate, selector = done.didStopSelector] {
+                                     if (auto target = delegate.lock())
+                                       target->performAction(selector, nullptr);
+                                   });
 }
 
 bool View::isInAnimationBlock() {
@@ -106,7 +104,7 @@ void View::clearAnimationLog() {
 void View::resetAnimations() {
   openBlock().reset();
   records().clear();
-  ++generation();
+  didStopCalls().cancelAll();
 }
 
 void View::noteChange(const std::string& property, const std::string& value) {

@@ -40,10 +40,6 @@ bool isKnownScheme(const std::string& scheme) {
 
 Application::Application() = default;
 
-Application::~Application() {
-  if (expiryTimer_) expiryTimer_->invalidate();
-}
-
 std::shared_ptr<Application> Application::shared() {
   auto& app = instance();
   if (!app) app = std::make_shared<Application>();
@@ -111,7 +107,6 @@ bool Application::enterBackground() {
 
 bool Application::enterForeground() {
   if (state_ != ApplicationState::Background) return false;
-  if (expiryTimer_) expiryTimer_->invalidate();
   expiryTimer_.reset();
   state_ = ApplicationState::Inactive;
   if (auto d = delegate()) d->applicationWillEnterForeground(*this);
@@ -194,7 +189,6 @@ double Application::backgroundTimeRemaining() const {
 }
 
 void Application::scheduleExpiry() {
-  if (expiryTimer_) expiryTimer_->invalidate();
   std::weak_ptr<Application> weak = std::static_pointer_cast<Application>(shared_from_this());
   expiryTimer_ = RunLoop::main().scheduleTimer(backgroundTimeRemaining(), false, [weak](Timer&) {
     if (auto app = weak.lock()) app->expireTasks();

@@ -86,7 +86,6 @@ class VOZAVE_API Application : public Responder {
   static constexpr double kBackgroundTimeLimit = 600;
 
   Application();
-  ~Application() override;
 
   // Created on first use; resetShared() releases it and everything the main interface made.
   static std::shared_ptr<Application> shared();
@@ -199,7 +198,7 @@ class VOZAVE_API Application : public Responder {
   std::map<BackgroundTaskIdentifier, std::function<void()>> tasks_;
   BackgroundTaskIdentifier nextTask_ = 1;
   double backgroundSince_ = 0;
-  std::shared_ptr<Timer> expiryTimer_;
+  TimerHandle expiryTimer_;
 };
 
 }  // namespace platform

@@ -42,13 +42,8 @@ std::string describeOrientation(InterfaceOrientation o) {
 
 ViewController::ViewController(std::string className)
     : className_(std::move(className)), nibName_(className_) {
-  NotificationCenter::defaultCenter().addObserver(
-      this, kMemoryWarningName, nullptr,
-      [this](const Notification&) { didReceiveMemoryWarning(); });
-}
-
-ViewController::~ViewController() {
-  NotificationCenter::defaultCenter().removeObserver(this);
+  memoryWarningObserver_ = NotificationCenter::defaultCenter().addObserver(
+      kMemoryWarningName, nullptr, [this](const Notification&) { didReceiveMemoryWarning(); });
 }
 
 std::shared_ptr<View> ViewController::view() {

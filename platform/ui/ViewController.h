@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/foundation/Export.h"
+#include "platform/foundation/Registration.h"
 #include "platform/ui/Responder.h"
 #include "platform/ui/View.h"
 
@@ -67,7 +68,6 @@ class VOZAVE_API ViewController : public Responder {
 
   // `className` names the subclass in logs and, by default, its interface resource.
   explicit ViewController(std::string className = "ViewController");
-  ~ViewController() override;
 
   // This controller as a shared pointer; null while no shared_ptr owns it.
   std::shared_ptr<ViewController> self() {
@@ -188,6 +188,7 @@ class VOZAVE_API ViewController : public Responder {
   Appearance appearance_ = Appearance::Disappeared;
   ModalTransitionStyle transitionStyle_ = ModalTransitionStyle::CoverVertical;
   ModalPresentationStyle presentationStyle_ = ModalPresentationStyle::FullScreen;
+  Registration memoryWarningObserver_;
 };
 
 }  // namespace platform

@@ -58,17 +58,17 @@ class ZUVFullScreenTest : public ::testing::Test {
     });
     for (const char* name :
          {ZUVViewControllerWillPresentFullScreen, ZUVViewControllerDidRelinquishFullScreen}) {
-      platform::NotificationCenter::defaultCenter().addObserver(
-          this, name, nullptr, [this](const platform::Notification& n) {
+      observers_.push_back(platform::NotificationCenter::defaultCenter().addObserver(
+          name, nullptr, [this](const platform::Notification& n) {
             events_.push_back(n.name.substr(sizeof "ZUVViewController" - 1));
-          });
+          }));
     }
     window_->setRootViewController(root_);
     window_->makeKeyAndVisible();
   }
   void TearDown() override {
     platform::DeviceProfile::current() = savedDevice_;
-    platform::NotificationCenter::defaultCenter().removeObserver(this);
+    observers_.clear();
     ZUVViewController::setWebViewMaker(nullptr);
   }
 
@@ -87,6 +87,7 @@ class ZUVFullScreenTest : public ::testing::Test {
   velour_test::TestWorld world_;
   platform::DeviceProfile savedDevice_;
   std::vector<std::string> events_;
+  std::vector<platform::Registration> observers_;
   std::shared_ptr<RecordingReporter> reporter_ = std::make_shared<RecordingReporter>(events_);
   std::vector<std::shared_ptr<RecordingWebView>> webViews_;
   std::shared_ptr<platform::Window> window_ = platform::Window::create();

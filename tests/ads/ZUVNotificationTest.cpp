@@ -73,9 +73,9 @@ TEST_F(ZUVNotificationCenterTest, DelayedPostingsReachObserversOfTheirNameAndObj
       seen.push_back(std::string(who) + ":" + n.name + ":" + n.userInfo.find("k")->stringValue());
     };
   };
-  center.addObserver(&seen, "loadAdURL", x, record("x"));
-  center.addObserver(&x, "loadAdURL", y, record("y"));
-  center.addObserver(&y, "loadAdURL", nullptr, record("any"));
+  auto observeX = center.addObserver("loadAdURL", x, record("x"));
+  auto observeY = center.addObserver("loadAdURL", y, record("y"));
+  auto observeAny = center.addObserver("loadAdURL", nullptr, record("any"));
 
   center.postNotificationFromURLObjectWithDelay(*URL::parse("gmsg://h/loadAdURL?k=1"), x, 0.5);
   center.postNotificationFromURLObjectWithDelay(*URL::parse("gmsg://h/loadAdURL?k=2"), nullptr, 0);
@@ -93,12 +93,12 @@ TEST_F(ZUVNotificationCenterTest, DelayedPostingsReachObserversOfTheirNameAndObj
   static int slot = 0;
   bool freed = false;
   auto webView = std::shared_ptr<int>(&slot, [&freed](int*) { freed = true; });
-  center.addObserver(&slot, "loadAdURL", webView, record("old"));
+  auto observeOld = center.addObserver("loadAdURL", webView, record("old"));
   center.postNotificationFromURLObjectWithDelay(*URL::parse("gmsg://h/loadAdURL?k=5"), webView, 0);
   webView.reset();
   EXPECT_FALSE(freed);
   auto next = std::shared_ptr<int>(&slot, [](int*) {});
-  center.addObserver(&freed, "loadAdURL", next, record("new"));
+  auto observeNew = center.addObserver("loadAdURL", next, record("new"));
   RunLoop::main().advance(0.1);
   EXPECT_EQ(seen, (std::vector<std::string>{"any:loadAdURL:5", "old:loadAdURL:5"}));
   EXPECT_TRUE(freed);
@@ -107,7 +107,7 @@ TEST_F(ZUVNotificationCenterTest, DelayedPostingsReachObserversOfTheirNameAndObj
   seen.clear();
   {
     ZUVNotificationCenter gone;
-    gone.addObserver(&seen, "", nullptr, record("gone"));
+    auto observeGone = gone.addObserver("", nullptr, record("gone"));
     gone.postNotificationFromURLObjectWithDelay(*URL::parse("gmsg://h/click?k=4"), nullptr, 0);
   }
   RunLoop::main().advance(1);

@@ -74,19 +74,19 @@ class ZUVWebViewDelegateTest : public ::testing::Test {
     view_->userActivation = true;
     savedTasks_ = ZUVClickTracker::backgroundTasks();
     platform::resetVibrationCount();
-    platform::NotificationCenter::defaultCenter().addObserver(
-        this, ZUVWebViewDelegateDidReceiveWebAction, view_.get(),
+    actionObserver_ = platform::NotificationCenter::defaultCenter().addObserver(
+        ZUVWebViewDelegateDidReceiveWebAction, view_.get(),
         [this](const platform::Notification& n) { actions_.push_back(describe(n.userInfo)); });
-    ZUVNotificationCenter::defaultCenter().addObserver(
-        this, "", nullptr, [this](const platform::Notification& n) {
+    repostObserver_ = ZUVNotificationCenter::defaultCenter().addObserver(
+        "", nullptr, [this](const platform::Notification& n) {
           reposted_.push_back(n.name + (n.object.address() == view_.get() ? "@view " : "@? ") +
                               describe(n.userInfo));
         });
   }
   void TearDown() override {
     ZUVClickTracker::backgroundTasks() = savedTasks_;
-    platform::NotificationCenter::defaultCenter().removeObserver(this);
-    ZUVNotificationCenter::defaultCenter().removeObserver(this);
+    actionObserver_.cancel();
+    repostObserver_.cancel();
   }
 
   bool decide(const std::string& text,
@@ -109,6 +109,8 @@ class ZUVWebViewDelegateTest : public ::testing::Test {
   std::vector<std::string> actions_;
   std::vector<std::string> reposted_;
   ZUVClickTracker::BackgroundTasks savedTasks_;
+  platform::Registration actionObserver_;
+  platform::Registration repostObserver_;
 };
 
 TEST_F(ZUVWebViewDelegateTest, DecidesRequestsBySchemeAndNavigationType) {

@@ -61,13 +61,12 @@ class ApplicationTest : public ::testing::Test {
                              platform::kApplicationDidEnterBackgroundNotification,
                              platform::kApplicationWillEnterForegroundNotification,
                              platform::kApplicationWillTerminateNotification}) {
-      center().addObserver(this, name, nullptr,
-                           [](const platform::Notification& n) { events().push_back(n.name); });
+      observers.push_back(center().addObserver(
+          name, nullptr, [](const platform::Notification& n) { events().push_back(n.name); }));
     }
     bundle = world.makeFolder("bundle");
     world.useBundle(bundle);
   }
-  void TearDown() override { center().removeObserver(this); }
   static platform::NotificationCenter& center() {
     return platform::NotificationCenter::defaultCenter();
   }
@@ -79,6 +78,7 @@ class ApplicationTest : public ::testing::Test {
 
   velour_test::TestWorld world;
   std::string bundle;
+  std::vector<platform::Registration> observers;
 };
 
 TEST_F(ApplicationTest, LifecycleCallsAndNotificationsComeInThePlatformsOrder) {

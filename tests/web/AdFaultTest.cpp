@@ -181,7 +181,7 @@ class AdFaultTest : public ::testing::Test {
 
   static bool refreshesIn(const Banner& banner, double seconds) {
     const auto& timer = banner.controller().reloadTimer();
-    return timer && timer->fireDate() - RunLoop::main().now() == seconds;
+    return timer && timer.fireDate() - RunLoop::main().now() == seconds;
   }
 
   std::unique_ptr<velour_test::TestWorld> world_;
@@ -219,9 +219,9 @@ TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndOnlyATapTakesAnAdAnywh
   EXPECT_EQ(page->request().url().absoluteString(), adPage);
   auto browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root_->modalViewController());
   ASSERT_TRUE(browser);
-  EXPECT_EQ(controller.reloadTimer(), nullptr);
+  EXPECT_FALSE(controller.reloadTimer());
   browser->relinquishScreen();
-  EXPECT_NE(controller.reloadTimer(), nullptr);
+  EXPECT_TRUE(controller.reloadTimer());
 
   // A hostile ad: eight ways out while its page loads, eleven (a scripted click() and
   // dispatchEvent and window.open among them) once it is shown, each one refused.

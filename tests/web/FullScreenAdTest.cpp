@@ -39,8 +39,8 @@ TEST(FullScreenAdTest, AWebApplicationPageClosesItselfWhenShown) {
   window->setRootViewController(root);
   window->makeKeyAndVisible();
   int relinquished = 0;
-  platform::NotificationCenter::defaultCenter().addObserver(
-      this, ZUVViewControllerDidRelinquishFullScreen, nullptr,
+  auto observer = platform::NotificationCenter::defaultCenter().addObserver(
+      ZUVViewControllerDidRelinquishFullScreen, nullptr,
       [&](const platform::Notification&) { ++relinquished; });
   // By its URL, and as text without a base URL: the page's messages arrive either way.
   for (bool byURL : {true, false}) {
@@ -62,7 +62,6 @@ TEST(FullScreenAdTest, AWebApplicationPageClosesItselfWhenShown) {
     RunLoop::main().runOnce(0);
     EXPECT_TRUE(webApp.expired());
   }
-  platform::NotificationCenter::defaultCenter().removeObserver(this);
 }
 
 }  // namespace

@@ -130,8 +130,8 @@ void Banners::printAll(std::ostream& out) {
         << (banner->isVisibleInTree() && banner->window() ? "" : " (off screen)") << ": "
         << describe(banner);
     const auto& timer = banner->privateObject()->reloadTimer();
-    if (timer && timer->isValid()) {
-      out << ", refresh in " << oneDecimal(timer->fireDate() - now) << " s";
+    if (timer.isValid()) {
+      out << ", refresh in " << oneDecimal(timer.fireDate() - now) << " s";
     } else {
       out << ", no refresh due";
     }

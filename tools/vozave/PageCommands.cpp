@@ -137,23 +137,19 @@ class AdPrintingDelegate : public ZUVWebViewDelegate {
       : ZUVWebViewDelegate(std::make_unique<PrintingOpener>()), end_(end) {
     setViewController(screen_);
     opener().setDelegateManager(std::make_shared<PrintingReporter>());
-    platform::NotificationCenter::defaultCenter().addObserver(
-        this, ZUVWebViewDelegateDidReceiveWebAction, nullptr, [](const platform::Notification& n) {
+    actionObserver_ = platform::NotificationCenter::defaultCenter().addObserver(
+        ZUVWebViewDelegateDidReceiveWebAction, nullptr, [](const platform::Notification& n) {
           std::cout << "  posted " << singleLine(n.name) << " " << describe(n.userInfo) << "\n";
         });
-    ZUVNotificationCenter::defaultCenter().addObserver(
-        this, "", nullptr, [](const platform::Notification& n) {
+    adMessageObserver_ = ZUVNotificationCenter::defaultCenter().addObserver(
+        "", nullptr, [](const platform::Notification& n) {
           std::cout << "posted on the ad notification centre: \"" << singleLine(n.name) << "\" "
                     << describe(n.userInfo) << "\n";
         });
     previousSink_ = platform::setLogSink(
         [](const std::string& line) { std::cout << "  log: " << line << "\n"; });
   }
-  ~AdPrintingDelegate() override {
-    platform::setLogSink(previousSink_);
-    platform::NotificationCenter::defaultCenter().removeObserver(this);
-    ZUVNotificationCenter::defaultCenter().removeObserver(this);
-  }
+  ~AdPrintingDelegate() override { platform::setLogSink(previousSink_); }
 
   bool webViewShouldStartLoadWithRequestNavigationType(
       platform::WebView& webView, const platform::WebRequest& request,
@@ -199,6 +195,8 @@ class AdPrintingDelegate : public ZUVWebViewDelegate {
   LoadEnd& end_;
   std::shared_ptr<PrintingScreen> screen_ = std::make_shared<PrintingScreen>();
   platform::LogSink previousSink_;
+  platform::Registration actionObserver_;
+  platform::Registration adMessageObserver_;
 };
 
 constexpr double kAdSettleSeconds = 0.5;
