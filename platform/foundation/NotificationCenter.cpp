@@ -19,24 +19,13 @@ NotificationCenter& NotificationCenter::defaultCenter() {
   return center;
 }
 
-std::shared_ptr<NotificationCenter::Observer> NotificationCenter::add(const void* observer,
-                                                                      std::string name,
-                                                                      NotificationObject object,
-                                                                      Handler handler) {
+Registration NotificationCenter::addObserver(std::string name, NotificationObject object,
+                                             Handler handler) {
   auto added = std::make_shared<Observer>();
-  added->observer = observer;
   added->name = std::move(name);
   added->object = std::move(object);
   added->handler = std::move(handler);
   observers_->push_back(added);
-  return added;
-}
-
-Registration NotificationCenter::addObserver(std::string name, NotificationObject object,
-                                             Handler handler) {
-  auto added = add(nullptr, std::move(name), std::move(object), std::move(handler));
-  // Its own address as the observer: no removal by address can take it.
-  added->observer = added.get();
   std::weak_ptr<Observers> observers = observers_;
   std::weak_ptr<Observer> weak = added;
   return Registration(nextRegistration_++, [observers, weak] {
@@ -44,20 +33,6 @@ Registration NotificationCenter::addObserver(std::string name, NotificationObjec
     if (!observer) return;
     observer->removed = true;
     if (auto list = observers.lock()) std::erase(*list, observer);
-  });
-}
-
-void NotificationCenter::addObserver(const void* observer, std::string name,
-                                     NotificationObject object, Handler handler) {
-  add(observer, std::move(name), std::move(object), std::move(handler));
-}
-
-void NotificationCenter::removeObserver(const void* observer) {
-  // The flag stops a delivery in progress, which holds its own list, from calling it.
-  std::erase_if(*observers_, [&](const std::shared_ptr<Observer>& registration) {
-    bool matches = registration->observer == observer;
-    if (matches) registration->removed = true;
-    return matches;
   });
 }
 

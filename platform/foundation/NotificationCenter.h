@@ -61,11 +61,6 @@ class NotificationCenter {
 
   [[nodiscard]] Registration addObserver(std::string name, NotificationObject object,
                                          Handler handler);
-  // Observing keyed by the observer's address, until removeObserver.
-  void addObserver(const void* observer, std::string name, NotificationObject object,
-                   Handler handler);
-  // Removes every registration of `observer`.
-  void removeObserver(const void* observer);
 
   void postNotification(const Notification& notification);
   void postNotification(std::string name, NotificationObject object, Dictionary userInfo = {});
@@ -74,16 +69,12 @@ class NotificationCenter {
 
  private:
   struct Observer {
-    const void* observer;
     std::string name;
     NotificationObject object;
     Handler handler;
     bool removed = false;
   };
   using Observers = std::vector<std::shared_ptr<Observer>>;
-
-  std::shared_ptr<Observer> add(const void* observer, std::string name, NotificationObject object,
-                                Handler handler);
 
   // Shared with the registrations, which may outlive the centre.
   std::shared_ptr<Observers> observers_ = std::make_shared<Observers>();

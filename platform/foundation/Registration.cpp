@@ -30,9 +30,4 @@ void Registration::cancel() {
   if (cancel) cancel();
 }
 
-std::uint64_t Registration::release() {
-  cancel_ = nullptr;
-  return std::exchange(id_, 0);
-}
-
 }  // namespace platform

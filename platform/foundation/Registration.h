@@ -29,13 +29,7 @@ class VOZAVE_API Registration {
   bool isActive() const { return static_cast<bool>(cancel_); }  // not yet cancelled
   explicit operator bool() const { return isActive(); }         // isActive()
 
-  // Transitional, for callers that still keep a bare watch id and unwatch it by hand: gives
-  // up ownership, so the registration stays until cancelled through its service.
-  operator std::uint64_t() && { return release(); }
-
  private:
-  std::uint64_t release();
-
   std::uint64_t id_ = 0;
   std::function<void()> cancel_;
 };

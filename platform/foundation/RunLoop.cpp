@@ -158,18 +158,21 @@ TimerHandle RunLoop::scheduleTimer(double interval, bool repeats,
 }
 
 std::shared_ptr<Timer> RunLoop::addTimer(double interval, bool repeats,
-                                         std::function<void(Timer&)> action) {
+                                         std::function<void(Timer&)> action, TimerClock clock) {
   if (interval < 0) interval = 0;
   if (repeats && interval < kMinimumRepeatInterval) interval = kMinimumRepeatInterval;
   std::shared_ptr<Timer> timer(new Timer(interval, repeats, std::move(action)));
-  timer->fireDate_ = now() + interval;
+  timer->onHostClock_ = clock == TimerClock::Host;
+  timer->fireDate_ = timeOn(*timer) + interval;
   timer->order_ = nextOrder_++;
   timers_.push_back(timer);
   return timer;
 }
 
-Registration RunLoop::performAfterDelay(double delay, std::function<void()> action) {
-  auto timer = addTimer(delay, false, [action = std::move(action)](Timer&) { action(); });
+Registration RunLoop::performAfterDelay(double delay, std::function<void()> action,
+                                        TimerClock clock) {
+  auto timer = addTimer(
+      delay, false, [action = std::move(action)](Timer&) { action(); }, clock);
   std::weak_ptr<Timer> weak = timer;
   return Registration(timer->order_, [weak] {
     if (auto timer = weak.lock()) timer->invalidate();
@@ -202,16 +205,12 @@ Registration RunLoop::watchFd(int fd, unsigned events,
                               std::function<void(unsigned events)> callback) {
   WatchId id = nextWatch_++;
   watches_[id] = Watch{fd, events, std::move(callback)};
-  return Registration(id, [this, id] { unwatchFd(id); });
+  return Registration(id, [this, id] { watches_.erase(id); });
 }
 
 void RunLoop::changeWatch(WatchId id, unsigned events) {
   auto it = watches_.find(id);
   if (it != watches_.end()) it->second.events = events;
-}
-
-void RunLoop::unwatchFd(WatchId id) {
-  watches_.erase(id);
 }
 
 void RunLoop::releaseLater(std::shared_ptr<const void> object) {
@@ -234,10 +233,26 @@ bool RunLoop::runPosted() {
   return !tasks.empty();
 }
 
+double RunLoop::timeOn(const Timer& timer) const {
+  return timer.onHostClock_ ? hostSeconds() : now();
+}
+
+// Host seconds until the first timer on the host's clock falls due, or a negative number.
+double RunLoop::nextHostDelay() const {
+  double delay = -1;
+  for (const auto& timer : timers_) {
+    if (!timer->isValid() || !timer->onHostClock_) continue;
+    const double left = std::max(0.0, timer->fireDate() - hostSeconds());
+    if (delay < 0 || left < delay) delay = left;
+  }
+  return delay;
+}
+
 std::shared_ptr<Timer> RunLoop::nextTimer() const {
   std::shared_ptr<Timer> best;
   for (const auto& timer : timers_) {
-    if (!timer->isValid()) continue;
+    // The manual clock does not move the host's.
+    if (!timer->isValid() || (manual_ && timer->onHostClock_)) continue;
     if (!best || firesBefore(timer, best, timer->order_, best->order_)) best = timer;
   }
   return best;
@@ -249,14 +264,14 @@ double RunLoop::nextDueTime() const {
 }
 
 bool RunLoop::fireDue() {
-  const double current = now();
   std::vector<std::shared_ptr<Timer>> due;
   for (const auto& timer : timers_) {
-    if (timer->isValid() && timer->fireDate() <= current) due.push_back(timer);
+    if (timer->isValid() && timer->fireDate() <= timeOn(*timer)) due.push_back(timer);
   }
   std::sort(due.begin(), due.end(),
             [](const auto& a, const auto& b) { return firesBefore(a, b, a->order_, b->order_); });
   for (auto& timer : due) {
+    const double current = timeOn(*timer);
     if (!timer->isValid() || timer->fireDate() > current) continue;
     auto action = timer->action_;
     if (timer->repeats()) {
@@ -362,6 +377,7 @@ bool RunLoop::runOnce(double maxWait) {
     if (next <= now()) wait = 0;
     if (!manual_) wait = std::min(wait, std::max(0.0, next - now()));
   }
+  if (const double hostDelay = nextHostDelay(); hostDelay >= 0) wait = std::min(wait, hostDelay);
   // Descriptors before timers: an answer that has arrived wins over a time-out that falls
   // due in the same pass.
   did |= pollFds(wait);

@@ -17,6 +17,9 @@ namespace platform {
 
 class RunLoop;
 
+// The clock a timer counts on: the loop's (manual in tests and scripts), or the host's.
+enum class TimerClock { Loop, Host };
+
 // A timer on the main run loop. The loop keeps it until it is invalidated; a one-shot timer
 // invalidates itself when it fires.
 class VOZAVE_API Timer : public std::enable_shared_from_this<Timer> {
@@ -38,6 +41,7 @@ class VOZAVE_API Timer : public std::enable_shared_from_this<Timer> {
   bool valid_ = true;
   double fireDate_ = 0;
   std::uint64_t order_ = 0;
+  bool onHostClock_ = false;  // its fire date is in the host's seconds
   std::function<void(Timer&)> action_;
 };
 
@@ -63,10 +67,6 @@ class VOZAVE_API TimerHandle {
 
   void invalidate();  // the timer never fires again; the handle still answers what it was
   void reset();       // invalidates it and empties the handle
-
-  // Transitional, for callers that still hold the timer shared: gives up ownership, so the
-  // timer runs until invalidated through the shared pointer.
-  operator std::shared_ptr<Timer>() && { return std::move(timer_); }
 
  private:
   friend class RunLoop;
@@ -116,7 +116,11 @@ class VOZAVE_API RunLoop {
                                           std::function<void(Timer&)> action);
 
   // Calls `action` once after `delay` seconds unless the registration goes first.
-  [[nodiscard]] Registration performAfterDelay(double delay, std::function<void()> action);
+  // On TimerClock::Host the delay is the host's time whatever the loop's clock: for a watch
+  // over a process that runs in real time (the web engine), which a manual clock must not
+  // stop or hurry.
+  [[nodiscard]] Registration performAfterDelay(double delay, std::function<void()> action,
+                                               TimerClock clock = TimerClock::Loop);
 
   // Thread-safe: queue a task for the main thread.
   void post(std::function<void()> task);
@@ -129,7 +133,6 @@ class VOZAVE_API RunLoop {
   [[nodiscard]] Registration watchFd(int fd, unsigned events,
                                      std::function<void(unsigned events)> callback);
   void changeWatch(WatchId id, unsigned events);  // the FdEvent bits to wait for from now on
-  void unwatchFd(WatchId id);                     // for a watch whose registration was given up
 
   // Keeps `object` alive until the end of the current pass.
   void releaseLater(std::shared_ptr<const void> object);
@@ -176,8 +179,10 @@ class VOZAVE_API RunLoop {
   void drainReleases();
   void wake();
   std::shared_ptr<Timer> nextTimer() const;
-  std::shared_ptr<Timer> addTimer(double interval, bool repeats,
-                                  std::function<void(Timer&)> action);
+  double timeOn(const Timer& timer) const;
+  double nextHostDelay() const;
+  std::shared_ptr<Timer> addTimer(double interval, bool repeats, std::function<void(Timer&)> action,
+                                  TimerClock clock = TimerClock::Loop);
 
   std::thread::id mainThread_;
   bool manual_ = false;

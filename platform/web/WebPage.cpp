@@ -42,6 +42,8 @@ WebPage::~WebPage() {
 bool WebPage::open(Client client) {
   client_ = std::move(client);
   page_.reset();
+  scriptsRunning_ = 0;
+  busyWatch_.cancel();
   stopOpening();
   viewport_ = Size();
   browser_ = Browser::shared();
@@ -142,6 +144,8 @@ void WebPage::failOffline(const std::string& requestId) {
 // The client is told last, through a copy: it may let the view, and this page with it, go.
 void WebPage::drop(const Error& error) {
   page_.reset();
+  scriptsRunning_ = 0;
+  busyWatch_.cancel();
   stopOpening();
   mainContext_ = 0;
   if (auto onGone = client_.onGone) onGone(error);
@@ -329,17 +333,29 @@ std::string WebPage::evaluate(std::string_view script, double budget) {
 
 void WebPage::run(std::string_view script, double budget) {
   const long long budgetMs = static_cast<long long>(budget * 1000);
+  ++scriptsRunning_;
+  // A page busy with its own script never gets to ours: past the budget (and a second for the
+  // way there and back) its script is ended, so that the view stays usable.
+  if (!busyWatch_) {
+    busyWatch_ =
+        RunLoop::main().performAfterDelay(budget + 1, weak_.bind([budgetMs](WebPage& self) {
+          self.send("Runtime.terminateExecution", Dictionary{});
+          logBudgetEnded(budgetMs);
+        }),
+                                          TimerClock::Host);
+  }
   send("Runtime.evaluate",
        Dictionary{{"expression", std::string(script)},
                   {"timeout", budgetMs},
                   {"silent", true},
                   {"allowUnsafeEvalBlockedByCSP", true}},
-       [budgetMs](const Value& result, const Error* error) {
+       weak_.bind([budgetMs](WebPage& self, const Value& result, const Error* error) {
+         if (--self.scriptsRunning_ == 0) self.busyWatch_.cancel();
          const std::string text =
              error ? error->localizedDescription()
                    : result["exceptionDetails"]["exception"]["description"].stringValue();
          if (text.find("terminated") != std::string::npos) logBudgetEnded(budgetMs);
-       });
+       }));
 }
 
 std::string WebPage::textOf(const Value& result, double budget) {

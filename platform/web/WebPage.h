@@ -121,6 +121,8 @@ class WebPage {
   Size viewport_;
   bool viewportScales_ = false;
   Registration reachability_;
+  int scriptsRunning_ = 0;  // run() scripts not yet answered
+  Registration busyWatch_;  // ends a busy page's script when run() gets no answer
   // Links for the page on its way: revoked when we no longer wait for it.
   WeakFactory<WebPage> openingWeak_{this};
   WeakFactory<WebPage> weak_{this};  // last: its links die first

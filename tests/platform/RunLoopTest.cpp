@@ -171,6 +171,16 @@ TEST_F(RunLoopTest, AnAnswerThatHasArrivedWinsOverATimeOutAndAFloodHoldsNoTimerB
   loop().cancelAll();
 }
 
+// A watch over the engine counts the host's time: the manual clock neither hurries nor stops it.
+TEST_F(RunLoopTest, ADelayOnTheHostClockIgnoresTheManualClock) {
+  bool fired = false;
+  auto watch = loop().performAfterDelay(
+      0.2, [&] { fired = true; }, platform::TimerClock::Host);
+  loop().advance(60);
+  EXPECT_FALSE(fired);
+  EXPECT_TRUE(loop().runUntil([&] { return fired; }, 5));
+}
+
 TEST_F(RunLoopTest, PostAndWaitFromAnotherThreadRunsOnTheMainThread) {
   std::atomic<bool> ranOnMain{false};
   std::atomic<bool> returned{false};
