@@ -190,18 +190,25 @@ void WebView::failWithoutEngine() {
   failLoad(error ? *error : webError(kWebErrorEngineFailed, "the web engine is not running"));
 }
 
+// The delegate's approval and a page for a load of the application's; false when the load
+// goes no further (refused, or failed at once for want of an engine).
+bool WebView::startApplicationLoad(const WebRequest& request) {
+  if (!ask(request, kWebViewNavigationTypeOther)) return false;
+  if (!ensurePage()) {
+    beginLoad(kWebViewNavigationTypeOther, request);
+    failWithoutEngine();
+    return false;
+  }
+  if (monitor_) monitor_->restart();
+  return true;
+}
+
 void WebView::loadRequest(const WebRequest& request) {
   WebRequest outgoing = request;
   if (outgoing.valueForHTTPHeaderField("User-Agent").empty()) {
     outgoing.setValueForHTTPHeaderField(kUserAgent, "User-Agent");
   }
-  if (!ask(outgoing, kWebViewNavigationTypeOther)) return;
-  if (!ensurePage()) {
-    beginLoad(kWebViewNavigationTypeOther, outgoing);
-    failWithoutEngine();
-    return;
-  }
-  if (monitor_) monitor_->restart();
+  if (!startApplicationLoad(outgoing)) return;
   // The application loads a URL for its user (a browser or web application the user opened):
   // the load's redirects, to another application too, are the user's.
   constexpr bool kForTheUser = true;
@@ -212,13 +219,7 @@ void WebView::loadHTMLStringBaseURL(std::string_view html, const std::optional<U
   URL url = baseURL && baseURL->isHTTPOrHTTPS() ? *baseURL : *URL::parse("about:blank");
   WebRequest request(url);
   request.setValueForHTTPHeaderField(kUserAgent, "User-Agent");
-  if (!ask(request, kWebViewNavigationTypeOther)) return;
-  if (!ensurePage()) {
-    beginLoad(kWebViewNavigationTypeOther, request);
-    failWithoutEngine();
-    return;
-  }
-  if (monitor_) monitor_->restart();
+  if (!startApplicationLoad(request)) return;
   WebRequest sent = request;
   if (!url.isHTTPOrHTTPS()) {
     // Without a base URL the text is the reply to a page of its own that no server has. Written

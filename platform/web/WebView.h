@@ -199,6 +199,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void failLoad(Error error);
   void cancelLoadInProgress();
   void failWithoutEngine();
+  bool startApplicationLoad(const WebRequest& request);
   void notify(std::function<void(WebViewDelegate&, WebView&)> message);
   void passThen(const std::string& url, std::function<void(WebView&)> then);
   void navigateTo(const WebRequest& request, std::optional<std::string> html,
