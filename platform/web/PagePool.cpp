@@ -58,6 +58,11 @@ void PagePool::refill() {
 }
 
 void PagePool::keep(const ReadyPage& page) {
+  // Pages that came too late for views that have gone are kept only up to the spares wanted.
+  if (spares_.size() >= wanted()) {
+    browser_.closePage(page.page);
+    return;
+  }
   spares_.push_back(page);
   // A spare hears nothing until it is taken; should it be closed meanwhile, it is forgotten.
   BrowserSessionClient quiet;
