@@ -156,7 +156,7 @@ class VOZAVE_API RunLoop {
   // The longest pass since the last reset, in seconds of host time: how long one pass held
   // the thread, its sleep waiting for descriptors left out. For benchmarks.
   double longestPass() const { return longestPass_; }
-  void resetLongestPass() { longestPass_ = 0; }
+  void resetLongestPass() { longestPass_ = 0; }  // starts the measure anew
 
  private:
   RunLoop();
