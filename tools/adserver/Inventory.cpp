@@ -115,10 +115,9 @@ std::optional<Fault> faultFromName(std::string_view name) {
 std::optional<Inventory> Inventory::parse(std::string_view text,
                                           const std::set<std::string>& knownCreatives,
                                           std::string& problem) {
-  std::string jsonProblem;
-  auto root = platform::JsonCodec::parse(text, &jsonProblem);
+  auto root = platform::JsonCodec::parse(text);
   if (!root) {
-    problem = "not JSON: " + jsonProblem;
+    problem = "not JSON: " + root.error().localizedDescription();
     return std::nullopt;
   }
   const platform::Value& units = (*root)["units"];
