@@ -26,10 +26,12 @@ bool escapesAreWellFormed(std::string_view text) {
 
 }  // namespace
 
-std::optional<Query> Query::parse(std::string_view text, std::string& reason) {
+platform::Result<Query> Query::parse(std::string_view text) {
+  auto refuse = [](std::string reason) -> platform::Result<Query> {
+    return platform::Error::make(kAdServerErrorDomain, kAdServerErrorBadQuery, std::move(reason));
+  };
   if (text.size() > kMaximumQueryLength) {
-    reason = "query longer than " + std::to_string(kMaximumQueryLength) + " bytes";
-    return std::nullopt;
+    return refuse("query longer than " + std::to_string(kMaximumQueryLength) + " bytes");
   }
   Query query;
   std::size_t start = 0;
@@ -39,24 +41,20 @@ std::optional<Query> Query::parse(std::string_view text, std::string& reason) {
     start = end + 1;
     if (pair.empty()) continue;
     if (query.pairs_.size() == kMaximumQueryPairs) {
-      reason = "more than " + std::to_string(kMaximumQueryPairs) + " query parameters";
-      return std::nullopt;
+      return refuse("more than " + std::to_string(kMaximumQueryPairs) + " query parameters");
     }
     if (!escapesAreWellFormed(pair)) {
-      reason = "malformed %-escape in the query";
-      return std::nullopt;
+      return refuse("malformed %-escape in the query");
     }
     std::size_t equals = pair.find('=');
     std::string name = platform::percentDecode(pair.substr(0, equals));
     std::string value =
         equals == std::string_view::npos ? "" : platform::percentDecode(pair.substr(equals + 1));
     if (name.empty()) {
-      reason = "query parameter without a name";
-      return std::nullopt;
+      return refuse("query parameter without a name");
     }
     if (query.find(name)) {
-      reason = "query parameter " + quotedForReason(name) + " given twice";
-      return std::nullopt;
+      return refuse("query parameter " + quotedForReason(name) + " given twice");
     }
     query.pairs_.emplace_back(std::move(name), std::move(value));
   }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/foundation/Result.h"
 #include "platform/foundation/Value.h"
 
 // Reads the query texts that clients send to the demo ad server: the ad request that the
@@ -17,6 +18,11 @@ namespace adserver {
 
 // Bounds on what one query may hold, so that a hostile client cannot make the record large.
 inline constexpr std::size_t kMaximumQueryPairs = 128;
+// The errors of the server's readers, the problem in one line as the message.
+inline constexpr const char* kAdServerErrorDomain = "VelourAdServerErrorDomain";
+inline constexpr long kAdServerErrorBadQuery = 1;
+inline constexpr long kAdServerErrorBadInventory = 2;
+
 inline constexpr std::size_t kMaximumQueryLength = 8192;
 
 class Query {
@@ -24,7 +30,7 @@ class Query {
   // The pairs of `text` (without "?"), split at "&" and percent-decoded ("+" stays "+"). A
   // pair without "=" has an empty value. Refused: a text or pair count past the bounds, a
   // malformed %-escape, an empty name, a name given twice.
-  [[nodiscard]] static std::optional<Query> parse(std::string_view text, std::string& reason);
+  static platform::Result<Query> parse(std::string_view text);
 
   const std::vector<std::pair<std::string, std::string>>& pairs() const { return pairs_; }
   const std::string* find(std::string_view name) const;
