@@ -20,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto reread = adserver::Query::parse(again);
   fuzz::require(text.size() >= adserver::kMaximumQueryLength / 3 ||
                 (reread && reread->pairs() == query->pairs()));
-  std::string reason;
-  auto request = adserver::readAdRequest(*query, reason);
+  auto request = adserver::readAdRequest(*query);
   if (request && !adserver::isAdUnitID(request->slot)) abort();
   return 0;
 }

@@ -81,7 +81,7 @@ class Browser {
   // Starts the process if it does not run yet, without waiting for it; what fails at once
   // (no program, no pipe) is returned, a browser that does not answer within kStartBudget
   // ends later.
-  [[nodiscard]] Result<void> start();
+  Result<void> start();
   bool isRunning() const { return pid_ > 0 && !ended_; }
   bool hasAnswered() const { return answered_; }  // its first reply came
   pid_t processId() const { return pid_; }
@@ -125,7 +125,7 @@ class Browser {
     Result<Value> result = Value();
   };
 
-  [[nodiscard]] Result<void> launch();
+  Result<void> launch();
   void armStartBudget(double hostDeadline);
   std::uint64_t post(std::string_view method, Value params, std::string_view sessionId);
   void armWatch();

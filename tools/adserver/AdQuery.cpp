@@ -83,28 +83,29 @@ bool isAdUnitID(std::string_view text) {
          });
 }
 
-bool readSignal(const Query& query, std::string_view name, std::optional<SignalFields>& fields,
-                std::string& reason) {
-  fields.reset();
+platform::Result<std::optional<SignalFields>> readSignal(const Query& query,
+                                                         std::string_view name) {
   const std::string* text = query.find(name);
-  if (!text) return true;
-  fields = ZUVSignalsDecodeValue(*text);
+  if (!text) return std::optional<SignalFields>();
+  std::optional<SignalFields> fields = ZUVSignalsDecodeValue(*text);
   if (!fields) {
-    reason = "unreadable signal text in \"" + std::string(name) + "\"";
-    return false;
+    return platform::Error::make(kAdServerErrorDomain, kAdServerErrorBadQuery,
+                                 "unreadable signal text in \"" + std::string(name) + "\"");
   }
-  return true;
+  return fields;
 }
 
-std::optional<AdRequest> readAdRequest(const Query& query, std::string& reason) {
+platform::Result<AdRequest> readAdRequest(const Query& query) {
   const std::string* slot = query.find("slotname");
   if (!slot || !isAdUnitID(*slot)) {
-    reason = "\"slotname\" must be 15 lower-case hexadecimal digits";
-    return std::nullopt;
+    return platform::Error::make(kAdServerErrorDomain, kAdServerErrorBadQuery,
+                                 "\"slotname\" must be 15 lower-case hexadecimal digits");
   }
   AdRequest request;
   request.slot = *slot;
-  if (!readSignal(query, "ms", request.signals, reason)) return std::nullopt;
+  auto signals = readSignal(query, "ms");
+  if (!signals) return signals.error();
+  request.signals = std::move(signals).value();
   for (const auto& [name, value] : query.pairs()) {
     if (name != "ms") request.parameters.set(name, platform::Value(value));
   }

@@ -58,11 +58,10 @@ bool isAdUnitID(std::string_view text);
 
 // The ad request of an ad URL's query; refused without a valid "slotname" or with a signal
 // text that does not decode.
-[[nodiscard]] std::optional<AdRequest> readAdRequest(const Query& query, std::string& reason);
+platform::Result<AdRequest> readAdRequest(const Query& query);
 
-// The decoded signal under `name` ("ms" or "cs"): nothing when absent; false, with a reason,
-// when present and unreadable.
-[[nodiscard]] bool readSignal(const Query& query, std::string_view name,
-                              std::optional<SignalFields>& fields, std::string& reason);
+// The decoded signal under `name` ("ms" or "cs"): nothing when absent; an error when present
+// and unreadable.
+platform::Result<std::optional<SignalFields>> readSignal(const Query& query, std::string_view name);
 
 }  // namespace adserver

@@ -262,9 +262,8 @@ void AdServer::serveAdRequest(const httplib::Request&, httplib::Response& respon
                               RecordedRequest& record) {
   auto query = Query::parse(record.query);
   if (!query) return refuse(response, record, 400, query.error().localizedDescription());
-  std::string reason;
-  auto ad = readAdRequest(*query, reason);
-  if (!ad) return refuse(response, record, 400, reason);
+  auto ad = readAdRequest(*query);
+  if (!ad) return refuse(response, record, 400, ad.error().localizedDescription());
   record.slot = ad->slot;
   record.parameters = ad->parameters;
   record.signals = ad->signals;
@@ -358,10 +357,9 @@ void AdServer::serveClick(const httplib::Request& request, httplib::Response& re
   std::string ticket = request.matches[1], hop = request.matches[2];
   auto query = Query::parse(record.query);
   if (!query) return refuse(response, record, 400, query.error().localizedDescription());
-  std::string reason;
-  if (!readSignal(*query, "cs", record.signals, reason)) {
-    return refuse(response, record, 400, reason);
-  }
+  auto signals = readSignal(*query, "cs");
+  if (!signals) return refuse(response, record, 400, signals.error().localizedDescription());
+  record.signals = std::move(signals).value();
   const std::string* to = query->find("to");
   if (!to || to->empty() ||
       to->find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-") != std::string::npos ||
