@@ -186,8 +186,8 @@ class Soak {
   // pass counts them. Answers how many banners did not report.
   int firstRound() {
     RunLoop::main().post([] {
-      if (auto error = platform::Browser::shared()->start()) {
-        std::fprintf(stderr, "soak: %s\n", error->localizedDescription().c_str());
+      if (auto started = platform::Browser::shared()->start(); !started) {
+        std::fprintf(stderr, "soak: %s\n", started.error().localizedDescription().c_str());
       }
     });
     RunLoop::main().runOnce(0);

@@ -6,9 +6,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::set<std::string> known{"banner-plain", "banner-mail"};
-  std::string problem;
-  auto inventory = adserver::Inventory::parse(fuzz::text(data, size), known, problem);
+  auto inventory = adserver::Inventory::parse(fuzz::text(data, size), known);
   if (!inventory) {
+    const std::string problem = inventory.error().localizedDescription();
     if (problem.empty() || problem.find('\n') != std::string::npos) abort();
     return 0;
   }

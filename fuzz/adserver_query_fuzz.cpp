@@ -6,9 +6,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text = fuzz::text(data, size);
-  std::string reason;
-  auto query = adserver::Query::parse(text, reason);
+  auto query = adserver::Query::parse(text);
   if (!query) {
+    const std::string reason = query.error().localizedDescription();
     if (reason.empty() || reason.find('\n') != std::string::npos) abort();
     return 0;
   }
@@ -17,10 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto& [name, value] : query->pairs()) {
     again += platform::percentEncode(name) + "=" + platform::percentEncode(value) + "&";
   }
-  auto reread = adserver::Query::parse(again, reason);
+  auto reread = adserver::Query::parse(again);
   fuzz::require(text.size() >= adserver::kMaximumQueryLength / 3 ||
                 (reread && reread->pairs() == query->pairs()));
-  auto request = adserver::readAdRequest(*query, reason);
+  auto request = adserver::readAdRequest(*query);
   if (request && !adserver::isAdUnitID(request->slot)) abort();
   return 0;
 }

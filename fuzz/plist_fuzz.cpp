@@ -42,8 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto value = platform::decodePropertyList(text);
   if (!value) return 0;
   std::string encoded = platform::encodePropertyList(*value);
-  std::string error;
-  auto again = platform::decodePropertyList(encoded, &error);
+  auto again = platform::decodePropertyList(encoded);
   if (!again || !same(*value, *again) || platform::encodePropertyList(*again) != encoded) abort();
   return 0;
 }

@@ -28,6 +28,7 @@ set(VOZAVE_PUBLIC_HEADERS
     platform/foundation/Error.h
     platform/foundation/Export.h
     platform/foundation/Registration.h
+    platform/foundation/Result.h
     platform/foundation/RunLoop.h
     platform/foundation/URL.h
     platform/foundation/Value.h

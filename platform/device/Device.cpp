@@ -87,11 +87,9 @@ void DeviceProfile::setReachability(NetworkReachability value) {
       kDeviceProfileReachabilityDidChangeNotification, this);
 }
 
-bool DeviceProfile::setValueForKey(std::string_view key, std::string_view text,
-                                   std::string* problem) {
-  auto refuse = [&](const std::string& why) {
-    if (problem) *problem = why;
-    return false;
+Result<void> DeviceProfile::setValueForKey(std::string_view key, std::string_view text) {
+  auto refuse = [](const std::string& why) -> Result<void> {
+    return Error::make(kDeviceErrorDomain, kDeviceErrorBadValue, why);
   };
   auto number = parseNumber(text);
   if (key == "model") {
@@ -136,7 +134,7 @@ bool DeviceProfile::setValueForKey(std::string_view key, std::string_view text,
   } else {
     return refuse("unknown device value " + std::string(key));
   }
-  return true;
+  return {};
 }
 
 std::string deviceUniqueIdentifier() {

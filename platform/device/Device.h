@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/foundation/Export.h"
+#include "platform/foundation/Result.h"
 #include "platform/foundation/Value.h"
 
 namespace platform {
@@ -44,12 +45,15 @@ struct VOZAVE_API DeviceProfile {
   // Changes the reachability and, when it differs, announces it so that watchers report it.
   void setReachability(NetworkReachability value);
 
-  // Sets the value named `key` from its text; false, with `problem` set, for an unknown key
+  // Sets the value named `key` from its text; an error (kDeviceErrorDomain) for an unknown key
   // or a text that does not fit it. The keys are listed in kDeviceProfileKeysUsage.
-  bool setValueForKey(std::string_view key, std::string_view text, std::string* problem);
+  Result<void> setValueForKey(std::string_view key, std::string_view text);
 
   static DeviceProfile& current();  // the one profile of the process
 };
+
+inline constexpr const char* kDeviceErrorDomain = "VelourDeviceErrorDomain";
+inline constexpr long kDeviceErrorBadValue = 1;  // an unknown key, or a text that does not fit it
 
 // Usage lines for the keys of setValueForKey.
 VOZAVE_API extern const char* const kDeviceProfileKeysUsage;

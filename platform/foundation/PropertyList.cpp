@@ -577,11 +577,13 @@ std::string encodePropertyList(const Value& value) {
   return out + writer.finish() + "</plist>\n";
 }
 
-std::optional<Value> decodePropertyList(std::string_view text, std::string* error) {
+Result<Value> decodePropertyList(std::string_view text) {
   Parser parser(text);
   auto value = parser.document();
-  if (!value && error) *error = parser.error();
-  return value;
+  if (!value) {
+    return Error::make(kPropertyListErrorDomain, kPropertyListErrorMalformed, parser.error());
+  }
+  return std::move(*value);
 }
 
 }  // namespace platform

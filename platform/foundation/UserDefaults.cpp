@@ -104,13 +104,12 @@ void UserDefaults::load() {
         "); left it as it is and started empty, without saving");
     return;
   }
-  std::string problem;
-  auto value = decodePropertyList(text::view(contents.bytes), &problem);
+  auto value = decodePropertyList(text::view(contents.bytes));
   if (value && value->isDictionary()) {
     values_ = std::move(*value);
     return;
   }
-  if (value) problem = "not a dictionary";
+  std::string problem = value ? "not a dictionary" : value.error().localizedDescription();
   auto aside = moveAside(path_);
   // A bad file that could not be set aside is all there is of it: it is not written over.
   mayWrite_ = aside.has_value();

@@ -195,13 +195,13 @@ void Browser::setExecutablePath(std::string path) {
   configuredPath() = std::move(path);
 }
 
-std::optional<Error> Browser::start() {
+Result<void> Browser::start() {
   if (ended_) return Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web engine ended");
-  if (pid_ > 0) return std::nullopt;
-  if (auto failure = launch()) {
+  if (pid_ > 0) return {};
+  if (auto launched = launch(); !launched) {
     ended_ = true;
     profile_.reset();
-    return failure;
+    return launched;
   }
   send("Browser.getVersion", Dictionary{}, {},
        weak_.bind([](Browser& self, const Value& result, const Error* error) {
@@ -211,7 +211,7 @@ std::optional<Error> Browser::start() {
          log("web: started " + result["product"].stringValue());
        }));
   armStartBudget(hostNow() + kStartBudget);
-  return std::nullopt;
+  return {};
 }
 
 // The budget is the host's time, which a process takes to start whatever the loop's clock
@@ -232,16 +232,16 @@ void Browser::armStartBudget(double hostDeadline) {
       }));
 }
 
-std::optional<Error> Browser::launch() {
+Result<void> Browser::launch() {
   const std::string program = executablePath();
   if (::access(program.c_str(), X_OK) != 0) {
     return Error::make(kWebErrorDomain, kWebErrorEngineMissing,
                        "the web engine is missing: " + program +
                            " not found; install the Debian package chromium (scripts/setup)");
   }
-  Error failure;
-  profile_ = BrowserProfile::make(&failure);
-  if (!profile_) return failure;
+  auto profile = BrowserProfile::make();
+  if (!profile) return profile.error();
+  profile_ = std::move(profile).value();
   int commands[2];
   int replies[2];
   if (::pipe(commands) != 0) {
@@ -296,7 +296,7 @@ std::optional<Error> Browser::launch() {
   ::fcntl(commandFd_, F_SETFL, O_NONBLOCK);
   ::fcntl(replyFd_, F_SETFL, O_NONBLOCK);
   armWatch();
-  return std::nullopt;
+  return {};
 }
 
 void Browser::armWatch() {
@@ -353,11 +353,10 @@ void Browser::send(std::string_view method, Value params, std::string_view sessi
   pending_[id].reply = std::move(reply);
 }
 
-Browser::CallResult Browser::call(std::string_view method, Value params, std::string_view sessionId,
-                                  double budget) {
+Result<Value> Browser::call(std::string_view method, Value params, std::string_view sessionId,
+                            double budget) {
   if (!isRunning()) {
-    return {Value(),
-            Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web engine is not running")};
+    return Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web engine is not running");
   }
   std::uint64_t id = post(method, std::move(params), sessionId);
   pending_[id].waited = true;
@@ -367,7 +366,7 @@ Browser::CallResult Browser::call(std::string_view method, Value params, std::st
   while (isRunning()) {
     auto it = pending_.find(id);
     if (it != pending_.end() && it->second.answered) {
-      CallResult result = std::move(it->second.result);
+      Result<Value> result = std::move(it->second.result);
       pending_.erase(it);
       if (!queued_.empty()) deliverQueued();
       return result;
@@ -384,7 +383,7 @@ Browser::CallResult Browser::call(std::string_view method, Value params, std::st
   auto it = pending_.find(id);
   if (it != pending_.end()) {
     if (it->second.answered) {
-      CallResult result = std::move(it->second.result);
+      Result<Value> result = std::move(it->second.result);
       pending_.erase(it);
       return result;
     }
@@ -393,10 +392,10 @@ Browser::CallResult Browser::call(std::string_view method, Value params, std::st
   }
   if (!queued_.empty()) deliverQueued();
   if (!isRunning()) {
-    return {Value(), Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web engine ended")};
+    return Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web engine ended");
   }
-  return {Value(), Error::make(kWebErrorDomain, kWebErrorNoReply,
-                               std::string(method) + " got no answer in time")};
+  return Error::make(kWebErrorDomain, kWebErrorNoReply,
+                     std::string(method) + " got no answer in time");
 }
 
 void Browser::onReadable() {
@@ -432,9 +431,9 @@ bool Browser::readAvailable() {
 }
 
 void Browser::takeMessage(std::string_view text) {
-  std::string problem;
-  auto message = JsonCodec::parse(text, &problem);
+  auto message = JsonCodec::parse(text);
   if (!message || !message->isDictionary()) {
+    std::string problem = message ? "not an object" : message.error().localizedDescription();
     log("web: unreadable message from the web engine: " + problem);
     return;
   }
@@ -444,9 +443,10 @@ void Browser::takeMessage(std::string_view text) {
     if (it == pending_.end()) return;
     if (it->second.waited) {
       it->second.answered = true;
-      it->second.result.result = (*message)["result"];
       if ((*message)["error"].isDictionary()) {
-        it->second.result.error = errorFromReply((*message)["error"]);
+        it->second.result = errorFromReply((*message)["error"]);
+      } else {
+        it->second.result = (*message)["result"];
       }
       return;
     }
@@ -544,8 +544,8 @@ void Browser::handleBrowserEvent(const std::string& method, const Value& params)
 }
 
 void Browser::openPage(PageOpened done) {
-  if (auto failure = start()) {
-    RunLoop::main().post([done, failure = *failure] { done(nullptr, &failure); });
+  if (auto started = start(); !started) {
+    RunLoop::main().post([done, failure = started.error()] { done(nullptr, &failure); });
     return;
   }
   auto attach = [self = weak_.weak(), done](const Value& created, const Error* error) {
@@ -571,20 +571,16 @@ void Browser::openPage(PageOpened done) {
   send("Target.createTarget", Dictionary{{"url", "about:blank"}}, {}, std::move(attach));
 }
 
-std::optional<Browser::Page> Browser::openPageNow(Error* error) {
-  auto fail = [&](const Error& failure) -> std::optional<Page> {
-    if (error) *error = failure;
-    return std::nullopt;
-  };
-  if (auto failure = start()) return fail(*failure);
-  CallResult created = call("Target.createTarget", Dictionary{{"url", "about:blank"}});
-  if (created.error) return fail(*created.error);
+Result<Browser::Page> Browser::openPageNow() {
+  if (auto started = start(); !started) return started.error();
+  auto created = call("Target.createTarget", Dictionary{{"url", "about:blank"}});
+  if (!created) return created.error();
   Page page;
-  page.targetId = created.result["targetId"].stringValue();
-  CallResult attached =
+  page.targetId = (*created)["targetId"].stringValue();
+  auto attached =
       call("Target.attachToTarget", Dictionary{{"targetId", page.targetId}, {"flatten", true}});
-  if (attached.error) return fail(*attached.error);
-  page.sessionId = attached.result["sessionId"].stringValue();
+  if (!attached) return attached.error();
+  page.sessionId = (*attached)["sessionId"].stringValue();
   return page;
 }
 
@@ -617,7 +613,7 @@ void Browser::ended(const Error& error) {
   for (auto& [id, pending] : pending_) {
     if (pending.waited) {
       pending.answered = true;
-      pending.result.error = error;
+      pending.result = error;
     } else if (pending.reply) {
       RunLoop::main().post([reply = pending.reply, error] { reply(Value(), &error); });
     }

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Result.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Value.h"
 #include "platform/foundation/WeakFactory.h"
@@ -56,10 +57,6 @@ class Browser {
     std::string targetId;
     std::string sessionId;
   };
-  struct CallResult {
-    Value result;
-    std::optional<Error> error;
-  };
 
   // Seconds a browser gets to start and answer its first command.
   static constexpr double kStartBudget = 20;
@@ -84,7 +81,7 @@ class Browser {
   // Starts the process if it does not run yet, without waiting for it; what fails at once
   // (no program, no pipe) is returned, a browser that does not answer within kStartBudget
   // ends later.
-  [[nodiscard]] std::optional<Error> start();
+  Result<void> start();
   bool isRunning() const { return pid_ > 0 && !ended_; }
   bool hasAnswered() const { return answered_; }  // its first reply came
   pid_t processId() const { return pid_; }
@@ -97,8 +94,8 @@ class Browser {
   // `budget` seconds (and until the engine's start budget, while it has not answered yet).
   // Events and other replies that arrive meanwhile are delivered on a later pass. Only for a
   // driver's questions that need the page's answer at once; never on the road of an ad.
-  CallResult call(std::string_view method, Value params, std::string_view sessionId = {},
-                  double budget = 5);
+  Result<Value> call(std::string_view method, Value params, std::string_view sessionId = {},
+                     double budget = 5);
   // How many commands call() has waited for, all browsers of the process together. For
   // benchmarks.
   static std::uint64_t waitedCalls() { return waitedCalls_; }
@@ -108,7 +105,7 @@ class Browser {
   using PageOpened = std::function<void(const Page* page, const Error* error)>;
   void openPage(PageOpened done);
   // The same, waiting for the engine's answers (see call()).
-  std::optional<Page> openPageNow(Error* error);
+  Result<Page> openPageNow();
   // Pages opened and set up ahead of need.
   PagePool& pool() { return *pool_; }
   void closePage(const Page& page);
@@ -125,10 +122,10 @@ class Browser {
     Reply reply;
     bool waited = false;
     bool answered = false;
-    CallResult result;
+    Result<Value> result = Value();
   };
 
-  std::optional<Error> launch();
+  Result<void> launch();
   void armStartBudget(double hostDeadline);
   std::uint64_t post(std::string_view method, Value params, std::string_view sessionId);
   void armWatch();

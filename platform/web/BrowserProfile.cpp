@@ -63,29 +63,23 @@ void removeStaleProfiles(const std::string& root) {
 
 }  // namespace
 
-std::unique_ptr<BrowserProfile> BrowserProfile::make(Error* error) {
+Result<std::unique_ptr<BrowserProfile>> BrowserProfile::make() {
   const std::string root = profilesFolder();
   removeStaleProfiles(root);
   // Made under another name and locked before it is named "run-": a run starting at the same
   // time never takes it for a killed run's.
   std::string pattern = root + "/new-XXXXXX";
   if (!FileManager::defaultManager().createDirectory(root) || !::mkdtemp(pattern.data())) {
-    if (error) {
-      *error = Error::make(kWebErrorDomain, kWebErrorEngineFailed,
-                           "no folder for the web engine under " + root);
-    }
-    return nullptr;
+    return Error::make(kWebErrorDomain, kWebErrorEngineFailed,
+                       "no folder for the web engine under " + root);
   }
   const std::string folder = root + "/run-" + pattern.substr(pattern.size() - 6);
   const int lock = lockProfile(pattern);
   if (lock < 0 || ::rename(pattern.c_str(), folder.c_str()) != 0) {
     if (lock >= 0) ::close(lock);
     FileManager::defaultManager().removeItem(pattern);
-    if (error) {
-      *error = Error::make(kWebErrorDomain, kWebErrorEngineFailed,
-                           "the web engine's folder could not be made ready: " + folder);
-    }
-    return nullptr;
+    return Error::make(kWebErrorDomain, kWebErrorEngineFailed,
+                       "the web engine's folder could not be made ready: " + folder);
   }
   return std::unique_ptr<BrowserProfile>(new BrowserProfile(folder, lock));
 }

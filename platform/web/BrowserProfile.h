@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/foundation/Error.h"
+#include "platform/foundation/Result.h"
 
 namespace platform {
 
@@ -16,8 +16,8 @@ namespace platform {
 // all lie inside it.
 class BrowserProfile {
  public:
-  // A new run folder, locked; nothing, with the reason in `error`, when none can be made.
-  [[nodiscard]] static std::unique_ptr<BrowserProfile> make(Error* error);
+  // A new run folder, locked, or the reason none can be made.
+  static Result<std::unique_ptr<BrowserProfile>> make();
   ~BrowserProfile();
   BrowserProfile(const BrowserProfile&) = delete;
   BrowserProfile& operator=(const BrowserProfile&) = delete;

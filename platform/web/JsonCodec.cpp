@@ -313,11 +313,11 @@ void writeValue(std::string& out, const Value& value) {
 
 }  // namespace
 
-std::optional<Value> JsonCodec::parse(std::string_view text, std::string* problem) {
+Result<Value> JsonCodec::parse(std::string_view text) {
   Reader reader(text);
   auto value = reader.document();
-  if (!value && problem) *problem = reader.problem();
-  return value;
+  if (!value) return Error::make(kJsonErrorDomain, kJsonErrorMalformed, reader.problem());
+  return std::move(*value);
 }
 
 std::string JsonCodec::write(const Value& value) {

@@ -1,12 +1,15 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/foundation/Result.h"
 #include "platform/foundation/Value.h"
 
 namespace platform {
+
+inline constexpr const char* kJsonErrorDomain = "VelourJsonErrorDomain";
+inline constexpr long kJsonErrorMalformed = 1;  // the text is not one JSON value
 
 // The JSON of the browser's debugging protocol over Value. Integers that fit 64 bits read as
 // integers, other numbers as reals; binary data is written as base-64 text, as the protocol
@@ -17,9 +20,8 @@ class JsonCodec {
   // Containers nested deeper than this are refused rather than read by deep recursion.
   static constexpr int kMaximumDepth = 200;
 
-  // The value of `text`, or nothing (with the problem in `problem`, if given) when the text is
-  // not one JSON value.
-  static std::optional<Value> parse(std::string_view text, std::string* problem = nullptr);
+  // The value of `text`, or an error saying where it is not one JSON value.
+  static Result<Value> parse(std::string_view text);
   static std::string write(const Value& value);
 };
 

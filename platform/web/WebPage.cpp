@@ -47,9 +47,9 @@ bool WebPage::open(Client client) {
   stopOpening();
   viewport_ = Size();
   browser_ = Browser::shared();
-  if (auto failure = browser_->start()) {
-    openError_ = *failure;
-    log("web: " + failure->localizedDescription());
+  if (auto started = browser_->start(); !started) {
+    openError_ = started.error();
+    log("web: " + started.error().localizedDescription());
     return false;
   }
   openError_.reset();
@@ -112,10 +112,9 @@ bool WebPage::attachNow() {
     attach(*ready);
     return true;
   }
-  Error error;
-  auto page = browser_->openPageNow(&error);
+  auto page = browser_->openPageNow();
   if (!page) {
-    openFailed(error);
+    openFailed(page.error());
     return false;
   }
   attach(PagePool::setUp(*browser_, *page));
@@ -151,10 +150,9 @@ void WebPage::drop(const Error& error) {
   if (auto onGone = client_.onGone) onGone(error);
 }
 
-Browser::CallResult WebPage::call(std::string_view method, Value params, double budget) {
+Result<Value> WebPage::call(std::string_view method, Value params, double budget) {
   if (!attachNow()) {
-    return {Value(),
-            Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web view has no page")};
+    return Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web view has no page");
   }
   return browser_->call(method, std::move(params), page_->sessionId, budget);
 }
@@ -306,29 +304,29 @@ void WebPage::onCrashed() {
 
 std::string WebPage::evaluate(std::string_view script, double budget) {
   const long long budgetMs = static_cast<long long>(budget * 1000);
-  Browser::CallResult reply = call("Runtime.evaluate",
-                                   Dictionary{{"expression", std::string(script)},
-                                              {"timeout", budgetMs},
-                                              {"silent", true},
-                                              {"allowUnsafeEvalBlockedByCSP", true}},
-                                   budget + 1);
-  if (reply.error) {
-    const bool busy = reply.error->code == kWebErrorNoReply;
+  auto reply = call("Runtime.evaluate",
+                    Dictionary{{"expression", std::string(script)},
+                               {"timeout", budgetMs},
+                               {"silent", true},
+                               {"allowUnsafeEvalBlockedByCSP", true}},
+                    budget + 1);
+  if (!reply) {
+    const bool busy = reply.error().code == kWebErrorNoReply;
     // A page that is busy with its own script has it ended, so that the view stays usable.
     if (busy) send("Runtime.terminateExecution", Dictionary{});
-    if (busy || reply.error->localizedDescription().find("terminated") != std::string::npos) {
+    if (busy || reply.error().localizedDescription().find("terminated") != std::string::npos) {
       logBudgetEnded(budgetMs);
     }
     return "";
   }
-  const Value& details = reply.result["exceptionDetails"];
+  const Value& details = (*reply)["exceptionDetails"];
   if (details.isDictionary()) {
     const std::string text =
         details["exception"]["description"].stringValue() + " " + details["text"].stringValue();
     if (text.find("terminated") != std::string::npos) logBudgetEnded(budgetMs);
     return "";
   }
-  return textOf(reply.result["result"], budget);
+  return textOf((*reply)["result"], budget);
 }
 
 void WebPage::run(std::string_view script, double budget) {
@@ -370,15 +368,14 @@ std::string WebPage::textOf(const Value& result, double budget) {
   }
   const std::string& objectId = result["objectId"].stringValue();
   if (objectId.empty()) return result["description"].stringValue();
-  Browser::CallResult text =
-      call("Runtime.callFunctionOn",
-           Dictionary{{"objectId", objectId},
-                      {"functionDeclaration", "function() { return String(this); }"},
-                      {"returnByValue", true}},
-           budget + 1);
+  auto text = call("Runtime.callFunctionOn",
+                   Dictionary{{"objectId", objectId},
+                              {"functionDeclaration", "function() { return String(this); }"},
+                              {"returnByValue", true}},
+                   budget + 1);
   send("Runtime.releaseObject", Dictionary{{"objectId", objectId}});
-  if (text.error || text.result["exceptionDetails"].isDictionary()) return "";
-  return text.result["result"]["value"].stringValue();
+  if (!text || (*text)["exceptionDetails"].isDictionary()) return "";
+  return (*text)["result"]["value"].stringValue();
 }
 
 bool WebPage::tap(std::string_view textOrSelector, double scriptBudget) {
@@ -419,11 +416,10 @@ std::optional<Bytes> WebPage::screenshotPNG(double scale) {
                   {"width", viewport_.width},
                   {"height", viewport_.height},
                   {"scale", scale}};
-  Browser::CallResult reply =
-      call("Page.captureScreenshot",
-           Dictionary{{"format", "png"}, {"clip", Value(std::move(clip))}}, 10);
-  if (reply.error) return std::nullopt;
-  auto bytes = text::base64Decode(reply.result["data"].stringValue(), "\r\n");
+  auto reply = call("Page.captureScreenshot",
+                    Dictionary{{"format", "png"}, {"clip", Value(std::move(clip))}}, 10);
+  if (!reply) return std::nullopt;
+  auto bytes = text::base64Decode((*reply)["data"].stringValue(), "\r\n");
   if (!bytes || bytes->empty()) return std::nullopt;
   return Bytes(bytes->begin(), bytes->end());
 }

@@ -58,7 +58,7 @@ class WebPage {
   const std::optional<Error>& openError() const { return openError_; }
   const std::string& mainFrameId() const { return page_ ? page_->targetId : noFrame_; }
 
-  Browser::CallResult call(std::string_view method, Value params, double budget = 5);
+  Result<Value> call(std::string_view method, Value params, double budget = 5);
   void send(std::string_view method, Value params, Browser::Reply reply = {});
   // Lets the page script pass our next navigation to `url`; `reply` comes once it has.
   void letThrough(const std::string& url, Browser::Reply reply);

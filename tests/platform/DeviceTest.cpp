@@ -25,19 +25,19 @@ std::string unhex(std::string_view text) {
 // The model, the scale and the bundle version are also set through the vozave "device" command.
 TEST(DeviceTest, ProfileValuesFromText) {
   DeviceProfile profile;
-  std::string problem;
   for (auto [key, text] : {std::pair{"idiom", "pad"},
                            {"screen", "768x1024"},
                            {"languages", "fr,,de"},
                            {"audio-route", ""}}) {
-    EXPECT_TRUE(profile.setValueForKey(key, text, &problem)) << key << ": " << problem;
+    auto set = profile.setValueForKey(key, text);
+    EXPECT_TRUE(set) << key << ": " << (set ? "" : set.error().localizedDescription());
   }
   EXPECT_EQ(profile.interfaceIdiom, 1);
   EXPECT_EQ(profile.screenSize, (platform::Size{768, 1024}));
   EXPECT_EQ(profile.preferredLanguages, (std::vector<std::string>{"fr", "de"}));
   EXPECT_EQ(profile.audioRoute, "");
   for (const char* key : {"idiom", "scale", "audio-route"}) {
-    EXPECT_TRUE(profile.setValueForKey(key, "(none)", &problem)) << key;
+    EXPECT_TRUE(profile.setValueForKey(key, "(none)")) << key;
   }
   EXPECT_FALSE(profile.interfaceIdiom);
   EXPECT_FALSE(profile.screenScale);
@@ -52,9 +52,9 @@ TEST(DeviceTest, ProfileValuesFromText) {
                            {"screen", "320xinf"},
                            {"status-bar-height", ""},
                            {"reachability", "5g"}}) {
-    problem.clear();
-    EXPECT_FALSE(profile.setValueForKey(key, text, &problem)) << key << "=" << text;
-    EXPECT_FALSE(problem.empty());
+    auto set = profile.setValueForKey(key, text);
+    ASSERT_FALSE(set) << key << "=" << text;
+    EXPECT_FALSE(set.error().localizedDescription().empty());
   }
   EXPECT_EQ(profile.screenSize, (platform::Size{768, 1024}));
 }

@@ -46,9 +46,9 @@ class UserDefaultsTest : public ::testing::Test {
 };
 
 std::string decodeError(std::string_view text) {
-  std::string error;
-  EXPECT_FALSE(decodePropertyList(text, &error)) << text;
-  return error;
+  auto decoded = decodePropertyList(text);
+  EXPECT_FALSE(decoded) << text;
+  return decoded ? std::string() : decoded.error().localizedDescription();
 }
 
 std::string nested(int depth) {

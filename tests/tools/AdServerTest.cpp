@@ -295,19 +295,18 @@ TEST(ServeCommandTest, PrintsWhereItListensServesAndStopsOnInterrupt) {
 
 TEST(AdServerInventoryTest, RefusesInventoriesItCannotServe) {
   const std::set<std::string> known{"banner-plain"};
-  std::string problem;
   auto good = adserver::Inventory::parse(
       R"({"units": {"*": {"creatives": ["banner-plain"]},
           "0123456789abcde": {"fault": "stall", "stall_ms": 20, "refresh": 0.5}}})",
-      known, problem);
-  ASSERT_TRUE(good) << problem;
+      known);
+  ASSERT_TRUE(good) << good.error().localizedDescription();
   EXPECT_EQ(good->unit("fedcba987654321")->creatives, std::vector<std::string>{"banner-plain"});
   EXPECT_EQ(good->unit(kSlot)->fault, Fault::Stall);
   EXPECT_EQ(good->unit(kSlot)->stallMilliseconds, 20);
   EXPECT_EQ(good->unit(kSlot)->refreshRate, "0.5");
-  auto named = adserver::Inventory::parse(R"({"units": {"0123456789abcde": {"fault": "unable"}}})",
-                                          known, problem);
-  ASSERT_TRUE(named) << problem;
+  auto named =
+      adserver::Inventory::parse(R"({"units": {"0123456789abcde": {"fault": "unable"}}})", known);
+  ASSERT_TRUE(named) << named.error().localizedDescription();
   EXPECT_EQ(named->unit("fedcba987654321"), nullptr) << "only \"*\" serves units not named";
 
   const std::pair<const char*, const char*> bad[] = {
@@ -320,8 +319,9 @@ TEST(AdServerInventoryTest, RefusesInventoriesItCannotServe) {
       {R"({"units": {"*": {"fault": "stall", "refresh": -1}}})", "\"refresh\" must be"},
   };
   for (const auto& [text, reason] : bad) {
-    problem.clear();
-    EXPECT_FALSE(adserver::Inventory::parse(text, known, problem)) << text;
+    auto parsed = adserver::Inventory::parse(text, known);
+    ASSERT_FALSE(parsed) << text;
+    const std::string problem = parsed.error().localizedDescription();
     EXPECT_NE(problem.find(reason), std::string::npos) << problem;
   }
 
@@ -329,6 +329,7 @@ TEST(AdServerInventoryTest, RefusesInventoriesItCannotServe) {
                                                        R"({"units": {"*": {"fault": "x"}}})");
   adserver::AdServerOptions options;
   options.inventoryPath = path;
+  std::string problem;
   EXPECT_FALSE(AdServer::start(options, problem));
   EXPECT_NE(problem.find(path + ": ad unit \"*\": unknown fault"), std::string::npos) << problem;
   std::remove(path.c_str());

@@ -40,10 +40,9 @@ class MessageRecorder : public platform::WebViewDelegate {
 adserver::Query report(const std::string& url, const std::string& name) {
   const std::string prefix = "gmsg://zede/" + name + "?";
   EXPECT_EQ(url.rfind(prefix, 0), 0u) << url;
-  std::string reason;
-  auto query = adserver::Query::parse(url.substr(std::min(url.size(), prefix.size())), reason);
-  EXPECT_TRUE(query) << reason;
-  return query.value_or(adserver::Query());
+  auto query = adserver::Query::parse(url.substr(std::min(url.size(), prefix.size())));
+  EXPECT_TRUE(query) << (query ? "" : query.error().localizedDescription());
+  return query.valueOr(adserver::Query());
 }
 
 std::string field(const adserver::Query& fields, const char* name) {

@@ -33,14 +33,13 @@ TEST(JsonCodecTest, ReadsAndWritesProtocolMessagesAndRefusesOrMendsBadText) {
   EXPECT_EQ(JsonCodec::write(out),
             R"({"id":1,"method":"Runtime.evaluate","params":{"expression":"a\n\"b\"\u0001",)"
             R"("x":0.5},"list":[true,null]})");
-  EXPECT_EQ(JsonCodec::parse(JsonCodec::write(out)), out);
+  EXPECT_EQ(JsonCodec::parse(JsonCodec::write(out)).valueOr(Value()), out);
 
-  std::string problem;
   for (const char* bad : {"", "{", "[1,]", "{\"a\" 1}", "01", "1.", "-", "\"\\x\"", "\"a",
                           "\"\x01\"", "tru", "1 2", "{\"a\":1,}", "\"\\u12\""}) {
-    EXPECT_FALSE(JsonCodec::parse(bad, &problem)) << bad;
-    EXPECT_FALSE(problem.empty()) << bad;
-    problem.clear();
+    auto parsed = JsonCodec::parse(bad);
+    ASSERT_FALSE(parsed) << bad;
+    EXPECT_FALSE(parsed.error().localizedDescription().empty()) << bad;
   }
   std::string deep(JsonCodec::kMaximumDepth + 10, '[');
   EXPECT_FALSE(JsonCodec::parse(deep + std::string(JsonCodec::kMaximumDepth + 10, ']')));

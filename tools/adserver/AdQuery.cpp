@@ -26,10 +26,12 @@ bool escapesAreWellFormed(std::string_view text) {
 
 }  // namespace
 
-std::optional<Query> Query::parse(std::string_view text, std::string& reason) {
+platform::Result<Query> Query::parse(std::string_view text) {
+  auto refuse = [](std::string reason) -> platform::Result<Query> {
+    return platform::Error::make(kAdServerErrorDomain, kAdServerErrorBadQuery, std::move(reason));
+  };
   if (text.size() > kMaximumQueryLength) {
-    reason = "query longer than " + std::to_string(kMaximumQueryLength) + " bytes";
-    return std::nullopt;
+    return refuse("query longer than " + std::to_string(kMaximumQueryLength) + " bytes");
   }
   Query query;
   std::size_t start = 0;
@@ -39,24 +41,20 @@ std::optional<Query> Query::parse(std::string_view text, std::string& reason) {
     start = end + 1;
     if (pair.empty()) continue;
     if (query.pairs_.size() == kMaximumQueryPairs) {
-      reason = "more than " + std::to_string(kMaximumQueryPairs) + " query parameters";
-      return std::nullopt;
+      return refuse("more than " + std::to_string(kMaximumQueryPairs) + " query parameters");
     }
     if (!escapesAreWellFormed(pair)) {
-      reason = "malformed %-escape in the query";
-      return std::nullopt;
+      return refuse("malformed %-escape in the query");
     }
     std::size_t equals = pair.find('=');
     std::string name = platform::percentDecode(pair.substr(0, equals));
     std::string value =
         equals == std::string_view::npos ? "" : platform::percentDecode(pair.substr(equals + 1));
     if (name.empty()) {
-      reason = "query parameter without a name";
-      return std::nullopt;
+      return refuse("query parameter without a name");
     }
     if (query.find(name)) {
-      reason = "query parameter " + quotedForReason(name) + " given twice";
-      return std::nullopt;
+      return refuse("query parameter " + quotedForReason(name) + " given twice");
     }
     query.pairs_.emplace_back(std::move(name), std::move(value));
   }
@@ -85,28 +83,29 @@ bool isAdUnitID(std::string_view text) {
          });
 }
 
-bool readSignal(const Query& query, std::string_view name, std::optional<SignalFields>& fields,
-                std::string& reason) {
-  fields.reset();
+platform::Result<std::optional<SignalFields>> readSignal(const Query& query,
+                                                         std::string_view name) {
   const std::string* text = query.find(name);
-  if (!text) return true;
-  fields = ZUVSignalsDecodeValue(*text);
+  if (!text) return std::optional<SignalFields>();
+  std::optional<SignalFields> fields = ZUVSignalsDecodeValue(*text);
   if (!fields) {
-    reason = "unreadable signal text in \"" + std::string(name) + "\"";
-    return false;
+    return platform::Error::make(kAdServerErrorDomain, kAdServerErrorBadQuery,
+                                 "unreadable signal text in \"" + std::string(name) + "\"");
   }
-  return true;
+  return fields;
 }
 
-std::optional<AdRequest> readAdRequest(const Query& query, std::string& reason) {
+platform::Result<AdRequest> readAdRequest(const Query& query) {
   const std::string* slot = query.find("slotname");
   if (!slot || !isAdUnitID(*slot)) {
-    reason = "\"slotname\" must be 15 lower-case hexadecimal digits";
-    return std::nullopt;
+    return platform::Error::make(kAdServerErrorDomain, kAdServerErrorBadQuery,
+                                 "\"slotname\" must be 15 lower-case hexadecimal digits");
   }
   AdRequest request;
   request.slot = *slot;
-  if (!readSignal(query, "ms", request.signals, reason)) return std::nullopt;
+  auto signals = readSignal(query, "ms");
+  if (!signals) return signals.error();
+  request.signals = std::move(signals).value();
   for (const auto& [name, value] : query.pairs()) {
     if (name != "ms") request.parameters.set(name, platform::Value(value));
   }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/foundation/Result.h"
 #include "platform/foundation/Value.h"
 
 // Reads the query texts that clients send to the demo ad server: the ad request that the
@@ -17,6 +18,11 @@ namespace adserver {
 
 // Bounds on what one query may hold, so that a hostile client cannot make the record large.
 inline constexpr std::size_t kMaximumQueryPairs = 128;
+// The errors of the server's readers, the problem in one line as the message.
+inline constexpr const char* kAdServerErrorDomain = "VelourAdServerErrorDomain";
+inline constexpr long kAdServerErrorBadQuery = 1;
+inline constexpr long kAdServerErrorBadInventory = 2;
+
 inline constexpr std::size_t kMaximumQueryLength = 8192;
 
 class Query {
@@ -24,7 +30,7 @@ class Query {
   // The pairs of `text` (without "?"), split at "&" and percent-decoded ("+" stays "+"). A
   // pair without "=" has an empty value. Refused: a text or pair count past the bounds, a
   // malformed %-escape, an empty name, a name given twice.
-  [[nodiscard]] static std::optional<Query> parse(std::string_view text, std::string& reason);
+  static platform::Result<Query> parse(std::string_view text);
 
   const std::vector<std::pair<std::string, std::string>>& pairs() const { return pairs_; }
   const std::string* find(std::string_view name) const;
@@ -52,11 +58,10 @@ bool isAdUnitID(std::string_view text);
 
 // The ad request of an ad URL's query; refused without a valid "slotname" or with a signal
 // text that does not decode.
-[[nodiscard]] std::optional<AdRequest> readAdRequest(const Query& query, std::string& reason);
+platform::Result<AdRequest> readAdRequest(const Query& query);
 
-// The decoded signal under `name` ("ms" or "cs"): nothing when absent; false, with a reason,
-// when present and unreadable.
-[[nodiscard]] bool readSignal(const Query& query, std::string_view name,
-                              std::optional<SignalFields>& fields, std::string& reason);
+// The decoded signal under `name` ("ms" or "cs"): nothing when absent; an error when present
+// and unreadable.
+platform::Result<std::optional<SignalFields>> readSignal(const Query& query, std::string_view name);
 
 }  // namespace adserver

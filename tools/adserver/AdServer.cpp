@@ -98,9 +98,9 @@ bool AdServer::setUp(std::string& problem) {
   if (!content_.load(options_.resourceDirectory, problem)) return false;
   auto text = readInventoryFile(options_.inventoryPath, problem);
   if (!text) return false;
-  auto inventory = Inventory::parse(*text, content_.creativeNames(), problem);
+  auto inventory = Inventory::parse(*text, content_.creativeNames());
   if (!inventory) {
-    problem = options_.inventoryPath + ": " + problem;
+    problem = options_.inventoryPath + ": " + inventory.error().localizedDescription();
     return false;
   }
   inventory_ = std::move(*inventory);
@@ -260,10 +260,10 @@ void AdServer::serveScript(const httplib::Request&, httplib::Response& response,
 
 void AdServer::serveAdRequest(const httplib::Request&, httplib::Response& response,
                               RecordedRequest& record) {
-  std::string reason;
-  auto query = Query::parse(record.query, reason);
-  auto ad = query ? readAdRequest(*query, reason) : std::nullopt;
-  if (!ad) return refuse(response, record, 400, reason);
+  auto query = Query::parse(record.query);
+  if (!query) return refuse(response, record, 400, query.error().localizedDescription());
+  auto ad = readAdRequest(*query);
+  if (!ad) return refuse(response, record, 400, ad.error().localizedDescription());
   record.slot = ad->slot;
   record.parameters = ad->parameters;
   record.signals = ad->signals;
@@ -287,9 +287,8 @@ void AdServer::serveAdRequest(const httplib::Request&, httplib::Response& respon
 void AdServer::serveAdPage(const httplib::Request& request, httplib::Response& response,
                            RecordedRequest& record) {
   std::string slot = request.matches[1], name = request.matches[2];
-  std::string reason;
-  auto query = Query::parse(record.query, reason);
-  if (!query) return refuse(response, record, 400, reason);
+  auto query = Query::parse(record.query);
+  if (!query) return refuse(response, record, 400, query.error().localizedDescription());
   if (!isAdUnitID(slot)) return refuse(response, record, 400, "bad ad unit in the page path");
   record.slot = slot;
   record.parameters.set("creative", platform::Value(name));
@@ -356,11 +355,11 @@ void AdServer::serveTracking(const httplib::Request& request, httplib::Response&
 void AdServer::serveClick(const httplib::Request& request, httplib::Response& response,
                           RecordedRequest& record) {
   std::string ticket = request.matches[1], hop = request.matches[2];
-  std::string reason;
-  auto query = Query::parse(record.query, reason);
-  if (!query || !readSignal(*query, "cs", record.signals, reason)) {
-    return refuse(response, record, 400, reason);
-  }
+  auto query = Query::parse(record.query);
+  if (!query) return refuse(response, record, 400, query.error().localizedDescription());
+  auto signals = readSignal(*query, "cs");
+  if (!signals) return refuse(response, record, 400, signals.error().localizedDescription());
+  record.signals = std::move(signals).value();
   const std::string* to = query->find("to");
   if (!to || to->empty() ||
       to->find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-") != std::string::npos ||

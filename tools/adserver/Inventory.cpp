@@ -112,35 +112,33 @@ std::optional<Fault> faultFromName(std::string_view name) {
   return std::nullopt;
 }
 
-std::optional<Inventory> Inventory::parse(std::string_view text,
-                                          const std::set<std::string>& knownCreatives,
-                                          std::string& problem) {
-  std::string jsonProblem;
-  auto root = platform::JsonCodec::parse(text, &jsonProblem);
+platform::Result<Inventory> Inventory::parse(std::string_view text,
+                                             const std::set<std::string>& knownCreatives) {
+  auto refuse = [](std::string problem) -> platform::Result<Inventory> {
+    return platform::Error::make(kAdServerErrorDomain, kAdServerErrorBadInventory,
+                                 std::move(problem));
+  };
+  auto root = platform::JsonCodec::parse(text);
   if (!root) {
-    problem = "not JSON: " + jsonProblem;
-    return std::nullopt;
+    return refuse("not JSON: " + root.error().localizedDescription());
   }
   const platform::Value& units = (*root)["units"];
   if (!units.isDictionary() || units.dictionaryValue().empty()) {
-    problem = "the inventory needs a \"units\" object with at least one ad unit";
-    return std::nullopt;
+    return refuse("the inventory needs a \"units\" object with at least one ad unit");
   }
   if (units.dictionaryValue().size() > kMaximumUnits) {
-    problem = "more than " + std::to_string(kMaximumUnits) + " ad units";
-    return std::nullopt;
+    return refuse("more than " + std::to_string(kMaximumUnits) + " ad units");
   }
   Inventory inventory;
   for (const auto& [slot, entry] : units.dictionaryValue()) {
     if (slot != kAnyUnit && !isAdUnitID(slot)) {
-      problem = "ad unit " + quotedForReason(slot) +
-                " is neither \"*\" nor 15 lower-case hexadecimal digits";
-      return std::nullopt;
+      return refuse("ad unit " + quotedForReason(slot) +
+                    " is neither \"*\" nor 15 lower-case hexadecimal digits");
     }
     AdUnit unit;
+    std::string problem;
     if (!readUnit(entry, knownCreatives, unit, problem)) {
-      problem = "ad unit " + quotedForReason(slot) + ": " + problem;
-      return std::nullopt;
+      return refuse("ad unit " + quotedForReason(slot) + ": " + problem);
     }
     inventory.setUnit(slot, std::move(unit));
   }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/foundation/Result.h"
+
 // What the demo ad server serves to each ad unit: the creatives in rotation, the refresh rate,
 // the orientation and a fault to act out. Read from a JSON inventory file by the server and
 // set directly by tests. The file's form is in docs/ADSERVER.md.
@@ -46,11 +48,10 @@ class Inventory {
   static constexpr const char* kAnyUnit = "*";
   static constexpr std::size_t kMaximumUnits = 1000;
 
-  // Reads an inventory file's text; creatives must be among `knownCreatives`. Nothing, with
+  // Reads an inventory file's text; creatives must be among `knownCreatives`. An error, with
   // the problem in one line, for text of another form.
-  [[nodiscard]] static std::optional<Inventory> parse(std::string_view text,
-                                                      const std::set<std::string>& knownCreatives,
-                                                      std::string& problem);
+  static platform::Result<Inventory> parse(std::string_view text,
+                                           const std::set<std::string>& knownCreatives);
 
   // The unit named `slot`, else the catch-all unit, else none.
   const AdUnit* unit(std::string_view slot) const;

@@ -65,10 +65,14 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& problem)
       std::string setting;
       if (!needsValue(setting)) return false;
       auto equals = setting.find('=');
-      problem = "--device takes KEY=VALUE";
-      if (equals == std::string::npos ||
-          !platform::DeviceProfile::current().setValueForKey(
-              setting.substr(0, equals), setting.substr(equals + 1), &problem)) {
+      if (equals == std::string::npos) {
+        problem = "--device takes KEY=VALUE";
+        return false;
+      }
+      auto set = platform::DeviceProfile::current().setValueForKey(setting.substr(0, equals),
+                                                                   setting.substr(equals + 1));
+      if (!set) {
+        problem = set.error().localizedDescription();
         return false;
       }
     } else if (arg == "--ad-server") {

@@ -35,11 +35,9 @@ int device(const Arguments& args) {
       continue;
     }
     auto equals = value.find('=');
-    std::string problem = "--device takes KEY=VALUE";
-    if (equals == std::string::npos ||
-        !profile.setValueForKey(value.substr(0, equals), value.substr(equals + 1), &problem)) {
-      return usageError(problem);
-    }
+    if (equals == std::string::npos) return usageError("--device takes KEY=VALUE");
+    auto set = profile.setValueForKey(value.substr(0, equals), value.substr(equals + 1));
+    if (!set) return usageError(set.error().localizedDescription());
   }
   for (const auto& [key, value] : ZUVIdentifierUtilities::sharedInstance().parameters()) {
     std::cout << key << "=" << textOf(value) << "\n";
