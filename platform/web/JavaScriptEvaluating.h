@@ -13,7 +13,8 @@ class JavaScriptEvaluating {
   virtual ~JavaScriptEvaluating() = default;
   // Waits for the page's answer.
   virtual std::string stringByEvaluatingJavaScriptFromString(std::string_view script) = 0;
-  // Runs the script without waiting for it: for a caller that does not read the result.
+  // Runs the script in the page shown without waiting for it, for a caller that does not read
+  // the result; nothing without a page.
   virtual void runJavaScript(std::string_view script) = 0;
 };
 

@@ -577,8 +577,10 @@ std::string WebView::stringByEvaluatingJavaScriptFromString(std::string_view scr
   return page_->evaluate(script, scriptBudget_);
 }
 
+// An event for a page that has gone is dropped: it would open a blank page (and start an
+// engine that has ended) only to run in it.
 void WebView::runJavaScript(std::string_view script) {
-  if (ensurePage()) page_->run(script, scriptBudget_);
+  if (page_->isOpen()) page_->run(script, scriptBudget_);
 }
 
 bool WebView::tapLink(std::string_view textOrSelector) {

@@ -353,7 +353,10 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
   pid_t old = platform::Browser::shared()->processId();
   ASSERT_GT(old, 0);
   ASSERT_EQ(::kill(old, SIGKILL), 0);
-  ASSERT_TRUE(settle([&] { return !platform::Browser::shared()->isRunning(); }));
+  ASSERT_TRUE(settle([&] {
+    auto browser = platform::Browser::shared();
+    return !browser->isRunning() || browser->processId() != old;
+  }));
   RunLoop::main().advance(30);
   ASSERT_TRUE(settle([&] { return first.received == 4 && second.received == 4; }));
   EXPECT_NE(platform::Browser::shared()->processId(), old);
