@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <random>
 
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
@@ -62,15 +61,7 @@ bool isIdentifier(std::string_view text) {
 }
 
 std::string makeIdentifier() {
-  std::random_device random;
-  std::string identifier;
-  while (identifier.size() < kIdentifierLength) {
-    unsigned bits = random();
-    for (int i = 0; i < 8 && identifier.size() < kIdentifierLength; ++i, bits >>= 4) {
-      identifier += text::hexDigit(bits);
-    }
-  }
-  return identifier;
+  return text::randomHex(kIdentifierLength);
 }
 
 }  // namespace

@@ -338,6 +338,16 @@ std::string_view trimmed(std::string_view text, std::string_view blanks) {
   return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
+std::string randomHex(std::size_t digits) {
+  std::random_device random;
+  std::string hex;
+  while (hex.size() < digits) {
+    unsigned bits = random();
+    for (int i = 0; i < 8 && hex.size() < digits; ++i, bits >>= 4) hex += hexDigit(bits);
+  }
+  return hex;
+}
+
 std::uint64_t keyedHash(std::string_view text) {
   static const std::array<std::uint64_t, 2> key = [] {
     std::random_device device;

@@ -87,6 +87,8 @@ enum class HexCase { lower, upper };
 int hexDigitValue(char c);
 // The digit for the low four bits of `value`.
 char hexDigit(unsigned value, HexCase letterCase = HexCase::lower);
+// `digits` lower-case hexadecimal digits from the system's random source (identifiers, tokens).
+std::string randomHex(std::size_t digits);
 // Two digits per byte, no separators.
 std::string hexString(std::string_view bytes, HexCase letterCase = HexCase::lower);
 // Decodes %XX escapes (digits of either case). Null where a "%" is not followed by two hex

@@ -1,7 +1,6 @@
 #include "platform/web/PagePool.h"
 
 #include <algorithm>
-#include <random>
 
 #include "platform/device/Device.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -11,17 +10,6 @@
 #include "platform/web/WebView.h"
 
 namespace platform {
-
-namespace {
-
-std::string randomToken() {
-  std::random_device device;
-  std::string token;
-  for (int i = 0; i < 32; ++i) token += text::hexDigit(device());
-  return token;
-}
-
-}  // namespace
 
 PagePool::PagePool(Browser& browser)
     : browser_(browser),
@@ -91,7 +79,8 @@ void PagePool::prepare(Prepared done) {
 
 PagePool::ReadyPage PagePool::setUp(Browser& browser, const Browser::Page& page,
                                     std::function<void()> acknowledged) {
-  ReadyPage ready{page, randomToken(), isOffline()};
+  constexpr std::size_t kTokenDigits = 32;
+  ReadyPage ready{page, text::randomHex(kTokenDigits), isOffline()};
   const std::string& session = page.sessionId;
   browser.setSessionClient(session, {});
   applyReachability(browser, session, ready.offline);
@@ -119,16 +108,14 @@ PagePool::ReadyPage PagePool::setUp(Browser& browser, const Browser::Page& page,
 // Document requests are always paused for the view; without a network every other request is
 // paused too, so that the view can fail it. The decision is taken when a request is let go,
 // so a change of patterns that the engine applies late cannot let one through.
-void PagePool::applyReachability(Browser& browser, const std::string& sessionId, bool offline,
-                                 Browser::Reply reply) {
+void PagePool::applyReachability(Browser& browser, const std::string& sessionId, bool offline) {
   Dictionary requests{
       {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}};
   Dictionary responses{
       {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Response"}};
   Array patterns{Value(requests), Value(responses)};
   if (offline) patterns.emplace_back(Dictionary{{"urlPattern", "*"}, {"requestStage", "Request"}});
-  browser.send("Fetch.enable", Dictionary{{"patterns", std::move(patterns)}}, sessionId,
-               std::move(reply));
+  browser.send("Fetch.enable", Dictionary{{"patterns", std::move(patterns)}}, sessionId);
 }
 
 bool PagePool::isOffline() {

@@ -53,8 +53,7 @@ class PagePool {
   static ReadyPage setUp(Browser& browser, const Browser::Page& page,
                          std::function<void()> acknowledged = {});
   // Pauses every request of the page while the device has no network, documents only with one.
-  static void applyReachability(Browser& browser, const std::string& sessionId, bool offline,
-                                Browser::Reply reply = {});
+  static void applyReachability(Browser& browser, const std::string& sessionId, bool offline);
   static bool isOffline();
 
   std::size_t spareCount() const { return spares_.size(); }

@@ -41,10 +41,7 @@ WebPage::~WebPage() {
 
 bool WebPage::open(Client client) {
   client_ = std::move(client);
-  page_.reset();
-  scriptsRunning_ = 0;
-  busyWatch_.cancel();
-  stopOpening();
+  forgetPage();
   viewport_ = Size();
   browser_ = Browser::shared();
   if (auto started = browser_->start(); !started) {
@@ -142,12 +139,17 @@ void WebPage::failOffline(const std::string& requestId) {
 
 // The client is told last, through a copy: it may let the view, and this page with it, go.
 void WebPage::drop(const Error& error) {
+  forgetPage();
+  if (auto onGone = client_.onGone) onGone(error);
+}
+
+// Nothing of the page before, nor of one on its way, reaches this any more.
+void WebPage::forgetPage() {
   page_.reset();
+  mainContext_ = 0;
   scriptsRunning_ = 0;
   busyWatch_.cancel();
   stopOpening();
-  mainContext_ = 0;
-  if (auto onGone = client_.onGone) onGone(error);
 }
 
 Result<Value> WebPage::call(std::string_view method, Value params, double budget) {

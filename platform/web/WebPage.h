@@ -100,6 +100,7 @@ class WebPage {
   void attach(const PagePool::ReadyPage& ready);
   void openFailed(const Error& error);
   void stopOpening();
+  void forgetPage();
   bool attachNow();
   void whenAttached(std::function<void()> command);
   void applyReachability();
