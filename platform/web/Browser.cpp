@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -153,10 +154,13 @@ void endAdoptedHelpers(const std::string& folder, double budget) {
   }
 }
 
-// VELOUR_WEB_TRACE=1 logs the start of every message to and from the browser, for diagnosis.
-bool tracing() {
-  static const bool trace = std::getenv("VELOUR_WEB_TRACE") != nullptr;
-  return trace;
+// VELOUR_WEB_TRACE=1 writes the start of every message to and from the browser to standard
+// error, with the host time, for diagnosis; not to the log, which the application reads.
+void trace(std::string_view direction, const Value& message) {
+  static const bool tracing = std::getenv("VELOUR_WEB_TRACE") != nullptr;
+  if (!tracing) return;
+  std::fprintf(stderr, "web trace %.3f %.*s %s\n", hostNow(), static_cast<int>(direction.size()),
+               direction.data(), JsonCodec::write(message).substr(0, 300).c_str());
 }
 
 // Groups of ended browsers with members not yet reaped; swept at the next start.
@@ -319,7 +323,7 @@ std::uint64_t Browser::post(std::string_view method, Value params, std::string_v
                      {"method", Value(std::string(method))},
                      {"params", std::move(params)}};
   if (!sessionId.empty()) message.set("sessionId", Value(std::string(sessionId)));
-  if (tracing()) log("web: >> " + JsonCodec::write(Value(message)).substr(0, 300));
+  trace(">>", Value(message));
   outgoing_ += JsonCodec::write(Value(std::move(message)));
   outgoing_ += '\0';
   flushWrites();
@@ -505,7 +509,7 @@ void Browser::deliverQueuedNow() {
 }
 
 void Browser::deliver(const Value& message) {
-  if (tracing()) log("web: << " + JsonCodec::write(message).substr(0, 300));
+  trace("<<", message);
   const Value& id = message["id"];
   if (id.isNumber()) {
     auto it = pending_.find(static_cast<std::uint64_t>(id.integerValue()));

@@ -343,10 +343,13 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
   if (kResidentMemoryMeansGrowth) {
     EXPECT_LT(residentKiB() - settled, 32 * 1024) << "KiB grown";
   }
-  // Neither hostile page ever finishes: each is reported once, a load time-out after the
-  // first, though refreshes replaced it meanwhile.
+  // Neither hostile page ever finishes. The spinning one is reported once, a load time-out
+  // after the first, though a refresh replaced it meanwhile. The flooding one reloads itself
+  // as fast as the engine lets it, so it is stopped as a runaway or times out: each of its two
+  // loads is reported once at most.
   EXPECT_EQ(runaway.errors, std::vector<long>{2});
-  EXPECT_EQ(flood.errors, std::vector<long>{2});
+  EXPECT_TRUE(!flood.errors.empty() && flood.errors.size() <= 2) << flood.errors.size();
+  EXPECT_TRUE(std::all_of(flood.errors.begin(), flood.errors.end(), [](long c) { return c == 2; }));
   EXPECT_TRUE(first.errors.empty() && second.errors.empty());
 
   // A killed engine: the next refresh starts a new one and every healthy banner shows again.
