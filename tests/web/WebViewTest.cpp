@@ -18,10 +18,13 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Png.h"
 #include "platform/web/Browser.h"
+#include "platform/web/PagePool.h"
 #include "platform/web/WebView.h"
 #include "tests/support/TestHTTPServer.h"
 
@@ -510,6 +513,34 @@ TEST_F(WebViewTest, MessagesGoToTheDelegateOfTheirDeliveryAndNeverToOneThatWent)
   eval("location = 'gmsg://ad/two'");
   ASSERT_TRUE(waitFor([&] { return recorder.calls.size() >= 2; }))
       << ::testing::PrintToString(recorder.calls);
+}
+
+TEST_F(WebViewTest, ThePoolKeepsSparesWhilePagesAreTakenAndClosesThemIdleOrShortOfMemory) {
+  // On the manual clock, from a fresh engine, so that only the test's advance counts as idle.
+  Browser::shutdown();
+  RunLoop::main().reset(true);
+  view = WebView::create(platform::Rect(0, 0, 320, 480));
+  view->setDelegate(delegate);
+  load("/page1");
+  platform::PagePool& pool = Browser::shared()->pool();
+  ASSERT_TRUE(waitFor([&] { return pool.spareCount() == 1; }));
+  // Two views in quick succession want two spares, kept until the pool has been idle long enough.
+  auto second = WebView::create(platform::Rect(0, 0, 320, 480));
+  second->loadHTMLStringBaseURL("<p>two</p>", std::nullopt);
+  ASSERT_TRUE(waitFor([&] { return pool.spareCount() == platform::PagePool::kMaxSpares; }));
+  RunLoop::main().advance(platform::PagePool::kIdleRelease - 1);
+  EXPECT_EQ(pool.spareCount(), platform::PagePool::kMaxSpares);
+  RunLoop::main().advance(1);
+  EXPECT_TRUE(waitFor([&] { return pool.spareCount() == 0; }));
+
+  // Taken again, it refills; a memory warning closes the spares at once.
+  auto third = WebView::create(platform::Rect(0, 0, 320, 480));
+  third->loadHTMLStringBaseURL("<p>three</p>", std::nullopt);
+  ASSERT_TRUE(waitFor([&] { return pool.spareCount() >= 1; }));
+  platform::NotificationCenter::defaultCenter().postNotification(
+      platform::kApplicationDidReceiveMemoryWarningNotification, nullptr);
+  EXPECT_EQ(pool.spareCount(), 0u);
+  Browser::shutdown();
 }
 
 TEST_F(WebViewTest, StopsLoadsOutlivesACrashOrABrowserThatDiesAndKeepsItsFilesAtHome) {
