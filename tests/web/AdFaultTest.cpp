@@ -319,8 +319,10 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
   Banner& first = addBanner("e00000000000003");
   Banner& second = addBanner("e00000000000004");
   for (Banner& b : banners_) b.view->loadRequest(ZUVRequest::request());
+  // The spinning page must be loading, its refresh armed, before the clock moves.
   ASSERT_TRUE(settle([&] {
-    return first.received == 1 && second.received == 1 && world_->log().contains("flood9999");
+    return first.received == 1 && second.received == 1 && world_->log().contains("flood9999") &&
+           inState(runaway, ZUVObjectPrivate::State::LoadingAdPage);
   }));
   // The whole burst arrives, in order, and the page goes on reloading itself.
   const auto& lines = world_->log().lines();
