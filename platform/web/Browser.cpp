@@ -590,7 +590,12 @@ Result<Browser::Page> Browser::openPageNow() {
 
 void Browser::closePage(const Page& page) {
   removeSessionClient(page.sessionId);
-  if (isRunning()) send("Target.closeTarget", Dictionary{{"targetId", page.targetId}});
+  if (!isRunning()) return;
+  // A page spinning in its own script would keep its renderer, and the processor, until the
+  // engine gave up waiting for it to unload: its scripts end first. A closed page is abandoned,
+  // so none of its scripts (unload handlers included) has anything left to do.
+  send("Runtime.terminateExecution", Dictionary{}, page.sessionId);
+  send("Target.closeTarget", Dictionary{{"targetId", page.targetId}});
 }
 
 void Browser::setSessionClient(const std::string& sessionId, BrowserSessionClient client) {
