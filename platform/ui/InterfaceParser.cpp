@@ -128,11 +128,9 @@ Error interfaceError(InterfaceErrorCode code, const std::string& fileName, int l
   return Error::make(kInterfaceErrorDomain, code, where + ": " + what);
 }
 
-std::optional<InterfaceDocument> parseInterface(std::string_view text, const std::string& fileName,
-                                                Error* error) {
-  auto fail = [&](int line, const std::string& what) -> std::optional<InterfaceDocument> {
-    if (error) *error = interfaceError(kInterfaceSyntaxError, fileName, line, what);
-    return std::nullopt;
+Result<InterfaceDocument> parseInterface(std::string_view text, const std::string& fileName) {
+  auto fail = [&](int line, const std::string& what) -> Result<InterfaceDocument> {
+    return interfaceError(kInterfaceSyntaxError, fileName, line, what);
   };
   if (text.size() > kInterfaceMaxBytes) return fail(0, "file too large");
   InterfaceDocument doc;
