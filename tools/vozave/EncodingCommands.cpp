@@ -85,10 +85,9 @@ int decode(const Arguments& args) {
   // A line read from a terminal or a pipe ends in a line break that is no part of the text.
   if (!parsed.text && text.ends_with('\n')) text.pop_back();
   if (!parsed.text && text.ends_with('\r')) text.pop_back();
-  platform::Error error;
-  auto bytes = parsed.encoding->decode(text, &error);
+  auto bytes = parsed.encoding->decode(text);
   if (!bytes) {
-    std::cerr << "vozave: " << error.localizedDescription() << "\n";
+    std::cerr << "vozave: " << bytes.error().localizedDescription() << "\n";
     return 1;
   }
   std::cout.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
