@@ -402,14 +402,14 @@ int main(int argc, char** argv) {
   if (!mkdtemp(home)) return 1;
   platform::FileManager::defaultManager().setHomeDirectory(home);
   RunLoop::main().reset(false);
-  std::string problem;
   adserver::AdServerOptions options;
   options.adOrigin = kZUVAdServerOrigin;
-  gServer = adserver::AdServer::start(options, problem).release();
-  if (!gServer) {
-    std::fprintf(stderr, "adload: %s\n", problem.c_str());
+  auto started = adserver::AdServer::start(options);
+  if (!started) {
+    std::fprintf(stderr, "adload: %s\n", started.error().localizedDescription().c_str());
     return finish(home, 1);
   }
+  gServer = std::move(started).value().release();
   adserver::AdUnit unit;
   unit.creatives = {"banner-plain"};
   unit.refreshRate = "0";

@@ -150,8 +150,12 @@ class Soak {
     // The server's record of requests shares our process: kept small, it is full after the
     // first round and does not pass for the client's growth.
     options.recordCapacity = 64;
-    server_ = adserver::AdServer::start(options, problem);
-    if (!server_) return false;
+    auto started = adserver::AdServer::start(options);
+    if (!started) {
+      problem = started.error().localizedDescription();
+      return false;
+    }
+    server_ = std::move(started).value();
     for (const std::string& mapping : server_->resolveArguments()) {
       if (!platform::HostResolution::shared().mapFromText(mapping)) {
         problem = "cannot map " + mapping;

@@ -15,15 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }();
   (void)quiet;
   std::string_view text = fuzz::text(data, size);
-  platform::Error error;
-  auto doc = platform::parseInterface(text, "fuzz.ui", &error);
+  auto doc = platform::parseInterface(text, "fuzz.ui");
   if (!doc) return 0;
   auto owner = std::make_shared<platform::Responder>();
-  if (auto root = platform::buildViewResource(*doc, owner, &error)) {
+  if (auto root = platform::buildViewResource(*doc, owner)) {
     // Touching the built tree walks every view the file made.
-    root->hitTest({1, 1});
-    root->setFrame(platform::Rect(0, 0, 480, 300));
+    (*root)->hitTest({1, 1});
+    (*root)->setFrame(platform::Rect(0, 0, 480, 300));
   }
-  platform::buildMainInterface(*doc, "", &error);
+  (void)platform::buildMainInterface(*doc, "");
   return 0;
 }

@@ -21,9 +21,8 @@ constexpr int lcm8(int shift) {
   return a;
 }
 
-std::optional<std::string> fail(platform::Error* error, long code, const char* message) {
-  if (error) *error = platform::Error::make(GTMStringEncodingErrorDomain, code, message);
-  return std::nullopt;
+platform::Error fail(long code, const char* message) {
+  return platform::Error::make(GTMStringEncodingErrorDomain, code, message);
 }
 
 // floor(size * shift / 8) without overflowing.
@@ -268,12 +267,11 @@ std::size_t GTMStringEncoding::decodeWholeGroups(const unsigned char* in, std::s
   }
 }
 
-std::optional<std::string> GTMStringEncoding::decode(std::string_view text,
-                                                     platform::Error* error) const {
+platform::Result<std::string> GTMStringEncoding::decode(std::string_view text) const {
   std::size_t end = text.find('\0');
   if (end != std::string_view::npos) {
     if (!platform::text::isASCII(text.substr(end))) {
-      return fail(error, GTMStringEncodingErrorNotASCII, "The text is not ASCII.");
+      return fail(GTMStringEncodingErrorNotASCII, "The text is not ASCII.");
     }
     text = text.substr(0, end);
   }
@@ -295,16 +293,16 @@ std::optional<std::string> GTMStringEncoding::decode(std::string_view text,
       if (i == size) break;
     }
     unsigned char c = in[i++];
-    if (c >= 0x80) return fail(error, GTMStringEncodingErrorNotASCII, "The text is not ASCII.");
+    if (c >= 0x80) return fail(GTMStringEncodingErrorNotASCII, "The text is not ASCII.");
     std::int32_t value = reverseCharMap_[c];
     if (value == kPaddingChar) {
       padded = true;
     } else if (value == kUnknownChar) {
-      return fail(error, GTMStringEncodingErrorUnknownCharacter,
+      return fail(GTMStringEncodingErrorUnknownCharacter,
                   "The text holds a character that is not of the encoding.");
     } else if (value >= 0) {
       if (padded) {
-        return fail(error, GTMStringEncodingErrorDigitAfterPadding,
+        return fail(GTMStringEncodingErrorDigitAfterPadding,
                     "The text holds a digit after its padding.");
       }
       buffer = buffer << shift_ | static_cast<std::uint32_t>(value & mask_);
@@ -317,19 +315,17 @@ std::optional<std::string> GTMStringEncoding::decode(std::string_view text,
     }
   }
   if (buffer != 0) {
-    return fail(error, GTMStringEncodingErrorTrailingBits,
-                "The text ends in bits that are not zero.");
+    return fail(GTMStringEncodingErrorTrailingBits, "The text ends in bits that are not zero.");
   }
   if (written > room) platform::logAssertion("Overflowed buffer", __FILE__, __LINE__);
   out.resize(written);
   return out;
 }
 
-std::optional<std::string> GTMStringEncoding::stringByDecoding(std::string_view text,
-                                                               platform::Error* error) const {
-  auto bytes = decode(text, error);
+platform::Result<std::string> GTMStringEncoding::stringByDecoding(std::string_view text) const {
+  auto bytes = decode(text);
   if (bytes && !platform::text::isValidUtf8(*bytes)) {
-    return fail(error, GTMStringEncodingErrorNotUTF8, "The bytes are not UTF-8 text.");
+    return fail(GTMStringEncodingErrorNotUTF8, "The bytes are not UTF-8 text.");
   }
   return bytes;
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Result.h"
 
 // Error domain of failed decodes, with the codes below.
 extern const char* const GTMStringEncodingErrorDomain;
@@ -55,12 +56,11 @@ class GTMStringEncoding {
   std::string encode(std::string_view bytes) const;
   std::string encodeString(std::string_view text) const { return encode(text); }
 
-  // Null (with `error` set) for non-ASCII text, an unaccepted character, a digit after padding
-  // or leftover bits that are not zero. The text ends at its first NUL.
-  std::optional<std::string> decode(std::string_view text, platform::Error* error = nullptr) const;
-  // As decode, and null as well when the bytes are not UTF-8.
-  std::optional<std::string> stringByDecoding(std::string_view text,
-                                              platform::Error* error = nullptr) const;
+  // An error for non-ASCII text, an unaccepted character, a digit after padding or leftover
+  // bits that are not zero. The text ends at its first NUL.
+  platform::Result<std::string> decode(std::string_view text) const;
+  // As decode, and an error as well when the bytes are not UTF-8.
+  platform::Result<std::string> stringByDecoding(std::string_view text) const;
 
   // "<Base64 StringEncoder: <41424344 ...>>"
   std::string description() const;

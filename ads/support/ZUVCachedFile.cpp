@@ -12,9 +12,6 @@
 
 namespace {
 
-// A file that could not be written reports the system's error number in this domain.
-constexpr const char* kPOSIXErrorDomain = "NSPOSIXErrorDomain";
-
 // Seconds from 1970 to 2001, the epoch of the platform's absolute time.
 constexpr double kAbsoluteTimeEpoch = 978307200;
 
@@ -85,20 +82,18 @@ std::optional<std::string> ZUVCachedFile::content() {
     refuseCopy(folder, "its folder lies outside the caches folder");
     return std::nullopt;
   }
-  using platform::FileContents;
-  FileContents contents =
+  auto contents =
       files.readRegularFile(*path, kMaxContentBytes, platform::FileManager::Links::refuse);
-  if (contents.status == FileContents::Status::Missing) return std::nullopt;
-  if (!contents.read()) {
-    refuseCopy(*path, contents.problem);
+  if (!contents && contents.error().code == platform::kFileReadMissing) return std::nullopt;
+  if (!contents) {
+    refuseCopy(*path, contents.error().localizedDescription());
     return std::nullopt;
   }
-  if (contents.bytes.empty() ||
-      !platform::text::isValidUtf8(platform::text::view(contents.bytes))) {
-    refuseCopy(*path, contents.bytes.empty() ? "empty" : "not UTF-8 text");
+  if (contents->empty() || !platform::text::isValidUtf8(platform::text::view(*contents))) {
+    refuseCopy(*path, contents->empty() ? "empty" : "not UTF-8 text");
     return std::nullopt;
   }
-  return std::string(contents.bytes.begin(), contents.bytes.end());
+  return std::string(contents->begin(), contents->end());
 }
 
 void ZUVCachedFile::refuseCopy(const std::string& path, const std::string& reason) {
@@ -267,7 +262,7 @@ void ZUVCachedFile::connectionDidFinishLoading(platform::URLConnection& connecti
   cleanUpConnection();
   auto path = filePath();
   if (!path) {
-    reportFailure(platform::Error::make(kPOSIXErrorDomain, ENOENT, "No caches folder."));
+    reportFailure(platform::Error::make(platform::kPOSIXErrorDomain, ENOENT, "No caches folder."));
     return;
   }
   // A copy that large would be refused at every use.
@@ -282,9 +277,10 @@ void ZUVCachedFile::connectionDidFinishLoading(platform::URLConnection& connecti
   files.createDirectory(path->substr(0, path->rfind('/')));
   auto written = files.writeAtomically(*path, body);
   if (!written) {
-    std::string cause = "The file " + *path + " could not be written: " + written.reason();
+    std::string cause =
+        "The file " + *path + " could not be written: " + written.error().localizedDescription();
     logFailure(cause);
-    reportFailure(platform::Error::make(kPOSIXErrorDomain, written.errorNumber, cause));
+    reportFailure(platform::Error::make(platform::kPOSIXErrorDomain, written.error().code, cause));
     return;
   }
   // Times are set before the delegate hears, so that a fetch it starts at once sends them.

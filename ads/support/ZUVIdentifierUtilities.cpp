@@ -77,13 +77,14 @@ platform::Dictionary ZUVIdentifierUtilities::iTunesMetadataFromData(std::string_
 
 platform::Dictionary ZUVIdentifierUtilities::readITunesMetadataFileAt(const std::string& path) {
   auto contents = platform::FileManager::defaultManager().readRegularFile(path, kMaxMetadataSize);
-  if (!contents.read()) {
-    if (contents.status != platform::FileContents::Status::Missing) {
-      platform::log("could not read the store metadata " + path + " (" + contents.problem + ")");
+  if (!contents) {
+    if (contents.error().code != platform::kFileReadMissing) {
+      platform::log("could not read the store metadata " + path + " (" +
+                    contents.error().localizedDescription() + ")");
     }
     return {};
   }
-  return iTunesMetadataFromData(platform::text::view(contents.bytes));
+  return iTunesMetadataFromData(platform::text::view(*contents));
 }
 
 std::string ZUVIdentifierUtilities::deviceModel() const {

@@ -139,13 +139,13 @@ std::string deviceUniqueIdentifier() {
 
   std::string folder = files.homeDirectory() + "/Library";
   std::string path = folder + "/DeviceIdentifier";
-  FileContents stored = files.readRegularFile(path, kMaxIdentifierFileSize);
-  std::string identifier(stored.bytes.begin(), stored.bytes.end());
-  if (!stored.read() && stored.status != FileContents::Status::Missing) {
+  auto stored = files.readRegularFile(path, kMaxIdentifierFileSize);
+  std::string identifier = stored ? std::string(stored->begin(), stored->end()) : std::string();
+  if (!stored && stored.error().code != kFileReadMissing) {
     // The device's identity may be in there: this run uses its own and leaves the file be.
     identifier = makeIdentifier();
-    log("could not read the device identifier in " + path + " (" + stored.problem +
-        "); using one for this run only");
+    log("could not read the device identifier in " + path + " (" +
+        stored.error().localizedDescription() + "); using one for this run only");
   } else if (!isIdentifier(identifier)) {
     identifier = makeIdentifier();
     if (!files.createDirectory(folder) || !files.writeAtomically(path, identifier)) {

@@ -70,11 +70,24 @@ bool removeTree(const std::string& path) {
   return ::rmdir(path.c_str()) == 0 && ok;
 }
 
-// Reads an opened regular file of `expected` bytes; one that grows past `maxBytes` meanwhile
-// is refused like one that was larger from the start.
-void readOpened(int fd, std::size_t expected, std::size_t maxBytes, FileContents& contents) {
+Error readError(FileReadErrorCode code, std::string problem) {
+  return Error::make(kFileReadErrorDomain, code, std::move(problem));
+}
+
+Error tooLarge(std::size_t maxBytes) {
+  return readError(kFileReadTooLarge, "larger than " + std::to_string(maxBytes) + " bytes");
+}
+
+// Reads an opened file when it is a regular one of at most `maxBytes`; one that grows past
+// `maxBytes` meanwhile is refused like one that was larger from the start. The opened file
+// itself is checked, not its name, which may have changed meanwhile.
+Result<Bytes> readOpened(int fd, std::size_t maxBytes) {
+  struct stat info;
+  if (::fstat(fd, &info) != 0) return readError(kFileReadFailed, std::strerror(errno));
+  if (!S_ISREG(info.st_mode)) return readError(kFileReadNotRegular, "not a regular file");
+  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) return tooLarge(maxBytes);
   Bytes data;
-  data.reserve(expected);
+  data.reserve(static_cast<std::size_t>(info.st_size));
   std::uint8_t buffer[65536];
   while (true) {
     // One byte past the limit is enough to know it is passed.
@@ -82,20 +95,16 @@ void readOpened(int fd, std::size_t expected, std::size_t maxBytes, FileContents
     std::size_t room = left < sizeof buffer ? left + 1 : sizeof buffer;
     ssize_t count = ::read(fd, buffer, room);
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) {
-      contents.problem = std::strerror(errno);
-      return;
-    }
+    if (count < 0) return readError(kFileReadFailed, std::strerror(errno));
     if (count == 0) break;
     data.insert(data.end(), buffer, buffer + count);
-    if (data.size() > maxBytes) {
-      contents.status = FileContents::Status::TooLarge;
-      contents.problem = "larger than " + std::to_string(maxBytes) + " bytes";
-      return;
-    }
+    if (data.size() > maxBytes) return tooLarge(maxBytes);
   }
-  contents.status = FileContents::Status::Read;
-  contents.bytes = std::move(data);
+  return data;
+}
+
+Error writeError(int errorNumber) {
+  return Error::make(kPOSIXErrorDomain, errorNumber, std::strerror(errorNumber));
 }
 
 }  // namespace
@@ -170,43 +179,24 @@ bool FileManager::moveItem(const std::string& from, const std::string& to) const
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-std::optional<Bytes> FileManager::readFile(const std::string& path) const {
-  FileContents contents = readRegularFile(path, SIZE_MAX);
-  if (!contents.read()) return std::nullopt;
-  return std::move(contents.bytes);
+Result<Bytes> FileManager::readFile(const std::string& path) const {
+  return readRegularFile(path, SIZE_MAX);
 }
 
-FileContents FileManager::readRegularFile(const std::string& path, std::size_t maxBytes,
-                                          Links links) const {
-  FileContents contents;
+Result<Bytes> FileManager::readRegularFile(const std::string& path, std::size_t maxBytes,
+                                           Links links) const {
   // Non-blocking, so that opening a FIFO without a writer returns at once.
   int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
   if (links == Links::refuse) flags |= O_NOFOLLOW;
   int fd = ::open(path.c_str(), flags);
   if (fd < 0 && errno == ELOOP && links == Links::refuse) {
-    contents.status = FileContents::Status::NotRegular;
-    contents.problem = "a symbolic link";
-    return contents;
+    return readError(kFileReadNotRegular, "a symbolic link");
   }
   if (fd < 0) {
     bool missing = errno == ENOENT || errno == ENOTDIR;
-    contents.status = missing ? FileContents::Status::Missing : FileContents::Status::Failed;
-    contents.problem = std::strerror(errno);
-    return contents;
+    return readError(missing ? kFileReadMissing : kFileReadFailed, std::strerror(errno));
   }
-  // The opened file itself is checked, not its name, which may have changed meanwhile.
-  struct stat info;
-  if (::fstat(fd, &info) != 0) {
-    contents.problem = std::strerror(errno);
-  } else if (!S_ISREG(info.st_mode)) {
-    contents.status = FileContents::Status::NotRegular;
-    contents.problem = "not a regular file";
-  } else if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
-    contents.status = FileContents::Status::TooLarge;
-    contents.problem = "larger than " + std::to_string(maxBytes) + " bytes";
-  } else {
-    readOpened(fd, static_cast<std::size_t>(info.st_size), maxBytes, contents);
-  }
+  Result<Bytes> contents = readOpened(fd, maxBytes);
   ::close(fd);
   return contents;
 }
@@ -234,18 +224,13 @@ std::vector<std::string> FileManager::contentsOfDirectory(const std::string& pat
   return names;
 }
 
-std::string FileManager::WriteResult::reason() const {
-  return std::strerror(errorNumber);
-}
-
-FileManager::WriteResult FileManager::writeAtomically(const std::string& path,
-                                                      const Bytes& data) const {
-  if (path.empty() || path.back() == '/') return {EISDIR};
+Result<void> FileManager::writeAtomically(const std::string& path, const Bytes& data) const {
+  if (path.empty() || path.back() == '/') return writeError(EISDIR);
   // A failure must never read as success, whatever errno was left at.
   auto cause = [] { return errno != 0 ? errno : EIO; };
   std::string temp = path + ".tmp-XXXXXX";
   int fd = ::mkstemp(temp.data());
-  if (fd < 0) return {cause()};
+  if (fd < 0) return writeError(cause());
   // mkstemp makes the file private; the result should look like any other file written here.
   bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
   int failure = ok ? 0 : cause();
@@ -259,11 +244,10 @@ FileManager::WriteResult FileManager::writeAtomically(const std::string& path,
   }
   if (ok) failure = cause();
   ::unlink(temp.c_str());
-  return {failure};
+  return writeError(failure);
 }
 
-FileManager::WriteResult FileManager::writeAtomically(const std::string& path,
-                                                      const std::string& text) const {
+Result<void> FileManager::writeAtomically(const std::string& path, const std::string& text) const {
   return writeAtomically(path, Bytes(text.begin(), text.end()));
 }
 

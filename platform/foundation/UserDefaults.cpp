@@ -96,15 +96,16 @@ UserDefaults::UserDefaults(std::string filePath, std::size_t maxFileSize)
 }
 
 void UserDefaults::load() {
-  FileContents contents = FileManager::defaultManager().readRegularFile(path_, maxFileSize_);
-  if (contents.status == FileContents::Status::Missing) return;
-  if (!contents.read()) {
+  auto contents = FileManager::defaultManager().readRegularFile(path_, maxFileSize_);
+  if (!contents && contents.error().code == kFileReadMissing) return;
+  if (!contents) {
     mayWrite_ = false;
-    log("UserDefaults: could not read preferences file " + path_ + " (" + contents.problem +
+    log("UserDefaults: could not read preferences file " + path_ + " (" +
+        contents.error().localizedDescription() +
         "); left it as it is and started empty, without saving");
     return;
   }
-  auto value = decodePropertyList(text::view(contents.bytes));
+  auto value = decodePropertyList(text::view(*contents));
   if (value && value->isDictionary()) {
     values_ = std::move(*value);
     return;
@@ -152,7 +153,8 @@ bool UserDefaults::synchronize() {
   if (files.createDirectory(folderOf(path_))) removeStaleTemporaries();
   auto written = files.writeAtomically(path_, text);
   if (!written) {
-    log("UserDefaults: could not write preferences file " + path_ + " (" + written.reason() + ")");
+    log("UserDefaults: could not write preferences file " + path_ + " (" +
+        written.error().localizedDescription() + ")");
     return false;
   }
   dirty_ = false;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Result.h"
 
 namespace platform {
 namespace {
@@ -53,22 +54,22 @@ void fail(Error* error, long code, std::string message) {
 }
 
 // The whole file, or an error for a file that cannot be read or is far too big.
-std::optional<Bytes> readClip(const std::string& path, Error* error) {
+Result<Bytes> readClip(const std::string& path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) {
-    fail(error, kFileNotFound, "The clip file " + path + " could not be opened.");
-    return std::nullopt;
+    return Error::make(kErrorDomain, kFileNotFound,
+                       "The clip file " + path + " could not be opened.");
   }
   const std::streamoff size = in.tellg();
   if (size < 0 || size > kMaxClipBytes) {
-    fail(error, kFileTooLarge, "The clip file " + path + " is too large to be a sound clip.");
-    return std::nullopt;
+    return Error::make(kErrorDomain, kFileTooLarge,
+                       "The clip file " + path + " is too large to be a sound clip.");
   }
   in.seekg(0);
   Bytes bytes(static_cast<std::size_t>(size));
   if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
-    fail(error, kFileNotFound, "The clip file " + path + " could not be read.");
-    return std::nullopt;
+    return Error::make(kErrorDomain, kFileNotFound,
+                       "The clip file " + path + " could not be read.");
   }
   return bytes;
 }
@@ -81,8 +82,11 @@ std::shared_ptr<AudioPlayer> AudioPlayer::createWithContentsOfURL(const URL& url
     return nullptr;
   }
   const std::string path = url.filePath();
-  auto bytes = readClip(path, error);
-  if (!bytes) return nullptr;
+  auto bytes = readClip(path);
+  if (!bytes) {
+    if (error) *error = bytes.error();
+    return nullptr;
+  }
   auto duration = mp4Duration(*bytes);
   if (!duration) {
     fail(error, kUnsupportedFile,

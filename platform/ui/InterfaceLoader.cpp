@@ -101,18 +101,19 @@ std::optional<int> parseTag(const std::string& text) {
   return value;
 }
 
-// Collects the first problem found, with its place.
+// Keeps the problem that stopped a build, with its place.
 class Problems {
  public:
-  Problems(const InterfaceDocument& doc, Error* error) : doc_(doc), error_(error) {}
+  explicit Problems(const InterfaceDocument& doc) : doc_(doc) {}
   bool fail(int line, const std::string& what) {
-    if (error_) *error_ = interfaceError(kInterfaceContentError, doc_.fileName, line, what);
+    error_ = interfaceError(kInterfaceContentError, doc_.fileName, line, what);
     return false;
   }
+  const Error& error() const { return error_; }
 
  private:
   const InterfaceDocument& doc_;
-  Error* error_;
+  Error error_;
 };
 
 bool checkAttributes(const InterfaceElement& e, const std::set<std::string>& allowed,
@@ -127,14 +128,17 @@ bool checkAttributes(const InterfaceElement& e, const std::set<std::string>& all
 
 class ViewBuilder {
  public:
-  ViewBuilder(const InterfaceDocument& doc, std::shared_ptr<Responder> owner, Error* error)
-      : doc_(doc), owner_(std::move(owner)), problems_(doc, error) {}
+  ViewBuilder(const InterfaceDocument& doc, std::shared_ptr<Responder> owner)
+      : doc_(doc), owner_(std::move(owner)), problems_(doc) {}
 
-  std::shared_ptr<View> build() {
+  Result<std::shared_ptr<View>> build() {
     for (const auto& e : doc_.elements) {
-      if (!add(e)) return nullptr;
+      if (!add(e)) return problems_.error();
     }
-    if (!root_) problems_.fail(0, "no view");
+    if (!root_) {
+      problems_.fail(0, "no view");
+      return problems_.error();
+    }
     return root_;
   }
 
@@ -249,18 +253,18 @@ class ViewBuilder {
 
 class MainBuilder {
  public:
-  MainBuilder(const InterfaceDocument& doc, std::string delegateClassName, Error* error)
-      : doc_(doc), delegateClass_(std::move(delegateClassName)), problems_(doc, error) {}
+  MainBuilder(const InterfaceDocument& doc, std::string delegateClassName)
+      : doc_(doc), delegateClass_(std::move(delegateClassName)), problems_(doc) {}
 
-  std::optional<MainInterface> build() {
+  Result<MainInterface> build() {
     for (const auto& e : doc_.elements) {
-      if (!add(e)) return std::nullopt;
+      if (!add(e)) return problems_.error();
     }
     if (!result_.window) {
       problems_.fail(0, "no window");
-      return std::nullopt;
+      return problems_.error();
     }
-    if (!makeDelegate() || !connectOutlets()) return std::nullopt;
+    if (!makeDelegate() || !connectOutlets()) return problems_.error();
     return std::move(result_);
   }
 
@@ -372,63 +376,50 @@ std::string baseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::optional<InterfaceDocument> readDocument(const std::string& path, Error* error) {
+Result<InterfaceDocument> readDocument(const std::string& path) {
   std::string name = baseName(path);
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (error) *error = interfaceError(kInterfaceFileError, name, 0, "cannot be read");
-    return std::nullopt;
-  }
+  if (!in) return interfaceError(kInterfaceFileError, name, 0, "cannot be read");
   std::string text;
   char chunk[4096];
   while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
     text.append(chunk, static_cast<std::size_t>(in.gcount()));
     if (text.size() > kInterfaceMaxBytes) break;
   }
-  return parseInterface(text, name, error);
+  return parseInterface(text, name);
 }
 
-void logFailure(const Error& error) {
-  log("interface: " + error.localizedDescription());
+// The built resource, or the error after its log line.
+template <typename T>
+Result<T> logged(Result<T> built) {
+  if (!built) log("interface: " + built.error().localizedDescription());
+  return built;
 }
 
 }  // namespace
 
-std::shared_ptr<View> buildViewResource(const InterfaceDocument& doc,
-                                        const std::shared_ptr<Responder>& owner, Error* error) {
-  return ViewBuilder(doc, owner, error).build();
+Result<std::shared_ptr<View>> buildViewResource(const InterfaceDocument& doc,
+                                                const std::shared_ptr<Responder>& owner) {
+  return ViewBuilder(doc, owner).build();
 }
 
-std::optional<MainInterface> buildMainInterface(const InterfaceDocument& doc,
-                                                const std::string& delegateClassName,
-                                                Error* error) {
-  return MainBuilder(doc, delegateClassName, error).build();
+Result<MainInterface> buildMainInterface(const InterfaceDocument& doc,
+                                         const std::string& delegateClassName) {
+  return MainBuilder(doc, delegateClassName).build();
 }
 
-std::shared_ptr<View> loadViewResource(const std::string& path,
-                                       const std::shared_ptr<Responder>& owner, Error* error) {
-  Error failure;
-  std::shared_ptr<View> view;
-  if (auto doc = readDocument(path, &failure)) view = buildViewResource(*doc, owner, &failure);
-  if (!view) {
-    logFailure(failure);
-    if (error) *error = failure;
-  }
-  return view;
+Result<std::shared_ptr<View>> loadViewResource(const std::string& path,
+                                               const std::shared_ptr<Responder>& owner) {
+  auto doc = readDocument(path);
+  if (!doc) return logged<std::shared_ptr<View>>(doc.error());
+  return logged(buildViewResource(*doc, owner));
 }
 
-std::optional<MainInterface> loadMainInterface(const std::string& path,
-                                               const std::string& delegateClassName, Error* error) {
-  Error failure;
-  std::optional<MainInterface> result;
-  if (auto doc = readDocument(path, &failure)) {
-    result = buildMainInterface(*doc, delegateClassName, &failure);
-  }
-  if (!result) {
-    logFailure(failure);
-    if (error) *error = failure;
-  }
-  return result;
+Result<MainInterface> loadMainInterface(const std::string& path,
+                                        const std::string& delegateClassName) {
+  auto doc = readDocument(path);
+  if (!doc) return logged<MainInterface>(doc.error());
+  return logged(buildMainInterface(*doc, delegateClassName));
 }
 
 }  // namespace platform

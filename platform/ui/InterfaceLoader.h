@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/foundation/Error.h"
+#include "platform/foundation/Result.h"
 #include "platform/ui/InterfaceParser.h"
 
 namespace platform {
@@ -25,20 +25,18 @@ struct MainInterface {
 };
 
 // Builds a screen's view tree; each button's touch-up-inside is bound to `owner` (not owned)
-// with its action's name. Null (and `error` set) for content that does not make sense.
-std::shared_ptr<View> buildViewResource(const InterfaceDocument& doc,
-                                        const std::shared_ptr<Responder>& owner, Error* error);
+// with its action's name. An error for content that does not make sense.
+Result<std::shared_ptr<View>> buildViewResource(const InterfaceDocument& doc,
+                                                const std::shared_ptr<Responder>& owner);
 // Builds the delegate (of `delegateClassName` if given, else of the file's class), the window
 // and the tab bar controller with its tabs, and connects the outlets on the delegate.
-std::optional<MainInterface> buildMainInterface(const InterfaceDocument& doc,
-                                                const std::string& delegateClassName, Error* error);
+Result<MainInterface> buildMainInterface(const InterfaceDocument& doc,
+                                         const std::string& delegateClassName);
 
 // Read, parse and build; a failure logs one line "interface: <file>:<line>: <what>".
-std::shared_ptr<View> loadViewResource(const std::string& path,
-                                       const std::shared_ptr<Responder>& owner,
-                                       Error* error = nullptr);
-std::optional<MainInterface> loadMainInterface(const std::string& path,
-                                               const std::string& delegateClassName,
-                                               Error* error = nullptr);
+Result<std::shared_ptr<View>> loadViewResource(const std::string& path,
+                                               const std::shared_ptr<Responder>& owner);
+Result<MainInterface> loadMainInterface(const std::string& path,
+                                        const std::string& delegateClassName);
 
 }  // namespace platform

@@ -16,33 +16,45 @@ bool isSpace(char c) {
   return c == ' ' || c == '\t';
 }
 
-// Reads one line's tokens; the error text is empty on success.
+// Reads one line's tokens; an error names the file and the line.
 class LineReader {
  public:
-  explicit LineReader(std::string_view line) : s_(line) {}
+  LineReader(std::string_view line, const std::string& fileName, int lineNumber)
+      : s_(line), fileName_(fileName), lineNumber_(lineNumber) {}
 
-  std::string parse(InterfaceElement& element) {
+  Result<InterfaceElement> parse() {
+    InterfaceElement element;
+    element.line = lineNumber_;
     skipSpaces();
     element.kind = word();
-    if (element.kind.empty()) return "expected an element name";
+    if (element.kind.empty()) return refuse("expected an element name");
     while (pos_ < s_.size()) {
-      if (!isSpace(s_[pos_])) return "expected a space before \"" + rest() + "\"";
+      if (!isSpace(s_[pos_])) return refuse("expected a space before \"" + rest() + "\"");
       skipSpaces();
       if (pos_ == s_.size()) break;
       std::string key = word();
-      if (key.empty()) return "expected an attribute name at \"" + rest() + "\"";
-      if (pos_ == s_.size() || s_[pos_] != '=') return "expected '=' after \"" + key + "\"";
+      if (key.empty()) return refuse("expected an attribute name at \"" + rest() + "\"");
+      if (pos_ == s_.size() || s_[pos_] != '=') return refuse("expected '=' after \"" + key + "\"");
       ++pos_;
-      std::string value;
-      std::string problem = readValue(value);
-      if (!problem.empty()) return problem + " in attribute \"" + key + "\"";
-      if (element.attribute(key)) return "attribute \"" + key + "\" given twice";
-      element.attributes.emplace_back(std::move(key), std::move(value));
+      auto value = readValue();
+      if (!value) {
+        return refuse(value.error().localizedDescription() + " in attribute \"" + key + "\"");
+      }
+      if (element.attribute(key)) return refuse("attribute \"" + key + "\" given twice");
+      element.attributes.emplace_back(std::move(key), std::move(*value));
     }
-    return "";
+    return element;
   }
 
  private:
+  // The problem alone, as readValue reports it; parse places it.
+  static Error bare(std::string problem) {
+    return Error::make(kInterfaceErrorDomain, kInterfaceSyntaxError, std::move(problem));
+  }
+  Error refuse(const std::string& what) const {
+    return interfaceError(kInterfaceSyntaxError, fileName_, lineNumber_, what);
+  }
+
   void skipSpaces() {
     while (pos_ < s_.size() && isSpace(s_[pos_])) ++pos_;
   }
@@ -59,23 +71,23 @@ class LineReader {
     return std::string(s_.substr(start, pos_ - start));
   }
 
-  std::string readValue(std::string& value) {
-    if (pos_ < s_.size() && s_[pos_] == '"') return readQuoted(value);
+  Result<std::string> readValue() {
+    if (pos_ < s_.size() && s_[pos_] == '"') return readQuoted();
     std::size_t start = pos_;
     while (pos_ < s_.size() && !isSpace(s_[pos_])) {
-      if (s_[pos_] == '"') return "a quote inside an unquoted value";
+      if (s_[pos_] == '"') return bare("a quote inside an unquoted value");
       ++pos_;
     }
-    if (pos_ == start) return "an empty value";
-    value = std::string(s_.substr(start, pos_ - start));
-    return "";
+    if (pos_ == start) return bare("an empty value");
+    return std::string(s_.substr(start, pos_ - start));
   }
 
-  std::string readQuoted(std::string& value) {
+  Result<std::string> readQuoted() {
+    std::string value;
     ++pos_;
     while (pos_ < s_.size()) {
       char c = s_[pos_++];
-      if (c == '"') return "";
+      if (c == '"') return value;
       if (c != '\\') {
         value += c;
         continue;
@@ -96,13 +108,15 @@ class LineReader {
           value += '\t';
           break;
         default:
-          return std::string("an unknown escape \\") + e;
+          return bare(std::string("an unknown escape \\") + e);
       }
     }
-    return "an unterminated quoted value";
+    return bare("an unterminated quoted value");
   }
 
   std::string_view s_;
+  const std::string& fileName_;
+  int lineNumber_;
   std::size_t pos_ = 0;
 };
 
@@ -128,11 +142,9 @@ Error interfaceError(InterfaceErrorCode code, const std::string& fileName, int l
   return Error::make(kInterfaceErrorDomain, code, where + ": " + what);
 }
 
-std::optional<InterfaceDocument> parseInterface(std::string_view text, const std::string& fileName,
-                                                Error* error) {
-  auto fail = [&](int line, const std::string& what) -> std::optional<InterfaceDocument> {
-    if (error) *error = interfaceError(kInterfaceSyntaxError, fileName, line, what);
-    return std::nullopt;
+Result<InterfaceDocument> parseInterface(std::string_view text, const std::string& fileName) {
+  auto fail = [&](int line, const std::string& what) -> Result<InterfaceDocument> {
+    return interfaceError(kInterfaceSyntaxError, fileName, line, what);
   };
   if (text.size() > kInterfaceMaxBytes) return fail(0, "file too large");
   InterfaceDocument doc;
@@ -150,11 +162,9 @@ std::optional<InterfaceDocument> parseInterface(std::string_view text, const std
     std::size_t first = line.find_first_not_of(" \t");
     if (first == std::string_view::npos || line[first] == '#') continue;
     if (doc.elements.size() == kInterfaceMaxElements) return fail(lineNumber, "too many elements");
-    InterfaceElement element;
-    element.line = lineNumber;
-    std::string problem = LineReader(line).parse(element);
-    if (!problem.empty()) return fail(lineNumber, problem);
-    doc.elements.push_back(std::move(element));
+    auto element = LineReader(line, fileName, lineNumber).parse();
+    if (!element) return element.error();
+    doc.elements.push_back(std::move(*element));
   }
   return doc;
 }

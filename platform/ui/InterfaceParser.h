@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Result.h"
 
 namespace platform {
 
@@ -35,10 +36,9 @@ struct InterfaceDocument {
 inline constexpr std::size_t kInterfaceMaxBytes = 1 << 20;
 inline constexpr std::size_t kInterfaceMaxElements = 4096;
 
-// Parses the line format described in docs/INTERFACE.md. Nothing (and `error`, if given, set
-// to "<file>:<line>: <what is wrong>") for text that is not well formed.
-std::optional<InterfaceDocument> parseInterface(std::string_view text, const std::string& fileName,
-                                                Error* error = nullptr);
+// Parses the line format described in docs/INTERFACE.md. For text that is not well formed, an
+// error whose message is "<file>:<line>: <what is wrong>".
+Result<InterfaceDocument> parseInterface(std::string_view text, const std::string& fileName);
 
 // An error of the interface domain located at `line` of `fileName` (0: the whole file).
 Error interfaceError(InterfaceErrorCode code, const std::string& fileName, int line,

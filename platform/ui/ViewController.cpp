@@ -60,8 +60,10 @@ void ViewController::loadView() {
   if (!nibName_.empty()) {
     if (auto path = Bundle::main().pathForResourceOfType(nibName_, "ui")) {
       // A resource that fails to load has logged why; the screen falls back to a plain view.
-      view_ = loadViewResource(*path, self());
-      if (view_) return;
+      if (auto loaded = loadViewResource(*path, self())) {
+        view_ = std::move(*loaded);
+        return;
+      }
     }
   }
   view_ = View::create(Screen::applicationFrame());

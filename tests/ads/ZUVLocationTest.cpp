@@ -9,7 +9,7 @@ namespace {
 
 std::string payloadOf(const std::string& oolong) {
   auto encoding = GTMStringEncoding::rfc4648Base64WebsafeStringEncoding();
-  return encoding.decode(oolong.substr(3)).value_or("");
+  return encoding.decode(oolong.substr(3)).valueOr("");
 }
 
 TEST(ZUVLocationTest, PreciseLocationsOnly) {

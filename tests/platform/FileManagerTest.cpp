@@ -9,7 +9,6 @@
 #include "tests/support/TestWorld.h"
 
 using platform::Bytes;
-using platform::FileContents;
 using platform::FileManager;
 
 namespace {
@@ -40,9 +39,9 @@ TEST_F(FileManagerTest, AtomicWritesReplaceWholeFilesAndLeaveNoTemporaries) {
   std::string path = root_ + "/data.bin";
   Bytes data{0, 1, 2, 255};
   ASSERT_TRUE(files().writeAtomically(path, data));
-  EXPECT_EQ(files().readFile(path), data);
+  EXPECT_EQ(files().readFile(path).valueOr({}), data);
   ASSERT_TRUE(files().writeAtomically(path, std::string("2nd")));
-  EXPECT_EQ(files().readFile(path), (Bytes{'2', 'n', 'd'}));
+  EXPECT_EQ(files().readFile(path).valueOr({}), (Bytes{'2', 'n', 'd'}));
   EXPECT_EQ(files().contentsOfDirectory(root_), (std::vector<std::string>{"data.bin"}));
 
   struct stat info;
@@ -59,7 +58,7 @@ TEST_F(FileManagerTest, MovesNeverOverwriteAndDatesCanBeSet) {
   ASSERT_TRUE(files().writeAtomically(from, std::string("new")));
   ASSERT_TRUE(files().writeAtomically(to, std::string("old")));
   EXPECT_FALSE(files().moveItem(from, to));
-  EXPECT_EQ(files().readFile(to), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(files().readFile(to).valueOr({}), (Bytes{'o', 'l', 'd'}));
   ASSERT_TRUE(files().removeItem(to));
   EXPECT_TRUE(files().moveItem(from, to));
   EXPECT_FALSE(files().fileExists(from));
@@ -74,7 +73,11 @@ TEST_F(FileManagerTest, MovesNeverOverwriteAndDatesCanBeSet) {
 }
 
 TEST_F(FileManagerTest, OnlyRegularFilesWithinTheCapAreRead) {
-  using Status = FileContents::Status;
+  // The reason a read was refused; 0 when it was not.
+  auto refusal = [](const std::string& path, std::size_t maxBytes) {
+    auto read = files().readRegularFile(path, maxBytes);
+    return read ? 0L : read.error().code;
+  };
   std::string fifo = root_ + "/fifo", zero = root_ + "/zero", huge = root_ + "/huge";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
@@ -83,13 +86,12 @@ TEST_F(FileManagerTest, OnlyRegularFilesWithinTheCapAreRead) {
   ASSERT_EQ(truncate(huge.c_str(), 1 << 30), 0);
   ASSERT_TRUE(files().writeAtomically(root_ + "/four", std::string("1234")));
 
-  EXPECT_EQ(files().readRegularFile(fifo, 100).status, Status::NotRegular);
-  EXPECT_EQ(files().readRegularFile(zero, 100).status, Status::NotRegular);
-  FileContents big = files().readRegularFile(huge, 16 << 20);
-  EXPECT_EQ(big.status, Status::TooLarge);
-  EXPECT_EQ(files().readRegularFile(root_ + "/four", 3).status, Status::TooLarge);
-  FileContents four = files().readRegularFile(root_ + "/four", 4);
-  ASSERT_TRUE(four.read());
-  EXPECT_EQ(four.bytes, (Bytes{'1', '2', '3', '4'}));
-  EXPECT_EQ(files().readRegularFile(root_ + "/none", 4).status, Status::Missing);
+  EXPECT_EQ(refusal(fifo, 100), platform::kFileReadNotRegular);
+  EXPECT_EQ(refusal(zero, 100), platform::kFileReadNotRegular);
+  EXPECT_EQ(refusal(huge, 16 << 20), platform::kFileReadTooLarge);
+  EXPECT_EQ(refusal(root_ + "/four", 3), platform::kFileReadTooLarge);
+  auto four = files().readRegularFile(root_ + "/four", 4);
+  ASSERT_TRUE(four);
+  EXPECT_EQ(*four, (Bytes{'1', '2', '3', '4'}));
+  EXPECT_EQ(refusal(root_ + "/none", 4), platform::kFileReadMissing);
 }

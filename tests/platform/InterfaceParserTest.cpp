@@ -6,19 +6,17 @@
 #include "platform/ui/TabBarController.h"
 #include "tests/support/TestWorld.h"
 
-using platform::Error;
 using platform::InterfaceDocument;
 using platform::parseInterface;
 
 namespace {
 
 TEST(InterfaceParserTest, ReadsElementsWithQuotedAndBareValuesSkippingCommentsAndBlankLines) {
-  Error error;
   auto doc = parseInterface(
       "# a comment\r\n\n  view frame=0,0,320,411 background=#fff\r\n"
       "button title=\"Say \\\"hi\\\"\\n\" action=say:\t tag=-3\n",
-      "T.ui", &error);
-  ASSERT_TRUE(doc) << error.localizedDescription();
+      "T.ui");
+  ASSERT_TRUE(doc) << doc.error().localizedDescription();
   ASSERT_EQ(doc->elements.size(), 2u);
   EXPECT_EQ(doc->elements[0].kind, "view");
   EXPECT_EQ(doc->elements[0].line, 3);
@@ -42,21 +40,20 @@ TEST(InterfaceParserTest, MalformedLinesFailWithTheirFileAndLine) {
       {"view 9=1", "T.ui:1: expected an attribute name at \"9=1\""},
   };
   for (const auto& [text, message] : cases) {
-    Error error;
-    EXPECT_FALSE(parseInterface(text, "T.ui", &error)) << text;
-    EXPECT_EQ(error.localizedDescription(), message) << text;
-    EXPECT_EQ(error.domain, platform::kInterfaceErrorDomain);
+    auto doc = parseInterface(text, "T.ui");
+    ASSERT_FALSE(doc) << text;
+    EXPECT_EQ(doc.error().localizedDescription(), message) << text;
+    EXPECT_EQ(doc.error().domain, platform::kInterfaceErrorDomain);
   }
   EXPECT_FALSE(parseInterface(std::string(platform::kInterfaceMaxBytes + 1, ' '), "T.ui"));
 }
 
 std::string buildError(const std::string& text) {
-  Error error;
-  auto doc = parseInterface(text, "V.ui", &error);
-  if (!doc) return "parse: " + error.localizedDescription();
+  auto doc = parseInterface(text, "V.ui");
+  if (!doc) return "parse: " + doc.error().localizedDescription();
   auto owner = std::make_shared<platform::Responder>();
-  if (platform::buildViewResource(*doc, owner, &error)) return "";
-  return error.localizedDescription();
+  auto root = platform::buildViewResource(*doc, owner);
+  return root ? "" : root.error().localizedDescription();
 }
 
 TEST(InterfaceParserTest, ViewResourcesCheckTheirContent) {
@@ -89,9 +86,9 @@ TEST(InterfaceParserTest, ViewResourcesBuildNestedViewsAndBindEveryActionByName)
       "V.ui");
   ASSERT_TRUE(doc);
   auto owner = std::make_shared<platform::Responder>();
-  Error error;
-  auto root = platform::buildViewResource(*doc, owner, &error);
-  ASSERT_TRUE(root) << error.localizedDescription();
+  auto built = platform::buildViewResource(*doc, owner);
+  ASSERT_TRUE(built) << built.error().localizedDescription();
+  const auto& root = *built;
   ASSERT_EQ(root->subviews().size(), 2u);
   auto box = root->subviews()[0];
   EXPECT_EQ(box->tag(), 4);
@@ -113,11 +110,10 @@ TEST(InterfaceParserTest, ViewResourcesBuildNestedViewsAndBindEveryActionByName)
 }
 
 std::string mainError(const std::string& text, const std::string& delegateClass = "") {
-  Error error;
-  auto doc = parseInterface(text, "M.ui", &error);
-  if (!doc) return "parse: " + error.localizedDescription();
-  if (platform::buildMainInterface(*doc, delegateClass, &error)) return "";
-  return error.localizedDescription();
+  auto doc = parseInterface(text, "M.ui");
+  if (!doc) return "parse: " + doc.error().localizedDescription();
+  auto built = platform::buildMainInterface(*doc, delegateClass);
+  return built ? "" : built.error().localizedDescription();
 }
 
 TEST(InterfaceParserTest, MainInterfacesCheckClassesOutletsAndOrder) {
@@ -137,12 +133,11 @@ TEST(InterfaceParserTest, MainInterfacesCheckClassesOutletsAndOrder) {
   for (const auto& [text, message] : cases) EXPECT_EQ(mainError(text), message) << text;
   EXPECT_EQ(mainError("window\n", "Nobody"), "M.ui: unknown application delegate class \"Nobody\"");
 
-  Error error;
   auto doc = parseInterface(
       "delegate class=ApplicationDelegate\nwindow background=black\ntabbar\n"
       "tab controller=ViewController title=\"One\" nib=Other\ntab controller=ViewController\n",
       "M.ui");
-  auto built = platform::buildMainInterface(*doc, "", &error);
+  auto built = platform::buildMainInterface(*doc, "");
   ASSERT_TRUE(built);
   ASSERT_TRUE(built->delegate && built->window && built->tabBarController);
   const auto& tabs = built->tabBarController->viewControllers();

@@ -34,9 +34,9 @@ class AdServerTest : public ::testing::Test {
 
   void start(adserver::AdServerOptions options) {
     server.reset();
-    std::string problem;
-    server = AdServer::start(std::move(options), problem);
-    ASSERT_TRUE(server) << problem;
+    auto started = AdServer::start(std::move(options));
+    ASSERT_TRUE(started) << started.error().localizedDescription();
+    server = std::move(started).value();
     client = std::make_unique<httplib::Client>("127.0.0.1", server->port());
   }
   httplib::Result get(const std::string& target, const httplib::Headers& headers = {}) {
@@ -329,8 +329,9 @@ TEST(AdServerInventoryTest, RefusesInventoriesItCannotServe) {
                                                        R"({"units": {"*": {"fault": "x"}}})");
   adserver::AdServerOptions options;
   options.inventoryPath = path;
-  std::string problem;
-  EXPECT_FALSE(AdServer::start(options, problem));
+  auto started = AdServer::start(options);
+  ASSERT_FALSE(started);
+  std::string problem = started.error().localizedDescription();
   EXPECT_NE(problem.find(path + ": ad unit \"*\": unknown fault"), std::string::npos) << problem;
   std::remove(path.c_str());
 }

@@ -166,11 +166,11 @@ TEST_F(VelourTest, ThePromptRunsALastLineThatHasNoNewline) {
 // script, the ad request and the page. `tap banner` needs an ad on the screen; the snapshot
 // pictures the screen at the device's scale and refuses a folder it cannot make.
 TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
-  std::string problem;
   adserver::AdServerOptions options;
   options.adOrigin = "http://ads.vozave.com";
-  auto server = adserver::AdServer::start(options, problem);
-  ASSERT_TRUE(server) << problem;
+  auto started = adserver::AdServer::start(options);
+  ASSERT_TRUE(started) << started.error().localizedDescription();
+  auto server = std::move(started).value();
   adserver::AdUnit unit;
   unit.creatives = {"banner-plain"};
   unit.refreshRate = std::string(35, '9');

@@ -95,11 +95,11 @@ class AdFaultTest : public ::testing::Test {
       GTEST_SKIP() << "no web engine at " << platform::Browser::executablePath();
     }
     world_ = std::make_unique<velour_test::TestWorld>();
-    std::string problem;
     adserver::AdServerOptions options;
     options.adOrigin = kZUVAdServerOrigin;
-    server_ = adserver::AdServer::start(options, problem);
-    ASSERT_TRUE(server_) << problem;
+    auto started = adserver::AdServer::start(options);
+    ASSERT_TRUE(started) << started.error().localizedDescription();
+    server_ = std::move(started).value();
     connect();
     // The engine takes the host mapping when it starts: it must start with this server's.
     platform::Browser::shutdown();

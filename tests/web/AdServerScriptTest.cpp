@@ -55,9 +55,9 @@ TEST(AdServerScriptTest, ReportsEachRequestThroughAMessageURL) {
     GTEST_SKIP() << "no web engine at " << platform::Browser::executablePath();
   }
   platform::RunLoop::main().reset(false);
-  std::string problem;
-  auto server = adserver::AdServer::start({}, problem);
-  ASSERT_TRUE(server) << problem;
+  auto started = adserver::AdServer::start({});
+  ASSERT_TRUE(started) << started.error().localizedDescription();
+  auto server = std::move(started).value();
   for (auto [slot, fault] : {std::pair{"aaaaaaaaaaaaaaa", adserver::Fault::Unable},
                              std::pair{"bbbbbbbbbbbbbbb", adserver::Fault::ThrowingScript},
                              std::pair{"ccccccccccccccc", adserver::Fault::SilentScript}}) {

@@ -7,6 +7,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/URL.h"
 #include "platform/web/JsonCodec.h"
+#include "tools/adserver/AdQuery.h"
 
 namespace adserver {
 
@@ -39,22 +40,22 @@ const char* scriptBehaviour(Fault fault) {
 
 }  // namespace
 
-bool AdContent::load(const std::string& directory, std::string& problem) {
+platform::Result<void> AdContent::load(const std::string& directory) {
   namespace fs = std::filesystem;
+  auto refuse = [](std::string problem) -> platform::Result<void> {
+    return platform::Error::make(kAdServerErrorDomain, kAdServerErrorBadContent,
+                                 std::move(problem));
+  };
   directory_ = directory;
   std::error_code error;
   if (!fs::is_regular_file(fs::path(directory) / kScriptTemplate, error)) {
-    problem = "no support script template " + directory + "/" + kScriptTemplate;
-    return false;
+    return refuse("no support script template " + directory + "/" + kScriptTemplate);
   }
   for (const auto& entry : fs::directory_iterator(fs::path(directory) / "creatives", error)) {
     if (entry.path().extension() == ".html") creatives_.insert(entry.path().stem().string());
   }
-  if (creatives_.empty()) {
-    problem = "no creatives in " + directory + "/creatives";
-    return false;
-  }
-  return true;
+  if (creatives_.empty()) return refuse("no creatives in " + directory + "/creatives");
+  return {};
 }
 
 double AdContent::scriptTemplateModified() const {

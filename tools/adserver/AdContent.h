@@ -24,9 +24,9 @@ class AdContent {
   // Files larger than this are refused rather than read.
   static constexpr std::size_t kMaximumFileSize = 1 << 20;
 
-  // Finds the creatives; false, with the problem, when the folder lacks the script template
-  // or has no creative.
-  [[nodiscard]] bool load(const std::string& directory, std::string& problem);
+  // Finds the creatives; an error when the folder lacks the script template or has no
+  // creative.
+  platform::Result<void> load(const std::string& directory);
 
   const std::string& directory() const { return directory_; }
   const std::set<std::string>& creativeNames() const { return creatives_; }

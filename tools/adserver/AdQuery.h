@@ -18,10 +18,12 @@ namespace adserver {
 
 // Bounds on what one query may hold, so that a hostile client cannot make the record large.
 inline constexpr std::size_t kMaximumQueryPairs = 128;
-// The errors of the server's readers, the problem in one line as the message.
+// The errors of the server's readers and of its start, the problem in one line as the message.
 inline constexpr const char* kAdServerErrorDomain = "VelourAdServerErrorDomain";
 inline constexpr long kAdServerErrorBadQuery = 1;
 inline constexpr long kAdServerErrorBadInventory = 2;
+inline constexpr long kAdServerErrorBadContent = 3;   // no script template or no creative
+inline constexpr long kAdServerErrorCannotStart = 4;  // the log or the port is not to be had
 
 inline constexpr std::size_t kMaximumQueryLength = 8192;
 

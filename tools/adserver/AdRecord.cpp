@@ -91,11 +91,14 @@ const char* requestKindName(RequestKind kind) {
   return kKindNames[static_cast<int>(kind)];
 }
 
-bool AdRecord::openLog(const std::string& path, std::string& problem) {
+platform::Result<void> AdRecord::openLog(const std::string& path) {
   std::lock_guard lock(mutex_);
   log_.open(path, std::ios::app);
-  if (!log_) problem = "cannot write the log file " + path;
-  return static_cast<bool>(log_);
+  if (!log_) {
+    return platform::Error::make(kAdServerErrorDomain, kAdServerErrorCannotStart,
+                                 "cannot write the log file " + path);
+  }
+  return {};
 }
 
 void AdRecord::add(RecordedRequest request) {

@@ -46,7 +46,7 @@ class AdRecord {
   explicit AdRecord(std::size_t capacity = kDefaultCapacity) : capacity_(capacity) {}
 
   // Appends every later request to `path` as one JSON line.
-  [[nodiscard]] bool openLog(const std::string& path, std::string& problem);
+  platform::Result<void> openLog(const std::string& path);
   void add(RecordedRequest request);
 
   std::vector<RecordedRequest> requests() const;  // oldest first

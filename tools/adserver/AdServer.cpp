@@ -61,18 +61,18 @@ std::string slotOfTicket(const std::string& ticket) {
   return isAdUnitID(slot) ? slot : "";
 }
 
-std::optional<std::string> readInventoryFile(const std::string& path, std::string& problem) {
+platform::Result<std::string> readInventoryFile(const std::string& path) {
+  auto refuse = [](std::string problem) -> platform::Result<std::string> {
+    return platform::Error::make(kAdServerErrorDomain, kAdServerErrorBadInventory,
+                                 std::move(problem));
+  };
   std::ifstream file(path, std::ios::binary);
   std::string text(kMaximumInventoryFile + 1, '\0');
   file.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (file.bad() || !file.is_open()) {
-    problem = "cannot read the inventory " + path;
-    return std::nullopt;
-  }
+  if (file.bad() || !file.is_open()) return refuse("cannot read the inventory " + path);
   text.resize(static_cast<std::size_t>(file.gcount()));
   if (text.size() > kMaximumInventoryFile) {
-    problem = "the inventory " + path + " is larger than 1 MB";
-    return std::nullopt;
+    return refuse("the inventory " + path + " is larger than 1 MB");
   }
   return text;
 }
@@ -82,30 +82,33 @@ std::optional<std::string> readInventoryFile(const std::string& path, std::strin
 AdServer::AdServer(AdServerOptions options)
     : options_(std::move(options)), record_(options_.recordCapacity) {}
 
-std::unique_ptr<AdServer> AdServer::start(AdServerOptions options, std::string& problem) {
+platform::Result<std::unique_ptr<AdServer>> AdServer::start(AdServerOptions options) {
   std::unique_ptr<AdServer> server(new AdServer(std::move(options)));
-  if (!server->setUp(problem)) return nullptr;
+  if (auto set = server->setUp(); !set) return set.error();
   return server;
 }
 
-bool AdServer::setUp(std::string& problem) {
+platform::Result<void> AdServer::setUp() {
   if (options_.resourceDirectory.empty()) {
     options_.resourceDirectory = platform::Bundle::main().resourcePath() + "/adserver";
   }
   if (options_.inventoryPath.empty()) {
     options_.inventoryPath = options_.resourceDirectory + "/inventory.json";
   }
-  if (!content_.load(options_.resourceDirectory, problem)) return false;
-  auto text = readInventoryFile(options_.inventoryPath, problem);
-  if (!text) return false;
+  if (auto loaded = content_.load(options_.resourceDirectory); !loaded) return loaded.error();
+  auto text = readInventoryFile(options_.inventoryPath);
+  if (!text) return text.error();
   auto inventory = Inventory::parse(*text, content_.creativeNames());
   if (!inventory) {
-    problem = options_.inventoryPath + ": " + inventory.error().localizedDescription();
-    return false;
+    return platform::Error::make(
+        kAdServerErrorDomain, kAdServerErrorBadInventory,
+        options_.inventoryPath + ": " + inventory.error().localizedDescription());
   }
   inventory_ = std::move(*inventory);
   scriptModified_ = content_.scriptTemplateModified();
-  if (!options_.logPath.empty() && !record_.openLog(options_.logPath, problem)) return false;
+  if (!options_.logPath.empty()) {
+    if (auto opened = record_.openLog(options_.logPath); !opened) return opened.error();
+  }
 
   server_ = std::make_unique<httplib::Server>();
   // The listen queue is short (5): in a burst of banners a client's first request can come
@@ -129,14 +132,15 @@ bool AdServer::setUp(std::string& problem) {
               ? server_->bind_to_any_port("127.0.0.1")
               : (server_->bind_to_port("127.0.0.1", options_.port) ? options_.port : -1);
   if (port_ <= 0) {
-    problem = "cannot listen on 127.0.0.1 port " + std::to_string(options_.port);
-    return false;
+    return platform::Error::make(
+        kAdServerErrorDomain, kAdServerErrorCannotStart,
+        "cannot listen on 127.0.0.1 port " + std::to_string(options_.port));
   }
   origin_ = options_.adOrigin.empty() ? localURL("") : options_.adOrigin;
   thread_ = std::thread([this] { server_->listen_after_bind(); });
   // A stop before the loop runs would be lost and the join would hang.
   while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  return true;
+  return {};
 }
 
 AdServer::~AdServer() {

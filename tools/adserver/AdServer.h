@@ -44,10 +44,9 @@ struct AdServerOptions {
 
 class AdServer {
  public:
-  // Nothing, with the problem in `problem`, when the resources or the inventory cannot be
-  // read, the log cannot be written or the port cannot be bound.
-  [[nodiscard]] static std::unique_ptr<AdServer> start(AdServerOptions options,
-                                                       std::string& problem);
+  // An error, the problem as its message, when the resources or the inventory cannot be read,
+  // the log cannot be written or the port cannot be bound.
+  static platform::Result<std::unique_ptr<AdServer>> start(AdServerOptions options);
   ~AdServer();
   AdServer(const AdServer&) = delete;
   AdServer& operator=(const AdServer&) = delete;
@@ -77,7 +76,7 @@ class AdServer {
   using Handler = void (AdServer::*)(const httplib::Request&, httplib::Response&, RecordedRequest&);
 
   explicit AdServer(AdServerOptions options);
-  [[nodiscard]] bool setUp(std::string& problem);
+  platform::Result<void> setUp();
   void route(const char* pattern, RequestKind kind, Handler handler);
   void routeErrors();
 

@@ -36,64 +36,66 @@ std::string numberText(double value) {
   return std::string(text, result.ptr);
 }
 
-bool readCreatives(const platform::Value& list, const std::set<std::string>& known, AdUnit& unit,
-                   std::string& problem) {
+platform::Error badInventory(std::string problem) {
+  return platform::Error::make(kAdServerErrorDomain, kAdServerErrorBadInventory,
+                               std::move(problem));
+}
+
+platform::Result<std::vector<std::string>> readCreatives(const platform::Value& list,
+                                                         const std::set<std::string>& known) {
   if (!list.isNull() && !list.isArray()) {
-    problem = "\"creatives\" must be a list of names";
-    return false;
+    return badInventory("\"creatives\" must be a list of names");
   }
+  std::vector<std::string> creatives;
   for (const platform::Value& name : list.arrayValue()) {
     if (!known.contains(name.stringValue())) {
-      problem = "unknown creative " +
-                quotedForReason(name.isString() ? name.stringValue() : name.debugDescription());
-      return false;
+      return badInventory("unknown creative " + quotedForReason(name.isString()
+                                                                    ? name.stringValue()
+                                                                    : name.debugDescription()));
     }
-    unit.creatives.push_back(name.stringValue());
+    creatives.push_back(name.stringValue());
   }
-  return true;
+  return creatives;
 }
 
-bool readNumber(const platform::Value& entry, const char* key, double maximum, double& into,
-                std::string& problem) {
+// The number under `key`, or `fallback` when the entry has none.
+platform::Result<double> readNumber(const platform::Value& entry, const char* key, double maximum,
+                                    double fallback) {
   const platform::Value& value = entry[key];
-  if (value.isNull()) return true;
+  if (value.isNull()) return fallback;
   double number = value.doubleValue(-1);
   if (!value.isNumber() || !std::isfinite(number) || number < 0 || number > maximum) {
-    problem = std::string("\"") + key + "\" must be a number from 0 to " + numberText(maximum);
-    return false;
+    return badInventory(std::string("\"") + key + "\" must be a number from 0 to " +
+                        numberText(maximum));
   }
-  into = number;
-  return true;
+  return number;
 }
 
-bool readUnit(const platform::Value& entry, const std::set<std::string>& known, AdUnit& unit,
-              std::string& problem) {
-  if (!entry.isDictionary()) {
-    problem = "an ad unit must be an object";
-    return false;
-  }
-  if (!readCreatives(entry["creatives"], known, unit, problem)) return false;
-  double refresh = 30, stall = unit.stallMilliseconds;
-  if (!readNumber(entry, "refresh", kMaximumRefreshSeconds, refresh, problem) ||
-      !readNumber(entry, "stall_ms", kMaximumStallMilliseconds, stall, problem)) {
-    return false;
-  }
-  unit.refreshRate = numberText(refresh);
-  unit.stallMilliseconds = static_cast<int>(stall);
+platform::Result<AdUnit> readUnit(const platform::Value& entry,
+                                  const std::set<std::string>& known) {
+  if (!entry.isDictionary()) return badInventory("an ad unit must be an object");
+  AdUnit unit;
+  auto creatives = readCreatives(entry["creatives"], known);
+  if (!creatives) return creatives.error();
+  unit.creatives = std::move(*creatives);
+  auto refresh = readNumber(entry, "refresh", kMaximumRefreshSeconds, 30);
+  if (!refresh) return refresh.error();
+  auto stall = readNumber(entry, "stall_ms", kMaximumStallMilliseconds, unit.stallMilliseconds);
+  if (!stall) return stall.error();
+  unit.refreshRate = numberText(*refresh);
+  unit.stallMilliseconds = static_cast<int>(*stall);
   if (entry["orientation"].isString()) unit.orientation = entry["orientation"].stringValue();
   if (!entry["fault"].isNull()) {
     auto fault = faultFromName(entry["fault"].stringValue());
     if (!fault) {
-      problem = "unknown fault " + quotedForReason(entry["fault"].debugDescription());
-      return false;
+      return badInventory("unknown fault " + quotedForReason(entry["fault"].debugDescription()));
     }
     unit.fault = *fault;
   }
   if (unit.creatives.empty() && unit.fault == Fault::None) {
-    problem = "an ad unit without a fault needs at least one creative";
-    return false;
+    return badInventory("an ad unit without a fault needs at least one creative");
   }
-  return true;
+  return unit;
 }
 
 }  // namespace
@@ -114,33 +116,29 @@ std::optional<Fault> faultFromName(std::string_view name) {
 
 platform::Result<Inventory> Inventory::parse(std::string_view text,
                                              const std::set<std::string>& knownCreatives) {
-  auto refuse = [](std::string problem) -> platform::Result<Inventory> {
-    return platform::Error::make(kAdServerErrorDomain, kAdServerErrorBadInventory,
-                                 std::move(problem));
-  };
   auto root = platform::JsonCodec::parse(text);
   if (!root) {
-    return refuse("not JSON: " + root.error().localizedDescription());
+    return badInventory("not JSON: " + root.error().localizedDescription());
   }
   const platform::Value& units = (*root)["units"];
   if (!units.isDictionary() || units.dictionaryValue().empty()) {
-    return refuse("the inventory needs a \"units\" object with at least one ad unit");
+    return badInventory("the inventory needs a \"units\" object with at least one ad unit");
   }
   if (units.dictionaryValue().size() > kMaximumUnits) {
-    return refuse("more than " + std::to_string(kMaximumUnits) + " ad units");
+    return badInventory("more than " + std::to_string(kMaximumUnits) + " ad units");
   }
   Inventory inventory;
   for (const auto& [slot, entry] : units.dictionaryValue()) {
     if (slot != kAnyUnit && !isAdUnitID(slot)) {
-      return refuse("ad unit " + quotedForReason(slot) +
-                    " is neither \"*\" nor 15 lower-case hexadecimal digits");
+      return badInventory("ad unit " + quotedForReason(slot) +
+                          " is neither \"*\" nor 15 lower-case hexadecimal digits");
     }
-    AdUnit unit;
-    std::string problem;
-    if (!readUnit(entry, knownCreatives, unit, problem)) {
-      return refuse("ad unit " + quotedForReason(slot) + ": " + problem);
+    auto unit = readUnit(entry, knownCreatives);
+    if (!unit) {
+      return badInventory("ad unit " + quotedForReason(slot) + ": " +
+                          unit.error().localizedDescription());
     }
-    inventory.setUnit(slot, std::move(unit));
+    inventory.setUnit(slot, std::move(*unit));
   }
   return inventory;
 }

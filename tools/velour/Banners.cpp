@@ -10,6 +10,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/Window.h"
+#include "tools/velour/Refusal.h"
 
 namespace velour {
 
@@ -144,23 +145,24 @@ void Banners::printAll(std::ostream& out) {
   }
 }
 
-std::string Banners::tapVisible(std::optional<platform::Point> point) {
+platform::Result<void> Banners::tapVisible(std::optional<platform::Point> point) {
   for (const auto& banner : all()) {
     if (!banner->window() || !banner->isVisibleInTree()) continue;
     const auto& page = banner->webView();
-    if (page->isHidden()) return "the banner shows no ad yet";
+    if (page->isHidden()) return refused("the banner shows no ad yet");
     const platform::Size size = banner->bounds().size;
     const platform::Point at = point.value_or(platform::Point{size.width / 2, size.height / 2});
     if (!banner->pointInside(at)) {
-      return "the point " + oneDecimal(at.x) + "," + oneDecimal(at.y) + " is outside the banner";
+      return refused("the point " + oneDecimal(at.x) + "," + oneDecimal(at.y) +
+                     " is outside the banner");
     }
     const platform::Point origin = page->frame().origin;
     if (!page->tapAt(platform::Point{at.x - origin.x, at.y - origin.y})) {
-      return "the banner's page could not be tapped there";
+      return refused("the banner's page could not be tapped there");
     }
     return {};
   }
-  return "no banner on the screen";
+  return refused("no banner on the screen");
 }
 
 void Banners::settle(double seconds, const std::function<bool()>& alsoBusy) {

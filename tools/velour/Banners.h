@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ads/core/ZUVBannerView.h"
+#include "platform/foundation/Result.h"
 
 namespace velour {
 
@@ -31,8 +32,8 @@ class Banners {
   // Starts watching the banners that came since the last call, so that their errors count.
   void watchAll();
   // A finger's tap on the first banner visible on screen, at `point` in the banner's own
-  // coordinates or else at its centre; an error text, empty on success.
-  std::string tapVisible(std::optional<platform::Point> point = std::nullopt);
+  // coordinates or else at its centre.
+  platform::Result<void> tapVisible(std::optional<platform::Point> point = std::nullopt);
   // Runs the loop on host time until no banner has a fetch or page load under way and
   // `alsoBusy` (if given) is false, for at most `seconds`; the simulated clock stays put.
   static void settle(double seconds, const std::function<bool()>& alsoBusy = {});

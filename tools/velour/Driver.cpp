@@ -159,41 +159,41 @@ bool Driver::execute(const std::string& rawLine) {
   if (line.empty() || line.front() == '#') return true;
   auto [verb, argument] = splitCommand(line);
   phone_.banners().watchAll();
-  std::string problem;
+  platform::Result<void> outcome;
   if (verb == "tab") {
     int index = 0;
     if (!parseWholeNumber(argument, index)) {
       return fail("tab needs a tab number, not \"" + argument + "\"");
     }
-    problem = phone_.selectTab(index);
+    outcome = phone_.selectTab(index);
   } else if (verb == "press") {
     if (argument.empty()) return fail("press needs the label of a button");
-    problem = phone_.press(argument);
+    outcome = phone_.press(argument);
   } else if (verb == "wait") {
     return wait(argument);
   } else if (verb == "background") {
-    problem = phone_.enterBackground();
+    outcome = phone_.enterBackground();
   } else if (verb == "foreground") {
-    problem = phone_.enterForeground();
+    outcome = phone_.enterForeground();
   } else if (verb == "rotate") {
-    problem = phone_.rotate(argument);
+    outcome = phone_.rotate(argument);
   } else if (verb == "network") {
-    problem = phone_.setNetwork(argument);
+    outcome = phone_.setNetwork(argument);
   } else if (verb == "tap") {
     if (argument.empty()) return fail("tap needs banner or the text of a link or button");
     std::optional<platform::Point> point;
     if (argument.rfind("banner ", 0) == 0) point = platform::pointFromText(argument.substr(7));
     if (argument == "banner" || point) {
-      problem = phone_.tapBanner(point);
+      outcome = phone_.tapBanner(point);
     } else {
-      problem = FullScreens::tapText(argument);
+      outcome = FullScreens::tapText(argument);
     }
-    if (problem.empty()) FullScreens::awaitTapEffect(kTapEffectSeconds);
+    if (outcome) FullScreens::awaitTapEffect(kTapEffectSeconds);
   } else if (verb == "done" || verb == "close" || verb == "back" || verb == "forward" ||
              verb == "reload" || verb == "open-outside") {
-    problem = FullScreens::pressControl(verb);
+    outcome = FullScreens::pressControl(verb);
   } else if (verb == "mail") {
-    problem = FullScreens::finishMail(argument);
+    outcome = FullScreens::finishMail(argument);
   } else if (verb == "opened") {
     Records::printOpened(out_);
   } else if (verb == "ads") {
@@ -204,8 +204,8 @@ bool Driver::execute(const std::string& rawLine) {
   } else if (verb == "show") {
     out_ << phone_.screen();
   } else if (verb == "snapshot") {
-    problem = writeSnapshot(argument);
-    if (problem.empty()) out_ << "snapshot: " << argument << "\n";
+    outcome = writeSnapshot(argument);
+    if (outcome) out_ << "snapshot: " << argument << "\n";
   } else if (verb == "log") {
     printLog();
   } else if (verb == "help") {
@@ -215,7 +215,7 @@ bool Driver::execute(const std::string& rawLine) {
   } else {
     return fail("unknown command \"" + verb + "\" (try help)");
   }
-  if (!problem.empty()) return fail(problem);
+  if (!outcome) return fail(outcome.error().localizedDescription());
   // A banner the command brought is watched before its first load can end.
   phone_.banners().watchAll();
   // Whatever the command set off runs now, at the same moment of simulated time.

@@ -13,6 +13,7 @@
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/Window.h"
 #include "tools/velour/Banners.h"
+#include "tools/velour/Refusal.h"
 
 namespace velour {
 
@@ -97,44 +98,45 @@ std::shared_ptr<platform::WebView> pageOf(const std::shared_ptr<ViewController>&
   return nullptr;
 }
 
-std::shared_ptr<platform::WebView> frontWebView(std::string& problem) {
+platform::Result<std::shared_ptr<platform::WebView>> frontWebView() {
   if (auto shown = FullScreens::front()) {
     auto web = pageOf(shown);
-    if (!web) problem = "the " + shown->className() + " in front shows no page";
+    if (!web) return refused("the " + shown->className() + " in front shows no page");
     return web;
   }
   for (const auto& banner : Banners::all()) {
     if (!banner->window() || !banner->isVisibleInTree()) continue;
-    if (banner->webView()->isHidden()) problem = "the banner shows no ad yet";
-    return problem.empty() ? banner->webView() : nullptr;
+    if (banner->webView()->isHidden()) return refused("the banner shows no ad yet");
+    return banner->webView();
   }
-  problem = "no page on the screen";
-  return nullptr;
+  return refused("no page on the screen");
 }
 
 // A finger on the centre of `frame` (window coordinates).
-std::string touchCentre(const platform::Rect& frame, const std::string& what) {
+platform::Result<void> touchCentre(const platform::Rect& frame, const std::string& what) {
   auto window = platform::Window::keyWindow();
   platform::Point centre{frame.origin.x + frame.size.width / 2,
                          frame.origin.y + frame.size.height / 2};
-  if (!window || !window->touchAt(centre)) return "the tap on " + what + " reached nothing";
+  if (!window || !window->touchAt(centre)) {
+    return refused("the tap on " + what + " reached nothing");
+  }
   return {};
 }
 
-std::string pressToolbarItem(ZUVBrowserController& browser, const std::string& label) {
+platform::Result<void> pressToolbarItem(ZUVBrowserController& browser, const std::string& label) {
   auto toolbar = browser.toolbar();
-  if (!toolbar) return "the browser has no toolbar";
+  if (!toolbar) return refused("the browser has no toolbar");
   const auto& items = toolbar->items();
   auto frames = toolbar->itemFrames();
   for (std::size_t i = 0; i < items.size() && i < frames.size(); ++i) {
     if (items[i]->accessibilityLabel() != label) continue;
-    if (!items[i]->isEnabled()) return "the browser's " + label + " button is disabled";
+    if (!items[i]->isEnabled()) return refused("the browser's " + label + " button is disabled");
     platform::Point corner = toolbar->convertPointToWindow(frames[i].origin);
     return touchCentre(
         platform::Rect(corner.x, corner.y, frames[i].size.width, frames[i].size.height),
         "the browser's " + label + " button");
   }
-  return "the browser shows no " + label + " button now";
+  return refused("the browser shows no " + label + " button now");
 }
 
 }  // namespace
@@ -187,15 +189,16 @@ void FullScreens::print(std::ostream& out) {
   }
 }
 
-std::string FullScreens::tapText(const std::string& text) {
-  std::string problem;
-  auto web = frontWebView(problem);
-  if (!web) return problem;
-  if (!web->tapLink(text)) return "no link or button \"" + text + "\" on the page in front";
+platform::Result<void> FullScreens::tapText(const std::string& text) {
+  auto web = frontWebView();
+  if (!web) return web.error();
+  if (!(*web)->tapLink(text)) {
+    return refused("no link or button \"" + text + "\" on the page in front");
+  }
   return {};
 }
 
-std::string FullScreens::pressControl(const std::string& command) {
+platform::Result<void> FullScreens::pressControl(const std::string& command) {
   auto shown = front();
   if (auto browser = std::dynamic_pointer_cast<ZUVBrowserController>(shown)) {
     static const std::map<std::string, std::string> labels = {{"done", "Done"},
@@ -204,32 +207,36 @@ std::string FullScreens::pressControl(const std::string& command) {
                                                               {"reload", "Reload"},
                                                               {"open-outside", "View in Safari"}};
     auto label = labels.find(command);
-    if (label == labels.end()) return "the browser has no " + command + " button (try done)";
+    if (label == labels.end()) {
+      return refused("the browser has no " + command + " button (try done)");
+    }
     return pressToolbarItem(*browser, label->second);
   }
   if (auto webApp = std::dynamic_pointer_cast<ZUVWebAppViewController>(shown)) {
     auto button = webApp->vars().closeButton;
     if (command != "close" || !button || button->isHidden()) {
-      return "the web application has no " + command + " button (try close)";
+      return refused("the web application has no " + command + " button (try close)");
     }
     return touchCentre(button->frameInWindow(), "the close button");
   }
-  if (shown) return "the " + shown->className() + " in front has no " + command + " button";
-  return "no browser or web application on the screen for " + command;
+  if (shown) {
+    return refused("the " + shown->className() + " in front has no " + command + " button");
+  }
+  return refused("no browser or web application on the screen for " + command);
 }
 
-std::string FullScreens::finishMail(const std::string& how) {
+platform::Result<void> FullScreens::finishMail(const std::string& how) {
   platform::MailComposeResult result;
   if (how == "send") {
     result = platform::MailComposeResult::Sent;
   } else if (how == "cancel") {
     result = platform::MailComposeResult::Cancelled;
   } else {
-    return "mail takes send or cancel, not \"" + how + "\"";
+    return refused("mail takes send or cancel, not \"" + how + "\"");
   }
   auto mail = std::dynamic_pointer_cast<platform::MailComposeViewController>(front());
-  if (!mail) return "no mail composer on the screen";
-  if (!mail->finish(result)) return "the mail composer is already finished";
+  if (!mail) return refused("no mail composer on the screen");
+  if (!mail->finish(result)) return refused("the mail composer is already finished");
   return {};
 }
 

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "platform/foundation/Result.h"
 #include "platform/ui/ViewController.h"
 #include "platform/web/WebView.h"
 
@@ -11,8 +12,8 @@ namespace velour {
 
 // The controllers that ads present over the application (the in-app browser, web
 // applications, the mail composer): the screen printer's lines for them, and a user's taps on
-// their buttons and on the page of the web view in front. The Phone calls it; every action
-// returns an error text, empty on success.
+// their buttons and on the page of the web view in front. The Phone calls it; an action that
+// cannot be carried out returns the refusal.
 class FullScreens {
  public:
   // The status bar, then each presented controller over the screen it covers, front last.
@@ -20,12 +21,12 @@ class FullScreens {
 
   // Taps the link or button whose text is `text` on the front web view: the page of the
   // full screen in front, else the ad of the banner on the screen.
-  static std::string tapText(const std::string& text);
+  static platform::Result<void> tapText(const std::string& text);
   // A toolbar or close button of the full screen in front, by command: "done", "close",
   // "back", "forward", "reload" or "open-outside".
-  static std::string pressControl(const std::string& command);
+  static platform::Result<void> pressControl(const std::string& command);
   // "send" or "cancel" on the mail composer in front.
-  static std::string finishMail(const std::string& how);
+  static platform::Result<void> finishMail(const std::string& how);
 
   // Runs the loop on host time after a tap until the screen shows its effect (a full screen
   // comes or goes, a page starts loading, something leaves the application), for at most

@@ -11,6 +11,7 @@
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/Window.h"
 #include "tools/velour/FullScreens.h"
+#include "tools/velour/Refusal.h"
 
 namespace velour {
 
@@ -123,50 +124,56 @@ const char* stateName(platform::ApplicationState state) {
 
 }  // namespace
 
-std::string Phone::selectTab(int oneBasedIndex) {
+platform::Result<void> Phone::selectTab(int oneBasedIndex) {
   auto tabs = tabBarController();
-  if (!tabs) return "there is no tab bar on the screen";
+  if (!tabs) return refused("there is no tab bar on the screen");
   int count = static_cast<int>(tabs->viewControllers().size());
   if (oneBasedIndex < 1 || oneBasedIndex > count) {
-    return "there is no tab " + std::to_string(oneBasedIndex) + " (tabs are 1 to " +
-           std::to_string(count) + ")";
+    return refused("there is no tab " + std::to_string(oneBasedIndex) + " (tabs are 1 to " +
+                   std::to_string(count) + ")");
   }
   tabs->userSelectTab(oneBasedIndex - 1);
   return {};
 }
 
-std::string Phone::press(const std::string& label) {
+platform::Result<void> Phone::press(const std::string& label) {
   auto window = platform::Window::keyWindow();
-  if (!window) return "there is no window on the screen";
-  if (!window->tapButton(label)) return "no button \"" + label + "\" can be tapped on the screen";
+  if (!window) return refused("there is no window on the screen");
+  if (!window->tapButton(label)) {
+    return refused("no button \"" + label + "\" can be tapped on the screen");
+  }
   return {};
 }
 
-std::string Phone::enterBackground() {
-  if (!Application::shared()->enterBackground()) return "the application is not in the foreground";
+platform::Result<void> Phone::enterBackground() {
+  if (!Application::shared()->enterBackground()) {
+    return refused("the application is not in the foreground");
+  }
   return {};
 }
 
-std::string Phone::enterForeground() {
-  if (!Application::shared()->enterForeground()) return "the application is not in the background";
+platform::Result<void> Phone::enterForeground() {
+  if (!Application::shared()->enterForeground()) {
+    return refused("the application is not in the background");
+  }
   return {};
 }
 
-std::string Phone::rotate(const std::string& orientation) {
+platform::Result<void> Phone::rotate(const std::string& orientation) {
   platform::InterfaceOrientation to;
   if (orientation == "portrait") {
     to = platform::InterfaceOrientation::Portrait;
   } else if (orientation == "landscape") {
     to = platform::InterfaceOrientation::LandscapeLeft;
   } else {
-    return "rotate takes portrait or landscape, not \"" + orientation + "\"";
+    return refused("rotate takes portrait or landscape, not \"" + orientation + "\"");
   }
   // The application may keep its orientation; the screen shows which one holds.
   Application::shared()->setDeviceOrientation(to);
   return {};
 }
 
-std::string Phone::setNetwork(const std::string& kind) {
+platform::Result<void> Phone::setNetwork(const std::string& kind) {
   platform::NetworkReachability reachability;
   if (kind == "wifi") {
     reachability = platform::NetworkReachability::WiFi;
@@ -175,7 +182,7 @@ std::string Phone::setNetwork(const std::string& kind) {
   } else if (kind == "none") {
     reachability = platform::NetworkReachability::None;
   } else {
-    return "network takes wifi, cellular or none, not \"" + kind + "\"";
+    return refused("network takes wifi, cellular or none, not \"" + kind + "\"");
   }
   platform::DeviceProfile::current().setReachability(reachability);
   return {};

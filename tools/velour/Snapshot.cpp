@@ -9,6 +9,7 @@
 #include "platform/ui/Png.h"
 #include "platform/ui/Window.h"
 #include "platform/web/WebView.h"
+#include "tools/velour/Refusal.h"
 #include "tools/velour/ScreenPage.h"
 
 namespace velour {
@@ -56,17 +57,17 @@ bool isLoadingAnyPage(const platform::View& view) {
   return false;
 }
 
-std::string prepareFolder(const std::string& path) {
+platform::Result<void> prepareFolder(const std::string& path) {
   std::string folder = std::filesystem::path(path).parent_path().string();
   if (folder.empty()) return {};
   auto& files = platform::FileManager::defaultManager();
   if (files.isDirectory(folder)) return {};
-  if (files.fileExists(folder)) return folder + " is not a folder";
-  if (!files.createDirectory(folder)) return "cannot make the folder " + folder;
+  if (files.fileExists(folder)) return refused(folder + " is not a folder");
+  if (!files.createDirectory(folder)) return refused("cannot make the folder " + folder);
   return {};
 }
 
-std::optional<platform::Bytes> shoot(const ScreenPage& page, double scale, std::string& problem) {
+platform::Result<platform::Bytes> shoot(const ScreenPage& page, double scale) {
   auto view = platform::WebView::create(platform::Rect(0, 0, page.size.width, page.size.height));
   auto end = std::make_shared<LoadEnd>();
   view->setDelegate(end);
@@ -75,9 +76,8 @@ std::optional<platform::Bytes> shoot(const ScreenPage& page, double scale, std::
                   std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                       std::chrono::duration<double>(kDrawBudget));
   if (!runUntil([&] { return end->ended; }, deadline) || !end->failure.empty()) {
-    problem = "the web engine could not draw the screen" +
-              (end->failure.empty() ? std::string() : ": " + end->failure);
-    return std::nullopt;
+    return refused("the web engine could not draw the screen" +
+                   (end->failure.empty() ? std::string() : ": " + end->failure));
   }
   // Pictures embedded in the page decode after the load has ended.
   runUntil(
@@ -87,24 +87,25 @@ std::optional<platform::Bytes> shoot(const ScreenPage& page, double scale, std::
       },
       deadline);
   auto png = view->screenshotPNGAtScale(scale);
-  if (!png) problem = "the web engine could not take the picture";
-  return png;
+  if (!png) return refused("the web engine could not take the picture");
+  return std::move(*png);
 }
 
 }  // namespace
 
-std::string writeSnapshot(const std::string& path) {
-  if (path.empty()) return "snapshot needs a file name";
-  if (std::string problem = prepareFolder(path); !problem.empty()) return problem;
+platform::Result<void> writeSnapshot(const std::string& path) {
+  if (path.empty()) return refused("snapshot needs a file name");
+  if (auto folder = prepareFolder(path); !folder) return folder;
   const double scale = platform::DeviceProfile::current().screenScale.value_or(1.0);
-  std::string problem;
   // The pages on screen finish loading first, so that the picture shows them.
   auto window = platform::Window::keyWindow();
   runUntil([&] { return !window || !isLoadingAnyPage(*window); }, deadlineIn(kSettleBudget));
-  auto png = shoot(drawScreen(scale), scale, problem);
-  if (!png) return problem;
+  auto png = shoot(drawScreen(scale), scale);
+  if (!png) return png.error();
   auto written = platform::FileManager::defaultManager().writeAtomically(path, *png);
-  if (!written) return "cannot write " + path + ": " + written.reason();
+  if (!written) {
+    return refused("cannot write " + path + ": " + written.error().localizedDescription());
+  }
   return {};
 }
 

@@ -14,11 +14,13 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Result.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Application.h"
 #include "tools/adserver/AdServer.h"
 #include "tools/velour/Driver.h"
+#include "tools/velour/Refusal.h"
 #include "vozave/Version.h"
 
 namespace {
@@ -44,57 +46,45 @@ const char* kUsage =
     "Without --script, commands come from standard input: at a prompt when it is a terminal.\n"
     "In a script the clock is simulated: \"wait 2\" moves time on at once.\n\n";
 
-bool parseOptions(int argc, char** argv, Options& options, std::string& problem) {
+platform::Error usageProblem(std::string problem) {
+  return velour::refused(std::move(problem), velour::kVelourUsageError);
+}
+
+platform::Result<Options> parseOptions(int argc, char** argv) {
+  Options options;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
-    auto needsValue = [&](std::string& into) {
-      if (i + 1 >= argc) {
-        problem = arg + " needs a value";
-        return false;
-      }
-      into = argv[++i];
-      return true;
-    };
+    bool takesValue = arg == "--script" || arg == "--home" || arg == "--device" ||
+                      arg == "--ad-server" || arg == "--resolve";
+    if (takesValue && i + 1 >= argc) return usageProblem(arg + " needs a value");
+    std::string value = takesValue ? argv[++i] : "";
     if (arg == "--help" || arg == "-h") {
       options.help = true;
     } else if (arg == "--script") {
-      if (!needsValue(options.script)) return false;
+      options.script = value;
     } else if (arg == "--home") {
-      if (!needsValue(options.home)) return false;
+      options.home = value;
     } else if (arg == "--device") {
-      std::string setting;
-      if (!needsValue(setting)) return false;
-      auto equals = setting.find('=');
-      if (equals == std::string::npos) {
-        problem = "--device takes KEY=VALUE";
-        return false;
-      }
-      auto set = platform::DeviceProfile::current().setValueForKey(setting.substr(0, equals),
-                                                                   setting.substr(equals + 1));
-      if (!set) {
-        problem = set.error().localizedDescription();
-        return false;
-      }
+      auto equals = value.find('=');
+      if (equals == std::string::npos) return usageProblem("--device takes KEY=VALUE");
+      auto set = platform::DeviceProfile::current().setValueForKey(value.substr(0, equals),
+                                                                   value.substr(equals + 1));
+      if (!set) return set.error();
     } else if (arg == "--ad-server") {
-      if (!needsValue(options.adServer)) return false;
-      auto url = platform::URL::parse(options.adServer);
+      options.adServer = value;
+      auto url = platform::URL::parse(value);
       if (!url || url->scheme() != "http" || url->host().empty()) {
-        problem = "--ad-server takes an http URL, not \"" + options.adServer + "\"";
-        return false;
+        return usageProblem("--ad-server takes an http URL, not \"" + value + "\"");
       }
     } else if (arg == "--resolve") {
-      std::string mapping;
-      if (!needsValue(mapping)) return false;
-      if (!platform::HostResolution::shared().mapFromText(mapping)) {
-        problem = "--resolve takes HOST:PORT:ADDRESS, not \"" + mapping + "\"";
-        return false;
+      if (!platform::HostResolution::shared().mapFromText(value)) {
+        return usageProblem("--resolve takes HOST:PORT:ADDRESS, not \"" + value + "\"");
       }
     } else {
-      problem = "unknown option " + arg;
-      return false;
+      return usageProblem("unknown option " + arg);
     }
   }
-  return true;
+  return options;
 }
 
 // Sends the ad network's host names to the chosen server; an explicit --resolve of the same
@@ -115,14 +105,13 @@ std::unique_ptr<adserver::AdServer> startAdServer(const Options& options) {
   }
   adserver::AdServerOptions serverOptions;
   serverOptions.adOrigin = kZUVAdServerOrigin;
-  std::string problem;
-  auto server = adserver::AdServer::start(serverOptions, problem);
+  auto server = adserver::AdServer::start(serverOptions);
   if (!server) {
-    std::cerr << "velour: no demo ad server: " << problem << "\n";
+    std::cerr << "velour: no demo ad server: " << server.error().localizedDescription() << "\n";
     return nullptr;
   }
-  mapAdHosts("127.0.0.1", static_cast<std::uint16_t>(server->port()));
-  return server;
+  mapAdHosts("127.0.0.1", static_cast<std::uint16_t>((*server)->port()));
+  return std::move(server).value();
 }
 
 // Output that could not be written (a full disk) fails the run instead of vanishing.
@@ -155,12 +144,12 @@ int main(int argc, char** argv) {
     std::cout << "velour " << VOZAVE_VERSION_STRING << "\n";
     return reportLostOutput(0);
   }
-  Options options;
-  std::string problem;
-  if (!parseOptions(argc, argv, options, problem)) {
-    std::cerr << "velour: " << problem << "\n" << kUsage;
+  auto parsed = parseOptions(argc, argv);
+  if (!parsed) {
+    std::cerr << "velour: " << parsed.error().localizedDescription() << "\n" << kUsage;
     return 2;
   }
+  const Options options = std::move(parsed).value();
   if (options.help) {
     std::cout << kUsage << velour::Driver::helpText();
     return reportLostOutput(0);

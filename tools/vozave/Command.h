@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Error.h"
+
 namespace vozave {
 
 using Arguments = std::vector<std::string>;
@@ -20,6 +22,8 @@ struct Command {
 
 // Prints the problem and the usage text to standard error; returns 2.
 int usageError(const std::string& problem);
+// A refused command line, the problem as the message, from a reader of a command's options.
+platform::Error usageProblem(std::string problem);
 
 // The whole of `text` as a finite number (double or float), or nothing.
 template <typename Number>

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "ads/support/GTMStringEncoding.h"
+#include "platform/foundation/Result.h"
 #include "tools/vozave/Command.h"
 
 namespace vozave {
@@ -34,10 +35,9 @@ std::optional<GTMStringEncoding> encodingNamed(const std::string& name) {
 struct CodingArguments {
   std::optional<GTMStringEncoding> encoding;
   std::optional<std::string> text;  // absent: standard input
-  std::string problem;
 };
 
-CodingArguments parse(const std::string& command, const Arguments& args) {
+platform::Result<CodingArguments> parse(const std::string& command, const Arguments& args) {
   CodingArguments parsed;
   bool noPad = false;
   std::optional<std::string> name;
@@ -45,24 +45,19 @@ CodingArguments parse(const std::string& command, const Arguments& args) {
     if (arg == "--no-pad") {
       noPad = true;
     } else if (arg.size() > 1 && arg.starts_with("--")) {
-      parsed.problem = "unknown option " + arg;
-      return parsed;
+      return usageProblem("unknown option " + arg);
     } else if (!name) {
       name = arg;
     } else if (!parsed.text) {
       parsed.text = arg;
     } else {
-      parsed.problem = command + " takes an encoding and at most one text";
-      return parsed;
+      return usageProblem(command + " takes an encoding and at most one text");
     }
   }
-  if (!name) {
-    parsed.problem = command + " needs an encoding";
-  } else if (!(parsed.encoding = encodingNamed(*name))) {
-    parsed.problem = "unknown encoding " + *name;
-  } else if (noPad) {
-    parsed.encoding->setDoPad(false);
-  }
+  if (!name) return usageProblem(command + " needs an encoding");
+  parsed.encoding = encodingNamed(*name);
+  if (!parsed.encoding) return usageProblem("unknown encoding " + *name);
+  if (noPad) parsed.encoding->setDoPad(false);
   return parsed;
 }
 
@@ -71,24 +66,25 @@ std::string readStandardInput() {
 }
 
 int encode(const Arguments& args) {
-  CodingArguments parsed = parse("encode", args);
-  if (!parsed.problem.empty()) return usageError(parsed.problem);
+  auto read = parse("encode", args);
+  if (!read) return usageError(read.error().localizedDescription());
+  const CodingArguments& parsed = *read;
   std::string bytes = parsed.text ? *parsed.text : readStandardInput();
   std::cout << parsed.encoding->encode(bytes) << "\n";
   return 0;
 }
 
 int decode(const Arguments& args) {
-  CodingArguments parsed = parse("decode", args);
-  if (!parsed.problem.empty()) return usageError(parsed.problem);
+  auto read = parse("decode", args);
+  if (!read) return usageError(read.error().localizedDescription());
+  const CodingArguments& parsed = *read;
   std::string text = parsed.text ? *parsed.text : readStandardInput();
   // A line read from a terminal or a pipe ends in a line break that is no part of the text.
   if (!parsed.text && text.ends_with('\n')) text.pop_back();
   if (!parsed.text && text.ends_with('\r')) text.pop_back();
-  platform::Error error;
-  auto bytes = parsed.encoding->decode(text, &error);
+  auto bytes = parsed.encoding->decode(text);
   if (!bytes) {
-    std::cerr << "vozave: " << error.localizedDescription() << "\n";
+    std::cerr << "vozave: " << bytes.error().localizedDescription() << "\n";
     return 1;
   }
   std::cout.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));

@@ -5,6 +5,7 @@
 
 #include "ads/support/ZUVCachedFile.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Result.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HostResolution.h"
 #include "tools/vozave/Command.h"
@@ -48,27 +49,28 @@ struct FetchOptions {
   bool cacheBuster = false;
 };
 
-// Parses the arguments into `options`; returns a problem text, empty when they are fine.
-std::string parseFetchArguments(const Arguments& args, FetchOptions& options) {
+platform::Result<FetchOptions> parseFetchArguments(const Arguments& args) {
+  FetchOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--cache-buster") {
       options.cacheBuster = true;
     } else if (arg == "--home" || arg == "--resolve") {
-      if (i + 1 == args.size()) return arg + " needs a value";
+      if (i + 1 == args.size()) return usageProblem(arg + " needs a value");
       const std::string& value = args[++i];
       if (arg == "--home") {
         options.home = value;
       } else if (!platform::HostResolution::shared().mapFromText(value)) {
-        return "--resolve takes host:port:address, not " + value;
+        return usageProblem("--resolve takes host:port:address, not " + value);
       }
     } else if (arg.starts_with("--") || !options.url.empty()) {
-      return "unexpected argument " + arg;
+      return usageProblem("unexpected argument " + arg);
     } else {
       options.url = arg;
     }
   }
-  return options.url.empty() ? "fetch takes a URL" : "";
+  if (options.url.empty()) return usageProblem("fetch takes a URL");
+  return options;
 }
 
 void printResult(ZUVCachedFile& file) {
@@ -81,9 +83,9 @@ void printResult(ZUVCachedFile& file) {
 }
 
 int fetch(const Arguments& args) {
-  FetchOptions options;
-  std::string problem = parseFetchArguments(args, options);
-  if (!problem.empty()) return usageError(problem);
+  auto parsed = parseFetchArguments(args);
+  if (!parsed) return usageError(parsed.error().localizedDescription());
+  const FetchOptions& options = *parsed;
   auto url = platform::URL::parse(options.url);
   if (!url) {
     std::cerr << "vozave: not a URL: " << options.url << "\n";

@@ -9,6 +9,7 @@
 #include "ads/web/ZUVWebViewDelegate.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Result.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/Application.h"
@@ -208,14 +209,14 @@ struct PageOptions {
   bool ad = false;
 };
 
-bool readOptions(const Arguments& args, PageOptions& options, std::string& problem) {
+platform::Result<PageOptions> readOptions(const Arguments& args) {
+  PageOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     bool takesValue = arg == "--html" || arg == "--base" || arg == "--eval" ||
                       arg == "--screenshot" || arg == "--tap";
     if (takesValue && i + 1 >= args.size()) {
-      problem = arg + " needs a value";
-      return false;
+      return usageProblem(arg + " needs a value");
     }
     if (arg == "--ad") {
       options.ad = true;
@@ -230,21 +231,18 @@ bool readOptions(const Arguments& args, PageOptions& options, std::string& probl
     } else if (arg == "--tap") {
       options.tap = platform::pointFromText(args[++i]);
       if (!options.tap) {
-        problem = "--tap needs a point X,Y, not " + args[i];
-        return false;
+        return usageProblem("--tap needs a point X,Y, not " + args[i]);
       }
     } else if (arg.rfind("--", 0) != 0 && !options.url) {
       options.url = arg;
     } else {
-      problem = "unexpected " + arg;
-      return false;
+      return usageProblem("unexpected " + arg);
     }
   }
   if (options.url.has_value() == options.htmlFile.has_value()) {
-    problem = "page takes a URL or --html FILE";
-    return false;
+    return usageProblem("page takes a URL or --html FILE");
   }
-  return true;
+  return options;
 }
 
 bool startLoad(platform::WebView& view, const PageOptions& options) {
@@ -294,9 +292,9 @@ std::shared_ptr<platform::WebViewDelegate> makeDelegate(bool ad, LoadEnd& end) {
 }
 
 int page(const Arguments& args) {
-  PageOptions options;
-  std::string problem;
-  if (!readOptions(args, options, problem)) return usageError(problem);
+  auto read = readOptions(args);
+  if (!read) return usageError(read.error().localizedDescription());
+  const PageOptions& options = *read;
   platform::RunLoop& loop = platform::RunLoop::main();
   auto view = platform::WebView::create(platform::Rect(0, 0, 320, 480));
   LoadEnd end;

@@ -8,6 +8,7 @@
 #include "ads/support/ZUVParameterKeys.h"
 #include "ads/support/ZUVStatistics.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Result.h"
 #include "platform/foundation/RunLoop.h"
 #include "tools/vozave/Command.h"
 
@@ -35,33 +36,33 @@ struct RequestOptions {
 };
 
 // Applies one option that takes a value; an empty result means it was taken.
-std::string applyValueOption(ZUVRequestPrivate& request, RequestOptions& options,
-                             const std::string& name, const std::string& value) {
+platform::Result<void> applyValueOption(ZUVRequestPrivate& request, RequestOptions& options,
+                                        const std::string& name, const std::string& value) {
   if (name == "--gender") {
-    if (value != "m" && value != "f") return "--gender takes m or f";
+    if (value != "m" && value != "f") return usageProblem("--gender takes m or f");
     request.setGender(value == "m" ? 1 : 2);
   } else if (name == "--birthday") {
-    if (!setBirthday(request, value)) return "--birthday takes YYYY-MM-DD";
+    if (!setBirthday(request, value)) return usageProblem("--birthday takes YYYY-MM-DD");
   } else if (name == "--keyword") {
     request.addKeyword(value);
   } else if (name == "--location") {
     request.setLocationWithDescription(value);
   } else if (name == "--extra") {
     auto equals = value.find('=');
-    if (equals == std::string::npos || equals == 0) return "--extra takes KEY=VALUE";
+    if (equals == std::string::npos || equals == 0) return usageProblem("--extra takes KEY=VALUE");
     platform::Dictionary extras = request.additionalParameters().value_or(platform::Dictionary());
     extras.set(value.substr(0, equals), value.substr(equals + 1));
     request.setAdditionalParameters(std::move(extras));
   } else if (name == "--lat" || name == "--lng" || name == "--acc") {
     auto number = parseFinite<float>(value);
-    if (!number) return name + " takes a number";
+    if (!number) return usageProblem(name + " takes a number");
     (name == "--lat" ? options.lat : name == "--lng" ? options.lng : options.acc) = number;
   } else if (name == "--slot") {
     options.slot = value;
   } else if (name == "--home") {
     platform::FileManager::defaultManager().setHomeDirectory(value);
   } else {
-    return "unknown option " + name;
+    return usageProblem("unknown option " + name);
   }
   return {};
 }
@@ -75,8 +76,8 @@ int request(const Arguments& args) {
       continue;
     }
     if (i + 1 >= args.size()) return usageError(args[i] + " needs a value");
-    std::string problem = applyValueOption(*request, options, args[i], args[i + 1]);
-    if (!problem.empty()) return usageError(problem);
+    auto applied = applyValueOption(*request, options, args[i], args[i + 1]);
+    if (!applied) return usageError(applied.error().localizedDescription());
     ++i;
   }
   bool anyCoordinate = options.lat || options.lng || options.acc;

@@ -11,39 +11,37 @@ namespace vozave {
 
 namespace {
 
-bool readServeOptions(const Arguments& args, adserver::AdServerOptions& options,
-                      std::string& problem) {
+// `options` with the command line's settings over them.
+platform::Result<adserver::AdServerOptions> readServeOptions(const Arguments& args,
+                                                             adserver::AdServerOptions options) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (i + 1 >= args.size()) {
-      problem = arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unexpected " + arg;
-      return false;
+      return usageProblem(arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unexpected " + arg);
     }
     const std::string& value = args[++i];
     if (arg == "--port") {
       auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.port);
       if (error != std::errc() || end != value.data() + value.size() || options.port < 0 ||
           options.port > 65535) {
-        problem = "--port takes a number from 0 to 65535";
-        return false;
+        return usageProblem("--port takes a number from 0 to 65535");
       }
     } else if (arg == "--inventory") {
       options.inventoryPath = value;
     } else if (arg == "--log") {
       options.logPath = value;
     } else {
-      problem = "unexpected " + arg;
-      return false;
+      return usageProblem("unexpected " + arg);
     }
   }
-  return true;
+  return options;
 }
 
 int serve(const Arguments& args) {
-  adserver::AdServerOptions options;
-  options.adOrigin = std::string("http://") + adserver::kAdHost;
-  std::string problem;
-  if (!readServeOptions(args, options, problem)) return usageError(problem);
+  adserver::AdServerOptions defaults;
+  defaults.adOrigin = std::string("http://") + adserver::kAdHost;
+  auto options = readServeOptions(args, defaults);
+  if (!options) return usageError(options.error().localizedDescription());
   // Ctrl-C and termination are taken by sigwait below rather than ending the process, so that
   // the server stops cleanly; the server's threads inherit the mask.
   sigset_t stopSignals;
@@ -51,11 +49,12 @@ int serve(const Arguments& args) {
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  auto server = adserver::AdServer::start(options, problem);
-  if (!server) {
-    std::cerr << "vozave: " << problem << "\n";
+  auto started = adserver::AdServer::start(std::move(options).value());
+  if (!started) {
+    std::cerr << "vozave: " << started.error().localizedDescription() << "\n";
     return 1;
   }
+  auto server = std::move(started).value();
   std::cout << "Vozave demo ad server on " << server->localURL("") << "\n"
             << "report: " << server->localURL(adserver::kReportPath) << "\n"
             << "point the client at it with:";

@@ -14,15 +14,8 @@ std::vector<Command> allCommands() {
   std::vector<Command> commands;
   // One group a line, so that new groups merge cleanly.
   const std::vector<std::vector<Command> (*)()> groups{
-      jsonCommands,
-      urlCommands,
-      messageCommands,
-      encodingCommands,
-      fetchCommands,
-      requestCommands,
-      deviceCommands,
-      pageCommands,
-      serveCommands,
+      jsonCommands,    urlCommands,    messageCommands, encodingCommands, fetchCommands,
+      requestCommands, deviceCommands, pageCommands,    serveCommands,
   };
   for (auto list : groups) {
     auto more = list();
@@ -42,6 +35,10 @@ std::string usageText() {
 int usageError(const std::string& problem) {
   std::cerr << "vozave: " << problem << "\n" << usageText();
   return 2;
+}
+
+platform::Error usageProblem(std::string problem) {
+  return platform::Error::make("VozaveUsageErrorDomain", 1, std::move(problem));
 }
 
 }  // namespace vozave
