@@ -28,7 +28,7 @@ std::string folderNameForHost(const std::string& host) {
 
 // The host's date: compared with the file system's times, which the manual clock does not move.
 double secondsSince1970() {
-  return platform::RunLoop::main().hostDate().secondsSince1970;
+  return platform::RunLoop::hostDate().secondsSince1970;
 }
 
 std::string absoluteTimeText() {

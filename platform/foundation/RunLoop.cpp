@@ -115,7 +115,7 @@ Duration RunLoop::uptime() const {
   return std::chrono::steady_clock::now().time_since_epoch();
 }
 
-Date RunLoop::hostDate() const {
+Date RunLoop::hostDate() {
   return Date{hostDateSeconds()};
 }
 

@@ -105,8 +105,8 @@ class VOZAVE_API RunLoop {
   // moves with the clock.
   Date currentDate() const;
   // The host's date whatever the loop's clock: for what is compared with the file system's
-  // times or recorded by a server. Thread-safe.
-  Date hostDate() const;
+  // times or recorded by a server. Thread-safe; it needs no loop.
+  static Date hostDate();
   bool isMainThread() const;  // whether the caller runs on the loop's thread
 
   // Switches between the host's clock and a manual clock. Drops all pending work.

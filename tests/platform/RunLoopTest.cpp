@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -178,12 +180,28 @@ TEST_F(RunLoopTest, AnAnswerThatHasArrivedWinsOverATimeOutAndAFloodHoldsNoTimerB
 
 // A watch over the engine counts the host's time: the manual clock neither hurries nor stops it.
 TEST_F(RunLoopTest, ADelayOnTheHostClockIgnoresTheManualClock) {
+  const platform::HostInstant start = loop().hostNow();
   bool fired = false;
   auto watch = loop().performAfterDelay(
       0.2s, [&] { fired = true; }, platform::TimerClock::Host);
   loop().advance(60s);
   EXPECT_FALSE(fired);
   EXPECT_TRUE(loop().runUntil([&] { return fired; }, 5s));
+  const platform::Duration hostSpent = loop().hostNow() - start;
+  EXPECT_GE(hostSpent, 0.2s);
+  EXPECT_LT(hostSpent, 60s);
+}
+
+// A time that comes as milliseconds is the same duration as when it comes as decimal seconds.
+TEST(TimeTest, MillisecondsAndDecimalSecondsAgree) {
+  for (int count = 0; count < 1000; ++count) {
+    char decimal[8];
+    std::snprintf(decimal, sizeof decimal, "0.%03d", count);
+    EXPECT_EQ(platform::milliseconds(count), platform::seconds(std::strtod(decimal, nullptr)))
+        << decimal;
+  }
+  EXPECT_EQ(platform::Duration(250ms), platform::milliseconds(250));
+  EXPECT_EQ(platform::toMilliseconds(platform::seconds(1.5)), 1500);
 }
 
 TEST_F(RunLoopTest, PostAndWaitFromAnotherThreadRunsOnTheMainThread) {

@@ -22,7 +22,7 @@ constexpr std::size_t kMaximumRotations = 1000;
 
 // A calendar time for the records and the script's Last-Modified.
 double now() {
-  return platform::RunLoop::main().hostDate().secondsSince1970;
+  return platform::RunLoop::hostDate().secondsSince1970;
 }
 
 std::string rawQuery(const httplib::Request& request) {
