@@ -165,7 +165,8 @@ void UserDefaults::removeStaleTemporaries() const {
   const FileManager& files = FileManager::defaultManager();
   std::string folder = folderOf(path_);
   std::string prefix = nameOf(path_) + ".tmp-";
-  const Date now = RunLoop::main().currentDate();
+  // The file system's times run on the host's clock, which a manual clock does not move.
+  const Date now = RunLoop::hostDate();
   for (const std::string& name : files.contentsOfDirectory(folder)) {
     if (!name.starts_with(prefix)) continue;
     std::string path = folder + "/" + name;
