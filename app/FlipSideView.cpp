@@ -11,7 +11,7 @@ FlipSideView::FlipSideView() : ViewController("FlipSideView") {
 
 void FlipSideView::flipBack() {
   View::beginAnimations("", nullptr);
-  View::setAnimationDuration(0.5);
+  View::setAnimationDuration(platform::seconds(0.5));
   view()->setAlpha(0.0);
   View::commitAnimations();
 }

@@ -12,7 +12,7 @@ ThirdViewController::ThirdViewController()
 
 void ThirdViewController::flipInfo() {
   View::beginAnimations("", nullptr);
-  View::setAnimationDuration(1.0);
+  View::setAnimationDuration(platform::seconds(1));
   View::setAnimationTransitionForView(platform::AnimationTransition::FlipFromRight, view(), true);
   auto info = FlipSideView::create();
   infoScreens_.push_back(info);

@@ -43,7 +43,8 @@ namespace {
 using platform::RunLoop;
 
 constexpr const char* kUnit = "0123456789abcde";
-constexpr double kLimit = 60;  // seconds for one round of loads before it counts as failed
+constexpr platform::Duration kLimit =
+    platform::seconds(60);  // for one round of loads before it counts as failed
 constexpr int kIterations = 3;
 const int kBannerCounts[] = {1, 4, 16};
 
@@ -176,7 +177,7 @@ void measure(benchmark::State& state, bool (*round)(int count, benchmark::State&
   }
   const auto waited = static_cast<double>(platform::Browser::waitedCalls() - waitedBefore);
   state.counters["waited_per_ad"] = waited / (kIterations * count);
-  state.counters["longest_pass_ms"] = RunLoop::main().longestPass() * 1000;
+  state.counters["longest_pass_ms"] = platform::toMilliseconds(RunLoop::main().longestPass());
   state.counters["load"] = loadAverage();
 }
 
@@ -306,7 +307,7 @@ ColdLaunch launchToFirstAd() {
   launch.loaded = round.load([] { platform::Application::shared()->finishLaunching(); });
   launch.ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  launch.longestPassMs = RunLoop::main().longestPass() * 1000;
+  launch.longestPassMs = platform::toMilliseconds(RunLoop::main().longestPass());
   launch.waitedCalls = platform::Browser::waitedCalls() - waitedBefore;
   launch.load = loadAverage();
   return launch;

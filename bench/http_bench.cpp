@@ -85,7 +85,7 @@ bool fetchOurs(const platform::URL& url) {
   auto waiter = std::make_shared<Waiter>();
   auto file = ZUVCachedFile::create(waiter, url);
   file->validate();
-  platform::RunLoop::main().runUntil([&] { return waiter->ended; }, 30);
+  platform::RunLoop::main().runUntil([&] { return waiter->ended; }, platform::seconds(30));
   return waiter->ok;
 }
 

@@ -194,7 +194,7 @@ class Soak {
         std::fprintf(stderr, "soak: %s\n", started.error().localizedDescription().c_str());
       }
     });
-    RunLoop::main().runOnce(0);
+    RunLoop::main().runOnce();
     int stuck = 0;
     for (Banner& banner : banners_) {
       int before = reports();
@@ -207,7 +207,7 @@ class Soak {
   // A refresh round: every banner reports once (an ad or an error), or the budget runs out.
   int refreshRound() {
     int before = reports();
-    RunLoop::main().advance(kRefreshSeconds);
+    RunLoop::main().advance(platform::seconds(kRefreshSeconds));
     settle(before + kBanners);
     return kBanners - (reports() - before);
   }
@@ -257,7 +257,7 @@ class Soak {
     auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(kRoundBudget);
     while (reports() < count) {
       if (std::chrono::steady_clock::now() > end) return false;
-      RunLoop::main().runOnce(0.05);
+      RunLoop::main().runOnce(platform::milliseconds(50));
     }
     return true;
   }
@@ -303,7 +303,7 @@ int main(int argc, char** argv) {
     int stuck = n == 1 ? soak.firstRound() : soak.refreshRound();
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    const double passMs = RunLoop::main().longestPass() * 1000;
+    const double passMs = platform::toMilliseconds(RunLoop::main().longestPass());
     if (passMs > longestPassMs) {
       longestPassMs = passMs;
       longestRound = n;

@@ -30,6 +30,7 @@ set(VOZAVE_PUBLIC_HEADERS
     platform/foundation/Registration.h
     platform/foundation/Result.h
     platform/foundation/RunLoop.h
+    platform/foundation/Time.h
     platform/foundation/URL.h
     platform/foundation/Value.h
     platform/ui/Animation.h

@@ -198,8 +198,8 @@ void ZUVObjectPrivate::pause() {
 
 void ZUVObjectPrivate::resume() {
   if (isPaused()) return;
-  double due = std::exchange(dueAfterPause_, 0);
-  if (due != 0.0) {
+  const platform::Duration due = std::exchange(dueAfterPause_, platform::Duration::zero());
+  if (due != platform::Duration::zero()) {
     armReloadTimer(due);
   } else {
     activateReloadTimer();
@@ -363,50 +363,50 @@ void ZUVObjectPrivate::addReloadInformationFromHeaders(LoadEnd end) {
     intervalFromServer_ = true;
     retries_ = 0;
     if (seconds != 0.0) reloadSeconds_ = seconds;
-    armNextLoad(seconds);
+    armNextLoad(platform::seconds(seconds));
   } else if (end == LoadEnd::Failed) {
     retryAfterFailure();
   } else {
-    armNextLoad(reloadSeconds_);
+    armNextLoad(platform::seconds(reloadSeconds_));
   }
 }
 
 void ZUVObjectPrivate::retryAfterFailure() {
   if (hasInterval()) {
-    armNextLoad(reloadSeconds_);
+    armNextLoad(platform::seconds(reloadSeconds_));
     return;
   }
-  double delay = kRetryDelays[std::min(retries_, kRetryDelays.size() - 1)];
+  const platform::Duration delay = kRetryDelays[std::min(retries_, kRetryDelays.size() - 1)];
   ++retries_;
   armNextLoad(delay);
 }
 
-void ZUVObjectPrivate::armNextLoad(double seconds) {
-  dueAfterPause_ = 0;
+void ZUVObjectPrivate::armNextLoad(platform::Duration delay) {
+  dueAfterPause_ = platform::Duration::zero();
   if (isPaused()) {
     resetReloadTimer();
-    dueAfterPause_ = seconds;
+    dueAfterPause_ = delay;
     return;
   }
-  armReloadTimer(seconds);
+  armReloadTimer(delay);
 }
 
 double ZUVObjectPrivate::refreshIntervalFromHeader(std::string_view value) {
   double seconds = leadingDecimal(value);
   if (!std::isfinite(seconds) || seconds <= 0) return 0;
-  return std::max(seconds, kMinimumRefreshInterval);
+  return std::max(seconds, platform::toSeconds(kMinimumRefreshInterval));
 }
 
 void ZUVObjectPrivate::scheduleReloadTimer(double seconds) {
-  armReloadTimer(seconds);
+  armReloadTimer(platform::seconds(seconds));
   if (seconds != 0.0) reloadSeconds_ = seconds;
 }
 
-void ZUVObjectPrivate::armReloadTimer(double seconds) {
+void ZUVObjectPrivate::armReloadTimer(platform::Duration interval) {
   resetReloadTimer();
-  if (seconds == 0.0) return;
+  if (interval == platform::Duration::zero()) return;
   std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
-  reloadTimer_ = platform::RunLoop::main().scheduleTimer(seconds, false, [weak](platform::Timer&) {
+  reloadTimer_ = platform::RunLoop::main().scheduleTimer(interval, false, [weak](platform::Timer&) {
     if (auto self = weak.lock()) self->reloadCurrentRequest();
   });
 }
@@ -423,9 +423,10 @@ void ZUVObjectPrivate::trackURLs(const std::vector<std::string>& urls) {
     auto later = [weak] {
       auto self = weak.lock();
       if (!self) return;
-      self->trackerCleanup_ = platform::RunLoop::main().performAfterDelay(0, [weak] {
-        if (auto again = weak.lock()) again->cleanupTrackers();
-      });
+      self->trackerCleanup_ =
+          platform::RunLoop::main().performAfterDelay(platform::Duration::zero(), [weak] {
+            if (auto again = weak.lock()) again->cleanupTrackers();
+          });
     };
     trackerDelegate_->trackerDidRedirect = [later](auto&, const auto&) { later(); };
     trackerDelegate_->trackerDidFailWithError = [later](auto&, const auto&) { later(); };

@@ -41,14 +41,15 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
     LoadFailed = 7,
   };
   // A build page that has not reported by then is given up as a network error.
-  static constexpr double kBuildTimeout = 10;
+  static constexpr platform::Duration kBuildTimeout = platform::seconds(10);
   // Refresh intervals from the server below this are raised to it.
-  static constexpr double kMinimumRefreshInterval = 10;
+  static constexpr platform::Duration kMinimumRefreshInterval = platform::seconds(10);
   // A banner whose server has sent no refresh interval yet tries a failed load again after
   // these delays, in turn, the last one over and over; the first interval sent takes over.
-  static constexpr std::array<double, 3> kRetryDelays = {30, 60, 120};
+  static constexpr std::array<platform::Duration, 3> kRetryDelays = {
+      platform::seconds(30), platform::seconds(60), platform::seconds(120)};
   // How long a copy of the support script is used before it is revalidated.
-  static constexpr double kSupportScriptLifetime = 86400;
+  static constexpr platform::Duration kSupportScriptLifetime = platform::seconds(86400);
   // The persisted store shared by every controller, and its key for the script's expiry.
   static constexpr const char* kStoreIdentifier = "ZUVObjectPrivate";
   static constexpr const char* kExpireDateKey = "expireDate";
@@ -187,8 +188,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void buildTimedOut();
   void watchAdPageLoad();
   void adPageTimedOut();
-  void armReloadTimer(double seconds);
-  void armNextLoad(double seconds);
+  void armReloadTimer(platform::Duration interval);
+  void armNextLoad(platform::Duration delay);
   void retryAfterFailure();
   bool hasInterval() const { return intervalFromServer_ || reloadSeconds_ != 0.0; }
   void limitPage(platform::WebView& view, bool buildPage);
@@ -221,7 +222,7 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::size_t retries_ = 0;          // failed loads in a row with no interval known
   bool inBackground_ = false;
   bool underFullScreen_ = false;
-  double dueAfterPause_ = 0;  // the delay of the next load, put off by a pause
+  platform::Duration dueAfterPause_{};  // the delay of the next load, put off by a pause
   // Counts the load time-out from the first of a run of ad page loads that did not finish,
   // which refreshes may replace one by one.
   platform::TimerHandle adPageTimer_;

@@ -33,10 +33,11 @@ void ZUVObjectPrivate::ensureSupportFiles() {
   }
   ZUVStatisticsCore store(kStoreIdentifier);
   platform::Value expiry = store.dateForKey(kExpireDateKey);
-  double now = platform::RunLoop::main().currentDate().secondsSince1970;
+  // The store keeps calendar dates in seconds since 1970.
+  const double now = platform::RunLoop::main().currentDate().secondsSince1970;
+  const double lifetime = platform::toSeconds(kSupportScriptLifetime);
   // An expiry further ahead than a fetch sets is not one of ours: it would pin the copy.
-  bool believable =
-      expiry.isDate() && expiry.dateValue().secondsSince1970 <= now + kSupportScriptLifetime;
+  bool believable = expiry.isDate() && expiry.dateValue().secondsSince1970 <= now + lifetime;
   if (expiry.isDate() && !believable) {
     platform::log(
         "<Vozave> The support script's expiry date lies more than a day ahead; it is "
@@ -47,8 +48,7 @@ void ZUVObjectPrivate::ensureSupportFiles() {
     buildAdUrl(*content);
     return;
   }
-  store.setDateForKey(platform::Value(platform::Date{now + kSupportScriptLifetime}),
-                      kExpireDateKey);
+  store.setDateForKey(platform::Value(platform::Date{now + lifetime}), kExpireDateKey);
   store.synchronize();
   changeState(State::FetchingScript);
   buildAdJS_->validate();

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 
 #include "ads/support/ZUVNetworkUtilities.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 
 namespace {
@@ -23,9 +23,9 @@ std::string folderNameForHost(const std::string& host) {
   return escaped;
 }
 
+// The host's date: compared with the file system's times, which the manual clock does not move.
 double secondsSince1970() {
-  using namespace std::chrono;
-  return duration<double>(system_clock::now().time_since_epoch()).count();
+  return platform::RunLoop::hostDate().secondsSince1970;
 }
 
 std::string absoluteTimeText() {

@@ -1,6 +1,5 @@
 #include "ads/support/ZUVLocation.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +7,7 @@
 
 #include "ads/support/GTMStringEncoding.h"
 #include "platform/crypto/Crypto.h"
+#include "platform/foundation/RunLoop.h"
 
 namespace {
 
@@ -18,8 +18,7 @@ constexpr const char* kMarker = "e1+";
 constexpr float kEpsilon = std::numeric_limits<float>::epsilon();
 
 double now() {
-  using namespace std::chrono;
-  return duration<double>(system_clock::now().time_since_epoch()).count();
+  return platform::RunLoop::main().currentDate().secondsSince1970;
 }
 
 // Truncated toward zero into 32 bits; out of range values (a huge accuracy) are clamped and a

@@ -6,7 +6,7 @@
 #include "platform/foundation/RunLoop.h"
 
 double ZUVTiming::counter() {
-  return platform::RunLoop::main().uptime();
+  return platform::toSeconds(platform::RunLoop::main().uptime());
 }
 
 std::shared_ptr<ZUVTiming> ZUVTiming::createWithCategory(const std::string& category) {

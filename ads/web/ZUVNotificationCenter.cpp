@@ -27,9 +27,9 @@ void ZUVNotificationCenter::postJSNotification(std::string_view name,
 
 void ZUVNotificationCenter::postNotificationFromURLObjectWithDelay(
     const platform::URL& url, std::shared_ptr<const void> object, double delay) {
-  delayedPosts_.performAfterDelay(delay, [this, url, object = std::move(object)] {
-    postNotificationFromURLObject(url, object);
-  });
+  delayedPosts_.performAfterDelay(
+      platform::seconds(delay),
+      [this, url, object = std::move(object)] { postNotificationFromURLObject(url, object); });
 }
 
 void ZUVNotificationCenter::postNotificationFromURLObject(

@@ -15,7 +15,7 @@
 namespace {
 
 constexpr std::size_t kMailtoPrefixLength = 7;  // "mailto:"
-constexpr double kLeaveRetryDelay = 0.3;
+constexpr platform::Duration kLeaveRetryDelay = platform::milliseconds(300);
 constexpr std::int32_t kLeaveRetries = 3;
 // The delayed attempts belong to the process, not to the opener that began them: an ad view
 // that closes meanwhile must not stop the user from getting where the click was going.
@@ -128,7 +128,7 @@ void ZUVOpener::attemptToLeave(const platform::URL& url,
   repeatCount_ = 0;
   if (delegateManager) delegateManager->willLeaveApplication();
   // The platform opens the URL once the current work has finished.
-  delayedLeaves().performAfterDelay(0,
+  delayedLeaves().performAfterDelay(platform::Duration::zero(),
                                     [url] { (void)platform::Application::shared()->openURL(url); });
 }
 

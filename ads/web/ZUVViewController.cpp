@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr double kDelayedAppearance = 0.6;
+constexpr platform::Duration kDelayedAppearance = platform::milliseconds(600);
 
 // The controllers on screen, each holding itself from taking the screen until it gives it
 // back. Never destroyed: at exit an ad still on screen stays as it is, rather than going after

@@ -90,10 +90,11 @@ int main(int argc, char** argv) {
   request->setTesting(true);
   banner->loadRequest(request);
 
-  auto deadline = platform::RunLoop::main().scheduleTimer(timeout, false, [](platform::Timer&) {
-    std::cout << "no ad within the time-out" << std::endl;
-    platform::RunLoop::main().stop();
-  });
+  auto deadline = platform::RunLoop::main().scheduleTimer(
+      platform::seconds(timeout), false, [](platform::Timer&) {
+        std::cout << "no ad within the time-out" << std::endl;
+        platform::RunLoop::main().stop();
+      });
   platform::RunLoop::main().run();
   return status;
 }

@@ -15,17 +15,16 @@ namespace platform {
 namespace {
 
 // Repeating timers never fire more often than this, so that a zero interval cannot spin.
-constexpr double kMinimumRepeatInterval = 0.0001;
+constexpr Duration kMinimumRepeatInterval = seconds(0.0001);
 
+// Seconds since 1970: a calendar value, for Date.
 double hostDateSeconds() {
-  using namespace std::chrono;
-  return duration<double>(system_clock::now().time_since_epoch()).count();
+  return toSeconds(std::chrono::system_clock::now().time_since_epoch());
 }
 
-double hostSeconds() {
-  using namespace std::chrono;
-  static const steady_clock::time_point origin = steady_clock::now();
-  return duration<double>(steady_clock::now() - origin).count();
+HostInstant hostClockNow() {
+  static const auto origin = std::chrono::steady_clock::now();
+  return HostInstant(std::chrono::steady_clock::now() - origin);
 }
 
 bool firesBefore(const std::shared_ptr<Timer>& a, const std::shared_ptr<Timer>& b,
@@ -36,11 +35,11 @@ bool firesBefore(const std::shared_ptr<Timer>& a, const std::shared_ptr<Timer>& 
 
 }  // namespace
 
-Timer::Timer(double interval, bool repeats, std::function<void(Timer&)> action)
+Timer::Timer(Duration interval, bool repeats, std::function<void(Timer&)> action)
     : interval_(interval), repeats_(repeats), action_(std::move(action)) {}
 
-void Timer::setFireDate(double when) {
-  fireDate_ = when;
+void Timer::setFireDate(Instant when) {
+  due_ = when.time_since_epoch();
 }
 
 void Timer::invalidate() {
@@ -62,16 +61,16 @@ TimerHandle::~TimerHandle() {
   invalidate();
 }
 
-double TimerHandle::fireDate() const {
-  return timer_ ? timer_->fireDate() : 0;
+Instant TimerHandle::fireDate() const {
+  return timer_ ? timer_->fireDate() : Instant{};
 }
 
-void TimerHandle::setFireDate(double when) {
+void TimerHandle::setFireDate(Instant when) {
   if (timer_) timer_->setFireDate(when);
 }
 
-double TimerHandle::interval() const {
-  return timer_ ? timer_->interval() : 0;
+Duration TimerHandle::interval() const {
+  return timer_ ? timer_->interval() : Duration::zero();
 }
 
 bool TimerHandle::repeats() const {
@@ -102,19 +101,27 @@ RunLoop::RunLoop() : mainThread_(std::this_thread::get_id()) {
   }
 }
 
-double RunLoop::now() const {
-  return manual_ ? manualNow_ : hostSeconds();
+Instant RunLoop::now() const {
+  return manual_ ? manualNow_ : Instant(hostClockNow().time_since_epoch());
 }
 
-double RunLoop::uptime() const {
-  constexpr double kManualSecondsSinceBoot = 1000;
-  if (manual_) return kManualSecondsSinceBoot + manualNow_;
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
+HostInstant RunLoop::hostNow() const {
+  return hostClockNow();
+}
+
+Duration RunLoop::uptime() const {
+  constexpr Duration kManualTimeSinceBoot = seconds(1000);
+  if (manual_) return kManualTimeSinceBoot + manualNow_.time_since_epoch();
+  return std::chrono::steady_clock::now().time_since_epoch();
+}
+
+Date RunLoop::hostDate() {
+  return Date{hostDateSeconds()};
 }
 
 Date RunLoop::currentDate() const {
-  return Date{manual_ ? manualDateOrigin_ + manualNow_ : hostDateSeconds()};
+  return Date{manual_ ? manualDateOrigin_ + toSeconds(manualNow_.time_since_epoch())
+                      : hostDateSeconds()};
 }
 
 bool RunLoop::isMainThread() const {
@@ -125,7 +132,7 @@ void RunLoop::reset(bool manualClock) {
   cancelAll();
   manual_ = manualClock;
   manualDateOrigin_ = hostDateSeconds();
-  manualNow_ = 0;
+  manualNow_ = Instant{};
   stopped_ = false;
   mainThread_ = std::this_thread::get_id();
 }
@@ -152,24 +159,24 @@ void RunLoop::cancelAll() {
   }
 }
 
-TimerHandle RunLoop::scheduleTimer(double interval, bool repeats,
+TimerHandle RunLoop::scheduleTimer(Duration interval, bool repeats,
                                    std::function<void(Timer&)> action) {
   return TimerHandle(addTimer(interval, repeats, std::move(action)));
 }
 
-std::shared_ptr<Timer> RunLoop::addTimer(double interval, bool repeats,
+std::shared_ptr<Timer> RunLoop::addTimer(Duration interval, bool repeats,
                                          std::function<void(Timer&)> action, TimerClock clock) {
-  if (interval < 0) interval = 0;
+  if (interval < Duration::zero()) interval = Duration::zero();
   if (repeats && interval < kMinimumRepeatInterval) interval = kMinimumRepeatInterval;
   std::shared_ptr<Timer> timer(new Timer(interval, repeats, std::move(action)));
   timer->onHostClock_ = clock == TimerClock::Host;
-  timer->fireDate_ = timeOn(*timer) + interval;
+  timer->due_ = timeOn(*timer) + interval;
   timer->order_ = nextOrder_++;
   timers_.push_back(timer);
   return timer;
 }
 
-Registration RunLoop::performAfterDelay(double delay, std::function<void()> action,
+Registration RunLoop::performAfterDelay(Duration delay, std::function<void()> action,
                                         TimerClock clock) {
   auto timer = addTimer(
       delay, false, [action = std::move(action)](Timer&) { action(); }, clock);
@@ -233,17 +240,18 @@ bool RunLoop::runPosted() {
   return !tasks.empty();
 }
 
-double RunLoop::timeOn(const Timer& timer) const {
-  return timer.onHostClock_ ? hostSeconds() : now();
+// Where the timer's clock stands, from that clock's start: what its due_ counts from.
+Duration RunLoop::timeOn(const Timer& timer) const {
+  return timer.onHostClock_ ? hostNow().time_since_epoch() : now().time_since_epoch();
 }
 
-// Host seconds until the first timer on the host's clock falls due, or a negative number.
-double RunLoop::nextHostDelay() const {
-  double delay = -1;
+// Host time until the first timer on the host's clock falls due, if there is one.
+std::optional<Duration> RunLoop::nextHostDelay() const {
+  std::optional<Duration> delay;
   for (const auto& timer : timers_) {
     if (!timer->isValid() || !timer->onHostClock_) continue;
-    const double left = std::max(0.0, timer->fireDate() - hostSeconds());
-    if (delay < 0 || left < delay) delay = left;
+    const Duration left = std::max(Duration::zero(), timer->due_ - timeOn(*timer));
+    if (!delay || left < *delay) delay = left;
   }
   return delay;
 }
@@ -258,30 +266,31 @@ std::shared_ptr<Timer> RunLoop::nextTimer() const {
   return best;
 }
 
-double RunLoop::nextDueTime() const {
+std::optional<Instant> RunLoop::nextDueTime() const {
   auto timer = nextTimer();
-  return timer ? timer->fireDate() : -1;
+  if (!timer) return std::nullopt;
+  return timer->fireDate();
 }
 
 bool RunLoop::fireDue() {
   std::vector<std::shared_ptr<Timer>> due;
   for (const auto& timer : timers_) {
-    if (timer->isValid() && timer->fireDate() <= timeOn(*timer)) due.push_back(timer);
+    if (timer->isValid() && timer->due_ <= timeOn(*timer)) due.push_back(timer);
   }
   std::sort(due.begin(), due.end(),
             [](const auto& a, const auto& b) { return firesBefore(a, b, a->order_, b->order_); });
   for (auto& timer : due) {
-    const double current = timeOn(*timer);
-    if (!timer->isValid() || timer->fireDate() > current) continue;
+    const Duration current = timeOn(*timer);
+    if (!timer->isValid() || timer->due_ > current) continue;
     auto action = timer->action_;
     if (timer->repeats()) {
       // A repeating timer that fell behind skips the fires it missed.
-      double next = timer->fireDate() + timer->interval();
+      Duration next = timer->due_ + timer->interval();
       if (next <= current) {
-        double missed = std::floor((current - timer->fireDate()) / timer->interval());
-        next = timer->fireDate() + (missed + 1) * timer->interval();
+        double missed = std::floor((current - timer->due_) / timer->interval());
+        next = timer->due_ + (missed + 1) * timer->interval();
       }
-      timer->fireDate_ = next;
+      timer->due_ = next;
     } else {
       timer->invalidate();
     }
@@ -295,30 +304,30 @@ bool RunLoop::fireDue() {
 // sleep dwarfs the cost of the reads.
 class RunLoop::PassClock {
  public:
-  explicit PassClock(RunLoop& loop) : loop_(loop), start_(hostSeconds()), slept_(loop.slept_) {}
+  explicit PassClock(RunLoop& loop) : loop_(loop), start_(hostClockNow()), slept_(loop.slept_) {}
   ~PassClock() {
-    const double held = hostSeconds() - start_ - (loop_.slept_ - slept_);
+    const Duration held = hostClockNow() - start_ - (loop_.slept_ - slept_);
     loop_.longestPass_ = std::max(loop_.longestPass_, held);
   }
   PassClock(const PassClock&) = delete;
   PassClock& operator=(const PassClock&) = delete;
 
   // poll(), adding the time it may sleep to `slept`.
-  static int poll(pollfd* fds, nfds_t count, int timeoutMs, double& slept) {
+  static int poll(pollfd* fds, nfds_t count, int timeoutMs, Duration& slept) {
     if (timeoutMs == 0) return ::poll(fds, count, 0);
-    const double start = hostSeconds();
+    const HostInstant start = hostClockNow();
     int ready = ::poll(fds, count, timeoutMs);
-    slept += hostSeconds() - start;
+    slept += hostClockNow() - start;
     return ready;
   }
 
  private:
   RunLoop& loop_;
-  const double start_;
-  const double slept_;
+  const HostInstant start_;
+  const Duration slept_;
 };
 
-bool RunLoop::pollFds(double maxWait) {
+bool RunLoop::pollFds(Duration maxWait) {
   std::vector<pollfd> fds;
   std::vector<WatchId> ids;
   if (wakePipe_[0] >= 0) {
@@ -332,7 +341,8 @@ bool RunLoop::pollFds(double maxWait) {
     fds.push_back({watch.fd, events, 0});
     ids.push_back(id);
   }
-  int timeoutMs = maxWait <= 0 ? 0 : static_cast<int>(std::ceil(maxWait * 1000));
+  int timeoutMs =
+      maxWait <= Duration::zero() ? 0 : static_cast<int>(std::ceil(toMilliseconds(maxWait)));
   int ready = PassClock::poll(fds.data(), fds.size(), timeoutMs, slept_);
   if (ready <= 0) return false;
   bool did = false;
@@ -364,20 +374,19 @@ void RunLoop::drainReleases() {
   }
 }
 
-bool RunLoop::runOnce(double maxWait) {
+bool RunLoop::runOnce(Duration maxWait) {
   PassClock clock(*this);
   bool did = runPosted();
-  double wait = did ? 0 : maxWait;
+  Duration wait = did ? Duration::zero() : maxWait;
   {
     std::lock_guard lock(postedMutex_);
-    if (!posted_.empty()) wait = 0;
+    if (!posted_.empty()) wait = Duration::zero();
   }
-  const double next = nextDueTime();
-  if (next >= 0) {
-    if (next <= now()) wait = 0;
-    if (!manual_) wait = std::min(wait, std::max(0.0, next - now()));
+  if (const auto next = nextDueTime()) {
+    if (*next <= now()) wait = Duration::zero();
+    if (!manual_) wait = std::min(wait, std::max(Duration::zero(), *next - now()));
   }
-  if (const double hostDelay = nextHostDelay(); hostDelay >= 0) wait = std::min(wait, hostDelay);
+  if (const auto hostDelay = nextHostDelay()) wait = std::min(wait, *hostDelay);
   // Descriptors before timers: an answer that has arrived wins over a time-out that falls
   // due in the same pass.
   did |= pollFds(wait);
@@ -389,59 +398,60 @@ bool RunLoop::runOnce(double maxWait) {
 
 void RunLoop::run() {
   stopped_ = false;
-  while (!stopped_) runOnce(1.0);
+  while (!stopped_) runOnce(seconds(1));
 }
 
 void RunLoop::stop() {
   stopped_ = true;
 }
 
-void RunLoop::advance(double seconds) {
-  if (seconds < 0) seconds = 0;
+void RunLoop::advance(Duration span) {
+  if (span < Duration::zero()) span = Duration::zero();
   if (!manual_) {
-    const double deadline = now() + seconds;
+    const Instant deadline = now() + span;
     while (!stopped_ && now() < deadline) runOnce(deadline - now());
     return;
   }
-  const double target = manualNow_ + seconds;
+  const Instant target = manualNow_ + span;
   for (;;) {
-    runOnce(0);
-    double next = nextDueTime();
-    if (next < 0 || next > target) break;
-    manualNow_ = std::max(manualNow_, next);
+    runOnce();
+    const auto next = nextDueTime();
+    if (!next || *next > target) break;
+    manualNow_ = std::max(manualNow_, *next);
   }
   manualNow_ = target;
-  runOnce(0);
+  runOnce();
 }
 
-bool RunLoop::runUntil(const std::function<bool()>& done, double timeout) {
-  const double deadline = now() + timeout;
-  const double hostDeadline = hostSeconds() + timeout;
+bool RunLoop::runUntil(const std::function<bool()>& done, Duration timeout) {
+  constexpr Duration kLongestWait = milliseconds(50);
+  const Instant deadline = now() + timeout;
+  const HostInstant hostDeadline = hostNow() + timeout;
   while (!done()) {
     if (!manual_) {
       if (now() >= deadline) return false;
-      runOnce(std::min(0.05, deadline - now()));
+      runOnce(std::min(kLongestWait, deadline - now()));
       continue;
     }
-    if (runOnce(0)) {
+    if (runOnce()) {
       // Work that never ends (a task that posts itself) cannot hold the caller for ever.
-      if (hostSeconds() >= hostDeadline) return false;
+      if (hostNow() >= hostDeadline) return false;
       continue;
     }
-    double next = nextDueTime();
-    if (next >= 0 && next <= deadline) {
-      manualNow_ = std::max(manualNow_, next);
+    const auto next = nextDueTime();
+    if (next && *next <= deadline) {
+      manualNow_ = std::max(manualNow_, *next);
       continue;
     }
     // Nothing is due on the manual clock: only outside events (descriptors, posts) can
     // help, and those get the same span of host time.
-    if (hostSeconds() >= hostDeadline) return false;
-    runOnce(std::min(0.05, hostDeadline - hostSeconds()));
+    if (hostNow() >= hostDeadline) return false;
+    runOnce(std::min(kLongestWait, hostDeadline - hostNow()));
   }
   return true;
 }
 
-void DelayedCalls::performAfterDelay(double delay, std::function<void()> action) {
+void DelayedCalls::performAfterDelay(Duration delay, std::function<void()> action) {
   const std::uint64_t id = ++next_;
   pending_[id] = RunLoop::main().performAfterDelay(delay, [this, id, action = std::move(action)] {
     // The registration goes first: the action may add calls or clear the set.

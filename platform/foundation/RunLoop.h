@@ -6,11 +6,13 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "platform/foundation/Export.h"
 #include "platform/foundation/Registration.h"
+#include "platform/foundation/Time.h"
 #include "platform/foundation/Value.h"
 
 namespace platform {
@@ -24,24 +26,24 @@ enum class TimerClock { Loop, Host };
 // invalidates itself when it fires.
 class VOZAVE_API Timer : public std::enable_shared_from_this<Timer> {
  public:
-  double interval() const { return interval_; }  // seconds between fires
-  bool repeats() const { return repeats_; }      // false: it fires once
-  bool isValid() const { return valid_; }        // false once invalidated
+  Duration interval() const { return interval_; }  // between fires
+  bool repeats() const { return repeats_; }        // false: it fires once
+  bool isValid() const { return valid_; }          // false once invalidated
   // Run-loop time at which it fires next.
-  double fireDate() const { return fireDate_; }
-  void setFireDate(double when);  // moves the next fire (pausing, resuming)
-  void invalidate();              // it never fires again; the loop lets it go
+  Instant fireDate() const { return Instant(due_); }
+  void setFireDate(Instant when);  // moves the next fire (pausing, resuming)
+  void invalidate();               // it never fires again; the loop lets it go
 
  private:
   friend class RunLoop;
-  Timer(double interval, bool repeats, std::function<void(Timer&)> action);
+  Timer(Duration interval, bool repeats, std::function<void(Timer&)> action);
 
-  double interval_;
+  Duration interval_;
   bool repeats_;
   bool valid_ = true;
-  double fireDate_ = 0;
+  Duration due_{};  // its fire date, from the start of its clock (the loop's or the host's)
   std::uint64_t order_ = 0;
-  bool onHostClock_ = false;  // its fire date is in the host's seconds
+  bool onHostClock_ = false;
   std::function<void(Timer&)> action_;
 };
 
@@ -57,12 +59,12 @@ class VOZAVE_API TimerHandle {
   TimerHandle& operator=(const TimerHandle&) = delete;
   ~TimerHandle();
 
-  // Run-loop time at which the timer fires next; 0 for an empty handle.
-  double fireDate() const;
-  void setFireDate(double when);  // moves the next fire (pausing, resuming)
-  double interval() const;        // seconds between fires; 0 for an empty handle
-  bool repeats() const;           // false: it fires once
-  bool isValid() const;           // false once invalidated, fired once, or empty
+  // Run-loop time at which the timer fires next; the clock's start for an empty handle.
+  Instant fireDate() const;
+  void setFireDate(Instant when);  // moves the next fire (pausing, resuming)
+  Duration interval() const;       // between fires; zero for an empty handle
+  bool repeats() const;            // false: it fires once
+  bool isValid() const;            // false once invalidated, fired once, or empty
   explicit operator bool() const { return isValid(); }  // isValid()
 
   void invalidate();  // the timer never fires again; the handle still answers what it was
@@ -90,15 +92,21 @@ class VOZAVE_API RunLoop {
   // the loop whole.
   static RunLoop& main();
 
-  // Seconds on the loop's clock (monotonic; the manual clock starts at 0).
-  double now() const;
-  // Seconds since the device started, as the platform's tick counter gives them: the host's
-  // boot-based monotonic clock, or the manual clock plus a fixed time since boot (never 0, so
-  // that 0 can mean "not taken"). Readings stay comparable across launches of one boot.
-  double uptime() const;
+  // The loop's clock (monotonic; the manual clock starts at its origin, Instant{}).
+  Instant now() const;
+  // The host's monotonic clock whatever the loop's: for a watch over a process that runs in
+  // real time (the web engine), which a manual clock must not stop or hurry.
+  HostInstant hostNow() const;
+  // Time since the device started, as the platform's tick counter gives it: the host's
+  // boot-based monotonic clock, or the manual clock plus a fixed time since boot (never zero,
+  // so that zero can mean "not taken"). Readings stay comparable across launches of one boot.
+  Duration uptime() const;
   // The wall-clock date. On the manual clock it starts from the host's date at the reset and
   // moves with the clock.
   Date currentDate() const;
+  // The host's date whatever the loop's clock: for what is compared with the file system's
+  // times or recorded by a server. Thread-safe; it needs no loop.
+  static Date hostDate();
   bool isMainThread() const;  // whether the caller runs on the loop's thread
 
   // Switches between the host's clock and a manual clock. Drops all pending work.
@@ -110,16 +118,16 @@ class VOZAVE_API RunLoop {
   void cancelAll();
   bool hasManualClock() const { return manual_; }  // true after reset(true)
 
-  // Calls `action` after `interval` seconds, and every `interval` after when it repeats, until
-  // the handle goes.
-  [[nodiscard]] TimerHandle scheduleTimer(double interval, bool repeats,
+  // Calls `action` after `interval`, and every `interval` after when it repeats, until the
+  // handle goes.
+  [[nodiscard]] TimerHandle scheduleTimer(Duration interval, bool repeats,
                                           std::function<void(Timer&)> action);
 
-  // Calls `action` once after `delay` seconds unless the registration goes first.
+  // Calls `action` once after `delay` unless the registration goes first.
   // On TimerClock::Host the delay is the host's time whatever the loop's clock: for a watch
   // over a process that runs in real time (the web engine), which a manual clock must not
   // stop or hurry.
-  [[nodiscard]] Registration performAfterDelay(double delay, std::function<void()> action,
+  [[nodiscard]] Registration performAfterDelay(Duration delay, std::function<void()> action,
                                                TimerClock clock = TimerClock::Loop);
 
   // Thread-safe: queue a task for the main thread.
@@ -137,35 +145,35 @@ class VOZAVE_API RunLoop {
   // Keeps `object` alive until the end of the current pass.
   void releaseLater(std::shared_ptr<const void> object);
 
-  // One pass: posted tasks, ready descriptors (waiting at most `maxWait` seconds of host time
-  // for them, and not at all when a timer is due), due timers and delayed calls, the tasks
-  // posted meanwhile, then deferred releases. Returns true if any work was done.
-  bool runOnce(double maxWait = 0);
+  // One pass: posted tasks, ready descriptors (waiting at most `maxWait` of host time for
+  // them, and not at all when a timer is due), due timers and delayed calls, the tasks posted
+  // meanwhile, then deferred releases. Returns true if any work was done.
+  bool runOnce(Duration maxWait = Duration::zero());
   // Runs passes until stop() is called.
   void run();
   void stop();  // run() returns after the current pass
-  // Manual clock: moves time forward by `seconds`, firing everything that falls due on the
-  // way at its own time, in order. Host clock: runs the loop for that long.
-  void advance(double seconds);
-  // Runs passes until `done()` holds or `timeout` seconds of loop time have gone by.
-  bool runUntil(const std::function<bool()>& done, double timeout);
+  // Manual clock: moves time forward by `span`, firing everything that falls due on the way
+  // at its own time, in order. Host clock: runs the loop for that long.
+  void advance(Duration span);
+  // Runs passes until `done()` holds or `timeout` of loop time has gone by.
+  bool runUntil(const std::function<bool()>& done, Duration timeout);
 
-  // Loop time of the next timer or delayed call, or a negative number if there is none.
-  double nextDueTime() const;
+  // Loop time of the next timer or delayed call; none if there is none.
+  std::optional<Instant> nextDueTime() const;
 
-  // The longest pass since the last reset, in seconds of host time: how long one pass held
-  // the thread, its sleep waiting for descriptors left out. For benchmarks.
-  double longestPass() const { return longestPass_; }
-  void resetLongestPass() { longestPass_ = 0; }  // starts the measure anew
+  // The longest pass since the last reset, in host time: how long one pass held the thread,
+  // its sleep waiting for descriptors left out. For benchmarks.
+  Duration longestPass() const { return longestPass_; }
+  void resetLongestPass() { longestPass_ = Duration::zero(); }  // starts the measure anew
 
  private:
   RunLoop();
 
-  // Times one pass for longestPass(): host seconds from its start to its end, less those it
+  // Times one pass for longestPass(): host time from its start to its end, less what it
   // slept in poll() (slept_, a running total).
   class PassClock;
-  double longestPass_ = 0;
-  double slept_ = 0;
+  Duration longestPass_{};
+  Duration slept_{};
 
   struct Watch {
     int fd;
@@ -175,19 +183,20 @@ class VOZAVE_API RunLoop {
 
   bool runPosted();
   bool fireDue();
-  bool pollFds(double maxWait);
+  bool pollFds(Duration maxWait);
   void drainReleases();
   void wake();
   std::shared_ptr<Timer> nextTimer() const;
-  double timeOn(const Timer& timer) const;
-  double nextHostDelay() const;
-  std::shared_ptr<Timer> addTimer(double interval, bool repeats, std::function<void(Timer&)> action,
+  Duration timeOn(const Timer& timer) const;
+  std::optional<Duration> nextHostDelay() const;
+  std::shared_ptr<Timer> addTimer(Duration interval, bool repeats,
+                                  std::function<void(Timer&)> action,
                                   TimerClock clock = TimerClock::Loop);
 
   std::thread::id mainThread_;
   bool manual_ = false;
-  double manualNow_ = 0;
-  double manualDateOrigin_ = 0;
+  Instant manualNow_{};
+  double manualDateOrigin_ = 0;  // the host's date at the reset, in seconds since 1970
   bool stopped_ = false;
   std::uint64_t nextOrder_ = 1;
   WatchId nextWatch_ = 1;
@@ -210,8 +219,8 @@ class VOZAVE_API DelayedCalls {
   DelayedCalls(const DelayedCalls&) = delete;
   DelayedCalls& operator=(const DelayedCalls&) = delete;
 
-  // Calls `action` once after `delay` seconds unless cancelled first.
-  void performAfterDelay(double delay, std::function<void()> action);
+  // Calls `action` once after `delay` unless cancelled first.
+  void performAfterDelay(Duration delay, std::function<void()> action);
   void cancelAll() { pending_.clear(); }           // none of the waiting calls runs
   bool empty() const { return pending_.empty(); }  // no call is waiting
 

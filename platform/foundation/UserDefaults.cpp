@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <ctime>
 #include <memory>
 #include <vector>
 
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 
 namespace platform {
@@ -19,7 +19,7 @@ namespace {
 // Set-aside copies kept of bad store files, the one just found among them.
 constexpr std::size_t kKeptAsideCopies = 5;
 // A temporary file of a save older than this was left by a writer that died.
-constexpr double kStaleTemporarySeconds = 600;
+constexpr Duration kStaleTemporaryAge = seconds(600);
 // Copy numbers past this are not ours, and could not be counted up from.
 constexpr std::uint64_t kMaxAsideNumber = 1'000'000'000'000;
 
@@ -167,13 +167,15 @@ void UserDefaults::removeStaleTemporaries() const {
   const FileManager& files = FileManager::defaultManager();
   std::string folder = folderOf(path_);
   std::string prefix = nameOf(path_) + ".tmp-";
-  double now = static_cast<double>(std::time(nullptr));
+  // The file system's times run on the host's clock, which a manual clock does not move.
+  const Date now = RunLoop::hostDate();
   for (const std::string& name : files.contentsOfDirectory(folder)) {
     if (!name.starts_with(prefix)) continue;
     std::string path = folder + "/" + name;
     if (files.isDirectory(path)) continue;
     auto modified = files.modificationDate(path);
-    if (modified && now - modified->secondsSince1970 > kStaleTemporarySeconds) {
+    if (modified &&
+        seconds(now.secondsSince1970 - modified->secondsSince1970) > kStaleTemporaryAge) {
       files.removeItem(path);
     }
   }

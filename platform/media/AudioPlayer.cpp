@@ -38,9 +38,9 @@ void unregister(const AudioPlayer* player) {
   });
 }
 
-std::string seconds(double value) {
+std::string secondsText(Duration value) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.2f s", value);
+  std::snprintf(text, sizeof text, "%.2f s", toSeconds(value));
   return text;
 }
 
@@ -93,23 +93,23 @@ std::shared_ptr<AudioPlayer> AudioPlayer::createWithContentsOfURL(const URL& url
          "The clip file " + path + " is not an MP4 audio container with a readable duration.");
     return nullptr;
   }
-  return std::make_shared<AudioPlayer>(Key{}, url, *duration);
+  return std::make_shared<AudioPlayer>(Key{}, url, seconds(*duration));
 }
 
-AudioPlayer::AudioPlayer(Key, URL url, double duration)
+AudioPlayer::AudioPlayer(Key, URL url, Duration duration)
     : url_(std::move(url)), duration_(duration) {}
 
 std::string AudioPlayer::clipName() const {
   return fileName(url_.filePath());
 }
 
-double AudioPlayer::currentTime() const {
+Duration AudioPlayer::currentTime() const {
   if (!playing_) return position_;
   return std::min(duration_, position_ + (RunLoop::main().now() - startedAt_));
 }
 
-void AudioPlayer::setCurrentTime(double seconds) {
-  position_ = std::clamp(seconds, 0.0, duration_);
+void AudioPlayer::setCurrentTime(Duration position) {
+  position_ = std::clamp(position, Duration::zero(), duration_);
   if (playing_) scheduleEnd();
 }
 
@@ -118,8 +118,8 @@ bool AudioPlayer::play() {
   playing_ = true;
   registry().push_back(weak_from_this());
   std::string line = "audio: playing " + clipName();
-  if (position_ > 0) line += " from " + seconds(position_);
-  platform::log(line + " (" + seconds(duration_) + ")");
+  if (position_ > Duration::zero()) line += " from " + secondsText(position_);
+  platform::log(line + " (" + secondsText(duration_) + ")");
   scheduleEnd();
   return true;
 }
@@ -144,7 +144,7 @@ void AudioPlayer::scheduleEnd() {
 // The clip reached its end: the player stops and rewinds, ready to play again from the start.
 void AudioPlayer::finish() {
   playing_ = false;
-  position_ = 0;
+  position_ = Duration::zero();
   endTimer_.reset();
   unregister(this);
   platform::log("audio: finished " + clipName());

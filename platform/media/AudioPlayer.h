@@ -24,9 +24,9 @@ class AudioPlayer : public std::enable_shared_from_this<AudioPlayer> {
   bool play();  // from the current position; logs the clip that plays
   void stop();  // stops and keeps the position, as the platform does
   bool isPlaying() const { return playing_; }
-  double duration() const { return duration_; }
-  double currentTime() const;
-  void setCurrentTime(double seconds);
+  Duration duration() const { return duration_; }
+  Duration currentTime() const;  // the position in the clip
+  void setCurrentTime(Duration position);
   const URL& url() const { return url_; }
   // The clip's file name, for logs and the screen.
   std::string clipName() const;
@@ -42,16 +42,16 @@ class AudioPlayer : public std::enable_shared_from_this<AudioPlayer> {
   };
 
  public:
-  AudioPlayer(Key, URL url, double duration);
+  AudioPlayer(Key, URL url, Duration duration);
 
  private:
   void scheduleEnd();
   void finish();
 
   URL url_;
-  double duration_;
-  double position_ = 0;
-  double startedAt_ = 0;
+  Duration duration_;
+  Duration position_{};
+  Instant startedAt_;
   bool playing_ = false;
   TimerHandle endTimer_;
 };

@@ -93,7 +93,7 @@ void CurlSession::watch(curl_socket_t socket, int what) {
 void CurlSession::schedule(long timeoutMs) {
   timer_.reset();
   if (timeoutMs < 0) return;
-  timer_ = RunLoop::main().scheduleTimer(static_cast<double>(timeoutMs) / 1000.0, false,
+  timer_ = RunLoop::main().scheduleTimer(milliseconds(static_cast<double>(timeoutMs)), false,
                                          [this](Timer&) { onTimer(); });
 }
 

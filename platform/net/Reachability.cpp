@@ -67,7 +67,7 @@ std::uint32_t Reachability::flags() const {
 // Reports never run inside the code that changed the profile: they come on the loop, as a
 // real phone's do. The pending report is cancelled when the watcher is unscheduled.
 void Reachability::reportLater() {
-  reports_.performAfterDelay(0, [this] { report(); });
+  reports_.performAfterDelay(Duration::zero(), [this] { report(); });
 }
 
 void Reachability::report() {

@@ -204,7 +204,7 @@ void URLConnection::startHop() {
   curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, hop.errorText);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
-                   static_cast<long>(limits.connectTimeout * 1000));
+                   static_cast<long>(toMilliseconds(limits.connectTimeout)));
   if (!limits.trustedCertificatesPath.empty()) {
     curl_easy_setopt(easy, CURLOPT_CAINFO, limits.trustedCertificatesPath.c_str());
   }
@@ -360,7 +360,7 @@ void URLConnection::noteReceived(std::size_t size) {
 
 void URLConnection::armIdleTimer() {
   RunLoop& loop = RunLoop::main();
-  double interval = settings().idleTimeout;
+  const Duration interval = settings().idleTimeout;
   if (idleTimer_.isValid()) {
     idleTimer_.setFireDate(loop.now() + interval);
     return;
@@ -380,7 +380,8 @@ void URLConnection::checkSpeed() {
   if (ended_ || !hop_ || hop_->result) return;
   const URLConnectionSettings& limits = settings();
   std::size_t received = std::exchange(hop_->windowBytes, 0);
-  if (static_cast<double>(received) >= limits.minimumBytesPerSecond * limits.idleTimeout) return;
+  if (static_cast<double>(received) >= limits.minimumBytesPerSecond * toSeconds(limits.idleTimeout))
+    return;
   char rate[32];
   std::snprintf(rate, sizeof rate, "%g", limits.minimumBytesPerSecond);
   timeOut(std::string("The reply came slower than ") + rate + " bytes a second.");

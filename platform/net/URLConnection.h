@@ -58,8 +58,8 @@ class URLConnectionDelegate {
 
 // Limits that make every fetch end. Process-wide; tests shorten the time-outs.
 struct URLConnectionSettings {
-  double connectTimeout = 60;  // seconds to reach the server, TLS included
-  double idleTimeout = 60;     // seconds of run-loop time without a byte from the server
+  Duration connectTimeout = seconds(60);  // to reach the server, TLS included
+  Duration idleTimeout = seconds(60);     // of run-loop time without a byte from the server
   // A reply that comes slower than this over a whole idle time-out fails as timed out, so a
   // server that drips a byte now and then cannot hold a fetch for ever.
   double minimumBytesPerSecond = 100;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <optional>
 
 #include "platform/foundation/RunLoop.h"
@@ -51,8 +52,9 @@ void View::beginAnimations(const std::string& name, void*) {
   block->record.name = name;
 }
 
-void View::setAnimationDuration(double seconds) {
-  if (auto* block = outermostSettings()) block->record.duration = seconds < 0 ? 0 : seconds;
+void View::setAnimationDuration(Duration duration) {
+  if (auto* block = outermostSettings())
+    block->record.duration = std::max(duration, Duration::zero());
 }
 
 void View::setAnimationTransitionForView(AnimationTransition transition,

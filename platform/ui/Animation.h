@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Time.h"
+
 namespace platform {
 
 class Responder;
@@ -29,13 +31,13 @@ struct AnimationChange {
 // A committed animation. Headless, the end state is applied at once; the record keeps what
 // a real screen would have shown.
 struct AnimationRecord {
-  std::string name;                                            // as the block was begun with
-  double duration = 0.2;                                       // seconds
+  std::string name;  // as the block was begun with
+  Duration duration = seconds(0.2);
   AnimationTransition transition = AnimationTransition::None;  // the view transition, if any
   std::weak_ptr<View> transitionView;                          // the view it applies to
   std::string transitionViewDescription;  // that view as logs show it, kept after it is gone
   bool cache = false;                     // whether the transition asked to cache the view's image
-  double committedAt = 0;                 // run-loop time
+  Instant committedAt;                    // run-loop time
   std::vector<AnimationChange> changes;   // in the order they were set
 };
 

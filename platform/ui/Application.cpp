@@ -1,6 +1,6 @@
 #include "platform/ui/Application.h"
 
-#include <limits>
+#include <algorithm>
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -14,6 +14,8 @@
 namespace platform {
 
 namespace {
+
+constexpr Duration kRotationDuration = seconds(0.3);
 
 std::shared_ptr<Application>& instance() {
   // The centre that the application's objects leave while they are destroyed is made first,
@@ -182,10 +184,10 @@ void Application::endBackgroundTask(BackgroundTaskIdentifier task) {
   }
 }
 
-double Application::backgroundTimeRemaining() const {
-  if (state_ != ApplicationState::Background) return std::numeric_limits<double>::max();
-  double left = kBackgroundTimeLimit - (RunLoop::main().now() - backgroundSince_);
-  return left > 0 ? left : 0;
+Duration Application::backgroundTimeRemaining() const {
+  if (state_ != ApplicationState::Background) return Duration::max();
+  const Duration left = kBackgroundTimeLimit - (RunLoop::main().now() - backgroundSince_);
+  return std::max(left, Duration::zero());
 }
 
 void Application::scheduleExpiry() {
@@ -203,7 +205,7 @@ void Application::expireTasks() {
     if (tasks_.count(id) && handler) handler();
   }
   if (!tasks_.empty()) {
-    log("background tasks still open after " + describeNumber(kBackgroundTimeLimit) +
+    log("background tasks still open after " + describeNumber(toSeconds(kBackgroundTimeLimit)) +
         " s in the background: " + std::to_string(tasks_.size()));
   }
 }
@@ -215,7 +217,7 @@ bool Application::setDeviceOrientation(InterfaceOrientation orientation) {
   if (!top || orientation == orientation_) return false;
   if (!top->shouldAutorotateToInterfaceOrientation(orientation)) return false;
   orientation_ = orientation;
-  top->rotateToInterfaceOrientation(orientation, 0.3, Screen::applicationFrame());
+  top->rotateToInterfaceOrientation(orientation, kRotationDuration, Screen::applicationFrame());
   return true;
 }
 

@@ -82,8 +82,8 @@ inline constexpr BackgroundTaskIdentifier kBackgroundTaskInvalid = 0;
 // setDeviceOrientation, simulateMemoryWarning) stand for what the user and the system do.
 class VOZAVE_API Application : public Responder {
  public:
-  // Seconds of background time that open background tasks get before they expire.
-  static constexpr double kBackgroundTimeLimit = 600;
+  // The background time that open background tasks get before they expire.
+  static constexpr Duration kBackgroundTimeLimit = seconds(600);
 
   Application();
 
@@ -161,14 +161,14 @@ class VOZAVE_API Application : public Responder {
   void recordSentMail(SentMail mail);
   const std::vector<SentMail>& sentMail() const { return sentMail_; }  // oldest first
 
-  // The handler runs when the application has spent kBackgroundTimeLimit seconds of run-loop
-  // time in the background with the task still open.
+  // The handler runs when the application has spent kBackgroundTimeLimit of run-loop time in
+  // the background with the task still open.
   BackgroundTaskIdentifier beginBackgroundTaskWithExpirationHandler(std::function<void()> handler);
   // Closes the task; its handler will not run. An unknown task is logged.
   void endBackgroundTask(BackgroundTaskIdentifier task);
   std::size_t openBackgroundTaskCount() const { return tasks_.size(); }  // begun and not yet ended
-  // Seconds left before open tasks expire; a very large number in the foreground.
-  double backgroundTimeRemaining() const;
+  // Time left before open tasks expire; Duration::max() in the foreground.
+  Duration backgroundTimeRemaining() const;
 
   // The device turned: the front-most controller is asked and, if it agrees, rotated; its
   // view takes the new application frame. True if the interface turned.
@@ -197,7 +197,7 @@ class VOZAVE_API Application : public Responder {
   std::vector<SentMail> sentMail_;
   std::map<BackgroundTaskIdentifier, std::function<void()>> tasks_;
   BackgroundTaskIdentifier nextTask_ = 1;
-  double backgroundSince_ = 0;
+  Instant backgroundSince_;
   TimerHandle expiryTimer_;
 };
 

@@ -100,7 +100,7 @@ class VOZAVE_API View : public Responder {
   // Animation blocks (beginAnimations ... commitAnimations). Blocks may nest: the settings of
   // the outermost block hold and its commit records everything set in between.
   static void beginAnimations(const std::string& name = "", void* context = nullptr);
-  static void setAnimationDuration(double seconds);  // of the open block; nothing outside one
+  static void setAnimationDuration(Duration duration);  // of the open block; nothing outside one
   // Sets the open block's view transition; nothing outside one.
   static void setAnimationTransitionForView(AnimationTransition transition,
                                             const std::shared_ptr<View>& view, bool cache);

@@ -199,7 +199,7 @@ void ViewController::endAppearanceTransition(bool animated) {
   for (const auto& child : visibleChildViewControllers()) child->endAppearanceTransition(animated);
 }
 
-void ViewController::rotateToInterfaceOrientation(InterfaceOrientation to, double duration,
+void ViewController::rotateToInterfaceOrientation(InterfaceOrientation to, Duration duration,
                                                   const Rect& frame) {
   InterfaceOrientation from = orientation_;
   sendWillRotate(to, duration);
@@ -213,7 +213,7 @@ void ViewController::setOrientationTree(InterfaceOrientation o) {
   for (const auto& child : childViewControllers()) child->setOrientationTree(o);
 }
 
-void ViewController::sendWillRotate(InterfaceOrientation to, double duration) {
+void ViewController::sendWillRotate(InterfaceOrientation to, Duration duration) {
   willRotateToInterfaceOrientation(to, duration);
   for (const auto& child : visibleChildViewControllers()) child->sendWillRotate(to, duration);
 }

@@ -49,7 +49,7 @@ struct PresentationRecord {
   std::string controllerClass;               // kept after the controller is gone
   bool animated = false;                     // as the call asked
   ModalTransitionStyle transitionStyle = ModalTransitionStyle::CoverVertical;  // the controller's
-  double at = 0;                                                               // run-loop time
+  Instant at;                                                                  // run-loop time
 };
 
 // What a tab bar shows for a controller.
@@ -140,13 +140,13 @@ class VOZAVE_API ViewController : public Responder {
   }
   // The way it faces now.
   InterfaceOrientation interfaceOrientation() const { return orientation_; }
-  // About to turn to the orientation, over that many seconds.
-  virtual void willRotateToInterfaceOrientation(InterfaceOrientation, double) {}
+  // About to turn to the orientation, over that long.
+  virtual void willRotateToInterfaceOrientation(InterfaceOrientation, Duration) {}
   // Done turning; given the orientation it left.
   virtual void didRotateFromInterfaceOrientation(InterfaceOrientation) {}
   // Asks nothing: does the rotation calls (forwarded to visible children), sets the new
   // orientation on this controller and its children and gives the view `frame`.
-  void rotateToInterfaceOrientation(InterfaceOrientation to, double duration, const Rect& frame);
+  void rotateToInterfaceOrientation(InterfaceOrientation to, Duration duration, const Rect& frame);
 
   // The appearance state machine that containers, the window and modal presentation drive;
   // calls the appearance virtuals once per transition and forwards them to visible children.
@@ -171,7 +171,7 @@ class VOZAVE_API ViewController : public Responder {
   ViewController* host();
   const ViewController* host() const;
   void setOrientationTree(InterfaceOrientation o);
-  void sendWillRotate(InterfaceOrientation to, double duration);
+  void sendWillRotate(InterfaceOrientation to, Duration duration);
   void sendDidRotate(InterfaceOrientation from);
   static void record(bool presented, ViewController& presenter, ViewController& controller,
                      bool animated);

@@ -78,9 +78,11 @@ std::vector<std::string> launchArguments(const std::string& program,
       // A page restored from the back-forward cache would skip the navigation decision; an
       // http navigation to a named host would be tried over https first, and fail on a server
       // that speaks only http. Pages of one site may not share a renderer: an ad page whose
-      // script never ends would freeze every other page put in its process.
+      // script never ends would freeze every other page put in its process. The phone's host
+      // mapping sends public names to this machine: the engine would refuse a page's requests
+      // there as a public site reaching into the local network.
       "--disable-features=BackForwardCache,Translate,MediaRouter,HttpsUpgrades,"
-      "ProcessPerSiteUpToMainFrameThreshold",
+      "ProcessPerSiteUpToMainFrameThreshold,LocalNetworkAccessChecks",
       "--user-data-dir=" + userDataDir,
       "--remote-debugging-pipe",
   };
@@ -90,21 +92,16 @@ std::vector<std::string> launchArguments(const std::string& program,
   return args;
 }
 
-double hostNow() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Reaps what has ended of a browser's process group, waiting at most `budget` seconds for the
+// Reaps what has ended of a browser's process group, waiting at most `budget` for the
 // rest. The application adopts the orphans of its children (see launch()), so the renderers
 // that outlive the browser for a moment are reaped here too and never stay as zombies.
-void reapGroup(pid_t group, double budget) {
-  const double deadline = hostNow() + budget;
+void reapGroup(pid_t group, Duration budget) {
+  const HostInstant deadline = RunLoop::main().hostNow() + budget;
   for (;;) {
     const pid_t reaped = ::waitpid(-group, nullptr, WNOHANG);
     if (reaped > 0) continue;
     if (reaped < 0 && errno == EINTR) continue;
-    if (reaped < 0 || hostNow() > deadline) return;
+    if (reaped < 0 || RunLoop::main().hostNow() > deadline) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
@@ -147,9 +144,9 @@ bool endAdoptedHelpers(const std::string& folder) {
   return found;
 }
 
-void endAdoptedHelpers(const std::string& folder, double budget) {
-  const double deadline = hostNow() + budget;
-  while (endAdoptedHelpers(folder) && hostNow() < deadline) {
+void endAdoptedHelpers(const std::string& folder, Duration budget) {
+  const HostInstant deadline = RunLoop::main().hostNow() + budget;
+  while (endAdoptedHelpers(folder) && RunLoop::main().hostNow() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
@@ -159,8 +156,10 @@ void endAdoptedHelpers(const std::string& folder, double budget) {
 void trace(std::string_view direction, const Value& message) {
   static const bool tracing = std::getenv("VELOUR_WEB_TRACE") != nullptr;
   if (!tracing) return;
-  std::fprintf(stderr, "web trace %.3f %.*s %s\n", hostNow(), static_cast<int>(direction.size()),
-               direction.data(), JsonCodec::write(message).substr(0, 300).c_str());
+  std::fprintf(stderr, "web trace %.3f %.*s %s\n",
+               toSeconds(RunLoop::main().hostNow().time_since_epoch()),
+               static_cast<int>(direction.size()), direction.data(),
+               JsonCodec::write(message).substr(0, 300).c_str());
 }
 
 // Groups of ended browsers with members not yet reaped; swept at the next start.
@@ -214,18 +213,18 @@ Result<void> Browser::start() {
          self.startBudget_.reset();
          log("web: started " + result["product"].stringValue());
        }));
-  armStartBudget(hostNow() + kStartBudget);
+  armStartBudget(RunLoop::main().hostNow() + kStartBudget);
   return {};
 }
 
 // The budget is the host's time, which a process takes to start whatever the loop's clock
 // says; on a manual clock it is checked when the clock moves.
-void Browser::armStartBudget(double hostDeadline) {
-  constexpr double kStartRecheck = 0.25;
+void Browser::armStartBudget(HostInstant hostDeadline) {
+  constexpr Duration kStartRecheck = milliseconds(250);
   startBudget_ = RunLoop::main().scheduleTimer(
-      std::max(kStartRecheck, hostDeadline - hostNow()), false,
+      std::max(kStartRecheck, hostDeadline - RunLoop::main().hostNow()), false,
       weak_.bind([hostDeadline](Browser& self, Timer&) {
-        if (hostNow() < hostDeadline) {
+        if (RunLoop::main().hostNow() < hostDeadline) {
           self.armStartBudget(hostDeadline);
           return;
         }
@@ -271,7 +270,7 @@ Result<void> Browser::launch() {
   ::signal(SIGPIPE, SIG_IGN);
   // The browser's children that it leaves behind become ours to reap (see reapGroup).
   ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-  for (pid_t group : std::exchange(stragglers(), {})) reapGroup(group, 0);
+  for (pid_t group : std::exchange(stragglers(), {})) reapGroup(group, Duration::zero());
 
   pid_t pid = ::fork();
   if (pid == 0) {
@@ -358,7 +357,7 @@ void Browser::send(std::string_view method, Value params, std::string_view sessi
 }
 
 Result<Value> Browser::call(std::string_view method, Value params, std::string_view sessionId,
-                            double budget) {
+                            Duration budget) {
   if (!isRunning()) {
     return Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web engine is not running");
   }
@@ -366,7 +365,8 @@ Result<Value> Browser::call(std::string_view method, Value params, std::string_v
   pending_[id].waited = true;
   ++waitedCalls_;
   // A browser still starting answers once it has started.
-  const double deadline = hostNow() + (answered_ ? budget : std::max(budget, kStartBudget));
+  const HostInstant deadline =
+      RunLoop::main().hostNow() + (answered_ ? budget : std::max(budget, kStartBudget));
   while (isRunning()) {
     auto it = pending_.find(id);
     if (it != pending_.end() && it->second.answered) {
@@ -375,11 +375,11 @@ Result<Value> Browser::call(std::string_view method, Value params, std::string_v
       if (!queued_.empty()) deliverQueued();
       return result;
     }
-    double left = deadline - hostNow();
-    if (left <= 0) break;
+    const Duration left = deadline - RunLoop::main().hostNow();
+    if (left <= Duration::zero()) break;
     pollfd fds[2] = {{replyFd_, POLLIN, 0}, {commandFd_, POLLOUT, 0}};
     int count = outgoing_.empty() ? 1 : 2;
-    int ready = ::poll(fds, count, static_cast<int>(left * 1000) + 1);
+    int ready = ::poll(fds, count, static_cast<int>(toMilliseconds(left)) + 1);
     if (ready < 0 && errno != EINTR) break;
     if (count == 2 && fds[1].revents) flushWrites();
     if (fds[0].revents && !readAvailable()) break;
@@ -485,11 +485,11 @@ void Browser::deliverQueuedNow() {
   // A page that floods us with events must not hold one pass of the run loop, nor the other
   // pages: sessions take turns, a message each, and what is left after the pass's share goes
   // on in a later pass, in order.
-  const double until = hostNow() + kDeliveryShare;
+  const HostInstant until = RunLoop::main().hostNow() + kDeliveryShare;
   // A message's receiver may let the last holder of this browser go.
   const WeakRef<Browser> self = weak_.weak();
   while (self && !turns_.empty()) {
-    if (hostNow() > until) {
+    if (RunLoop::main().hostNow() > until) {
       deliverQueued();
       return;
     }
@@ -644,7 +644,7 @@ void Browser::reap() {
   // The browser's own children (renderers, zygote) share its process group; nothing of it is
   // kept, so it is ended at once.
   ::kill(-pid_, SIGKILL);
-  constexpr double kReapBudget = 0.5;
+  constexpr Duration kReapBudget = milliseconds(500);
   reapGroup(pid_, kReapBudget);
   if (::waitpid(-pid_, nullptr, WNOHANG) == 0) stragglers().push_back(pid_);
   if (profile_) endAdoptedHelpers(profile_->folder(), kReapBudget);

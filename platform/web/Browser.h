@@ -58,10 +58,10 @@ class Browser {
     std::string sessionId;
   };
 
-  // Seconds a browser gets to start and answer its first command.
-  static constexpr double kStartBudget = 20;
-  // Seconds of one run-loop pass that the delivery of the browser's messages may take.
-  static constexpr double kDeliveryShare = 0.02;
+  // The time a browser gets to start and answer its first command.
+  static constexpr Duration kStartBudget = seconds(20);
+  // The part of one run-loop pass that the delivery of the browser's messages may take.
+  static constexpr Duration kDeliveryShare = milliseconds(20);
   // Bytes of the browser's messages read in one pass of the run loop.
   static constexpr std::size_t kReadShare = 1 << 20;
 
@@ -91,11 +91,11 @@ class Browser {
   void send(std::string_view method, Value params, std::string_view sessionId = {},
             Reply reply = {});
   // Sends a command and waits for its reply, handling only this pipe meanwhile, for at most
-  // `budget` seconds (and until the engine's start budget, while it has not answered yet).
+  // `budget` (and until the engine's start budget, while it has not answered yet).
   // Events and other replies that arrive meanwhile are delivered on a later pass. Only for a
   // driver's questions that need the page's answer at once; never on the road of an ad.
   Result<Value> call(std::string_view method, Value params, std::string_view sessionId = {},
-                     double budget = 5);
+                     Duration budget = seconds(5));
   // How many commands call() has waited for, all browsers of the process together. For
   // benchmarks.
   static std::uint64_t waitedCalls() { return waitedCalls_; }
@@ -126,7 +126,7 @@ class Browser {
   };
 
   Result<void> launch();
-  void armStartBudget(double hostDeadline);
+  void armStartBudget(HostInstant hostDeadline);
   std::uint64_t post(std::string_view method, Value params, std::string_view sessionId);
   void armWatch();
   void flushWrites();

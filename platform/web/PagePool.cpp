@@ -18,8 +18,8 @@ PagePool::PagePool(Browser& browser)
           [this](const Notification&) { releaseSpares(); })) {}
 
 std::optional<PagePool::ReadyPage> PagePool::take() {
-  const double now = RunLoop::main().now();
-  std::erase_if(takes_, [now](double at) { return at < now - kBurstWindow; });
+  const Instant now = RunLoop::main().now();
+  std::erase_if(takes_, [now](Instant at) { return at < now - kBurstWindow; });
   takes_.push_back(now);
   armIdleRelease();
   std::optional<ReadyPage> page;

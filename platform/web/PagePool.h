@@ -35,10 +35,10 @@ class PagePool {
   using Prepared = std::function<bool(const ReadyPage* page, const Error* error)>;
 
   static constexpr std::size_t kMaxSpares = 2;
-  // Seconds within which two takes count as quick succession.
-  static constexpr double kBurstWindow = 10;
-  // Seconds without a take after which the spares are closed.
-  static constexpr double kIdleRelease = 120;
+  // The time within which two takes count as quick succession.
+  static constexpr Duration kBurstWindow = seconds(10);
+  // The time without a take after which the spares are closed.
+  static constexpr Duration kIdleRelease = seconds(120);
 
   explicit PagePool(Browser& browser);
   PagePool(const PagePool&) = delete;
@@ -67,8 +67,8 @@ class PagePool {
 
   Browser& browser_;
   std::vector<ReadyPage> spares_;
-  std::size_t preparing_ = 0;  // spares on their way
-  std::vector<double> takes_;  // run-loop times of the recent takes
+  std::size_t preparing_ = 0;   // spares on their way
+  std::vector<Instant> takes_;  // run-loop times of the recent takes
   TimerHandle idleRelease_;
   Registration memoryWarning_;
   WeakFactory<PagePool> weak_{this};  // last: its links die first

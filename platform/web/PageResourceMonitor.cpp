@@ -10,8 +10,8 @@ namespace {
 // only when they finish, so that a page cannot grow the table without end.
 constexpr std::size_t kTrackedRequests = 1024;
 
-std::string seconds(double value) {
-  std::string text = std::to_string(value);
+std::string secondsText(Duration value) {
+  std::string text = std::to_string(toSeconds(value));
   text.erase(text.find_last_not_of('0') + 1);
   if (text.back() == '.') text.pop_back();
   return text;
@@ -47,7 +47,7 @@ void PageResourceMonitor::restart() {
   readingPending_ = false;
   exceeded_ = false;
   lastReading_.reset();
-  processorTotal_ = 0;
+  processorTotal_ = Duration::zero();
   samples_.clear();
   bytes_ = 0;
   bytesByRequest_.clear();
@@ -63,20 +63,21 @@ void PageResourceMonitor::sample() {
         if (error) return;
         for (const Value& metric : result["metrics"].arrayValue()) {
           if (metric["name"].stringValue() == "TaskDuration") {
-            self.takeReading(metric["value"].doubleValue());
+            // Seconds on the wire.
+            self.takeReading(seconds(metric["value"].doubleValue()));
           }
         }
       }));
 }
 
-void PageResourceMonitor::takeReading(double taskSeconds) {
+void PageResourceMonitor::takeReading(Duration taskTime) {
   // The first reading after a restart is where the new document begins; a smaller one than
   // the last comes from a new renderer, whose whole count is new.
   if (lastReading_) {
-    processorTotal_ += taskSeconds >= *lastReading_ ? taskSeconds - *lastReading_ : taskSeconds;
+    processorTotal_ += taskTime >= *lastReading_ ? taskTime - *lastReading_ : taskTime;
   }
-  lastReading_ = taskSeconds;
-  const double now = RunLoop::main().now();
+  lastReading_ = taskTime;
+  const Instant now = RunLoop::main().now();
   samples_.push_back({now, processorTotal_});
   // The front stays the last sample at or before the window's start.
   while (samples_.size() > 1 && samples_[1].at <= now - limits_.processorWindow) {
@@ -123,12 +124,13 @@ void PageResourceMonitor::countBytes(const std::string& requestId, std::int64_t 
 void PageResourceMonitor::check() {
   if (exceeded_) return;
   std::string limit;
-  const double inWindow = samples_.empty() ? 0 : processorTotal_ - samples_.front().total;
+  const Duration inWindow =
+      samples_.empty() ? Duration::zero() : processorTotal_ - samples_.front().total;
   if (inWindow > limits_.processorInWindow) {
-    limit = "processor time " + seconds(limits_.processorInWindow) + " s in " +
-            seconds(limits_.processorWindow) + " s";
+    limit = "processor time " + secondsText(limits_.processorInWindow) + " s in " +
+            secondsText(limits_.processorWindow) + " s";
   } else if (processorTotal_ > limits_.processorInAll) {
-    limit = "processor time " + seconds(limits_.processorInAll) + " s in all";
+    limit = "processor time " + secondsText(limits_.processorInAll) + " s in all";
   } else if (bytes_ > limits_.networkBytes) {
     limit = "network " + std::to_string(limits_.networkBytes) + " bytes";
   } else {

@@ -19,15 +19,15 @@ class WebPage;
 // How much of the phone one page may use before it is unloaded. The defaults are the limits
 // for an ad's page; tests shrink them so that a runaway is caught in a moment.
 struct PageResourceLimits {
-  // Seconds of the page's own processor time within any window of this many seconds.
-  double processorWindow = 30;
-  double processorInWindow = 15;
-  // Seconds of processor time since the page's document was loaded.
-  double processorInAll = 60;
+  // The page's own processor time within any window of this length.
+  Duration processorWindow = seconds(30);
+  Duration processorInWindow = seconds(15);
+  // Processor time since the page's document was loaded.
+  Duration processorInAll = seconds(60);
   // Bytes the page's requests received from the network.
   std::int64_t networkBytes = 4 * 1024 * 1024;
-  // Seconds between two readings of the page's processor time.
-  double sampleInterval = 1;
+  // Between two readings of the page's processor time.
+  Duration sampleInterval = seconds(1);
 };
 
 // Watches one web view's page in the engine: its main thread's processor time, read from the
@@ -51,17 +51,17 @@ class PageResourceMonitor {
   // The page's Network events; others are ignored.
   void onEvent(const std::string& method, const Value& params);
 
-  double processorSeconds() const { return processorTotal_; }
+  Duration processorTime() const { return processorTotal_; }
   std::int64_t networkBytes() const { return bytes_; }
 
  private:
   struct Sample {
-    double at = 0;
-    double total = 0;
+    Instant at;
+    Duration total;
   };
 
   void sample();
-  void takeReading(double taskSeconds);
+  void takeReading(Duration taskTime);
   void countBytes(const std::string& requestId, std::int64_t bytes, bool finished);
   void check();
 
@@ -71,8 +71,8 @@ class PageResourceMonitor {
   TimerHandle timer_;
   bool readingPending_ = false;
   bool exceeded_ = false;
-  std::optional<double> lastReading_;
-  double processorTotal_ = 0;
+  std::optional<Duration> lastReading_;
+  Duration processorTotal_{};
   std::deque<Sample> samples_;
   std::int64_t bytes_ = 0;
   std::unordered_map<std::string, std::int64_t> bytesByRequest_;

@@ -14,6 +14,9 @@ namespace platform {
 
 namespace {
 
+// Beyond a script's budget, for the way to the engine and back.
+constexpr Duration kReplyAllowance = seconds(1);
+
 std::string jsString(std::string_view text) {
   return JsonCodec::write(Value(std::string(text)));
 }
@@ -152,7 +155,7 @@ void WebPage::forgetPage() {
   stopOpening();
 }
 
-Result<Value> WebPage::call(std::string_view method, Value params, double budget) {
+Result<Value> WebPage::call(std::string_view method, Value params, Duration budget) {
   if (!attachNow()) {
     return Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the web view has no page");
   }
@@ -304,14 +307,14 @@ void WebPage::onCrashed() {
 
 // --- Scripts and the driver ----------------------------------------------------------------
 
-std::string WebPage::evaluate(std::string_view script, double budget) {
-  const long long budgetMs = static_cast<long long>(budget * 1000);
+std::string WebPage::evaluate(std::string_view script, Duration budget) {
+  const long long budgetMs = static_cast<long long>(toMilliseconds(budget));
   auto reply = call("Runtime.evaluate",
                     Dictionary{{"expression", std::string(script)},
                                {"timeout", budgetMs},
                                {"silent", true},
                                {"allowUnsafeEvalBlockedByCSP", true}},
-                    budget + 1);
+                    budget + kReplyAllowance);
   if (!reply) {
     const bool busy = reply.error().code == kWebErrorNoReply;
     // A page that is busy with its own script has it ended, so that the view stays usable.
@@ -331,18 +334,18 @@ std::string WebPage::evaluate(std::string_view script, double budget) {
   return textOf((*reply)["result"], budget);
 }
 
-void WebPage::run(std::string_view script, double budget) {
-  const long long budgetMs = static_cast<long long>(budget * 1000);
+void WebPage::run(std::string_view script, Duration budget) {
+  const long long budgetMs = static_cast<long long>(toMilliseconds(budget));
   ++scriptsRunning_;
   // A page busy with its own script never gets to ours: past the budget (and a second for the
   // way there and back) its script is ended, so that the view stays usable.
   if (!busyWatch_) {
-    busyWatch_ =
-        RunLoop::main().performAfterDelay(budget + 1, weak_.bind([budgetMs](WebPage& self) {
+    busyWatch_ = RunLoop::main().performAfterDelay(
+        budget + kReplyAllowance, weak_.bind([budgetMs](WebPage& self) {
           self.send("Runtime.terminateExecution", Dictionary{});
           logBudgetEnded(budgetMs);
         }),
-                                          TimerClock::Host);
+        TimerClock::Host);
   }
   send("Runtime.evaluate",
        Dictionary{{"expression", std::string(script)},
@@ -358,7 +361,7 @@ void WebPage::run(std::string_view script, double budget) {
        }));
 }
 
-std::string WebPage::textOf(const Value& result, double budget) {
+std::string WebPage::textOf(const Value& result, Duration budget) {
   const std::string& type = result["type"].stringValue();
   if (type == "undefined" || result["subtype"].stringValue() == "null") return "";
   if (type == "string") return result["value"].stringValue();
@@ -374,13 +377,13 @@ std::string WebPage::textOf(const Value& result, double budget) {
                    Dictionary{{"objectId", objectId},
                               {"functionDeclaration", "function() { return String(this); }"},
                               {"returnByValue", true}},
-                   budget + 1);
+                   budget + kReplyAllowance);
   send("Runtime.releaseObject", Dictionary{{"objectId", objectId}});
   if (!text || (*text)["exceptionDetails"].isDictionary()) return "";
   return (*text)["result"]["value"].stringValue();
 }
 
-bool WebPage::tap(std::string_view textOrSelector, double scriptBudget) {
+bool WebPage::tap(std::string_view textOrSelector, Duration scriptBudget) {
   const std::string script = "(() => { const q = " + jsString(textOrSelector) + R"JS(;
     const named = Array.from(document.querySelectorAll('a,area,button,input,[onclick]'))
       .find((el) => (el.innerText || el.value || el.alt || '').trim() === q);
@@ -419,7 +422,7 @@ std::optional<Bytes> WebPage::screenshotPNG(double scale) {
                   {"height", viewport_.height},
                   {"scale", scale}};
   auto reply = call("Page.captureScreenshot",
-                    Dictionary{{"format", "png"}, {"clip", Value(std::move(clip))}}, 10);
+                    Dictionary{{"format", "png"}, {"clip", Value(std::move(clip))}}, seconds(10));
   if (!reply) return std::nullopt;
   auto bytes = text::base64Decode((*reply)["data"].stringValue(), "\r\n");
   if (!bytes || bytes->empty()) return std::nullopt;

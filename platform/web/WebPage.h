@@ -58,7 +58,7 @@ class WebPage {
   const std::optional<Error>& openError() const { return openError_; }
   const std::string& mainFrameId() const { return page_ ? page_->targetId : noFrame_; }
 
-  Result<Value> call(std::string_view method, Value params, double budget = 5);
+  Result<Value> call(std::string_view method, Value params, Duration budget = seconds(5));
   void send(std::string_view method, Value params, Browser::Reply reply = {});
   // Lets the page script pass our next navigation to `url`; `reply` comes once it has.
   void letThrough(const std::string& url, Browser::Reply reply);
@@ -82,13 +82,13 @@ class WebPage {
 
   // Lays the page out at `size` points (at least 1 x 1), as a phone's browser when `scales`.
   void applyViewport(Size size, bool scales);
-  // The script's result as text within `budget` seconds; "" for undefined, null, an exception
+  // The script's result as text within `budget`; "" for undefined, null, an exception
   // or a script ended at its budget.
-  std::string evaluate(std::string_view script, double budget);
+  std::string evaluate(std::string_view script, Duration budget);
   // Runs the script without waiting for it; a script past `budget` is ended and logged.
-  void run(std::string_view script, double budget);
+  void run(std::string_view script, Duration budget);
   // Taps the link, button or element that `textOrSelector` names, at its centre.
-  bool tap(std::string_view textOrSelector, double scriptBudget);
+  bool tap(std::string_view textOrSelector, Duration scriptBudget);
   // A finger's tap at `point` of the viewport, as the phone delivers it: a touch, then the
   // mouse events and click the engine derives from it, with the user activation they give.
   // False for a point outside the viewport or a view without a page.
@@ -108,7 +108,7 @@ class WebPage {
   void drop(const Error& error);
   void onEvent(const std::string& method, const Value& params);
   void onCrashed();
-  std::string textOf(const Value& result, double budget);
+  std::string textOf(const Value& result, Duration budget);
 
   std::string token_;
   std::shared_ptr<Browser> browser_;

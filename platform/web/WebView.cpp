@@ -6,9 +6,9 @@ namespace platform {
 
 namespace {
 
-double& loadTimeoutSeconds() {
-  static double seconds = WebView::kDefaultLoadTimeout;
-  return seconds;
+Duration& loadTimeoutSetting() {
+  static Duration timeout = WebView::kDefaultLoadTimeout;
+  return timeout;
 }
 
 bool isLoadable(const URL& url) {
@@ -53,11 +53,11 @@ WebView::~WebView() {
   monitor_.reset();
 }
 
-double WebView::loadTimeout() {
-  return loadTimeoutSeconds();
+Duration WebView::loadTimeout() {
+  return loadTimeoutSetting();
 }
-void WebView::setLoadTimeout(double seconds) {
-  loadTimeoutSeconds() = seconds;
+void WebView::setLoadTimeout(Duration timeout) {
+  loadTimeoutSetting() = timeout;
 }
 
 std::string WebView::describe() const {
@@ -413,7 +413,7 @@ void WebView::onNavigationReport(const Value& report) {
   if (!carryOut_) armCarryOut(kBurstQuiet);
 }
 
-void WebView::armCarryOut(double delay) {
+void WebView::armCarryOut(Duration delay) {
   carryOut_ = RunLoop::main().scheduleTimer(
       delay, false, weak_.bind([](WebView& self, Timer&) { self.carryOutWhenQuiet(); }));
 }
@@ -422,7 +422,7 @@ void WebView::armCarryOut(double delay) {
 // document went meanwhile), a quiet spell will do.
 void WebView::carryOutWhenQuiet() {
   carryOut_.reset();
-  const double quietFor = RunLoop::main().now() - lastReportTime_;
+  const Duration quietFor = RunLoop::main().now() - lastReportTime_;
   if (quietFor < kBurstQuiet) {
     armCarryOut(kBurstQuiet - quietFor);
     return;

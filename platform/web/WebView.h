@@ -70,11 +70,11 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   static constexpr const char* kUserAgent =
       "Mozilla/5.0 (iPhone; U; CPU iPhone OS 4_3_3 like Mac OS X; en-us) AppleWebKit/533.17.9 "
       "(KHTML, like Gecko) Version/5.0.2 Mobile/8J2 Safari/6533.18.5";
-  static constexpr double kDefaultScriptBudget = 2;
-  static constexpr double kDefaultLoadTimeout = 60;
-  // Seconds without news from the page after which the last navigation it asked for loads,
+  static constexpr Duration kDefaultScriptBudget = seconds(2);
+  static constexpr Duration kDefaultLoadTimeout = seconds(60);
+  // The time without news from the page after which the last navigation it asked for loads,
   // should the page not say that its burst of navigations has ended.
-  static constexpr double kBurstQuiet = 1;
+  static constexpr Duration kBurstQuiet = seconds(1);
   // Texts loaded with a web base URL that the view keeps, the newest, to serve again when the
   // page goes back to them or reloads: a banner loads a new one at every refresh.
   static constexpr std::size_t kRememberedPageTexts = DocumentRequests::kRememberedTexts;
@@ -134,12 +134,12 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   bool mediaPlaybackRequiresUserAction() const { return mediaPlaybackRequiresUserAction_; }
   void setMediaPlaybackRequiresUserAction(bool on) { mediaPlaybackRequiresUserAction_ = on; }
 
-  // Seconds that a script may run before it is ended (its answer is then "").
-  double scriptBudget() const { return scriptBudget_; }
-  void setScriptBudget(double seconds) { scriptBudget_ = seconds; }
-  // Seconds after which a load that has not ended fails; for every web view.
-  static double loadTimeout();
-  static void setLoadTimeout(double seconds);
+  // How long a script may run before it is ended (its answer is then "").
+  Duration scriptBudget() const { return scriptBudget_; }
+  void setScriptBudget(Duration budget) { scriptBudget_ = budget; }
+  // The time after which a load that has not ended fails; for every web view.
+  static Duration loadTimeout();
+  static void setLoadTimeout(Duration timeout);
 
   // Unloads the page once it passes one of `limits` (each load of the application's counts
   // anew), then calls `onUnloaded` with the limit's name on a later pass.
@@ -207,7 +207,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void sendNavigate(Dictionary params);
   void navigateInHistory(int offset, bool askFirst, bool userActivation = false);
   void reloadApproved(WebViewNavigationType type, bool userActivation = false);
-  void armCarryOut(double delay);
+  void armCarryOut(Duration delay);
   void carryOutWhenQuiet();
   void carryOutNow();
 
@@ -235,7 +235,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   bool unheldUserActivation_ = false;
   std::optional<Approved> approved_;
   TimerHandle carryOut_;
-  double lastReportTime_ = 0;
+  Instant lastReportTime_;
   std::string committedURL_;
   std::string blankStandIn_;  // the page that serves the last text loaded without a base URL
 
@@ -243,7 +243,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   unsigned dataDetectorTypes_ = 0;
   bool allowsInlineMediaPlayback_ = false;
   bool mediaPlaybackRequiresUserAction_ = true;
-  double scriptBudget_ = kDefaultScriptBudget;
+  Duration scriptBudget_ = kDefaultScriptBudget;
   // Callbacks of the load under way (its reply, its history read) fall silent once it ends.
   WeakFactory<WebView> loadWeak_{this};
   // Callbacks of the navigation we carry out fall silent once another one starts.

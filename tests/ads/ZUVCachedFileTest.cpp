@@ -19,6 +19,8 @@
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 
 using platform::URL;
@@ -66,7 +68,7 @@ class ZUVCachedFileTest : public ::testing::Test {
     recorder_ = recorder ? std::move(recorder) : std::make_shared<Recorder>();
     auto file = ZUVCachedFile::create(recorder_, *URL::parse(url));
     cacheBuster ? file->validateWithCacheBuster() : file->validate();
-    EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return !file->isFetching(); }, 20));
+    EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return !file->isFetching(); }, 20s));
     return file;
   }
 
@@ -105,7 +107,7 @@ TEST_F(ZUVCachedFileTest, RevalidatesAcrossRunsWithTheServersDate) {
   busy->validate();
   busy->validate();
   busy->validateWithCacheBuster();
-  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return !busy->isFetching(); }, 20));
+  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return !busy->isFetching(); }, 20s));
   EXPECT_EQ(recorder_->events.size(), 1u);
   EXPECT_EQ(server.requestCount("/zede/sdk-core-v40.js"), 3u);
 }
@@ -226,7 +228,7 @@ TEST_F(ZUVCachedFileTest, RedirectsShowTheirHeadersAndCanBeRefused) {
     return platform::Error::make("kZUVErrorDomain", 0, "stop");
   };
   auto refused = fetch(server.url("/click?again"), false, refuser);
-  platform::RunLoop::main().advance(0.2);
+  platform::RunLoop::main().advance(0.2s);
   EXPECT_EQ(refuser->events,
             (std::vector<std::string>{"redirect " + server.url("/hop"), "fail 0"}));
   EXPECT_EQ(server.requestCount("/hop"), 1u);  // only the earlier, allowed fetch
@@ -252,9 +254,9 @@ TEST_F(ZUVCachedFileTest, CacheBusterCancelAndInvalidate) {
   auto recorder = std::make_shared<Recorder>();
   auto pending = ZUVCachedFile::create(recorder, *URL::parse(stall.url("/x")));
   pending->validate();
-  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return stall.connectionCount() > 0; }, 10));
+  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return stall.connectionCount() > 0; }, 10s));
   pending->cancel();
-  platform::RunLoop::main().advance(0.8);  // past the idle time-out
+  platform::RunLoop::main().advance(0.8s);  // past the idle time-out
   EXPECT_TRUE(recorder->events.empty());
 }
 
@@ -279,18 +281,18 @@ TEST_F(ZUVCachedFileTest, OnlyTheLatestFetchWritesTheFile) {
   auto file = ZUVCachedFile::create(recorder_, *URL::parse(server.url("/body")));
   file->validate();
   auto& loop = platform::RunLoop::main();
-  ASSERT_TRUE(loop.runUntil([&] { return served == 1; }, 10));
-  loop.advance(0.05);
+  ASSERT_TRUE(loop.runUntil([&] { return served == 1; }, 10s));
+  loop.advance(0.05s);
   file->beginFetchWithCacheBuster(true);
-  ASSERT_TRUE(loop.runUntil([&] { return !file->isFetching(); }, 20));
-  loop.advance(0.3);
+  ASSERT_TRUE(loop.runUntil([&] { return !file->isFetching(); }, 20s));
+  loop.advance(0.3s);
   EXPECT_EQ(recorder_->events, std::vector<std::string>{"end"});
   EXPECT_EQ(file->content(), std::string(102400, 'b'));
 
   // A fetch that the delegate starts from its callback runs to its own end.
   recorder_->onEnd = [](ZUVCachedFile& again) { again.validate(); };
   file->validate();
-  ASSERT_TRUE(loop.runUntil([&] { return recorder_->events.size() == 3; }, 20));
+  ASSERT_TRUE(loop.runUntil([&] { return recorder_->events.size() == 3; }, 20s));
   EXPECT_EQ(recorder_->events.back(), "end");
   EXPECT_EQ(file->content(), std::string(102400, 'd'));
 }
@@ -309,7 +311,7 @@ TEST_F(ZUVCachedFileTest, StaysAliveUntilTheCallbackThatDroppedItReturns) {
     std::weak_ptr<ZUVCachedFile> watched = file;
     file->validate();
     recorder->dropInCallback = std::move(file);
-    ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return watched.expired(); }, 20)) << path;
+    ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return watched.expired(); }, 20s)) << path;
     EXPECT_EQ(recorder->events.size(), path == "/jump" ? 2u : 1u) << path;
   }
 }

@@ -15,6 +15,8 @@
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 
 using platform::URL;
@@ -56,7 +58,7 @@ class ZUVClickTrackerTest : public ::testing::Test {
     return tracker;
   }
   static bool runUntilTracked(const std::shared_ptr<ZUVClickTracker>& tracker) {
-    return platform::RunLoop::main().runUntil([&] { return tracker->hasTracked(); }, 20);
+    return platform::RunLoop::main().runUntil([&] { return tracker->hasTracked(); }, 20s);
   }
   static std::size_t openTasks() {
     return platform::Application::shared()->openBackgroundTaskCount();
@@ -124,7 +126,7 @@ TEST_F(ZUVClickTrackerTest, StopsAtTheFirstLinkThatIsNotAWebURL) {
   auto tracked = tracker();
   tracked->trackURL(URL::parse(server.url("/store")));
   ASSERT_TRUE(runUntilTracked(tracked));
-  platform::RunLoop::main().advance(0.2);
+  platform::RunLoop::main().advance(0.2s);
   // Once, and the failure that stopping the fetch brings is not reported.
   EXPECT_EQ(reports.events,
             std::vector<std::string>{"redirect itms-apps://itunes.apple.com/app/id42"});
@@ -133,7 +135,7 @@ TEST_F(ZUVClickTrackerTest, StopsAtTheFirstLinkThatIsNotAWebURL) {
   // A scheme that only begins with "http" is some application's too.
   tracked->trackURL(URL::parse(server.url("/look-alike")));
   ASSERT_TRUE(runUntilTracked(tracked));
-  platform::RunLoop::main().advance(0.2);
+  platform::RunLoop::main().advance(0.2s);
   EXPECT_EQ(reports.events.back(), "redirect httpapp://open/offer");
   EXPECT_EQ(reports.events.size(), 2u);
 
@@ -157,7 +159,7 @@ TEST_F(ZUVClickTrackerTest, RestartsResetsAndExpiresWithoutReport) {
   tracked->trackURL(URL::parse(server.url("/ok")));
   EXPECT_EQ(openTasks(), 1u);
   ASSERT_TRUE(runUntilTracked(tracked));
-  platform::RunLoop::main().advance(0.8);  // past the first fetch's idle time-out
+  platform::RunLoop::main().advance(0.8s);  // past the first fetch's idle time-out
   EXPECT_EQ(reports.events, std::vector<std::string>{"redirect " + server.url("/ok")});
 
   // After its end the cached file stays until the next reset.
@@ -174,7 +176,7 @@ TEST_F(ZUVClickTrackerTest, RestartsResetsAndExpiresWithoutReport) {
     t.trackURL(URL::parse(stall.url("/next")));
   };
   tracked->trackURL(URL::parse(server.url("/ok")));
-  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return reports.events.size() == 2; }, 20));
+  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return reports.events.size() == 2; }, 20s));
   EXPECT_EQ(reports.events.back(), "chained");
   EXPECT_FALSE(tracked->hasTracked());
   EXPECT_EQ(tracked->trackingURL()->absoluteString(), stall.url("/next"));
@@ -184,12 +186,12 @@ TEST_F(ZUVClickTrackerTest, RestartsResetsAndExpiresWithoutReport) {
 
   // Background time running out resets the tracking, without report.
   platform::RunLoop::main().reset(true);
-  platform::URLConnection::settings().idleTimeout = 100000;
+  platform::URLConnection::settings().idleTimeout = 100000s;
   reports.events.clear();
   auto expiring = tracker();
   expiring->trackURL(URL::parse(stall.url("/slow")));
   ASSERT_TRUE(platform::Application::shared()->enterBackground());
-  platform::RunLoop::main().advance(platform::Application::kBackgroundTimeLimit + 1);
+  platform::RunLoop::main().advance(platform::Application::kBackgroundTimeLimit + 1s);
   EXPECT_FALSE(expiring->trackingURL());
   EXPECT_EQ(openTasks(), 0u);
   EXPECT_TRUE(reports.events.empty());

@@ -12,6 +12,8 @@
 #include "platform/ui/View.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 using platform::RunLoop;
 using platform::View;
 
@@ -90,7 +92,7 @@ TEST_F(ZUVDelegateManagerTest, CallbacksThatChangeTheListOrDestroyTheBannerAreSa
   // end of the pass.
   EXPECT_EQ(log_, (std::vector<std::string>{"destroyer"}));
   EXPECT_FALSE(weakManager.expired());
-  RunLoop::main().runOnce(0);
+  RunLoop::main().runOnce();
   EXPECT_TRUE(weakManager.expired());
 }
 
@@ -113,7 +115,7 @@ TEST_F(ZUVDelegateManagerTest, EventsFromOtherThreadsAreDeliveredOnTheMainThread
     returned = true;
   });
   while (!returned) {
-    RunLoop::main().runOnce(0.01);
+    RunLoop::main().runOnce(0.01s);
     if (returned) loggedBeforeReturn = log_.size() == 2;
   }
   raiser.join();
@@ -142,9 +144,9 @@ TEST_F(ZUVDelegateManagerTest, EventsFromOtherThreadsAreDeliveredOnTheMainThread
   bool held = manager_.use_count() >= 2;
   EXPECT_TRUE(held);
   if (held) manager_.reset();
-  while (!returned) RunLoop::main().runOnce(0.01);
+  while (!returned) RunLoop::main().runOnce(0.01s);
   late.join();
-  RunLoop::main().runOnce(0);
+  RunLoop::main().runOnce();
   EXPECT_EQ(log_, (std::vector<std::string>{"after the owner"}));
   EXPECT_TRUE(weakManager.expired());
 }

@@ -21,6 +21,8 @@
 #include "tests/support/RecordingWebView.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 
 using platform::InterfaceOrientation;
@@ -108,7 +110,7 @@ TEST_F(ZUVFullScreenTest, OnlyTheFirstFullScreenReportsToTheFanOutAndBothAnnounc
                                                "willDismissScreen", "didDismissScreen",
                                                "DidRelinquishFullScreen"}));
   EXPECT_FALSE(app->isStatusBarHidden());
-  platform::RunLoop::main().advance(0);
+  platform::RunLoop::main().advance(0s);
   EXPECT_TRUE(webApp.expired());
   EXPECT_TRUE(browser.expired());
 
@@ -153,7 +155,7 @@ TEST_F(ZUVFullScreenTest, ClosingTakesDownWhatItPresentsAndNothingIsLeftHeld) {
                                                "WillPresentFullScreen", "DidRelinquishFullScreen",
                                                "willDismissScreen", "didDismissScreen",
                                                "DidRelinquishFullScreen"}));
-  loop.advance(0);
+  loop.advance(0s);
   EXPECT_TRUE(webApp.expired() && browser.expired() && mail.expired());
 
   // The screen is taken already: the refused one gives back all that it began.
@@ -163,7 +165,7 @@ TEST_F(ZUVFullScreenTest, ClosingTakesDownWhatItPresentsAndNothingIsLeftHeld) {
   std::weak_ptr<ZUVBrowserController> refused = present<ZUVBrowserController>(root_);
   EXPECT_EQ(events_, presentedAndGone);
   EXPECT_FALSE(app->isStatusBarHidden());
-  loop.advance(0);
+  loop.advance(0s);
   EXPECT_TRUE(refused.expired());
   root_->dismissModalViewController(false);
 
@@ -176,7 +178,7 @@ TEST_F(ZUVFullScreenTest, ClosingTakesDownWhatItPresentsAndNothingIsLeftHeld) {
   ZUVOpener opener;
   opener.setViewController(closed);
   opener.openEmailComposer(*URL::parse("mailto:a@x.test"));
-  loop.advance(0);
+  loop.advance(0s);
   EXPECT_TRUE(late.expired());
   EXPECT_FALSE(closed->modalViewController());
   EXPECT_TRUE(events_.empty());
@@ -260,12 +262,12 @@ TEST_F(ZUVFullScreenTest, WebApplicationBuildsItsPageOnFirstAppearanceAndTellsIt
   auto onShows = [&] {
     return std::count(htmlPage.scripts.begin(), htmlPage.scripts.end(), onShow());
   };
-  platform::RunLoop::main().advance(0.1);
+  platform::RunLoop::main().advance(0.1s);
   htmlPage.delegate()->webViewDidFinishLoad(htmlPage);
   EXPECT_EQ(onShows(), 1);
-  platform::RunLoop::main().advance(0.49);
+  platform::RunLoop::main().advance(0.49s);
   EXPECT_EQ(onShows(), 1);
-  platform::RunLoop::main().advance(0.01);
+  platform::RunLoop::main().advance(0.01s);
   EXPECT_EQ(onShows(), 2);
   html->relinquishScreen();
 }
@@ -323,7 +325,7 @@ TEST_F(ZUVFullScreenTest, BrowserToolbarFollowsLoadsAndHistory) {
   EXPECT_FALSE(decide("gmsg://ad/close", platform::kWebViewNavigationTypeLinkClicked));
   page.current = platform::WebRequest(*URL::parse("http://land.test/now"));
   browser->openInSafari();
-  platform::RunLoop::main().advance(0);
+  platform::RunLoop::main().advance(0s);
   EXPECT_EQ(platform::Application::shared()->openedURLs().back(), "http://land.test/now");
   platform::Dictionary reported = ZUVStatistics::sharedStatistics().currentParameters();
   EXPECT_EQ(reported.find("plpnc")->integerValue(), 1);

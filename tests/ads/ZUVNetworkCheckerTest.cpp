@@ -5,6 +5,8 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/Reachability.h"
 
+using namespace std::chrono_literals;
+
 using platform::DeviceProfile;
 using platform::NetworkReachability;
 using platform::RunLoop;
@@ -17,7 +19,7 @@ class ZUVNetworkCheckerTest : public ::testing::Test {
   void TearDown() override {
     // The shared checker hears the change back to Wi-Fi before the loop drops its tasks.
     DeviceProfile::current().setReachability(NetworkReachability::WiFi);
-    RunLoop::main().advance(0);
+    RunLoop::main().advance(0s);
     RunLoop::main().reset(false);
   }
 };
@@ -26,27 +28,27 @@ TEST_F(ZUVNetworkCheckerTest, ReportsArriveOnTheRunLoopAndFollowTheDevice) {
   ZUVNetworkChecker checker;
   checker.setEnabled(true);
   EXPECT_EQ(checker.networkType(), 0);  // nothing known until the first report
-  RunLoop::main().advance(0);
+  RunLoop::main().advance(0s);
   EXPECT_EQ(checker.networkTypeString(), "wi");
   EXPECT_EQ(checker.changeCount(), 1u);
 
   DeviceProfile::current().setReachability(NetworkReachability::Cellular);
   EXPECT_EQ(checker.networkType(), 2);
-  RunLoop::main().advance(0);
+  RunLoop::main().advance(0s);
   EXPECT_EQ(checker.networkTypeString(), "ed");
   DeviceProfile::current().setReachability(NetworkReachability::None);
-  RunLoop::main().advance(0);
+  RunLoop::main().advance(0s);
   EXPECT_EQ(checker.networkType(), 1);
   EXPECT_EQ(checker.changeCount(), 3u);
 
   // Enabling again changes nothing; disabling forgets the type and stops the reports.
   checker.setEnabled(true);
-  RunLoop::main().advance(0);
+  RunLoop::main().advance(0s);
   EXPECT_EQ(checker.changeCount(), 3u);
   checker.setEnabled(false);
   EXPECT_EQ(checker.networkType(), 0);
   DeviceProfile::current().setReachability(NetworkReachability::WiFi);
-  RunLoop::main().advance(0);
+  RunLoop::main().advance(0s);
   EXPECT_EQ(checker.changeCount(), 3u);
   // A cellular flag without the reachable one is still no network.
   checker.setNetworkTypeFromFlags(platform::kReachabilityFlagsIsWWAN);

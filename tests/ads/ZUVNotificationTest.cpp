@@ -11,6 +11,8 @@
 #include "tests/support/RecordingWebView.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 using platform::Dictionary;
 using platform::Notification;
 using platform::RunLoop;
@@ -81,9 +83,9 @@ TEST_F(ZUVNotificationCenterTest, DelayedPostingsReachObserversOfTheirNameAndObj
   center.postNotificationFromURLObjectWithDelay(*URL::parse("gmsg://h/loadAdURL?k=2"), nullptr, 0);
   center.postNotificationFromURLObjectWithDelay(*URL::parse("vodov://nowhere?k=3"), x, 0);
   EXPECT_TRUE(seen.empty());
-  RunLoop::main().advance(0.1);
+  RunLoop::main().advance(0.1s);
   EXPECT_EQ(seen, (std::vector<std::string>{"any:loadAdURL:2"}));
-  RunLoop::main().advance(0.5);
+  RunLoop::main().advance(0.5s);
   EXPECT_EQ(seen,
             (std::vector<std::string>{"any:loadAdURL:2", "x:loadAdURL:1", "any:loadAdURL:1"}));
 
@@ -99,7 +101,7 @@ TEST_F(ZUVNotificationCenterTest, DelayedPostingsReachObserversOfTheirNameAndObj
   EXPECT_FALSE(freed);
   auto next = std::shared_ptr<int>(&slot, [](int*) {});
   auto observeNew = center.addObserver("loadAdURL", next, record("new"));
-  RunLoop::main().advance(0.1);
+  RunLoop::main().advance(0.1s);
   EXPECT_EQ(seen, (std::vector<std::string>{"any:loadAdURL:5", "old:loadAdURL:5"}));
   EXPECT_TRUE(freed);
 
@@ -110,7 +112,7 @@ TEST_F(ZUVNotificationCenterTest, DelayedPostingsReachObserversOfTheirNameAndObj
     auto observeGone = gone.addObserver("", nullptr, record("gone"));
     gone.postNotificationFromURLObjectWithDelay(*URL::parse("gmsg://h/click?k=4"), nullptr, 0);
   }
-  RunLoop::main().advance(1);
+  RunLoop::main().advance(1s);
   EXPECT_TRUE(seen.empty());
 }
 

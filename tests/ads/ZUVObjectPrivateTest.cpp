@@ -27,6 +27,8 @@
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 
 using platform::RunLoop;
@@ -78,7 +80,7 @@ class ZUVObjectPrivateTest : public ::testing::Test {
     return [this] { return recorded_ && !recorded_->calls.empty() ? recorded_->calls.back() : ""; };
   }
   void settle(const std::function<bool()>& done) {
-    ASSERT_TRUE(RunLoop::main().runUntil(done, 10));
+    ASSERT_TRUE(RunLoop::main().runUntil(done, 10s));
   }
   // Loads and waits until the build page is up, the script fetched.
   void loadToBuild() {
@@ -96,7 +98,7 @@ class ZUVObjectPrivateTest : public ::testing::Test {
   }
   double refreshIn() {
     const auto& timer = controller().reloadTimer();
-    return timer ? timer.fireDate() - RunLoop::main().now() : -1;
+    return timer ? platform::toSeconds(timer.fireDate() - RunLoop::main().now()) : -1;
   }
 
   std::atomic<bool> holdScript_{false};
@@ -128,7 +130,7 @@ TEST_F(ZUVObjectPrivateTest, ScriptIsFetchedOnceADayAndItsFailureUsesTheCopy) {
 
   // A day on, the script is gone from the server: the copy is used and nothing is reported.
   serveScript(500, "");
-  RunLoop::main().advance(86401);
+  RunLoop::main().advance(86401s);
   errors_.clear();  // the build above never reported, and timed out
   banner_->loadRequest(ZUVRequest::request());
   settle([&] {
@@ -180,7 +182,7 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 
   // A refresh that the script cannot serve keeps the banner on its schedule.
-  RunLoop::main().advance(30);
+  RunLoop::main().advance(30s);
   settle([&] { return controller().buildAdWebView() != nullptr; });
   report("unableToServe", {{"reason", "no ads"}});
   EXPECT_EQ(errors_.back().code, 0);
@@ -204,7 +206,7 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   struct SlowStartWebView : velour_test::RecordingWebView {
     void loadHTMLStringBaseURL(std::string_view html,
                                const std::optional<platform::URL>& baseURL) override {
-      RunLoop::main().advance(8);
+      RunLoop::main().advance(8s);
       RecordingWebView::loadHTMLStringBaseURL(html, baseURL);
     }
   };
@@ -212,9 +214,9 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
       [](const platform::Rect&) { return std::make_shared<SlowStartWebView>(); });
   loadToBuild();
   std::size_t before = errors_.size();
-  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout - 1);
+  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout - 1s);
   EXPECT_EQ(errors_.size(), before);
-  RunLoop::main().advance(1);
+  RunLoop::main().advance(1s);
   ASSERT_EQ(errors_.size(), before + 1);
   EXPECT_EQ(errors_.back().code, 2);
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
@@ -230,7 +232,7 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   serveAd("/ad30");
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadingAdPage);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
-  RunLoop::main().advance(30);
+  RunLoop::main().advance(30s);
   EXPECT_TRUE(banner_->hasAutoRefreshed());
   settle([&] { return controller().buildAdWebView() != nullptr; });
   serveAd("/ad");
@@ -262,7 +264,7 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   controller().activateReloadTimer();
   auto requests = server_.requests().size();
   auto loads = controller().request()->counter();
-  RunLoop::main().advance(30);
+  RunLoop::main().advance(30s);
   EXPECT_FALSE(controller().reloadTimer());
   EXPECT_EQ(controller().request()->counter(), loads);
   EXPECT_EQ(server_.requests().size(), requests);
@@ -275,7 +277,7 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   banner_.reset();
   EXPECT_TRUE(gone.expired());
   requests = server_.requests().size();
-  RunLoop::main().advance(60);
+  RunLoop::main().advance(60s);
   EXPECT_EQ(server_.requests().size(), requests);
 }
 
@@ -289,7 +291,7 @@ TEST_F(ZUVObjectPrivateTest, AFailedFirstLoadIsRetriedWithBackOff) {
     EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::ScriptFetchFailed);
     EXPECT_DOUBLE_EQ(refreshIn(), delay);
     if (delay == 120) serveScript(200, "function ZEDE_buildAdURL(p) {}");
-    RunLoop::main().advance(delay);
+    RunLoop::main().advance(platform::seconds(delay));
   }
   settle([&] { return controller().buildAdWebView() != nullptr; });
   server_.reply("/broken", 503, "");
@@ -298,7 +300,7 @@ TEST_F(ZUVObjectPrivateTest, AFailedFirstLoadIsRetriedWithBackOff) {
   EXPECT_EQ(errors_.size(), 4u);
 
   server_.reply("/ad", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "45"}});
-  RunLoop::main().advance(120);
+  RunLoop::main().advance(120s);
   settle([&] { return controller().buildAdWebView() != nullptr; });
   serveAd("/ad");
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadingAdPage);
@@ -316,10 +318,10 @@ TEST_F(ZUVObjectPrivateTest, APageThatNeverFinishesIsReportedOnce) {
   server_.reply("/ad", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "20"}});
   loadToBuild();
   serveAd("/ad");
-  const double timeout = platform::WebView::loadTimeout();
-  for (double waited = 0; waited < timeout; waited += 20) {
+  const platform::Duration timeout = platform::WebView::loadTimeout();
+  for (platform::Duration waited{}; waited < timeout; waited += 20s) {
     EXPECT_TRUE(errors_.empty());
-    RunLoop::main().advance(20);
+    RunLoop::main().advance(20s);
     settle([&] { return controller().buildAdWebView() != nullptr; });
     serveAd("/ad");
   }
@@ -362,7 +364,7 @@ TEST_F(ZUVObjectPrivateTest, ANewLoadSupersedesTheOneUnderWay) {
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::FetchingAdPage);
   banner_->loadRequest(ZUVRequest::request());
   EXPECT_FALSE(controller().adHTML()->isFetching());
-  RunLoop::main().runUntil([] { return false; }, 1);
+  RunLoop::main().runUntil([] { return false; }, 1s);
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::BuildingAdURL);
   EXPECT_TRUE(errors_.empty());
 }
@@ -445,7 +447,7 @@ TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {
   EXPECT_EQ(std::count_if(world_.log().lines().begin(), world_.log().lines().end(),
                           [](auto& line) { return line.find("<Vozave> Stopped") == 0; }),
             1);
-  RunLoop::main().advance(0);
+  RunLoop::main().advance(0s);
   EXPECT_EQ(page->calls, std::vector<std::string>{"html  base (none)"});
 
   // The hidden build page cannot be tapped; what it is refused counts against its banner.
@@ -456,7 +458,7 @@ TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {
   EXPECT_FALSE(build->delegate()->webViewShouldStartLoadWithRequestNavigationType(
       *build, platform::WebRequest(*platform::URL::parse("itms-apps://store.example/a")),
       platform::kWebViewNavigationTypeOther));
-  RunLoop::main().advance(0);
+  RunLoop::main().advance(0s);
   EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
   auto banner = std::dynamic_pointer_cast<ZUVWebViewDelegate>(delegate);
   EXPECT_EQ(banner->gate()->refusedCount(), 7u);
@@ -492,7 +494,7 @@ TEST_F(ZUVObjectPrivateTest, ARefreshDuringTheScriptFetchLeavesOneBuild) {
   banner_->loadRequest(ZUVRequest::request());
   settle([&] { return server_.requestCount(kZUVSupportScriptPath) == 1; });
   controller().scheduleReloadTimer(10);
-  RunLoop::main().advance(10);
+  RunLoop::main().advance(10s);
   EXPECT_TRUE(banner_->hasAutoRefreshed());
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::FetchingScript);
   holdScript_ = false;
@@ -508,7 +510,7 @@ TEST_F(ZUVObjectPrivateTest, ARefreshDuringTheScriptFetchLeavesOneBuild) {
   banner_->loadRequest(ZUVRequest::request());
   settle([&] { return server_.requestCount(kZUVSupportScriptPath) == 2; });
   controller().scheduleReloadTimer(10);
-  RunLoop::main().advance(10);
+  RunLoop::main().advance(10s);
   ASSERT_NE(controller().buildAdWebView(), nullptr);
   server_.reply("/ad", 200, "<p>ad</p>");
   serveAd("/ad");
@@ -530,7 +532,7 @@ TEST_F(ZUVObjectPrivateTest, TheBuildPageGetsInterstitialAndUnwritableParameters
   // Its refreshes stay interstitial; the caller's request stays a banner request.
   auto firstPage = recorded_;
   controller().scheduleReloadTimer(5);
-  RunLoop::main().advance(5);
+  RunLoop::main().advance(5s);
   EXPECT_TRUE(controller().hasAutoRefreshed());
   EXPECT_NE(recorded_, firstPage);
   EXPECT_NE(page().find("interstitial_mb"), std::string::npos);

@@ -8,6 +8,8 @@
 #include "platform/ui/Application.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 using platform::Dictionary;
 using platform::RunLoop;
 using platform::URL;
@@ -58,7 +60,7 @@ TEST_F(ZUVStatisticsTest, ClicksAreCountedTimedAndSigned) {
   EXPECT_TRUE(stats().parameters().empty());
 
   stats().startTimingNamed("ppcl");
-  RunLoop::main().advance(2);
+  RunLoop::main().advance(2s);
   URL plain = stats().urlForClick(url("http://land.example/p"));
   EXPECT_TRUE(stats().isTimingClick());
   EXPECT_FALSE(stats().timingNamed("ppcl")->isActive());
@@ -78,7 +80,7 @@ TEST_F(ZUVStatisticsTest, ClicksAreCountedTimedAndSigned) {
   stats().addClickTrackingURL(url("http://t.vozave.com/abcdTICKET"));
   EXPECT_EQ(stats().timingNamed("pcl")->valueForKey("pit")->stringValue(), "dTICKET");
 
-  RunLoop::main().advance(0.5);
+  RunLoop::main().advance(0.5s);
   Dictionary report = stats().parameters();
   EXPECT_EQ(report.find("pcc")->integerValue(), 2);
   EXPECT_EQ(report.find("pcl")->stringValue(), "500");
@@ -99,7 +101,7 @@ TEST_F(ZUVStatisticsTest, ReportsClearEverythingButTheTotalAndTheTimeSinceTheFir
   stats().setAppOpenInterstitialNoFill();
   stats().setAppOpenInterstitialTimeOut();
   stats().resetAppOpenInterstitialTimeOut();
-  RunLoop::main().advance(1);
+  RunLoop::main().advance(1s);
   stats().endTimingNamed("prl");
 
   // A look that leaves the statistics in place, as a request that is never sent needs.
@@ -110,7 +112,7 @@ TEST_F(ZUVStatisticsTest, ReportsClearEverythingButTheTotalAndTheTimeSinceTheFir
                                                     "plpnc", "plpsnc"}));
   EXPECT_EQ(first.find("prl")->stringValue(), "1000");
 
-  RunLoop::main().advance(1);
+  RunLoop::main().advance(1s);
   Dictionary second = stats().parameters();
   EXPECT_EQ(second, (Dictionary{{"ptime", "2000"}, {"preqs", 2}}));
   stats().setAdRequestCount(0);
@@ -121,7 +123,7 @@ TEST_F(ZUVStatisticsTest, ABackgroundedClickReportsMillisecondsSinceTheClick) {
   stats().urlForClick(url("http://land.example/"));
   stats().setClickBackgroundedApp();
   stats().endTimingNamed("pcl");
-  RunLoop::main().advance(3);
+  RunLoop::main().advance(3s);
   Dictionary report = stats().parameters();
   EXPECT_EQ(report.find("pclb")->integerValue(), 1);
   EXPECT_EQ(report.find("pcl")->integerValue(), 3000);

@@ -9,6 +9,8 @@
 #include "platform/ui/Application.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 using platform::Dictionary;
 using platform::RunLoop;
 using platform::UserDefaults;
@@ -28,17 +30,17 @@ TEST_F(ZUVTimingTest, StatesAndElapsedTime) {
   EXPECT_EQ(timing.elapsedMillisecondsString(), "0");
 
   timing.start();
-  RunLoop::main().advance(1.25);
+  RunLoop::main().advance(1.25s);
   EXPECT_EQ(timing.elapsedMilliseconds(), 1250u);
   timing.end();
   EXPECT_FALSE(timing.isActive());
-  RunLoop::main().advance(3);
+  RunLoop::main().advance(3s);
   EXPECT_EQ(timing.elapsedMilliseconds(), 1250u);  // ended: fixed
   timing.end();                                    // ending again moves the end
   EXPECT_EQ(timing.elapsedMilliseconds(), 4250u);
 
   timing.start();  // restarting begins again from now
-  RunLoop::main().advance(0.0004);
+  RunLoop::main().advance(0.0004s);
   EXPECT_EQ(timing.elapsedMilliseconds(), 0u);
   timing.reset();
   EXPECT_FALSE(timing.isActive());
@@ -80,7 +82,7 @@ TEST_F(ZUVTimingTest, ManagersKeepOneTimingACategoryAndSurviveALaunch) {
     manager.addTimingWithCategory("gone");
     manager.removeTimingsForCategories({"gone", "absent"});
     second->start();
-    RunLoop::main().advance(2);
+    RunLoop::main().advance(2s);
     second->end();
     // The application ends: the manager saves itself.
     platform::NotificationCenter::defaultCenter().postNotification(
@@ -111,7 +113,7 @@ TEST_F(ZUVTimingTest, ManagersKeepOneTimingACategoryAndSurviveALaunch) {
                  {"prl", Dictionary{{"category", "prl"}, {"start", ahead}, {"end", ahead + 2}}}},
       "vozave_timing_restarted");
   ZUVTimingManager restarted("restarted");
-  RunLoop::main().advance(1.5);
+  RunLoop::main().advance(1.5s);
   EXPECT_EQ(restarted.timingForCategory("ptime")->elapsedMilliseconds(), 1500u);
   EXPECT_EQ(restarted.timingForCategory("prl")->elapsedMilliseconds(), 2000u);
 }

@@ -17,6 +17,8 @@
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 
 using platform::URL;
@@ -58,7 +60,7 @@ class LeaveRecorder : public ZUVAdEventReporting {
   void willDismissScreen() override {}
   void didDismissScreen() override {}
   void willLeaveApplication() override { left.push_back(platform::RunLoop::main().now()); }
-  std::vector<double> left;
+  std::vector<platform::Instant> left;
 };
 
 class FullScreenController : public platform::ViewController, public ZUVScreenRelinquishing {
@@ -97,7 +99,7 @@ class ZUVWebViewDelegateTest : public ::testing::Test {
         *view_, platform::WebRequest(*url), type);
   }
   std::vector<std::string> openedURLs() {
-    platform::RunLoop::main().advance(0);
+    platform::RunLoop::main().advance(0s);
     return platform::Application::shared()->openedURLs();
   }
 
@@ -164,7 +166,7 @@ TEST_F(ZUVWebViewDelegateTest, RefusesEveryMessageAndActsOnItByName) {
                           "u=vodov://closecanvas a=close", "u=gmsg://ad/vibrate a=vibrate"}));
   // Names the delegate does not handle reach the ad centre after the decision has returned.
   EXPECT_TRUE(reposted_.empty());
-  platform::RunLoop::main().advance(0);
+  platform::RunLoop::main().advance(0s);
   EXPECT_EQ(reposted_,
             (std::vector<std::string>{"settings@view supportedorientations=landscape", "@view "}));
 
@@ -183,7 +185,7 @@ TEST_F(ZUVWebViewDelegateTest, RefusesEveryMessageAndActsOnItByName) {
   EXPECT_EQ(opened_,
             (std::vector<std::string>{"browser http://x.test/ 3", "browser http://y.test/ 1"}));
   EXPECT_EQ(openedURLs(), (std::vector<std::string>{"tel:1", "app:2"}));
-  platform::RunLoop::main().advance(1);
+  platform::RunLoop::main().advance(1s);
   EXPECT_EQ(reposted_.size(), 2u);
 }
 
@@ -209,7 +211,7 @@ TEST_F(ZUVWebViewDelegateTest, NothingLeavesOrCountsAClickWithoutATapOnAViewOnSc
   view_->setHidden(false);
   EXPECT_FALSE(decide("javascript:alert(1)"));
   EXPECT_FALSE(decide("data:text/html,<p>x"));
-  platform::RunLoop::main().runUntil([] { return false; }, 0.3);
+  platform::RunLoop::main().runUntil([] { return false; }, 0.3s);
   EXPECT_TRUE(opened_.empty());
   EXPECT_TRUE(openedURLs().empty());
   EXPECT_EQ(server.requestCount("/ck"), 0u);
@@ -225,7 +227,7 @@ TEST_F(ZUVWebViewDelegateTest, TracksClicksWithTheClickSignalAndPassesTouches) {
   server.reply("/ck", 200, "ok");
   server.reply("/ht", 200, "ok");
   auto served = [&](const std::string& path) {
-    return platform::RunLoop::main().runUntil([&] { return server.requestCount(path) > 0; }, 10);
+    return platform::RunLoop::main().runUntil([&] { return server.requestCount(path) > 0; }, 10s);
   };
   EXPECT_FALSE(decide("gmsg://ad/touch?tx=12px&ty=%20-7"));
   EXPECT_FALSE(decide("gmsg://ad/click?u=" + platform::percentEncode(server.url("/ck?ai=A1"))));
@@ -265,27 +267,27 @@ TEST_F(ZUVWebViewDelegateTest, OpenerWaitsForTrackingsBeforeLeaving) {
   tracking->trackURLStringAppendSpamSignals(stall.url("/t"), false);
   ASSERT_TRUE(ZUVClickTracker::activeTrackings());
   auto recorder = std::make_shared<LeaveRecorder>();
-  const std::vector<double>& left = recorder->left;
+  const std::vector<platform::Instant>& left = recorder->left;
   platform::RunLoop& loop = platform::RunLoop::main();
   delegate_.opener().setDelegateManager(recorder);
-  double start = loop.now();
+  platform::Instant start = loop.now();
   delegate_.opener().openApp(URL::parse("app:3"));
-  loop.advance(0.85);
+  loop.advance(0.85s);
   EXPECT_EQ(ZUVOpener::repeatCount(), 3);
   EXPECT_TRUE(left.empty());
-  loop.advance(0.1);  // the fourth attempt leaves although the tracking still runs
+  loop.advance(0.1s);  // the fourth attempt leaves although the tracking still runs
   ASSERT_EQ(left.size(), 1u);
-  EXPECT_NEAR(left[0] - start, 0.9, 1e-9);
+  EXPECT_NEAR(platform::toSeconds(left[0] - start), 0.9, 1e-9);
   EXPECT_EQ(ZUVOpener::repeatCount(), 0);
 
   start = loop.now();
   delegate_.opener().openApp(URL::parse("app:4"));
-  loop.advance(0.1);
+  loop.advance(0.1s);
   tracking.reset();  // a delegate that goes abandons its tracking
   EXPECT_FALSE(ZUVClickTracker::activeTrackings());
-  loop.advance(0.5);
+  loop.advance(0.5s);
   ASSERT_EQ(left.size(), 2u);
-  EXPECT_NEAR(left[1] - start, 0.3, 1e-9);
+  EXPECT_NEAR(platform::toSeconds(left[1] - start), 0.3, 1e-9);
   EXPECT_EQ(openedURLs().back(), "app:4");
 }
 

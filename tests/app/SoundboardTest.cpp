@@ -23,6 +23,8 @@
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 using platform::Application;
 using platform::Button;
 using platform::RunLoop;
@@ -112,18 +114,18 @@ TEST_F(SoundboardTest, AClipStopsTheOneBeforeStopAndTabSwitchesEndItAndNothingRe
     auto boing = first()->player();
     ASSERT_TRUE(boing && boing->isPlaying());
     EXPECT_EQ(boing->clipName(), "Boing.m4a");
-    RunLoop::main().advance(0.05);
+    RunLoop::main().advance(0.05s);
 
     ASSERT_TRUE(app.tap("Zap"));
     auto zap = first()->player();
     ASSERT_TRUE(zap && zap != boing);
     EXPECT_FALSE(boing->isPlaying());
     EXPECT_TRUE(zap->isPlaying());
-    EXPECT_DOUBLE_EQ(zap->currentTime(), 0);
-    RunLoop::main().advance(0.05);
+    EXPECT_DOUBLE_EQ(platform::toSeconds(zap->currentTime()), 0);
+    RunLoop::main().advance(0.05s);
     ASSERT_TRUE(app.tap("Zap"));
     EXPECT_FALSE(zap->isPlaying());
-    EXPECT_DOUBLE_EQ(first()->player()->currentTime(), 0);
+    EXPECT_DOUBLE_EQ(platform::toSeconds(first()->player()->currentTime()), 0);
     ASSERT_TRUE(app.tap("Stop"));
     EXPECT_FALSE(first()->player()->isPlaying());
 
@@ -250,7 +252,7 @@ TEST_F(SoundboardTest, InformationScreensFadeButStayAndEveryScreensBannerLoadsOn
     auto building = [&] {
       return all([](const auto& c) { return c->buildAdWebView() != nullptr; });
     };
-    ASSERT_TRUE(RunLoop::main().runUntil(building, 5));
+    ASSERT_TRUE(RunLoop::main().runUntil(building, 5s));
     for (std::size_t round = 1; round <= 2; ++round) {
       for (const auto& c : banners) {
         ZUVNotificationCenter::defaultCenter().postNotification(
@@ -261,9 +263,9 @@ TEST_F(SoundboardTest, InformationScreensFadeButStayAndEveryScreensBannerLoadsOn
             return all(
                 [](const auto& c) { return c->state() == ZUVObjectPrivate::State::LoadingAdPage; });
           },
-          5));
+          5s));
       EXPECT_EQ(server.requestCount("/ad"), 2 * round);
-      RunLoop::main().advance(30);
+      RunLoop::main().advance(30s);
       EXPECT_TRUE(building()) << "round " << round;
       EXPECT_TRUE(all([](const auto& c) { return c->hasAutoRefreshed(); }));
     }

@@ -4,6 +4,8 @@
 #include "platform/ui/View.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 using platform::AnimationTransition;
 using platform::Rect;
 using platform::RunLoop;
@@ -23,7 +25,7 @@ class StopRecorder : public platform::Responder {
     addAction("animationDidStop:",
               [this](const std::shared_ptr<View>&) { stops.push_back(RunLoop::main().now()); });
   }
-  std::vector<double> stops;
+  std::vector<platform::Instant> stops;
 };
 
 TEST_F(AnimationTest, ACommittedBlockAppliesItsEndStateAtOnceAndIsRecorded) {
@@ -33,7 +35,7 @@ TEST_F(AnimationTest, ACommittedBlockAppliesItsEndStateAtOnceAndIsRecorded) {
   EXPECT_TRUE(View::animationLog().empty());
 
   View::beginAnimations("flip");
-  View::setAnimationDuration(1.0);
+  View::setAnimationDuration(1.0s);
   View::setAnimationTransitionForView(AnimationTransition::FlipFromRight, board, true);
   board->addSubview(panel);
   panel->setAlpha(0);
@@ -54,9 +56,9 @@ TEST_F(AnimationTest, ACommittedBlockAppliesItsEndStateAtOnceAndIsRecorded) {
 TEST_F(AnimationTest, NestedBlocksAreRecordedOnceWithTheOutermostSettings) {
   auto v = View::create(Rect(0, 0, 10, 10));
   View::beginAnimations("outer");
-  View::setAnimationDuration(0.5);
+  View::setAnimationDuration(0.5s);
   View::beginAnimations("inner");
-  View::setAnimationDuration(3);
+  View::setAnimationDuration(3s);
   View::setAnimationTransitionForView(AnimationTransition::CurlUp, v, false);
   v->setFrame(Rect(0, 0, 20, 20));
   View::commitAnimations();
@@ -68,7 +70,7 @@ TEST_F(AnimationTest, NestedBlocksAreRecordedOnceWithTheOutermostSettings) {
   ASSERT_EQ(View::animationLog().size(), 1u);
   const auto& r = View::animationLog()[0];
   EXPECT_EQ(r.name, "outer");
-  EXPECT_DOUBLE_EQ(r.duration, 0.5);
+  EXPECT_DOUBLE_EQ(platform::toSeconds(r.duration), 0.5);
   EXPECT_EQ(r.transition, AnimationTransition::None);
   ASSERT_EQ(r.changes.size(), 2u);
   EXPECT_EQ(r.changes[0].value, "0,0,20,20");
@@ -79,22 +81,22 @@ TEST_F(AnimationTest, TheDelegateHearsTheStopAfterTheDurationUnlessReset) {
   auto recorder = std::make_shared<StopRecorder>();
   auto v = View::create();
   View::beginAnimations();
-  View::setAnimationDuration(0.5);
+  View::setAnimationDuration(0.5s);
   View::setAnimationDelegate(recorder);
   View::setAnimationDidStopSelector("animationDidStop:");
   v->setAlpha(0);
   View::commitAnimations();
-  RunLoop::main().advance(0.4);
+  RunLoop::main().advance(0.4s);
   EXPECT_TRUE(recorder->stops.empty());
-  RunLoop::main().advance(0.2);
-  EXPECT_EQ(recorder->stops, std::vector<double>{0.5});
+  RunLoop::main().advance(0.2s);
+  EXPECT_EQ(recorder->stops, std::vector{platform::Instant(0.5s)});
 
   View::beginAnimations();
   View::setAnimationDelegate(recorder);
   View::setAnimationDidStopSelector("animationDidStop:");
   View::commitAnimations();
   View::resetAnimations();
-  RunLoop::main().advance(1);
+  RunLoop::main().advance(1s);
   EXPECT_EQ(recorder->stops.size(), 1u);
 }
 

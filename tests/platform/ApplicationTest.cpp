@@ -9,6 +9,8 @@
 #include "platform/ui/Window.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 using platform::Application;
 using platform::ApplicationState;
 using platform::RunLoop;
@@ -135,22 +137,22 @@ TEST_F(ApplicationTest, AMissingOrBrokenMainInterfaceEndsTheLaunchWithAStatusOfO
 TEST_F(ApplicationTest, BackgroundTasksExpireAfterTenMinutesInTheBackgroundOnly) {
   auto app = Application::shared();
   app->finishLaunching();
-  std::vector<double> expired;
+  std::vector<double> expired;  // run-loop times in seconds; negative: a task that must not expire
   auto task = app->beginBackgroundTaskWithExpirationHandler([&] {
-    expired.push_back(RunLoop::main().now());
+    expired.push_back(platform::toSeconds(RunLoop::main().now().time_since_epoch()));
     app->endBackgroundTask(1);
   });
   EXPECT_EQ(task, 1u);
   auto ended = app->beginBackgroundTaskWithExpirationHandler([&] { expired.push_back(-1); });
-  EXPECT_GT(app->backgroundTimeRemaining(), 1e9);
+  EXPECT_GT(app->backgroundTimeRemaining(), 1e9s);
 
-  RunLoop::main().advance(1000);  // foreground time does not count
+  RunLoop::main().advance(1000s);  // foreground time does not count
   app->enterBackground();
   app->endBackgroundTask(ended);
-  RunLoop::main().advance(599);
+  RunLoop::main().advance(599s);
   EXPECT_TRUE(expired.empty());
-  EXPECT_DOUBLE_EQ(app->backgroundTimeRemaining(), 1);
-  RunLoop::main().advance(2);
+  EXPECT_DOUBLE_EQ(platform::toSeconds(app->backgroundTimeRemaining()), 1);
+  RunLoop::main().advance(2s);
   EXPECT_EQ(expired, std::vector<double>{1600});
   EXPECT_EQ(app->openBackgroundTaskCount(), 0u);
 
@@ -158,9 +160,9 @@ TEST_F(ApplicationTest, BackgroundTasksExpireAfterTenMinutesInTheBackgroundOnly)
   app->enterForeground();
   app->beginBackgroundTaskWithExpirationHandler([&] { expired.push_back(-2); });
   app->enterBackground();
-  RunLoop::main().advance(300);
+  RunLoop::main().advance(300s);
   app->enterForeground();
-  RunLoop::main().advance(1000);
+  RunLoop::main().advance(1000s);
   EXPECT_EQ(expired.size(), 1u);
 
   app->endBackgroundTask(99);

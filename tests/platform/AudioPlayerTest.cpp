@@ -13,6 +13,8 @@
 #include "platform/media/SystemSound.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 using platform::AudioPlayer;
 using platform::Bytes;
 using platform::Error;
@@ -77,7 +79,7 @@ std::shared_ptr<AudioPlayer> open(const std::string& name, Error* error = nullpt
 class AudioPlayerTest : public ::testing::Test {
  protected:
   velour_test::TestWorld world_;
-  static void advance(double seconds) { RunLoop::main().advance(seconds); }
+  static void advance(platform::Duration span) { RunLoop::main().advance(span); }
 };
 
 TEST(Mp4DurationTest, ReadsVersion0And1HeadersThroughLargeAndOpenEndedBoxes) {
@@ -143,11 +145,11 @@ TEST(AudioClipsTest, EveryListedClipIsThereAndShort) {
     Error error;
     auto player = open(name + ".m4a", &error);
     ASSERT_TRUE(player) << name << ": " << error.localizedDescription();
-    EXPECT_GE(player->duration(), 0.3) << name;
-    EXPECT_LE(player->duration(), 2.5) << name;
+    EXPECT_GE(player->duration(), 0.3s) << name;
+    EXPECT_LE(player->duration(), 2.5s) << name;
   }
   EXPECT_EQ(count, 26);
-  EXPECT_DOUBLE_EQ(open("Boing.m4a")->duration(), 0.9);
+  EXPECT_DOUBLE_EQ(platform::toSeconds(open("Boing.m4a")->duration()), 0.9);
 }
 
 TEST(AudioClipsTest, MissingAndNonContainerFilesFailWithAnError) {
@@ -189,21 +191,21 @@ TEST_F(AudioPlayerTest, PlayEndsAtTheClipsEndAndStopKeepsThePosition) {
   EXPECT_TRUE(player->isPlaying());
   EXPECT_EQ(log.lines(), std::vector<std::string>{"audio: playing Boing.m4a (0.90 s)"});
 
-  advance(0.85);
+  advance(0.85s);
   EXPECT_TRUE(player->isPlaying());
-  EXPECT_NEAR(player->currentTime(), 0.85, 1e-9);
-  advance(0.1);
+  EXPECT_NEAR(platform::toSeconds(player->currentTime()), 0.85, 1e-9);
+  advance(0.1s);
   EXPECT_FALSE(player->isPlaying());
-  EXPECT_EQ(player->currentTime(), 0);
+  EXPECT_EQ(player->currentTime(), platform::Duration::zero());
   EXPECT_TRUE(log.contains("audio: finished Boing.m4a"));
 
   // Ended players start again from the top.
   player->play();
-  advance(0.5);
-  player->setCurrentTime(0.8);  // seeking while playing moves the end
-  advance(0.09);
+  advance(0.5s);
+  player->setCurrentTime(0.8s);  // seeking while playing moves the end
+  advance(0.09s);
   EXPECT_TRUE(player->isPlaying());
-  advance(0.02);
+  advance(0.02s);
   EXPECT_FALSE(player->isPlaying());
 
   // Stop keeps the position and play resumes from it; stopping a stopped player says nothing.
@@ -211,24 +213,25 @@ TEST_F(AudioPlayerTest, PlayEndsAtTheClipsEndAndStopKeepsThePosition) {
   player->stop();
   EXPECT_TRUE(log.lines().empty());
   player->play();
-  advance(0.3);
+  advance(0.3s);
   player->stop();
   EXPECT_FALSE(player->isPlaying());
-  EXPECT_NEAR(player->currentTime(), 0.3, 1e-9);
+  EXPECT_NEAR(platform::toSeconds(player->currentTime()), 0.3, 1e-9);
   EXPECT_TRUE(log.contains("audio: stopped Boing.m4a"));
-  advance(5);
-  EXPECT_NEAR(player->currentTime(), 0.3, 1e-9);
+  advance(5s);
+  EXPECT_NEAR(platform::toSeconds(player->currentTime()), 0.3, 1e-9);
   EXPECT_FALSE(log.contains("finished"));
 
   log.clear();
   player->play();
   EXPECT_EQ(log.lines(), std::vector<std::string>{"audio: playing Boing.m4a from 0.30 s (0.90 s)"});
-  advance(0.55);
+  advance(0.55s);
   EXPECT_TRUE(player->isPlaying());
-  advance(0.1);
+  advance(0.1s);
   EXPECT_FALSE(player->isPlaying());
   EXPECT_TRUE(log.contains("audio: finished Boing.m4a"));
-  EXPECT_EQ(player->currentTime(), 0);  // rewound at the end, not left where it resumed
+  EXPECT_EQ(player->currentTime(),
+            platform::Duration::zero());  // rewound at the end, not left where it resumed
 }
 
 TEST_F(AudioPlayerTest, PlayersAreIndependentAndListedWhilePlaying) {
@@ -236,10 +239,10 @@ TEST_F(AudioPlayerTest, PlayersAreIndependentAndListedWhilePlaying) {
   auto ding = open("Ding.m4a");
   ASSERT_TRUE(boing && ding);
   boing->play();
-  advance(0.5);
+  advance(0.5s);
   ding->play();
   EXPECT_EQ(AudioPlayer::playingPlayers(), (std::vector{boing, ding}));
-  advance(0.45);  // boing ends, ding goes on
+  advance(0.45s);  // boing ends, ding goes on
   EXPECT_TRUE(ding->isPlaying());
   EXPECT_EQ(AudioPlayer::playingPlayers(), (std::vector{ding}));
   ding->stop();
@@ -251,8 +254,8 @@ TEST_F(AudioPlayerTest, PlayersAreIndependentAndListedWhilePlaying) {
   ASSERT_EQ(AudioPlayer::playingPlayers().size(), 1u);
   dropped.reset();
   EXPECT_TRUE(AudioPlayer::playingPlayers().empty());
-  EXPECT_LT(RunLoop::main().nextDueTime(), 0);
-  advance(1);
+  EXPECT_FALSE(RunLoop::main().nextDueTime());
+  advance(1s);
   EXPECT_FALSE(log.contains("finished"));
 }
 

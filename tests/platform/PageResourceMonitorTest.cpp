@@ -7,6 +7,8 @@
 #include "platform/web/PageResourceMonitor.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 
 using platform::Dictionary;
@@ -28,20 +30,20 @@ TEST(PageResourceMonitorTest, BytesPastTheLimitAreReportedOnceOnALaterPass) {
   event("Network.loadingFinished", "a", 700);
   event("Network.loadingFinished", "b", 300);
   EXPECT_EQ(monitor.networkBytes(), 1000);
-  platform::RunLoop::main().advance(0);
+  platform::RunLoop::main().advance(0s);
   EXPECT_TRUE(reports.empty());
 
   // A chunk without its network size counts by its own.
   monitor.onEvent("Network.dataReceived",
                   Dictionary{{"requestId", "c"}, {"encodedDataLength", 0}, {"dataLength", 5000}});
   EXPECT_TRUE(reports.empty());
-  platform::RunLoop::main().advance(0);
+  platform::RunLoop::main().advance(0s);
   EXPECT_EQ(reports, std::vector<std::string>{"network 1000 bytes"});
 
   // A new document counts from nothing.
   monitor.restart();
   event("Network.loadingFinished", "d", 999);
-  platform::RunLoop::main().advance(0);
+  platform::RunLoop::main().advance(0s);
   EXPECT_EQ(reports.size(), 1u);
 }
 

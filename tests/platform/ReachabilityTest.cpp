@@ -7,6 +7,8 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/Reachability.h"
 
+using namespace std::chrono_literals;
+
 using platform::DeviceProfile;
 using platform::NetworkReachability;
 using platform::Reachability;
@@ -42,14 +44,14 @@ TEST_F(ReachabilityTest, ScheduledWatcherReportsNowAndOnEveryChangeUntilUnschedu
   ASSERT_TRUE(watcher->scheduleWithRunLoop(RunLoop::main()));
   EXPECT_FALSE(watcher->scheduleWithRunLoop(RunLoop::main()));
   EXPECT_TRUE(reports.empty());  // reports come on the loop, never inside the call
-  RunLoop::main().advance(0);
+  RunLoop::main().advance(0s);
   EXPECT_EQ(reports, (std::vector<std::uint32_t>{platform::kReachabilityFlagsReachable}));
 
   DeviceProfile::current().setReachability(NetworkReachability::Cellular);
   DeviceProfile::current().setReachability(NetworkReachability::Cellular);  // no change
-  RunLoop::main().advance(0);
+  RunLoop::main().advance(0s);
   DeviceProfile::current().setReachability(NetworkReachability::None);
-  RunLoop::main().advance(0);
+  RunLoop::main().advance(0s);
   EXPECT_EQ(reports,
             (std::vector<std::uint32_t>{
                 platform::kReachabilityFlagsReachable,
@@ -58,7 +60,7 @@ TEST_F(ReachabilityTest, ScheduledWatcherReportsNowAndOnEveryChangeUntilUnschedu
   DeviceProfile::current().setReachability(NetworkReachability::WiFi);
   ASSERT_TRUE(watcher->unscheduleFromRunLoop(RunLoop::main()));
   EXPECT_FALSE(watcher->unscheduleFromRunLoop(RunLoop::main()));
-  RunLoop::main().advance(0);
+  RunLoop::main().advance(0s);
   EXPECT_EQ(reports.size(), 3u);  // the pending report was cancelled too
 }
 

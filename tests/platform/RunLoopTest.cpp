@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -9,6 +11,8 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/WeakFactory.h"
 #include "tests/support/TestWorld.h"
+
+using namespace std::chrono_literals;
 
 using platform::RunLoop;
 using platform::Timer;
@@ -24,38 +28,41 @@ class RunLoopTest : public ::testing::Test {
 TEST_F(RunLoopTest, TimersFireInTimeOrderThenInScheduleOrderOnTheManualClock) {
   std::vector<std::string> fired;
   auto record = [&](std::string name) {
-    return [&fired, name](Timer&) { fired.push_back(name + "@" + std::to_string(loop().now())); };
+    return [&fired, name](Timer&) {
+      fired.push_back(name + "@" +
+                      std::to_string(platform::toSeconds(loop().now().time_since_epoch())));
+    };
   };
-  auto late = loop().scheduleTimer(2.0, false, record("late"));
-  auto first = loop().scheduleTimer(1.0, false, record("first"));
-  auto second = loop().scheduleTimer(1.0, false, record("second"));
-  auto repeating = loop().scheduleTimer(0.75, true, record("tick"));
+  auto late = loop().scheduleTimer(2.0s, false, record("late"));
+  auto first = loop().scheduleTimer(1.0s, false, record("first"));
+  auto second = loop().scheduleTimer(1.0s, false, record("second"));
+  auto repeating = loop().scheduleTimer(0.75s, true, record("tick"));
 
-  loop().advance(0.5);
+  loop().advance(0.5s);
   EXPECT_TRUE(fired.empty());
-  loop().advance(1.6);
+  loop().advance(1.6s);
   repeating.invalidate();
-  loop().advance(10);
+  loop().advance(10s);
 
   EXPECT_EQ(fired, (std::vector<std::string>{"tick@0.750000", "first@1.000000", "second@1.000000",
                                              "tick@1.500000", "late@2.000000"}));
-  EXPECT_DOUBLE_EQ(loop().now(), 12.1);
+  EXPECT_DOUBLE_EQ(platform::toSeconds(loop().now().time_since_epoch()), 12.1);
 
   // A one-shot timer is invalid when it fires, and its fire date can move.
   bool validInside = true;
-  auto timer = loop().scheduleTimer(1.0, false, [&](Timer& t) { validInside = t.isValid(); });
-  timer.setFireDate(loop().now() + 5.0);
-  loop().advance(4.9);
-  loop().advance(0.2);
+  auto timer = loop().scheduleTimer(1.0s, false, [&](Timer& t) { validInside = t.isValid(); });
+  timer.setFireDate(loop().now() + 5.0s);
+  loop().advance(4.9s);
+  loop().advance(0.2s);
   EXPECT_FALSE(validInside);
   EXPECT_FALSE(timer.isValid());
 
   // A timer invalidated by an earlier timer of the same pass does not fire.
   int victimFired = 0;
   platform::TimerHandle victim;
-  auto killer = loop().scheduleTimer(1.0, false, [&](Timer&) { victim.reset(); });
-  victim = loop().scheduleTimer(1.0, false, [&](Timer&) { ++victimFired; });
-  loop().advance(2);
+  auto killer = loop().scheduleTimer(1.0s, false, [&](Timer&) { victim.reset(); });
+  victim = loop().scheduleTimer(1.0s, false, [&](Timer&) { ++victimFired; });
+  loop().advance(2s);
   EXPECT_EQ(victimFired, 0);
 }
 
@@ -65,19 +72,19 @@ TEST_F(RunLoopTest, AHandleEndsItsRegistrationWhenDestroyedEvenInsideItsOwnCallb
   ASSERT_EQ(::write(fds[1], "x", 1), 1);
   int fired = 0;
   {
-    auto timer = loop().scheduleTimer(1.0, true, [&](Timer&) { ++fired; });
-    auto call = loop().performAfterDelay(1.0, [&] { ++fired; });
+    auto timer = loop().scheduleTimer(1.0s, true, [&](Timer&) { ++fired; });
+    auto call = loop().performAfterDelay(1.0s, [&] { ++fired; });
     auto watch = loop().watchFd(fds[0], platform::kFdReadable, [&](unsigned) { ++fired; });
     platform::DelayedCalls calls;
-    calls.performAfterDelay(1.0, [&] { ++fired; });
+    calls.performAfterDelay(1.0s, [&] { ++fired; });
   }
-  loop().advance(2);
+  loop().advance(2s);
   EXPECT_EQ(fired, 0);
   // A set of delayed calls runs each one and lets it go.
   platform::DelayedCalls calls;
-  calls.performAfterDelay(1.0, [&] { ++fired; });
-  calls.performAfterDelay(1.0, [&] { ++fired; });
-  loop().advance(2);
+  calls.performAfterDelay(1.0s, [&] { ++fired; });
+  calls.performAfterDelay(1.0s, [&] { ++fired; });
+  loop().advance(2s);
   EXPECT_EQ(fired, 2);
   EXPECT_TRUE(calls.empty());
 
@@ -85,11 +92,11 @@ TEST_F(RunLoopTest, AHandleEndsItsRegistrationWhenDestroyedEvenInsideItsOwnCallb
   platform::TimerHandle timer;
   platform::Registration call, watch;
   std::string seen;
-  timer = loop().scheduleTimer(1.0, true, [&, tag = std::string("t")](Timer&) {
+  timer = loop().scheduleTimer(1.0s, true, [&, tag = std::string("t")](Timer&) {
     timer = {};
     seen += tag;
   });
-  call = loop().performAfterDelay(1.0, [&, tag = std::string("c")] {
+  call = loop().performAfterDelay(1.0s, [&, tag = std::string("c")] {
     call = {};
     seen += tag;
   });
@@ -97,16 +104,16 @@ TEST_F(RunLoopTest, AHandleEndsItsRegistrationWhenDestroyedEvenInsideItsOwnCallb
     watch.cancel();
     seen += tag;
   });
-  loop().advance(3);
+  loop().advance(3s);
   EXPECT_EQ(seen, "wtc");
 
   // Moving a new registration into a handle ends the one it held.
   int older = 0, newer = 0;
-  timer = loop().scheduleTimer(1.0, false, [&](Timer&) { ++older; });
-  timer = loop().scheduleTimer(2.0, false, [&](Timer&) { ++newer; });
-  call = loop().performAfterDelay(1.0, [&] { ++older; });
-  call = loop().performAfterDelay(2.0, [&] { ++newer; });
-  loop().advance(3);
+  timer = loop().scheduleTimer(1.0s, false, [&](Timer&) { ++older; });
+  timer = loop().scheduleTimer(2.0s, false, [&](Timer&) { ++newer; });
+  call = loop().performAfterDelay(1.0s, [&] { ++older; });
+  call = loop().performAfterDelay(2.0s, [&] { ++newer; });
+  loop().advance(3s);
   EXPECT_EQ(older, 0);
   EXPECT_EQ(newer, 2);
   ::close(fds[0]);
@@ -131,11 +138,11 @@ TEST_F(RunLoopTest, AWeakCallbackToADestroyedObjectDoesNothing) {
 
   auto weak = owner->weakFactory.weak();
   auto timer = loop().scheduleTimer(
-      1.0, false, owner->weakFactory.bind([](Owner& self, Timer&) { ++self.calls; }));
+      1.0s, false, owner->weakFactory.bind([](Owner& self, Timer&) { ++self.calls; }));
   EXPECT_EQ(weak.get(), owner.get());
   owner.reset();
   EXPECT_EQ(weak.get(), nullptr);
-  loop().advance(2);
+  loop().advance(2s);
   EXPECT_EQ(calls, 2);
 }
 
@@ -153,9 +160,9 @@ TEST_F(RunLoopTest, AnAnswerThatHasArrivedWinsOverATimeOutAndAFloodHoldsNoTimerB
   // Both are there when the pass begins: the answer came while the loop was busy, and the
   // time-out has fallen due since.
   ASSERT_EQ(::write(fds[1], "x", 1), 1);
-  timeout = loop().scheduleTimer(0, false, [&](Timer&) { outcome += "timeout "; });
-  loop().runOnce(0);
-  loop().advance(1);
+  timeout = loop().scheduleTimer(0s, false, [&](Timer&) { outcome += "timeout "; });
+  loop().runOnce();
+  loop().advance(1s);
   EXPECT_EQ(outcome, "reply ");
   ::close(fds[0]);
   ::close(fds[1]);
@@ -165,20 +172,36 @@ TEST_F(RunLoopTest, AnAnswerThatHasArrivedWinsOverATimeOutAndAFloodHoldsNoTimerB
   bool fired = false;
   std::function<void()> flood = [&] { loop().post(flood); };
   loop().post(flood);
-  auto due = loop().scheduleTimer(0, false, [&](Timer&) { fired = true; });
-  EXPECT_FALSE(loop().runUntil([] { return false; }, 0.2));
+  auto due = loop().scheduleTimer(0s, false, [&](Timer&) { fired = true; });
+  EXPECT_FALSE(loop().runUntil([] { return false; }, 0.2s));
   EXPECT_TRUE(fired);
   loop().cancelAll();
 }
 
 // A watch over the engine counts the host's time: the manual clock neither hurries nor stops it.
 TEST_F(RunLoopTest, ADelayOnTheHostClockIgnoresTheManualClock) {
+  const platform::HostInstant start = loop().hostNow();
   bool fired = false;
   auto watch = loop().performAfterDelay(
-      0.2, [&] { fired = true; }, platform::TimerClock::Host);
-  loop().advance(60);
+      0.2s, [&] { fired = true; }, platform::TimerClock::Host);
+  loop().advance(60s);
   EXPECT_FALSE(fired);
-  EXPECT_TRUE(loop().runUntil([&] { return fired; }, 5));
+  EXPECT_TRUE(loop().runUntil([&] { return fired; }, 5s));
+  const platform::Duration hostSpent = loop().hostNow() - start;
+  EXPECT_GE(hostSpent, 0.2s);
+  EXPECT_LT(hostSpent, 60s);
+}
+
+// A time that comes as milliseconds is the same duration as when it comes as decimal seconds.
+TEST(TimeTest, MillisecondsAndDecimalSecondsAgree) {
+  for (int count = 0; count < 1000; ++count) {
+    char decimal[8];
+    std::snprintf(decimal, sizeof decimal, "0.%03d", count);
+    EXPECT_EQ(platform::milliseconds(count), platform::seconds(std::strtod(decimal, nullptr)))
+        << decimal;
+  }
+  EXPECT_EQ(platform::Duration(250ms), platform::milliseconds(250));
+  EXPECT_EQ(platform::toMilliseconds(platform::seconds(1.5)), 1500);
 }
 
 TEST_F(RunLoopTest, PostAndWaitFromAnotherThreadRunsOnTheMainThread) {
@@ -188,7 +211,7 @@ TEST_F(RunLoopTest, PostAndWaitFromAnotherThreadRunsOnTheMainThread) {
     loop().postAndWait([&] { ranOnMain = loop().isMainThread(); });
     returned = true;
   });
-  EXPECT_TRUE(loop().runUntil([&] { return returned.load(); }, 5.0));
+  EXPECT_TRUE(loop().runUntil([&] { return returned.load(); }, 5.0s));
   worker.join();
   EXPECT_TRUE(ranOnMain);
 
@@ -220,11 +243,11 @@ TEST_F(RunLoopTest, FileDescriptorWatchReportsReadinessAndCanBeRemovedInItsCallb
     EXPECT_TRUE(events & platform::kFdReadable);
     watch.cancel();
   });
-  loop().runOnce(0);
+  loop().runOnce();
   EXPECT_EQ(calls, 0);
   ASSERT_EQ(::write(fds[1], "x", 1), 1);
-  EXPECT_TRUE(loop().runUntil([&] { return calls > 0; }, 2.0));
-  loop().runOnce(0);
+  EXPECT_TRUE(loop().runUntil([&] { return calls > 0; }, 2.0s));
+  loop().runOnce();
   EXPECT_EQ(calls, 1);
   ::close(fds[0]);
   ::close(fds[1]);

@@ -16,6 +16,8 @@
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 
 using platform::URL;
@@ -103,7 +105,7 @@ TEST_F(URLConnectionTest, TakesRedirectsOneHopAtATime) {
   delegate->refuseRedirect = [](const URLRequest&) { return true; };
   connection_ = URLConnection::create(URLRequest(*URL::parse(server.url("/away"))), delegate);
   ASSERT_TRUE(delegate->waitForEnd());
-  platform::RunLoop::main().advance(0.2);
+  platform::RunLoop::main().advance(0.2s);
   EXPECT_EQ(delegate->events.size(), 2u);
   EXPECT_EQ(server.requestCount("/never"), 0u);
 
@@ -160,7 +162,7 @@ TEST_F(URLConnectionTest, EveryBadFetchEndsWithAnError) {
             "http://127.0.0.1:" + std::to_string(freePort) + "/");
 
   // A TLS handshake that never gets an answer is still connecting: the connect time-out ends it.
-  URLConnection::settings().idleTimeout = 30;
+  URLConnection::settings().idleTimeout = 30s;
   RawTestServer mute("", false, false);
   auto handshake = fetch("https://127.0.0.1:" + std::to_string(mute.port()) + "/");
   EXPECT_EQ(handshake->error->code, platform::kURLErrorTimedOut);
@@ -235,7 +237,7 @@ TEST_F(URLConnectionTest, MappedHostsAndHttpsReachTheLocalServer) {
 
   // The connect time-out covers the TLS handshake, which a loaded machine may not finish in
   // the fixture's half second.
-  URLConnection::settings().connectTimeout = 10;
+  URLConnection::settings().connectTimeout = 10s;
   TestHTTPServer secure(true);
   secure.reply("/script.js", 200, "var x;");
   platform::HostResolution::shared().map("secure.velour.test", "127.0.0.1",
@@ -283,14 +285,14 @@ TEST_F(URLConnectionTest, CancelEndsSilentlyAndReleasesTheDelegate) {
   ASSERT_FALSE(watched.expired());  // the running connection holds it
   connection->cancel();
   EXPECT_TRUE(watched.expired());
-  platform::RunLoop::main().advance(0.3);
+  platform::RunLoop::main().advance(0.3s);
   EXPECT_EQ(server.requestCount("/page"), 0u);
 
   // A delegate that only the connection holds still hears the end.
   auto owned = std::make_shared<RecordingConnectionDelegate>();
   std::weak_ptr<RecordingConnectionDelegate> ownedWatch = owned;
   URLConnection::create(URLRequest(*URL::parse(server.url("/page"))), std::move(owned));
-  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return ownedWatch.expired(); }, 10));
+  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return ownedWatch.expired(); }, 10s));
   EXPECT_EQ(server.requestCount("/page"), 1u);
 }
 

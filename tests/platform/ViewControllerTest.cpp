@@ -34,7 +34,7 @@ class Recorder : public ViewController {
   bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation o) override {
     return rotates || o == InterfaceOrientation::Portrait;
   }
-  void willRotateToInterfaceOrientation(InterfaceOrientation, double) override {
+  void willRotateToInterfaceOrientation(InterfaceOrientation, platform::Duration) override {
     note("willRotate");
   }
   void didRotateFromInterfaceOrientation(InterfaceOrientation) override { note("didRotate"); }

@@ -58,8 +58,8 @@ class RecordingConnectionDelegate : public platform::URLConnectionDelegate {
     ended = true;
   }
 
-  // Runs the main loop on the host clock until the connection has ended, at most `cap` s.
-  bool waitForEnd(double cap = 20) {
+  // Runs the main loop on the host clock until the connection has ended, at most `cap`.
+  bool waitForEnd(platform::Duration cap = platform::seconds(20)) {
     return platform::RunLoop::main().runUntil([this] { return ended; }, cap);
   }
 };

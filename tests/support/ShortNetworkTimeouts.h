@@ -10,15 +10,15 @@ namespace velour_test {
 class ShortNetworkTimeouts {
  public:
   ShortNetworkTimeouts() : saved_(platform::URLConnection::settings()) {
-    platform::URLConnection::settings().connectTimeout = kSeconds;
-    platform::URLConnection::settings().idleTimeout = kSeconds;
+    platform::URLConnection::settings().connectTimeout = kTimeout;
+    platform::URLConnection::settings().idleTimeout = kTimeout;
   }
   ~ShortNetworkTimeouts() { platform::URLConnection::settings() = saved_; }
   ShortNetworkTimeouts(const ShortNetworkTimeouts&) = delete;
   ShortNetworkTimeouts& operator=(const ShortNetworkTimeouts&) = delete;
 
  private:
-  static constexpr double kSeconds = 0.5;
+  static constexpr platform::Duration kTimeout = platform::milliseconds(500);
   platform::URLConnectionSettings saved_;
 };
 

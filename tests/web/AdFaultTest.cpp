@@ -30,6 +30,8 @@
 #include "tests/support/TestWorld.h"
 #include "tools/adserver/AdServer.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -158,7 +160,7 @@ class AdFaultTest : public ::testing::Test {
     auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (!done()) {
       if (std::chrono::steady_clock::now() > end) return false;
-      RunLoop::main().runOnce(0.05);
+      RunLoop::main().runOnce(0.05s);
     }
     return true;
   }
@@ -179,9 +181,9 @@ class AdFaultTest : public ::testing::Test {
                          [&](auto& r) { return r.slot == banner.slot; });
   }
 
-  static bool refreshesIn(const Banner& banner, double seconds) {
+  static bool refreshesIn(const Banner& banner, platform::Duration interval) {
     const auto& timer = banner.controller().reloadTimer();
-    return timer && timer.fireDate() - RunLoop::main().now() == seconds;
+    return timer && timer.fireDate() - RunLoop::main().now() == interval;
   }
 
   std::unique_ptr<velour_test::TestWorld> world_;
@@ -234,7 +236,7 @@ TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndOnlyATapTakesAnAdAnywh
   const auto clicks = reached(adserver::RequestKind::Click);
   hostile.view->loadRequest(ZUVRequest::request());
   ASSERT_TRUE(settle([&] { return hostile.received == 1 && gate->refusedCount() >= 19; }));
-  RunLoop::main().runUntil([] { return false; }, 0.5);
+  RunLoop::main().runUntil([] { return false; }, 0.5s);
   EXPECT_EQ(gate->refusedCount(), 19u);
   EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
   EXPECT_EQ(root_->modalViewController(), nullptr);
@@ -244,7 +246,7 @@ TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndOnlyATapTakesAnAdAnywh
   // A refresh under way leaves the older ad on screen: it still goes nowhere by itself, and
   // a finger on it, where its only link has no name, is a click-through.
   setFault(hostile.slot, Fault::Stall);
-  RunLoop::main().advance(30);
+  RunLoop::main().advance(30s);
   ASSERT_TRUE(settle([&] { return inState(hostile, ZUVObjectPrivate::State::FetchingAdPage); }));
   page->stringByEvaluatingJavaScriptFromString(
       "document.querySelector('a').click(); location.href = 'itms-apps://store.test/x'");
@@ -272,14 +274,14 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
   setFault(stalled.slot, Fault::Stall);
   setFault(looping.slot, Fault::NavigationLoop);
   const auto loopingPages = pagesOf(looping);
-  RunLoop::main().advance(30);
+  RunLoop::main().advance(30s);
   ASSERT_TRUE(settle([&] {
     return !closing.errors.empty() && inState(stalled, ZUVObjectPrivate::State::FetchingAdPage) &&
            healthy.received == 2 && !looping.errors.empty();
   }));
   EXPECT_EQ(closing.errors, std::vector<long>{2});
   EXPECT_TRUE(inState(closing, ZUVObjectPrivate::State::LoadFailed));
-  EXPECT_TRUE(refreshesIn(closing, 30));
+  EXPECT_TRUE(refreshesIn(closing, 30s));
   // The last ad stays on screen until a new one replaces it.
   EXPECT_FALSE(closing.view->webView()->isHidden());
 
@@ -288,7 +290,7 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
   wait(2);
   EXPECT_EQ(looping.errors, std::vector<long>{2});
   EXPECT_EQ(pagesOf(looping), loopingPages + 1 + ZUVBannerWebViewDelegate::kMaxSelfNavigations);
-  EXPECT_TRUE(refreshesIn(looping, 30));
+  EXPECT_TRUE(refreshesIn(looping, 30s));
   EXPECT_EQ(std::count_if(world_->log().lines().begin(), world_->log().lines().end(),
                           [](auto& line) { return line.find("<Vozave> Stopped an ad") == 0; }),
             1);
@@ -296,7 +298,7 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
   // The faults end: the refresh brings the ads back, while the stalled fetch still waits.
   setFault(closing.slot, Fault::None);
   setFault(looping.slot, Fault::None);
-  RunLoop::main().advance(30);
+  RunLoop::main().advance(30s);
   ASSERT_TRUE(settle(
       [&] { return closing.received == 2 && healthy.received == 3 && looping.received == 2; }));
   EXPECT_TRUE(stalled.errors.empty());
@@ -304,11 +306,11 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
 
   // The stalled fetch gives up after a minute without a byte; the refresh after that shows.
   setFault(stalled.slot, Fault::None);
-  RunLoop::main().advance(30);
+  RunLoop::main().advance(30s);
   ASSERT_TRUE(settle([&] { return !stalled.errors.empty(); }));
   EXPECT_EQ(stalled.errors, std::vector<long>{2});
-  EXPECT_TRUE(refreshesIn(stalled, 30));
-  RunLoop::main().advance(30);
+  EXPECT_TRUE(refreshesIn(stalled, 30s));
+  RunLoop::main().advance(30s);
   ASSERT_TRUE(settle([&] { return stalled.received == 2; }));
   EXPECT_EQ(stalled.errors.size(), 1u);
 }
@@ -336,7 +338,7 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
   long settled = residentKiB();
   for (int round = 2; round <= 3; ++round) {
     world_->log().clear();
-    RunLoop::main().advance(30);
+    RunLoop::main().advance(30s);
     ASSERT_TRUE(settle([&] {
       return first.received == round && second.received == round && pagesOf(runaway) == round;
     })) << "round "
@@ -362,7 +364,7 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
     auto browser = platform::Browser::shared();
     return !browser->isRunning() || browser->processId() != old;
   }));
-  RunLoop::main().advance(30);
+  RunLoop::main().advance(30s);
   ASSERT_TRUE(settle([&] { return first.received == 4 && second.received == 4; }));
   EXPECT_NE(platform::Browser::shared()->processId(), old);
   EXPECT_TRUE(first.errors.empty() && second.errors.empty());
@@ -372,8 +374,8 @@ TEST_F(AdFaultTest, RunawayPagesAreUnloadedAndTheirRenderersGoIdle) {
   platform::PageResourceLimits& limits = ZUVObjectPrivate::pageLimits();
   const platform::PageResourceLimits saved = limits;
   // The spinning page never finishes: the clock moved by the test must not end it first.
-  const double loadTimeout = platform::WebView::loadTimeout();
-  platform::WebView::setLoadTimeout(3600);
+  const platform::Duration loadTimeout = platform::WebView::loadTimeout();
+  platform::WebView::setLoadTimeout(3600s);
   auto spinningUnit = [&](const std::string& slot, Fault fault) {
     adserver::AdUnit unit;
     unit.creatives = {"banner-plain"};
@@ -394,7 +396,7 @@ TEST_F(AdFaultTest, RunawayPagesAreUnloadedAndTheirRenderersGoIdle) {
 
   // An ad page that spins past its share of the processor is unloaded: code 2, one log line
   // that names the limit, nothing shown, the refresh kept.
-  limits.processorInWindow = 0.3;
+  limits.processorInWindow = 0.3s;
   Banner& page = addBanner("d00000000000001");
   Banner& build = addBanner("d00000000000002");
   limits = saved;
@@ -406,7 +408,7 @@ TEST_F(AdFaultTest, RunawayPagesAreUnloadedAndTheirRenderersGoIdle) {
   // The page spins in real time; the monitor reads it at each second of the test's clock.
   for (int second = 0; second < 60 && page.errors.empty(); ++second) {
     wait(0.5);
-    RunLoop::main().advance(1);
+    RunLoop::main().advance(1s);
   }
   ASSERT_TRUE(settle([&] { return !page.errors.empty(); }, 5));
   EXPECT_EQ(page.errors, std::vector<long>{2});
@@ -448,12 +450,12 @@ TEST_F(AdFaultTest, ACorruptStoreAnUnwritableCacheAndALostNetworkEachHealAtARefr
       fs::path(platform::FileManager::defaultManager().cachesDirectory()) / kZUVAdServerHost;
   fs::remove_all(adCache);
   std::ofstream(adCache) << "in the way";
-  RunLoop::main().advance(30);
+  RunLoop::main().advance(30s);
   ASSERT_TRUE(settle([&] { return !banner.errors.empty(); }));
   EXPECT_EQ(banner.errors, std::vector<long>{2});
-  EXPECT_TRUE(refreshesIn(banner, 30));
+  EXPECT_TRUE(refreshesIn(banner, 30s));
   fs::remove(adCache);
-  RunLoop::main().advance(30);
+  RunLoop::main().advance(30s);
   ASSERT_TRUE(settle([&] { return banner.received == 2; }));
 
   // The network goes away and comes back.
@@ -461,14 +463,14 @@ TEST_F(AdFaultTest, ACorruptStoreAnUnwritableCacheAndALostNetworkEachHealAtARefr
   for (const char* host : {kZUVStaticContentHost, kZUVAdServerHost}) {
     platform::HostResolution::shared().map(host, "127.0.0.1", 9);
   }
-  RunLoop::main().advance(30);
+  RunLoop::main().advance(30s);
   ASSERT_TRUE(settle([&] { return banner.errors.size() == 2; }));
   EXPECT_EQ(banner.errors.back(), 2);
   EXPECT_TRUE(inState(banner, ZUVObjectPrivate::State::LoadFailed));
-  EXPECT_TRUE(refreshesIn(banner, 30));
+  EXPECT_TRUE(refreshesIn(banner, 30s));
   platform::DeviceProfile::current().setReachability(platform::NetworkReachability::WiFi);
   connect();
-  RunLoop::main().advance(30);
+  RunLoop::main().advance(30s);
   ASSERT_TRUE(settle([&] { return banner.received == 3; }));
   EXPECT_TRUE(ZUVStatisticsCore(ZUVObjectPrivate::kStoreIdentifier)
                   .dateForKey(ZUVObjectPrivate::kExpireDateKey)

@@ -15,6 +15,8 @@
 #include "tools/adserver/AdQuery.h"
 #include "tools/adserver/AdServer.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 
 using platform::WebView;
@@ -88,7 +90,7 @@ TEST(AdServerScriptTest, ReportsEachRequestThroughAMessageURL) {
   view->setDelegate(recording);
   view->loadHTMLStringBaseURL(page, platform::URL::parse(server->adOrigin()));
   platform::RunLoop::main().runUntil(
-      [&] { return recorder.ended && recorder.messages.size() >= 4; }, 15);
+      [&] { return recorder.ended && recorder.messages.size() >= 4; }, 15s);
   ASSERT_EQ(recorder.messages.size(), 4u);
 
   adserver::Query load = report(recorder.messages[0], "loadAdURL");

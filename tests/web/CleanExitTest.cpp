@@ -13,6 +13,8 @@
 #include "platform/web/WebView.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 
 TEST(CleanExitTest, WorkPendingAtTheEndIsReleasedWhileEverythingItCallsExists) {
@@ -28,7 +30,7 @@ TEST(CleanExitTest, WorkPendingAtTheEndIsReleasedWhileEverythingItCallsExists) {
         session.run([] {
           auto view = platform::WebView::create(platform::Rect(0, 0, 320, 50));
           view->loadHTMLStringBaseURL("<p>ad</p>", std::nullopt);
-          platform::RunLoop::main().runUntil([&] { return !view->isLoading(); }, 20);
+          platform::RunLoop::main().runUntil([&] { return !view->isLoading(); }, 20s);
           ZUVNotificationCenter::defaultCenter().postNotificationFromURLObjectWithDelay(
               *platform::URL::parse("gmsg://zede/ping"), view->webSelf(), 0);
         });

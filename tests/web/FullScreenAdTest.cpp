@@ -14,6 +14,8 @@
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 
 using platform::RunLoop;
@@ -57,9 +59,9 @@ TEST(FullScreenAdTest, AWebApplicationPageClosesItselfWhenShown) {
     }
     EXPECT_FALSE(webApp.expired());
     relinquished = 0;
-    EXPECT_TRUE(RunLoop::main().runUntil([&] { return relinquished == 1; }, 10)) << byURL;
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return relinquished == 1; }, 10s)) << byURL;
     EXPECT_EQ(window->topViewController(), root);
-    RunLoop::main().runOnce(0);
+    RunLoop::main().runOnce();
     EXPECT_TRUE(webApp.expired());
   }
 }

@@ -28,6 +28,8 @@
 #include "platform/web/WebView.h"
 #include "tests/support/TestHTTPServer.h"
 
+using namespace std::chrono_literals;
+
 using platform::Browser;
 using platform::RunLoop;
 using platform::URL;
@@ -183,8 +185,8 @@ class WebViewTest : public ::testing::Test {
     view->setDelegate(delegate);
   }
 
-  bool waitFor(const std::function<bool()>& done, double seconds = 10) {
-    return RunLoop::main().runUntil(done, seconds);
+  bool waitFor(const std::function<bool()>& done, platform::Duration timeout = 10s) {
+    return RunLoop::main().runUntil(done, timeout);
   }
   // Forgets the calls, runs `action` and gives the calls of the load it started, once ended.
   Calls loadBy(const std::function<void()>& action) {
@@ -331,7 +333,7 @@ TEST_F(WebViewTest, EvaluatesScriptsAsTextWithinTheirBudget) {
             std::string("320x480 ") + WebView::kUserAgent);
 
   platform::LogCapture log;
-  view->setScriptBudget(0.3);
+  view->setScriptBudget(0.3s);
   auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(eval("while (true) {}"), "");
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
@@ -383,7 +385,7 @@ TEST_F(WebViewTest, ARefusedNavigationNeverLoadsAndMessagesArriveInOrder) {
       "location.assign('vodov://log?text=3'); location.href = 'mailto:x@y.test';"
       "location.href = '/refused'; window.open('/refused?popup')");
   ASSERT_TRUE(waitFor([&] { return recorder.calls.size() >= 6; }));
-  RunLoop::main().runUntil([] { return false; }, 0.3);
+  RunLoop::main().runUntil([] { return false; }, 0.3s);
   EXPECT_EQ(recorder.calls,
             (Calls{"should gmsg://ad/one?a=1 5", "should gmsg://ad/two 5",
                    "should vodov://log?text=3 5", "should mailto:x@y.test 5",
@@ -442,17 +444,17 @@ TEST_F(WebViewTest, NavigationFloodsReachTheDelegateInOrderWithoutHoldingTheLoop
     recorder.clear();
     const auto begun = std::chrono::steady_clock::now();
     double late = -1;
-    auto lateTimer = RunLoop::main().scheduleTimer(0.5, false, [&](platform::Timer&) {
+    auto lateTimer = RunLoop::main().scheduleTimer(0.5s, false, [&](platform::Timer&) {
       late = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count() - 0.5;
     });
     eval("setTimeout(() => { for (let i = 0; i < " + std::to_string(count) + "; i++) {" + body +
          "} }, 0)");
     EXPECT_TRUE(waitFor(
         [&] { return recorder.ended() && view->request().url().absoluteString() == url(last); },
-        15))
+        15s))
         << recorder.calls.size() << " calls, the last " << recorder.calls.back() << " at "
         << view->request().url().absoluteString();
-    EXPECT_TRUE(waitFor([&] { return late >= 0; }, 1));
+    EXPECT_TRUE(waitFor([&] { return late >= 0; }, 1s));
     EXPECT_LT(late, 1.0) << "a timer waited behind the flood";
     EXPECT_EQ(recorder.calls.back(), "finish");
     EXPECT_EQ(eval("location.href"), url(last));
@@ -493,7 +495,7 @@ TEST_F(WebViewTest, MessagesGoToTheDelegateOfTheirDeliveryAndNeverToOneThatWent)
   view->loadRequest(WebRequest(*URL::parse(url("/page2"))));
   gone.reset();
   ASSERT_TRUE(waitFor([&] { return !view->isLoading(); }));
-  RunLoop::main().runUntil([] { return false; }, 0.1);
+  RunLoop::main().runUntil([] { return false; }, 0.1s);
   EXPECT_TRUE(heard.empty());
 
   auto replaced = std::make_shared<Witness>(heard);
@@ -528,9 +530,9 @@ TEST_F(WebViewTest, ThePoolKeepsSparesWhilePagesAreTakenAndClosesThemIdleOrShort
   auto second = WebView::create(platform::Rect(0, 0, 320, 480));
   second->loadHTMLStringBaseURL("<p>two</p>", std::nullopt);
   ASSERT_TRUE(waitFor([&] { return pool.spareCount() == platform::PagePool::kMaxSpares; }));
-  RunLoop::main().advance(platform::PagePool::kIdleRelease - 1);
+  RunLoop::main().advance(platform::PagePool::kIdleRelease - platform::seconds(1));
   EXPECT_EQ(pool.spareCount(), platform::PagePool::kMaxSpares);
-  RunLoop::main().advance(1);
+  RunLoop::main().advance(platform::seconds(1));
   EXPECT_TRUE(waitFor([&] { return pool.spareCount() == 0; }));
 
   // Taken again, it refills; a memory warning closes the spares at once.
@@ -560,7 +562,7 @@ TEST_F(WebViewTest, StopsLoadsOutlivesACrashOrABrowserThatDiesAndKeepsItsFilesAt
   EXPECT_EQ(stalled([&] { view->stopLoading(); }).back(), failed(platform::kWebErrorCancelled));
   EXPECT_FALSE(view->isLoading());
 
-  WebView::setLoadTimeout(0.3);
+  WebView::setLoadTimeout(0.3s);
   EXPECT_EQ(open(url("/stall")).back(), failed(platform::kWebErrorTimedOut));
   WebView::setLoadTimeout(WebView::kDefaultLoadTimeout);
 
@@ -605,7 +607,7 @@ TEST(WebViewWithoutEngineTest, EveryLoadFailsNamingThePackage) {
   auto recorder = std::make_shared<Recorder>();
   lonely->setDelegate(recorder);
   lonely->loadHTMLStringBaseURL("<p>x</p>", URL::parse("http://ads.test/"));
-  ASSERT_TRUE(RunLoop::main().runUntil([&] { return recorder->ended(); }, 10));
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return recorder->ended(); }, 10s));
   EXPECT_EQ(recorder->calls, (Calls{"should http://ads.test/ 5", "start",
                                     failed(platform::kWebErrorEngineMissing)}));
   EXPECT_NE(recorder->lastError.localizedDescription().find("package chromium"), std::string::npos);

@@ -8,6 +8,7 @@
 
 #include "ads/support/ZUVHTTPDateFormatter.h"
 #include "platform/foundation/Bundle.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/URL.h"
 #include "tools/adserver/AdServerEndpoints.h"
 
@@ -19,9 +20,9 @@ constexpr std::size_t kMaximumRequestBody = 64 * 1024;
 constexpr std::size_t kMaximumInventoryFile = 1 << 20;
 constexpr std::size_t kMaximumRotations = 1000;
 
+// A calendar time for the records and the script's Last-Modified.
 double now() {
-  using namespace std::chrono;
-  return duration_cast<duration<double>>(system_clock::now().time_since_epoch()).count();
+  return platform::RunLoop::hostDate().secondsSince1970;
 }
 
 std::string rawQuery(const httplib::Request& request) {

@@ -1,7 +1,6 @@
 #include "tools/velour/Banners.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <sstream>
@@ -15,6 +14,9 @@
 namespace velour {
 
 namespace {
+
+// The longest a pass of the loop waits for the engine while the banners settle.
+constexpr platform::Duration kHostPass = platform::milliseconds(50);
 
 void collect(const std::shared_ptr<platform::View>& view,
              std::vector<std::shared_ptr<ZUVBannerView>>& into) {
@@ -125,14 +127,14 @@ void Banners::watchAll() {
 void Banners::printAll(std::ostream& out) {
   auto banners = all();
   if (banners.empty()) out << "ads: no banner\n";
-  const double now = platform::RunLoop::main().now();
+  const platform::Instant now = platform::RunLoop::main().now();
   for (const auto& banner : banners) {
     out << "ad " << owner(*banner)
         << (banner->isVisibleInTree() && banner->window() ? "" : " (off screen)") << ": "
         << describe(banner);
     const auto& timer = banner->privateObject()->reloadTimer();
     if (timer.isValid()) {
-      out << ", refresh in " << oneDecimal(timer.fireDate() - now) << " s";
+      out << ", refresh in " << oneDecimal(platform::toSeconds(timer.fireDate() - now)) << " s";
     } else {
       out << ", no refresh due";
     }
@@ -165,8 +167,9 @@ platform::Result<void> Banners::tapVisible(std::optional<platform::Point> point)
   return refused("no banner on the screen");
 }
 
-void Banners::settle(double seconds, const std::function<bool()>& alsoBusy) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+void Banners::settle(platform::Duration budget, const std::function<bool()>& alsoBusy) {
+  platform::RunLoop& loop = platform::RunLoop::main();
+  const platform::HostInstant end = loop.hostNow() + budget;
   auto busy = [&alsoBusy] {
     if (alsoBusy && alsoBusy()) return true;
     for (const auto& banner : all()) {
@@ -174,9 +177,7 @@ void Banners::settle(double seconds, const std::function<bool()>& alsoBusy) {
     }
     return false;
   };
-  while (busy() && std::chrono::steady_clock::now() < end) {
-    platform::RunLoop::main().runOnce(0.05);
-  }
+  while (busy() && loop.hostNow() < end) loop.runOnce(kHostPass);
 }
 
 }  // namespace velour

@@ -21,11 +21,13 @@ namespace velour {
 namespace {
 
 // The longest single wait; a typo such as "wait 1e9" must not hang a session.
-constexpr double kMaxWaitSeconds = 3600;
+constexpr platform::Duration kMaxWait = platform::seconds(3600);
 // How long, in real time, a wait lets the banners' fetches and page loads finish.
-constexpr double kSettleSeconds = 10;
+constexpr platform::Duration kSettleBudget = platform::seconds(10);
 // How long, in real time, a tap on a page may take to show an effect.
-constexpr double kTapEffectSeconds = 2;
+constexpr platform::Duration kTapEffectBudget = platform::seconds(2);
+// How long a pass of the loop waits for a script's next line.
+constexpr platform::Duration kInputPass = platform::milliseconds(250);
 // Timers met on the way of one wait; beyond that the rest of the wait goes in one step.
 constexpr int kMaxWaitSteps = 10000;
 
@@ -122,27 +124,28 @@ bool Driver::fail(const std::string& message) {
 }
 
 bool Driver::wait(const std::string& argument) {
-  double seconds = 0;
+  double seconds = 0;  // as the script writes it
   if (!parseNumber(argument, seconds) || seconds < 0) {
     return fail("wait needs a number of seconds, not \"" + argument + "\"");
   }
-  if (seconds > kMaxWaitSeconds) {
-    return fail("wait is limited to " + std::to_string(static_cast<int>(kMaxWaitSeconds)) +
-                " seconds");
+  const platform::Duration span = platform::seconds(seconds);
+  if (span > kMaxWait) {
+    return fail("wait is limited to " +
+                std::to_string(static_cast<int>(platform::toSeconds(kMaxWait))) + " seconds");
   }
   // Real work under way (fetches, page loads) ends first, and again at every timer on the
   // way, so that a script sees the same screens on every run.
   auto& loop = platform::RunLoop::main();
-  const double target = loop.now() + seconds;
-  Banners::settle(kSettleSeconds, FullScreens::isLoading);
+  const platform::Instant target = loop.now() + span;
+  Banners::settle(kSettleBudget, FullScreens::isLoading);
   for (int step = 0; step < kMaxWaitSteps; ++step) {
-    double next = loop.nextDueTime();
-    if (next < 0 || next > target) break;
-    loop.advance(std::max(0.0, next - loop.now()));
-    Banners::settle(kSettleSeconds, FullScreens::isLoading);
+    const auto next = loop.nextDueTime();
+    if (!next || *next > target) break;
+    loop.advance(std::max(platform::Duration::zero(), *next - loop.now()));
+    Banners::settle(kSettleBudget, FullScreens::isLoading);
   }
-  loop.advance(std::max(0.0, target - loop.now()));
-  Banners::settle(kSettleSeconds, FullScreens::isLoading);
+  loop.advance(std::max(platform::Duration::zero(), target - loop.now()));
+  Banners::settle(kSettleBudget, FullScreens::isLoading);
   return true;
 }
 
@@ -188,7 +191,7 @@ bool Driver::execute(const std::string& rawLine) {
     } else {
       outcome = FullScreens::tapText(argument);
     }
-    if (outcome) FullScreens::awaitTapEffect(kTapEffectSeconds);
+    if (outcome) FullScreens::awaitTapEffect(kTapEffectBudget);
   } else if (verb == "done" || verb == "close" || verb == "back" || verb == "forward" ||
              verb == "reload" || verb == "open-outside") {
     outcome = FullScreens::pressControl(verb);
@@ -219,7 +222,7 @@ bool Driver::execute(const std::string& rawLine) {
   // A banner the command brought is watched before its first load can end.
   phone_.banners().watchAll();
   // Whatever the command set off runs now, at the same moment of simulated time.
-  platform::RunLoop::main().runOnce(0);
+  platform::RunLoop::main().runOnce();
   return true;
 }
 
@@ -265,7 +268,7 @@ bool Driver::runInteractive(int fd) {
         }
         break;
       }
-      loop.runOnce(0.25);
+      loop.runOnce(kInputPass);
       continue;
     }
     std::string line = pending.substr(0, newline);

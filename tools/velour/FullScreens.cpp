@@ -1,6 +1,5 @@
 #include "tools/velour/FullScreens.h"
 
-#include <chrono>
 #include <map>
 #include <tuple>
 
@@ -21,6 +20,9 @@ namespace {
 
 using platform::ViewController;
 using platform::text::singleLine;
+
+// The longest a pass of the loop waits for the engine while a tap takes effect.
+constexpr platform::Duration kHostPass = platform::milliseconds(50);
 
 // The screen a presented controller covers: a tab bar stands for its selected board.
 std::string coveredName(const std::shared_ptr<ViewController>& controller) {
@@ -158,16 +160,15 @@ bool FullScreens::isLoading() {
   return false;
 }
 
-void FullScreens::awaitTapEffect(double seconds) {
+void FullScreens::awaitTapEffect(platform::Duration budget) {
   auto app = platform::Application::shared();
   auto state = [&app] {
     return std::tuple(front(), isLoading(), app->openedURLs().size(), app->sentMail().size());
   };
   const auto before = state();
-  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (state() == before && std::chrono::steady_clock::now() < end) {
-    platform::RunLoop::main().runOnce(0.05);
-  }
+  platform::RunLoop& loop = platform::RunLoop::main();
+  const platform::HostInstant end = loop.hostNow() + budget;
+  while (state() == before && loop.hostNow() < end) loop.runOnce(kHostPass);
 }
 
 void FullScreens::print(std::ostream& out) {

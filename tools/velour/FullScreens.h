@@ -30,8 +30,8 @@ class FullScreens {
 
   // Runs the loop on host time after a tap until the screen shows its effect (a full screen
   // comes or goes, a page starts loading, something leaves the application), for at most
-  // `seconds`: the page answers a tap on its own time.
-  static void awaitTapEffect(double seconds);
+  // `budget`: the page answers a tap on its own time.
+  static void awaitTapEffect(platform::Duration budget);
   // Whether the page of any full screen is loading.
   static bool isLoading();
   // The presented controller in front, if any.

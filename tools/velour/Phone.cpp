@@ -72,8 +72,9 @@ void printPlaying(std::ostream& out) {
   auto players = platform::AudioPlayer::playingPlayers();
   if (players.empty()) out << "playing: nothing\n";
   for (const auto& player : players) {
-    out << "playing: " << player->clipName() << " " << fixed(player->currentTime()) << " of "
-        << fixed(player->duration()) << " s\n";
+    out << "playing: " << player->clipName() << " "
+        << fixed(platform::toSeconds(player->currentTime())) << " of "
+        << fixed(platform::toSeconds(player->duration())) << " s\n";
   }
 }
 
@@ -97,7 +98,7 @@ void printAnimation(std::ostream& out, const platform::AnimationRecord& record) 
   out << "animation: " << transitionName(record.transition);
   if (!record.transitionViewDescription.empty()) out << " of " << record.transitionViewDescription;
   if (record.cache) out << " (cached)";
-  out << ", " << fixed(record.duration) << " s";
+  out << ", " << fixed(platform::toSeconds(record.duration)) << " s";
   // A view built inside the block records every property it was given; the last few changes
   // are the ones a user sees.
   constexpr std::size_t kShown = 2;
@@ -193,8 +194,8 @@ std::string Phone::screen() {
   auto app = Application::shared();
   auto window = platform::Window::keyWindow();
   out << "screen " << platform::describeOrientation(app->statusBarOrientation()) << ", "
-      << stateName(app->applicationState()) << ", at " << fixed(platform::RunLoop::main().now())
-      << " s\n";
+      << stateName(app->applicationState()) << ", at "
+      << fixed(platform::toSeconds(platform::RunLoop::main().now().time_since_epoch())) << " s\n";
   if (!window) {
     out << "no window\n";
     return out.str();

@@ -1,6 +1,5 @@
 #include "tools/velour/Snapshot.h"
 
-#include <chrono>
 #include <filesystem>
 
 #include "platform/device/Device.h"
@@ -16,15 +15,13 @@ namespace velour {
 
 namespace {
 
-// Real seconds that drawing the page may take, pictures included.
-constexpr double kDrawBudget = 20;
-// Real seconds that the pages on screen get to finish loading before the picture.
-constexpr double kSettleBudget = 10;
+// Real time that drawing the page may take, pictures included.
+constexpr platform::Duration kDrawBudget = platform::seconds(20);
+// Real time that the pages on screen get to finish loading before the picture.
+constexpr platform::Duration kSettleBudget = platform::seconds(10);
 
-std::chrono::steady_clock::time_point deadlineIn(double seconds) {
-  return std::chrono::steady_clock::now() +
-         std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-             std::chrono::duration<double>(seconds));
+platform::HostInstant deadlineIn(platform::Duration budget) {
+  return platform::RunLoop::main().hostNow() + budget;
 }
 
 class LoadEnd : public platform::WebViewDelegate {
@@ -39,10 +36,12 @@ class LoadEnd : public platform::WebViewDelegate {
 };
 
 // Runs the loop on host time until `done()` or the deadline; the simulated clock stays.
-bool runUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline) {
+bool runUntil(const std::function<bool()>& done, platform::HostInstant deadline) {
+  constexpr platform::Duration kPass = platform::milliseconds(20);
+  platform::RunLoop& loop = platform::RunLoop::main();
   while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    platform::RunLoop::main().runOnce(0.02);
+    if (loop.hostNow() >= deadline) return false;
+    loop.runOnce(kPass);
   }
   return true;
 }
@@ -72,9 +71,7 @@ platform::Result<platform::Bytes> shoot(const ScreenPage& page, double scale) {
   auto end = std::make_shared<LoadEnd>();
   view->setDelegate(end);
   view->loadHTMLStringBaseURL(page.html, std::nullopt);
-  auto deadline = std::chrono::steady_clock::now() +
-                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                      std::chrono::duration<double>(kDrawBudget));
+  const platform::HostInstant deadline = deadlineIn(kDrawBudget);
   if (!runUntil([&] { return end->ended; }, deadline) || !end->failure.empty()) {
     return refused("the web engine could not draw the screen" +
                    (end->failure.empty() ? std::string() : ": " + end->failure));

@@ -102,7 +102,7 @@ int fetch(const Arguments& args) {
             << "\n";
   options.cacheBuster ? file->validateWithCacheBuster() : file->validate();
   // The connection's time-outs end every fetch; the cap only guards against a stuck loop.
-  platform::RunLoop::main().runUntil([&] { return delegate->ended; }, 3600);
+  platform::RunLoop::main().runUntil([&] { return delegate->ended; }, platform::seconds(3600));
   printResult(*file);
   return delegate->succeeded ? 0 : 1;
 }

@@ -200,7 +200,10 @@ class AdPrintingDelegate : public ZUVWebViewDelegate {
   platform::Registration adMessageObserver_;
 };
 
-constexpr double kAdSettleSeconds = 0.5;
+constexpr platform::Duration kAdSettle = platform::milliseconds(500);
+// Beyond the load time-out, for the failure to reach the delegate.
+constexpr platform::Duration kLoadAllowance = platform::seconds(5);
+constexpr platform::Duration kScriptSettle = platform::milliseconds(300);
 
 struct PageOptions {
   std::optional<std::string> url, htmlFile, base, screenshot;
@@ -302,21 +305,21 @@ int page(const Arguments& args) {
   view->setDelegate(delegate);
   int status = 1;
   if (startLoad(*view, options)) {
-    loop.runUntil([&] { return end.ended; }, platform::WebView::loadTimeout() + 5);
+    loop.runUntil([&] { return end.ended; }, platform::WebView::loadTimeout() + kLoadAllowance);
     // Messages re-posted for the next pass, and those a loaded page sends at once, arrive.
-    if (options.ad) loop.runUntil([] { return false; }, kAdSettleSeconds);
+    if (options.ad) loop.runUntil([] { return false; }, kAdSettle);
     if (options.tap) {
       const bool tapped = view->tapAt(*options.tap);
       std::cout << "tap " << platform::describeNumber(options.tap->x) << ","
                 << platform::describeNumber(options.tap->y) << (tapped ? "" : " => missed") << "\n";
       // What the tap starts reaches the delegate before the scripts run.
-      loop.runUntil([] { return false; }, kAdSettleSeconds);
+      loop.runUntil([] { return false; }, kAdSettle);
     }
     for (const std::string& script : options.scripts) {
       std::cout << "eval " << script << " => "
                 << view->stringByEvaluatingJavaScriptFromString(script) << "\n";
       // Navigations that the script starts reach the delegate before the next one runs.
-      loop.runUntil([] { return false; }, 0.3);
+      loop.runUntil([] { return false; }, kScriptSettle);
     }
     bool shot = !options.screenshot || writeScreenshot(*view, *options.screenshot);
     std::cout << "url: " << view->request().url().absoluteString() << "\n";

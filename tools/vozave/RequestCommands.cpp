@@ -90,7 +90,7 @@ int request(const Arguments& args) {
   }
   // A running client has heard from reachability by the time it loads an ad.
   ZUVNetworkChecker::sharedChecker();
-  platform::RunLoop::main().runOnce(0);
+  platform::RunLoop::main().runOnce();
   // The next load's number; the statistics are read, not taken, so inspecting changes nothing.
   request->setCounter(ZUVStatistics::sharedStatistics().adRequestCount() + 1);
   platform::Dictionary parameters = request->currentParameters();
