@@ -30,8 +30,9 @@ int WebPage::History::firstEntry() const {
              : 0;
 }
 
-WebPage::WebPage()
-    : reachability_(NotificationCenter::defaultCenter().addObserver(
+WebPage::WebPage(Hooks hooks)
+    : hooks_(std::move(hooks)),
+      reachability_(NotificationCenter::defaultCenter().addObserver(
           kDeviceProfileReachabilityDidChangeNotification, nullptr,
           [this](const Notification&) { applyReachability(); })) {}
 
@@ -84,7 +85,9 @@ void WebPage::attach(const PagePool::ReadyPage& ready) {
     if (self.page_ && self.page_->sessionId == sessionId) self.drop(error);
   });
   browser_->setSessionClient(page_->sessionId, std::move(session));
+  // Before the commands given meanwhile, which may load a document.
   if (ready.offline != PagePool::isOffline()) applyReachability();
+  installDocumentStartScript();
   for (auto& command : waiting) command();
 }
 
@@ -132,6 +135,45 @@ void WebPage::applyReachability() {
   }
 }
 
+// --- What the view's owner adds to its pages -------------------------------------------------
+
+void WebPage::setDocumentStartScript(std::string source) {
+  if (source == hooks_.documentStartScript) return;
+  hooks_.documentStartScript = std::move(source);
+  if (page_) installDocumentStartScript();
+}
+
+// Replaces the script installed before, if any. The engine names a script in its reply: one
+// that comes after a newer install is removed again.
+void WebPage::installDocumentStartScript() {
+  if (!startScriptId_.empty()) {
+    send("Page.removeScriptToEvaluateOnNewDocument",
+         Dictionary{{"identifier", std::exchange(startScriptId_, {})}});
+  }
+  const std::uint64_t install = ++startScripts_;
+  if (hooks_.documentStartScript.empty()) return;
+  // The engine runs it in every frame; the page's frames other than the main one are left alone.
+  // The block keeps the script's top-level let, const and class declarations its own.
+  std::string source = "if (window.top === window) {\n" + hooks_.documentStartScript + "\n}";
+  send(
+      "Page.addScriptToEvaluateOnNewDocument", Dictionary{{"source", std::move(source)}},
+      weak_.bind([install, session = page_->sessionId](WebPage& self, const Value& result,
+                                                       const Error* error) {
+        if (error) {
+          log("web: the document-start script was not installed: " + error->localizedDescription());
+          return;
+        }
+        if (!self.page_ || self.page_->sessionId != session) return;
+        const std::string& identifier = result["identifier"].stringValue();
+        if (install == self.startScripts_) {
+          self.startScriptId_ = identifier;
+        } else {
+          self.send("Page.removeScriptToEvaluateOnNewDocument",
+                    Dictionary{{"identifier", identifier}});
+        }
+      }));
+}
+
 void WebPage::failOffline(const std::string& requestId) {
   send("Fetch.failRequest",
        Dictionary{{"requestId", requestId}, {"errorReason", "InternetDisconnected"}});
@@ -146,6 +188,7 @@ void WebPage::drop(const Error& error) {
 // Nothing of the page before, nor of one on its way, reaches this any more.
 void WebPage::forgetPage() {
   page_.reset();
+  startScriptId_.clear();
   mainContext_ = 0;
   scriptsRunning_ = 0;
   busyWatch_.cancel();

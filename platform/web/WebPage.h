@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -42,7 +43,13 @@ class WebPage {
     int firstEntry() const;
   };
 
-  WebPage();
+  // What the view's owner adds to every page of the view: a script run at the start of every
+  // document of the main frame, after the page script and before the page's own (empty: none).
+  struct Hooks {
+    std::string documentStartScript;
+  };
+
+  explicit WebPage(Hooks hooks = {});
   ~WebPage();
   WebPage(const WebPage&) = delete;
   WebPage& operator=(const WebPage&) = delete;
@@ -57,6 +64,11 @@ class WebPage {
   [[nodiscard]] bool open(Client client);
   const std::optional<Error>& openError() const { return openError_; }
   const std::string& mainFrameId() const { return page_ ? page_->targetId : noFrame_; }
+
+  // Kept for every page this holds from now on, and applied to the page there at once.
+  const Hooks& hooks() const { return hooks_; }
+  // From the next document on.
+  void setDocumentStartScript(std::string source);
 
   Result<Value> call(std::string_view method, Value params, double budget = 5);
   void send(std::string_view method, Value params, Browser::Reply reply = {});
@@ -104,6 +116,7 @@ class WebPage {
   bool attachNow();
   void whenAttached(std::function<void()> command);
   void applyReachability();
+  void installDocumentStartScript();
   void failOffline(const std::string& requestId);
   void drop(const Error& error);
   void onEvent(const std::string& method, const Value& params);
@@ -121,9 +134,12 @@ class WebPage {
   int mainContext_ = 0;
   Size viewport_;
   bool viewportScales_ = false;
+  Hooks hooks_;
   Registration reachability_;
-  int scriptsRunning_ = 0;  // run() scripts not yet answered
-  Registration busyWatch_;  // ends a busy page's script when run() gets no answer
+  std::string startScriptId_;       // the engine's name of the installed document-start script
+  std::uint64_t startScripts_ = 0;  // installs so far; a late reply of an older one is undone
+  int scriptsRunning_ = 0;          // run() scripts not yet answered
+  Registration busyWatch_;          // ends a busy page's script when run() gets no answer
   // Links for the page on its way: revoked when we no longer wait for it.
   WeakFactory<WebPage> openingWeak_{this};
   WeakFactory<WebPage> weak_{this};  // last: its links die first

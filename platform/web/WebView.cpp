@@ -91,8 +91,8 @@ void WebView::unloadOverLimit(const std::string& limit) {
 
 void WebView::closePage() {
   if (monitor_) monitor_->detach();
-  // The old page's notices are addressed to it and go with it.
-  page_ = std::make_unique<WebPage>();
+  // The old page's notices are addressed to it and go with it; what the owner added stays.
+  page_ = std::make_unique<WebPage>(page_->hooks());
   committedURL_.clear();
   dropPage(webError(kWebErrorCancelled, "the page was closed"));
 }
@@ -106,6 +106,10 @@ WebPage::Client WebView::pageClient() {
       weak_.bind([](WebView& self, const Value& report) { self.onNavigationReport(report); });
   client.onGone = weak_.bind([](WebView& self, const Error& error) { self.dropPage(error); });
   return client;
+}
+
+void WebView::setDocumentStartScript(std::string source) {
+  page_->setDocumentStartScript(std::move(source));
 }
 
 void WebView::dropPage(const Error& error) {

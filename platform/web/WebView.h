@@ -141,6 +141,11 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   static double loadTimeout();
   static void setLoadTimeout(double seconds);
 
+  // For a container that hosts its own script library in the page (an ad's bridge). From the
+  // next document on, `source` runs in every document of the main frame, after the view's own
+  // page script and before any script of the page's; empty: none. Kept across loads.
+  void setDocumentStartScript(std::string source);
+
   // Unloads the page once it passes one of `limits` (each load of the application's counts
   // anew), then calls `onUnloaded` with the limit's name on a later pass.
   void limitResources(const PageResourceLimits& limits,
