@@ -86,7 +86,7 @@ void WebPage::attach(const PagePool::ReadyPage& ready) {
   });
   browser_->setSessionClient(page_->sessionId, std::move(session));
   // Before the commands given meanwhile, which may load a document.
-  if (ready.offline != PagePool::isOffline()) applyReachability();
+  if (ready.offline != PagePool::isOffline() || !hooks_.localAnswers.empty()) applyReachability();
   installDocumentStartScript();
   for (auto& command : waiting) command();
 }
@@ -130,9 +130,10 @@ void WebPage::whenAttached(std::function<void()> command) {
 }
 
 void WebPage::applyReachability() {
-  if (page_ && browser_) {
-    PagePool::applyReachability(*browser_, page_->sessionId, PagePool::isOffline());
-  }
+  if (!page_ || !browser_) return;
+  std::vector<std::string> answered;
+  for (const auto& [fileName, answer] : hooks_.localAnswers) answered.push_back(fileName);
+  PagePool::applyReachability(*browser_, page_->sessionId, PagePool::isOffline(), answered);
 }
 
 // --- What the view's owner adds to its pages -------------------------------------------------
@@ -172,6 +173,24 @@ void WebPage::installDocumentStartScript() {
                     Dictionary{{"identifier", identifier}});
         }
       }));
+}
+
+void WebPage::answerRequestsForFileName(std::string fileName, LocalAnswer answer) {
+  if (fileName.empty() || fileName.find('/') != std::string::npos) {
+    log("web: no local answer for \"" + text::singleLine(fileName) + "\": not a file name");
+    return;
+  }
+  hooks_.localAnswers[std::move(fileName)] = std::move(answer);
+  applyReachability();
+}
+
+const WebPage::LocalAnswer* WebPage::localAnswerFor(const std::string& url) const {
+  if (hooks_.localAnswers.empty()) return nullptr;
+  auto parsed = URL::parse(url);
+  if (!parsed) return nullptr;
+  const std::string& path = parsed->path();
+  auto found = hooks_.localAnswers.find(path.substr(path.rfind('/') + 1));
+  return found == hooks_.localAnswers.end() ? nullptr : &found->second;
 }
 
 void WebPage::failOffline(const std::string& requestId) {
@@ -239,11 +258,25 @@ void WebPage::continueRequest(const std::string& requestId) {
 }
 
 void WebPage::fulfillRequest(const std::string& requestId, const std::string& html) {
-  Dictionary header{{"name", "Content-Type"}, {"value", "text/html; charset=utf-8"}};
+  fulfill(requestId, "text/html; charset=utf-8", html, {});
+}
+
+// Any page may ask for it (a module script, a fetch from another origin), and a later answer
+// may differ, so no cache keeps it.
+void WebPage::fulfillRequest(const std::string& requestId, const LocalAnswer& answer) {
+  Array headers{Value(Dictionary{{"name", "Access-Control-Allow-Origin"}, {"value", "*"}}),
+                Value(Dictionary{{"name", "Cache-Control"}, {"value", "no-store"}})};
+  fulfill(requestId, answer.mimeType, answer.body, std::move(headers));
+}
+
+void WebPage::fulfill(const std::string& requestId, const std::string& contentType,
+                      const std::string& body, Array extraHeaders) {
+  Array headers{Value(Dictionary{{"name", "Content-Type"}, {"value", contentType}})};
+  for (Value& header : extraHeaders) headers.push_back(std::move(header));
   send("Fetch.fulfillRequest", Dictionary{{"requestId", requestId},
                                           {"responseCode", 200},
-                                          {"responseHeaders", Array{Value(header)}},
-                                          {"body", text::base64Encode(html)}});
+                                          {"responseHeaders", std::move(headers)},
+                                          {"body", text::base64Encode(body)}});
 }
 
 void WebPage::continueRequest(const std::string& requestId, const WebRequest::Headers& headers,

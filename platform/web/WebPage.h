@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,10 +44,17 @@ class WebPage {
     int firstEntry() const;
   };
 
+  // A local reply to the page's requests for one file name.
+  struct LocalAnswer {
+    std::string mimeType;
+    std::string body;
+  };
   // What the view's owner adds to every page of the view: a script run at the start of every
-  // document of the main frame, after the page script and before the page's own (empty: none).
+  // document of the main frame, after the page script and before the page's own (empty: none),
+  // and local answers by file name (the last segment of a request's URL path).
   struct Hooks {
     std::string documentStartScript;
+    std::map<std::string, LocalAnswer> localAnswers;
   };
 
   explicit WebPage(Hooks hooks = {});
@@ -69,6 +77,12 @@ class WebPage {
   const Hooks& hooks() const { return hooks_; }
   // From the next document on.
   void setDocumentStartScript(std::string source);
+  // Every request of the page, of any frame, whose URL's last path segment is `fileName` is
+  // paused and answered with `answer`; it never reaches the network. An empty name, or one
+  // with a '/', answers nothing.
+  void answerRequestsForFileName(std::string fileName, LocalAnswer answer);
+  // The local answer for a request to `url`, if its file name has one.
+  const LocalAnswer* localAnswerFor(const std::string& url) const;
 
   Result<Value> call(std::string_view method, Value params, double budget = 5);
   void send(std::string_view method, Value params, Browser::Reply reply = {});
@@ -84,6 +98,7 @@ class WebPage {
   void continueRequest(const std::string& requestId, const WebRequest::Headers& headers,
                        const WebRequest& sent);
   void fulfillRequest(const std::string& requestId, const std::string& html);
+  void fulfillRequest(const std::string& requestId, const LocalAnswer& answer);
   void abortRequest(const std::string& requestId);
 
   // The request that a Fetch.requestPaused event carries, with the phone's user agent unless
@@ -117,6 +132,8 @@ class WebPage {
   void whenAttached(std::function<void()> command);
   void applyReachability();
   void installDocumentStartScript();
+  void fulfill(const std::string& requestId, const std::string& contentType,
+               const std::string& body, Array extraHeaders);
   void failOffline(const std::string& requestId);
   void drop(const Error& error);
   void onEvent(const std::string& method, const Value& params);

@@ -112,6 +112,12 @@ void WebView::setDocumentStartScript(std::string source) {
   page_->setDocumentStartScript(std::move(source));
 }
 
+void WebView::answerRequestsForFileName(std::string fileName, std::string mimeType,
+                                        std::string body) {
+  page_->answerRequestsForFileName(std::move(fileName),
+                                   WebPage::LocalAnswer{std::move(mimeType), std::move(body)});
+}
+
 void WebView::dropPage(const Error& error) {
   history_ = WebPage::History();
   requests_.forgetAll();
@@ -461,13 +467,16 @@ void WebView::carryOutNow() {
 
 void WebView::onRequestPaused(const Value& params) {
   const std::string& requestId = params["requestId"].stringValue();
+  // The response stage: a reply, or a network error in place of one.
+  const bool answered =
+      params["responseStatusCode"].isNumber() || params["responseErrorReason"].isString();
+  const std::string& url = params["request"]["url"].stringValue();
   if (params["resourceType"].stringValue() != "Document" ||
       params["frameId"].stringValue() != page_->mainFrameId()) {
-    page_->continueRequest(requestId);
+    if (answered || !answerLocally(requestId, url)) page_->continueRequest(requestId);
     return;
   }
-  // The response stage: a reply, or a network error in place of one.
-  if (params["responseStatusCode"].isNumber() || params["responseErrorReason"].isString()) {
+  if (answered) {
     onResponsePaused(requestId, params);
     return;
   }
@@ -493,7 +502,7 @@ void WebView::onRequestPaused(const Value& params) {
   }
   if (redirected) {
     request_ = request;
-    page_->continueRequest(requestId);
+    if (!answerLocally(requestId, url)) page_->continueRequest(requestId);
     return;
   }
   beginLoad(type, request, userActivation);
@@ -523,6 +532,7 @@ void WebView::continueOurRequest(const std::string& requestId, const Value& paus
     page_->fulfillRequest(requestId, *expected.html);
     return;
   }
+  if (answerLocally(requestId, paused["url"].stringValue())) return;
   WebRequest merged = WebPage::pausedRequest(paused);
   for (const auto& [name, value] : expected.request.allHTTPHeaderFields()) {
     merged.setValueForHTTPHeaderField(value, name);
@@ -562,6 +572,14 @@ void WebView::onFrameStopped() {
       view.finishLoad();
     }
   }));
+}
+
+// The main frame's documents are answered once the view has let them go on, as any other.
+bool WebView::answerLocally(const std::string& requestId, const std::string& url) {
+  const WebPage::LocalAnswer* answer = page_->localAnswerFor(url);
+  if (!answer) return false;
+  page_->fulfillRequest(requestId, *answer);
+  return true;
 }
 
 WebRequest WebView::requestFromPage(const std::string& url) const {

@@ -145,6 +145,9 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // next document on, `source` runs in every document of the main frame, after the view's own
   // page script and before any script of the page's; empty: none. Kept across loads.
   void setDocumentStartScript(std::string source);
+  // Every request of the page (any frame) whose URL's last path segment is `fileName` is
+  // answered with `body` as `mimeType`, status 200, and never reaches the network.
+  void answerRequestsForFileName(std::string fileName, std::string mimeType, std::string body);
 
   // Unloads the page once it passes one of `limits` (each load of the application's counts
   // anew), then calls `onUnloaded` with the limit's name on a later pass.
@@ -218,6 +221,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
 
   void onEvent(const std::string& method, const Value& params);
   void onNavigationReport(const Value& report);
+  bool answerLocally(const std::string& requestId, const std::string& url);
   void onRequestPaused(const Value& params);
   void onResponsePaused(const std::string& requestId, const Value& params);
   void continueOurRequest(const std::string& requestId, const Value& paused);
