@@ -19,6 +19,18 @@ Error webError(long code, const std::string& text) {
   return Error::make(kWebErrorDomain, code, text);
 }
 
+// A console argument as the console shows it: text as it is, other values by their description.
+std::string consoleText(const Value& argument) {
+  const std::string& type = argument["type"].stringValue();
+  if (type == "string") return argument["value"].stringValue();
+  if (type == "boolean") return argument["value"].boolValue() ? "true" : "false";
+  if (argument["subtype"].stringValue() == "null") return "null";
+  if (argument["unserializableValue"].isString())
+    return argument["unserializableValue"].stringValue();
+  const std::string& description = argument["description"].stringValue();
+  return description.empty() ? type : description;
+}
+
 const char* transitionFor(WebViewNavigationType type) {
   switch (type) {
     case kWebViewNavigationTypeLinkClicked:
@@ -363,6 +375,20 @@ void WebView::onEvent(const std::string& method, const Value& params) {
   const std::string& mainFrame = page_->mainFrameId();
   if (method == "Fetch.requestPaused") {
     onRequestPaused(params);
+  } else if (method == "Runtime.consoleAPICalled") {
+    if (!consoleHandler_) return;
+    std::string text;
+    for (const Value& argument : params["args"].arrayValue()) {
+      if (!text.empty()) text += ' ';
+      text += consoleText(argument);
+    }
+    onConsoleMessage(params["type"].stringValue(), std::move(text));
+  } else if (method == "Runtime.exceptionThrown") {
+    if (!consoleHandler_) return;
+    const Value& details = params["exceptionDetails"];
+    const std::string& description = details["exception"]["description"].stringValue();
+    onConsoleMessage(
+        "error", details["text"].stringValue() + (description.empty() ? "" : " " + description));
   } else if (method == "Page.frameStartedNavigating") {
     // Traversals to another document pass the page script unheld; their kind comes here.
     if (params["frameId"].stringValue() != mainFrame) return;
@@ -384,6 +410,13 @@ void WebView::onEvent(const std::string& method, const Value& params) {
   } else if (method == "Page.frameStoppedLoading") {
     if (params["frameId"].stringValue() == mainFrame) onFrameStopped();
   }
+}
+
+// Posted: the handler may let the view go, or run a script in its page.
+void WebView::onConsoleMessage(const std::string& level, std::string text) {
+  RunLoop::main().post(weak_.bind([level, text = std::move(text)](WebView& self) {
+    if (auto handler = self.consoleHandler_) handler(level, text);
+  }));
 }
 
 void WebView::onNavigationReport(const Value& report) {
