@@ -35,10 +35,10 @@ struct Exposure {
 Exposure exposureOf(const View& view);
 
 // `changed` is called on a later pass after anything that may change any view's exposure:
-// frames, hidden, alpha and background of views, the view tree (presented screens, tab
-// switches, windows), the status bar, the application going to or from the background. Changes
-// within a pass come as one call. Cancelling the registration stops the calls, also one that
-// is already posted.
+// frames, hidden, alpha and background of views, titles and texts, the view tree (presented
+// screens, tab switches, windows), the status bar, the application going to or from the
+// background. Changes within a pass come as one call. Cancelling the registration stops the
+// calls, also one that is already posted.
 [[nodiscard]] Registration observeExposureChanges(std::function<void()> changed);
 
 // For the views and the application: something that may change an exposure changed. Costs a
