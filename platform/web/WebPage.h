@@ -77,9 +77,9 @@ class WebPage {
   const Hooks& hooks() const { return hooks_; }
   // From the next document on.
   void setDocumentStartScript(std::string source);
-  // Every request of the page, of any frame, whose URL's last path segment is `fileName` is
-  // paused and answered with `answer`; it never reaches the network. An empty name, or one
-  // with a '/', answers nothing.
+  // Every request of the page (frames of other sites aside) whose URL's last path segment is
+  // `fileName` is paused and answered with `answer`; it never reaches the network. An empty
+  // name, or one with a '/', answers nothing.
   void answerRequestsForFileName(std::string fileName, LocalAnswer answer);
   // The local answer for a request to `url`, if its file name has one.
   const LocalAnswer* localAnswerFor(const std::string& url) const;

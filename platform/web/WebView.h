@@ -145,8 +145,10 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // next document on, `source` runs in every document of the main frame, after the view's own
   // page script and before any script of the page's; empty: none. Kept across loads.
   void setDocumentStartScript(std::string source);
-  // Every request of the page (any frame) whose URL's last path segment is `fileName` is
-  // answered with `body` as `mimeType`, status 200, and never reaches the network.
+  // Every request of the page whose URL's last path segment is `fileName` is answered with
+  // `body` as `mimeType`, status 200, and never reaches the network: the main frame's and those
+  // of frames of its site (a frame of another site runs in a process the view does not attach
+  // to, and its requests go their own way).
   void answerRequestsForFileName(std::string fileName, std::string mimeType, std::string body);
   // Called on a later pass with each console message of the page ("log", "info", "warning",
   // "error", ... as the page's console call; "error" for an uncaught exception), its text as
