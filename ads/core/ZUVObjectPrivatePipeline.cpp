@@ -9,6 +9,7 @@
 #include "ads/support/ZUVParameterKeys.h"
 #include "ads/support/ZUVStatistics.h"
 #include "ads/support/ZUVStatisticsCore.h"
+#include "ads/support/ZUV_SBJSON.h"
 #include "ads/web/ZUVNotificationCenter.h"
 #include "ads/web/ZUVViewController.h"
 #include "platform/foundation/Log.h"
@@ -88,22 +89,7 @@ std::string ZUVObjectPrivate::buildAdPage(std::string_view script, std::string_v
 }
 
 std::string ZUVObjectPrivate::scriptSafeJSON(std::string_view json) {
-  std::string safe;
-  safe.reserve(json.size());
-  for (std::size_t i = 0; i < json.size(); ++i) {
-    if (json[i] == '<') {
-      safe += "\\u003c";
-    } else if (json.substr(i, 3) == "\xE2\x80\xA8") {
-      safe += "\\u2028";
-      i += 2;
-    } else if (json.substr(i, 3) == "\xE2\x80\xA9") {
-      safe += "\\u2029";
-      i += 2;
-    } else {
-      safe += json[i];
-    }
-  }
-  return safe;
+  return ZUV_SBJSON::scriptSafe(json);
 }
 
 void ZUVObjectPrivate::addAdditionalParameters(platform::Dictionary& parameters) const {
