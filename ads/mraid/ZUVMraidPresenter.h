@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -76,11 +77,17 @@ class ZUVMraidPresenter {
   [[nodiscard]] bool presentInterstitial(std::shared_ptr<platform::WebView> adView,
                                          std::function<void()> onClose);
 
-  // While expanded or interstitial the phone turns to `orientation` (None: stays), and turns
-  // back on restore or releaseOrientation(). `allowOrientationChange` false holds the
-  // orientation the screen has while the ad is up. May change while the screen is up.
+  // The ad's orientation properties, kept for its screens. While expanded or interstitial the
+  // phone turns to `orientation`; None follows the device, or with `allowOrientationChange`
+  // false holds the orientation the screen has. May change while the screen is up. The phone
+  // turns back to the orientation it had before when the screen goes.
   void forceOrientation(ZUVMraidForcedOrientation orientation, bool allowOrientationChange);
+  // Forgets the forced orientation: the ad's screen follows the device again.
   void releaseOrientation();
+
+  // The 50x50 close region at `position` on an ad at `adFrame`, in the same coordinates: the
+  // resize rules check it against the screen before resize() puts it there.
+  static platform::Rect closeRegion(ZUVMraidClosePosition position, const platform::Rect& adFrame);
 
   // The largest area an ad may take: the application's frame in the current orientation.
   platform::Size maxSize() const;
@@ -92,11 +99,48 @@ class ZUVMraidPresenter {
   platform::Rect currentPosition(const platform::View& view) const;
 
   ZUVMraidPresentation presentation() const { return presentation_; }
+  // The ad's view while it is away from its place; null in place.
+  std::shared_ptr<platform::WebView> adView() const { return adView_; }
   // The close control while the ad is expanded, resized or interstitial; null in place.
-  std::shared_ptr<platform::Button> closeControl() const;
+  std::shared_ptr<platform::Button> closeControl() const { return closeControl_; }
   // Taps the close control as a person would; false when there is none.
   bool tapCloseControl();
+  // What the ad opens (the in-app browser) is presented from here: the ad's own screen while
+  // it is up, else the view controller.
+  std::shared_ptr<platform::ViewController> frontController() const;
 
  private:
+  // Where the ad's view lived before it left: put back there by restore().
+  struct Home {
+    std::weak_ptr<platform::View> superview;
+    std::size_t index = 0;
+    platform::Rect frame;
+    platform::Rect position;  // in max-size coordinates, when it left
+    unsigned autoresizingMask = 0;
+  };
+
+  [[nodiscard]] bool takeScreen(std::shared_ptr<platform::WebView> adView,
+                                std::function<void()> onClose, ZUVMraidPresentation presentation);
+  void leaveHome(const std::shared_ptr<platform::WebView>& adView);
+  void goHome();
+  std::shared_ptr<platform::Button> makeCloseControl(std::function<void()> onClose);
+  void dropCloseControl();
+  void applyOrientation();
+  void turnInterface(platform::InterfaceOrientation to);
+
+  std::weak_ptr<platform::ViewController> viewController_;
+  std::shared_ptr<ZUVAdEventReporting> delegateManager_;
+  std::function<void()> geometryChanged_;
   ZUVMraidPresentation presentation_ = ZUVMraidPresentation::InPlace;
+  std::shared_ptr<platform::WebView> adView_;
+  std::optional<Home> home_;
+  std::shared_ptr<ZUVMraidScreenController> screen_;
+  // Holds the resized ad and its close region above the application's views.
+  std::shared_ptr<platform::View> resizeContainer_;
+  std::shared_ptr<platform::Button> closeControl_;
+  std::shared_ptr<platform::Responder> closeTarget_;
+  ZUVMraidForcedOrientation forcedOrientation_ = ZUVMraidForcedOrientation::None;
+  bool allowOrientationChange_ = true;
+  // The interface's orientation before the ad's screen turned it.
+  std::optional<platform::InterfaceOrientation> orientationBefore_;
 };
