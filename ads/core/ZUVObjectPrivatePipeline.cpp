@@ -230,7 +230,47 @@ void ZUVObjectPrivate::showAd() {
   }
   changeState(State::LoadingAdPage);
   watchAdPageLoad();
+  makeMraidController();
   webView_->loadHTMLStringBaseURL(page, baseURL);
+}
+
+// Each ad page gets a container of its own; the one of the page it replaces puts its ad back.
+void ZUVObjectPrivate::makeMraidController() {
+  mraid_.reset();
+  ZUVMraidController::Host host;
+  std::weak_ptr<ZUVBannerWebViewDelegate> delegate = webViewDelegate_;
+  host.open = [delegate](platform::WebView& view, const platform::URL& url,
+                         const std::shared_ptr<platform::ViewController>& from) {
+    auto strong = delegate.lock();
+    return strong && strong->followClick(view, platform::WebRequest(url),
+                                         platform::kWebViewNavigationTypeLinkClicked, from);
+  };
+  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
+  host.unload = [weak] {
+    if (auto self = weak.lock()) self->adDidUnload();
+  };
+  host.gate = webViewDelegate_->gate();
+  if (request_) host.location = request_->location();
+  host.viewController = rootViewController_;
+  host.events = delegateManager_;
+  const bool interstitial = request_ && request_->isInterstitialAd();
+  mraid_ = std::make_unique<ZUVMraidController>(
+      webView_, interstitial ? ZUVMraidPlacement::Interstitial : ZUVMraidPlacement::Inline,
+      std::move(host));
+}
+
+void ZUVObjectPrivate::adDidUnload() {
+  platform::log("<Vozave> Removed an ad page that unloaded itself");
+  mraid_.reset();
+  webView_->setHidden(true);
+  // A newer load under way reports for itself.
+  if (state_ == State::ShowingAd || state_ == State::LoadingAdPage) {
+    changeState(State::LoadFailed);
+    reportError(kZUVErrorNoFill, request_.get());
+    adPageDidFail();
+  }
+  // Its scripts go with it.
+  webView_->loadHTMLStringBaseURL("", std::nullopt);
 }
 
 void ZUVObjectPrivate::watchAdPageLoad() {
