@@ -30,9 +30,9 @@ class ZUVBannerWebViewDelegate : public ZUVWebViewDelegate {
 
   // The ad's click-through to the request (the click URL, the in-app browser presented from
   // `from`, another application), past the user's tap; false when refused.
-  bool followClick(platform::WebView& webView, const platform::WebRequest& request,
-                   platform::WebViewNavigationType type,
-                   const std::shared_ptr<platform::ViewController>& from);
+  [[nodiscard]] bool followClick(platform::WebView& webView, const platform::WebRequest& request,
+                                 platform::WebViewNavigationType type,
+                                 const std::shared_ptr<platform::ViewController>& from);
 
  private:
   bool clickThrough(platform::WebView& webView, const platform::WebRequest& request,
