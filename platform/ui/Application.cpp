@@ -16,7 +16,6 @@ namespace platform {
 
 namespace {
 
-constexpr Duration kRotationDuration = seconds(0.3);
 
 std::shared_ptr<Application>& instance() {
   // The centre that the application's objects leave while they are destroyed is made first,

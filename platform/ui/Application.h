@@ -84,6 +84,8 @@ class VOZAVE_API Application : public Responder {
  public:
   // The background time that open background tasks get before they expire.
   static constexpr Duration kBackgroundTimeLimit = seconds(600);
+  // How long the interface takes to turn to a new orientation.
+  static constexpr Duration kRotationDuration = seconds(0.3);
 
   Application();
 

@@ -42,9 +42,10 @@ platform::Error badInventory(std::string problem) {
 }
 
 platform::Result<std::vector<std::string>> readCreatives(const platform::Value& list,
+                                                         const char* key,
                                                          const std::set<std::string>& known) {
   if (!list.isNull() && !list.isArray()) {
-    return badInventory("\"creatives\" must be a list of names");
+    return badInventory(std::string("\"") + key + "\" must be a list of names");
   }
   std::vector<std::string> creatives;
   for (const platform::Value& name : list.arrayValue()) {
@@ -75,9 +76,12 @@ platform::Result<AdUnit> readUnit(const platform::Value& entry,
                                   const std::set<std::string>& known) {
   if (!entry.isDictionary()) return badInventory("an ad unit must be an object");
   AdUnit unit;
-  auto creatives = readCreatives(entry["creatives"], known);
+  auto creatives = readCreatives(entry["creatives"], "creatives", known);
   if (!creatives) return creatives.error();
   unit.creatives = std::move(*creatives);
+  auto interstitials = readCreatives(entry["interstitials"], "interstitials", known);
+  if (!interstitials) return interstitials.error();
+  unit.interstitials = std::move(*interstitials);
   auto refresh = readNumber(entry, "refresh", kMaximumRefreshSeconds, 30);
   if (!refresh) return refresh.error();
   auto stall = readNumber(entry, "stall_ms", kMaximumStallMilliseconds, unit.stallMilliseconds);
