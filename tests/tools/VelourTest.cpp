@@ -221,6 +221,54 @@ TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
   EXPECT_GT(coloured, total / 4);
 }
 
+// An interstitial loads with the interstitial request, takes the screen with the container's
+// close control, and the control ends it; the page in front is what `text` reads.
+TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
+  std::string problem;
+  adserver::AdServerOptions options;
+  options.adOrigin = "http://ads.vozave.com";
+  auto server = adserver::AdServer::start(options, problem);
+  ASSERT_TRUE(server) << problem;
+  adserver::AdUnit unit;
+  unit.creatives = {"banner-plain"};
+  server->setUnit("a1b2c3d4e5f6071", unit);
+  Outcome run =
+      runScript("interstitial\ninterstitial\nwait 1\nshow\ntext\nclose\nshow\nclose\ntext\nquit\n",
+                "--ad-server http://127.0.0.1:" + std::to_string(server->port()));
+  if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("error: an interstitial is loading already"), std::string::npos);
+  EXPECT_NE(run.err.find("error: no browser, web application or expanded ad on the screen for "
+                         "close"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(count(run.err, "error:"), 2) << run.err;
+
+  std::string shown = outputOf(run.out, "show", 0);
+  EXPECT_NE(shown.find("full screen: ZUVMraidScreenController over"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("mraid ad: interstitial 0,0 320x480, close control 270,0 50x50"),
+            std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find("interstitial: showing http://ads.vozave.com/zede/page/a1b2c3d4e5f6071/"),
+            std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find("status bar: hidden"), std::string::npos) << shown;
+  EXPECT_EQ(outputOf(run.out, "text", 0),
+            "text: Verdant Gardens\ntext: Seeds delivered every week\n"
+            "text: Shop\ntext: Ad\n");
+  std::string after = outputOf(run.out, "show", 1);
+  EXPECT_EQ(after.find("full screen:"), std::string::npos) << after;
+  EXPECT_NE(after.find("interstitial: closed"), std::string::npos) << after;
+  // Back on the board, the text is the banner's ad.
+  EXPECT_NE(outputOf(run.out, "text", 1).find("text: Verdant Gardens"), std::string::npos);
+
+  auto ads = server->record().requestsOfKind(adserver::RequestKind::Ad);
+  EXPECT_TRUE(std::any_of(ads.begin(), ads.end(), [](const adserver::RecordedRequest& request) {
+    const platform::Value* format = request.parameters.find("format");
+    return format && format->isString() && format->stringValue() == "interstitial_mb";
+  }));
+}
+
 // Every way out releases the work still pending while all it may call exists, and stops the web
 // engine: here the banner's page keeps sending messages that wait for the next pass, and a
 // full screen is up at `quit`. Runs side by side, as on a busy machine, where an exit that
