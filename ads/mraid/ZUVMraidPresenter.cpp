@@ -95,11 +95,13 @@ bool ZUVMraidPresenter::takeScreen(std::shared_ptr<platform::WebView> adView,
   // The screen comes first: a refused presentation leaves the ad where it was.
   screen->presentFromViewController(from);
   if (!screen->holdsScreen()) return false;
-  if (presentation_ == ZUVMraidPresentation::Resized && adView == adView_) {
-    adView_->removeFromSuperview();
+  if (resizeContainer_) {
     dropCloseControl();
     resizeContainer_->removeFromSuperview();
     resizeContainer_.reset();
+  }
+  if (adView == adView_) {
+    adView_->removeFromSuperview();
   } else {
     // The second part of a two-part ad takes the screen: the first goes back to its banner.
     goHome();
