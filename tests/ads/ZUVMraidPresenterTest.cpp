@@ -138,6 +138,7 @@ TEST_F(ZUVMraidPresenterTest, ResizeMovesTheAdAboveTheAppWithItsCloseRegionThenE
   ASSERT_TRUE(presenter_.expand(secondPart, countTaps()));
   EXPECT_EQ(ad_->superview(), banner_);
   EXPECT_EQ(ad_->frame(), Rect(0, 0, 320, 50));
+  EXPECT_EQ(window_->subviews().size(), 1u);  // the ad's screen alone
   presenter_.restore();
   EXPECT_FALSE(secondPart->superview());
   EXPECT_EQ(window_->subviews().size(), 1u);
