@@ -109,7 +109,7 @@ TEST_F(VelourTest, BadCommandsAreReportedAndTheScriptGoesOnButFailsAtTheEnd) {
   for (const char* reported :
        {"unknown command \"dance\"", "(line 2)", "wait needs a number", "Nothing Such", "sideways",
         "not \"dialup\"", "tab number, not \"1e308\"", "tab number, not \"2147483648\"",
-        "no browser or web application on the screen for done", "for close",
+        "no browser, web application or expanded ad on the screen for done", "for close",
         "no mail composer on the screen", "mail takes send or cancel, not \"later\""}) {
     EXPECT_NE(run.err.find(reported), std::string::npos) << reported << " in " << run.err;
   }
