@@ -269,6 +269,26 @@ TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
   }));
 }
 
+// A page's console messages reach the log, escaped.
+TEST_F(VelourTest, PagesConsoleMessagesAreLoggedEscaped) {
+  velour_test::TestHTTPServer server;
+  server.reply("/zede/sdk-core-v40.js", 200,
+               "function ZEDE_buildAdURL(p) { window.location.href = 'gmsg://zede/loadAdURL?url=' "
+               "+ encodeURIComponent('http://ads.vozave.com/ad'); }");
+  server.reply("/ad", 200,
+               "<p>ad</p><script>console.log('shown\\n\\x1b[31m');"
+               "console.error('<Vozave> not the client');</script>",
+               {{"X-Zede-Refresh-Rate", "30"}});
+  Outcome run = runScript("wait 1\nlog\nquit\n", "--ad-server " + server.url(""));
+  if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::string log = outputOf(run.out, "log", 0);
+  EXPECT_NE(log.find("log: web console: shown\\\\n\\\\x1b[31m\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("log: web console: error: \\\\x3cVozave> not the client\n"), std::string::npos)
+      << log;
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+}
+
 // Every way out releases the work still pending while all it may call exists, and stops the web
 // engine: here the banner's page keeps sending messages that wait for the next pass, and a
 // full screen is up at `quit`. Runs side by side, as on a busy machine, where an exit that

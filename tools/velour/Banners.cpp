@@ -10,6 +10,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/Window.h"
+#include "tools/velour/Console.h"
 
 namespace velour {
 
@@ -91,6 +92,7 @@ Banners::Watch& Banners::watch(const std::shared_ptr<ZUVBannerView>& banner) {
       watched->lastError = -1;
     };
     banner->setDelegate(entry->second.delegate);
+    logConsoleOf(*banner->webView());
   }
   return entry->second;
 }

@@ -28,7 +28,8 @@ class Banners {
   // One line per banner of all(): where it is, its state and ad, when its refresh is due and
   // the errors it has reported while watched.
   void printAll(std::ostream& out);
-  // Starts watching the banners that came since the last call, so that their errors count.
+  // Starts watching the banners that came since the last call, so that their errors count
+  // and their pages' console messages are logged.
   void watchAll();
   // A finger's tap on the first banner visible on screen, at `point` in the banner's own
   // coordinates or else at its centre; an error text, empty on success.

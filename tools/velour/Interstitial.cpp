@@ -6,6 +6,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
+#include "tools/velour/Console.h"
 
 namespace velour {
 
@@ -25,6 +26,7 @@ std::string Interstitial::load() {
   delegate_->interstitialDidFailToReceiveAdWithError =
       [this](platform::View&, const platform::Error& error) { failed(error.code); };
   banner_->setDelegate(delegate_);
+  logConsoleOf(*banner_->webView());
   stage_ = Stage::Loading;
   banner_->privateObject()->loadInterstitialRequest(ZUVRequest::request());
   return {};
