@@ -501,15 +501,15 @@ void WebView::carryOutNow() {
 void WebView::onRequestPaused(const Value& params) {
   const std::string& requestId = params["requestId"].stringValue();
   // The response stage: a reply, or a network error in place of one.
-  const bool answered =
+  const bool atResponse =
       params["responseStatusCode"].isNumber() || params["responseErrorReason"].isString();
   const std::string& url = params["request"]["url"].stringValue();
   if (params["resourceType"].stringValue() != "Document" ||
       params["frameId"].stringValue() != page_->mainFrameId()) {
-    if (answered || !answerLocally(requestId, url)) page_->continueRequest(requestId);
+    if (atResponse || !answerLocally(requestId, url)) page_->continueRequest(requestId);
     return;
   }
-  if (answered) {
+  if (atResponse) {
     onResponsePaused(requestId, params);
     return;
   }

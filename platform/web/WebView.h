@@ -170,6 +170,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // scale); nothing for a scale that is not positive or past 4.
   std::optional<Bytes> screenshotPNGAtScale(double scale);
 
+  bool drawsContent() const override { return true; }
   std::string className() const override { return "WebView"; }
   std::string describe() const override;
 

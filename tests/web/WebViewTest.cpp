@@ -339,6 +339,7 @@ TEST_F(WebViewTest, RunsTheOwnersScriptFirstAnswersItsFileLocallyAndPassesTheCon
               console.warn('two', 2, null);</script>
       </head><body><iframe src="/frame"></iframe><script>throw new Error('boom')</script>)");
   serve("/frame", "<script>console.log('frame', typeof bridge)</script>");
+  serve("/x/mraid.js", "window.answers = 'from the network';");
   load("/ad");
   EXPECT_TRUE(logged("log: bridge true 2"));
   EXPECT_TRUE(logged("warning: two 2 null"));
