@@ -269,8 +269,9 @@ TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
   }));
 }
 
-// A page's console messages reach the log, escaped.
-TEST_F(VelourTest, PagesConsoleMessagesAreLoggedEscaped) {
+// A page's console messages reach the log, escaped. With --viewable-refresh, the first board's
+// banner waits while another tab hides it and refreshes once it is back.
+TEST_F(VelourTest, PagesConsoleMessagesAreLoggedAndAViewableRefreshWaitsForItsBanner) {
   velour_test::TestHTTPServer server;
   server.reply("/zede/sdk-core-v40.js", 200,
                "function ZEDE_buildAdURL(p) { window.location.href = 'gmsg://zede/loadAdURL?url=' "
@@ -279,7 +280,8 @@ TEST_F(VelourTest, PagesConsoleMessagesAreLoggedEscaped) {
                "<p>ad</p><script>console.log('shown\\n\\x1b[31m');"
                "console.error('<Vozave> not the client');</script>",
                {{"X-Zede-Refresh-Rate", "30"}});
-  Outcome run = runScript("wait 1\nlog\nquit\n", "--ad-server " + server.url(""));
+  Outcome run = runScript("wait 1\nlog\ntab 2\nwait 40\nads\ntab 1\nwait 1\nads\nquit\n",
+                          "--viewable-refresh --ad-server " + server.url(""));
   if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
   EXPECT_EQ(run.status, 0) << run.err;
   std::string log = outputOf(run.out, "log", 0);
@@ -287,6 +289,17 @@ TEST_F(VelourTest, PagesConsoleMessagesAreLoggedEscaped) {
   EXPECT_NE(log.find("log: web console: error: \\\\x3cVozave> not the client\n"), std::string::npos)
       << log;
   EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+
+  auto firstBoard = [&run](int n) {
+    std::istringstream lines(outputOf(run.out, "ads", n));
+    for (std::string line; std::getline(lines, line);) {
+      if (line.starts_with("ad FirstViewController")) return line;
+    }
+    return std::string();
+  };
+  EXPECT_NE(firstBoard(0).find("refresh due when the banner is seen"), std::string::npos)
+      << run.out;
+  EXPECT_NE(firstBoard(1).find("refresh in 29.0 s"), std::string::npos) << run.out;
 }
 
 // Every way out releases the work still pending while all it may call exists, and stops the web
