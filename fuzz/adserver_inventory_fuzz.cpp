@@ -14,8 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (const auto& [slot, unit] : inventory->units()) {
     if (slot != adserver::Inventory::kAnyUnit && !adserver::isAdUnitID(slot)) abort();
-    for (const std::string& name : unit.creatives) {
-      if (!known.contains(name)) abort();
+    for (const auto* list : {&unit.creatives, &unit.interstitials}) {
+      for (const std::string& name : *list) {
+        if (!known.contains(name)) abort();
+      }
     }
     if (unit.creatives.empty() && unit.fault == adserver::Fault::None) abort();
   }

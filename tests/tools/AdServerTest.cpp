@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <fstream>
+#include <regex>
+#include <set>
 #include <thread>
 
 #include "ads/signals/ZUVSignals.h"
@@ -63,6 +65,37 @@ class AdServerTest : public ::testing::Test {
   std::unique_ptr<httplib::Client> client;
 };
 
+// What is wrong with an MRAID page as HTML: a missing doctype, a placeholder left, a first
+// script other than mraid.js, an element not closed or closed out of order. Empty when none.
+std::string problemOfMraidPage(const std::string& html) {
+  static const std::set<std::string> kVoid{"meta", "link", "br", "img", "input", "hr"};
+  static const std::regex kTag("<(/?)([a-zA-Z][a-zA-Z0-9]*)[^>]*?(/?)>");
+  const std::string loadsMraid = "<script src=\"mraid.js\"></script>";
+  if (html.rfind("<!DOCTYPE html>", 0) != 0) return "no doctype";
+  if (html.find("{{") != std::string::npos) return "a placeholder left";
+  if (html.find(loadsMraid) == std::string::npos || html.find(loadsMraid) != html.find("<script")) {
+    return "the first script is not mraid.js";
+  }
+  std::vector<std::string> open;
+  std::smatch tag;
+  for (auto at = html.cbegin(); std::regex_search(at, html.cend(), tag, kTag);) {
+    std::string name = tag[2];
+    at = tag[0].second;
+    if (tag[1].length()) {
+      if (open.empty() || open.back() != name) return "</" + name + "> closes nothing open";
+      open.pop_back();
+    } else if (!kVoid.contains(name) && !tag[3].length()) {
+      open.push_back(name);
+      // A script's or a style's text is not markup.
+      auto end = html.find("</" + name + ">", static_cast<std::size_t>(at - html.cbegin()));
+      if ((name == "script" || name == "style") && end != std::string::npos) {
+        at = html.cbegin() + static_cast<std::ptrdiff_t>(end);
+      }
+    }
+  }
+  return open.empty() ? "" : "<" + open.back() + "> not closed";
+}
+
 TEST_F(AdServerTest, AdRequestRedirectsOnceWithItsHeadersThenServesThePage) {
   zuv_gig(4, "zede-sdk-i-v4.0.2");
   std::string signal;
@@ -105,6 +138,38 @@ TEST_F(AdServerTest, AdRequestRedirectsOnceWithItsHeadersThenServesThePage) {
 }
 
 // The client's conditional request itself is checked by the vozave "fetch" command's test.
+// The MRAID creatives, their second part and their shared checks are served; an interstitial
+// request gets the interstitial rotation, a banner request never does.
+TEST_F(AdServerTest, ServesTheMraidCreativesBesideTheirSecondPartAndChecks) {
+  for (const char* name :
+       {"mraid-expand", "mraid-two-part", "mraid-resize", "mraid-exposure", "mraid-interstitial"}) {
+    auto page = get(std::string(adserver::kAdPagePrefix) + kSlot + "/" + name + "?n=1");
+    ASSERT_EQ(page->status, 200) << name;
+    EXPECT_EQ(problemOfMraidPage(page->body), "") << name;
+    EXPECT_NE(page->body.find(std::string("<script src=\"") + adserver::kMraidPrefix +
+                              "checks.js\"></script>"),
+              std::string::npos)
+        << name;
+  }
+  auto second = get(std::string(adserver::kMraidPrefix) + "two-part-expanded.html");
+  ASSERT_EQ(second->status, 200);
+  EXPECT_EQ(problemOfMraidPage(second->body), "");
+  auto checks = get(std::string(adserver::kMraidPrefix) + "checks.js");
+  EXPECT_EQ(checks->get_header_value("Content-Type"), "application/javascript");
+  EXPECT_NE(checks->body.find("mraid-check FAIL "), std::string::npos);
+  EXPECT_EQ(get(std::string(adserver::kMraidPrefix) + "inventory.js")->status, 404);
+
+  std::string interstitial =
+      std::string("&") + adserver::kAdFormatParameter + "=" + adserver::kInterstitialFormat;
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_NE(
+        get(adRequest(interstitial))->get_header_value("Location").find("/mraid-interstitial?"),
+        std::string::npos);
+  }
+  EXPECT_NE(get(adRequest())->get_header_value("Location").find("/banner-plain?"),
+            std::string::npos);
+}
+
 TEST_F(AdServerTest, AConditionalFetchOfTheScriptGetsNotModifiedUntilTheInventoryChanges) {
   auto first = get(adserver::kSupportScriptPath);
   std::string since = first->get_header_value("Last-Modified");
@@ -315,6 +380,8 @@ TEST(AdServerInventoryTest, RefusesInventoriesItCannotServe) {
       {R"({"units": {"ABC": {"creatives": ["banner-plain"]}}})", "neither"},
       {R"({"units": {"*": {"creatives": ["nope"]}}})", "unknown creative \"nope\""},
       {R"({"units": {"*": {"creatives": []}}})", "needs at least one creative"},
+      {R"({"units": {"*": {"creatives": ["banner-plain"], "interstitials": ["x"]}}})",
+       "unknown creative \"x\""},
       {R"({"units": {"*": {"fault": "sometimes"}}})", "unknown fault"},
       {R"({"units": {"*": {"fault": "stall", "refresh": -1}}})", "\"refresh\" must be"},
   };

@@ -121,6 +121,7 @@ bool AdServer::setUp(std::string& problem) {
   route(R"(/cl/([A-Za-z0-9_.-]+)(/2)?)", RequestKind::Click, &AdServer::serveClick);
   route(R"(/landing/([a-z0-9-]+)\.html)", RequestKind::Landing, &AdServer::serveLanding);
   route(R"(/zede/(webapp|video)\.html)", RequestKind::Asset, &AdServer::serveAsset);
+  route(R"(/zede/mraid/([a-z0-9-]+)\.(html|js))", RequestKind::Asset, &AdServer::serveMraidPage);
   route(R"(/_report)", RequestKind::Report, &AdServer::serveReport);
   route(R"(/_report\.json)", RequestKind::Report, &AdServer::serveReportJSON);
   routeErrors();
@@ -219,11 +220,12 @@ std::optional<AdUnit> AdServer::unitFor(const std::string& slot) const {
   return unit ? std::optional<AdUnit>(*unit) : std::nullopt;
 }
 
-std::string AdServer::nextCreative(const std::string& slot, const AdUnit& unit) {
-  if (unit.creatives.empty()) return *content_.creativeNames().begin();
+std::string AdServer::nextCreative(const std::string& rotation,
+                                   const std::vector<std::string>& creatives) {
+  if (creatives.empty()) return *content_.creativeNames().begin();
   std::lock_guard lock(mutex_);
-  if (rotation_.size() >= kMaximumRotations && !rotation_.contains(slot)) rotation_.clear();
-  return unit.creatives[rotation_[slot]++ % unit.creatives.size()];
+  if (rotation_.size() >= kMaximumRotations && !rotation_.contains(rotation)) rotation_.clear();
+  return creatives[rotation_[rotation]++ % creatives.size()];
 }
 
 bool AdServer::stall(int milliseconds) {
@@ -275,10 +277,17 @@ void AdServer::serveAdRequest(const httplib::Request&, httplib::Response& respon
   if (unit->fault == Fault::ServerError) {
     return refuse(response, record, 500, "server error chosen by the inventory");
   }
+  // Interstitials have a rotation of their own where the unit names one.
+  const platform::Value* format = ad->parameters.find(kAdFormatParameter);
+  bool ownInterstitials =
+      format && format->stringValue() == kInterstitialFormat && !unit->interstitials.empty();
+  std::string creative = ownInterstitials
+                             ? nextCreative(ad->slot + " interstitial", unit->interstitials)
+                             : nextCreative(ad->slot, unit->creatives);
   long n = ++sequence_;
   std::string ticket = ad->slot + "-" + std::to_string(n);
-  redirect(response, origin_ + kAdPagePrefix + ad->slot + "/" + nextCreative(ad->slot, *unit) +
-                         "?n=" + std::to_string(n));
+  redirect(response,
+           origin_ + kAdPagePrefix + ad->slot + "/" + creative + "?n=" + std::to_string(n));
   response.set_header("X-Zede-Tracking-Urls", origin_ + kTrackingPrefix + ticket + "-imp " +
                                                   origin_ + kTrackingPrefix + ticket + "-view");
   response.set_header("X-Zede-Orientation", unit->orientation);
@@ -386,6 +395,15 @@ void AdServer::serveAsset(const httplib::Request& request, httplib::Response& re
   auto html = content_.page(std::string(request.matches[1]) + ".html");
   if (!html) return refuse(response, record, 404, "no such page");
   response.set_content(*html, "text/html; charset=utf-8");
+}
+
+void AdServer::serveMraidPage(const httplib::Request& request, httplib::Response& response,
+                              RecordedRequest& record) {
+  std::string name = request.matches[1], extension = request.matches[2];
+  auto text = content_.page("mraid/" + name + "." + extension);
+  if (!text) return refuse(response, record, 404, "no such MRAID page");
+  response.set_content(*text,
+                       extension == "js" ? "application/javascript" : "text/html; charset=utf-8");
 }
 
 void AdServer::serveReport(const httplib::Request&, httplib::Response& response, RecordedRequest&) {

@@ -88,6 +88,7 @@ class AdServer {
   void serveClick(const httplib::Request&, httplib::Response&, RecordedRequest&);
   void serveLanding(const httplib::Request&, httplib::Response&, RecordedRequest&);
   void serveAsset(const httplib::Request&, httplib::Response&, RecordedRequest&);
+  void serveMraidPage(const httplib::Request&, httplib::Response&, RecordedRequest&);
   void serveReport(const httplib::Request&, httplib::Response&, RecordedRequest&);
   void serveReportJSON(const httplib::Request&, httplib::Response&, RecordedRequest&);
 
@@ -95,7 +96,8 @@ class AdServer {
   // Waits `milliseconds` or until the server stops; false when it stopped.
   bool stall(int milliseconds);
   std::optional<AdUnit> unitFor(const std::string& slot) const;
-  std::string nextCreative(const std::string& slot, const AdUnit& unit);
+  // The next of `creatives` in the rotation named `rotation`.
+  std::string nextCreative(const std::string& rotation, const std::vector<std::string>& creatives);
 
   AdServerOptions options_;
   AdContent content_;

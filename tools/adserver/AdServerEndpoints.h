@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ads/support/ZUVEndpoints.h"
+#include "ads/support/ZUVParameterKeys.h"
 
 // The ad network's host names and paths as the demo ad server answers them. The host names and
 // the script path are the client's own, so the two cannot drift apart; `vozave serve` and
@@ -17,6 +18,12 @@ inline constexpr const char* kSupportScriptPath = kZUVSupportScriptPath;
 inline constexpr const char* kAdRequestPath = "/zede/ads";
 // Ad pages: kAdPagePrefix + slot + "/" + creative.
 inline constexpr const char* kAdPagePrefix = "/zede/page/";
+// Pages of the MRAID creatives beside the ad page: the second part of the two-part ad and the
+// checks the creatives share. kMraidPrefix + name.
+inline constexpr const char* kMraidPrefix = "/zede/mraid/";
+// The ad request parameter, and its value, of a request for an interstitial.
+inline constexpr const char* kAdFormatParameter = kZUVParameterAdFormat;
+inline constexpr const char* kInterstitialFormat = "interstitial_mb";
 // Tracking and click chains: prefix + ticket, then "/2", then the end. The prefixes are four
 // characters long, so the client's impression ticket (a tracking path without its first four
 // characters) is the ticket itself.

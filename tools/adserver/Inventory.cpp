@@ -36,10 +36,10 @@ std::string numberText(double value) {
   return std::string(text, result.ptr);
 }
 
-bool readCreatives(const platform::Value& list, const std::set<std::string>& known, AdUnit& unit,
-                   std::string& problem) {
+bool readCreatives(const platform::Value& list, const char* key, const std::set<std::string>& known,
+                   std::vector<std::string>& into, std::string& problem) {
   if (!list.isNull() && !list.isArray()) {
-    problem = "\"creatives\" must be a list of names";
+    problem = std::string("\"") + key + "\" must be a list of names";
     return false;
   }
   for (const platform::Value& name : list.arrayValue()) {
@@ -48,7 +48,7 @@ bool readCreatives(const platform::Value& list, const std::set<std::string>& kno
                 quotedForReason(name.isString() ? name.stringValue() : name.debugDescription());
       return false;
     }
-    unit.creatives.push_back(name.stringValue());
+    into.push_back(name.stringValue());
   }
   return true;
 }
@@ -72,7 +72,10 @@ bool readUnit(const platform::Value& entry, const std::set<std::string>& known, 
     problem = "an ad unit must be an object";
     return false;
   }
-  if (!readCreatives(entry["creatives"], known, unit, problem)) return false;
+  if (!readCreatives(entry["creatives"], "creatives", known, unit.creatives, problem) ||
+      !readCreatives(entry["interstitials"], "interstitials", known, unit.interstitials, problem)) {
+    return false;
+  }
   double refresh = 30, stall = unit.stallMilliseconds;
   if (!readNumber(entry, "refresh", kMaximumRefreshSeconds, refresh, problem) ||
       !readNumber(entry, "stall_ms", kMaximumStallMilliseconds, stall, problem)) {

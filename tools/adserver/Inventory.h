@@ -36,8 +36,10 @@ std::optional<Fault> faultFromName(std::string_view name);
 
 struct AdUnit {
   std::vector<std::string> creatives;  // names of creative files, served in turn
-  std::string refreshRate = "30";      // the "X-Zede-Refresh-Rate" text, in seconds
-  std::string orientation = "any";     // the "X-Zede-Orientation" text
+  // Served in turn to interstitial requests instead; empty: they get `creatives` too.
+  std::vector<std::string> interstitials;
+  std::string refreshRate = "30";   // the "X-Zede-Refresh-Rate" text, in seconds
+  std::string orientation = "any";  // the "X-Zede-Orientation" text
   Fault fault = Fault::None;
   int stallMilliseconds = 10000;
 };
