@@ -246,8 +246,9 @@ TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
 
   std::string shown = outputOf(run.out, "show", 0);
   EXPECT_NE(shown.find("full screen: ZUVMraidScreenController over"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("mraid ad: interstitial 0,0 320x480, close control 270,0 50x50"),
-            std::string::npos)
+  EXPECT_NE(
+      shown.find("mraid ad: interstitial, state default, 0,0 320x480, close control 270,0 50x50"),
+      std::string::npos)
       << shown;
   EXPECT_NE(shown.find("interstitial: showing http://ads.vozave.com/zede/page/a1b2c3d4e5f6071/"),
             std::string::npos)

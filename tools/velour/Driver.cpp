@@ -237,6 +237,7 @@ bool Driver::execute(const std::string& rawLine) {
   }
   // Whatever the command set off runs now, at the same moment of simulated time.
   platform::RunLoop::main().runOnce(0);
+  phone_.interstitial().tidy();
   return true;
 }
 

@@ -5,7 +5,8 @@
 #include <sstream>
 #include <tuple>
 
-#include "ads/mraid/ZUVMraidPresenter.h"
+#include "ads/core/ZUVObjectPrivate.h"
+#include "ads/mraid/ZUVMraidController.h"
 #include "ads/web/ZUVBrowserController.h"
 #include "ads/web/ZUVWebAppViewController.h"
 #include "platform/foundation/RunLoop.h"
@@ -122,10 +123,25 @@ const char* presentationName(ZUVMraidPresentation presentation) {
   return "?";
 }
 
-// "mraid ad: expanded 0,0 320x480, close control 270,0 50x50" (window coordinates).
-void printMraidAd(std::ostream& out, const ZUVMraidPresenter& presenter, const char* indent) {
-  out << indent << "mraid ad: " << presentationName(presenter.presentation());
-  if (auto web = presenter.adView()) out << " " << FullScreens::geometry(web->frameInWindow());
+// The MRAID state of the ad that `presenter` shows, from the banner whose container it is.
+std::string stateOf(const ZUVMraidPresenter& presenter,
+                    const std::vector<std::shared_ptr<ZUVBannerView>>& banners) {
+  for (const auto& banner : banners) {
+    ZUVMraidController* mraid = banner->privateObject()->mraid();
+    if (mraid && &mraid->presenter() == &presenter) {
+      return std::string(ZUVMraidController::stateName(mraid->state()));
+    }
+  }
+  return "unknown";
+}
+
+// "mraid ad: expanded, state expanded, 0,0 320x480, close control 270,0 50x50" (window
+// coordinates).
+void printMraidAd(std::ostream& out, const ZUVMraidPresenter& presenter, const char* indent,
+                  const std::vector<std::shared_ptr<ZUVBannerView>>& banners) {
+  out << indent << "mraid ad: " << presentationName(presenter.presentation()) << ", state "
+      << stateOf(presenter, banners);
+  if (auto web = presenter.adView()) out << ", " << FullScreens::geometry(web->frameInWindow());
   if (auto close = presenter.closeControl()) {
     out << ", close control " << FullScreens::geometry(close->frameInWindow());
   }
@@ -241,7 +257,10 @@ void FullScreens::awaitTapEffect(double seconds) {
   }
 }
 
-void FullScreens::print(std::ostream& out) {
+void FullScreens::print(std::ostream& out,
+                        const std::vector<std::shared_ptr<ZUVBannerView>>& moreBanners) {
+  auto banners = Banners::all();
+  banners.insert(banners.end(), moreBanners.begin(), moreBanners.end());
   auto app = platform::Application::shared();
   out << "status bar: " << (app->isStatusBarHidden() ? "hidden" : "shown") << "\n";
   auto window = platform::Window::keyWindow();
@@ -258,12 +277,12 @@ void FullScreens::print(std::ostream& out) {
       printMail(out, *mail);
     } else if (auto* presenter = mraidAdInFront(shown)) {
       if (auto web = presenter->adView()) printPage(out, *web);
-      printMraidAd(out, *presenter, "  ");
+      printMraidAd(out, *presenter, "  ", banners);
     }
   }
   for (auto* presenter : ZUVMraidPresenter::showing()) {
     if (presenter->presentation() == ZUVMraidPresentation::Resized) {
-      printMraidAd(out, *presenter, "");
+      printMraidAd(out, *presenter, "", banners);
     }
   }
 }

@@ -4,7 +4,9 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
+#include "ads/core/ZUVBannerView.h"
 #include "platform/ui/ViewController.h"
 #include "platform/web/WebView.h"
 
@@ -16,8 +18,11 @@ namespace velour {
 // front. The Phone calls it; every action returns an error text, empty on success.
 class FullScreens {
  public:
-  // The status bar, then each presented controller over the screen it covers, front last.
-  static void print(std::ostream& out);
+  // The status bar, then each presented controller over the screen it covers, front last,
+  // then resized ads; MRAID ads with their state, from the banners on the screens or
+  // `moreBanners`.
+  static void print(std::ostream& out,
+                    const std::vector<std::shared_ptr<ZUVBannerView>>& moreBanners = {});
 
   // Prints the visible text of the page in front (as tapText finds it), one "text:" line per
   // line of it, at most kMaxTextLines; an error text when there is no page.

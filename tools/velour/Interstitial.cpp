@@ -32,18 +32,25 @@ std::string Interstitial::load() {
   return {};
 }
 
+// The ad's MRAID container shows it; its close control, or the page's close or unload, hides
+// it, which tidy() notices.
 void Interstitial::arrived() {
   if (stage_ != Stage::Loading) return;
-  auto window = platform::Window::keyWindow();
-  presenter_ = std::make_shared<ZUVMraidPresenter>();
-  presenter_->setViewController(window ? window->rootViewController() : nullptr);
-  presenter_->setDelegateManager(banner_->privateObject()->delegateManager());
-  if (!presenter_->presentInterstitial(banner_->webView(), [this] { closed(); })) {
+  ZUVMraidController* mraid = banner_->privateObject()->mraid();
+  if (!mraid || !mraid->presentInterstitial()) {
     platform::log("velour: the interstitial could not take the screen");
     failed(-1);
     return;
   }
   stage_ = Stage::Showing;
+}
+
+void Interstitial::tidy() {
+  if (stage_ != Stage::Showing) return;
+  ZUVMraidController* mraid = banner_->privateObject()->mraid();
+  if (mraid && mraid->presenter().presentation() != ZUVMraidPresentation::InPlace) return;
+  stage_ = Stage::Closed;
+  banner_.reset();
 }
 
 void Interstitial::failed(long code) {
@@ -52,24 +59,14 @@ void Interstitial::failed(long code) {
   error_ = code;
   // The controller is inside its own report: it goes after this pass.
   platform::RunLoop::main().releaseLater(std::move(banner_));
-  presenter_.reset();
-}
-
-void Interstitial::closed() {
-  if (stage_ != Stage::Showing) return;
-  stage_ = Stage::Closed;
-  presenter_->restore();
-  // The close control's action is running: what it belongs to goes after this pass.
-  platform::RunLoop::main().releaseLater(std::move(presenter_));
-  platform::RunLoop::main().releaseLater(std::move(banner_));
 }
 
 bool Interstitial::isLoading() const {
   return stage_ == Stage::Loading && banner_ && banner_->privateObject()->isWorking();
 }
 
-std::shared_ptr<platform::WebView> Interstitial::webView() const {
-  return stage_ == Stage::Showing ? banner_->webView() : nullptr;
+std::shared_ptr<ZUVBannerView> Interstitial::banner() const {
+  return stage_ == Stage::Showing ? banner_ : nullptr;
 }
 
 void Interstitial::print(std::ostream& out) const {

@@ -5,13 +5,12 @@
 #include <string>
 
 #include "ads/core/ZUVBannerView.h"
-#include "ads/mraid/ZUVMraidPresenter.h"
 
 namespace velour {
 
 // The interstitial ad that the "interstitial" command loads: an ad controller of the screen's
-// size that no board shows, loaded with its interstitial request and presented over the whole
-// screen with the container's close control when its ad arrives; the close control ends it.
+// size that no board shows, loaded with its interstitial request; when its ad arrives, its
+// MRAID container presents it over the whole screen with the close control, which ends it.
 // The Phone keeps one.
 class Interstitial {
  public:
@@ -23,22 +22,22 @@ class Interstitial {
   std::string load();
   // A fetch or page load of the interstitial is under way.
   bool isLoading() const;
-  // One line for "show" and "ads": loading, showing, failed with its code, or closed.
+  // One line for "show": loading, showing, failed with its code, or closed.
   void print(std::ostream& out) const;
-  // The interstitial's ad page, while there is one.
-  std::shared_ptr<platform::WebView> webView() const;
+  // Notices that the interstitial shown has closed, and lets it go; after every command.
+  void tidy();
+  // The interstitial's ad controller while it is shown.
+  std::shared_ptr<ZUVBannerView> banner() const;
 
  private:
   enum class Stage { None, Loading, Showing, Failed, Closed };
   void arrived();
   void failed(long code);
-  void closed();
 
   Stage stage_ = Stage::None;
   long error_ = 0;
   std::shared_ptr<ZUVBannerView> banner_;
   std::shared_ptr<ZUVBannerViewDelegate> delegate_;
-  std::shared_ptr<ZUVMraidPresenter> presenter_;
 };
 
 }  // namespace velour

@@ -196,7 +196,9 @@ std::string Phone::screen() {
       }
     }
   }
-  FullScreens::print(out);
+  std::vector<std::shared_ptr<ZUVBannerView>> interstitial;
+  if (auto banner = interstitial_.banner()) interstitial.push_back(banner);
+  FullScreens::print(out, interstitial);
   interstitial_.print(out);
   printPlaying(out);
   const auto& animations = View::animationLog();
