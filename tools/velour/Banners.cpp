@@ -9,6 +9,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/Window.h"
+#include "tools/velour/Console.h"
 #include "tools/velour/Refusal.h"
 
 namespace velour {
@@ -94,6 +95,8 @@ Banners::Watch& Banners::watch(const std::shared_ptr<ZUVBannerView>& banner) {
       watched->lastError = -1;
     };
     banner->setDelegate(entry->second.delegate);
+    banner->setViewableRefresh(viewableRefresh_);
+    logConsoleOf(*banner->webView());
   }
   return entry->second;
 }
@@ -120,6 +123,11 @@ std::string Banners::describe(const std::shared_ptr<ZUVBannerView>& banner) {
   return out.str();
 }
 
+void Banners::setViewableRefresh(bool on) {
+  viewableRefresh_ = on;
+  for (const auto& banner : all()) banner->setViewableRefresh(on);
+}
+
 void Banners::watchAll() {
   for (const auto& banner : all()) watch(banner);
 }
@@ -135,6 +143,8 @@ void Banners::printAll(std::ostream& out) {
     const auto& timer = banner->privateObject()->reloadTimer();
     if (timer.isValid()) {
       out << ", refresh in " << oneDecimal(platform::toSeconds(timer.fireDate() - now)) << " s";
+    } else if (banner->privateObject()->isWaitingToBeSeen()) {
+      out << ", refresh due when the banner is seen";
     } else {
       out << ", no refresh due";
     }
@@ -147,24 +157,30 @@ void Banners::printAll(std::ostream& out) {
   }
 }
 
-platform::Result<void> Banners::tapVisible(std::optional<platform::Point> point) {
-  for (const auto& banner : all()) {
-    if (!banner->window() || !banner->isVisibleInTree()) continue;
-    const auto& page = banner->webView();
-    if (page->isHidden()) return refused("the banner shows no ad yet");
-    const platform::Size size = banner->bounds().size;
-    const platform::Point at = point.value_or(platform::Point{size.width / 2, size.height / 2});
-    if (!banner->pointInside(at)) {
-      return refused("the point " + oneDecimal(at.x) + "," + oneDecimal(at.y) +
-                     " is outside the banner");
-    }
-    const platform::Point origin = page->frame().origin;
-    if (!page->tapAt(platform::Point{at.x - origin.x, at.y - origin.y})) {
-      return refused("the banner's page could not be tapped there");
-    }
-    return {};
+std::shared_ptr<ZUVBannerView> Banners::topmostShown() {
+  const auto banners = all();
+  for (auto it = banners.rbegin(); it != banners.rend(); ++it) {
+    if ((*it)->window() && (*it)->isVisibleInTree()) return *it;
   }
-  return refused("no banner on the screen");
+  return nullptr;
+}
+
+platform::Result<void> Banners::tapVisible(std::optional<platform::Point> point) {
+  auto banner = topmostShown();
+  if (!banner) return refused("no banner on the screen");
+  const auto& page = banner->webView();
+  if (page->isHidden()) return refused("the banner shows no ad yet");
+  const platform::Size size = banner->bounds().size;
+  const platform::Point at = point.value_or(platform::Point{size.width / 2, size.height / 2});
+  if (!banner->pointInside(at)) {
+    return refused("the point " + oneDecimal(at.x) + "," + oneDecimal(at.y) +
+                   " is outside the banner");
+  }
+  const platform::Point origin = page->frame().origin;
+  if (!page->tapAt(platform::Point{at.x - origin.x, at.y - origin.y})) {
+    return refused("the banner's page could not be tapped there");
+  }
+  return {};
 }
 
 void Banners::settle(platform::Duration budget, const std::function<bool()>& alsoBusy) {

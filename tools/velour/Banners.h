@@ -21,6 +21,9 @@ class Banners {
  public:
   // Every banner in the window's view controllers' views, shown or not.
   static std::vector<std::shared_ptr<ZUVBannerView>> all();
+  // The banner a person sees: the topmost one shown in the window (the information screen's
+  // lies over the board's, which still counts as shown in the tree beneath it); null for none.
+  static std::shared_ptr<ZUVBannerView> topmostShown();
   // The banners in `view`'s tree, front to back as they were added.
   static std::vector<std::shared_ptr<ZUVBannerView>> in(
       const std::shared_ptr<platform::View>& view);
@@ -29,8 +32,11 @@ class Banners {
   // One line per banner of all(): where it is, its state and ad, when its refresh is due and
   // the errors it has reported while watched.
   void printAll(std::ostream& out);
-  // Starts watching the banners that came since the last call, so that their errors count.
+  // Starts watching the banners that came since the last call, so that their errors count,
+  // their pages' console messages are logged, and they have the viewable refresh option.
   void watchAll();
+  // Viewable refresh for every banner, now and to come (velour --viewable-refresh).
+  void setViewableRefresh(bool on);
   // A finger's tap on the first banner visible on screen, at `point` in the banner's own
   // coordinates or else at its centre.
   platform::Result<void> tapVisible(std::optional<platform::Point> point = std::nullopt);
@@ -49,6 +55,7 @@ class Banners {
   Watch& watch(const std::shared_ptr<ZUVBannerView>& banner);
 
   std::map<const ZUVBannerView*, Watch> watches_;
+  bool viewableRefresh_ = false;
 };
 
 }  // namespace velour

@@ -1,8 +1,11 @@
 #include "tools/velour/FullScreens.h"
 
 #include <map>
+#include <sstream>
 #include <tuple>
 
+#include "ads/core/ZUVObjectPrivate.h"
+#include "ads/mraid/ZUVMraidController.h"
 #include "ads/web/ZUVBrowserController.h"
 #include "ads/web/ZUVWebAppViewController.h"
 #include "platform/foundation/RunLoop.h"
@@ -89,13 +92,72 @@ void printMail(std::ostream& out, platform::MailComposeViewController& mail) {
       << "\n";
 }
 
-// The web view of a browser or web application.
+std::shared_ptr<platform::WebView> firstWebView(const std::shared_ptr<platform::View>& view) {
+  if (auto web = std::dynamic_pointer_cast<platform::WebView>(view)) return web;
+  for (const auto& sub : view->subviews()) {
+    if (auto web = firstWebView(sub)) return web;
+  }
+  return nullptr;
+}
+
+// The web view of a browser or web application, or the ad's of an expanded or interstitial ad.
 std::shared_ptr<platform::WebView> pageOf(const std::shared_ptr<ViewController>& shown) {
   if (auto browser = std::dynamic_pointer_cast<ZUVBrowserController>(shown)) {
     return browser->webView();
   }
   if (auto webApp = std::dynamic_pointer_cast<ZUVWebAppViewController>(shown)) {
     return webApp->webView();
+  }
+  if (!shown->isViewLoaded()) return nullptr;
+  return firstWebView(shown->view());
+}
+
+const char* presentationName(ZUVMraidPresentation presentation) {
+  switch (presentation) {
+    case ZUVMraidPresentation::InPlace:
+      return "in place";
+    case ZUVMraidPresentation::Expanded:
+      return "expanded";
+    case ZUVMraidPresentation::Resized:
+      return "resized";
+    case ZUVMraidPresentation::Interstitial:
+      return "interstitial";
+  }
+  return "?";
+}
+
+// The MRAID state of the ad that `presenter` shows, from the banner whose container it is.
+std::string stateOf(const ZUVMraidPresenter& presenter,
+                    const std::vector<std::shared_ptr<ZUVBannerView>>& banners) {
+  for (const auto& banner : banners) {
+    ZUVMraidController* mraid = banner->privateObject()->mraid();
+    if (mraid && &mraid->presenter() == &presenter) {
+      return std::string(ZUVMraidController::stateName(mraid->state()));
+    }
+  }
+  return "unknown";
+}
+
+// "mraid ad: expanded, state expanded, 0,0 320x480, close control 270,0 50x50" (window
+// coordinates).
+void printMraidAd(std::ostream& out, const ZUVMraidPresenter& presenter, const char* indent,
+                  const std::vector<std::shared_ptr<ZUVBannerView>>& banners) {
+  out << indent << "mraid ad: " << presentationName(presenter.presentation()) << ", state "
+      << stateOf(presenter, banners);
+  if (auto web = presenter.adView()) out << ", " << FullScreens::geometry(web->frameInWindow());
+  if (auto close = presenter.closeControl()) {
+    out << ", close control " << FullScreens::geometry(close->frameInWindow());
+  }
+  out << "\n";
+}
+
+// The presenter of the expanded, interstitial or resized ad that is in front: the one whose
+// screen `shown` is, else without a full screen the last resized one.
+ZUVMraidPresenter* mraidAdInFront(const std::shared_ptr<ViewController>& shown) {
+  const auto& showing = ZUVMraidPresenter::showing();
+  for (auto it = showing.rbegin(); it != showing.rend(); ++it) {
+    bool resized = (*it)->presentation() == ZUVMraidPresentation::Resized;
+    if (shown ? (!resized && (*it)->frontController() == shown) : resized) return *it;
   }
   return nullptr;
 }
@@ -106,12 +168,10 @@ platform::Result<std::shared_ptr<platform::WebView>> frontWebView() {
     if (!web) return refused("the " + shown->className() + " in front shows no page");
     return web;
   }
-  for (const auto& banner : Banners::all()) {
-    if (!banner->window() || !banner->isVisibleInTree()) continue;
-    if (banner->webView()->isHidden()) return refused("the banner shows no ad yet");
-    return banner->webView();
-  }
-  return refused("no page on the screen");
+  auto banner = Banners::topmostShown();
+  if (!banner) return refused("no page on the screen");
+  if (banner->webView()->isHidden()) return refused("the banner shows no ad yet");
+  return banner->webView();
 }
 
 // A finger on the centre of `frame` (window coordinates).
@@ -143,6 +203,32 @@ platform::Result<void> pressToolbarItem(ZUVBrowserController& browser, const std
 
 }  // namespace
 
+std::string FullScreens::geometry(const platform::Rect& r) {
+  std::ostringstream out;
+  out << r.origin.x << "," << r.origin.y << " " << r.size.width << "x" << r.size.height;
+  return out.str();
+}
+
+platform::Result<void> FullScreens::printText(std::ostream& out) {
+  auto web = frontWebView();
+  if (!web) return web.error();
+  std::istringstream text((*web)->pageText());
+  std::size_t printed = 0, more = 0;
+  for (std::string line; std::getline(text, line);) {
+    std::string_view shown = platform::text::trimmed(line, " \t\r");
+    if (shown.empty()) continue;
+    if (printed == kMaxTextLines) {
+      ++more;
+      continue;
+    }
+    out << "text: " << singleLine(shown) << "\n";
+    ++printed;
+  }
+  if (more > 0) out << "text: (" << more << " more lines)\n";
+  if (printed == 0) out << "text: (none)\n";
+  return {};
+}
+
 std::shared_ptr<ViewController> FullScreens::front() {
   auto window = platform::Window::keyWindow();
   if (!window) return nullptr;
@@ -171,7 +257,10 @@ void FullScreens::awaitTapEffect(platform::Duration budget) {
   while (state() == before && loop.hostNow() < end) loop.runOnce(kHostPass);
 }
 
-void FullScreens::print(std::ostream& out) {
+void FullScreens::print(std::ostream& out,
+                        const std::vector<std::shared_ptr<ZUVBannerView>>& moreBanners) {
+  auto banners = Banners::all();
+  banners.insert(banners.end(), moreBanners.begin(), moreBanners.end());
   auto app = platform::Application::shared();
   out << "status bar: " << (app->isStatusBarHidden() ? "hidden" : "shown") << "\n";
   auto window = platform::Window::keyWindow();
@@ -186,6 +275,14 @@ void FullScreens::print(std::ostream& out) {
       printWebApp(out, *webApp);
     } else if (auto mail = std::dynamic_pointer_cast<platform::MailComposeViewController>(shown)) {
       printMail(out, *mail);
+    } else if (auto* presenter = mraidAdInFront(shown)) {
+      if (auto web = presenter->adView()) printPage(out, *web);
+      printMraidAd(out, *presenter, "  ", banners);
+    }
+  }
+  for (auto* presenter : ZUVMraidPresenter::showing()) {
+    if (presenter->presentation() == ZUVMraidPresentation::Resized) {
+      printMraidAd(out, *presenter, "", banners);
     }
   }
 }
@@ -220,10 +317,14 @@ platform::Result<void> FullScreens::pressControl(const std::string& command) {
     }
     return touchCentre(button->frameInWindow(), "the close button");
   }
+  if (auto* presenter = mraidAdInFront(shown); presenter && command == "close") {
+    if (!presenter->tapCloseControl()) return refused("the ad's close control cannot be tapped");
+    return {};
+  }
   if (shown) {
     return refused("the " + shown->className() + " in front has no " + command + " button");
   }
-  return refused("no browser or web application on the screen for " + command);
+  return refused("no browser, web application or expanded ad on the screen for " + command);
 }
 
 platform::Result<void> FullScreens::finishMail(const std::string& how) {

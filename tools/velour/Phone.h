@@ -5,6 +5,7 @@
 
 #include "platform/foundation/Result.h"
 #include "tools/velour/Banners.h"
+#include "tools/velour/Interstitial.h"
 
 namespace velour {
 
@@ -27,9 +28,11 @@ class Phone {
     return banners_.tapVisible(point);
   }
   Banners& banners() { return banners_; }
+  Interstitial& interstitial() { return interstitial_; }
 
  private:
   Banners banners_;
+  Interstitial interstitial_;
   std::size_t animationsShown_ = 0;
 };
 
