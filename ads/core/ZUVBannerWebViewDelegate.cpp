@@ -2,6 +2,7 @@
 
 #include "ads/core/ZUVObjectPrivate.h"
 #include "ads/core/ZUVRequestError.h"
+#include "ads/mraid/ZUVMraidMessage.h"
 #include "ads/support/ZUVParameterKeys.h"
 #include "ads/support/ZUVStatistics.h"
 #include "platform/foundation/Log.h"
@@ -37,20 +38,41 @@ bool ZUVBannerWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(
     platform::WebViewNavigationType type) {
   auto controller = private_.lock();
   if (!controller) return false;
-  setViewController(controller->rootViewController());
+  ZUVMraidController* mraid = controller->mraid();
+  // An expanded ad's click-throughs are presented over its own screen.
+  std::shared_ptr<platform::ViewController> from =
+      mraid ? mraid->frontController() : controller->rootViewController();
+  setViewController(from);
   opener().setDelegateManager(controller->delegateManager());
-  opener().setViewController(controller->rootViewController());
+  opener().setViewController(from);
+  if (ZUVMraidMessage::isMessageURL(request.url())) {
+    if (mraid) mraid->receiveMessage(webView, request.url());
+    return false;
+  }
   if (stopsRunawayPage(webView, request.url(), *controller)) return false;
   // The user's tap on the ad on screen is a click-through, whatever the next load is doing.
   const bool tapped = !webView.isHidden() && webView.lastNavigationHadUserActivation();
-  if (tapped || displaysAd(webView, *controller)) return clickThrough(webView, request, type);
+  if (tapped || displaysAd(webView, *controller)) {
+    return clickThrough(webView, request, type, from);
+  }
   return ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(webView, request,
                                                                              type);
 }
 
 bool ZUVBannerWebViewDelegate::clickThrough(platform::WebView& webView,
                                             const platform::WebRequest& request,
-                                            platform::WebViewNavigationType type) {
+                                            platform::WebViewNavigationType type,
+                                            const std::shared_ptr<platform::ViewController>& from) {
+  (void)followClick(webView, request, type, from);
+  return false;
+}
+
+bool ZUVBannerWebViewDelegate::followClick(platform::WebView& webView,
+                                           const platform::WebRequest& request,
+                                           platform::WebViewNavigationType type,
+                                           const std::shared_ptr<platform::ViewController>& from) {
+  setViewController(from);
+  opener().setViewController(from);
   const platform::URL& url = request.url();
   if (!isMessage(url) && url.scheme() != "about") {
     if (ZUVUserActivationGate::isForbiddenTarget(url)) {
@@ -70,7 +92,7 @@ bool ZUVBannerWebViewDelegate::clickThrough(platform::WebView& webView,
       opener().openBrowserToURLSupportedOrientations(clickURL, kZUVOrientationsAny);
     }
   }
-  return false;
+  return true;
 }
 
 bool ZUVBannerWebViewDelegate::stopsRunawayPage(platform::WebView& webView,
@@ -119,6 +141,7 @@ void ZUVBannerWebViewDelegate::webViewDidFinishLoad(platform::WebView& webView) 
   auto& statistics = ZUVStatistics::sharedStatistics();
   statistics.endTimingNamed(kZUVParameterPriorRequestLatency);
   statistics.startTimingNamed(kZUVParameterPriorPreClickLatency);
+  if (ZUVMraidController* mraid = controller->mraid()) mraid->adPageDidLoad(webView);
 }
 
 void ZUVBannerWebViewDelegate::webViewDidFailLoadWithError(platform::WebView& webView,

@@ -28,9 +28,16 @@ class ZUVBannerWebViewDelegate : public ZUVWebViewDelegate {
   void webViewDidFailLoadWithError(platform::WebView& webView,
                                    const platform::Error& error) override;
 
+  // The ad's click-through to the request (the click URL, the in-app browser presented from
+  // `from`, another application), past the user's tap; false when refused.
+  bool followClick(platform::WebView& webView, const platform::WebRequest& request,
+                   platform::WebViewNavigationType type,
+                   const std::shared_ptr<platform::ViewController>& from);
+
  private:
   bool clickThrough(platform::WebView& webView, const platform::WebRequest& request,
-                    platform::WebViewNavigationType type);
+                    platform::WebViewNavigationType type,
+                    const std::shared_ptr<platform::ViewController>& from);
   // True when the navigation is one too many of the loading page's own, and is refused.
   bool stopsRunawayPage(platform::WebView& webView, const platform::URL& url,
                         ZUVObjectPrivate& controller);

@@ -140,6 +140,7 @@ void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
   webView_->setDataDetectorTypes(0);
   webViewDelegate_ = std::make_shared<ZUVBannerWebViewDelegate>(weak_from_this());
   webView_->setDelegate(webViewDelegate_);
+  ZUVMraidController::prepareWebView(*webView_, ZUVMraidController::Part::First);
   limitPage(*webView_, false);
   observeApplication();
 }
@@ -212,6 +213,8 @@ ZUVObjectPrivate::~ZUVObjectPrivate() {
   trackerCleanup_.cancel();
   reloadTimer_.reset();
   adPageTimer_.reset();
+  // An expanded or resized ad goes back to its banner first.
+  mraid_.reset();
   webView_->setDelegate({});
   webViewDelegate_.reset();
   webView_->removeFromSuperview();

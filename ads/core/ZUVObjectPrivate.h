@@ -11,6 +11,7 @@
 
 #include "ads/core/ZUVDelegateManager.h"
 #include "ads/core/ZUVRequestPrivate.h"
+#include "ads/mraid/ZUVMraidController.h"
 #include "ads/support/ZUVCachedFile.h"
 #include "ads/web/ZUVClickTracker.h"
 #include "ads/web/ZUVWebViewDelegate.h"
@@ -83,6 +84,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   double reloadSeconds() const { return reloadSeconds_; }
   // The pending refresh, if any.
   const platform::TimerHandle& reloadTimer() const { return reloadTimer_; }
+  // The MRAID container of the ad page shown or loading, if any.
+  ZUVMraidController* mraid() const { return mraid_.get(); }
   // The hidden web view of the build under way, if any.
   const std::shared_ptr<platform::WebView>& buildAdWebView() const { return buildAdWebView_; }
 
@@ -138,6 +141,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   // The banner web view delegate tells how the ad page's load (LoadingAdPage) ended.
   void adPageDidFinish();
   void adPageDidFail();
+  // The ad page gave up (MRAID's unload): it goes, and the banner counts a failed load.
+  void adDidUnload();
   void failedAdRequestWithFile(const ZUVCachedFile& file);
   // The page that runs the support script on the parameters' JSON text.
   static std::string buildAdPage(std::string_view script, std::string_view json);
@@ -195,6 +200,7 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void pageUnloaded(const std::string& limit, bool buildPage);
   void reportError(long code, const ZUVRequestPrivate* request);
   void readRedirectHeaders(const platform::HTTPHeaderFields& headers);
+  void makeMraidController();
   static std::shared_ptr<ZUVRequestPrivate> privateRequestWithRequest(
       const std::shared_ptr<ZUVRequest>& request);
 
@@ -205,6 +211,7 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::shared_ptr<platform::WebView> webView_;
   std::shared_ptr<platform::WebView> buildAdWebView_;
   std::shared_ptr<ZUVBannerWebViewDelegate> webViewDelegate_;
+  std::unique_ptr<ZUVMraidController> mraid_;
   std::shared_ptr<ZUVWebViewDelegate> buildAdWebViewDelegate_;
   platform::TimerHandle buildTimer_;
   std::vector<platform::Registration> buildReportObservers_;

@@ -9,6 +9,7 @@
 #include "ads/support/ZUVParameterKeys.h"
 #include "ads/support/ZUVStatistics.h"
 #include "ads/support/ZUVStatisticsCore.h"
+#include "ads/support/ZUV_SBJSON.h"
 #include "ads/web/ZUVNotificationCenter.h"
 #include "ads/web/ZUVViewController.h"
 #include "platform/foundation/Log.h"
@@ -88,22 +89,7 @@ std::string ZUVObjectPrivate::buildAdPage(std::string_view script, std::string_v
 }
 
 std::string ZUVObjectPrivate::scriptSafeJSON(std::string_view json) {
-  std::string safe;
-  safe.reserve(json.size());
-  for (std::size_t i = 0; i < json.size(); ++i) {
-    if (json[i] == '<') {
-      safe += "\\u003c";
-    } else if (json.substr(i, 3) == "\xE2\x80\xA8") {
-      safe += "\\u2028";
-      i += 2;
-    } else if (json.substr(i, 3) == "\xE2\x80\xA9") {
-      safe += "\\u2029";
-      i += 2;
-    } else {
-      safe += json[i];
-    }
-  }
-  return safe;
+  return ZUV_SBJSON::scriptSafe(json);
 }
 
 void ZUVObjectPrivate::addAdditionalParameters(platform::Dictionary& parameters) const {
@@ -244,7 +230,47 @@ void ZUVObjectPrivate::showAd() {
   }
   changeState(State::LoadingAdPage);
   watchAdPageLoad();
+  makeMraidController();
   webView_->loadHTMLStringBaseURL(page, baseURL);
+}
+
+// Each ad page gets a container of its own; the one of the page it replaces puts its ad back.
+void ZUVObjectPrivate::makeMraidController() {
+  mraid_.reset();
+  ZUVMraidController::Host host;
+  std::weak_ptr<ZUVBannerWebViewDelegate> delegate = webViewDelegate_;
+  host.open = [delegate](platform::WebView& view, const platform::URL& url,
+                         const std::shared_ptr<platform::ViewController>& from) {
+    auto strong = delegate.lock();
+    return strong && strong->followClick(view, platform::WebRequest(url),
+                                         platform::kWebViewNavigationTypeLinkClicked, from);
+  };
+  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
+  host.unload = [weak] {
+    if (auto self = weak.lock()) self->adDidUnload();
+  };
+  host.gate = webViewDelegate_->gate();
+  if (request_) host.location = request_->location();
+  host.viewController = rootViewController_;
+  host.events = delegateManager_;
+  const bool interstitial = request_ && request_->isInterstitialAd();
+  mraid_ = std::make_unique<ZUVMraidController>(
+      webView_, interstitial ? ZUVMraidPlacement::Interstitial : ZUVMraidPlacement::Inline,
+      std::move(host));
+}
+
+void ZUVObjectPrivate::adDidUnload() {
+  platform::log("<Vozave> Removed an ad page that unloaded itself");
+  mraid_.reset();
+  webView_->setHidden(true);
+  // A newer load under way reports for itself.
+  if (state_ == State::ShowingAd || state_ == State::LoadingAdPage) {
+    changeState(State::LoadFailed);
+    reportError(kZUVErrorNoFill, request_.get());
+    adPageDidFail();
+  }
+  // Its scripts go with it.
+  webView_->loadHTMLStringBaseURL("", std::nullopt);
 }
 
 void ZUVObjectPrivate::watchAdPageLoad() {

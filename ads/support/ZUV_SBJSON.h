@@ -59,6 +59,10 @@ class ZUV_SBJSON {
                                                               bool allowScalar,
                                                               platform::Error* error = nullptr);
 
+  // JSON text that stays one value inside a script element or a script's source: "<" (so no
+  // "</script>" or "<!--") and the line separators U+2028 and U+2029 escaped.
+  static std::string scriptSafe(std::string_view json);
+
   // The inner error that a wrapping error carries, if any.
   static std::optional<platform::Error> underlyingError(const platform::Error& error);
 

@@ -244,3 +244,22 @@ bool ZUV_SBJSON::appendArrayIntoError(const Array& array, std::string& out, Erro
   out += '"';
   return true;
 }
+
+std::string ZUV_SBJSON::scriptSafe(std::string_view json) {
+  std::string safe;
+  safe.reserve(json.size());
+  for (std::size_t i = 0; i < json.size(); ++i) {
+    if (json[i] == '<') {
+      safe += "\\u003c";
+    } else if (json.substr(i, 3) == "\xE2\x80\xA8") {
+      safe += "\\u2028";
+      i += 2;
+    } else if (json.substr(i, 3) == "\xE2\x80\xA9") {
+      safe += "\\u2029";
+      i += 2;
+    } else {
+      safe += json[i];
+    }
+  }
+  return safe;
+}

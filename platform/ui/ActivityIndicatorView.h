@@ -27,6 +27,7 @@ class ActivityIndicatorView : public View {
   bool hidesWhenStopped() const { return hidesWhenStopped_; }
   void setHidesWhenStopped(bool hides);
 
+  bool drawsContent() const override { return true; }
   std::string describe() const override;
   std::string className() const override { return "ActivityIndicatorView"; }
 

@@ -6,6 +6,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/ui/Exposure.h"
 #include "platform/ui/MailComposeViewController.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/View.h"
@@ -96,6 +97,7 @@ bool Application::enterBackground() {
     state_ = ApplicationState::Inactive;
   }
   state_ = ApplicationState::Background;
+  exposureMayHaveChanged();
   backgroundSince_ = RunLoop::main().now();
   if (auto d = delegate()) d->applicationDidEnterBackground(*this);
   post(kApplicationDidEnterBackgroundNotification);
@@ -109,6 +111,7 @@ bool Application::enterForeground() {
   if (state_ != ApplicationState::Background) return false;
   expiryTimer_.reset();
   state_ = ApplicationState::Inactive;
+  exposureMayHaveChanged();
   if (auto d = delegate()) d->applicationWillEnterForeground(*this);
   post(kApplicationWillEnterForegroundNotification);
   becomeActive();
@@ -139,12 +142,18 @@ Rect Application::statusBarFrame() const {
   return Rect(0, 0, width, DeviceProfile::current().statusBarHeight);
 }
 
+void Application::setStatusBarOrientation(InterfaceOrientation orientation) {
+  orientation_ = orientation;
+  exposureMayHaveChanged();
+}
+
 bool Application::canOpenURL(const URL& url) const {
   return isKnownScheme(url.scheme());
 }
 
 void Application::setStatusBarHiddenWithAnimation(bool hidden, StatusBarAnimation animation) {
   statusBarHidden_ = hidden;
+  exposureMayHaveChanged();
   if (statusBarChanges_.size() >= kStatusBarChangeLimit) {
     statusBarChanges_.erase(statusBarChanges_.begin());
   }
@@ -215,6 +224,7 @@ bool Application::setDeviceOrientation(InterfaceOrientation orientation) {
   if (!top || orientation == orientation_) return false;
   if (!top->shouldAutorotateToInterfaceOrientation(orientation)) return false;
   orientation_ = orientation;
+  exposureMayHaveChanged();
   top->rotateToInterfaceOrientation(orientation, 0.3, Screen::applicationFrame());
   return true;
 }

@@ -144,7 +144,7 @@ class VOZAVE_API Application : public Responder {
   // The way the status bar, and so the interface, faces.
   InterfaceOrientation statusBarOrientation() const { return orientation_; }
   // Turns the status bar alone, as an application may without rotating its views.
-  void setStatusBarOrientation(InterfaceOrientation orientation) { orientation_ = orientation; }
+  void setStatusBarOrientation(InterfaceOrientation orientation);
   // In the coordinates of the current orientation; empty while hidden.
   Rect statusBarFrame() const;
 

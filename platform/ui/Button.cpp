@@ -22,6 +22,7 @@ void Button::setImageForState(std::shared_ptr<Image> image, unsigned state) {
   } else {
     images_.erase(state);
   }
+  exposureMayHaveChanged();
 }
 
 std::shared_ptr<Image> Button::imageForState(unsigned state) const {

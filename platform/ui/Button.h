@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/ui/Control.h"
+#include "platform/ui/Exposure.h"
 #include "platform/ui/Image.h"
 
 namespace platform {
@@ -23,7 +24,10 @@ class Button : public Control {
 
   ButtonType buttonType() const { return type_; }
   std::string title() const override { return title_; }
-  void setTitle(std::string title) { title_ = std::move(title); }
+  void setTitle(std::string title) {
+    title_ = std::move(title);
+    exposureMayHaveChanged();  // a title makes a custom button cover what lies below
+  }
 
   // The image for exactly `state` (a combination of ControlState flags); null removes it.
   void setImageForState(std::shared_ptr<Image> image, unsigned state);
@@ -38,6 +42,10 @@ class Button : public Control {
 
   void tap() override;
 
+  // A custom button without a title or image is an invisible touch region.
+  bool drawsContent() const override {
+    return type_ == ButtonType::RoundedRect || !title_.empty() || !images_.empty();
+  }
   std::string describe() const override;
   std::string className() const override { return "Button"; }
 
@@ -59,8 +67,12 @@ class Label : public View {
   }
 
   const std::string& text() const { return text_; }
-  void setText(std::string text) { text_ = std::move(text); }
+  void setText(std::string text) {
+    text_ = std::move(text);
+    exposureMayHaveChanged();  // a label covers where it has text
+  }
   std::string title() const override { return text_; }
+  bool drawsContent() const override { return !text_.empty(); }
 
   std::string className() const override { return "Label"; }
 

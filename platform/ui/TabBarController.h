@@ -21,6 +21,7 @@ class TabBar : public View {
   int itemIndexAt(double x) const;
   std::shared_ptr<TabBarController> controller() const { return controller_.lock(); }
 
+  bool drawsContent() const override { return true; }
   std::string className() const override { return "TabBar"; }
 
  private:

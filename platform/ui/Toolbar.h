@@ -33,6 +33,7 @@ class Toolbar : public View {
   std::shared_ptr<BarButtonItem> itemAt(Point point) const;
   std::shared_ptr<BarButtonItem> itemWithAccessibilityLabel(const std::string& label) const;
 
+  bool drawsContent() const override { return true; }
   std::string describe() const override;
   std::string className() const override { return "Toolbar"; }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/foundation/Log.h"
+#include "platform/ui/Exposure.h"
 #include "platform/ui/Window.h"
 
 namespace platform {
@@ -42,6 +43,7 @@ void View::setFrame(const Rect& frame) {
   Size oldSize = frame_.size;
   frame_ = frame;
   noteChange("frame", describeRect(frame));
+  exposureMayHaveChanged();
   if (oldSize == frame.size) return;
   resizeSubviews(oldSize);
   layoutSubviews();
@@ -50,6 +52,7 @@ void View::setFrame(const Rect& frame) {
 void View::setBounds(const Rect& bounds) {
   Point c = center();
   boundsOrigin_ = bounds.origin;
+  exposureMayHaveChanged();
   setFrame(Rect(c.x - bounds.size.width / 2, c.y - bounds.size.height / 2, bounds.size.width,
                 bounds.size.height));
 }
@@ -61,16 +64,19 @@ void View::setCenter(Point c) {
 
 void View::setHidden(bool hidden) {
   hidden_ = hidden;
+  exposureMayHaveChanged();
   noteChange("hidden", hidden ? "yes" : "no");
 }
 
 void View::setAlpha(double alpha) {
   alpha_ = std::clamp(alpha, 0.0, 1.0);
+  exposureMayHaveChanged();
   noteChange("alpha", describeNumber(alpha_));
 }
 
 void View::setBackgroundColor(const std::string& color) {
   backgroundColor_ = color;
+  exposureMayHaveChanged();
   noteChange("backgroundColor", color);
 }
 
@@ -109,6 +115,7 @@ bool View::attach(const std::shared_ptr<View>& view, std::size_t index) {
   index = std::min(index, subviews_.size());
   subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), keep);
   keep->superview_ = me;
+  exposureMayHaveChanged();
   noteChange("subviews", "+" + keep->describe());
   return true;
 }
@@ -123,6 +130,7 @@ void View::removeFromSuperview() {
   if (at == siblings.end()) return;
   std::shared_ptr<View> keep = *at;  // this view may be the last owner's only reference
   siblings.erase(at);
+  exposureMayHaveChanged();
   parent->noteChange("subviews", "-" + describe());
 }
 
@@ -130,12 +138,14 @@ void View::bringSubviewToFront(const std::shared_ptr<View>& view) {
   auto at = std::find(subviews_.begin(), subviews_.end(), view);
   if (at == subviews_.end()) return;
   std::rotate(at, at + 1, subviews_.end());
+  exposureMayHaveChanged();
 }
 
 void View::sendSubviewToBack(const std::shared_ptr<View>& view) {
   auto at = std::find(subviews_.begin(), subviews_.end(), view);
   if (at == subviews_.end()) return;
   std::rotate(subviews_.begin(), at, at + 1);
+  exposureMayHaveChanged();
 }
 
 bool View::isDescendantOfView(const View& ancestor) const {

@@ -127,6 +127,9 @@ class VOZAVE_API View : public Responder {
   // One line for the screen printer: the class and its title or text, if any.
   virtual std::string describe() const;
   virtual std::string title() const { return ""; }  // a control's title or text; empty here
+  // Whether the view draws something of its own over its bounds besides its background colour
+  // (a page, a title, an image, a bar): what covers the views below it (Exposure.h).
+  virtual bool drawsContent() const { return false; }
 
  protected:
   // Lays out the subviews after the view's size has changed, once the autoresizing rules

@@ -11,6 +11,20 @@
 
 namespace platform {
 
+namespace {
+
+// The engine's URL patterns take '*' and '?' as wildcards, and a backslash as their escape.
+std::string wildcardEscaped(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    if (c == '*' || c == '?' || c == '\\') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
+}  // namespace
+
 PagePool::PagePool(Browser& browser)
     : browser_(browser),
       memoryWarning_(NotificationCenter::defaultCenter().addObserver(
@@ -108,13 +122,23 @@ PagePool::ReadyPage PagePool::setUp(Browser& browser, const Browser::Page& page,
 // Document requests are always paused for the view; without a network every other request is
 // paused too, so that the view can fail it. The decision is taken when a request is let go,
 // so a change of patterns that the engine applies late cannot let one through.
-void PagePool::applyReachability(Browser& browser, const std::string& sessionId, bool offline) {
+// A file name's pattern is wider than the name (it matches anywhere in the URL); the view
+// checks the last path segment itself and lets the others go on.
+void PagePool::applyReachability(Browser& browser, const std::string& sessionId, bool offline,
+                                 const std::vector<std::string>& answeredFileNames) {
   Dictionary requests{
       {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}};
   Dictionary responses{
       {"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Response"}};
   Array patterns{Value(requests), Value(responses)};
-  if (offline) patterns.emplace_back(Dictionary{{"urlPattern", "*"}, {"requestStage", "Request"}});
+  if (offline) {
+    patterns.emplace_back(Dictionary{{"urlPattern", "*"}, {"requestStage", "Request"}});
+  } else {
+    for (const std::string& fileName : answeredFileNames) {
+      patterns.emplace_back(Dictionary{{"urlPattern", "*" + wildcardEscaped(fileName) + "*"},
+                                       {"requestStage", "Request"}});
+    }
+  }
   browser.send("Fetch.enable", Dictionary{{"patterns", std::move(patterns)}}, sessionId);
 }
 

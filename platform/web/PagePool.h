@@ -52,8 +52,10 @@ class PagePool {
   // `acknowledged` when the engine has applied all of it.
   static ReadyPage setUp(Browser& browser, const Browser::Page& page,
                          std::function<void()> acknowledged = {});
-  // Pauses every request of the page while the device has no network, documents only with one.
-  static void applyReachability(Browser& browser, const std::string& sessionId, bool offline);
+  // Pauses every request of the page while the device has no network, documents only with one,
+  // and with it every request whose URL names one of `answeredFileNames`, to be answered locally.
+  static void applyReachability(Browser& browser, const std::string& sessionId, bool offline,
+                                const std::vector<std::string>& answeredFileNames = {});
   static bool isOffline();
 
   std::size_t spareCount() const { return spares_.size(); }

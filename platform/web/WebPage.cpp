@@ -30,8 +30,9 @@ int WebPage::History::firstEntry() const {
              : 0;
 }
 
-WebPage::WebPage()
-    : reachability_(NotificationCenter::defaultCenter().addObserver(
+WebPage::WebPage(Hooks hooks)
+    : hooks_(std::move(hooks)),
+      reachability_(NotificationCenter::defaultCenter().addObserver(
           kDeviceProfileReachabilityDidChangeNotification, nullptr,
           [this](const Notification&) { applyReachability(); })) {}
 
@@ -84,7 +85,9 @@ void WebPage::attach(const PagePool::ReadyPage& ready) {
     if (self.page_ && self.page_->sessionId == sessionId) self.drop(error);
   });
   browser_->setSessionClient(page_->sessionId, std::move(session));
-  if (ready.offline != PagePool::isOffline()) applyReachability();
+  // Before the commands given meanwhile, which may load a document.
+  if (ready.offline != PagePool::isOffline() || !hooks_.localAnswers.empty()) applyReachability();
+  installDocumentStartScript();
   for (auto& command : waiting) command();
 }
 
@@ -127,9 +130,67 @@ void WebPage::whenAttached(std::function<void()> command) {
 }
 
 void WebPage::applyReachability() {
-  if (page_ && browser_) {
-    PagePool::applyReachability(*browser_, page_->sessionId, PagePool::isOffline());
+  if (!page_ || !browser_) return;
+  std::vector<std::string> answered;
+  for (const auto& [fileName, answer] : hooks_.localAnswers) answered.push_back(fileName);
+  PagePool::applyReachability(*browser_, page_->sessionId, PagePool::isOffline(), answered);
+}
+
+// --- What the view's owner adds to its pages -------------------------------------------------
+
+void WebPage::setDocumentStartScript(std::string source) {
+  if (source == hooks_.documentStartScript) return;
+  hooks_.documentStartScript = std::move(source);
+  if (page_) installDocumentStartScript();
+}
+
+// Replaces the script installed before, if any. The engine names a script in its reply: one
+// that comes after a newer install is removed again.
+void WebPage::installDocumentStartScript() {
+  if (!startScriptId_.empty()) {
+    send("Page.removeScriptToEvaluateOnNewDocument",
+         Dictionary{{"identifier", std::exchange(startScriptId_, {})}});
   }
+  const std::uint64_t install = ++startScripts_;
+  if (hooks_.documentStartScript.empty()) return;
+  // The engine runs it in every frame; the page's frames other than the main one are left alone.
+  // The block keeps the script's top-level let, const and class declarations its own.
+  std::string source = "if (window.top === window) {\n" + hooks_.documentStartScript + "\n}";
+  send(
+      "Page.addScriptToEvaluateOnNewDocument", Dictionary{{"source", std::move(source)}},
+      weak_.bind([install, session = page_->sessionId](WebPage& self, const Value& result,
+                                                       const Error* error) {
+        if (error) {
+          log("web: the document-start script was not installed: " + error->localizedDescription());
+          return;
+        }
+        if (!self.page_ || self.page_->sessionId != session) return;
+        const std::string& identifier = result["identifier"].stringValue();
+        if (install == self.startScripts_) {
+          self.startScriptId_ = identifier;
+        } else {
+          self.send("Page.removeScriptToEvaluateOnNewDocument",
+                    Dictionary{{"identifier", identifier}});
+        }
+      }));
+}
+
+void WebPage::answerRequestsForFileName(std::string fileName, LocalAnswer answer) {
+  if (fileName.empty() || fileName.find('/') != std::string::npos) {
+    log("web: no local answer for \"" + text::singleLine(fileName) + "\": not a file name");
+    return;
+  }
+  hooks_.localAnswers[std::move(fileName)] = std::move(answer);
+  applyReachability();
+}
+
+const WebPage::LocalAnswer* WebPage::localAnswerFor(const std::string& url) const {
+  if (hooks_.localAnswers.empty()) return nullptr;
+  auto parsed = URL::parse(url);
+  if (!parsed) return nullptr;
+  const std::string& path = parsed->path();
+  auto found = hooks_.localAnswers.find(path.substr(path.rfind('/') + 1));
+  return found == hooks_.localAnswers.end() ? nullptr : &found->second;
 }
 
 void WebPage::failOffline(const std::string& requestId) {
@@ -146,6 +207,7 @@ void WebPage::drop(const Error& error) {
 // Nothing of the page before, nor of one on its way, reaches this any more.
 void WebPage::forgetPage() {
   page_.reset();
+  startScriptId_.clear();
   mainContext_ = 0;
   scriptsRunning_ = 0;
   busyWatch_.cancel();
@@ -196,11 +258,25 @@ void WebPage::continueRequest(const std::string& requestId) {
 }
 
 void WebPage::fulfillRequest(const std::string& requestId, const std::string& html) {
-  Dictionary header{{"name", "Content-Type"}, {"value", "text/html; charset=utf-8"}};
+  fulfill(requestId, "text/html; charset=utf-8", html, {});
+}
+
+// Any page may ask for it (a module script, a fetch from another origin), and a later answer
+// may differ, so no cache keeps it.
+void WebPage::fulfillRequest(const std::string& requestId, const LocalAnswer& answer) {
+  Array headers{Value(Dictionary{{"name", "Access-Control-Allow-Origin"}, {"value", "*"}}),
+                Value(Dictionary{{"name", "Cache-Control"}, {"value", "no-store"}})};
+  fulfill(requestId, answer.mimeType, answer.body, std::move(headers));
+}
+
+void WebPage::fulfill(const std::string& requestId, const std::string& contentType,
+                      const std::string& body, Array extraHeaders) {
+  Array headers{Value(Dictionary{{"name", "Content-Type"}, {"value", contentType}})};
+  for (Value& header : extraHeaders) headers.push_back(std::move(header));
   send("Fetch.fulfillRequest", Dictionary{{"requestId", requestId},
                                           {"responseCode", 200},
-                                          {"responseHeaders", Array{Value(header)}},
-                                          {"body", text::base64Encode(html)}});
+                                          {"responseHeaders", std::move(headers)},
+                                          {"body", text::base64Encode(body)}});
 }
 
 void WebPage::continueRequest(const std::string& requestId, const WebRequest::Headers& headers,

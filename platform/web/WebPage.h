@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,7 +44,20 @@ class WebPage {
     int firstEntry() const;
   };
 
-  WebPage();
+  // A local reply to the page's requests for one file name.
+  struct LocalAnswer {
+    std::string mimeType;
+    std::string body;
+  };
+  // What the view's owner adds to every page of the view: a script run at the start of every
+  // document of the main frame, after the page script and before the page's own (empty: none),
+  // and local answers by file name (the last segment of a request's URL path).
+  struct Hooks {
+    std::string documentStartScript;
+    std::map<std::string, LocalAnswer> localAnswers;
+  };
+
+  explicit WebPage(Hooks hooks = {});
   ~WebPage();
   WebPage(const WebPage&) = delete;
   WebPage& operator=(const WebPage&) = delete;
@@ -58,6 +73,17 @@ class WebPage {
   const std::optional<Error>& openError() const { return openError_; }
   const std::string& mainFrameId() const { return page_ ? page_->targetId : noFrame_; }
 
+  // Kept for every page this holds from now on, and applied to the page there at once.
+  const Hooks& hooks() const { return hooks_; }
+  // From the next document on.
+  void setDocumentStartScript(std::string source);
+  // Every request of the page, of any frame, whose URL's last path segment is `fileName` is
+  // paused and answered with `answer`; it never reaches the network. An empty name, or one
+  // with a '/', answers nothing.
+  void answerRequestsForFileName(std::string fileName, LocalAnswer answer);
+  // The local answer for a request to `url`, if its file name has one.
+  const LocalAnswer* localAnswerFor(const std::string& url) const;
+
   Result<Value> call(std::string_view method, Value params, double budget = 5);
   void send(std::string_view method, Value params, Browser::Reply reply = {});
   // Lets the page script pass our next navigation to `url`; `reply` comes once it has.
@@ -72,6 +98,7 @@ class WebPage {
   void continueRequest(const std::string& requestId, const WebRequest::Headers& headers,
                        const WebRequest& sent);
   void fulfillRequest(const std::string& requestId, const std::string& html);
+  void fulfillRequest(const std::string& requestId, const LocalAnswer& answer);
   void abortRequest(const std::string& requestId);
 
   // The request that a Fetch.requestPaused event carries, with the phone's user agent unless
@@ -104,6 +131,9 @@ class WebPage {
   bool attachNow();
   void whenAttached(std::function<void()> command);
   void applyReachability();
+  void installDocumentStartScript();
+  void fulfill(const std::string& requestId, const std::string& contentType,
+               const std::string& body, Array extraHeaders);
   void failOffline(const std::string& requestId);
   void drop(const Error& error);
   void onEvent(const std::string& method, const Value& params);
@@ -121,9 +151,12 @@ class WebPage {
   int mainContext_ = 0;
   Size viewport_;
   bool viewportScales_ = false;
+  Hooks hooks_;
   Registration reachability_;
-  int scriptsRunning_ = 0;  // run() scripts not yet answered
-  Registration busyWatch_;  // ends a busy page's script when run() gets no answer
+  std::string startScriptId_;       // the engine's name of the installed document-start script
+  std::uint64_t startScripts_ = 0;  // installs so far; a late reply of an older one is undone
+  int scriptsRunning_ = 0;          // run() scripts not yet answered
+  Registration busyWatch_;          // ends a busy page's script when run() gets no answer
   // Links for the page on its way: revoked when we no longer wait for it.
   WeakFactory<WebPage> openingWeak_{this};
   WeakFactory<WebPage> weak_{this};  // last: its links die first

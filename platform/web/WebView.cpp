@@ -19,6 +19,18 @@ Error webError(long code, const std::string& text) {
   return Error::make(kWebErrorDomain, code, text);
 }
 
+// A console argument as the console shows it: text as it is, other values by their description.
+std::string consoleText(const Value& argument) {
+  const std::string& type = argument["type"].stringValue();
+  if (type == "string") return argument["value"].stringValue();
+  if (type == "boolean") return argument["value"].boolValue() ? "true" : "false";
+  if (argument["subtype"].stringValue() == "null") return "null";
+  if (argument["unserializableValue"].isString())
+    return argument["unserializableValue"].stringValue();
+  const std::string& description = argument["description"].stringValue();
+  return description.empty() ? type : description;
+}
+
 const char* transitionFor(WebViewNavigationType type) {
   switch (type) {
     case kWebViewNavigationTypeLinkClicked:
@@ -91,8 +103,8 @@ void WebView::unloadOverLimit(const std::string& limit) {
 
 void WebView::closePage() {
   if (monitor_) monitor_->detach();
-  // The old page's notices are addressed to it and go with it.
-  page_ = std::make_unique<WebPage>();
+  // The old page's notices are addressed to it and go with it; what the owner added stays.
+  page_ = std::make_unique<WebPage>(page_->hooks());
   committedURL_.clear();
   dropPage(webError(kWebErrorCancelled, "the page was closed"));
 }
@@ -106,6 +118,16 @@ WebPage::Client WebView::pageClient() {
       weak_.bind([](WebView& self, const Value& report) { self.onNavigationReport(report); });
   client.onGone = weak_.bind([](WebView& self, const Error& error) { self.dropPage(error); });
   return client;
+}
+
+void WebView::setDocumentStartScript(std::string source) {
+  page_->setDocumentStartScript(std::move(source));
+}
+
+void WebView::answerRequestsForFileName(std::string fileName, std::string mimeType,
+                                        std::string body) {
+  page_->answerRequestsForFileName(std::move(fileName),
+                                   WebPage::LocalAnswer{std::move(mimeType), std::move(body)});
 }
 
 void WebView::dropPage(const Error& error) {
@@ -353,6 +375,20 @@ void WebView::onEvent(const std::string& method, const Value& params) {
   const std::string& mainFrame = page_->mainFrameId();
   if (method == "Fetch.requestPaused") {
     onRequestPaused(params);
+  } else if (method == "Runtime.consoleAPICalled") {
+    if (!consoleHandler_) return;
+    std::string text;
+    for (const Value& argument : params["args"].arrayValue()) {
+      if (!text.empty()) text += ' ';
+      text += consoleText(argument);
+    }
+    onConsoleMessage(params["type"].stringValue(), std::move(text));
+  } else if (method == "Runtime.exceptionThrown") {
+    if (!consoleHandler_) return;
+    const Value& details = params["exceptionDetails"];
+    const std::string& description = details["exception"]["description"].stringValue();
+    onConsoleMessage(
+        "error", details["text"].stringValue() + (description.empty() ? "" : " " + description));
   } else if (method == "Page.frameStartedNavigating") {
     // Traversals to another document pass the page script unheld; their kind comes here.
     if (params["frameId"].stringValue() != mainFrame) return;
@@ -374,6 +410,13 @@ void WebView::onEvent(const std::string& method, const Value& params) {
   } else if (method == "Page.frameStoppedLoading") {
     if (params["frameId"].stringValue() == mainFrame) onFrameStopped();
   }
+}
+
+// Posted: the handler may let the view go, or run a script in its page.
+void WebView::onConsoleMessage(const std::string& level, std::string text) {
+  RunLoop::main().post(weak_.bind([level, text = std::move(text)](WebView& self) {
+    if (auto handler = self.consoleHandler_) handler(level, text);
+  }));
 }
 
 void WebView::onNavigationReport(const Value& report) {
@@ -457,13 +500,16 @@ void WebView::carryOutNow() {
 
 void WebView::onRequestPaused(const Value& params) {
   const std::string& requestId = params["requestId"].stringValue();
+  // The response stage: a reply, or a network error in place of one.
+  const bool atResponse =
+      params["responseStatusCode"].isNumber() || params["responseErrorReason"].isString();
+  const std::string& url = params["request"]["url"].stringValue();
   if (params["resourceType"].stringValue() != "Document" ||
       params["frameId"].stringValue() != page_->mainFrameId()) {
-    page_->continueRequest(requestId);
+    if (atResponse || !answerLocally(requestId, url)) page_->continueRequest(requestId);
     return;
   }
-  // The response stage: a reply, or a network error in place of one.
-  if (params["responseStatusCode"].isNumber() || params["responseErrorReason"].isString()) {
+  if (atResponse) {
     onResponsePaused(requestId, params);
     return;
   }
@@ -489,7 +535,7 @@ void WebView::onRequestPaused(const Value& params) {
   }
   if (redirected) {
     request_ = request;
-    page_->continueRequest(requestId);
+    if (!answerLocally(requestId, url)) page_->continueRequest(requestId);
     return;
   }
   beginLoad(type, request, userActivation);
@@ -519,6 +565,7 @@ void WebView::continueOurRequest(const std::string& requestId, const Value& paus
     page_->fulfillRequest(requestId, *expected.html);
     return;
   }
+  if (answerLocally(requestId, paused["url"].stringValue())) return;
   WebRequest merged = WebPage::pausedRequest(paused);
   for (const auto& [name, value] : expected.request.allHTTPHeaderFields()) {
     merged.setValueForHTTPHeaderField(value, name);
@@ -558,6 +605,14 @@ void WebView::onFrameStopped() {
       view.finishLoad();
     }
   }));
+}
+
+// The main frame's documents are answered once the view has let them go on, as any other.
+bool WebView::answerLocally(const std::string& requestId, const std::string& url) {
+  const WebPage::LocalAnswer* answer = page_->localAnswerFor(url);
+  if (!answer) return false;
+  page_->fulfillRequest(requestId, *answer);
+  return true;
 }
 
 WebRequest WebView::requestFromPage(const std::string& url) const {

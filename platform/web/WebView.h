@@ -141,6 +141,19 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   static double loadTimeout();
   static void setLoadTimeout(double seconds);
 
+  // For a container that hosts its own script library in the page (an ad's bridge). From the
+  // next document on, `source` runs in every document of the main frame, after the view's own
+  // page script and before any script of the page's; empty: none. Kept across loads.
+  void setDocumentStartScript(std::string source);
+  // Every request of the page (any frame) whose URL's last path segment is `fileName` is
+  // answered with `body` as `mimeType`, status 200, and never reaches the network.
+  void answerRequestsForFileName(std::string fileName, std::string mimeType, std::string body);
+  // Called on a later pass with each console message of the page ("log", "info", "warning",
+  // "error", ... as the page's console call; "error" for an uncaught exception), its text as
+  // the page gave it: untrusted, the handler escapes and caps it. Empty: none.
+  using ConsoleHandler = std::function<void(const std::string& level, const std::string& text)>;
+  void setConsoleHandler(ConsoleHandler handler) { consoleHandler_ = std::move(handler); }
+
   // Unloads the page once it passes one of `limits` (each load of the application's counts
   // anew), then calls `onUnloaded` with the limit's name on a later pass.
   void limitResources(const PageResourceLimits& limits,
@@ -157,6 +170,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // scale); nothing for a scale that is not positive or past 4.
   std::optional<Bytes> screenshotPNGAtScale(double scale);
 
+  bool drawsContent() const override { return true; }
   std::string className() const override { return "WebView"; }
   std::string describe() const override;
 
@@ -213,6 +227,8 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
 
   void onEvent(const std::string& method, const Value& params);
   void onNavigationReport(const Value& report);
+  void onConsoleMessage(const std::string& level, std::string text);
+  bool answerLocally(const std::string& requestId, const std::string& url);
   void onRequestPaused(const Value& params);
   void onResponsePaused(const std::string& requestId, const Value& params);
   void continueOurRequest(const std::string& requestId, const Value& paused);
@@ -226,6 +242,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   std::unique_ptr<WebPage> page_;
   std::unique_ptr<PageResourceMonitor> monitor_;
   std::function<void(const std::string& limit)> onUnloaded_;
+  ConsoleHandler consoleHandler_;
 
   WebRequest request_;
   WebPage::History history_;

@@ -315,6 +315,50 @@ TEST_F(WebViewTest, ShootsThePageAtTheViewsSizeInPointsAndTheScaleAsked) {
   EXPECT_FALSE(view->screenshotPNGAtScale(0));
 }
 
+TEST_F(WebViewTest, RunsTheOwnersScriptFirstAnswersItsFileLocallyAndPassesTheConsoleOn) {
+  Calls console;
+  view->setConsoleHandler([&](const std::string& level, const std::string& text) {
+    console.push_back(level + ": " + text.substr(0, text.find('\n')));
+  });
+  auto logged = [&](const std::string& line) {
+    return waitFor([&] { return std::count(console.begin(), console.end(), line) == 1; });
+  };
+  view->setDocumentStartScript(
+      "window.bridge = {afterPageScript: typeof window.__velourPass === 'function'};");
+  view->answerRequestsForFileName("mraid.js", "text/javascript",
+                                  "window.answers = (window.answers || 0) + 1;");
+  auto serve = [](const std::string& path, const std::string& html) {
+    server->handle(path, [html](const httplib::Request&, httplib::Response& response) {
+      response.set_content(html, "text/html");
+    });
+  };
+  serve("/ad", R"(<html><head>
+      <script src="x/mraid.js?v=1"></script>
+      <script src="http://cdn.mraid.invalid/lib/mraid.js"></script>
+      <script>console.log('bridge', bridge.afterPageScript, answers);
+              console.warn('two', 2, null);</script>
+      </head><body><iframe src="/frame"></iframe><script>throw new Error('boom')</script>)");
+  serve("/frame", "<script>console.log('frame', typeof bridge)</script>");
+  serve("/x/mraid.js", "window.answers = 'from the network';");
+  load("/ad");
+  EXPECT_TRUE(logged("log: bridge true 2"));
+  EXPECT_TRUE(logged("warning: two 2 null"));
+  EXPECT_TRUE(logged("error: Uncaught Error: boom"));
+  EXPECT_TRUE(logged("log: frame undefined"));
+  EXPECT_EQ(server->requestCount("/x/mraid.js"), 0u);
+
+  // Kept across loads and in the fresh page after a close; gone once taken back.
+  const std::string page = "<script>console.log('loaded', typeof bridge)</script>";
+  loadBy([&] { view->loadHTMLStringBaseURL(page, URL::parse(url("/"))); });
+  view->closePage();
+  loadBy([&] { view->loadHTMLStringBaseURL(page, URL::parse(url("/"))); });
+  EXPECT_TRUE(waitFor(
+      [&] { return std::count(console.begin(), console.end(), "log: loaded object") == 2; }));
+  view->setDocumentStartScript("");
+  loadBy([&] { view->loadHTMLStringBaseURL(page, URL::parse(url("/"))); });
+  EXPECT_TRUE(logged("log: loaded undefined"));
+}
+
 TEST_F(WebViewTest, EvaluatesScriptsAsTextWithinTheirBudget) {
   load("/page2");
   EXPECT_EQ(eval("1 + 1"), "2");

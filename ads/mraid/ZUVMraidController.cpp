@@ -1,0 +1,459 @@
+#include "ads/mraid/ZUVMraidController.h"
+
+#include <algorithm>
+#include <array>
+
+#include "ads/mraid/ZUVMraidScript.h"
+#include "ads/mraid/ZUVMraidWebViewDelegate.h"
+#include "ads/web/ZUVWebViewDelegate.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Exposure.h"
+#include "vozave/Version.h"
+
+namespace {
+
+using platform::Array;
+using platform::Dictionary;
+using platform::Rect;
+using platform::Value;
+
+constexpr double kMinimumResize = 50;
+
+constexpr std::array<std::pair<std::string_view, ZUVMraidClosePosition>, 7> kClosePositions = {{
+    {"top-left", ZUVMraidClosePosition::TopLeft},
+    {"top-right", ZUVMraidClosePosition::TopRight},
+    {"center", ZUVMraidClosePosition::Center},
+    {"bottom-left", ZUVMraidClosePosition::BottomLeft},
+    {"bottom-right", ZUVMraidClosePosition::BottomRight},
+    {"top-center", ZUVMraidClosePosition::TopCenter},
+    {"bottom-center", ZUVMraidClosePosition::BottomCenter},
+}};
+
+Dictionary rectValue(const Rect& rect) {
+  return {{"x", rect.minX()},
+          {"y", rect.minY()},
+          {"width", rect.size.width},
+          {"height", rect.size.height}};
+}
+
+Dictionary sizeValue(const platform::Size& size) {
+  return {{"width", size.width}, {"height", size.height}};
+}
+
+bool inside(const Rect& inner, const Rect& outer) {
+  return inner.minX() >= outer.minX() && inner.minY() >= outer.minY() &&
+         inner.maxX() <= outer.maxX() && inner.maxY() <= outer.maxY();
+}
+
+// Schemes that the bridge's open() may not hand to the click path: the client's own messages
+// and pages of the phone itself.
+bool isOpenableScheme(const platform::URL& url) {
+  const std::string& scheme = url.scheme();
+  return scheme != "gmsg" && scheme != "vodov" && scheme != "about" && scheme != "file" &&
+         !ZUVMraidMessage::isMessageURL(url);
+}
+
+}  // namespace
+
+ZUVMraidController::ZUVMraidController(std::shared_ptr<platform::WebView> adView,
+                                       ZUVMraidPlacement placement, Host host)
+    : adView_(std::move(adView)), placement_(placement), host_(std::move(host)) {
+  presenter_.setViewController(host_.viewController);
+  presenter_.setDelegateManager(host_.events);
+  presenter_.setGeometryChangedHandler(weak_.bind([](ZUVMraidController& self) {
+    platform::Array events;
+    self.noteSizeChange(events);
+    self.announce(std::move(events));
+  }));
+  exposureObserver_ = platform::observeExposureChanges(
+      weak_.bind([](ZUVMraidController& self) { self.exposureChanged(); }));
+}
+
+// The presenter gives the screen back as it goes; the second part goes after it.
+ZUVMraidController::~ZUVMraidController() {
+  presenter_.restore();
+}
+
+void ZUVMraidController::prepareWebView(platform::WebView& view, Part part) {
+  view.setDocumentStartScript(ZUVMraidScript::documentStart(
+      part == Part::First ? std::optional<Dictionary>(environment()) : std::nullopt));
+  view.answerRequestsForFileName("mraid.js", "text/javascript",
+                                 std::string(ZUVMraidScript::kMraidJSAnswer));
+}
+
+Dictionary ZUVMraidController::environment() {
+  return {{"version", kVersion},
+          {"sdk", kSDKName},
+          {"sdkVersion", VOZAVE_VERSION_STRING},
+          {"appId", platform::Bundle::main().bundleIdentifier()}};
+}
+
+std::string_view ZUVMraidController::stateName(ZUVMraidState state) {
+  switch (state) {
+    case ZUVMraidState::Loading:
+      return "loading";
+    case ZUVMraidState::Default:
+      return "default";
+    case ZUVMraidState::Expanded:
+      return "expanded";
+    case ZUVMraidState::Resized:
+      return "resized";
+    case ZUVMraidState::Hidden:
+      return "hidden";
+  }
+  return "loading";
+}
+
+bool ZUVMraidController::receiveMessage(platform::WebView& view, const platform::URL& url) {
+  if (!ZUVMraidMessage::isMessageURL(url)) return false;
+  auto message = ZUVMraidMessage::read(url.absoluteString());
+  if (!message) {
+    platform::log("<Vozave> Dropped an MRAID message: " + message.error().localizedDescription());
+    return true;
+  }
+  switch (message->call()) {
+    case ZUVMraidMessage::Call::Open:
+      open(view, *message);
+      break;
+    case ZUVMraidMessage::Call::Close:
+      close();
+      break;
+    case ZUVMraidMessage::Call::Unload:
+      unload();
+      break;
+    case ZUVMraidMessage::Call::Expand:
+      expand(*message);
+      break;
+    case ZUVMraidMessage::Call::Resize:
+      resize(*message);
+      break;
+    case ZUVMraidMessage::Call::SetOrientationProperties:
+      setOrientationProperties(*message);
+      break;
+    case ZUVMraidMessage::Call::PlayVideo:
+      playVideo(view, *message);
+      break;
+  }
+  return true;
+}
+
+void ZUVMraidController::adPageDidLoad(platform::WebView& view) {
+  if (&view == secondPart_.get()) {
+    send(view, Array{Array{"ready"}});
+    return;
+  }
+  if (&view != adView_.get() || state_ != ZUVMraidState::Loading) return;
+  state_ = ZUVMraidState::Default;
+  Array events{Array{"stateChange", "default"}, Array{"ready"}};
+  noteSizeChange(events);
+  announce(std::move(events));
+  exposureChanged();
+}
+
+bool ZUVMraidController::presentInterstitial() {
+  if (placement_ != ZUVMraidPlacement::Interstitial || state_ == ZUVMraidState::Hidden) {
+    return false;
+  }
+  presenter_.forceOrientation(forcedOrientation_, allowOrientationChange_);
+  return presenter_.presentInterstitial(adView_,
+                                        weak_.bind([](ZUVMraidController& self) { self.close(); }));
+}
+
+std::shared_ptr<platform::ViewController> ZUVMraidController::frontController() const {
+  return presenter_.frontController();
+}
+
+void ZUVMraidController::open(platform::WebView& view, const ZUVMraidMessage& message) {
+  const std::string* text = message.text("url");
+  std::optional<platform::URL> url = text ? platform::URL::parse(*text) : std::nullopt;
+  if (!url || !isOpenableScheme(*url)) {
+    error("open takes a web or application URL", "open");
+    return;
+  }
+  if (!host_.open || !host_.open(view, *url, frontController())) {
+    error("open is allowed only on the user's tap", "open");
+  }
+}
+
+void ZUVMraidController::clickThrough(platform::WebView& view, const platform::URL& url) {
+  if (host_.open) host_.open(view, url, frontController());
+}
+
+void ZUVMraidController::expand(const ZUVMraidMessage& message) {
+  if (placement_ == ZUVMraidPlacement::Interstitial) return;
+  if (state_ != ZUVMraidState::Default && state_ != ZUVMraidState::Resized) return;
+  auto onClose = weak_.bind([](ZUVMraidController& self) { self.close(); });
+  std::shared_ptr<platform::WebView> view = adView_;
+  if (const std::string* text = message.text("url")) {
+    std::optional<platform::URL> url = platform::URL::parse(*text);
+    if (!url || !url->isHTTPOrHTTPS()) {
+      error("expand takes an http or https URL", "expand");
+      return;
+    }
+    view = platform::WebView::create(adView_->frame());
+    secondPartDelegate_ = std::make_shared<ZUVMraidWebViewDelegate>(weak_.weak(), host_.gate);
+    view->setDelegate(secondPartDelegate_);
+    prepareWebView(*view, Part::Second);
+    view->loadRequest(platform::WebRequest(*url));
+  }
+  presenter_.forceOrientation(forcedOrientation_, allowOrientationChange_);
+  if (!presenter_.expand(view, std::move(onClose))) {
+    if (view != adView_) view->closePage();
+    platform::RunLoop::main().releaseLater(std::move(secondPartDelegate_));
+    error("The ad cannot take the screen now", "expand");
+    return;
+  }
+  if (view != adView_) secondPart_ = std::move(view);
+  changeState(ZUVMraidState::Expanded);
+}
+
+void ZUVMraidController::resize(const ZUVMraidMessage& message) {
+  if (placement_ == ZUVMraidPlacement::Interstitial) return;
+  if (state_ == ZUVMraidState::Expanded) {
+    error("An expanded ad cannot be resized", "resize");
+    return;
+  }
+  if (state_ != ZUVMraidState::Default && state_ != ZUVMraidState::Resized) return;
+  auto width = message.number("width"), height = message.number("height");
+  auto offsetX = message.number("offsetX"), offsetY = message.number("offsetY");
+  if (!width || !height || !offsetX || !offsetY) {
+    error("Set valid resize properties before resizing", "resize");
+    return;
+  }
+  if (*width < kMinimumResize || *height < kMinimumResize) {
+    error("The size must be at least 50x50", "resize");
+    return;
+  }
+  std::optional<ZUVMraidClosePosition> closePosition = ZUVMraidClosePosition::TopRight;
+  if (const std::string* text = message.text("customClosePosition")) {
+    closePosition.reset();
+    for (const auto& [name, position] : kClosePositions) {
+      if (name == *text) closePosition = position;
+    }
+  }
+  const std::optional<bool> allowOffscreen =
+      message.text("allowOffscreen") ? message.boolean("allowOffscreen") : true;
+  if (!closePosition || !allowOffscreen) {
+    error("Unknown customClosePosition or allowOffscreen", "resize");
+    return;
+  }
+  const Rect area(0, 0, presenter_.maxSize().width, presenter_.maxSize().height);
+  const Rect home = presenter_.defaultPosition(*adView_);
+  Rect frame(home.minX() + *offsetX, home.minY() + *offsetY, *width, *height);
+  if (!*allowOffscreen) {
+    if (*width > area.size.width || *height > area.size.height) {
+      error("The resized ad does not fit on the screen", "resize");
+      return;
+    }
+    frame.origin.x = std::clamp(frame.minX(), 0.0, area.size.width - *width);
+    frame.origin.y = std::clamp(frame.minY(), 0.0, area.size.height - *height);
+  }
+  if (!inside(ZUVMraidPresenter::closeRegion(*closePosition, frame), area)) {
+    error("The close region would be off the screen", "resize");
+    return;
+  }
+  if (!presenter_.resize(adView_, frame, *closePosition,
+                         weak_.bind([](ZUVMraidController& self) { self.close(); }))) {
+    error("The ad cannot be resized now", "resize");
+    return;
+  }
+  changeState(ZUVMraidState::Resized);
+}
+
+void ZUVMraidController::close() {
+  switch (state_) {
+    case ZUVMraidState::Loading:
+    case ZUVMraidState::Hidden:
+      return;
+    case ZUVMraidState::Default:
+      if (placement_ == ZUVMraidPlacement::Interstitial) hide();
+      return;
+    case ZUVMraidState::Expanded:
+    case ZUVMraidState::Resized:
+      presenter_.restore();
+      dropSecondPart();
+      changeState(ZUVMraidState::Default);
+      return;
+  }
+}
+
+void ZUVMraidController::hide() {
+  presenter_.restore();
+  changeState(ZUVMraidState::Hidden);
+}
+
+void ZUVMraidController::unload() {
+  platform::log("<Vozave> The MRAID ad unloaded itself");
+  if (placement_ == ZUVMraidPlacement::Interstitial) {
+    if (state_ != ZUVMraidState::Hidden) hide();
+    return;
+  }
+  presenter_.restore();
+  dropSecondPart();
+  state_ = ZUVMraidState::Hidden;
+  // The owner may end this container: it hears on the next pass, outside the page's message.
+  platform::RunLoop::main().post(weak_.bind([](ZUVMraidController& self) {
+    // A copy: the owner's answer may destroy this container and its host.
+    if (auto unload = self.host_.unload) unload();
+  }));
+}
+
+void ZUVMraidController::setOrientationProperties(const ZUVMraidMessage& message) {
+  std::optional<bool> allow = message.boolean("allowOrientationChange");
+  const std::string* force = message.text("forceOrientation");
+  std::optional<ZUVMraidForcedOrientation> forced;
+  if (force && *force == "none") forced = ZUVMraidForcedOrientation::None;
+  if (force && *force == "portrait") forced = ZUVMraidForcedOrientation::Portrait;
+  if (force && *force == "landscape") forced = ZUVMraidForcedOrientation::Landscape;
+  if (!allow || !forced) {
+    error("Bad orientation properties", "setOrientationProperties");
+    return;
+  }
+  forcedOrientation_ = *forced;
+  allowOrientationChange_ = *allow;
+  presenter_.forceOrientation(forcedOrientation_, allowOrientationChange_);
+  Array events;
+  noteSizeChange(events);
+  announce(std::move(events));
+}
+
+void ZUVMraidController::playVideo(platform::WebView& view, const ZUVMraidMessage& message) {
+  const std::string* text = message.text("url");
+  std::optional<platform::URL> url = text ? platform::URL::parse(*text) : std::nullopt;
+  if (!url || !url->isHTTPOrHTTPS()) {
+    error("playVideo takes an http or https URL", "playVideo");
+    return;
+  }
+  if (!host_.gate || !host_.gate->allows(view, "playing a video", *url)) {
+    error("playVideo is allowed only on the user's tap", "playVideo");
+    return;
+  }
+  // The headless phone has no player: the video counts as opened.
+  platform::log("<Vozave> Opened the video " +
+                ZUVWebViewDelegate::pageLogLine(url->absoluteString()));
+}
+
+void ZUVMraidController::changeState(ZUVMraidState state) {
+  state_ = state;
+  Array events{Array{"stateChange", std::string(stateName(state))}};
+  noteSizeChange(events);
+  announce(std::move(events));
+}
+
+// The second part may be the view whose message closes it: both go at the end of the pass.
+void ZUVMraidController::dropSecondPart() {
+  if (secondPart_) secondPart_->closePage();
+  platform::RunLoop::main().releaseLater(std::move(secondPart_));
+  platform::RunLoop::main().releaseLater(std::move(secondPartDelegate_));
+}
+
+void ZUVMraidController::error(std::string_view message, std::string_view action) {
+  announce(Array{Array{"error", message, action}});
+}
+
+void ZUVMraidController::announce(Array events) {
+  send(*adView_, events);
+  if (secondPart_) send(*secondPart_, events);
+}
+
+void ZUVMraidController::send(platform::WebView& view, const Array& events) {
+  Dictionary change = currentValues();
+  change.set("events", events);
+  if (std::optional<std::string> script = ZUVMraidScript::update(change)) {
+    view.runJavaScript(*script);
+  } else {
+    platform::log("<Vozave> An MRAID update had no JSON form and was not sent");
+  }
+}
+
+void ZUVMraidController::noteSizeChange(Array& events) {
+  const platform::Size size = presenter_.currentPosition(shownView()).size;
+  if (toldSize_ && *toldSize_ == size) return;
+  toldSize_ = size;
+  if (state_ != ZUVMraidState::Loading)
+    events.push_back(Array{"sizeChange", size.width, size.height});
+}
+
+void ZUVMraidController::exposureChanged() {
+  if (state_ == ZUVMraidState::Loading) return;
+  const platform::Exposure exposure = platform::exposureOf(shownView());
+  // [percent, visible rectangle or null, occluding rectangles or null]
+  Array told{exposure.percent, nullptr, nullptr};
+  if (exposure.visible) told[1] = rectValue(*exposure.visible);
+  if (!exposure.occlusions.empty()) {
+    Array occlusions(exposure.occlusions.size());
+    for (std::size_t i = 0; i < occlusions.size(); ++i) {
+      occlusions[i] = rectValue(exposure.occlusions[i]);
+    }
+    told[2] = std::move(occlusions);
+  }
+  Array events;
+  if (!toldExposure_ || *toldExposure_ != told) {
+    Array event{"exposureChange"};
+    event.insert(event.end(), told.begin(), told.end());
+    events.push_back(std::move(event));
+    toldExposure_ = std::move(told);
+  }
+  const bool viewable = exposure.percent > 0;
+  if (viewable != toldViewable_) {
+    toldViewable_ = viewable;
+    events.push_back(Array{"viewableChange", viewable});
+  }
+  noteSizeChange(events);
+  if (!events.empty()) announce(std::move(events));
+}
+
+Dictionary ZUVMraidController::currentValues() const {
+  auto application = platform::Application::shared();
+  const bool landscape = platform::isLandscape(application->statusBarOrientation());
+  const bool screenUp = presenter_.presentation() == ZUVMraidPresentation::Expanded ||
+                        presenter_.presentation() == ZUVMraidPresentation::Interstitial;
+  const bool locked = screenUp && (forcedOrientation_ != ZUVMraidForcedOrientation::None ||
+                                   !allowOrientationChange_);
+  Dictionary values{
+      {"state", std::string(stateName(state_))},
+      {"placementType", placement_ == ZUVMraidPlacement::Inline ? "inline" : "interstitial"},
+      {"viewable", toldViewable_},
+      {"currentPosition", rectValue(presenter_.currentPosition(shownView()))},
+      {"defaultPosition", rectValue(presenter_.defaultPosition(*adView_))},
+      {"maxSize", sizeValue(presenter_.maxSize())},
+      {"screenSize", sizeValue(presenter_.screenSize())},
+      {"appOrientation",
+       Dictionary{{"orientation", landscape ? "landscape" : "portrait"}, {"locked", locked}}},
+      {"supports", Dictionary{{"sms", false},
+                              {"tel", false},
+                              {"calendar", false},
+                              {"storePicture", false},
+                              {"inlineVideo", false},
+                              {"location", !locationValue().isNull()},
+                              {"vpaid", false}}},
+      {"location", locationValue()},
+  };
+  if (toldExposure_) {
+    const Array& told = *toldExposure_;
+    values.set("exposure",
+               Dictionary{{"percent", told[0]}, {"visible", told[1]}, {"occlusions", told[2]}});
+  }
+  return values;
+}
+
+platform::Value ZUVMraidController::locationValue() const {
+  if (!host_.location || !host_.location->isPreciseLocation()) return Value();
+  const ZUVLocation& location = *host_.location;
+  const double age =
+      platform::RunLoop::main().currentDate().secondsSince1970 - location.timestamp();
+  // Type 3: given by the user (the application), not measured by the phone.
+  return Dictionary{{"lat", static_cast<double>(location.latitude())},
+                    {"lon", static_cast<double>(location.longitude())},
+                    {"type", 3},
+                    {"accuracy", static_cast<double>(location.accuracy())},
+                    {"lastfix", std::max(0.0, age)},
+                    {"ipservice", ""}};
+}
+
+platform::WebView& ZUVMraidController::shownView() const {
+  return secondPart_ ? *secondPart_ : *adView_;
+}

@@ -1,0 +1,163 @@
+// MRAID ads in a banner on the real engine: the demo ad server's MRAID creatives check the
+// container against the public standard themselves and print what they find on the console;
+// the test walks each one through its stages as a user would and reads those lines.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+
+#include "ads/core/ZUVBannerView.h"
+#include "ads/core/ZUVObjectPrivate.h"
+#include "ads/core/ZUVRequestError.h"
+#include "ads/support/ZUVEndpoints.h"
+#include "ads/support/ZUVStatistics.h"
+#include "platform/net/HostResolution.h"
+#include "platform/ui/Window.h"
+#include "platform/web/Browser.h"
+#include "tests/support/TestWorld.h"
+#include "tools/adserver/AdServer.h"
+
+namespace {
+
+using platform::RunLoop;
+
+class MraidAdTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (::access(platform::Browser::executablePath().c_str(), X_OK) != 0) {
+      GTEST_SKIP() << "no web engine at " << platform::Browser::executablePath();
+    }
+    world_ = std::make_unique<velour_test::TestWorld>();
+    std::string problem;
+    adserver::AdServerOptions options;
+    options.adOrigin = kZUVAdServerOrigin;
+    server_ = adserver::AdServer::start(options, problem);
+    ASSERT_TRUE(server_) << problem;
+    for (const std::string& mapping : server_->resolveArguments()) {
+      ASSERT_TRUE(platform::HostResolution::shared().mapFromText(mapping));
+    }
+    platform::Browser::shutdown();
+    platform::Application::shared()->finishLaunching();
+    root_ = std::make_shared<platform::ViewController>();
+    window_ = platform::Window::create();
+    window_->setRootViewController(root_);
+    window_->makeKeyAndVisible();
+  }
+
+  void TearDown() override {
+    if (banner_) banner_->removeFromSuperview();
+    banner_.reset();
+    ZUVStatistics::releaseSharedStatistics();
+    if (server_) server_->stop();
+    platform::Browser::shutdown();
+    world_.reset();
+  }
+
+  // A banner that shows `creative`, its pages' console lines collected.
+  void showCreative(const std::string& creative) {
+    if (banner_) banner_->removeFromSuperview();
+    adserver::AdUnit unit;
+    unit.creatives = {creative};
+    server_->setUnit("0123456789abcde", unit);
+    banner_ = ZUVBannerView::create(platform::Rect(0, 361, 320, 50));
+    banner_->setAdUnitID("0123456789abcde");
+    banner_->setRootViewController(root_);
+    root_->view()->addSubview(banner_);
+    banner_->webView()->setConsoleHandler(collect());
+    events_ = std::make_shared<ZUVBannerViewDelegate>();
+    events_->adViewDidFailToReceiveAdWithError =
+        [this](platform::View&, const platform::Error& error) { errors_.push_back(error.code); };
+    banner_->setDelegate(events_);
+    banner_->loadRequest(ZUVRequest::request());
+  }
+
+  platform::WebView::ConsoleHandler collect() {
+    return [this](const std::string&, const std::string& text) { lines_.push_back(text); };
+  }
+
+  // Runs the loop on host time until the pages have printed `line` `times` times; the manual
+  // clock stands still.
+  bool printed(const std::string& line, long times = 1) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::count(lines_.begin(), lines_.end(), line) < times) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      RunLoop::main().runOnce(0.05);
+    }
+    return true;
+  }
+
+  std::vector<std::string> failures() const {
+    std::vector<std::string> failed;
+    std::copy_if(lines_.begin(), lines_.end(), std::back_inserter(failed), [](auto& line) {
+      return line.starts_with("mraid-check FAIL") || line.find("threw") != std::string::npos;
+    });
+    return failed;
+  }
+
+  ZUVMraidController& mraid() { return *banner_->privateObject()->mraid(); }
+  void tapAd() { ASSERT_TRUE(banner_->webView()->tapLink(".banner")); }
+  void tapCloseControl() { ASSERT_TRUE(mraid().presenter().tapCloseControl()); }
+
+  std::unique_ptr<velour_test::TestWorld> world_;
+  std::unique_ptr<adserver::AdServer> server_;
+  std::shared_ptr<platform::ViewController> root_;
+  std::shared_ptr<platform::Window> window_;
+  std::shared_ptr<ZUVBannerView> banner_;
+  std::shared_ptr<ZUVBannerViewDelegate> events_;
+  std::vector<std::string> lines_;
+  std::vector<long> errors_;
+};
+
+TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
+  // One part: the tap expands the page over everything and the refresh waits; the container's
+  // close control puts it back.
+  showCreative("mraid-expand");
+  ASSERT_TRUE(printed("mraid-done expand ready")) << ::testing::PrintToString(lines_);
+  tapAd();
+  ASSERT_TRUE(printed("mraid-done expand expanded")) << ::testing::PrintToString(lines_);
+  EXPECT_EQ(mraid().state(), ZUVMraidState::Expanded);
+  EXPECT_FALSE(banner_->privateObject()->reloadTimer());
+  tapCloseControl();
+  ASSERT_TRUE(printed("mraid-done expand closed")) << ::testing::PrintToString(lines_);
+  EXPECT_TRUE(banner_->privateObject()->reloadTimer());
+
+  // Two parts share one state; the second goes with the close control.
+  showCreative("mraid-two-part");
+  ASSERT_TRUE(printed("mraid-done two-part ready")) << ::testing::PrintToString(lines_);
+  tapAd();
+  ASSERT_TRUE(printed("mraid-done two-part expanded"));
+  ASSERT_TRUE(mraid().secondPart());
+  mraid().secondPart()->setConsoleHandler(collect());
+  ASSERT_TRUE(printed("mraid-done two-part-expanded ready")) << ::testing::PrintToString(lines_);
+  tapCloseControl();
+  ASSERT_TRUE(printed("mraid-done two-part closed"));
+  EXPECT_FALSE(mraid().secondPart());
+
+  // Resize with its property errors, again, to expanded and back in one step.
+  showCreative("mraid-resize");
+  ASSERT_TRUE(printed("mraid-done resize ready")) << ::testing::PrintToString(lines_);
+  tapAd();
+  ASSERT_TRUE(printed("mraid-done resize resized"));
+  banner_->webView()->runJavaScript("resizeAgain()");
+  ASSERT_TRUE(printed("mraid-done resize resized", 2));
+  banner_->webView()->runJavaScript("mraid.expand()");
+  ASSERT_TRUE(printed("mraid-done resize expanded"));
+  tapCloseControl();
+  ASSERT_TRUE(printed("mraid-done resize closed"));
+
+  // Exposure on registration; unload removes the ad and counts as a failed load.
+  showCreative("mraid-exposure");
+  ASSERT_TRUE(printed("mraid-done exposure ready")) << ::testing::PrintToString(lines_);
+  banner_->webView()->runJavaScript("giveUp()");
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (errors_.empty() && std::chrono::steady_clock::now() < end) RunLoop::main().runOnce(0.05);
+  EXPECT_EQ(errors_, std::vector<long>{kZUVErrorNoFill});
+  EXPECT_TRUE(banner_->webView()->isHidden());
+  EXPECT_TRUE(banner_->privateObject()->reloadTimer());
+
+  EXPECT_EQ(failures(), std::vector<std::string>{});
+}
+
+}  // namespace
