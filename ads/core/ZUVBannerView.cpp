@@ -69,6 +69,15 @@ bool ZUVBannerView::hasAutoRefreshed() const {
   return controller && controller->hasAutoRefreshed();
 }
 
+bool ZUVBannerView::viewableRefresh() const {
+  auto controller = privateObject();
+  return controller && controller->viewableRefresh();
+}
+
+void ZUVBannerView::setViewableRefresh(bool on) {
+  if (auto controller = privateObject()) controller->setViewableRefresh(on);
+}
+
 std::shared_ptr<platform::WebView> ZUVBannerView::webView() const {
   auto controller = privateObject();
   return controller ? controller->webView() : nullptr;

@@ -42,6 +42,12 @@ class VOZAVE_API ZUVBannerView : public platform::View {
   void setDelegate(const std::shared_ptr<ZUVBannerViewDelegate>& delegate);
   // True while the current load is a refresh of the banner's own; loadRequest clears it.
   bool hasAutoRefreshed() const;
+  // Viewable refresh, off by default: a refresh that falls due while less than half of the
+  // banner can be seen (scrolled away, covered, hidden, another tab, the application in the
+  // background) waits until half of it can, so that no impression is counted for an ad nobody
+  // sees.
+  bool viewableRefresh() const;
+  void setViewableRefresh(bool on);
   // The web view that shows the ad page.
   std::shared_ptr<platform::WebView> webView() const;
 

@@ -15,6 +15,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Exposure.h"
 
 namespace {
 
@@ -199,6 +200,11 @@ void ZUVObjectPrivate::pause() {
 
 void ZUVObjectPrivate::resume() {
   if (isPaused()) return;
+  // A refresh that fell due and waits to be seen is still due.
+  if (exposureWait_) {
+    refreshWhenSeen();
+    return;
+  }
   double due = std::exchange(dueAfterPause_, 0);
   if (due != 0.0) {
     armReloadTimer(due);
@@ -331,6 +337,7 @@ bool ZUVObjectPrivate::supportsMinimumRequirementsForRequest(const ZUVRequestPri
 }
 
 void ZUVObjectPrivate::loadPrivateRequest(std::shared_ptr<ZUVRequestPrivate> request) {
+  exposureWait_.cancel();
   if (!isAppActive()) return;
   if (!supportsMinimumRequirementsForRequest(request.get())) return;
   if (!request || request != request_) {
@@ -407,11 +414,45 @@ void ZUVObjectPrivate::scheduleReloadTimer(double seconds) {
 
 void ZUVObjectPrivate::armReloadTimer(double seconds) {
   resetReloadTimer();
+  exposureWait_.cancel();
   if (seconds == 0.0) return;
   std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
   reloadTimer_ = platform::RunLoop::main().scheduleTimer(seconds, false, [weak](platform::Timer&) {
-    if (auto self = weak.lock()) self->reloadCurrentRequest();
+    if (auto self = weak.lock()) self->refreshDue();
   });
+}
+
+void ZUVObjectPrivate::refreshDue() {
+  reloadTimer_.reset();
+  if (!viewableRefresh_ || isSeenEnough()) {
+    reloadCurrentRequest();
+    return;
+  }
+  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
+  exposureWait_ = platform::observeExposureChanges([weak] {
+    if (auto self = weak.lock()) self->refreshWhenSeen();
+  });
+}
+
+void ZUVObjectPrivate::refreshWhenSeen() {
+  if (isPaused() || (viewableRefresh_ && !isSeenEnough())) return;
+  exposureWait_.cancel();
+  reloadCurrentRequest();
+}
+
+// The ad's page covers its banner where it shows: the banner counts as seen as much as the
+// better seen of the two, so that a banner without an ad on show is judged by its own place.
+bool ZUVObjectPrivate::isSeenEnough() const {
+  auto banner = adView_.lock();
+  if (!banner) return false;
+  double seen =
+      std::max(platform::exposureOf(*banner).percent, platform::exposureOf(*webView_).percent);
+  return seen >= kViewableExposure;
+}
+
+void ZUVObjectPrivate::setViewableRefresh(bool on) {
+  viewableRefresh_ = on;
+  if (exposureWait_) refreshWhenSeen();
 }
 
 void ZUVObjectPrivate::resetReloadTimer() {
@@ -449,5 +490,6 @@ void ZUVObjectPrivate::cleanupTrackers() {
 
 void ZUVObjectPrivate::cancelPendingActions() {
   trackerCleanup_.cancel();
+  exposureWait_.cancel();
   resetReloadTimer();
 }

@@ -111,6 +111,14 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   // A refresh pauses while the application is in the background or any full screen is up; a
   // load that ends meanwhile leaves its next load due, armed in full when the pause ends.
   bool isPaused() const { return inBackground_ || underFullScreen_; }
+  // Viewable refresh: a refresh that falls due while less than kViewableExposure percent of
+  // the banner can be seen waits until that much of it can (no impression for an ad nobody
+  // sees). Off by default.
+  static constexpr double kViewableExposure = 50;
+  bool viewableRefresh() const { return viewableRefresh_; }
+  void setViewableRefresh(bool on);
+  // A refresh has fallen due and waits for the banner to be seen.
+  bool isWaitingToBeSeen() const { return exposureWait_.isActive(); }
   // A refresh header's value as seconds: its leading decimal number (0 without one), with
   // negative and non-finite values as 0 and positive ones raised to the minimum.
   static double refreshIntervalFromHeader(std::string_view value);
@@ -193,6 +201,9 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void watchAdPageLoad();
   void adPageTimedOut();
   void armReloadTimer(double seconds);
+  void refreshDue();
+  void refreshWhenSeen();
+  bool isSeenEnough() const;
   void armNextLoad(double seconds);
   void retryAfterFailure();
   bool hasInterval() const { return intervalFromServer_ || reloadSeconds_ != 0.0; }
@@ -229,6 +240,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   bool inBackground_ = false;
   bool underFullScreen_ = false;
   double dueAfterPause_ = 0;  // the delay of the next load, put off by a pause
+  bool viewableRefresh_ = false;
+  platform::Registration exposureWait_;  // while a due refresh waits to be seen
   // Counts the load time-out from the first of a run of ad page loads that did not finish,
   // which refreshes may replace one by one.
   platform::TimerHandle adPageTimer_;

@@ -32,6 +32,11 @@ class ZUVMraidCloseTarget : public platform::Responder {
   std::string className() const override { return "ZUVMraidCloseTarget"; }
 };
 
+std::vector<ZUVMraidPresenter*>& showingPresenters() {
+  static std::vector<ZUVMraidPresenter*> presenters;
+  return presenters;
+}
+
 }  // namespace
 
 // The full screen of an expanded or interstitial ad: a black view over the application that
@@ -90,11 +95,13 @@ bool ZUVMraidPresenter::takeScreen(std::shared_ptr<platform::WebView> adView,
   // The screen comes first: a refused presentation leaves the ad where it was.
   screen->presentFromViewController(from);
   if (!screen->holdsScreen()) return false;
-  if (presentation_ == ZUVMraidPresentation::Resized && adView == adView_) {
-    adView_->removeFromSuperview();
+  if (resizeContainer_) {
     dropCloseControl();
     resizeContainer_->removeFromSuperview();
     resizeContainer_.reset();
+  }
+  if (adView == adView_) {
+    adView_->removeFromSuperview();
   } else {
     // The second part of a two-part ad takes the screen: the first goes back to its banner.
     goHome();
@@ -114,7 +121,7 @@ bool ZUVMraidPresenter::takeScreen(std::shared_ptr<platform::WebView> adView,
     if (geometryChanged_) geometryChanged_();
   };
   screen_ = std::move(screen);
-  presentation_ = presentation;
+  setPresentation(presentation);
   orientationBefore_ = before;
   applyOrientation();
   return true;
@@ -144,7 +151,7 @@ bool ZUVMraidPresenter::resize(std::shared_ptr<platform::WebView> adView, const 
   closeControl_ = makeCloseControl(std::move(onCloseControl));
   closeControl_->setFrame(closeRegion(closePosition, resizeContainer_->bounds()));
   resizeContainer_->addSubview(closeControl_);
-  presentation_ = ZUVMraidPresentation::Resized;
+  setPresentation(ZUVMraidPresentation::Resized);
   return true;
 }
 
@@ -158,11 +165,22 @@ void ZUVMraidPresenter::restore() {
   goHome();
   if (resizeContainer_) resizeContainer_->removeFromSuperview();
   resizeContainer_.reset();
-  presentation_ = ZUVMraidPresentation::InPlace;
+  setPresentation(ZUVMraidPresentation::InPlace);
   if (auto screen = std::move(screen_)) {
     screen->onRotated = nullptr;
     screen->relinquishScreen();
   }
+}
+
+const std::vector<ZUVMraidPresenter*>& ZUVMraidPresenter::showing() {
+  return showingPresenters();
+}
+
+void ZUVMraidPresenter::setPresentation(ZUVMraidPresentation presentation) {
+  auto& presenters = showingPresenters();
+  std::erase(presenters, this);
+  if (presentation != ZUVMraidPresentation::InPlace) presenters.push_back(this);
+  presentation_ = presentation;
 }
 
 void ZUVMraidPresenter::leaveHome(const std::shared_ptr<platform::WebView>& adView) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "ads/web/ZUVAdEventReporting.h"
 #include "platform/ui/Button.h"
@@ -105,6 +106,10 @@ class ZUVMraidPresenter {
   std::shared_ptr<platform::Button> closeControl() const { return closeControl_; }
   // Taps the close control as a person would; false when there is none.
   bool tapCloseControl();
+  // The presenters whose ads are away from their place, in the order they left it; for a
+  // driver that shows and closes them.
+  static const std::vector<ZUVMraidPresenter*>& showing();
+
   // What the ad opens (the in-app browser) is presented from here: the ad's own screen while
   // it is up, else the view controller.
   std::shared_ptr<platform::ViewController> frontController() const;
@@ -122,6 +127,7 @@ class ZUVMraidPresenter {
   [[nodiscard]] bool takeScreen(std::shared_ptr<platform::WebView> adView,
                                 std::function<void()> onClose, ZUVMraidPresentation presentation);
   void leaveHome(const std::shared_ptr<platform::WebView>& adView);
+  void setPresentation(ZUVMraidPresentation presentation);
   void goHome();
   std::shared_ptr<platform::Button> makeCloseControl(std::function<void()> onClose);
   void dropCloseControl();

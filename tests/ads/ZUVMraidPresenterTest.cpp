@@ -130,6 +130,18 @@ TEST_F(ZUVMraidPresenterTest, ResizeMovesTheAdAboveTheAppWithItsCloseRegionThenE
   presenter_.restore();
   expectInBanner();
   EXPECT_EQ(window_->subviews().size(), 1u);  // the resized ad's holder is gone
+
+  // A second part expands from resized: the first goes home at once, holder and all.
+  ASSERT_TRUE(
+      presenter_.resize(ad_, Rect(0, 0, 200, 200), ZUVMraidClosePosition::TopLeft, countTaps()));
+  auto secondPart = std::make_shared<velour_test::RecordingWebView>();
+  ASSERT_TRUE(presenter_.expand(secondPart, countTaps()));
+  EXPECT_EQ(ad_->superview(), banner_);
+  EXPECT_EQ(ad_->frame(), Rect(0, 0, 320, 50));
+  EXPECT_EQ(window_->subviews().size(), 1u);  // the ad's screen alone
+  presenter_.restore();
+  EXPECT_FALSE(secondPart->superview());
+  EXPECT_EQ(window_->subviews().size(), 1u);
 }
 
 TEST_F(ZUVMraidPresenterTest, AForcedOrientationTurnsThePhoneWhileTheScreenIsUpAndBack) {

@@ -22,6 +22,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/URL.h"
 #include "platform/net/HostResolution.h"
+#include "platform/ui/Window.h"
 #include "platform/web/Browser.h"
 #include "tests/support/RecordingWebView.h"
 #include "tests/support/TestHTTPServer.h"
@@ -277,6 +278,46 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   requests = server_.requests().size();
   RunLoop::main().advance(60);
   EXPECT_EQ(server_.requests().size(), requests);
+}
+
+// Off by default; when set, a refresh that falls due while less than half of the banner can be
+// seen waits, through pauses, until half of it can, and then goes at once.
+TEST_F(ZUVObjectPrivateTest, AViewableRefreshWaitsUntilHalfTheBannerCanBeSeen) {
+  server_.reply("/ad30", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "30"}});
+  auto window = platform::Window::create();
+  window->setRootViewController(root_);
+  window->makeKeyAndVisible();
+  root_->view()->addSubview(parent_);
+  auto loads = [this] { return controller().request()->counter(); };
+  auto refreshAfter = [this](double seconds) {
+    RunLoop::main().advance(seconds);
+    if (controller().buildAdWebView()) serveAd("/ad30");
+  };
+  loadToBuild();
+  serveAd("/ad30");
+  banner_->setHidden(true);
+  auto before = loads();
+  refreshAfter(30);
+  EXPECT_EQ(loads(), before + 1);  // off: a hidden banner refreshes all the same
+
+  banner_->setViewableRefresh(true);
+  refreshAfter(30);
+  EXPECT_EQ(loads(), before + 1);
+  EXPECT_TRUE(controller().isWaitingToBeSeen());
+  auto application = platform::Application::shared();
+  application->enterBackground();
+  application->enterForeground();
+  banner_->setHidden(false);
+  banner_->setFrame(platform::Rect(0, 390, 320, 50));  // 21 of 50 points inside its screen
+  refreshAfter(300);
+  EXPECT_EQ(loads(), before + 1);
+  EXPECT_FALSE(controller().reloadTimer());
+
+  banner_->setFrame(platform::Rect(0, 361, 320, 50));
+  refreshAfter(0);
+  EXPECT_EQ(loads(), before + 2);
+  EXPECT_FALSE(controller().isWaitingToBeSeen());
+  EXPECT_DOUBLE_EQ(refreshIn(), 30);
 }
 
 // With no interval from its server yet, a banner tries a failed load again after 30, 60, 120,

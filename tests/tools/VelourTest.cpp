@@ -109,7 +109,7 @@ TEST_F(VelourTest, BadCommandsAreReportedAndTheScriptGoesOnButFailsAtTheEnd) {
   for (const char* reported :
        {"unknown command \"dance\"", "(line 2)", "wait needs a number", "Nothing Such", "sideways",
         "not \"dialup\"", "tab number, not \"1e308\"", "tab number, not \"2147483648\"",
-        "no browser or web application on the screen for done", "for close",
+        "no browser, web application or expanded ad on the screen for done", "for close",
         "no mail composer on the screen", "mail takes send or cancel, not \"later\""}) {
     EXPECT_NE(run.err.find(reported), std::string::npos) << reported << " in " << run.err;
   }
@@ -219,6 +219,87 @@ TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
   }
   EXPECT_GT(colours.size(), 16u);
   EXPECT_GT(coloured, total / 4);
+}
+
+// An interstitial loads with the interstitial request, takes the screen with the container's
+// close control, and the control ends it; the page in front is what `text` reads.
+TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
+  std::string problem;
+  adserver::AdServerOptions options;
+  options.adOrigin = "http://ads.vozave.com";
+  auto server = adserver::AdServer::start(options, problem);
+  ASSERT_TRUE(server) << problem;
+  adserver::AdUnit unit;
+  unit.creatives = {"banner-plain"};
+  server->setUnit("a1b2c3d4e5f6071", unit);
+  Outcome run =
+      runScript("interstitial\ninterstitial\nwait 1\nshow\ntext\nclose\nshow\nclose\ntext\nquit\n",
+                "--ad-server http://127.0.0.1:" + std::to_string(server->port()));
+  if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("error: an interstitial is loading already"), std::string::npos);
+  EXPECT_NE(run.err.find("error: no browser, web application or expanded ad on the screen for "
+                         "close"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(count(run.err, "error:"), 2) << run.err;
+
+  std::string shown = outputOf(run.out, "show", 0);
+  EXPECT_NE(shown.find("full screen: ZUVMraidScreenController over"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("mraid ad: interstitial 0,0 320x480, close control 270,0 50x50"),
+            std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find("interstitial: showing http://ads.vozave.com/zede/page/a1b2c3d4e5f6071/"),
+            std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find("status bar: hidden"), std::string::npos) << shown;
+  EXPECT_EQ(outputOf(run.out, "text", 0),
+            "text: Verdant Gardens\ntext: Seeds delivered every week\n"
+            "text: Shop\ntext: Ad\n");
+  std::string after = outputOf(run.out, "show", 1);
+  EXPECT_EQ(after.find("full screen:"), std::string::npos) << after;
+  EXPECT_NE(after.find("interstitial: closed"), std::string::npos) << after;
+  // Back on the board, the text is the banner's ad.
+  EXPECT_NE(outputOf(run.out, "text", 1).find("text: Verdant Gardens"), std::string::npos);
+
+  auto ads = server->record().requestsOfKind(adserver::RequestKind::Ad);
+  EXPECT_TRUE(std::any_of(ads.begin(), ads.end(), [](const adserver::RecordedRequest& request) {
+    const platform::Value* format = request.parameters.find("format");
+    return format && format->isString() && format->stringValue() == "interstitial_mb";
+  }));
+}
+
+// A page's console messages reach the log, escaped. With --viewable-refresh, the first board's
+// banner waits while another tab hides it and refreshes once it is back.
+TEST_F(VelourTest, PagesConsoleMessagesAreLoggedAndAViewableRefreshWaitsForItsBanner) {
+  velour_test::TestHTTPServer server;
+  server.reply("/zede/sdk-core-v40.js", 200,
+               "function ZEDE_buildAdURL(p) { window.location.href = 'gmsg://zede/loadAdURL?url=' "
+               "+ encodeURIComponent('http://ads.vozave.com/ad'); }");
+  server.reply("/ad", 200,
+               "<p>ad</p><script>console.log('shown\\n\\x1b[31m');"
+               "console.error('<Vozave> not the client');</script>",
+               {{"X-Zede-Refresh-Rate", "30"}});
+  Outcome run = runScript("wait 1\nlog\ntab 2\nwait 40\nads\ntab 1\nwait 1\nads\nquit\n",
+                          "--viewable-refresh --ad-server " + server.url(""));
+  if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::string log = outputOf(run.out, "log", 0);
+  EXPECT_NE(log.find("log: web console: shown\\\\n\\\\x1b[31m\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("log: web console: error: \\\\x3cVozave> not the client\n"), std::string::npos)
+      << log;
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+
+  auto firstBoard = [&run](int n) {
+    std::istringstream lines(outputOf(run.out, "ads", n));
+    for (std::string line; std::getline(lines, line);) {
+      if (line.starts_with("ad FirstViewController")) return line;
+    }
+    return std::string();
+  };
+  EXPECT_NE(firstBoard(0).find("refresh due when the banner is seen"), std::string::npos)
+      << run.out;
+  EXPECT_NE(firstBoard(1).find("refresh in 29.0 s"), std::string::npos) << run.out;
 }
 
 // Every way out releases the work still pending while all it may call exists, and stops the web

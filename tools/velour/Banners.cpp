@@ -10,6 +10,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/Window.h"
+#include "tools/velour/Console.h"
 
 namespace velour {
 
@@ -91,6 +92,8 @@ Banners::Watch& Banners::watch(const std::shared_ptr<ZUVBannerView>& banner) {
       watched->lastError = -1;
     };
     banner->setDelegate(entry->second.delegate);
+    banner->setViewableRefresh(viewableRefresh_);
+    logConsoleOf(*banner->webView());
   }
   return entry->second;
 }
@@ -117,6 +120,11 @@ std::string Banners::describe(const std::shared_ptr<ZUVBannerView>& banner) {
   return out.str();
 }
 
+void Banners::setViewableRefresh(bool on) {
+  viewableRefresh_ = on;
+  for (const auto& banner : all()) banner->setViewableRefresh(on);
+}
+
 void Banners::watchAll() {
   for (const auto& banner : all()) watch(banner);
 }
@@ -132,6 +140,8 @@ void Banners::printAll(std::ostream& out) {
     const auto& timer = banner->privateObject()->reloadTimer();
     if (timer.isValid()) {
       out << ", refresh in " << oneDecimal(timer.fireDate() - now) << " s";
+    } else if (banner->privateObject()->isWaitingToBeSeen()) {
+      out << ", refresh due when the banner is seen";
     } else {
       out << ", no refresh due";
     }

@@ -28,8 +28,11 @@ class Banners {
   // One line per banner of all(): where it is, its state and ad, when its refresh is due and
   // the errors it has reported while watched.
   void printAll(std::ostream& out);
-  // Starts watching the banners that came since the last call, so that their errors count.
+  // Starts watching the banners that came since the last call, so that their errors count,
+  // their pages' console messages are logged, and they have the viewable refresh option.
   void watchAll();
+  // Viewable refresh for every banner, now and to come (velour --viewable-refresh).
+  void setViewableRefresh(bool on);
   // A finger's tap on the first banner visible on screen, at `point` in the banner's own
   // coordinates or else at its centre; an error text, empty on success.
   std::string tapVisible(std::optional<platform::Point> point = std::nullopt);
@@ -48,6 +51,7 @@ class Banners {
   Watch& watch(const std::shared_ptr<ZUVBannerView>& banner);
 
   std::map<const ZUVBannerView*, Watch> watches_;
+  bool viewableRefresh_ = false;
 };
 
 }  // namespace velour

@@ -8,10 +8,12 @@
 #include <cmath>
 #include <limits>
 
+#include "ads/mraid/ZUVMraidPresenter.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "tools/velour/Banners.h"
+#include "tools/velour/Console.h"
 #include "tools/velour/FullScreens.h"
 #include "tools/velour/Records.h"
 #include "tools/velour/Snapshot.h"
@@ -80,7 +82,12 @@ const char* Driver::helpText() {
          "                             in the banner (points from its top left corner)\n"
          "  tap TEXT                   tap the link or button TEXT on the page in front (the\n"
          "                             browser's or web application's, else the banner's)\n"
-         "  done | close               leave the browser (done) or web application (close)\n"
+         "  done | close               leave the browser (done) or web application (close);\n"
+         "                             close also taps the close control of an expanded,\n"
+         "                             resized or interstitial ad\n"
+         "  interstitial               load an interstitial ad and show it over the screen\n"
+         "                             when it arrives\n"
+         "  text                       print the visible text of the page in front\n"
          "  back | forward | reload    the browser's toolbar buttons\n"
          "  open-outside               open the browser's page outside the application\n"
          "  mail send|cancel           finish the mail composer on the screen\n"
@@ -91,7 +98,8 @@ const char* Driver::helpText() {
          "  rotate portrait|landscape  turn the phone\n"
          "  network wifi|cellular|none how the phone reaches the network\n"
          "  show                       print the visible screen: each banner's state, the\n"
-         "                             full screens over it, the status bar\n"
+         "                             full screens over it, expanded, resized and\n"
+         "                             interstitial ads with their close control, the status bar\n"
          "  snapshot FILE.png          write a picture of the screen (missing folders are made)\n"
          "  log                        print the developer log lines not shown yet\n"
          "  help                       print this list\n"
@@ -134,15 +142,16 @@ bool Driver::wait(const std::string& argument) {
   // way, so that a script sees the same screens on every run.
   auto& loop = platform::RunLoop::main();
   const double target = loop.now() + seconds;
-  Banners::settle(kSettleSeconds, FullScreens::isLoading);
+  auto busy = [this] { return FullScreens::isLoading() || phone_.interstitial().isLoading(); };
+  Banners::settle(kSettleSeconds, busy);
   for (int step = 0; step < kMaxWaitSteps; ++step) {
     double next = loop.nextDueTime();
     if (next < 0 || next > target) break;
     loop.advance(std::max(0.0, next - loop.now()));
-    Banners::settle(kSettleSeconds, FullScreens::isLoading);
+    Banners::settle(kSettleSeconds, busy);
   }
   loop.advance(std::max(0.0, target - loop.now()));
-  Banners::settle(kSettleSeconds, FullScreens::isLoading);
+  Banners::settle(kSettleSeconds, busy);
   return true;
 }
 
@@ -192,6 +201,10 @@ bool Driver::execute(const std::string& rawLine) {
   } else if (verb == "done" || verb == "close" || verb == "back" || verb == "forward" ||
              verb == "reload" || verb == "open-outside") {
     problem = FullScreens::pressControl(verb);
+  } else if (verb == "interstitial") {
+    problem = phone_.interstitial().load();
+  } else if (verb == "text") {
+    problem = FullScreens::printText(out_);
   } else if (verb == "mail") {
     problem = FullScreens::finishMail(argument);
   } else if (verb == "opened") {
@@ -218,6 +231,10 @@ bool Driver::execute(const std::string& rawLine) {
   if (!problem.empty()) return fail(problem);
   // A banner the command brought is watched before its first load can end.
   phone_.banners().watchAll();
+  // A two-part ad's second page logs from the command that brought it.
+  for (auto* presenter : ZUVMraidPresenter::showing()) {
+    if (auto page = presenter->adView()) logConsoleOf(*page);
+  }
   // Whatever the command set off runs now, at the same moment of simulated time.
   platform::RunLoop::main().runOnce(0);
   return true;

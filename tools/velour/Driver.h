@@ -37,6 +37,8 @@ class Driver {
   static constexpr std::size_t kMaxKeptLogLines = 2000;
 
   static const char* helpText();
+  // Viewable refresh for every banner of the application (--viewable-refresh).
+  void setViewableRefresh(bool on) { phone_.banners().setViewableRefresh(on); }
   // The demo ad server's record, for "report"; not owned, null when another server is used.
   void setAdRecord(const adserver::AdRecord* record) { adRecord_ = record; }
 

@@ -2,8 +2,10 @@
 
 #include <chrono>
 #include <map>
+#include <sstream>
 #include <tuple>
 
+#include "ads/mraid/ZUVMraidPresenter.h"
 #include "ads/web/ZUVBrowserController.h"
 #include "ads/web/ZUVWebAppViewController.h"
 #include "platform/foundation/RunLoop.h"
@@ -86,13 +88,57 @@ void printMail(std::ostream& out, platform::MailComposeViewController& mail) {
       << "\n";
 }
 
-// The web view of a browser or web application.
+std::shared_ptr<platform::WebView> firstWebView(const std::shared_ptr<platform::View>& view) {
+  if (auto web = std::dynamic_pointer_cast<platform::WebView>(view)) return web;
+  for (const auto& sub : view->subviews()) {
+    if (auto web = firstWebView(sub)) return web;
+  }
+  return nullptr;
+}
+
+// The web view of a browser or web application, or the ad's of an expanded or interstitial ad.
 std::shared_ptr<platform::WebView> pageOf(const std::shared_ptr<ViewController>& shown) {
   if (auto browser = std::dynamic_pointer_cast<ZUVBrowserController>(shown)) {
     return browser->webView();
   }
   if (auto webApp = std::dynamic_pointer_cast<ZUVWebAppViewController>(shown)) {
     return webApp->webView();
+  }
+  if (!shown->isViewLoaded()) return nullptr;
+  return firstWebView(shown->view());
+}
+
+const char* presentationName(ZUVMraidPresentation presentation) {
+  switch (presentation) {
+    case ZUVMraidPresentation::InPlace:
+      return "in place";
+    case ZUVMraidPresentation::Expanded:
+      return "expanded";
+    case ZUVMraidPresentation::Resized:
+      return "resized";
+    case ZUVMraidPresentation::Interstitial:
+      return "interstitial";
+  }
+  return "?";
+}
+
+// "mraid ad: expanded 0,0 320x480, close control 270,0 50x50" (window coordinates).
+void printMraidAd(std::ostream& out, const ZUVMraidPresenter& presenter, const char* indent) {
+  out << indent << "mraid ad: " << presentationName(presenter.presentation());
+  if (auto web = presenter.adView()) out << " " << FullScreens::geometry(web->frameInWindow());
+  if (auto close = presenter.closeControl()) {
+    out << ", close control " << FullScreens::geometry(close->frameInWindow());
+  }
+  out << "\n";
+}
+
+// The presenter of the expanded, interstitial or resized ad that is in front: the one whose
+// screen `shown` is, else without a full screen the last resized one.
+ZUVMraidPresenter* mraidAdInFront(const std::shared_ptr<ViewController>& shown) {
+  const auto& showing = ZUVMraidPresenter::showing();
+  for (auto it = showing.rbegin(); it != showing.rend(); ++it) {
+    bool resized = (*it)->presentation() == ZUVMraidPresentation::Resized;
+    if (shown ? (!resized && (*it)->frontController() == shown) : resized) return *it;
   }
   return nullptr;
 }
@@ -139,6 +185,33 @@ std::string pressToolbarItem(ZUVBrowserController& browser, const std::string& l
 
 }  // namespace
 
+std::string FullScreens::geometry(const platform::Rect& r) {
+  std::ostringstream out;
+  out << r.origin.x << "," << r.origin.y << " " << r.size.width << "x" << r.size.height;
+  return out.str();
+}
+
+std::string FullScreens::printText(std::ostream& out) {
+  std::string problem;
+  auto web = frontWebView(problem);
+  if (!web) return problem;
+  std::istringstream text(web->pageText());
+  std::size_t printed = 0, more = 0;
+  for (std::string line; std::getline(text, line);) {
+    std::string_view shown = platform::text::trimmed(line, " \t\r");
+    if (shown.empty()) continue;
+    if (printed == kMaxTextLines) {
+      ++more;
+      continue;
+    }
+    out << "text: " << singleLine(shown) << "\n";
+    ++printed;
+  }
+  if (more > 0) out << "text: (" << more << " more lines)\n";
+  if (printed == 0) out << "text: (none)\n";
+  return {};
+}
+
 std::shared_ptr<ViewController> FullScreens::front() {
   auto window = platform::Window::keyWindow();
   if (!window) return nullptr;
@@ -183,6 +256,14 @@ void FullScreens::print(std::ostream& out) {
       printWebApp(out, *webApp);
     } else if (auto mail = std::dynamic_pointer_cast<platform::MailComposeViewController>(shown)) {
       printMail(out, *mail);
+    } else if (auto* presenter = mraidAdInFront(shown)) {
+      if (auto web = presenter->adView()) printPage(out, *web);
+      printMraidAd(out, *presenter, "  ");
+    }
+  }
+  for (auto* presenter : ZUVMraidPresenter::showing()) {
+    if (presenter->presentation() == ZUVMraidPresentation::Resized) {
+      printMraidAd(out, *presenter, "");
     }
   }
 }
@@ -214,8 +295,12 @@ std::string FullScreens::pressControl(const std::string& command) {
     }
     return touchCentre(button->frameInWindow(), "the close button");
   }
+  if (auto* presenter = mraidAdInFront(shown); presenter && command == "close") {
+    if (!presenter->tapCloseControl()) return "the ad's close control cannot be tapped";
+    return {};
+  }
   if (shown) return "the " + shown->className() + " in front has no " + command + " button";
-  return "no browser or web application on the screen for " + command;
+  return "no browser, web application or expanded ad on the screen for " + command;
 }
 
 std::string FullScreens::finishMail(const std::string& how) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -10,19 +11,25 @@
 namespace velour {
 
 // The controllers that ads present over the application (the in-app browser, web
-// applications, the mail composer): the screen printer's lines for them, and a user's taps on
-// their buttons and on the page of the web view in front. The Phone calls it; every action
-// returns an error text, empty on success.
+// applications, the mail composer, expanded and interstitial ads) and resized ads: the screen
+// printer's lines for them, and a user's taps on their buttons and on the page of the web view in
+// front. The Phone calls it; every action returns an error text, empty on success.
 class FullScreens {
  public:
   // The status bar, then each presented controller over the screen it covers, front last.
   static void print(std::ostream& out);
 
+  // Prints the visible text of the page in front (as tapText finds it), one "text:" line per
+  // line of it, at most kMaxTextLines; an error text when there is no page.
+  static std::string printText(std::ostream& out);
+  static constexpr std::size_t kMaxTextLines = 200;
+
   // Taps the link or button whose text is `text` on the front web view: the page of the
-  // full screen in front, else the ad of the banner on the screen.
+  // full screen in front (an expanded ad's too), else the ad of the banner on the screen.
   static std::string tapText(const std::string& text);
   // A toolbar or close button of the full screen in front, by command: "done", "close",
-  // "back", "forward", "reload" or "open-outside".
+  // "back", "forward", "reload" or "open-outside"; "close" also taps the close control of the
+  // expanded, interstitial or (without a full screen) resized ad in front.
   static std::string pressControl(const std::string& command);
   // "send" or "cancel" on the mail composer in front.
   static std::string finishMail(const std::string& how);
@@ -33,6 +40,8 @@ class FullScreens {
   static void awaitTapEffect(double seconds);
   // Whether the page of any full screen is loading.
   static bool isLoading();
+  // "X,Y WxH".
+  static std::string geometry(const platform::Rect& r);
   // The presented controller in front, if any.
   static std::shared_ptr<platform::ViewController> front();
 };

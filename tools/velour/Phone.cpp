@@ -25,12 +25,6 @@ std::string fixed(double value) {
   return buffer;
 }
 
-std::string geometry(const platform::Rect& r) {
-  std::ostringstream out;
-  out << r.origin.x << "," << r.origin.y << " " << r.size.width << "x" << r.size.height;
-  return out.str();
-}
-
 std::shared_ptr<platform::TabBarController> tabBarController() {
   auto window = platform::Window::keyWindow();
   if (!window) return nullptr;
@@ -47,8 +41,8 @@ void printTree(std::ostream& out, const View& view, const std::string& indent) {
           << hidden << "\n";
       printTree(out, *sub, indent + "  ");
     } else if (auto button = std::dynamic_pointer_cast<platform::Button>(sub)) {
-      out << indent << "button \"" << button->title() << "\" " << geometry(button->frame())
-          << hidden << "\n";
+      out << indent << "button \"" << button->title() << "\" "
+          << FullScreens::geometry(button->frame()) << hidden << "\n";
     } else if (auto label = std::dynamic_pointer_cast<platform::Label>(sub)) {
       out << indent << "label \"" << label->text() << "\"" << hidden << "\n";
     } else if (!sub->isHidden()) {
@@ -203,6 +197,7 @@ std::string Phone::screen() {
     }
   }
   FullScreens::print(out);
+  interstitial_.print(out);
   printPlaying(out);
   const auto& animations = View::animationLog();
   if (animationsShown_ > animations.size()) animationsShown_ = 0;

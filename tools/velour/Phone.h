@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tools/velour/Banners.h"
+#include "tools/velour/Interstitial.h"
 
 namespace velour {
 
@@ -26,9 +27,11 @@ class Phone {
     return banners_.tapVisible(point);
   }
   Banners& banners() { return banners_; }
+  Interstitial& interstitial() { return interstitial_; }
 
  private:
   Banners banners_;
+  Interstitial interstitial_;
   std::size_t animationsShown_ = 0;
 };
 

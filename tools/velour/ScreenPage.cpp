@@ -35,6 +35,7 @@ constexpr const char* kStyle =
     ".rounded{background:#fff;border:1px solid #8f8f8f;border-radius:9px;color:#385487;"
     "font-weight:bold;font-size:15px}"
     ".custom{color:#fff;font-weight:bold;font-size:15px}"
+    ".region{outline:1px dashed rgba(128,128,128,.8);outline-offset:-1px}"
     ".label{font-size:16px;line-height:normal;display:block;white-space:nowrap;overflow:hidden;"
     "text-overflow:ellipsis;align-content:center}"
     ".tabbar{background:linear-gradient(#3c3c3c,#0c0c0c)}"
@@ -166,10 +167,14 @@ class Painter {
     }
   }
 
+  // A custom button with neither picture nor title (a resized ad's close region) is only a
+  // place to tap: outlined, so that the picture shows where it is.
   void button(const platform::Button& button, const Rect& bounds) {
     bool rounded = button.buttonType() == platform::ButtonType::RoundedRect;
-    out_ << " class=\"center " << (rounded ? "rounded" : "custom") << "\">";
     auto image = button.currentImage();
+    bool region = !rounded && !image && button.title().empty();
+    out_ << " class=\"center " << (rounded ? "rounded" : "custom") << (region ? " region" : "")
+         << "\">";
     if (image) out_ << imageTag(*image, bounds);
     if (!button.title().empty())
       out_ << "<span>" << platform::text::markupEscaped(button.title()) << "</span>";

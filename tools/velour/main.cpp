@@ -27,12 +27,14 @@ struct Options {
   std::string script;
   std::string home;
   std::string adServer;  // empty: the demo ad server, in-process
+  bool viewableRefresh = false;
   bool help = false;
 };
 
 const char* kUsage =
     "usage: velour [--script FILE] [--home DIR] [--device KEY=VALUE]...\n"
-    "              [--resolve HOST:PORT:ADDRESS]... [--ad-server URL] [--help]\n"
+    "              [--resolve HOST:PORT:ADDRESS]... [--ad-server URL] [--viewable-refresh]\n"
+    "              [--help]\n"
     "Runs the Velour soundboard on a headless phone.\n"
     "  --script FILE  read commands from FILE (\"-\" for standard input)\n"
     "  --home DIR     the device's home folder (default: ./.home)\n"
@@ -41,6 +43,8 @@ const char* kUsage =
     "                 views), e.g. ads.vozave.com:8080:127.0.0.1\n"
     "  --ad-server URL  send the ad network's hosts to the server at URL (http://HOST:PORT)\n"
     "                 instead of the demo ad server that velour runs by default\n"
+    "  --viewable-refresh  a banner's refresh that falls due while less than half of it can\n"
+    "                 be seen waits until half of it can\n"
     "Without --script, commands come from standard input: at a prompt when it is a terminal.\n"
     "In a script the clock is simulated: \"wait 2\" moves time on at once.\n\n";
 
@@ -57,6 +61,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& problem)
     };
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+    } else if (arg == "--viewable-refresh") {
+      options.viewableRefresh = true;
     } else if (arg == "--script") {
       if (!needsValue(options.script)) return false;
     } else if (arg == "--home") {
@@ -135,6 +141,7 @@ int reportLostOutput(int status) {
 int drive(const Options& options, adserver::AdServer* adServer) {
   velour::Driver driver(std::cout, std::cerr);
   driver.captureLog();
+  driver.setViewableRefresh(options.viewableRefresh);
   if (adServer) driver.setAdRecord(&adServer->record());
   bool ok = true;
   if (options.script.empty() && ::isatty(STDIN_FILENO)) {

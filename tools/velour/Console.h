@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/web/WebView.h"
+
+namespace velour {
+
+// Sends the console messages of ad page `page` to the developer log from now on, as "web
+// console: TEXT" lines ("web console: LEVEL: TEXT" for warnings and errors), escaped and cut as
+// every page text in the log is, so that a page can neither break the log nor pass its text
+// for the client's own lines.
+void logConsoleOf(platform::WebView& page);
+
+}  // namespace velour

@@ -1,0 +1,96 @@
+#include "tools/velour/Interstitial.h"
+
+#include "ads/core/ZUVObjectPrivate.h"
+#include "app/BannerPlacement.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/Window.h"
+#include "tools/velour/Console.h"
+
+namespace velour {
+
+std::string Interstitial::load() {
+  if (stage_ == Stage::Loading) return "an interstitial is loading already";
+  if (stage_ == Stage::Showing) return "an interstitial is on the screen already";
+  auto window = platform::Window::keyWindow();
+  if (!window || !window->rootViewController()) return "there is no window on the screen";
+  platform::Rect area = platform::Screen::applicationFrame();
+  banner_ = ZUVBannerView::create(platform::Rect(0, 0, area.size.width, area.size.height));
+  banner_->setAdUnitID(kVelourAdUnitID);
+  banner_->setRootViewController(window->rootViewController());
+  delegate_ = std::make_shared<ZUVBannerViewDelegate>();
+  // The banner owns the delegate's calls; they run while the banner lives, so `this` (which
+  // owns the banner) is there.
+  delegate_->interstitialDidReceiveAd = [this](platform::View&) { arrived(); };
+  delegate_->interstitialDidFailToReceiveAdWithError =
+      [this](platform::View&, const platform::Error& error) { failed(error.code); };
+  banner_->setDelegate(delegate_);
+  logConsoleOf(*banner_->webView());
+  stage_ = Stage::Loading;
+  banner_->privateObject()->loadInterstitialRequest(ZUVRequest::request());
+  return {};
+}
+
+void Interstitial::arrived() {
+  if (stage_ != Stage::Loading) return;
+  auto window = platform::Window::keyWindow();
+  presenter_ = std::make_shared<ZUVMraidPresenter>();
+  presenter_->setViewController(window ? window->rootViewController() : nullptr);
+  presenter_->setDelegateManager(banner_->privateObject()->delegateManager());
+  if (!presenter_->presentInterstitial(banner_->webView(), [this] { closed(); })) {
+    platform::log("velour: the interstitial could not take the screen");
+    failed(-1);
+    return;
+  }
+  stage_ = Stage::Showing;
+}
+
+void Interstitial::failed(long code) {
+  if (stage_ != Stage::Loading) return;
+  stage_ = Stage::Failed;
+  error_ = code;
+  // The controller is inside its own report: it goes after this pass.
+  platform::RunLoop::main().releaseLater(std::move(banner_));
+  presenter_.reset();
+}
+
+void Interstitial::closed() {
+  if (stage_ != Stage::Showing) return;
+  stage_ = Stage::Closed;
+  presenter_->restore();
+  // The close control's action is running: what it belongs to goes after this pass.
+  platform::RunLoop::main().releaseLater(std::move(presenter_));
+  platform::RunLoop::main().releaseLater(std::move(banner_));
+}
+
+bool Interstitial::isLoading() const {
+  return stage_ == Stage::Loading && banner_ && banner_->privateObject()->isWorking();
+}
+
+std::shared_ptr<platform::WebView> Interstitial::webView() const {
+  return stage_ == Stage::Showing ? banner_->webView() : nullptr;
+}
+
+void Interstitial::print(std::ostream& out) const {
+  switch (stage_) {
+    case Stage::None:
+      return;
+    case Stage::Loading:
+      out << "interstitial: loading\n";
+      return;
+    case Stage::Showing: {
+      auto page = banner_->privateObject()->adHTMLBaseURL();
+      out << "interstitial: showing " << (page ? page->absoluteString() : "(no page)") << "\n";
+      return;
+    }
+    case Stage::Failed:
+      out << "interstitial: failed " << error_ << "\n";
+      return;
+    case Stage::Closed:
+      out << "interstitial: closed\n";
+      return;
+  }
+}
+
+}  // namespace velour
