@@ -409,7 +409,9 @@ TEST_F(VelourTest, TheDemoWalksTheWholeAdRoad) {
        "  to: beans@sunny.example\n  subject: A table for two\n"},
       {8, "full screen: ZUVWebAppViewController over ThirdViewController\n"},
       {8, "\"Puzzle Peaks\"\n  close button"},
-      {11, " showing http://ads.vozave.com/zede/page/"},
+      {11, "mraid ad: expanded 0,0 "},
+      {11, ", close control "},
+      {13, " showing http://ads.vozave.com/zede/page/"},
   };
   for (const auto& [n, line] : screens) {
     EXPECT_NE(outputOf(out, "show", n).find(line), std::string::npos) << line << " in " << out;
@@ -426,8 +428,11 @@ TEST_F(VelourTest, TheDemoWalksTheWholeAdRoad) {
   }
   EXPECT_GT(white, mail->rgba.size() / 4 / 2);
 
-  // The information screen's banner shows an ad of its own.
+  // The information screen's banner shows an ad of its own: the MRAID ad that expands over
+  // everything, reads as its expanded page, checks the container and goes back when closed.
   EXPECT_EQ(count(outputOf(out, "show", 10), " showing http"), 2) << out;
+  EXPECT_NE(outputOf(out, "text", 0).find("text: Visit the shop\n"), std::string::npos) << out;
+  EXPECT_EQ(outputOf(out, "show", 12).find("mraid ad:"), std::string::npos) << out;
 
   // No refresh is due under a full screen or in the background; in the foreground every banner
   // has one again, and the board's ad is replaced after the server's interval.
@@ -436,13 +441,15 @@ TEST_F(VelourTest, TheDemoWalksTheWholeAdRoad) {
   EXPECT_EQ(count(underBrowser, "refresh in"), 0) << underBrowser;
   EXPECT_EQ(count(background, "refresh in"), 0) << background;
   EXPECT_EQ(count(foreground, "refresh in"), 4) << foreground;
-  EXPECT_EQ(outputOf(out, "show", 11).find(adPage), std::string::npos) << out;
+  EXPECT_EQ(outputOf(out, "show", 13).find(adPage), std::string::npos) << out;
 
   std::string log = outputOf(out, "log", 0);
   for (const char* line : {"log: mail sent to beans@sunny.example",
-                           "log: open URL: itms-apps://apps.vozave.com/app/sunny-coffee"}) {
+                           "log: open URL: itms-apps://apps.vozave.com/app/sunny-coffee",
+                           "mraid-check PASS expand.expanded-position"}) {
     EXPECT_NE(log.find(line), std::string::npos) << line << " in " << log;
   }
+  EXPECT_EQ(log.find("mraid-check FAIL"), std::string::npos) << log;
 
   // The server saw an impression for every ad shown, the click, the tracked click of the
   // coffee ad, and the ad page as the Referer of the browser's first request.

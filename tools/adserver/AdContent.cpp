@@ -97,6 +97,7 @@ std::optional<std::string> AdContent::creative(const std::string& name,
   if (text->find("{{WEBAPP_HTML}}") != std::string::npos) {
     replaceAll(*text, "{{WEBAPP_HTML}}", platform::percentEncode(readFile(kWebApp).value_or("")));
   }
+  fillMraidChecks(*text);
   replaceAll(*text, "{{AD_ORIGIN_ENCODED}}", platform::percentEncode(values.origin));
   replaceAll(*text, "{{AD_ORIGIN}}", values.origin);
   replaceAll(*text, "{{SLOT}}", values.slot);
@@ -106,6 +107,17 @@ std::optional<std::string> AdContent::creative(const std::string& name,
 
 std::optional<std::string> AdContent::page(const std::string& relativePath) const {
   return readFile(relativePath);
+}
+
+std::optional<std::string> AdContent::mraidFile(const std::string& fileName) const {
+  auto text = readFile("mraid/" + fileName);
+  if (text) fillMraidChecks(*text);
+  return text;
+}
+
+void AdContent::fillMraidChecks(std::string& text) const {
+  if (text.find("{{MRAID_CHECKS}}") == std::string::npos) return;
+  replaceAll(text, "{{MRAID_CHECKS}}", readFile("mraid/checks.js").value_or(""));
 }
 
 std::string AdContent::emptyPage() {

@@ -39,6 +39,8 @@ class AdContent {
   std::optional<std::string> creative(const std::string& name, const AdPlaceholders& values) const;
   // "webapp.html", "video.html", or a landing page "landing/<name>.html".
   std::optional<std::string> page(const std::string& relativePath) const;
+  // A file of the MRAID creatives' folder, "<name>.html" or "<name>.js".
+  std::optional<std::string> mraidFile(const std::string& fileName) const;
 
   // The fault pages: built in, since an author has no reason to edit them.
   static std::string emptyPage();
@@ -48,6 +50,9 @@ class AdContent {
 
  private:
   std::optional<std::string> readFile(const std::string& relativePath) const;
+  // {{MRAID_CHECKS}}: the MRAID creatives' shared checks, written into the page itself, since an
+  // ad page's own requests to the ad server's host may not reach a server on this machine.
+  void fillMraidChecks(std::string& text) const;
 
   std::string directory_;
   std::set<std::string> creatives_;

@@ -405,7 +405,7 @@ void AdServer::serveAsset(const httplib::Request& request, httplib::Response& re
 void AdServer::serveMraidPage(const httplib::Request& request, httplib::Response& response,
                               RecordedRequest& record) {
   std::string name = request.matches[1], extension = request.matches[2];
-  auto text = content_.page("mraid/" + name + "." + extension);
+  auto text = content_.mraidFile(name + "." + extension);
   if (!text) return refuse(response, record, 404, "no such MRAID page");
   response.set_content(*text,
                        extension == "js" ? "application/javascript" : "text/html; charset=utf-8");
