@@ -409,7 +409,7 @@ TEST_F(VelourTest, TheDemoWalksTheWholeAdRoad) {
        "  to: beans@sunny.example\n  subject: A table for two\n"},
       {8, "full screen: ZUVWebAppViewController over ThirdViewController\n"},
       {8, "\"Puzzle Peaks\"\n  close button"},
-      {11, "mraid ad: expanded 0,0 "},
+      {11, "mraid ad: expanded, state expanded, 0,0 320x480"},
       {11, ", close control "},
       {13, " showing http://ads.vozave.com/zede/page/"},
   };
