@@ -45,17 +45,6 @@ bool draws(const View& view) {
   return view.drawsContent() || (!color.empty() && color != "clear");
 }
 
-// The window's bounds in the interface orientation: rotation turns the application's frame,
-// not the window.
-Rect screenOf(const View& window) {
-  Rect bounds = window.bounds();
-  const bool landscape = isLandscape(Application::shared()->statusBarOrientation());
-  if (landscape != (bounds.size.width > bounds.size.height)) {
-    std::swap(bounds.size.width, bounds.size.height);
-  }
-  return bounds;
-}
-
 // Where `view` and its subtree draw within `clip` (window coordinates), each view clipped by
 // its ancestors.
 void addDrawn(const View& view, Rect clip, std::vector<Rect>& drawn) {
@@ -135,8 +124,9 @@ Exposure exposureOf(const View& view) {
   for (const View* v = &view; v; v = v->superview().get()) {
     if (!isShown(*v)) return {};
   }
-  if (!dynamic_cast<const Window*>(top)) return {};
-  visible = intersection(visible, screenOf(*top));
+  const auto* window = dynamic_cast<const Window*>(top);
+  if (!window) return {};
+  visible = intersection(visible, window->interfaceBounds());
   if (visible.isEmpty()) return {};
 
   std::vector<Rect> drawn;

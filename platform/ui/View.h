@@ -87,7 +87,7 @@ class VOZAVE_API View : public Responder {
   // first; null if the point misses or this view takes no touches.
   virtual std::shared_ptr<View> hitTest(Point point);
   // Whether `point` (this view's coordinates) lies in its bounds.
-  bool pointInside(Point point) const { return bounds().contains(point); }
+  virtual bool pointInside(Point point) const { return bounds().contains(point); }
   // Converts between this view's coordinates and the window's (or the top view's).
   Point convertPointToWindow(Point point) const;
   Rect frameInWindow() const;  // this view's bounds in the window's coordinates

@@ -70,6 +70,15 @@ std::shared_ptr<ViewController> Window::topViewController() const {
   return top;
 }
 
+Rect Window::interfaceBounds() const {
+  Rect turned = bounds();
+  const bool landscape = isLandscape(Application::shared()->statusBarOrientation());
+  if (landscape != (turned.size.width > turned.size.height)) {
+    std::swap(turned.size.width, turned.size.height);
+  }
+  return turned;
+}
+
 bool Window::touchAt(Point point) {
   auto hit = hitTest(point);
   for (auto v = hit; v; v = v->superview()) {

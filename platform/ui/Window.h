@@ -41,6 +41,12 @@ class VOZAVE_API Window : public View {
 
   std::string className() const override { return "Window"; }  // for logs and interfaces
 
+  // The window's bounds in the interface orientation: rotation turns the application's frame,
+  // not the window, so a landscape interface lies across it.
+  Rect interfaceBounds() const;
+  // Touches reach the interface wherever it lies, in either orientation.
+  bool pointInside(Point point) const override { return interfaceBounds().contains(point); }
+
  private:
   std::shared_ptr<ViewController> root_;
 };

@@ -269,6 +269,9 @@ TEST_F(ViewControllerTest, RotationAsksTheFrontControllerAndResizesItsView) {
   EXPECT_EQ(tabs->view()->frame(), Rect(0, 20, 480, 300));
   EXPECT_EQ(a->view()->frame(), Rect(0, 0, 480, 251));
   EXPECT_EQ(app->statusBarFrame(), Rect(0, 0, 480, 20));
+  // The landscape interface lies across the portrait window: its far side still takes touches.
+  EXPECT_TRUE(window->touchAt({440, 300}));  // the tab bar's second item
+  EXPECT_EQ(tabs->selectedIndex(), 1);
 }
 
 // Views built from a resource named after the class, their actions bound, are checked by the
