@@ -18,6 +18,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/MailComposeViewController.h"
 #include "platform/ui/Window.h"
+#include "tests/support/FullScreenEvents.h"
 #include "tests/support/RecordingWebView.h"
 #include "tests/support/TestWorld.h"
 
@@ -58,13 +59,7 @@ class ZUVFullScreenTest : public ::testing::Test {
       webViews_.push_back(view);
       return view;
     });
-    for (const char* name :
-         {ZUVViewControllerWillPresentFullScreen, ZUVViewControllerDidRelinquishFullScreen}) {
-      observers_.push_back(platform::NotificationCenter::defaultCenter().addObserver(
-          name, nullptr, [this](const platform::Notification& n) {
-            events_.push_back(n.name.substr(sizeof "ZUVViewController" - 1));
-          }));
-    }
+    observers_ = velour_test::recordFullScreenEvents(events_);
     window_->setRootViewController(root_);
     window_->makeKeyAndVisible();
   }

@@ -10,6 +10,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"
+#include "tests/support/FullScreenEvents.h"
 #include "tests/support/RecordingWebView.h"
 #include "tests/support/TestWorld.h"
 
@@ -21,13 +22,7 @@ using platform::Rect;
 class ZUVMraidPresenterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name :
-         {ZUVViewControllerWillPresentFullScreen, ZUVViewControllerDidRelinquishFullScreen}) {
-      observers_.push_back(platform::NotificationCenter::defaultCenter().addObserver(
-          name, nullptr, [this](const platform::Notification& n) {
-            events_.push_back(n.name.substr(sizeof "ZUVViewController" - 1));
-          }));
-    }
+    observers_ = velour_test::recordFullScreenEvents(events_);
     window_->setRootViewController(root_);
     window_->makeKeyAndVisible();
     // The banner at the foot of the screen, its ad filling it, a sibling above the ad.

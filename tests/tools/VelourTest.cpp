@@ -44,6 +44,15 @@ class VelourTest : public ::testing::Test {
   }
   void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
+  // A demo ad server of the test's own for --ad-server; null if it cannot start.
+  static std::unique_ptr<adserver::AdServer> startServer() {
+    adserver::AdServerOptions options;
+    options.adOrigin = "http://ads.vozave.com";
+    auto started = adserver::AdServer::start(options);
+    EXPECT_TRUE(started) << started.error().localizedDescription();
+    return started ? std::move(started).value() : nullptr;
+  }
+
   Outcome runScript(const std::string& script, const std::string& extraArgs = "") {
     std::ofstream(dir_ + "/script.velour") << script;
     std::string command = std::string("'") + VELOUR_BINARY + "' --home '" + dir_ + "/home' " +
@@ -166,11 +175,8 @@ TEST_F(VelourTest, ThePromptRunsALastLineThatHasNoNewline) {
 // script, the ad request and the page. `tap banner` needs an ad on the screen; the snapshot
 // pictures the screen at the device's scale and refuses a folder it cannot make.
 TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
-  adserver::AdServerOptions options;
-  options.adOrigin = "http://ads.vozave.com";
-  auto started = adserver::AdServer::start(options);
-  ASSERT_TRUE(started) << started.error().localizedDescription();
-  auto server = std::move(started).value();
+  auto server = startServer();
+  ASSERT_TRUE(server);
   adserver::AdUnit unit;
   unit.creatives = {"banner-plain"};
   unit.refreshRate = std::string(35, '9');
@@ -224,11 +230,8 @@ TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
 // An interstitial loads with the interstitial request, takes the screen with the container's
 // close control, and the control ends it; the page in front is what `text` reads.
 TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
-  adserver::AdServerOptions options;
-  options.adOrigin = "http://ads.vozave.com";
-  auto started = adserver::AdServer::start(options);
-  ASSERT_TRUE(started) << started.error().localizedDescription();
-  auto server = std::move(started).value();
+  auto server = startServer();
+  ASSERT_TRUE(server);
   adserver::AdUnit unit;
   unit.creatives = {"banner-plain"};
   server->setUnit("a1b2c3d4e5f6071", unit);

@@ -27,7 +27,7 @@
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Window.h"
 #include "platform/web/Browser.h"
-#include "tests/support/TestWorld.h"
+#include "tests/web/VendorAdServerTest.h"
 #include "tools/adserver/AdServer.h"
 
 using namespace std::chrono_literals;
@@ -81,7 +81,7 @@ double rendererSeconds() {
   return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
-class AdFaultTest : public ::testing::Test {
+class AdFaultTest : public velour_test::VendorAdServerTest {
  protected:
   struct Banner {
     std::string slot;
@@ -92,39 +92,10 @@ class AdFaultTest : public ::testing::Test {
     ZUVObjectPrivate& controller() const { return *view->privateObject(); }
   };
 
-  void SetUp() override {
-    if (::access(platform::Browser::executablePath().c_str(), X_OK) != 0) {
-      GTEST_SKIP() << "no web engine at " << platform::Browser::executablePath();
-    }
-    world_ = std::make_unique<velour_test::TestWorld>();
-    adserver::AdServerOptions options;
-    options.adOrigin = kZUVAdServerOrigin;
-    auto started = adserver::AdServer::start(options);
-    ASSERT_TRUE(started) << started.error().localizedDescription();
-    server_ = std::move(started).value();
-    connect();
-    // The engine takes the host mapping when it starts: it must start with this server's.
-    platform::Browser::shutdown();
-    platform::Application::shared()->finishLaunching();
-    root_ = std::make_shared<platform::ViewController>();
-    window_ = platform::Window::create();
-    window_->setRootViewController(root_);
-    window_->makeKeyAndVisible();
-  }
-
   void TearDown() override {
     for (Banner& banner : banners_) banner.view->removeFromSuperview();
     banners_.clear();
-    ZUVStatistics::releaseSharedStatistics();
-    if (server_) server_->stop();
-    platform::Browser::shutdown();
-    world_.reset();
-  }
-
-  void connect() {
-    for (const std::string& mapping : server_->resolveArguments()) {
-      ASSERT_TRUE(platform::HostResolution::shared().mapFromText(mapping));
-    }
+    VendorAdServerTest::TearDown();
   }
 
   // Refreshes every 30 s.
@@ -186,10 +157,6 @@ class AdFaultTest : public ::testing::Test {
     return timer && timer.fireDate() - RunLoop::main().now() == interval;
   }
 
-  std::unique_ptr<velour_test::TestWorld> world_;
-  std::unique_ptr<adserver::AdServer> server_;
-  std::shared_ptr<platform::ViewController> root_;
-  std::shared_ptr<platform::Window> window_;
   std::deque<Banner> banners_;
 };
 
