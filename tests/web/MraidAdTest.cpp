@@ -16,43 +16,19 @@
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Window.h"
 #include "platform/web/Browser.h"
-#include "tests/support/TestWorld.h"
+#include "tests/web/VendorAdServerTest.h"
 #include "tools/adserver/AdServer.h"
 
 namespace {
 
 using platform::RunLoop;
 
-class MraidAdTest : public ::testing::Test {
+class MraidAdTest : public velour_test::VendorAdServerTest {
  protected:
-  void SetUp() override {
-    if (::access(platform::Browser::executablePath().c_str(), X_OK) != 0) {
-      GTEST_SKIP() << "no web engine at " << platform::Browser::executablePath();
-    }
-    world_ = std::make_unique<velour_test::TestWorld>();
-    adserver::AdServerOptions options;
-    options.adOrigin = kZUVAdServerOrigin;
-    auto started = adserver::AdServer::start(options);
-    ASSERT_TRUE(started) << started.error().localizedDescription();
-    server_ = std::move(started).value();
-    for (const std::string& mapping : server_->resolveArguments()) {
-      ASSERT_TRUE(platform::HostResolution::shared().mapFromText(mapping));
-    }
-    platform::Browser::shutdown();
-    platform::Application::shared()->finishLaunching();
-    root_ = std::make_shared<platform::ViewController>();
-    window_ = platform::Window::create();
-    window_->setRootViewController(root_);
-    window_->makeKeyAndVisible();
-  }
-
   void TearDown() override {
     if (banner_) banner_->removeFromSuperview();
     banner_.reset();
-    ZUVStatistics::releaseSharedStatistics();
-    if (server_) server_->stop();
-    platform::Browser::shutdown();
-    world_.reset();
+    VendorAdServerTest::TearDown();
   }
 
   // A banner that shows `creative`, its pages' console lines collected.
@@ -100,10 +76,6 @@ class MraidAdTest : public ::testing::Test {
   void tapAd() { ASSERT_TRUE(banner_->webView()->tapLink(".banner")); }
   void tapCloseControl() { ASSERT_TRUE(mraid().presenter().tapCloseControl()); }
 
-  std::unique_ptr<velour_test::TestWorld> world_;
-  std::unique_ptr<adserver::AdServer> server_;
-  std::shared_ptr<platform::ViewController> root_;
-  std::shared_ptr<platform::Window> window_;
   std::shared_ptr<ZUVBannerView> banner_;
   std::shared_ptr<ZUVBannerViewDelegate> events_;
   std::vector<std::string> lines_;
@@ -147,12 +119,27 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   tapCloseControl();
   ASSERT_TRUE(printed("mraid-done resize closed"));
 
-  // Exposure on registration; unload removes the ad and counts as a failed load.
+  // Exposure on registration, then at each change: a screen over the banner, the application
+  // in the background, and back. Unload removes the ad and counts as a failed load.
   showCreative("mraid-exposure");
   ASSERT_TRUE(printed("mraid-done exposure ready")) << ::testing::PrintToString(lines_);
+  auto viewable = [&](bool seen) {
+    const std::string line = std::string("mraid-event viewableChange ") + (seen ? "true" : "false");
+    return printed(line, std::count(lines_.begin(), lines_.end(), line) + 1);
+  };
+  ASSERT_TRUE(
+      root_->presentModalViewController(std::make_shared<platform::ViewController>(), false));
+  EXPECT_TRUE(viewable(false));
+  root_->dismissModalViewController(false);
+  EXPECT_TRUE(viewable(true));
+  ASSERT_TRUE(platform::Application::shared()->enterBackground());
+  EXPECT_TRUE(viewable(false));
+  ASSERT_TRUE(platform::Application::shared()->enterForeground());
+  EXPECT_TRUE(viewable(true));
   banner_->webView()->runJavaScript("giveUp()");
   auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (errors_.empty() && std::chrono::steady_clock::now() < end) RunLoop::main().runOnce(platform::milliseconds(50));
+  while (errors_.empty() && std::chrono::steady_clock::now() < end)
+    RunLoop::main().runOnce(platform::milliseconds(50));
   EXPECT_EQ(errors_, std::vector<long>{kZUVErrorNoFill});
   EXPECT_TRUE(banner_->webView()->isHidden());
   EXPECT_TRUE(banner_->privateObject()->reloadTimer());
