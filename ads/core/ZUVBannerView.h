@@ -47,7 +47,7 @@ class VOZAVE_API ZUVBannerView : public platform::View {
   // background) waits until half of it can, so that no impression is counted for an ad nobody
   // sees.
   bool viewableRefresh() const;
-  void setViewableRefresh(bool on);
+  void setViewableRefresh(bool on);  // turns the viewable refresh on or off
   // The web view that shows the ad page.
   std::shared_ptr<platform::WebView> webView() const;
 

@@ -31,8 +31,8 @@ struct AnimationChange {
 // A committed animation. Headless, the end state is applied at once; the record keeps what
 // a real screen would have shown.
 struct AnimationRecord {
-  std::string name;  // as the block was begun with
-  Duration duration = seconds(0.2);
+  std::string name;                  // as the block was begun with
+  Duration duration = seconds(0.2);  // how long a real screen would have animated
   AnimationTransition transition = AnimationTransition::None;  // the view transition, if any
   std::weak_ptr<View> transitionView;                          // the view it applies to
   std::string transitionViewDescription;  // that view as logs show it, kept after it is gone
