@@ -32,6 +32,16 @@ constexpr std::array<std::pair<std::string_view, ZUVMraidClosePosition>, 7> kClo
     {"bottom-center", ZUVMraidClosePosition::BottomCenter},
 }};
 
+// The close position that the page named; top-right when it named none, nothing for a name
+// that is not one.
+std::optional<ZUVMraidClosePosition> closePositionNamed(const std::string* name) {
+  if (!name) return ZUVMraidClosePosition::TopRight;
+  for (const auto& [known, position] : kClosePositions) {
+    if (known == *name) return position;
+  }
+  return std::nullopt;
+}
+
 Dictionary rectValue(const Rect& rect) {
   return {{"x", rect.minX()},
           {"y", rect.minY()},
@@ -227,19 +237,14 @@ void ZUVMraidController::resize(const ZUVMraidMessage& message) {
     error("The size must be at least 50x50", "resize");
     return;
   }
-  std::optional<ZUVMraidClosePosition> closePosition = ZUVMraidClosePosition::TopRight;
-  if (const std::string* text = message.text("customClosePosition")) {
-    closePosition.reset();
-    for (const auto& [name, position] : kClosePositions) {
-      if (name == *text) closePosition = position;
-    }
-  }
+  const auto named = closePositionNamed(message.text("customClosePosition"));
   const std::optional<bool> allowOffscreen =
       message.text("allowOffscreen") ? message.boolean("allowOffscreen") : true;
-  if (!closePosition || !allowOffscreen) {
+  if (!named || !allowOffscreen) {
     error("Unknown customClosePosition or allowOffscreen", "resize");
     return;
   }
+  const ZUVMraidClosePosition closePosition = *named;
   const Rect area(0, 0, presenter_.maxSize().width, presenter_.maxSize().height);
   const Rect home = presenter_.defaultPosition(*adView_);
   Rect frame(home.minX() + *offsetX, home.minY() + *offsetY, *width, *height);
@@ -251,11 +256,11 @@ void ZUVMraidController::resize(const ZUVMraidMessage& message) {
     frame.origin.x = std::clamp(frame.minX(), 0.0, area.size.width - *width);
     frame.origin.y = std::clamp(frame.minY(), 0.0, area.size.height - *height);
   }
-  if (!inside(ZUVMraidPresenter::closeRegion(*closePosition, frame), area)) {
+  if (!inside(ZUVMraidPresenter::closeRegion(closePosition, frame), area)) {
     error("The close region would be off the screen", "resize");
     return;
   }
-  if (!presenter_.resize(adView_, frame, *closePosition,
+  if (!presenter_.resize(adView_, frame, closePosition,
                          weak_.bind([](ZUVMraidController& self) { self.close(); }))) {
     error("The ad cannot be resized now", "resize");
     return;

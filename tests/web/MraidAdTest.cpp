@@ -147,4 +147,34 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   EXPECT_EQ(failures(), std::vector<std::string>{});
 }
 
+// The interstitial creative forces landscape: the phone turns while it is up, its checks pass,
+// and the close control hides it and turns the phone back.
+TEST_F(MraidAdTest, AnInterstitialTurnsThePhoneAndItsCloseControlHidesIt) {
+  adserver::AdUnit unit;
+  unit.interstitials = {"mraid-interstitial"};
+  unit.creatives = {"banner-plain"};
+  server_->setUnit("0123456789abcde", unit);
+  banner_ = ZUVBannerView::create(platform::Rect(0, 0, 320, 460));
+  banner_->setAdUnitID("0123456789abcde");
+  banner_->setRootViewController(root_);
+  banner_->webView()->setConsoleHandler(collect());
+  bool arrived = false;
+  events_ = std::make_shared<ZUVBannerViewDelegate>();
+  events_->interstitialDidReceiveAd = [&arrived](platform::View&) { arrived = true; };
+  banner_->setDelegate(events_);
+  banner_->privateObject()->loadInterstitialRequest(ZUVRequest::request());
+  ASSERT_TRUE(printed("mraid-event stateChange \"default\"")) << ::testing::PrintToString(lines_);
+  ASSERT_TRUE(arrived);
+  ASSERT_TRUE(mraid().presentInterstitial());
+  ASSERT_TRUE(printed("mraid-done interstitial ready")) << ::testing::PrintToString(lines_);
+  EXPECT_EQ(platform::Application::shared()->statusBarOrientation(),
+            platform::InterfaceOrientation::LandscapeLeft);
+  tapCloseControl();
+  ASSERT_TRUE(printed("mraid-done interstitial closed")) << ::testing::PrintToString(lines_);
+  EXPECT_EQ(mraid().state(), ZUVMraidState::Hidden);
+  EXPECT_EQ(platform::Application::shared()->statusBarOrientation(),
+            platform::InterfaceOrientation::Portrait);
+  EXPECT_EQ(failures(), std::vector<std::string>{});
+}
+
 }  // namespace
