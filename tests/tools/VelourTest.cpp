@@ -44,6 +44,14 @@ class VelourTest : public ::testing::Test {
   }
   void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
+  // A support script on `server` whose build asks for the ad page at /ad.
+  static void serveSupportScriptLeadingToAd(velour_test::TestHTTPServer& server) {
+    server.reply(
+        "/zede/sdk-core-v40.js", 200,
+        "function ZEDE_buildAdURL(p) { window.location.href = "
+        "'gmsg://zede/loadAdURL?url=' + encodeURIComponent('http://ads.vozave.com/ad'); }");
+  }
+
   // A demo ad server of the test's own for --ad-server; null if it cannot start.
   static std::unique_ptr<adserver::AdServer> startServer() {
     adserver::AdServerOptions options;
@@ -277,9 +285,7 @@ TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
 // banner waits while another tab hides it and refreshes once it is back.
 TEST_F(VelourTest, PagesConsoleMessagesAreLoggedAndAViewableRefreshWaitsForItsBanner) {
   velour_test::TestHTTPServer server;
-  server.reply("/zede/sdk-core-v40.js", 200,
-               "function ZEDE_buildAdURL(p) { window.location.href = 'gmsg://zede/loadAdURL?url=' "
-               "+ encodeURIComponent('http://ads.vozave.com/ad'); }");
+  serveSupportScriptLeadingToAd(server);
   server.reply("/ad", 200,
                "<p>ad</p><script>console.log('shown\\n\\x1b[31m');"
                "console.error('<Vozave> not the client');</script>",
@@ -313,9 +319,7 @@ TEST_F(VelourTest, PagesConsoleMessagesAreLoggedAndAViewableRefreshWaitsForItsBa
 // sanitizer).
 TEST_F(VelourTest, QuitEndsCleanlyWithMessagesPendingAndAFullScreenUp) {
   velour_test::TestHTTPServer server;
-  server.reply("/zede/sdk-core-v40.js", 200,
-               "function ZEDE_buildAdURL(p) { window.location.href = 'gmsg://zede/loadAdURL?url=' "
-               "+ encodeURIComponent('http://ads.vozave.com/ad'); }");
+  serveSupportScriptLeadingToAd(server);
   server.reply("/ad", 200,
                "<a id=\"ad\" href=\"http://ads.vozave.com/landing\" "
                "style=\"display:block;height:50px\">ad</a><script>"
