@@ -152,7 +152,7 @@ bool ZUVMraidController::receiveMessage(platform::WebView& view, const platform:
 
 void ZUVMraidController::adPageDidLoad(platform::WebView& view) {
   if (&view == secondPart_.get()) {
-    send(view, Array{Array{"ready"}});
+    send(view, Array{Value(Array{"ready"})});
     return;
   }
   if (&view != adView_.get() || state_ != ZUVMraidState::Loading) return;
@@ -343,7 +343,7 @@ void ZUVMraidController::playVideo(platform::WebView& view, const ZUVMraidMessag
 
 void ZUVMraidController::changeState(ZUVMraidState state) {
   state_ = state;
-  Array events{Array{"stateChange", std::string(stateName(state))}};
+  Array events{Value(Array{"stateChange", std::string(stateName(state))})};
   noteSizeChange(events);
   announce(std::move(events));
 }
@@ -356,7 +356,7 @@ void ZUVMraidController::dropSecondPart() {
 }
 
 void ZUVMraidController::error(std::string_view message, std::string_view action) {
-  announce(Array{Array{"error", message, action}});
+  announce(Array{Value(Array{"error", message, action})});
 }
 
 void ZUVMraidController::announce(Array events) {

@@ -70,7 +70,8 @@ class VOZAVE_API Dictionary {
   std::vector<std::size_t> slots_;
 };
 
-// An array value's items, in order.
+// An array value's items, in order. A list of one array is written Array{Value(inner)}:
+// clang reads Array{inner} as a copy of inner, gcc as a list that holds it.
 using Array = std::vector<Value>;
 
 // The one value type of the object model: null, booleans, numbers, texts, data, dates, arrays

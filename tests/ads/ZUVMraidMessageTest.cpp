@@ -23,7 +23,8 @@ const std::string kHostile[] = {
 TEST(ZUVMraidScriptTest, EveryTextStaysInsideItsLiteral) {
   for (const std::string& text : kHostile) {
     platform::Dictionary change{
-        {"state", text}, {"events", platform::Array{platform::Array{"error", text, "open"}}}};
+        {"state", text},
+        {"events", platform::Array{platform::Value(platform::Array{"error", text, "open"})}}};
     const std::optional<std::string> script = ZUVMraidScript::update(change);
     ASSERT_TRUE(script) << text;
     EXPECT_EQ(script->find('<'), std::string::npos) << *script;

@@ -292,7 +292,7 @@ TEST(ZUV_SBJSONTest, WriterOptionsLayOutAndSortMembers) {
   ZUV_SBJSON json;
   json.setHumanReadable(true);
   json.setSortKeys(true);
-  EXPECT_FALSE(json.stringWithObjectError(Array{Array{std::nan("")}}));
+  EXPECT_FALSE(json.stringWithObjectError(Array{Value(Array{std::nan("")})}));
   EXPECT_EQ(json.stringWithObjectError(Dictionary{{"b", 1}, {"a", Array{}}}),
             "{\n  \"a\" : [],\n  \"b\" : 1\n}");
 }
