@@ -74,12 +74,13 @@ ZUVMraidController::ZUVMraidController(std::shared_ptr<platform::WebView> adView
   presenter_.setViewController(host_.viewController);
   presenter_.setDelegateManager(host_.events);
   presenter_.setGeometryChangedHandler(weak_.bind([](ZUVMraidController& self) {
+    if (!self.engaged_) return;
     platform::Array events;
     self.noteSizeChange(events);
     self.announce(std::move(events));
   }));
-  exposureObserver_ = platform::observeExposureChanges(
-      weak_.bind([](ZUVMraidController& self) { self.exposureChanged(); }));
+  adView_->setLocalAnswerHandler(
+      weak_.bind([](ZUVMraidController& self, const std::string&) { self.engage(); }));
 }
 
 // The presenter gives the screen back as it goes; the second part goes after it.
@@ -119,6 +120,7 @@ std::string_view ZUVMraidController::stateName(ZUVMraidState state) {
 
 bool ZUVMraidController::receiveMessage(platform::WebView& view, const platform::URL& url) {
   if (!ZUVMraidMessage::isMessageURL(url)) return false;
+  engage();
   auto message = ZUVMraidMessage::read(url.absoluteString());
   if (!message) {
     platform::log("<Vozave> Dropped an MRAID message: " + message.error().localizedDescription());
@@ -157,6 +159,20 @@ void ZUVMraidController::adPageDidLoad(platform::WebView& view) {
   }
   if (&view != adView_.get() || state_ != ZUVMraidState::Loading) return;
   state_ = ZUVMraidState::Default;
+  if (engaged_) announceReady();
+}
+
+// A page is an MRAID ad once it asks for mraid.js or calls the bridge. Until then it hears
+// nothing and its exposure is not followed, so that other ad pages cost the engine nothing.
+void ZUVMraidController::engage() {
+  if (engaged_) return;
+  engaged_ = true;
+  exposureObserver_ = platform::observeExposureChanges(
+      weak_.bind([](ZUVMraidController& self) { self.exposureChanged(); }));
+  if (state_ == ZUVMraidState::Default) announceReady();
+}
+
+void ZUVMraidController::announceReady() {
   Array events{Array{"stateChange", "default"}, Array{"ready"}};
   noteSizeChange(events);
   announce(std::move(events));
@@ -360,6 +376,7 @@ void ZUVMraidController::error(std::string_view message, std::string_view action
 }
 
 void ZUVMraidController::announce(Array events) {
+  if (!engaged_) return;
   send(*adView_, events);
   if (secondPart_) send(*secondPart_, events);
 }

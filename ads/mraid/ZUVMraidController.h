@@ -99,6 +99,9 @@ class ZUVMraidController {
   void unload();
   void setOrientationProperties(const ZUVMraidMessage& message);
   void playVideo(platform::WebView& view, const ZUVMraidMessage& message);
+  void engage();
+  // The ad has become "default": stateChange, ready, its size and its exposure.
+  void announceReady();
   void changeState(ZUVMraidState state);
   void hide();
   void dropSecondPart();
@@ -118,6 +121,7 @@ class ZUVMraidController {
   ZUVMraidPlacement placement_;
   Host host_;
   ZUVMraidState state_ = ZUVMraidState::Loading;
+  bool engaged_ = false;  // the page has asked for mraid.js or called the bridge
   ZUVMraidPresenter presenter_;
   std::shared_ptr<platform::WebView> secondPart_;
   std::shared_ptr<ZUVMraidWebViewDelegate> secondPartDelegate_;

@@ -612,6 +612,11 @@ bool WebView::answerLocally(const std::string& requestId, const std::string& url
   const WebPage::LocalAnswer* answer = page_->localAnswerFor(url);
   if (!answer) return false;
   page_->fulfillRequest(requestId, *answer);
+  if (localAnswerHandler_) {
+    RunLoop::main().post(weak_.bind([url](WebView& self) {
+      if (auto handler = self.localAnswerHandler_) handler(url);
+    }));
+  }
   return true;
 }
 

@@ -150,6 +150,11 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // of frames of its site (a frame of another site runs in a process the view does not attach
   // to, and its requests go their own way).
   void answerRequestsForFileName(std::string fileName, std::string mimeType, std::string body);
+  // Called on a later pass with the URL of each request answered so. Empty: none.
+  using LocalAnswerHandler = std::function<void(const std::string& url)>;
+  void setLocalAnswerHandler(LocalAnswerHandler handler) {
+    localAnswerHandler_ = std::move(handler);
+  }
   // Called on a later pass with each console message of the page ("log", "info", "warning",
   // "error", ... as the page's console call; "error" for an uncaught exception), its text as
   // the page gave it: untrusted, the handler escapes and caps it. Empty: none.
@@ -245,6 +250,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   std::unique_ptr<PageResourceMonitor> monitor_;
   std::function<void(const std::string& limit)> onUnloaded_;
   ConsoleHandler consoleHandler_;
+  LocalAnswerHandler localAnswerHandler_;
 
   WebRequest request_;
   WebPage::History history_;

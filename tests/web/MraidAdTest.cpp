@@ -83,16 +83,17 @@ class MraidAdTest : public velour_test::VendorAdServerTest {
 };
 
 TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
-  // One part: the tap expands the page over everything and the refresh waits; the container's
-  // close control puts it back.
+  // One part: the tap expands the page over everything and the refresh waits; the page's own
+  // close() puts it back.
   showCreative("mraid-expand");
   ASSERT_TRUE(printed("mraid-done expand ready")) << ::testing::PrintToString(lines_);
   tapAd();
   ASSERT_TRUE(printed("mraid-done expand expanded")) << ::testing::PrintToString(lines_);
   EXPECT_EQ(mraid().state(), ZUVMraidState::Expanded);
   EXPECT_FALSE(banner_->privateObject()->reloadTimer());
-  tapCloseControl();
+  ASSERT_TRUE(banner_->webView()->tapLink("Close ad"));
   ASSERT_TRUE(printed("mraid-done expand closed")) << ::testing::PrintToString(lines_);
+  EXPECT_EQ(mraid().state(), ZUVMraidState::Default);
   EXPECT_TRUE(banner_->privateObject()->reloadTimer());
 
   // Two parts share one state; the second goes with the close control.
@@ -136,6 +137,18 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   EXPECT_TRUE(viewable(false));
   ASSERT_TRUE(platform::Application::shared()->enterForeground());
   EXPECT_TRUE(viewable(true));
+  // A view drawn over it, as the information screen's flip side; out of the window, as on a
+  // tab switch.
+  auto cover = platform::View::create(platform::Rect(0, 300, 320, 180));
+  cover->setBackgroundColor("white");
+  root_->view()->addSubview(cover);
+  EXPECT_TRUE(viewable(false));
+  cover->removeFromSuperview();
+  EXPECT_TRUE(viewable(true));
+  banner_->removeFromSuperview();
+  EXPECT_TRUE(viewable(false));
+  root_->view()->addSubview(banner_);
+  EXPECT_TRUE(viewable(true));
   banner_->webView()->runJavaScript("giveUp()");
   auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (errors_.empty() && std::chrono::steady_clock::now() < end)
@@ -145,6 +158,26 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   EXPECT_TRUE(banner_->privateObject()->reloadTimer());
 
   EXPECT_EQ(failures(), std::vector<std::string>{});
+}
+
+// A page that never asks for mraid.js hears nothing from the container, until it inserts the
+// script tag itself.
+TEST_F(MraidAdTest, OnlyAPageThatAsksForMraidJsHearsFromTheContainer) {
+  showCreative("banner-plain");
+  bool received = false;
+  events_->adViewDidReceiveAd = [&received](platform::View&) { received = true; };
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!received && std::chrono::steady_clock::now() < end)
+    RunLoop::main().runOnce(platform::milliseconds(50));
+  ASSERT_TRUE(received);
+  platform::WebView& page = *banner_->webView();
+  EXPECT_EQ(page.stringByEvaluatingJavaScriptFromString("mraid.getState()"), "loading");
+  page.runJavaScript(
+      "mraid.addEventListener('ready', function () { console.log('late ready'); });"
+      "var tag = document.createElement('script'); tag.src = 'mraid.js';"
+      "document.head.appendChild(tag);");
+  EXPECT_TRUE(printed("late ready"));
+  EXPECT_EQ(page.stringByEvaluatingJavaScriptFromString("mraid.getState()"), "default");
 }
 
 // The interstitial creative forces landscape: the phone turns while it is up, its checks pass,

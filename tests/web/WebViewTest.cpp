@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -332,6 +333,8 @@ TEST_F(WebViewTest, RunsTheOwnersScriptFirstAnswersItsFileLocallyAndPassesTheCon
       "window.bridge = {afterPageScript: typeof window.__velourPass === 'function'};");
   view->answerRequestsForFileName("mraid.js", "text/javascript",
                                   "window.answers = (window.answers || 0) + 1;");
+  std::set<std::string> answered;
+  view->setLocalAnswerHandler([&](const std::string& url) { answered.insert(url); });
   auto serve = [](const std::string& path, const std::string& html) {
     server->handle(path, [html](const httplib::Request&, httplib::Response& response) {
       response.set_content(html, "text/html");
@@ -351,6 +354,8 @@ TEST_F(WebViewTest, RunsTheOwnersScriptFirstAnswersItsFileLocallyAndPassesTheCon
   EXPECT_TRUE(logged("error: Uncaught Error: boom"));
   EXPECT_TRUE(logged("log: frame undefined"));
   EXPECT_EQ(server->requestCount("/x/mraid.js"), 0u);
+  EXPECT_EQ(answered, (std::set<std::string>{url("/x/mraid.js?v=1"),
+                                             "http://cdn.mraid.invalid/lib/mraid.js"}));
 
   // Kept across loads and in the fresh page after a close; gone once taken back.
   const std::string page = "<script>console.log('loaded', typeof bridge)</script>";
