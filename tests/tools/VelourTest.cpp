@@ -121,13 +121,14 @@ TEST_F(VelourTest, BadCommandsAreReportedAndTheScriptGoesOnButFailsAtTheEnd) {
   Outcome run = runScript(
       "dance\ntab 9\nwait soon\npress Nothing Such\nrotate sideways\nnetwork dialup\n"
       "network cellular\ntab 1e308\ntab 2147483648\ndone\nclose\nmail send\nmail later\n"
-      "press Boing\nshow\n");
+      "press Boing\nwait for\nshow\n");
   EXPECT_EQ(run.status, 1);
   for (const char* reported :
        {"unknown command \"dance\"", "(line 2)", "wait needs a number", "Nothing Such", "sideways",
         "not \"dialup\"", "tab number, not \"1e308\"", "tab number, not \"2147483648\"",
         "no browser, web application or expanded ad on the screen for done", "for close",
-        "no mail composer on the screen", "mail takes send or cancel, not \"later\""}) {
+        "no mail composer on the screen", "mail takes send or cancel, not \"later\"",
+        "wait for needs the text of a log line"}) {
     EXPECT_NE(run.err.find(reported), std::string::npos) << reported << " in " << run.err;
   }
   EXPECT_EQ(run.err.find("(line 7)"), std::string::npos) << run.err;
@@ -288,16 +289,20 @@ TEST_F(VelourTest, PagesConsoleMessagesAreLoggedAndAViewableRefreshWaitsForItsBa
   serveSupportScriptLeadingToAd(server);
   server.reply("/ad", 200,
                "<p>ad</p><script>console.log('shown\\n\\x1b[31m');"
-               "console.error('<Vozave> not the client');</script>",
+               "console.error('<Vozave> not the client');"
+               "setTimeout(function () { console.log('later'); }, 500);</script>",
                {{"X-Zede-Refresh-Rate", "30"}});
-  Outcome run = runScript("wait 1\nlog\ntab 2\nwait 40\nads\ntab 1\nwait 1\nads\nquit\n",
-                          "--viewable-refresh --ad-server " + server.url(""));
+  // The page's own timer runs in real time, which only `wait for` gives it.
+  Outcome run = runScript(
+      "wait 1\nwait for console: later\nlog\ntab 2\nwait 40\nads\ntab 1\nwait 1\nads\nquit\n",
+      "--viewable-refresh --ad-server " + server.url(""));
   if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
   EXPECT_EQ(run.status, 0) << run.err;
   std::string log = outputOf(run.out, "log", 0);
   EXPECT_NE(log.find("log: web console: shown\\\\n\\\\x1b[31m\n"), std::string::npos) << log;
   EXPECT_NE(log.find("log: web console: error: \\\\x3cVozave> not the client\n"), std::string::npos)
       << log;
+  EXPECT_NE(log.find("log: web console: later\n"), std::string::npos) << log;
   EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
 
   auto firstBoard = [&run](int n) {

@@ -28,6 +28,8 @@ constexpr platform::Duration kMaxWait = platform::seconds(3600);
 constexpr platform::Duration kSettleBudget = platform::seconds(10);
 // How long, in real time, a tap on a page may take to show an effect.
 constexpr platform::Duration kTapEffectBudget = platform::seconds(2);
+// How long, in real time, `wait for` lets a page work towards the line it waits for.
+constexpr platform::Duration kLineWaitBudget = platform::seconds(30);
 // How long a pass of the loop waits for a script's next line.
 constexpr platform::Duration kInputPass = platform::milliseconds(250);
 // Timers met on the way of one wait; beyond that the rest of the wait goes in one step.
@@ -80,6 +82,8 @@ const char* Driver::helpText() {
          "  press LABEL                tap the button titled LABEL on the visible screen\n"
          "  wait SECONDS               let time pass (the clock is simulated in scripts; ad\n"
          "                             fetches and page loads under way end first)\n"
+         "  wait for TEXT              run in real time, at most 30 s, until a log line not\n"
+         "                             printed yet holds TEXT (what a page does by itself)\n"
          "  tap banner [X,Y]           tap the banner on the screen at its centre, or at X,Y\n"
          "                             in the banner (points from its top left corner)\n"
          "  tap TEXT                   tap the link or button TEXT on the page in front (the\n"
@@ -132,6 +136,9 @@ bool Driver::fail(const std::string& message) {
 }
 
 bool Driver::wait(const std::string& argument) {
+  if (argument == "for" || argument.rfind("for ", 0) == 0) {
+    return waitForLine(trim(argument.substr(3)));
+  }
   double seconds = 0;  // as the script writes it
   if (!parseNumber(argument, seconds) || seconds < 0) {
     return fail("wait needs a number of seconds, not \"" + argument + "\"");
@@ -155,6 +162,23 @@ bool Driver::wait(const std::string& argument) {
   }
   loop.advance(std::max(platform::Duration::zero(), target - loop.now()));
   Banners::settle(kSettleBudget, busy);
+  return true;
+}
+
+// A page's own timers run in real time in the engine, whatever the phone's clock says: the
+// loop runs on the host's time, its own clock standing still.
+bool Driver::waitForLine(const std::string& text) {
+  if (text.empty()) return fail("wait for needs the text of a log line");
+  auto& loop = platform::RunLoop::main();
+  const platform::HostInstant end = loop.hostNow() + kLineWaitBudget;
+  auto holds = [&text](const std::string& line) { return line.find(text) != std::string::npos; };
+  while (std::none_of(log_.begin(), log_.end(), holds)) {
+    if (loop.hostNow() > end) {
+      return fail("no log line held \"" + platform::text::singleLine(text) + "\" within " +
+                  std::to_string(static_cast<int>(platform::toSeconds(kLineWaitBudget))) + " s");
+    }
+    loop.runOnce(kInputPass);
+  }
   return true;
 }
 

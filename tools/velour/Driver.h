@@ -45,6 +45,7 @@ class Driver {
  private:
   bool fail(const std::string& message);
   bool wait(const std::string& argument);
+  bool waitForLine(const std::string& text);
   void printLog();
 
   std::ostream& out_;
