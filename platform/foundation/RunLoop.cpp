@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <future>
 
 namespace platform {
@@ -25,6 +26,13 @@ double hostDateSeconds() {
 HostInstant hostClockNow() {
   static const auto origin = std::chrono::steady_clock::now();
   return HostInstant(std::chrono::steady_clock::now() - origin);
+}
+
+// Processor time that this thread has used.
+Duration threadProcessorTime() {
+  timespec now{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return seconds(static_cast<double>(now.tv_sec)) + seconds(now.tv_nsec * 1e-9);
 }
 
 bool firesBefore(const std::shared_ptr<Timer>& a, const std::shared_ptr<Timer>& b,
@@ -304,10 +312,16 @@ bool RunLoop::fireDue() {
 // sleep dwarfs the cost of the reads.
 class RunLoop::PassClock {
  public:
-  explicit PassClock(RunLoop& loop) : loop_(loop), start_(hostClockNow()), slept_(loop.slept_) {}
+  explicit PassClock(RunLoop& loop)
+      : loop_(loop),
+        start_(hostClockNow()),
+        slept_(loop.slept_),
+        processorStart_(threadProcessorTime()) {}
   ~PassClock() {
     const Duration held = hostClockNow() - start_ - (loop_.slept_ - slept_);
     loop_.longestPass_ = std::max(loop_.longestPass_, held);
+    loop_.longestPassProcessor_ =
+        std::max(loop_.longestPassProcessor_, threadProcessorTime() - processorStart_);
   }
   PassClock(const PassClock&) = delete;
   PassClock& operator=(const PassClock&) = delete;
@@ -325,6 +339,7 @@ class RunLoop::PassClock {
   RunLoop& loop_;
   const HostInstant start_;
   const Duration slept_;
+  const Duration processorStart_;
 };
 
 bool RunLoop::pollFds(Duration maxWait) {

@@ -164,7 +164,13 @@ class VOZAVE_API RunLoop {
   // The longest pass since the last reset, in host time: how long one pass held the thread,
   // its sleep waiting for descriptors left out. For benchmarks.
   Duration longestPass() const { return longestPass_; }
-  void resetLongestPass() { longestPass_ = Duration::zero(); }  // starts the measure anew
+  // The most processor time this thread spent in one pass since the last reset: what a pass
+  // cost by itself, without the time the host gave other processes meanwhile. For benchmarks.
+  Duration longestPassProcessorTime() const { return longestPassProcessor_; }
+  void resetLongestPass() {  // starts both measures anew
+    longestPass_ = Duration::zero();
+    longestPassProcessor_ = Duration::zero();
+  }
 
  private:
   RunLoop();
@@ -173,6 +179,7 @@ class VOZAVE_API RunLoop {
   // slept in poll() (slept_, a running total).
   class PassClock;
   Duration longestPass_{};
+  Duration longestPassProcessor_{};
   Duration slept_{};
 
   struct Watch {
