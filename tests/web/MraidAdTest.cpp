@@ -91,6 +91,12 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   ASSERT_TRUE(printed("mraid-done expand expanded")) << ::testing::PrintToString(lines_);
   EXPECT_EQ(mraid().state(), ZUVMraidState::Expanded);
   EXPECT_FALSE(banner_->privateObject()->reloadTimer());
+  // open() on a tap goes out through the click path: the browser over the ad's own screen.
+  ASSERT_TRUE(banner_->webView()->tapLink("Visit the shop"));
+  ASSERT_TRUE(printed("mraid-check PASS expand.open-with-tap"));
+  auto front = mraid().frontController();
+  ASSERT_TRUE(front->modalViewController());
+  front->dismissModalViewController(false);
   ASSERT_TRUE(banner_->webView()->tapLink("Close ad"));
   ASSERT_TRUE(printed("mraid-done expand closed")) << ::testing::PrintToString(lines_);
   EXPECT_EQ(mraid().state(), ZUVMraidState::Default);
@@ -195,13 +201,19 @@ TEST_F(MraidAdTest, AnInterstitialTurnsThePhoneAndItsCloseControlHidesIt) {
   events_ = std::make_shared<ZUVBannerViewDelegate>();
   events_->interstitialDidReceiveAd = [&arrived](platform::View&) { arrived = true; };
   banner_->setDelegate(events_);
-  banner_->privateObject()->loadInterstitialRequest(ZUVRequest::request());
+  // getLocation answers with the location that the application put in the request.
+  auto request = ZUVRequest::request();
+  request->setLocationWithLatitudeLongitudeAccuracy(48.85f, 2.35f, 30);
+  banner_->privateObject()->loadInterstitialRequest(request);
   ASSERT_TRUE(printed("mraid-event stateChange \"default\"")) << ::testing::PrintToString(lines_);
   ASSERT_TRUE(arrived);
   ASSERT_TRUE(mraid().presentInterstitial());
   ASSERT_TRUE(printed("mraid-done interstitial ready")) << ::testing::PrintToString(lines_);
   EXPECT_EQ(platform::Application::shared()->statusBarOrientation(),
             platform::InterfaceOrientation::LandscapeLeft);
+  EXPECT_TRUE(std::any_of(lines_.begin(), lines_.end(), [](const std::string& line) {
+    return line.starts_with("mraid-info location {\"lat\":48.8");
+  })) << ::testing::PrintToString(lines_);
   tapCloseControl();
   ASSERT_TRUE(printed("mraid-done interstitial closed")) << ::testing::PrintToString(lines_);
   EXPECT_EQ(mraid().state(), ZUVMraidState::Hidden);
