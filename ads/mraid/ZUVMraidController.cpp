@@ -222,6 +222,8 @@ void ZUVMraidController::expand(const ZUVMraidMessage& message) {
     view = platform::WebView::create(adView_->frame());
     secondPartDelegate_ = std::make_shared<ZUVMraidWebViewDelegate>(weak_.weak(), host_.gate);
     view->setDelegate(secondPartDelegate_);
+    // Whoever hears the ad's console hears both parts, from the second's first line on.
+    view->setConsoleHandler(adView_->consoleHandler());
     prepareWebView(*view, Part::Second);
     view->loadRequest(platform::WebRequest(*url));
   }

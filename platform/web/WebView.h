@@ -160,6 +160,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // the page gave it: untrusted, the handler escapes and caps it. Empty: none.
   using ConsoleHandler = std::function<void(const std::string& level, const std::string& text)>;
   void setConsoleHandler(ConsoleHandler handler) { consoleHandler_ = std::move(handler); }
+  const ConsoleHandler& consoleHandler() const { return consoleHandler_; }
 
   // Unloads the page once it passes one of `limits` (each load of the application's counts
   // anew), then calls `onUnloaded` with the limit's name on a later pass.

@@ -108,7 +108,6 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   tapAd();
   ASSERT_TRUE(printed("mraid-done two-part expanded"));
   ASSERT_TRUE(mraid().secondPart());
-  mraid().secondPart()->setConsoleHandler(collect());
   ASSERT_TRUE(printed("mraid-done two-part-expanded ready")) << ::testing::PrintToString(lines_);
   tapCloseControl();
   ASSERT_TRUE(printed("mraid-done two-part closed"));

@@ -8,12 +8,10 @@
 #include <cmath>
 #include <limits>
 
-#include "ads/mraid/ZUVMraidPresenter.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "tools/velour/Banners.h"
-#include "tools/velour/Console.h"
 #include "tools/velour/FullScreens.h"
 #include "tools/velour/Records.h"
 #include "tools/velour/Snapshot.h"
@@ -258,10 +256,6 @@ bool Driver::execute(const std::string& rawLine) {
   if (!outcome) return fail(outcome.error().localizedDescription());
   // A banner the command brought is watched before its first load can end.
   phone_.banners().watchAll();
-  // A two-part ad's second page logs from the command that brought it.
-  for (auto* presenter : ZUVMraidPresenter::showing()) {
-    if (auto page = presenter->adView()) logConsoleOf(*page);
-  }
   // Whatever the command set off runs now, at the same moment of simulated time.
   platform::RunLoop::main().runOnce();
   phone_.interstitial().tidy();
