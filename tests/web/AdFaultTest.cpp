@@ -301,13 +301,15 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
   EXPECT_EQ(burst[9999], "flood9999");
   ASSERT_TRUE(settle([&] { return pagesOf(flood) >= 2; }));
 
-  // Refreshes go on while one page spins and the other floods; memory stays put.
+  // Refreshes go on while one page spins and the other floods; memory stays put. Each round
+  // waits, as above, for the spinning page's refresh to be armed before the clock moves again.
   long settled = residentKiB();
   for (int round = 2; round <= 3; ++round) {
     world_->log().clear();
     RunLoop::main().advance(30s);
     ASSERT_TRUE(settle([&] {
-      return first.received == round && second.received == round && pagesOf(runaway) == round;
+      return first.received == round && second.received == round && pagesOf(runaway) == round &&
+             inState(runaway, ZUVObjectPrivate::State::LoadingAdPage);
     })) << "round "
         << round << ": " << first.received << " " << second.received << " " << pagesOf(runaway);
   }
