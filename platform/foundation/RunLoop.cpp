@@ -466,6 +466,16 @@ bool RunLoop::runUntil(const std::function<bool()>& done, Duration timeout) {
   return true;
 }
 
+bool RunLoop::runUntilHostTime(const std::function<bool()>& done, HostInstant deadline) {
+  constexpr Duration kLongestWait = milliseconds(20);
+  while (!done()) {
+    const HostInstant current = hostNow();
+    if (current >= deadline) return false;
+    runOnce(std::min(kLongestWait, deadline - current));
+  }
+  return true;
+}
+
 void DelayedCalls::performAfterDelay(Duration delay, std::function<void()> action) {
   const std::uint64_t id = ++next_;
   pending_[id] = RunLoop::main().performAfterDelay(delay, [this, id, action = std::move(action)] {

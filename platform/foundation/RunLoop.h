@@ -157,6 +157,9 @@ class VOZAVE_API RunLoop {
   void advance(Duration span);
   // Runs passes until `done()` holds or `timeout` of loop time has gone by.
   bool runUntil(const std::function<bool()>& done, Duration timeout);
+  // Runs passes until `done()` holds or the host's clock reaches `deadline`; a manual clock
+  // stands still meanwhile. For drivers waiting on real work (an engine's page, its timers).
+  bool runUntilHostTime(const std::function<bool()>& done, HostInstant deadline);
 
   // Loop time of the next timer or delayed call; none if there is none.
   std::optional<Instant> nextDueTime() const;

@@ -56,12 +56,12 @@ class MraidAdTest : public velour_test::VendorAdServerTest {
   // Runs the loop on host time until the pages have printed `line` `times` times; the manual
   // clock stands still.
   bool printed(const std::string& line, long times = 1) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::count(lines_.begin(), lines_.end(), line) < times) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      RunLoop::main().runOnce(platform::milliseconds(50));
-    }
-    return true;
+    return hostWait([&] { return std::count(lines_.begin(), lines_.end(), line) >= times; });
+  }
+
+  static bool hostWait(const std::function<bool()>& done) {
+    RunLoop& loop = RunLoop::main();
+    return loop.runUntilHostTime(done, loop.hostNow() + platform::seconds(30));
   }
 
   std::vector<std::string> failures() const {
@@ -155,9 +155,7 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   root_->view()->addSubview(banner_);
   EXPECT_TRUE(viewable(true));
   banner_->webView()->runJavaScript("giveUp()");
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (errors_.empty() && std::chrono::steady_clock::now() < end)
-    RunLoop::main().runOnce(platform::milliseconds(50));
+  hostWait([&] { return !errors_.empty(); });
   EXPECT_EQ(errors_, std::vector<long>{kZUVErrorNoFill});
   EXPECT_TRUE(banner_->webView()->isHidden());
   EXPECT_TRUE(banner_->privateObject()->reloadTimer());
@@ -171,10 +169,7 @@ TEST_F(MraidAdTest, OnlyAPageThatAsksForMraidJsHearsFromTheContainer) {
   showCreative("banner-plain");
   bool received = false;
   events_->adViewDidReceiveAd = [&received](platform::View&) { received = true; };
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!received && std::chrono::steady_clock::now() < end)
-    RunLoop::main().runOnce(platform::milliseconds(50));
-  ASSERT_TRUE(received);
+  ASSERT_TRUE(hostWait([&] { return received; }));
   platform::WebView& page = *banner_->webView();
   EXPECT_EQ(page.stringByEvaluatingJavaScriptFromString("mraid.getState()"), "loading");
   page.runJavaScript(

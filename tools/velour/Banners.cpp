@@ -16,9 +16,6 @@ namespace velour {
 
 namespace {
 
-// The longest a pass of the loop waits for the engine while the banners settle.
-constexpr platform::Duration kHostPass = platform::milliseconds(50);
-
 void collect(const std::shared_ptr<platform::View>& view,
              std::vector<std::shared_ptr<ZUVBannerView>>& into) {
   if (auto banner = std::dynamic_pointer_cast<ZUVBannerView>(view)) into.push_back(banner);
@@ -193,7 +190,7 @@ void Banners::settle(platform::Duration budget, const std::function<bool()>& als
     }
     return false;
   };
-  while (busy() && loop.hostNow() < end) loop.runOnce(kHostPass);
+  loop.runUntilHostTime([&busy] { return !busy(); }, end);
 }
 
 }  // namespace velour

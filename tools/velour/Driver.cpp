@@ -168,16 +168,13 @@ bool Driver::wait(const std::string& argument) {
 bool Driver::waitForLine(const std::string& text) {
   if (text.empty()) return fail("wait for needs the text of a log line");
   auto& loop = platform::RunLoop::main();
-  const platform::HostInstant end = loop.hostNow() + kLineWaitBudget;
   auto holds = [&text](const std::string& line) { return line.find(text) != std::string::npos; };
-  while (std::none_of(log_.begin(), log_.end(), holds)) {
-    if (loop.hostNow() > end) {
-      return fail("no log line held \"" + platform::text::singleLine(text) + "\" within " +
-                  std::to_string(static_cast<int>(platform::toSeconds(kLineWaitBudget))) + " s");
-    }
-    loop.runOnce(kInputPass);
+  if (loop.runUntilHostTime([&] { return std::any_of(log_.begin(), log_.end(), holds); },
+                            loop.hostNow() + kLineWaitBudget)) {
+    return true;
   }
-  return true;
+  return fail("no log line held \"" + platform::text::singleLine(text) + "\" within " +
+              std::to_string(static_cast<int>(platform::toSeconds(kLineWaitBudget))) + " s");
 }
 
 // Lines may carry a page's or a server's text: escaped, they cannot steer the terminal.

@@ -24,9 +24,6 @@ namespace {
 using platform::ViewController;
 using platform::text::singleLine;
 
-// The longest a pass of the loop waits for the engine while a tap takes effect.
-constexpr platform::Duration kHostPass = platform::milliseconds(50);
-
 // The screen a presented controller covers: a tab bar stands for its selected board.
 std::string coveredName(const std::shared_ptr<ViewController>& controller) {
   if (auto tabs = std::dynamic_pointer_cast<platform::TabBarController>(controller)) {
@@ -254,7 +251,7 @@ void FullScreens::awaitTapEffect(platform::Duration budget) {
   const auto before = state();
   platform::RunLoop& loop = platform::RunLoop::main();
   const platform::HostInstant end = loop.hostNow() + budget;
-  while (state() == before && loop.hostNow() < end) loop.runOnce(kHostPass);
+  loop.runUntilHostTime([&] { return state() != before; }, end);
 }
 
 void FullScreens::print(std::ostream& out,

@@ -35,17 +35,6 @@ class LoadEnd : public platform::WebViewDelegate {
   std::string failure;
 };
 
-// Runs the loop on host time until `done()` or the deadline; the simulated clock stays.
-bool runUntil(const std::function<bool()>& done, platform::HostInstant deadline) {
-  constexpr platform::Duration kPass = platform::milliseconds(20);
-  platform::RunLoop& loop = platform::RunLoop::main();
-  while (!done()) {
-    if (loop.hostNow() >= deadline) return false;
-    loop.runOnce(kPass);
-  }
-  return true;
-}
-
 bool isLoadingAnyPage(const platform::View& view) {
   if (auto* web = dynamic_cast<const platform::WebView*>(&view); web && web->isLoading()) {
     return true;
@@ -72,12 +61,13 @@ platform::Result<platform::Bytes> shoot(const ScreenPage& page, double scale) {
   view->setDelegate(end);
   view->loadHTMLStringBaseURL(page.html, std::nullopt);
   const platform::HostInstant deadline = deadlineIn(kDrawBudget);
-  if (!runUntil([&] { return end->ended; }, deadline) || !end->failure.empty()) {
+  if (!platform::RunLoop::main().runUntilHostTime([&] { return end->ended; }, deadline) ||
+      !end->failure.empty()) {
     return refused("the web engine could not draw the screen" +
                    (end->failure.empty() ? std::string() : ": " + end->failure));
   }
   // Pictures embedded in the page decode after the load has ended.
-  runUntil(
+  platform::RunLoop::main().runUntilHostTime(
       [&] {
         return view->stringByEvaluatingJavaScriptFromString(
                    "Array.prototype.every.call(document.images, i => i.complete)") == "true";
@@ -96,7 +86,8 @@ platform::Result<void> writeSnapshot(const std::string& path) {
   const double scale = platform::DeviceProfile::current().screenScale.value_or(1.0);
   // The pages on screen finish loading first, so that the picture shows them.
   auto window = platform::Window::keyWindow();
-  runUntil([&] { return !window || !isLoadingAnyPage(*window); }, deadlineIn(kSettleBudget));
+  platform::RunLoop::main().runUntilHostTime([&] { return !window || !isLoadingAnyPage(*window); },
+                                             deadlineIn(kSettleBudget));
   auto png = shoot(drawScreen(scale), scale);
   if (!png) return png.error();
   auto written = platform::FileManager::defaultManager().writeAtomically(path, *png);
