@@ -257,7 +257,8 @@ void ZUVObjectPrivate::observeLaunch() {
 
 void ZUVObjectPrivate::removeAdPagesOfEarlierRuns() {
   // Cached files live in <caches>/<host>/<hash in hex>; of those only the support script is
-  // kept between runs. Folders that are links lead elsewhere and are left alone.
+  // kept between runs. Only folders that cached files made are looked into: the application's
+  // own cache files may have names like ours.
   auto& files = platform::FileManager::defaultManager();
   if (!files.hasCachesDirectory()) return;
   auto script = ZUVCachedFile::create({}, *platform::URL::parse(kZUVSupportScriptURL))->filePath();
@@ -269,7 +270,7 @@ void ZUVObjectPrivate::removeAdPagesOfEarlierRuns() {
   };
   for (const std::string& host : files.contentsOfDirectory(caches)) {
     const std::string folder = caches + "/" + host;
-    if (!files.isFolderItself(folder)) continue;
+    if (!ZUVCachedFile::isOwnFolder(folder)) continue;
     for (const std::string& name : files.contentsOfDirectory(folder)) {
       const std::string path = folder + "/" + name;
       if (path != *script && isHashName(name) && !files.removeItem(path)) {

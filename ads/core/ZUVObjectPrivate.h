@@ -18,6 +18,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/ViewController.h"
+#include "platform/web/PageResourceMonitor.h"
 #include "platform/web/WebView.h"
 
 class ZUVBannerWebViewDelegate;
@@ -43,6 +44,9 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   };
   // A build page that has not reported by then is given up as a network error.
   static constexpr platform::Duration kBuildTimeout = platform::seconds(10);
+  // An ad page may be as large as a page may fetch before it counts as a runaway.
+  static constexpr std::size_t kMaxAdPageBytes =
+      static_cast<std::size_t>(platform::PageResourceLimits{}.networkBytes);
   // Refresh intervals from the server below this are raised to it.
   static constexpr platform::Duration kMinimumRefreshInterval = platform::seconds(10);
   // A banner whose server has sent no refresh interval yet tries a failed load again after

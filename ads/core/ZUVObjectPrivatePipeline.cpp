@@ -187,7 +187,7 @@ void ZUVObjectPrivate::loadAdURL(const platform::Notification& notification) {
     addReloadInformationFromHeaders(LoadEnd::Failed);
     return;
   }
-  setAdHTML(ZUVCachedFile::create(weak_from_this(), *url));
+  setAdHTML(ZUVCachedFile::create(weak_from_this(), *url, kMaxAdPageBytes));
 }
 
 // A refused request is a failed load like any other: the banner keeps its schedule, or
@@ -224,6 +224,7 @@ void ZUVObjectPrivate::showAd() {
   std::string page(platform::text::trimmed(adHTML_->content().value_or(""), " \t\r\n"));
   addReloadInformationFromHeaders(page.empty() ? LoadEnd::Failed : LoadEnd::Served);
   if (page.empty()) {
+    platform::log("<Vozave> The ad page is empty: this load ends with no ad.");
     changeState(State::LoadFailed);
     reportError(kZUVErrorNoFill, request_.get());
     return;

@@ -37,13 +37,18 @@ std::string absoluteTimeText() {
 }  // namespace
 
 std::shared_ptr<ZUVCachedFile> ZUVCachedFile::create(std::weak_ptr<ZUVCachedFileDelegate> delegate,
-                                                     const platform::URL& url) {
-  return std::shared_ptr<ZUVCachedFile>(new ZUVCachedFile(std::move(delegate), url));
+                                                     const platform::URL& url,
+                                                     std::size_t maxContentBytes) {
+  return std::shared_ptr<ZUVCachedFile>(
+      new ZUVCachedFile(std::move(delegate), url, maxContentBytes));
 }
 
 ZUVCachedFile::ZUVCachedFile(std::weak_ptr<ZUVCachedFileDelegate> delegate,
-                             const platform::URL& url)
-    : delegate_(std::move(delegate)), sourceURL_(url), httpDestinationURL_(url) {}
+                             const platform::URL& url, std::size_t maxContentBytes)
+    : delegate_(std::move(delegate)),
+      sourceURL_(url),
+      maxContentBytes_(maxContentBytes),
+      httpDestinationURL_(url) {}
 
 ZUVCachedFile::~ZUVCachedFile() {
   delegate_.reset();
@@ -60,10 +65,30 @@ std::uint32_t ZUVCachedFile::hashOfURLText(std::string_view text) {
   return hash;
 }
 
+bool ZUVCachedFile::isCacheable(const platform::URL& url) {
+  return url.isHTTPOrHTTPS() && !url.host().empty();
+}
+
+bool ZUVCachedFile::isOwnFolder(const std::string& folder) {
+  auto& files = platform::FileManager::defaultManager();
+  return files.isFolderItself(folder) &&
+         files.readRegularFile(folder + "/" + kFolderMarker, 0,
+                               platform::FileManager::Links::refuse);
+}
+
+void ZUVCachedFile::makeFolder(const std::string& folder) {
+  auto& files = platform::FileManager::defaultManager();
+  if (files.fileExists(folder)) return;
+  if (files.createDirectory(folder)) {
+    (void)files.writeAtomically(folder + "/" + kFolderMarker, std::string());
+  }
+}
+
 std::optional<std::string> ZUVCachedFile::filePath() {
   if (filePath_) return filePath_;
   auto& files = platform::FileManager::defaultManager();
-  if (files.homeDirectory().empty()) return std::nullopt;
+  // Without a host the copy's folder would be the caches folder itself.
+  if (!isCacheable(sourceURL_) || files.homeDirectory().empty()) return std::nullopt;
   char name[16];
   std::snprintf(name, sizeof name, "/%x", hashOfURLText(sourceURL_.absoluteString()));
   filePath_ = files.cachesDirectory() + "/" + folderNameForHost(sourceURL_.host()) + name;
@@ -83,7 +108,7 @@ std::optional<std::string> ZUVCachedFile::content() {
     return std::nullopt;
   }
   auto contents =
-      files.readRegularFile(*path, kMaxContentBytes, platform::FileManager::Links::refuse);
+      files.readRegularFile(*path, maxContentBytes_, platform::FileManager::Links::refuse);
   if (!contents && contents.error().code == platform::kFileReadMissing) return std::nullopt;
   if (!contents) {
     refuseCopy(*path, contents.error().localizedDescription());
@@ -99,7 +124,8 @@ std::optional<std::string> ZUVCachedFile::content() {
 void ZUVCachedFile::refuseCopy(const std::string& path, const std::string& reason) {
   bool removed = platform::FileManager::defaultManager().removeItem(path);
   logFailure("the cached copy " + path + " is refused (" + reason + ")" +
-             (removed ? "; it is removed and fetched again" : "; it could not be removed"));
+             (removed ? "; it is removed, so the next fetch asks for it whole"
+                      : "; it could not be removed"));
 }
 
 void ZUVCachedFile::logFailure(const std::string& cause) {
@@ -144,6 +170,12 @@ void ZUVCachedFile::validateWithCacheBuster() {
 void ZUVCachedFile::beginFetchWithCacheBuster(bool cacheBuster) {
   // One fetch at a time: the one under way would write into the new one's buffer.
   cleanUpConnection();
+  // Such a URL has no copy of its own; it fails as one the platform cannot connect to.
+  if (!isCacheable(sourceURL_)) {
+    logFailure("only an http or https URL with a host is fetched");
+    reportFailure(std::nullopt);
+    return;
+  }
   platform::URL url = sourceURL_;
   if (cacheBuster) {
     auto busted = ZUVNetworkUtilities::appendQueryKeyValueToURL("unique", absoluteTimeText(), url);
@@ -250,9 +282,23 @@ void ZUVCachedFile::connectionDidReceiveResponse(platform::URLConnection& connec
   reportFailure(std::nullopt);
 }
 
+// A copy that large would be refused at every use: the fetch ends once the reply passes it.
 void ZUVCachedFile::connectionDidReceiveData(platform::URLConnection& connection,
                                              std::span<const std::uint8_t> data) {
-  if (isCurrent(connection)) receivedData_->insert(receivedData_->end(), data.begin(), data.end());
+  if (!isCurrent(connection)) return;
+  if (receivedData_->size() + data.size() > maxContentBytes_) {
+    failTooLarge();
+    return;
+  }
+  receivedData_->insert(receivedData_->end(), data.begin(), data.end());
+}
+
+void ZUVCachedFile::failTooLarge() {
+  cleanUpConnection();
+  std::string cause = "the reply is larger than " + std::to_string(maxContentBytes_) + " bytes";
+  logFailure(cause);
+  reportFailure(platform::Error::make(platform::kURLErrorDomain,
+                                      platform::kURLErrorDataLengthExceedsMaximum, cause));
 }
 
 void ZUVCachedFile::connectionDidFinishLoading(platform::URLConnection& connection) {
@@ -265,20 +311,18 @@ void ZUVCachedFile::connectionDidFinishLoading(platform::URLConnection& connecti
     reportFailure(platform::Error::make(platform::kPOSIXErrorDomain, ENOENT, "No caches folder."));
     return;
   }
-  // A copy that large would be refused at every use.
-  if (body.size() > kMaxContentBytes) {
-    std::string cause = "the reply is larger than " + std::to_string(kMaxContentBytes) + " bytes";
-    logFailure(cause);
-    reportFailure(platform::Error::make(platform::kURLErrorDomain,
-                                        platform::kURLErrorDataLengthExceedsMaximum, cause));
-    return;
-  }
+  makeFolder(path->substr(0, path->rfind('/')));
   auto& files = platform::FileManager::defaultManager();
-  files.createDirectory(path->substr(0, path->rfind('/')));
   auto written = files.writeAtomically(*path, body);
   if (!written) {
     std::string cause =
         "The file " + *path + " could not be written: " + written.error().localizedDescription();
+    // A full or broken caches folder need not cost this load what has come.
+    if (!body.empty() && platform::text::isValidUtf8(platform::text::view(body))) {
+      logFailure(cause + "; the reply is used from memory for this load");
+      reportEnd(std::string(body.begin(), body.end()));
+      return;
+    }
     logFailure(cause);
     reportFailure(platform::Error::make(platform::kPOSIXErrorDomain, written.error().code, cause));
     return;

@@ -35,9 +35,14 @@ class ZUVCachedFileDelegate {
 class ZUVCachedFile : public platform::URLConnectionDelegate,
                       public std::enable_shared_from_this<ZUVCachedFile> {
  public:
-  // initWithDelegate:URL:. No input or output happens.
+  // A copy is used only up to this size unless the maker says otherwise: generous for a script.
+  static constexpr std::size_t kMaxContentBytes = 1 << 20;
+
+  // initWithDelegate:URL:, with the most that a copy of this kind may hold. No input or output
+  // happens.
   static std::shared_ptr<ZUVCachedFile> create(std::weak_ptr<ZUVCachedFileDelegate> delegate,
-                                               const platform::URL& url);
+                                               const platform::URL& url,
+                                               std::size_t maxContentBytes = kMaxContentBytes);
   ~ZUVCachedFile() override;
   ZUVCachedFile(const ZUVCachedFile&) = delete;
   ZUVCachedFile& operator=(const ZUVCachedFile&) = delete;
@@ -47,20 +52,25 @@ class ZUVCachedFile : public platform::URLConnectionDelegate,
     delegate_ = std::move(delegate);
   }
   const platform::URL& sourceURL() const { return sourceURL_; }
+  std::size_t maxContentBytes() const { return maxContentBytes_; }
   // The URL of the last request sent: after redirects, the final one.
   const platform::URL& httpDestinationURL() const { return httpDestinationURL_; }
   std::int32_t httpStatusCode() const { return httpStatusCode_; }
   // The last reply's header fields; names are looked up in any case.
   const platform::HTTPHeaderFields& httpHeaders() const { return httpHeaders_; }
 
-  // A copy is used only up to this size: generous for a script or an ad page.
-  static constexpr std::size_t kMaxContentBytes = 1 << 20;
-
-  // <caches>/<host>/<hash of the URL's text in hex>; null without a caches folder.
+  // <caches>/<host>/<hash of the URL's text in hex>; null without a caches folder, or for a
+  // URL that is not cacheable.
   std::optional<std::string> filePath();
+  // Only an http or https URL with a host has a copy; any other is refused before a fetch.
+  static bool isCacheable(const platform::URL& url);
+  // The file that a host's folder holds when cached files made it: a folder without it is
+  // someone else's, and nothing in it is ever removed as a leftover copy.
+  static constexpr const char* kFolderMarker = ".vozave-cache";
+  [[nodiscard]] static bool isOwnFolder(const std::string& folder);
   // The copy as UTF-8 text, read and checked once per call. Null when there is none or it is
   // refused: a copy that is not a regular file inside the caches folder, is larger than
-  // kMaxContentBytes or is not UTF-8 is removed, with one log line saying why, so that the next
+  // maxContentBytes() or is not UTF-8 is removed, with one log line saying why, so that the next
   // fetch asks without a condition. Inside cachedFileDownloadDidEnd after a "not modified"
   // reply it is the copy that the reply confirmed, as it was checked then.
   std::optional<std::string> content();
@@ -101,7 +111,11 @@ class ZUVCachedFile : public platform::URLConnectionDelegate,
                                   const platform::Error& error) override;
 
  private:
-  ZUVCachedFile(std::weak_ptr<ZUVCachedFileDelegate> delegate, const platform::URL& url);
+  ZUVCachedFile(std::weak_ptr<ZUVCachedFileDelegate> delegate, const platform::URL& url,
+                std::size_t maxContentBytes);
+  void failTooLarge();
+  // Makes the host's folder, marked as made here, unless something stands in its place.
+  static void makeFolder(const std::string& folder);
   void saveHeadersFromResponse(const platform::HTTPURLResponse& response);
   void cleanUpConnection();
   void reportFailure(const std::optional<platform::Error>& error);
@@ -115,6 +129,7 @@ class ZUVCachedFile : public platform::URLConnectionDelegate,
 
   std::weak_ptr<ZUVCachedFileDelegate> delegate_;
   const platform::URL sourceURL_;
+  const std::size_t maxContentBytes_;
   std::optional<std::string> filePath_;
   std::shared_ptr<platform::URLConnection> connection_;
   std::optional<platform::Bytes> receivedData_;

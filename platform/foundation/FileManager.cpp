@@ -81,13 +81,7 @@ Error tooLarge(std::size_t maxBytes) {
 // Reads an opened file when it is a regular one of at most `maxBytes`; one that grows past
 // `maxBytes` meanwhile is refused like one that was larger from the start. The opened file
 // itself is checked, not its name, which may have changed meanwhile.
-Result<Bytes> readOpened(int fd, std::size_t maxBytes) {
-  struct stat info;
-  if (::fstat(fd, &info) != 0) return readError(kFileReadFailed, std::strerror(errno));
-  if (!S_ISREG(info.st_mode)) return readError(kFileReadNotRegular, "not a regular file");
-  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) return tooLarge(maxBytes);
-  Bytes data;
-  data.reserve(static_cast<std::size_t>(info.st_size));
+Result<Bytes> readToEnd(int fd, std::size_t maxBytes, Bytes data = {}) {
   std::uint8_t buffer[65536];
   while (true) {
     // One byte past the limit is enough to know it is passed.
@@ -101,6 +95,16 @@ Result<Bytes> readOpened(int fd, std::size_t maxBytes) {
     if (data.size() > maxBytes) return tooLarge(maxBytes);
   }
   return data;
+}
+
+Result<Bytes> readOpened(int fd, std::size_t maxBytes) {
+  struct stat info;
+  if (::fstat(fd, &info) != 0) return readError(kFileReadFailed, std::strerror(errno));
+  if (!S_ISREG(info.st_mode)) return readError(kFileReadNotRegular, "not a regular file");
+  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) return tooLarge(maxBytes);
+  Bytes data;
+  data.reserve(static_cast<std::size_t>(info.st_size));
+  return readToEnd(fd, maxBytes, std::move(data));
 }
 
 Error writeError(int errorNumber) {
@@ -197,6 +201,18 @@ Result<Bytes> FileManager::readRegularFile(const std::string& path, std::size_t 
     return readError(missing ? kFileReadMissing : kFileReadFailed, std::strerror(errno));
   }
   Result<Bytes> contents = readOpened(fd, maxBytes);
+  ::close(fd);
+  return contents;
+}
+
+Result<Bytes> FileManager::readStream(const std::string& path, std::size_t maxBytes) const {
+  if (path == "-") return readToEnd(STDIN_FILENO, maxBytes);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    bool missing = errno == ENOENT || errno == ENOTDIR;
+    return readError(missing ? kFileReadMissing : kFileReadFailed, std::strerror(errno));
+  }
+  Result<Bytes> contents = readToEnd(fd, maxBytes);
   ::close(fd);
   return contents;
 }

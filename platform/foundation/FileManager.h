@@ -49,6 +49,10 @@ class FileManager {
   // kFileReadErrorDomain.
   Result<Bytes> readRegularFile(const std::string& path, std::size_t maxBytes,
                                 Links links = Links::follow) const;
+  // Reads a tool's input to its end: a file of any kind, or standard input for "-". Past
+  // `maxBytes` it stops and refuses, so that a device or a pipe that never ends takes neither
+  // the memory nor the time of more. The error is of kFileReadErrorDomain.
+  Result<Bytes> readStream(const std::string& path, std::size_t maxBytes) const;
   // True when `path`, with every link in it resolved, lies inside `folder` (resolved too).
   // False when either cannot be resolved.
   [[nodiscard]] bool isInside(const std::string& path, const std::string& folder) const;

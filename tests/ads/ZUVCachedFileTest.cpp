@@ -174,17 +174,27 @@ TEST_F(ZUVCachedFileTest, EachFailedEndReportsOnceAndKeepsTheOldFile) {
   std::filesystem::directory_iterator cache(world_.home() + "/Library/Caches/127.0.0.1");
   EXPECT_EQ(std::distance(cache, {}), 3);
 
-  // A file that cannot be written: its folder's place is taken by a file.
+  // A file that cannot be written (its folder's place is taken by a file): what came serves
+  // this load from memory, and nothing is left on disk for the next.
   server.reply("/blocked", 200, "new");
   platform::HostResolution::shared().map("blocked.velour.test", "127.0.0.1",
                                          static_cast<std::uint16_t>(server.port()));
   ASSERT_TRUE(files.writeAtomically(files.cachesDirectory() + "/blocked.velour.test",
                                     std::string("in the way")));
-  fetch("http://blocked.velour.test/blocked");
+  std::optional<std::string> heard;
+  auto memory = std::make_shared<Recorder>();
+  memory->onEnd = [&](ZUVCachedFile& file) { heard = file.content(); };
+  auto blocked = fetch("http://blocked.velour.test/blocked", false, memory);
+  EXPECT_EQ(memory->events, std::vector<std::string>{"end"});
+  EXPECT_EQ(heard, "new");
+  EXPECT_FALSE(blocked->content());
+  EXPECT_TRUE(world_.log().contains(std::string(std::strerror(ENOTDIR)) +
+                                    "; the reply is used from memory for this load."));
+  // Bytes that are no text could not serve it either.
+  server.reply("/blocked-binary", 200, std::string("\xff\xfe", 2));
+  fetch("http://blocked.velour.test/blocked-binary");
   EXPECT_EQ(recorder_->events, std::vector<std::string>{"fail " + std::to_string(ENOTDIR)});
   EXPECT_EQ(recorder_->error->domain, "NSPOSIXErrorDomain");
-  EXPECT_NE(recorder_->error->localizedDescription().find(std::strerror(ENOTDIR)),
-            std::string::npos);
   platform::HostResolution::shared().clear();
 
   // "Not modified" with no copy on the device confirms nothing.
@@ -413,6 +423,19 @@ TEST(ZUVCachedFilePathTest, NamesAreStableAndStayInsideTheCachesFolder) {
   auto& files = platform::FileManager::defaultManager();
   files.createDirectory(first->filePath()->substr(0, first->filePath()->rfind('/')));
   ASSERT_TRUE(files.writeAtomically(*first->filePath(), std::string("caf\xC3\xA9")));
+  EXPECT_EQ(first->content(), "caf\xC3\xA9");
+
+  // A URL without a host has no copy: nothing of the caches folder is read or removed for it.
+  auto recorder = std::make_shared<Recorder>();
+  for (const char* text : {"data:,x", "about:blank", "file:///tmp/x", "ftp://files.example/a"}) {
+    auto file = ZUVCachedFile::create(recorder, *URL::parse(text));
+    EXPECT_FALSE(file->filePath()) << text;
+    EXPECT_FALSE(file->content()) << text;
+    EXPECT_FALSE(file->fileModificationDate()) << text;
+    file->validate();
+    file->invalidate();
+  }
+  EXPECT_EQ(recorder->events, std::vector<std::string>(4, "fail null"));
   EXPECT_EQ(first->content(), "caf\xC3\xA9");
 }
 

@@ -202,6 +202,16 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   EXPECT_EQ(errors_.back().code, 1);
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
 
+  // An ad page may be larger than a script, up to what a page may fetch.
+  server_.bigBody("/large", 2 << 20, false);
+  loadToBuild();
+  serveAd("/large");
+  EXPECT_EQ(controller().adHTMLString().value_or("").size(), 2u << 20);
+  server_.bigBody("/huge", ZUVObjectPrivate::kMaxAdPageBytes + 1, false);
+  loadToBuild();
+  serveAd("/huge");
+  EXPECT_EQ(errors_.back().code, 2);
+
   // A build that never reports gives up ten seconds after its page load, the web engine's
   // start left out, and keeps the refresh going.
   struct SlowStartWebView : velour_test::RecordingWebView {
@@ -376,8 +386,12 @@ TEST_F(ZUVObjectPrivateTest, AdPagesLeftByEarlierRunsGoAtTheNextStart) {
   ASSERT_TRUE(script);
   auto& files = platform::FileManager::defaultManager();
   std::string caches = files.cachesDirectory();
-  std::string page = velour_test::TestWorld::writeFile(
-      world_.makeFolder("Library/Caches/ads.example"), "9e3779b9", "<p>old</p>");
+  std::string ours = world_.makeFolder("Library/Caches/ads.example");
+  velour_test::TestWorld::writeFile(ours, ZUVCachedFile::kFolderMarker, "");
+  std::string page = velour_test::TestWorld::writeFile(ours, "9e3779b9", "<p>old</p>");
+  // The application's own cache file, named as ours are, in a folder that is not ours.
+  std::string thumbnail = velour_test::TestWorld::writeFile(
+      world_.makeFolder("Library/Caches/com.example.thumbs"), "00ab12cd", "thumbnail");
   std::string outside = world_.makeFolder("elsewhere");
   std::string notOurs = velour_test::TestWorld::writeFile(outside, "1234abcd", "kept");
   ASSERT_EQ(::symlink(outside.c_str(), (caches + "/link.example").c_str()), 0);
@@ -385,6 +399,7 @@ TEST_F(ZUVObjectPrivateTest, AdPagesLeftByEarlierRunsGoAtTheNextStart) {
   EXPECT_FALSE(files.fileExists(page));
   EXPECT_TRUE(files.fileExists(*script));
   EXPECT_TRUE(files.fileExists(notOurs));
+  EXPECT_TRUE(files.fileExists(thumbnail));
 }
 
 TEST_F(ZUVObjectPrivateTest, ANewLoadSupersedesTheOneUnderWay) {

@@ -33,6 +33,9 @@ TEST(VozaveTest, CommandsPrintTheirResultsAndRefuseBadArguments) {
       {"json --max-depth many", "{}", 2, ""},
       {"json --bogus", "{}", 2, ""},
       {"json /nonexistent/file", "", 2, ""},
+      {"json /dev/zero", "", 2, "larger than 16 MiB"},
+      {"page 'javascript:alert(1)'", "", 1, "not javascript:"},
+      {"page --html /dev/zero", "", 1, "larger than 16 MiB"},
       {"frobnicate", "", 2, ""},
       {"query 'B=a%20b&x=1=2;c=%C3%A9&bad=%zz'", "", 0, "=b=a b\nc=\u00e9\n"},
       {"query 'd&&e=1=2'", "", 0, "=(no pairs)\n"},
@@ -95,6 +98,7 @@ TEST(VozaveTest, JsonErrorsPrintTheChainOutermostFirst) {
   EXPECT_EQ(deepest.status, 1);
   EXPECT_LT(deepest.out.size(), 4096u);
   EXPECT_NE(deepest.out.find("the chain goes on"), std::string::npos) << deepest.out.substr(0, 500);
+  EXPECT_NE(deepest.out.find("Nested too deep"), std::string::npos) << deepest.out.substr(0, 500);
   // What follows a NUL byte is not JSON either, as "[1] x" is not.
   const std::string withNul = ::testing::TempDir() + "vozave-nul.json";
   std::ofstream(withNul, std::ios::binary) << std::string("[1]\0x", 5);

@@ -180,7 +180,7 @@ platform::Result<void> Banners::tapVisible(std::optional<platform::Point> point)
   return {};
 }
 
-void Banners::settle(platform::Duration budget, const std::function<bool()>& alsoBusy) {
+bool Banners::settle(platform::Duration budget, const std::function<bool()>& alsoBusy) {
   platform::RunLoop& loop = platform::RunLoop::main();
   const platform::HostInstant end = loop.hostNow() + budget;
   auto busy = [&alsoBusy] {
@@ -190,7 +190,7 @@ void Banners::settle(platform::Duration budget, const std::function<bool()>& als
     }
     return false;
   };
-  loop.runUntilHostTime([&busy] { return !busy(); }, end);
+  return loop.runUntilHostTime([&busy] { return !busy(); }, end);
 }
 
 }  // namespace velour

@@ -41,8 +41,9 @@ class Banners {
   // coordinates or else at its centre.
   platform::Result<void> tapVisible(std::optional<platform::Point> point = std::nullopt);
   // Runs the loop on host time until no banner has a fetch or page load under way and
-  // `alsoBusy` (if given) is false, for at most `budget`; the simulated clock stays put.
-  static void settle(platform::Duration budget, const std::function<bool()>& alsoBusy = {});
+  // `alsoBusy` (if given) is false, for at most `budget`; the simulated clock stays put. False
+  // when work is still under way at the end of the budget.
+  static bool settle(platform::Duration budget, const std::function<bool()>& alsoBusy = {});
 
  private:
   struct Watch {

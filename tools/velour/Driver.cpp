@@ -24,6 +24,8 @@ namespace {
 constexpr platform::Duration kMaxWait = platform::seconds(3600);
 // How long, in real time, a wait lets the banners' fetches and page loads finish.
 constexpr platform::Duration kSettleBudget = platform::seconds(10);
+// A pass for the answers that have come, once work under way has had its budget.
+constexpr platform::Duration kStalledSettle = platform::milliseconds(5);
 // How long, in real time, a tap on a page may take to show an effect.
 constexpr platform::Duration kTapEffectBudget = platform::seconds(2);
 // How long, in real time, `wait for` lets a page work towards the line it waits for.
@@ -150,17 +152,24 @@ bool Driver::wait(const std::string& argument) {
   // way, so that a script sees the same screens on every run.
   auto& loop = platform::RunLoop::main();
   const platform::Instant target = loop.now() + span;
-  auto busy = [this] { return FullScreens::isLoading() || phone_.interstitial().isLoading(); };
-  Banners::settle(kSettleBudget, busy);
+  settle();
   for (int step = 0; step < kMaxWaitSteps; ++step) {
     const auto next = loop.nextDueTime();
     if (!next || *next > target) break;
     loop.advance(std::max(platform::Duration::zero(), *next - loop.now()));
-    Banners::settle(kSettleBudget, busy);
+    settle();
   }
   loop.advance(std::max(platform::Duration::zero(), target - loop.now()));
-  Banners::settle(kSettleBudget, busy);
+  settle();
   return true;
+}
+
+// Work that had its whole budget and is still under way (a support script that never
+// answers) is not waited for again at every timer: the simulated clock moves on towards its
+// time-out, and waits resume once nothing is under way.
+void Driver::settle() {
+  auto busy = [this] { return FullScreens::isLoading() || phone_.interstitial().isLoading(); };
+  stalled_ = !Banners::settle(stalled_ ? kStalledSettle : kSettleBudget, busy);
 }
 
 // A page's own timers run in real time in the engine, whatever the phone's clock says: the
@@ -259,10 +268,28 @@ bool Driver::execute(const std::string& rawLine) {
   return true;
 }
 
+// Reads one line of a script; a file with no line break (a device) would take the memory.
+Driver::LineRead Driver::readLine(std::istream& in, std::string& line) {
+  line.clear();
+  for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
+    if (c == '\n') return LineRead::Line;
+    if (line.size() == kMaxLineBytes) return LineRead::TooLong;
+    line.push_back(static_cast<char>(c));
+  }
+  return line.empty() ? LineRead::End : LineRead::Line;
+}
+
 bool Driver::runScript(std::istream& in, bool echo) {
   bool allGood = true;
   std::string line;
-  for (int number = 1; !quit_ && std::getline(in, line); ++number) {
+  for (int number = 1; !quit_; ++number) {
+    LineRead read = readLine(in, line);
+    if (read == LineRead::End) break;
+    if (read == LineRead::TooLong) {
+      err_ << "error: line " << number << " is longer than " << kMaxLineBytes
+           << " bytes; the script stops\n";
+      return false;
+    }
     if (echo && !trim(line).empty() && trim(line).front() != '#')
       out_ << "> " << trim(line) << "\n";
     if (!execute(line)) {
@@ -300,6 +327,10 @@ bool Driver::runInteractive(int fd) {
           printLog();
         }
         break;
+      }
+      if (pending.size() > kMaxLineBytes) {
+        allGood = fail("a line longer than " + std::to_string(kMaxLineBytes) + " bytes is dropped");
+        pending.clear();
       }
       loop.runOnce(kInputPass);
       continue;

@@ -46,12 +46,17 @@ class Driver {
   bool fail(const std::string& message);
   bool wait(const std::string& argument);
   bool waitForLine(const std::string& text);
+  void settle();
+  enum class LineRead { Line, End, TooLong };
+  static constexpr std::size_t kMaxLineBytes = 1 << 16;
+  static LineRead readLine(std::istream& in, std::string& line);
   void printLog();
 
   std::ostream& out_;
   std::ostream& err_;
   Phone phone_;
   bool quit_ = false;
+  bool stalled_ = false;         // the last settle ran out of its budget
   std::deque<std::string> log_;  // not printed yet
   std::size_t logDropped_ = 0;   // lines that went before they were printed
   bool capturing_ = false;

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,8 +21,13 @@ struct Command {
   int (*run)(const Arguments& args);
 };
 
-// Prints the problem and the usage text to standard error; returns 2.
+// Prints the problem and where help is to standard error; returns 2.
 int usageError(const std::string& problem);
+// The most a command reads of a file or of standard input.
+inline constexpr std::size_t kMaxInputBytes = std::size_t{16} << 20;
+// The whole of a command's input (a file, or standard input for "-"); nothing after a line on
+// standard error that says why not.
+std::optional<std::string> readInput(const std::string& path);
 // A refused command line, the problem as the message, from a reader of a command's options.
 platform::Error usageProblem(std::string problem);
 

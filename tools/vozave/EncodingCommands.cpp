@@ -1,6 +1,6 @@
 #include <iostream>
-#include <iterator>
 #include <optional>
+#include <utility>
 
 #include "ads/support/GTMStringEncoding.h"
 #include "platform/foundation/Result.h"
@@ -61,15 +61,13 @@ platform::Result<CodingArguments> parse(const std::string& command, const Argume
   return parsed;
 }
 
-std::string readStandardInput() {
-  return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-}
-
 int encode(const Arguments& args) {
   auto read = parse("encode", args);
   if (!read) return usageError(read.error().localizedDescription());
   const CodingArguments& parsed = *read;
-  std::string bytes = parsed.text ? *parsed.text : readStandardInput();
+  auto input = parsed.text ? parsed.text : readInput("-");
+  if (!input) return 1;
+  const std::string& bytes = *input;
   std::cout << parsed.encoding->encode(bytes) << "\n";
   return 0;
 }
@@ -78,7 +76,9 @@ int decode(const Arguments& args) {
   auto read = parse("decode", args);
   if (!read) return usageError(read.error().localizedDescription());
   const CodingArguments& parsed = *read;
-  std::string text = parsed.text ? *parsed.text : readStandardInput();
+  auto input = parsed.text ? parsed.text : readInput("-");
+  if (!input) return 1;
+  std::string text = std::move(*input);
   // A line read from a terminal or a pipe ends in a line break that is no part of the text.
   if (!parsed.text && text.ends_with('\n')) text.pop_back();
   if (!parsed.text && text.ends_with('\r')) text.pop_back();

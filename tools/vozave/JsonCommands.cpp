@@ -1,8 +1,6 @@
 #include <charconv>
-#include <fstream>
 #include <iostream>
 #include <optional>
-#include <sstream>
 
 #include "ads/support/ZUV_SBJSON.h"
 #include "platform/foundation/Text.h"
@@ -27,32 +25,34 @@ std::optional<std::uint32_t> parseDepth(const std::string& text) {
   return value;
 }
 
-std::optional<std::string> readInput(const std::string& file) {
-  std::ostringstream text;
-  if (file == "-") {
-    text << std::cin.rdbuf();
-    return text.str();
-  }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// A deep text fails at every level it was in: the outermost errors tell enough.
+// A deep text fails at every level it was in: the outermost errors and the root cause tell
+// enough.
 constexpr int kMaxErrorsShown = 16;
+
+void printError(int level, const platform::Error& error) {
+  std::cerr << std::string(2 * level, ' ') << "error " << error.code << ": "
+            << platform::text::singleLine(error.localizedDescription()) << "\n";
+}
 
 void printErrorChain(const platform::Error& outermost) {
   std::optional<platform::Error> error = outermost;
-  for (int level = 0; error; ++level) {
-    if (level == kMaxErrorsShown) {
-      std::cerr << std::string(2 * level, ' ') << "... (the chain goes on)\n";
-      return;
-    }
-    std::cerr << std::string(2 * level, ' ') << "error " << error->code << ": "
-              << platform::text::singleLine(error->localizedDescription()) << "\n";
+  int level = 0;
+  for (; error && level < kMaxErrorsShown; ++level) {
+    printError(level, *error);
     error = ZUV_SBJSON::underlyingError(*error);
   }
+  if (!error) return;
+  int skipped = 0;
+  for (auto next = ZUV_SBJSON::underlyingError(*error); next;
+       next = ZUV_SBJSON::underlyingError(*next)) {
+    error = next;
+    ++skipped;
+  }
+  if (skipped > 0) {
+    std::cerr << std::string(2 * level, ' ') << "... (the chain goes on for " << skipped
+              << " levels)\n";
+  }
+  printError(level, *error);
 }
 
 int json(const Arguments& args) {
@@ -84,10 +84,7 @@ int json(const Arguments& args) {
     }
   }
   auto text = readInput(options.file);
-  if (!text) {
-    std::cerr << "vozave: cannot read " << options.file << "\n";
-    return 2;
-  }
+  if (!text) return 2;
   // The reader stops at a NUL byte; what follows it must not pass unread as part of the text.
   if (auto nul = text->find('\0'); nul != std::string::npos) {
     std::cerr << "vozave: the input holds a NUL byte at offset " << nul

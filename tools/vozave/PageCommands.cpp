@@ -2,7 +2,6 @@
 #include <iostream>
 #include <memory>
 #include <optional>
-#include <sstream>
 
 #include "ads/web/ZUVNotification.h"
 #include "ads/web/ZUVNotificationCenter.h"
@@ -255,16 +254,17 @@ bool startLoad(platform::WebView& view, const PageOptions& options) {
       std::cerr << "vozave: not a URL: " << *options.url << "\n";
       return false;
     }
+    // Both delegates refuse any other page, which would then never end its load.
+    if (!url->isHTTPOrHTTPS() && url->scheme() != "about") {
+      std::cerr << "vozave: page loads http, https and about URLs, not "
+                << singleLine(url->scheme()) << ":\n";
+      return false;
+    }
     view.loadRequest(platform::WebRequest(*url));
     return true;
   }
-  std::ifstream file(*options.htmlFile, std::ios::binary);
-  if (!file) {
-    std::cerr << "vozave: cannot read " << *options.htmlFile << "\n";
-    return false;
-  }
-  std::ostringstream text;
-  text << file.rdbuf();
+  auto text = readInput(*options.htmlFile);
+  if (!text) return false;
   std::optional<platform::URL> base;
   if (options.base) {
     base = platform::URL::parse(*options.base);
@@ -273,7 +273,7 @@ bool startLoad(platform::WebView& view, const PageOptions& options) {
       return false;
     }
   }
-  view.loadHTMLStringBaseURL(text.str(), base);
+  view.loadHTMLStringBaseURL(*text, base);
   return true;
 }
 

@@ -1,8 +1,10 @@
 // vozave: the developer's view of what the ad client reads and sends.
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/foundation/FileManager.h"
 #include "tools/vozave/Command.h"
 #include "vozave/Version.h"
 
@@ -33,8 +35,24 @@ std::string usageText() {
 }  // namespace
 
 int usageError(const std::string& problem) {
-  std::cerr << "vozave: " << problem << "\n" << usageText();
+  std::cerr << "vozave: " << problem << "\nRun \"vozave help\" for the commands and options.\n";
   return 2;
+}
+
+std::optional<std::string> readInput(const std::string& path) {
+  auto bytes = platform::FileManager::defaultManager().readStream(path, kMaxInputBytes);
+  std::string name = path == "-" ? "standard input" : path;
+  if (!bytes && bytes.error().code == platform::kFileReadTooLarge) {
+    std::cerr << "vozave: " << name << " is larger than " << (kMaxInputBytes >> 20)
+              << " MiB, the most vozave reads\n";
+    return std::nullopt;
+  }
+  if (!bytes) {
+    std::cerr << "vozave: cannot read " << name << ": " << bytes.error().localizedDescription()
+              << "\n";
+    return std::nullopt;
+  }
+  return std::string(bytes->begin(), bytes->end());
 }
 
 platform::Error usageProblem(std::string problem) {
