@@ -294,6 +294,12 @@ bool ZUVObjectPrivate::isWorking() const {
          (adHTML_ && adHTML_->isFetching()) || webView_->isLoading();
 }
 
+bool ZUVObjectPrivate::isAwaitingBuildReport() const {
+  return buildAdWebView_ && !buildAdWebView_->isLoading() &&
+         !(buildAdJS_ && buildAdJS_->isFetching()) && !(adHTML_ && adHTML_->isFetching()) &&
+         !webView_->isLoading();
+}
+
 std::shared_ptr<ZUVRequestPrivate> ZUVObjectPrivate::privateRequestWithRequest(
     const std::shared_ptr<ZUVRequest>& request) {
   if (!request) return std::make_shared<ZUVRequestPrivate>();

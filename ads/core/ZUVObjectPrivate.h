@@ -97,6 +97,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void changeState(State state) { state_ = state; }
   // A load has real work under way: a fetch, a build page or an ad page loading.
   bool isWorking() const;
+  // The build page has loaded and all that is under way is its script's report.
+  bool isAwaitingBuildReport() const;
 
   void loadRequest(const std::shared_ptr<ZUVRequest>& request);
   void loadInterstitialRequest(const std::shared_ptr<ZUVRequest>& request);
@@ -202,7 +204,9 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void loadPrivateRequest(std::shared_ptr<ZUVRequestPrivate> request);
   void abandonLoadInProgress();
   void armBuildTimeout();
-  void buildTimedOut();
+  // The build page gave no answer in time, or cannot load: a network error.
+  void abandonBuild();
+  void buildPageFailed(const platform::Error& error);
   void watchAdPageLoad();
   void adPageTimedOut();
   void armReloadTimer(platform::Duration interval);

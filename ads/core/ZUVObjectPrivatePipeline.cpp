@@ -111,9 +111,30 @@ void ZUVObjectPrivate::addAdditionalParameters(platform::Dictionary& parameters)
   parameters.set(kZUVParameterAdFrame, std::move(adFrame));
 }
 
+namespace {
+
+// The build page's delegate, which also hears when the page cannot load at all (the web
+// engine would not start, or ended): its script will never answer.
+class BuildPageDelegate : public ZUVWebViewDelegate {
+ public:
+  explicit BuildPageDelegate(std::function<void(const platform::Error&)> failed)
+      : failed_(std::move(failed)) {}
+  void webViewDidFailLoadWithError(platform::WebView&, const platform::Error& error) override {
+    failed_(error);
+  }
+
+ private:
+  std::function<void(const platform::Error&)> failed_;
+};
+
+}  // namespace
+
 void ZUVObjectPrivate::setupBuildAdWebView() {
   resetBuildAdWebView();
-  buildAdWebViewDelegate_ = std::make_shared<ZUVWebViewDelegate>();
+  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
+  buildAdWebViewDelegate_ = std::make_shared<BuildPageDelegate>([weak](const platform::Error& e) {
+    if (auto self = weak.lock()) self->buildPageFailed(e);
+  });
   // What the build page is refused counts against its banner.
   buildAdWebViewDelegate_->setGate(webViewDelegate_->gate());
   buildAdWebView_ = makeWebView(platform::Rect(0, 0, 1, 1));
@@ -121,7 +142,6 @@ void ZUVObjectPrivate::setupBuildAdWebView() {
   buildAdWebView_->setDelegate(buildAdWebViewDelegate_);
   limitPage(*buildAdWebView_, true);
   auto& center = ZUVNotificationCenter::defaultCenter();
-  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
   using Report = void (ZUVObjectPrivate::*)(const platform::Notification&);
   const Report actions[] = {&ZUVObjectPrivate::loadAdURL, &ZUVObjectPrivate::invalidRequest,
                             &ZUVObjectPrivate::unableToServe};
@@ -139,7 +159,7 @@ void ZUVObjectPrivate::armBuildTimeout() {
   std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
   buildTimer_ =
       platform::RunLoop::main().scheduleTimer(kBuildTimeout, false, [weak](platform::Timer&) {
-        if (auto self = weak.lock()) self->buildTimedOut();
+        if (auto self = weak.lock()) self->abandonBuild();
       });
 }
 
@@ -157,7 +177,13 @@ void ZUVObjectPrivate::resetBuildAdWebView() {
   buildAdWebViewDelegate_.reset();
 }
 
-void ZUVObjectPrivate::buildTimedOut() {
+void ZUVObjectPrivate::buildPageFailed(const platform::Error& error) {
+  platform::log("<Vozave> The page that builds the ad URL could not load: " +
+                error.localizedDescription() + ".");
+  abandonBuild();
+}
+
+void ZUVObjectPrivate::abandonBuild() {
   resetBuildAdWebView();
   changeState(State::LoadFailed);
   reportError(kZUVErrorNetworkError, request_.get());

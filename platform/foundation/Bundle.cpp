@@ -48,17 +48,25 @@ std::optional<fs::path> findFile(const fs::path& folder, const std::string& file
   return std::nullopt;
 }
 
+bool isWithin(const fs::path& path, const fs::path& folder) {
+  auto [end, rest] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+  return end == folder.end();
+}
+
 // An installed program finds the resources installed beside it (<prefix>/bin and
-// <prefix>/share/vozave/resources); a program in the build tree finds the source tree's.
+// <prefix>/share/vozave/resources); a program of the build tree finds the source tree's. An
+// installed program without its own has none: the build machine's folders are not its.
 std::string defaultResources() {
   if (const char* path = std::getenv("VELOUR_RESOURCES"); path && *path) return path;
   std::error_code error;
   fs::path program = fs::read_symlink("/proc/self/exe", error);
-  if (!error) {
-    fs::path installed = program.parent_path().parent_path() / "share" / "vozave" / "resources";
-    if (fs::is_directory(installed, error)) return installed.string();
+  if (error) return VELOUR_RESOURCES_DIR;
+  fs::path installed = program.parent_path().parent_path() / "share" / "vozave" / "resources";
+  if (fs::is_directory(installed, error)) return installed.string();
+  if (isWithin(program, fs::weakly_canonical(VELOUR_BUILD_DIR, error))) {
+    return VELOUR_RESOURCES_DIR;
   }
-  return VELOUR_RESOURCES_DIR;
+  return "";
 }
 
 }  // namespace

@@ -10,6 +10,7 @@ class Bundle {
  public:
   static Bundle& main();
 
+  // Empty for an installed program whose resources are not installed beside it.
   const std::string& resourcePath() const { return resources_; }
   void setResourcePath(std::string path);
   // The path of resource `name` with extension `type`, searched in the resources folder and

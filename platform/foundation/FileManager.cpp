@@ -246,6 +246,13 @@ Result<void> FileManager::writeAtomically(const std::string& path, const Bytes& 
   auto cause = [] { return errno != 0 ? errno : EIO; };
   std::string temp = path + ".tmp-XXXXXX";
   int fd = ::mkstemp(temp.data());
+  // A missing folder is made here, so that a failure names why it cannot be (a read-only or
+  // full disk), not that it is missing.
+  if (fd < 0 && errno == ENOENT) {
+    if (!createDirectory(parentOf(path))) return writeError(cause());
+    temp = path + ".tmp-XXXXXX";
+    fd = ::mkstemp(temp.data());
+  }
   if (fd < 0) return writeError(cause());
   // mkstemp makes the file private; the result should look like any other file written here.
   bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;

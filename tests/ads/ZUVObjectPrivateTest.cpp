@@ -46,6 +46,12 @@ class ZUVObjectPrivateTest : public ::testing::Test {
       out.status = scriptStatus_;
       out.set_content(script_, "text/javascript");
     });
+    // Build pages stand still without an engine, so that the tests report for them.
+    ZUVObjectPrivate::setWebViewMaker(
+        [](const platform::Rect& frame) -> std::shared_ptr<platform::WebView> {
+          if (frame.size.width == 1) return std::make_shared<velour_test::RecordingWebView>();
+          return platform::WebView::create(frame);
+        });
     platform::Application::shared()->finishLaunching();
     banner_ = ZUVBannerView::create(platform::Rect(0, 361, 320, 50));
     banner_->setAdUnitID("0123456789abcde");
@@ -450,6 +456,14 @@ TEST_F(ZUVObjectPrivateTest, RequestsThatCannotGoAhead) {
             platform::ApplicationState::Active);
   loadToBuild();
   EXPECT_EQ(server_.requests().size(), 1u);
+
+  // A build page that cannot load (no engine) fails its load at once, not at its time-out.
+  ZUVObjectPrivate::setWebViewMaker(nullptr);
+  banner_->loadRequest(ZUVRequest::request());
+  settle([&] { return errors_.size() == 3; });
+  EXPECT_EQ(errors_[2].code, 2);
+  EXPECT_TRUE(world_.log().contains(
+      "<Vozave> The page that builds the ad URL could not load: the web engine is missing"));
 }
 
 TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {

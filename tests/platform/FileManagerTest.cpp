@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -48,9 +49,14 @@ TEST_F(FileManagerTest, AtomicWritesReplaceWholeFilesAndLeaveNoTemporaries) {
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0644u);
 
-  EXPECT_FALSE(files().writeAtomically(root_ + "/missing/data.bin", std::string("x")));
+  EXPECT_FALSE(files().writeAtomically(path + "/under-a-file", std::string("x")));
   EXPECT_FALSE(files().readFile(root_));
   EXPECT_EQ(files().contentsOfDirectory(root_), (std::vector<std::string>{"data.bin"}));
+  // A missing folder is made; one that cannot be made says why, not that it is missing.
+  ASSERT_TRUE(files().writeAtomically(root_ + "/made/data.bin", std::string("x")));
+  auto refused = files().writeAtomically("/sys/velour-test/data.bin", std::string("x"));
+  ASSERT_FALSE(refused);
+  EXPECT_NE(refused.error().code, ENOENT) << refused.error().localizedDescription();
 }
 
 TEST_F(FileManagerTest, MovesNeverOverwriteAndDatesCanBeSet) {

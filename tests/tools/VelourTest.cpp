@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -121,14 +123,14 @@ TEST_F(VelourTest, BadCommandsAreReportedAndTheScriptGoesOnButFailsAtTheEnd) {
   Outcome run = runScript(
       "dance\ntab 9\nwait soon\npress Nothing Such\nrotate sideways\nnetwork dialup\n"
       "network cellular\ntab 1e308\ntab 2147483648\ndone\nclose\nmail send\nmail later\n"
-      "press Boing\nwait for\nshow\n");
+      "press Boing\nwait for\nsnapshot x.jpg\nshow\n");
   EXPECT_EQ(run.status, 1);
   for (const char* reported :
        {"unknown command \"dance\"", "(line 2)", "wait needs a number", "Nothing Such", "sideways",
         "not \"dialup\"", "tab number, not \"1e308\"", "tab number, not \"2147483648\"",
         "no browser, web application or expanded ad on the screen for done", "for close",
         "no mail composer on the screen", "mail takes send or cancel, not \"later\"",
-        "wait for needs the text of a log line"}) {
+        "wait for needs the text of a log line", "snapshot writes PNG pictures"}) {
     EXPECT_NE(run.err.find(reported), std::string::npos) << reported << " in " << run.err;
   }
   EXPECT_EQ(run.err.find("(line 7)"), std::string::npos) << run.err;
@@ -151,8 +153,22 @@ TEST_F(VelourTest, CommandLineErrorsAndHelp) {
       {"--help >/dev/null", 0},
       {"--resolve host:80 2>/dev/null", 2},
       {"--resolve ads.vozave.com:8080:127.0.0.1 --help >/dev/null", 0},
+      // A script with no line break would take the memory.
+      {"--home '" + dir_ + "/home' --script /dev/zero >/dev/null 2>/dev/null", 1},
   };
   for (const auto& [args, status] : cases) EXPECT_EQ(exitOf(args), status) << args;
+
+  // An installed copy without its resources says so, rather than use the build machine's.
+  const std::string installed = dir_ + "/prefix/bin/velour";
+  std::filesystem::create_directories(dir_ + "/prefix/bin");
+  std::error_code linked;
+  std::filesystem::create_hard_link(VELOUR_BINARY, installed, linked);
+  if (linked) std::filesystem::copy_file(VELOUR_BINARY, installed);
+  int raw = std::system(
+      ("env -u VELOUR_RESOURCES '" + installed + "' --script /dev/null 2> '" + dir_ + "/err'")
+          .c_str());
+  EXPECT_EQ(WEXITSTATUS(raw), 2);
+  EXPECT_NE(readAll(dir_ + "/err").find("no resources beside the program"), std::string::npos);
 }
 
 TEST_F(VelourTest, ThePromptRunsALastLineThatHasNoNewline) {
@@ -389,6 +405,21 @@ TEST_F(VelourTest, NetworkNoneFailsLoadsFromTheStartAndWifiBringsThemBack) {
                       "320x50 showing"),
             std::string::npos)
       << run.out;
+}
+
+// A support script that never answers holds the simulated clock for its real-time budget once,
+// not again at every timer on the way to its time-out (a wait of a minute took minutes).
+TEST_F(VelourTest, ASilentSupportScriptDoesNotSlowTheSimulatedClock) {
+  velour_test::TestHTTPServer server;
+  server.reply("/zede/sdk-core-v40.js", 200, "function ZEDE_buildAdURL(p) {}");
+  const auto started = std::chrono::steady_clock::now();
+  Outcome run = runScript("wait 5\nwait 60\nads\nquit\n", "--ad-server " + server.url(""));
+  const auto took = std::chrono::steady_clock::now() - started;
+  if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("FirstViewController: banner 0,361 320x50 failed 2"), std::string::npos)
+      << run.out;
+  EXPECT_LT(took, std::chrono::seconds(90));
 }
 
 // The demo walks the whole ad road; its screens, its log and the demo ad server's record show

@@ -193,4 +193,12 @@ bool Banners::settle(platform::Duration budget, const std::function<bool()>& als
   return loop.runUntilHostTime([&busy] { return !busy(); }, end);
 }
 
+bool Banners::awaitingBuildReportsOnly() {
+  const auto banners = all();
+  return std::all_of(banners.begin(), banners.end(), [](const auto& banner) {
+    const auto& controller = banner->privateObject();
+    return !controller->isWorking() || controller->isAwaitingBuildReport();
+  });
+}
+
 }  // namespace velour

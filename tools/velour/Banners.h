@@ -44,6 +44,8 @@ class Banners {
   // `alsoBusy` (if given) is false, for at most `budget`; the simulated clock stays put. False
   // when work is still under way at the end of the budget.
   static bool settle(platform::Duration budget, const std::function<bool()>& alsoBusy = {});
+  // True when every banner with work under way only awaits its build page's report.
+  static bool awaitingBuildReportsOnly();
 
  private:
   struct Watch {

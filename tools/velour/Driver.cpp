@@ -11,6 +11,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
+#include "platform/ui/Application.h"
 #include "tools/velour/Banners.h"
 #include "tools/velour/FullScreens.h"
 #include "tools/velour/Records.h"
@@ -164,12 +165,15 @@ bool Driver::wait(const std::string& argument) {
   return true;
 }
 
-// Work that had its whole budget and is still under way (a support script that never
-// answers) is not waited for again at every timer: the simulated clock moves on towards its
-// time-out, and waits resume once nothing is under way.
+// A build page that has loaded and had a whole budget without reporting (a support script
+// that never answers) is not waited for again at every timer on the way: the simulated clock
+// moves on towards its time-out. Any other work under way (a fetch, a page load, the engine's
+// start) gets the budget at every settle, since a busy machine is slow, not stuck.
 void Driver::settle() {
   auto busy = [this] { return FullScreens::isLoading() || phone_.interstitial().isLoading(); };
-  stalled_ = !Banners::settle(stalled_ ? kStalledSettle : kSettleBudget, busy);
+  bool settled = Banners::settle(
+      stalled_ && Banners::awaitingBuildReportsOnly() ? kStalledSettle : kSettleBudget, busy);
+  stalled_ = !settled && Banners::awaitingBuildReportsOnly() && !busy();
 }
 
 // A page's own timers run in real time in the engine, whatever the phone's clock says: the
@@ -217,6 +221,12 @@ bool Driver::execute(const std::string& rawLine) {
     outcome = phone_.enterForeground();
   } else if (verb == "rotate") {
     outcome = phone_.rotate(argument);
+    // The application may keep its orientation: say which one the screen has.
+    if (outcome) {
+      out_ << "rotated: the device is " << argument << ", the screen "
+           << platform::describeOrientation(platform::Application::shared()->statusBarOrientation())
+           << "\n";
+    }
   } else if (verb == "network") {
     outcome = phone_.setNetwork(argument);
   } else if (verb == "tap") {
@@ -234,6 +244,7 @@ bool Driver::execute(const std::string& rawLine) {
     outcome = FullScreens::pressControl(verb);
   } else if (verb == "interstitial") {
     outcome = phone_.interstitial().load();
+    if (outcome) out_ << "interstitial: loading; it takes the screen when it arrives\n";
   } else if (verb == "text") {
     outcome = FullScreens::printText(out_);
   } else if (verb == "mail") {

@@ -56,7 +56,7 @@ class Driver {
   std::ostream& err_;
   Phone phone_;
   bool quit_ = false;
-  bool stalled_ = false;         // the last settle ran out of its budget
+  bool stalled_ = false;         // the last settle ran out of its budget on silent build pages
   std::deque<std::string> log_;  // not printed yet
   std::size_t logDropped_ = 0;   // lines that went before they were printed
   bool capturing_ = false;

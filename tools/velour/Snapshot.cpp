@@ -5,6 +5,7 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
 #include "platform/ui/Png.h"
 #include "platform/ui/Window.h"
 #include "platform/web/WebView.h"
@@ -82,6 +83,11 @@ platform::Result<platform::Bytes> shoot(const ScreenPage& page, double scale) {
 
 platform::Result<void> writeSnapshot(const std::string& path) {
   if (path.empty()) return refused("snapshot needs a file name");
+  // Pictures are PNG: a name that says otherwise would hold what it does not say.
+  if (!platform::text::asciiLowercase(path).ends_with(".png")) {
+    return refused("snapshot writes PNG pictures: the file name ends in .png, not \"" +
+                   platform::text::singleLine(path) + "\"");
+  }
   if (auto folder = prepareFolder(path); !folder) return folder;
   const double scale = platform::DeviceProfile::current().screenScale.value_or(1.0);
   // The pages on screen finish loading first, so that the picture shows them.

@@ -36,7 +36,7 @@ struct Options {
 const char* kUsage =
     "usage: velour [--script FILE] [--home DIR] [--device KEY=VALUE]...\n"
     "              [--resolve HOST:PORT:ADDRESS]... [--ad-server URL] [--viewable-refresh]\n"
-    "              [--help]\n"
+    "              [--help] [--version]\n"
     "Runs the Velour soundboard on a headless phone.\n"
     "  --script FILE  read commands from FILE (\"-\" for standard input)\n"
     "  --home DIR     the device's home folder (default: ./.home)\n"
@@ -47,6 +47,7 @@ const char* kUsage =
     "                 instead of the demo ad server that velour runs by default\n"
     "  --viewable-refresh  a banner's refresh that falls due while less than half of it can\n"
     "                 be seen waits until half of it can\n"
+    "  --version      print the SDK version and end\n"
     "Without --script, commands come from standard input: at a prompt when it is a terminal.\n"
     "In a script the clock is simulated: \"wait 2\" moves time on at once.\n\n";
 
@@ -153,7 +154,8 @@ int main(int argc, char** argv) {
   }
   auto parsed = parseOptions(argc, argv);
   if (!parsed) {
-    std::cerr << "velour: " << parsed.error().localizedDescription() << "\n" << kUsage;
+    std::cerr << "velour: " << parsed.error().localizedDescription()
+              << "\nRun \"velour --help\" for the options.\n";
     return 2;
   }
   const Options options = std::move(parsed).value();
@@ -165,6 +167,11 @@ int main(int argc, char** argv) {
       (platform::FileManager::defaultManager().isDirectory(options.script) ||
        !std::ifstream(options.script))) {
     std::cerr << "velour: cannot read script " << options.script << "\n";
+    return 2;
+  }
+  if (platform::Bundle::main().resourcePath().empty()) {
+    std::cerr << "velour: no resources beside the program (share/vozave/resources under its "
+                 "prefix); set VELOUR_RESOURCES to the folder\n";
     return 2;
   }
   auto adServer = startAdServer(options);
