@@ -50,6 +50,11 @@ bool ZUVBannerWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(
     return false;
   }
   if (stopsRunawayPage(webView, request.url(), *controller)) return false;
+  // The client's own loads (the next ad, the blank page that stops a runaway) are no clicks.
+  if (webView.lastNavigationCameFromApplication()) {
+    return ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(webView, request,
+                                                                               type);
+  }
   // The user's tap on the ad on screen is a click-through, whatever the next load is doing.
   const bool tapped = !webView.isHidden() && webView.lastNavigationHadUserActivation();
   if (tapped || displaysAd(webView, *controller)) {

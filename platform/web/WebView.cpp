@@ -149,9 +149,11 @@ bool WebView::ask(const WebRequest& request, WebViewNavigationType type, Asker a
   if (!delegate) return true;
   lastUserActivation_ = userActivation;
   lastFromPage_ = asker == Asker::Page;
+  lastFromApplication_ = asker == Asker::Application;
   bool approved = delegate->webViewShouldStartLoadWithRequestNavigationType(*this, request, type);
   lastUserActivation_ = false;
   lastFromPage_ = false;
+  lastFromApplication_ = false;
   return approved;
 }
 

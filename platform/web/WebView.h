@@ -104,6 +104,8 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // a form, a script), false for the application's loads, history moves and reloads and for
   // the redirects of a load.
   virtual bool lastNavigationCameFromPage() const { return lastFromPage_; }
+  // The same: true for the application's own loads (loadRequest, loadHTMLStringBaseURL).
+  virtual bool lastNavigationCameFromApplication() const { return lastFromApplication_; }
 
   virtual void loadRequest(const WebRequest& request);
   // The page gets `baseURL`'s origin; without one, a unique origin of a page no server has,
@@ -247,6 +249,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   std::weak_ptr<WebViewDelegate> delegate_;
   bool lastUserActivation_ = false;
   bool lastFromPage_ = false;
+  bool lastFromApplication_ = false;
   std::unique_ptr<WebPage> page_;
   std::unique_ptr<PageResourceMonitor> monitor_;
   std::function<void(const std::string& limit)> onUnloaded_;

@@ -519,6 +519,10 @@ TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {
             1);
   RunLoop::main().advance(0s);
   EXPECT_EQ(page->calls, std::vector<std::string>{"html  base (none)"});
+  // That blank page is the client's own load, never a click, even over an ad still on screen.
+  page->fromPage = false;
+  page->fromApplication = true;
+  EXPECT_TRUE(decide("about:blank", platform::kWebViewNavigationTypeOther));
 
   // The hidden build page cannot be tapped; what it is refused counts against its banner.
   recordBuildPages();

@@ -42,6 +42,7 @@ class RecordingWebView : public platform::WebView {
   const platform::WebRequest& request() const override { return current; }
   bool lastNavigationHadUserActivation() const override { return userActivation; }
   bool lastNavigationCameFromPage() const override { return fromPage; }
+  bool lastNavigationCameFromApplication() const override { return fromApplication; }
 
   std::vector<std::string> scripts;
   std::vector<std::string> calls;
@@ -52,6 +53,7 @@ class RecordingWebView : public platform::WebView {
   // What the navigation that the delegate decides next is said to carry.
   bool userActivation = false;
   bool fromPage = false;
+  bool fromApplication = false;
 };
 
 }  // namespace velour_test
