@@ -107,6 +107,18 @@ Result<Bytes> readOpened(int fd, std::size_t maxBytes) {
   return readToEnd(fd, maxBytes, std::move(data));
 }
 
+// Reads what `fd` holds with `read` and closes it; a descriptor that did not open says why.
+template <typename Reader>
+Result<Bytes> readAndClose(int fd, Reader read) {
+  if (fd < 0) {
+    bool missing = errno == ENOENT || errno == ENOTDIR;
+    return readError(missing ? kFileReadMissing : kFileReadFailed, std::strerror(errno));
+  }
+  Result<Bytes> contents = read(fd);
+  ::close(fd);
+  return contents;
+}
+
 Error writeError(int errorNumber) {
   return Error::make(kPOSIXErrorDomain, errorNumber, std::strerror(errorNumber));
 }
@@ -196,25 +208,13 @@ Result<Bytes> FileManager::readRegularFile(const std::string& path, std::size_t 
   if (fd < 0 && errno == ELOOP && links == Links::refuse) {
     return readError(kFileReadNotRegular, "a symbolic link");
   }
-  if (fd < 0) {
-    bool missing = errno == ENOENT || errno == ENOTDIR;
-    return readError(missing ? kFileReadMissing : kFileReadFailed, std::strerror(errno));
-  }
-  Result<Bytes> contents = readOpened(fd, maxBytes);
-  ::close(fd);
-  return contents;
+  return readAndClose(fd, [maxBytes](int opened) { return readOpened(opened, maxBytes); });
 }
 
 Result<Bytes> FileManager::readStream(const std::string& path, std::size_t maxBytes) const {
   if (path == "-") return readToEnd(STDIN_FILENO, maxBytes);
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) {
-    bool missing = errno == ENOENT || errno == ENOTDIR;
-    return readError(missing ? kFileReadMissing : kFileReadFailed, std::strerror(errno));
-  }
-  Result<Bytes> contents = readToEnd(fd, maxBytes);
-  ::close(fd);
-  return contents;
+  return readAndClose(fd, [maxBytes](int opened) { return readToEnd(opened, maxBytes); });
 }
 
 bool FileManager::isInside(const std::string& path, const std::string& folder) const {
