@@ -378,6 +378,28 @@ TEST_F(WebViewTest, FollowsTheFrameAtOnceAndIsVisibleOnlyWhileItShows) {
   view->removeFromSuperview();
 }
 
+// A page that grows without end is unloaded as a runaway, the limit named; its next load
+// opens a fresh page. The engine lays out no viewport past its bound, however large the frame.
+TEST_F(WebViewTest, APageGrowingPastItsMemoryIsUnloadedAndTheViewportIsBounded) {
+  platform::PageResourceLimits limits;
+  limits.memoryBytes = 64 << 20;
+  limits.sampleInterval = 100ms;
+  std::vector<std::string> unloaded;
+  view->limitResources(limits, [&](const std::string& limit) { unloaded.push_back(limit); });
+  view->setFrame(platform::Rect(0, 0, 1e7, 1e308));
+  loadBy([&] {
+    view->loadHTMLStringBaseURL(
+        "<script>var kept = [];"
+        "setInterval(() => kept.push(new Float64Array(1 << 20)), 20);"
+        "</script>",
+        std::nullopt);
+  });
+  EXPECT_EQ(eval("innerWidth + 'x' + innerHeight"), "2048x2048");
+  ASSERT_TRUE(waitFor([&] { return !unloaded.empty(); }));
+  EXPECT_EQ(unloaded, std::vector<std::string>{"memory 67108864 bytes"});
+  EXPECT_EQ(eval("typeof kept"), "undefined");
+}
+
 TEST_F(WebViewTest, RunsTheOwnersScriptFirstAnswersItsFileLocallyAndPassesTheConsoleOn) {
   Calls console;
   view->setConsoleHandler([&](const std::string& level, const std::string& text) {
