@@ -35,11 +35,11 @@ struct PageResourceLimits {
 
 // Watches one web view's page in the engine: its main thread's processor time, read from the
 // engine's performance metrics in thread time (which the engine answers even while the page's
-// script spins), its memory, read with it from the engine's heap figures (those of the
-// page's renderer, which a page of the same site may share), and the bytes its requests
-// receive. When the page passes a limit it calls
-// `onExceeded` once with the limit's name, on a later pass and only while it still watches
-// that page. WebView owns it and hands it the page's events.
+// script spins), its memory, read with it from the engine's heap figures (those of the page's
+// renderer, which a page of the same site may share), and the bytes its requests receive.
+// When the page passes a limit it calls `onExceeded` once with the limit's name, on a later
+// pass and only while it still watches that page. WebView owns it and hands it the page's
+// events.
 class PageResourceMonitor {
  public:
   using Exceeded = std::function<void(const std::string& limit)>;

@@ -113,8 +113,8 @@ class WebPage {
   void applyViewport(Size size, bool scales);
   // Shown, the page is visible to the engine and runs at full rate, its animation frames
   // with it; hidden, it is a page in the background. The page hears visibilitychange. A page
-  // comes hidden; this holds for every page this holds from now on. Once the page's window is
-  // known, the scripts given after this see the new state.
+  // comes hidden; the state is kept for every page this holds from now on. Once the page's
+  // window is known, the scripts given after this see the new state.
   void setShown(bool shown);
   // The script's result as text within `budget`; "" for undefined, null, an exception
   // or a script ended at its budget.
