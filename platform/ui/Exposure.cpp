@@ -118,8 +118,11 @@ Exposure exposureOf(const View& view) {
   Rect visible = frame;
   const View* top = &view;
   for (auto ancestor = view.superview(); ancestor; ancestor = ancestor->superview()) {
-    visible = intersection(visible, ancestor->frameInWindow());
     top = ancestor.get();
+    // The window's own frame stays upright as the interface turns: the screen's edge is its
+    // bounds turned to the interface orientation, below.
+    if (!ancestor->superview()) break;
+    visible = intersection(visible, ancestor->frameInWindow());
   }
   for (const View* v = &view; v; v = v->superview().get()) {
     if (!isShown(*v)) return {};

@@ -368,6 +368,13 @@ void Browser::handleBrowserEvent(const std::string& method, const Value& params)
   if (onEnded) onEnded(Error::make(kWebErrorDomain, kWebErrorEngineFailed, "the page was closed"));
 }
 
+// Each page has a window of its own, so that the engine shows or hides each page by itself
+// (pages that share a window are tabs, of which only the front one is visible). A page is born
+// hidden: its web view shows it once the view is on the screen.
+Dictionary Browser::newPageParams() {
+  return Dictionary{{"url", "about:blank"}, {"newWindow", true}, {"windowState", "minimized"}};
+}
+
 void Browser::openPage(PageOpened done) {
   if (auto started = start(); !started) {
     RunLoop::main().post([done, failure = started.error()] { done(nullptr, &failure); });
@@ -393,12 +400,12 @@ void Browser::openPage(PageOpened done) {
                        done(&page, nullptr);
                      });
   };
-  send("Target.createTarget", Dictionary{{"url", "about:blank"}}, {}, std::move(attach));
+  send("Target.createTarget", newPageParams(), {}, std::move(attach));
 }
 
 Result<Browser::Page> Browser::openPageNow() {
   if (auto started = start(); !started) return started.error();
-  auto created = call("Target.createTarget", Dictionary{{"url", "about:blank"}});
+  auto created = call("Target.createTarget", newPageParams());
   if (!created) return created.error();
   Page page;
   page.targetId = (*created)["targetId"].stringValue();

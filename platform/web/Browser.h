@@ -141,6 +141,7 @@ class Browser {
   void reap();
   void queue(Value message);
   static Error errorFromReply(const Value& error);
+  static Dictionary newPageParams();
 
   pid_t pid_ = -1;
   bool ended_ = false;

@@ -62,6 +62,10 @@ std::vector<std::string> launchArguments(const std::string& program,
       // Without it the engine drops a page's navigations past 200 in 10 s, and with them the
       // page's messages.
       "--disable-ipc-flooding-protection",
+      // A page that the phone does not show is hidden to the engine (no animation frames, its
+      // visibilityState "hidden"), but its timers keep their pace, as a phone's web view keeps
+      // them while its application runs.
+      "--disable-background-timer-throttling",
       // A page restored from the back-forward cache would skip the navigation decision; an
       // http navigation to a named host would be tried over https first, and fail on a server
       // that speaks only http. Pages of one site may not share a renderer: an ad page whose

@@ -1,5 +1,7 @@
 #include "platform/web/PageResourceMonitor.h"
 
+#include <algorithm>
+
 #include "platform/web/WebPage.h"
 
 namespace platform {
@@ -39,13 +41,16 @@ void PageResourceMonitor::detach() {
   // A reading asked of the old page is not this page's.
   documentWeak_.revoke();
   readingPending_ = false;
+  memoryPending_ = false;
 }
 
 void PageResourceMonitor::restart() {
   // A reading or a notice on its way belongs to the document before.
   documentWeak_.revoke();
   readingPending_ = false;
+  memoryPending_ = false;
   exceeded_ = false;
+  memory_ = 0;
   lastReading_.reset();
   processorTotal_ = Duration::zero();
   samples_.clear();
@@ -54,6 +59,7 @@ void PageResourceMonitor::restart() {
 }
 
 void PageResourceMonitor::sample() {
+  readMemory();
   if (!page_ || readingPending_ || exceeded_) return;
   readingPending_ = true;
   page_->send(
@@ -67,6 +73,24 @@ void PageResourceMonitor::sample() {
             self.takeReading(seconds(metric["value"].doubleValue()));
           }
         }
+      }));
+}
+
+void PageResourceMonitor::readMemory() {
+  if (!page_ || memoryPending_ || exceeded_) return;
+  memoryPending_ = true;
+  page_->send(
+      "Runtime.getHeapUsage", Dictionary{},
+      documentWeak_.bind([](PageResourceMonitor& self, const Value& result, const Error* error) {
+        self.memoryPending_ = false;
+        if (error) return;
+        // The script heap as allocated, the document's objects and the buffers' contents.
+        const double bytes = result["totalSize"].doubleValue() +
+                             result["embedderHeapUsedSize"].doubleValue() +
+                             result["backingStorageSize"].doubleValue();
+        constexpr double kMost = 1e18;  // past any machine's memory, within the count's range
+        self.memory_ = bytes > 0 ? static_cast<std::int64_t>(std::min(bytes, kMost)) : 0;
+        self.check();
       }));
 }
 
@@ -133,6 +157,8 @@ void PageResourceMonitor::check() {
     limit = "processor time " + secondsText(limits_.processorInAll) + " s in all";
   } else if (bytes_ > limits_.networkBytes) {
     limit = "network " + std::to_string(limits_.networkBytes) + " bytes";
+  } else if (memory_ > limits_.memoryBytes) {
+    limit = "memory " + std::to_string(limits_.memoryBytes) + " bytes";
   } else {
     return;
   }

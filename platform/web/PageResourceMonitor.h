@@ -26,15 +26,20 @@ struct PageResourceLimits {
   Duration processorInAll = seconds(60);
   // Bytes the page's requests received from the network.
   std::int64_t networkBytes = 4 * 1024 * 1024;
+  // The engine's memory for the page's scripts and document: its script heap, the objects of
+  // its documents and layout, and the contents of its buffers.
+  std::int64_t memoryBytes = 256 * 1024 * 1024;
   // Between two readings of the page's processor time.
   Duration sampleInterval = seconds(1);
 };
 
 // Watches one web view's page in the engine: its main thread's processor time, read from the
 // engine's performance metrics in thread time (which the engine answers even while the page's
-// script spins), and the bytes its requests receive. When the page passes a limit it calls
-// `onExceeded` once with the limit's name, on a later pass and only while it still watches
-// that page. WebView owns it and hands it the page's events.
+// script spins), its memory, read with it from the engine's heap figures (those of the page's
+// renderer, which a page of the same site may share), and the bytes its requests receive.
+// When the page passes a limit it calls `onExceeded` once with the limit's name, on a later
+// pass and only while it still watches that page. WebView owns it and hands it the page's
+// events.
 class PageResourceMonitor {
  public:
   using Exceeded = std::function<void(const std::string& limit)>;
@@ -53,6 +58,7 @@ class PageResourceMonitor {
 
   Duration processorTime() const { return processorTotal_; }
   std::int64_t networkBytes() const { return bytes_; }
+  std::int64_t memoryBytes() const { return memory_; }
 
  private:
   struct Sample {
@@ -62,6 +68,7 @@ class PageResourceMonitor {
 
   void sample();
   void takeReading(Duration taskTime);
+  void readMemory();
   void countBytes(const std::string& requestId, std::int64_t bytes, bool finished);
   void check();
 
@@ -70,11 +77,13 @@ class PageResourceMonitor {
   WebPage* page_ = nullptr;
   TimerHandle timer_;
   bool readingPending_ = false;
+  bool memoryPending_ = false;
   bool exceeded_ = false;
   std::optional<Duration> lastReading_;
   Duration processorTotal_{};
   std::deque<Sample> samples_;
   std::int64_t bytes_ = 0;
+  std::int64_t memory_ = 0;
   std::unordered_map<std::string, std::int64_t> bytesByRequest_;
   // Links for the page and document watched now: revoked when either changes, and first of all.
   WeakFactory<PageResourceMonitor> documentWeak_{this};

@@ -88,6 +88,7 @@ void WebPage::attach(const PagePool::ReadyPage& ready) {
     if (self.page_ && self.page_->sessionId == sessionId) self.drop(error);
   });
   browser_->setSessionClient(page_->sessionId, std::move(session));
+  findWindow();
   // Before the commands given meanwhile, which may load a document.
   if (ready.offline != PagePool::isOffline() || !hooks_.localAnswers.empty()) applyReachability();
   installDocumentStartScript();
@@ -130,6 +131,38 @@ void WebPage::whenAttached(std::function<void()> command) {
   } else if (opening_) {
     waiting_.push_back(std::move(command));
   }
+}
+
+// The page's window is shown or hidden in the page's own command order, once its number is
+// known. A page should come hidden, but the engine may show a window it opens: the engine is
+// told the page's state once at first.
+void WebPage::findWindow() {
+  windowShown_.reset();
+  send("Browser.getWindowForTarget", Dictionary{},
+       weak_.bind(
+           [session = page_->sessionId](WebPage& self, const Value& result, const Error* error) {
+             if (!self.page_ || self.page_->sessionId != session) return;
+             if (error || !result["windowId"].isNumber()) {
+               log("web: the page's window is unknown; it stays hidden");
+               return;
+             }
+             self.windowId_ = result["windowId"].integerValue();
+             self.applyShown();
+           }));
+}
+
+void WebPage::setShown(bool shown) {
+  shown_ = shown;
+  applyShown();
+}
+
+void WebPage::applyShown() {
+  const bool shown = shown_ || showHolds_ > 0;
+  if (!page_ || !windowId_ || windowShown_ == shown) return;
+  windowShown_ = shown;
+  send("Browser.setWindowBounds",
+       Dictionary{{"windowId", *windowId_},
+                  {"bounds", Dictionary{{"windowState", shown ? "normal" : "minimized"}}}});
 }
 
 void WebPage::applyReachability() {
@@ -210,6 +243,8 @@ void WebPage::drop(const Error& error) {
 // Nothing of the page before, nor of one on its way, reaches this any more.
 void WebPage::forgetPage() {
   page_.reset();
+  windowId_.reset();
+  showHolds_ = 0;
   startScriptId_.clear();
   mainContext_ = 0;
   scriptsRunning_ = 0;
@@ -332,7 +367,9 @@ std::optional<URL> WebPage::redirectTarget(const Value& paused) {
 }
 
 void WebPage::applyViewport(Size frame, bool scales) {
-  Size size{std::max(1.0, frame.width), std::max(1.0, frame.height)};
+  // The engine keeps the whole viewport's layers: a huge one takes gigabytes, even hidden.
+  auto side = [](double length) { return std::min(std::max(1.0, length), kMaxViewportSide); };
+  Size size{side(frame.width), side(frame.height)};
   if (size == viewport_ && scales == viewportScales_) return;
   viewport_ = size;
   viewportScales_ = scales;
@@ -483,10 +520,21 @@ bool WebPage::tapAt(Point point) {
   // Input reaches only the engine's front page; a page opened since (a build page) is in front.
   // The page applies the three in order.
   send("Page.bringToFront", Dictionary{});
+  ++showHolds_;
+  applyShown();
   Dictionary finger{{"x", point.x}, {"y", point.y}, {"radiusX", 1}, {"radiusY", 1}, {"id", 0}};
   send("Input.dispatchTouchEvent",
        Dictionary{{"type", "touchStart"}, {"touchPoints", Array{Value(std::move(finger))}}});
-  send("Input.dispatchTouchEvent", Dictionary{{"type", "touchEnd"}, {"touchPoints", Array{}}});
+  // The engine answers once the page has taken the touch; a page of a new engine has no tap
+  // of ours in flight.
+  whenAttached([this] {
+    send("Input.dispatchTouchEvent", Dictionary{{"type", "touchEnd"}, {"touchPoints", Array{}}},
+         weak_.bind([session = page_->sessionId](WebPage& self, const Value&, const Error*) {
+           if (!self.page_ || self.page_->sessionId != session) return;
+           --self.showHolds_;
+           self.applyShown();
+         }));
+  });
   return true;
 }
 
@@ -497,8 +545,12 @@ std::optional<Bytes> WebPage::screenshotPNG(double scale) {
                   {"width", viewport_.width},
                   {"height", viewport_.height},
                   {"scale", scale}};
+  ++showHolds_;
+  applyShown();
   auto reply = call("Page.captureScreenshot",
                     Dictionary{{"format", "png"}, {"clip", Value(std::move(clip))}}, seconds(10));
+  if (showHolds_ > 0) --showHolds_;  // none once the page has gone
+  applyShown();
   if (!reply) return std::nullopt;
   auto bytes = text::base64Decode((*reply)["data"].stringValue(), "\r\n");
   if (!bytes || bytes->empty()) return std::nullopt;

@@ -107,8 +107,15 @@ class WebPage {
   // Where a paused redirect response (3xx with a Location) points; nothing for any other.
   static std::optional<URL> redirectTarget(const Value& paused);
 
-  // Lays the page out at `size` points (at least 1 x 1), as a phone's browser when `scales`.
+  // Lays the page out at `size` points (at least 1 x 1, at most kMaxViewportSide a side), as a
+  // phone's browser when `scales`; the page's scripts after this see the new size.
+  static constexpr double kMaxViewportSide = 2048;
   void applyViewport(Size size, bool scales);
+  // Shown, the page is visible to the engine and runs at full rate, its animation frames
+  // with it; hidden, it is a page in the background. The page hears visibilitychange. A page
+  // comes hidden; the state is kept for every page this holds from now on. Once the page's
+  // window is known, the scripts given after this see the new state.
+  void setShown(bool shown);
   // The script's result as text within `budget`; "" for undefined, null, an exception
   // or a script ended at its budget.
   std::string evaluate(std::string_view script, Duration budget);
@@ -118,9 +125,11 @@ class WebPage {
   bool tap(std::string_view textOrSelector, Duration scriptBudget);
   // A finger's tap at `point` of the viewport, as the phone delivers it: a touch, then the
   // mouse events and click the engine derives from it, with the user activation they give.
-  // False for a point outside the viewport or a view without a page.
+  // The engine takes input only in a page it shows: a hidden page (a driver's view off the
+  // screen) is shown until the engine has taken the tap. False for a point outside the
+  // viewport or a view without a page.
   bool tapAt(Point point);
-  // The viewport at `scale` pixels to the point.
+  // The viewport at `scale` pixels to the point; a hidden page is shown for it, as for a tap.
   std::optional<Bytes> screenshotPNG(double scale);
 
  private:
@@ -131,6 +140,8 @@ class WebPage {
   bool attachNow();
   void whenAttached(std::function<void()> command);
   void applyReachability();
+  void findWindow();
+  void applyShown();
   void installDocumentStartScript();
   void fulfill(const std::string& requestId, const std::string& contentType,
                const std::string& body, Array extraHeaders);
@@ -151,6 +162,11 @@ class WebPage {
   int mainContext_ = 0;
   Size viewport_;
   bool viewportScales_ = false;
+  bool shown_ = false;
+  std::optional<long long> windowId_;  // the engine's window of the page, once known
+  std::optional<bool> windowShown_;    // what the engine was last told, if anything
+  // Taps and pictures under way: the engine takes them only from a page it shows.
+  int showHolds_ = 0;
   Hooks hooks_;
   Registration reachability_;
   std::string startScriptId_;       // the engine's name of the installed document-start script

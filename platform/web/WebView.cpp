@@ -1,6 +1,7 @@
 #include "platform/web/WebView.h"
 
 #include "platform/foundation/Log.h"
+#include "platform/ui/Exposure.h"
 
 namespace platform {
 
@@ -58,7 +59,9 @@ std::shared_ptr<WebView> WebView::create(const Rect& frame) {
   return std::make_shared<WebView>(frame);
 }
 
-WebView::WebView(const Rect& frame) : View(frame), page_(std::make_unique<WebPage>()) {}
+WebView::WebView(const Rect& frame) : View(frame), page_(std::make_unique<WebPage>()) {
+  exposureWatch_ = observeExposureChanges(weak_.bind([](WebView& self) { self.followExposure(); }));
+}
 
 WebView::~WebView() {
   // The monitor watches the page: it goes first.
@@ -84,6 +87,7 @@ bool WebView::ensurePage() {
   if (!page_->open(pageClient())) return false;
   if (monitor_) monitor_->attach(*page_);
   applyViewport();
+  followExposure();
   return true;
 }
 
@@ -139,6 +143,16 @@ void WebView::dropPage(const Error& error) {
 
 void WebView::applyViewport() {
   page_->applyViewport(frame().size, scalesPageToFit_);
+}
+
+// At once, in the page's command order: what the view's owner tells the page next (an ad's
+// sizeChange) finds the page laid out at the new size.
+void WebView::layoutSubviews() {
+  if (page_->hasPage()) applyViewport();
+}
+
+void WebView::followExposure() {
+  page_->setShown(exposureOf(*this).percent > 0);
 }
 
 // --- Loads and the delegate ----------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Registration.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/URL.h"
 #include "platform/foundation/WeakFactory.h"
@@ -61,7 +62,10 @@ class WebViewDelegate {
 // never loads and leaves the page as it was. Delegate messages come on later passes of the
 // run loop, once per load: start, then finish or failure. No page can hold the run loop: a
 // page's navigations are put to the delegate as they come, in order, and of a burst of approved
-// ones only the last loads. Its page in the engine is a WebPage; its own document requests are
+// ones only the last loads. The page is laid out at the view's size from the moment the frame
+// changes: a script run after that sees the new size. The page is visible to the engine, and
+// runs at full rate, while any of the view shows on the screen (Exposure.h), and hidden
+// otherwise. Its page in the engine is a WebPage; its own document requests are
 // kept by DocumentRequests. Loading and history are virtual so that unit tests of its owners
 // can put a double in its place.
 class WebView : public View, public JavaScriptEvaluating, public WebDriving {
@@ -126,7 +130,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // The request of the page shown, or of the load under way.
   virtual const WebRequest& request() const { return request_; }
 
-  // Applied to the page at its next load, tap or screenshot, like the view's frame.
+  // Applied to the page at its next load, tap or screenshot.
   bool scalesPageToFit() const { return scalesPageToFit_; }
   void setScalesPageToFit(bool on) { scalesPageToFit_ = on; }
   unsigned dataDetectorTypes() const { return dataDetectorTypes_; }
@@ -184,6 +188,9 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   std::string className() const override { return "WebView"; }
   std::string describe() const override;
 
+ protected:
+  void layoutSubviews() override;
+
  private:
   // A load that the web view started and has not yet reported as finished or failed.
   struct Load {
@@ -211,6 +218,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void refreshHistory(std::function<void()> then);
   void unloadOverLimit(const std::string& limit);
   void applyViewport();
+  void followExposure();
 
   // Where a navigation put to the delegate comes from.
   enum class Asker { Application, Page, Redirect };
@@ -273,6 +281,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   bool allowsInlineMediaPlayback_ = false;
   bool mediaPlaybackRequiresUserAction_ = true;
   Duration scriptBudget_ = kDefaultScriptBudget;
+  Registration exposureWatch_;
   // Callbacks of the load under way (its reply, its history read) fall silent once it ends.
   WeakFactory<WebView> loadWeak_{this};
   // Callbacks of the navigation we carry out fall silent once another one starts.

@@ -80,6 +80,16 @@ TEST_F(ExposureTest, ClipsByAncestorsAndTakesOffWhatIsDrawnAbove) {
   EXPECT_FALSE(none());
   content->removeFromSuperview();
   EXPECT_TRUE(none());
+
+  // Turned, a full screen below the status bar is the screen's landscape width; a view that
+  // the window's upright frame would cut shows whole.
+  Application::shared()->setStatusBarOrientation(platform::InterfaceOrientation::LandscapeLeft);
+  auto screen = View::create(Rect(0, 20, 480, 300));
+  window->addSubview(screen);
+  EXPECT_DOUBLE_EQ(exposureOf(*screen).percent, 100);
+  EXPECT_EQ(exposureOf(*screen).visible, Rect(0, 0, 480, 300));
+  screen->setFrame(Rect(0, 20, 480, 400));
+  EXPECT_DOUBLE_EQ(exposureOf(*screen).percent, 75);
 }
 
 TEST_F(ExposureTest, APresentedScreenHidesTheViewAndObserversHearOnceAPass) {

@@ -163,6 +163,37 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   EXPECT_EQ(failures(), std::vector<std::string>{});
 }
 
+// Each sizeChange finds the page laid out at the ad's size: resized, expanded, turned, closed.
+TEST_F(MraidAdTest, EverySizeChangeFindsThePageLaidOutAtTheAdsSize) {
+  showCreative("mraid-resize");
+  ASSERT_TRUE(printed("mraid-done resize ready")) << ::testing::PrintToString(lines_);
+  banner_->webView()->runJavaScript(
+      "mraid.addEventListener('sizeChange', function (width, height) {"
+      "  console.log('laid out ' + width + 'x' + height + ' at ' + innerWidth + 'x' + innerHeight);"
+      "});");
+  auto laidOut = [&] {
+    std::vector<std::string> found;
+    std::copy_if(lines_.begin(), lines_.end(), std::back_inserter(found),
+                 [](const std::string& line) { return line.starts_with("laid out "); });
+    return found;
+  };
+  tapAd();
+  ASSERT_TRUE(printed("mraid-done resize resized"));
+  banner_->webView()->runJavaScript("mraid.expand()");
+  ASSERT_TRUE(printed("mraid-done resize expanded"));
+  ASSERT_TRUE(platform::Application::shared()->setDeviceOrientation(
+      platform::InterfaceOrientation::LandscapeLeft));
+  EXPECT_TRUE(printed("laid out 480x320 at 480x320")) << ::testing::PrintToString(laidOut());
+  tapCloseControl();
+  ASSERT_TRUE(printed("mraid-done resize closed"));
+  EXPECT_TRUE(printed("laid out 320x50 at 320x50")) << ::testing::PrintToString(laidOut());
+  EXPECT_GE(laidOut().size(), 4u);
+  for (const std::string& line : laidOut()) {
+    const std::size_t at = line.find(" at ");
+    EXPECT_EQ(line.substr(9, at - 9), line.substr(at + 4)) << line;
+  }
+}
+
 // A page that never asks for mraid.js hears nothing from the container, until it inserts the
 // script tag itself.
 TEST_F(MraidAdTest, OnlyAPageThatAsksForMraidJsHearsFromTheContainer) {

@@ -24,6 +24,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Png.h"
+#include "platform/ui/Window.h"
 #include "platform/web/Browser.h"
 #include "platform/web/PagePool.h"
 #include "platform/web/WebView.h"
@@ -319,6 +320,84 @@ TEST_F(WebViewTest, ShootsThePageAtTheViewsSizeInPointsAndTheScaleAsked) {
   EXPECT_EQ(at(199, 58), (std::vector<int>{0, 0, 255}));
   EXPECT_EQ(at(0, 62), (std::vector<int>{255, 0, 0}));
   EXPECT_FALSE(view->screenshotPNGAtScale(0));
+}
+
+// The page is laid out at the view's size the moment its frame changes, by its own hand or by
+// its superview's, and is visible to the engine, at full rate, only while the view shows.
+TEST_F(WebViewTest, FollowsTheFrameAtOnceAndIsVisibleOnlyWhileItShows) {
+  loadBy([&] {
+    view->loadHTMLStringBaseURL(
+        "<style>body { margin: 0 } div { height: 100vh }</style><div></div><script>"
+        "var frames = 0, heard = [], ticks = 0, start = 0; setInterval(() => ticks++, 10);"
+        "(function count() { frames++; requestAnimationFrame(count); })();"
+        "document.onvisibilitychange = () => heard.push(document.visibilityState);</script>",
+        std::nullopt);
+  });
+  const std::string layout =
+      "innerWidth + 'x' + innerHeight + ' ' + document.querySelector('div').offsetHeight + ' ' +"
+      "matchMedia('(max-width: 200px)').matches";
+  view->setFrame(platform::Rect(0, 0, 480, 320));
+  EXPECT_EQ(eval(layout), "480x320 320 false");
+  view->setFrame(platform::Rect(0, 0, 150, 50));
+  EXPECT_EQ(eval(layout), "150x50 50 true");
+  // Off the screen the page is hidden and draws no frame (the count's first call is its own).
+  EXPECT_EQ(eval("document.visibilityState + ' ' + frames"), "hidden 1");
+
+  auto window = platform::Window::create();
+  window->makeKeyAndVisible();
+  auto screen = platform::View::create(platform::Rect(0, 20, 320, 460));
+  window->addSubview(screen);
+  view->setFrame(screen->bounds());
+  view->setAutoresizingMask(platform::kAutoresizingFlexibleWidth |
+                            platform::kAutoresizingFlexibleHeight);
+  screen->addSubview(view);
+  screen->setFrame(platform::Rect(0, 20, 480, 300));  // turned
+  EXPECT_EQ(eval(layout), "480x300 300 false");
+  auto state = [&] { return eval("document.visibilityState"); };
+  ASSERT_TRUE(waitFor([&] { return state() == "visible" && eval("frames > 10") == "true"; }));
+  eval("ticks = 0, start = performance.now()");
+  std::this_thread::sleep_for(500ms);
+  EXPECT_EQ(eval("ticks / (performance.now() - start) * 1000 > 20"), "true");  // 100 a second
+
+  // Covered by a view drawn over it, or with the application in the background, it is hidden
+  // and its frames stand still.
+  auto cover = platform::View::create(window->bounds());
+  cover->setBackgroundColor("white");
+  window->addSubview(cover);
+  ASSERT_TRUE(waitFor([&] { return state() == "hidden"; }));
+  const std::string frames = eval("frames");
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(eval("frames"), frames);
+  cover->removeFromSuperview();
+  ASSERT_TRUE(waitFor([&] { return state() == "visible"; }));
+  ASSERT_TRUE(platform::Application::shared()->enterBackground());
+  ASSERT_TRUE(waitFor([&] { return state() == "hidden"; }));
+  ASSERT_TRUE(platform::Application::shared()->enterForeground());
+  ASSERT_TRUE(waitFor([&] { return state() == "visible"; }));
+  EXPECT_EQ(eval("heard.join()"), "visible,hidden,visible,hidden,visible");
+  view->removeFromSuperview();
+}
+
+// A page that grows without end is unloaded as a runaway, the limit named; its next load
+// opens a fresh page. The engine lays out no viewport past its bound, however large the frame.
+TEST_F(WebViewTest, APageGrowingPastItsMemoryIsUnloadedAndTheViewportIsBounded) {
+  platform::PageResourceLimits limits;
+  limits.memoryBytes = 64 << 20;
+  limits.sampleInterval = 100ms;
+  std::vector<std::string> unloaded;
+  view->limitResources(limits, [&](const std::string& limit) { unloaded.push_back(limit); });
+  view->setFrame(platform::Rect(0, 0, 1e7, 1e308));
+  loadBy([&] {
+    view->loadHTMLStringBaseURL(
+        "<script>var kept = [];"
+        "setInterval(() => kept.push(new Float64Array(1 << 20)), 20);"
+        "</script>",
+        std::nullopt);
+  });
+  EXPECT_EQ(eval("innerWidth + 'x' + innerHeight"), "2048x2048");
+  ASSERT_TRUE(waitFor([&] { return !unloaded.empty(); }));
+  EXPECT_EQ(unloaded, std::vector<std::string>{"memory 67108864 bytes"});
+  EXPECT_EQ(eval("typeof kept"), "undefined");
 }
 
 TEST_F(WebViewTest, RunsTheOwnersScriptFirstAnswersItsFileLocallyAndPassesTheConsoleOn) {
