@@ -239,6 +239,20 @@ TEST_F(MraidAdTest, APageIsAnMraidAdFromItsFirstTouchOfTheBridge) {
   EXPECT_EQ(mraid().state(), ZUVMraidState::Expanded);
   EXPECT_TRUE(refused());
   EXPECT_EQ(app->openedURLs(), std::vector<std::string>{});
+
+  // An interstitial's page knows its placement from its first line, before any update.
+  auto interstitial = ZUVBannerView::create(platform::Rect(0, 0, 320, 460));
+  interstitial->setAdUnitID("0123456789abcde");
+  interstitial->setRootViewController(root_);
+  bool arrived = false;
+  auto events = std::make_shared<ZUVBannerViewDelegate>();
+  events->interstitialDidReceiveAd = [&arrived](platform::View&) { arrived = true; };
+  interstitial->setDelegate(events);
+  interstitial->privateObject()->loadInterstitialRequest(ZUVRequest::request());
+  ASSERT_TRUE(hostWait([&] { return arrived; }));
+  EXPECT_EQ(interstitial->webView()->stringByEvaluatingJavaScriptFromString(
+                "mraid.getPlacementType() + ' ' + mraid.getState()"),
+            "interstitial loading");
 }
 
 // The IAB's public MRAID 3.0 compliance ads, written by others, served by a server of the test's
