@@ -141,7 +141,6 @@ void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
   webView_->setDataDetectorTypes(0);
   webViewDelegate_ = std::make_shared<ZUVBannerWebViewDelegate>(weak_from_this());
   webView_->setDelegate(webViewDelegate_);
-  ZUVMraidController::prepareWebView(*webView_, ZUVMraidController::Part::First);
   limitPage(*webView_, false);
   observeApplication();
 }
@@ -163,8 +162,13 @@ void ZUVObjectPrivate::observeApplication() {
   on(multitasking ? platform::kApplicationWillEnterForegroundNotification
                   : platform::kApplicationDidBecomeActiveNotification,
      &ZUVObjectPrivate::appDidForeground);
-  on(kWillPresentFullScreen, &ZUVObjectPrivate::adWillPresentFullScreen);
-  on(kDidRelinquishFullScreen, &ZUVObjectPrivate::adDidRelinquishFullScreen);
+  for (const auto& [name, up] :
+       {std::pair{kWillPresentFullScreen, true}, std::pair{kDidRelinquishFullScreen, false}}) {
+    applicationObservers_.push_back(center.addObserver(
+        name, nullptr, [weak, up = up](const platform::Notification& notification) {
+          if (auto self = weak.lock()) self->fullScreenChanged(notification.object.address(), up);
+        }));
+  }
 }
 
 void ZUVObjectPrivate::appDidBackground() {
@@ -175,12 +179,13 @@ void ZUVObjectPrivate::appDidForeground() {
   setPauseReason(inBackground_, false);
 }
 
-void ZUVObjectPrivate::adWillPresentFullScreen() {
-  setPauseReason(underFullScreen_, true);
-}
-
-void ZUVObjectPrivate::adDidRelinquishFullScreen() {
-  setPauseReason(underFullScreen_, false);
+void ZUVObjectPrivate::fullScreenChanged(const void* screen, bool up) {
+  if (up) {
+    screensUp_.insert(screen);
+    pause();
+  } else if (screensUp_.erase(screen) != 0) {
+    resume();
+  }
 }
 
 void ZUVObjectPrivate::setPauseReason(bool& reason, bool on) {

@@ -115,9 +115,10 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void resetReloadTimer();
   void activateReloadTimer() { scheduleReloadTimer(reloadSeconds_); }
   void deactivateReloadTimer() { resetReloadTimer(); }
-  // A refresh pauses while the application is in the background or any full screen is up; a
-  // load that ends meanwhile leaves its next load due, armed in full when the pause ends.
-  bool isPaused() const { return inBackground_ || underFullScreen_; }
+  // A refresh pauses while the application is in the background, any full screen is up, or the
+  // banner's MRAID ad is expanded or resized; a load that ends meanwhile leaves its next load
+  // due, armed in full when the last pause ends.
+  bool isPaused() const { return inBackground_ || !screensUp_.empty() || adAway_; }
   // Viewable refresh: a refresh that falls due while less than kViewableExposure percent of
   // the banner can be seen waits until that much of it can (no impression for an ad nobody
   // sees). Off by default.
@@ -194,9 +195,9 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void observeApplication();
   void appDidBackground();
   void appDidForeground();
-  void adWillPresentFullScreen();
-  void adDidRelinquishFullScreen();
-  // Sets one reason to pause (background, full screen) and pauses or resumes the refresh.
+  // Each full screen pauses the refresh until that one has given the screen back.
+  void fullScreenChanged(const void* screen, bool up);
+  // Sets one reason to pause (background, the ad away) and pauses or resumes the refresh.
   void setPauseReason(bool& reason, bool on);
   void pause();
   void resume();
@@ -247,7 +248,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   bool intervalFromServer_ = false;  // a server has sent an interval, 0 ("no refresh") included
   std::size_t retries_ = 0;          // failed loads in a row with no interval known
   bool inBackground_ = false;
-  bool underFullScreen_ = false;
+  std::set<const void*> screensUp_;     // the full screens up, by controller
+  bool adAway_ = false;                 // its MRAID ad is expanded or resized
   platform::Duration dueAfterPause_{};  // the delay of the next load, put off by a pause
   bool viewableRefresh_ = false;
   platform::Registration exposureWait_;  // while a due refresh waits to be seen

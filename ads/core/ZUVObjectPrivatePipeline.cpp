@@ -264,6 +264,8 @@ void ZUVObjectPrivate::showAd() {
 // Each ad page gets a container of its own; the one of the page it replaces puts its ad back.
 void ZUVObjectPrivate::makeMraidController() {
   mraid_.reset();
+  // The ad it replaces is back in its banner; the load under way arms what follows.
+  adAway_ = false;
   ZUVMraidController::Host host;
   std::weak_ptr<ZUVBannerWebViewDelegate> delegate = webViewDelegate_;
   host.open = [delegate](platform::WebView& view, const platform::URL& url,
@@ -275,6 +277,9 @@ void ZUVObjectPrivate::makeMraidController() {
   std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
   host.unload = [weak] {
     if (auto self = weak.lock()) self->adDidUnload();
+  };
+  host.awayChanged = [weak](bool away) {
+    if (auto self = weak.lock()) self->setPauseReason(self->adAway_, away);
   };
   host.gate = webViewDelegate_->gate();
   if (request_) host.location = request_->location();

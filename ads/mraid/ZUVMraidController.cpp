@@ -21,6 +21,9 @@ using platform::Rect;
 using platform::Value;
 
 constexpr double kMinimumResize = 50;
+// How far past the max-size area a resized ad may reach with allowOffscreen: its size again.
+// A page's view costs the engine memory by its size.
+constexpr double kOffscreenFactor = 2;
 
 constexpr std::array<std::pair<std::string_view, ZUVMraidClosePosition>, 7> kClosePositions = {{
     {"top-left", ZUVMraidClosePosition::TopLeft},
@@ -79,6 +82,8 @@ ZUVMraidController::ZUVMraidController(std::shared_ptr<platform::WebView> adView
     self.noteSizeChange(events);
     self.announce(std::move(events));
   }));
+  // Made before the ad's page loads: its document starts with the bridge of its placement.
+  prepareWebView(*adView_, Part::First, placement_);
   adView_->setLocalAnswerHandler(
       weak_.bind([](ZUVMraidController& self, const std::string&) { self.engage(); }));
 }
@@ -88,9 +93,11 @@ ZUVMraidController::~ZUVMraidController() {
   presenter_.restore();
 }
 
-void ZUVMraidController::prepareWebView(platform::WebView& view, Part part) {
+void ZUVMraidController::prepareWebView(platform::WebView& view, Part part,
+                                        ZUVMraidPlacement placement) {
   view.setDocumentStartScript(ZUVMraidScript::documentStart(
-      part == Part::First ? std::optional<Dictionary>(environment()) : std::nullopt));
+      part == Part::First ? std::optional<Dictionary>(environment()) : std::nullopt,
+      part == Part::First && placement == ZUVMraidPlacement::Interstitial));
   view.answerRequestsForFileName("mraid.js", "text/javascript",
                                  std::string(ZUVMraidScript::kMraidJSAnswer));
 }
@@ -127,6 +134,8 @@ bool ZUVMraidController::receiveMessage(platform::WebView& view, const platform:
     return true;
   }
   switch (message->call()) {
+    case ZUVMraidMessage::Call::Engage:
+      break;
     case ZUVMraidMessage::Call::Open:
       open(view, *message);
       break;
@@ -137,7 +146,7 @@ bool ZUVMraidController::receiveMessage(platform::WebView& view, const platform:
       unload();
       break;
     case ZUVMraidMessage::Call::Expand:
-      expand(*message);
+      expand(view, url, *message);
       break;
     case ZUVMraidMessage::Call::Resize:
       resize(*message);
@@ -162,8 +171,9 @@ void ZUVMraidController::adPageDidLoad(platform::WebView& view) {
   if (engaged_) announceReady();
 }
 
-// A page is an MRAID ad once it asks for mraid.js or calls the bridge. Until then it hears
-// nothing and its exposure is not followed, so that other ad pages cost the engine nothing.
+// A page is an MRAID ad once it asks for mraid.js or touches mraid or MRAID_ENV (the bridge
+// says so). Until then it hears nothing and its exposure is not followed, so that other ad
+// pages cost the engine nothing.
 void ZUVMraidController::engage() {
   if (engaged_) return;
   engaged_ = true;
@@ -172,11 +182,15 @@ void ZUVMraidController::engage() {
   if (state_ == ZUVMraidState::Default) announceReady();
 }
 
+// The exposure is read first, so that the page's `ready` listener finds isViewable() already
+// true for an ad on the screen.
 void ZUVMraidController::announceReady() {
+  Array exposureEvents;
+  noteExposure(exposureEvents);
   Array events{Array{"stateChange", "default"}, Array{"ready"}};
   noteSizeChange(events);
+  events.insert(events.end(), exposureEvents.begin(), exposureEvents.end());
   announce(std::move(events));
-  exposureChanged();
 }
 
 bool ZUVMraidController::presentInterstitial() {
@@ -208,13 +222,26 @@ void ZUVMraidController::clickThrough(platform::WebView& view, const platform::U
   if (host_.open) host_.open(view, url, frontController());
 }
 
-void ZUVMraidController::expand(const ZUVMraidMessage& message) {
+// An ad may take the screen once by itself; after that, and once the user has closed it, only
+// on a tap: an ad that expands again at every close would never let the user go. After a close
+// the tap must be a new one, which the bridge says: the engine lends a tap's activation to the
+// page for seconds, the tap before the close included.
+void ZUVMraidController::expand(platform::WebView& from, const platform::URL& messageURL,
+                                const ZUVMraidMessage& message) {
   if (placement_ == ZUVMraidPlacement::Interstitial) return;
   if (state_ != ZUVMraidState::Default && state_ != ZUVMraidState::Resized) return;
+  const bool tapped = ZUVUserActivationGate::isTap(from) &&
+                      (!closed_ || message.boolean("tappedSinceClose") == true);
+  if (!tapped && !mayExpandUntapped_) {
+    if (host_.gate) host_.gate->refuse("expanding", messageURL, "again without a tap");
+    error("expand is allowed again only on the user's tap", "expand");
+    return;
+  }
   auto onClose = weak_.bind([](ZUVMraidController& self) { self.close(); });
   std::shared_ptr<platform::WebView> view = adView_;
   if (const std::string* text = message.text("url")) {
-    std::optional<platform::URL> url = platform::URL::parse(*text);
+    // A relative URL is the ad page's own.
+    std::optional<platform::URL> url = platform::URL::parse(*text, adView_->request().url());
     if (!url || !url->isHTTPOrHTTPS()) {
       error("expand takes an http or https URL", "expand");
       return;
@@ -235,6 +262,7 @@ void ZUVMraidController::expand(const ZUVMraidMessage& message) {
     return;
   }
   if (view != adView_) secondPart_ = std::move(view);
+  if (!tapped) mayExpandUntapped_ = false;
   changeState(ZUVMraidState::Expanded);
 }
 
@@ -266,6 +294,11 @@ void ZUVMraidController::resize(const ZUVMraidMessage& message) {
   const Rect area(0, 0, presenter_.maxSize().width, presenter_.maxSize().height);
   const Rect home = presenter_.defaultPosition(*adView_);
   Rect frame(home.minX() + *offsetX, home.minY() + *offsetY, *width, *height);
+  if (*width > kOffscreenFactor * area.size.width ||
+      *height > kOffscreenFactor * area.size.height) {
+    error("The size is too far past the max size", "resize");
+    return;
+  }
   if (!*allowOffscreen) {
     if (*width > area.size.width || *height > area.size.height) {
       error("The resized ad does not fit on the screen", "resize");
@@ -298,6 +331,8 @@ void ZUVMraidController::close() {
     case ZUVMraidState::Resized:
       presenter_.restore();
       dropSecondPart();
+      mayExpandUntapped_ = false;
+      closed_ = true;
       changeState(ZUVMraidState::Default);
       return;
   }
@@ -317,6 +352,7 @@ void ZUVMraidController::unload() {
   presenter_.restore();
   dropSecondPart();
   state_ = ZUVMraidState::Hidden;
+  tellAway();
   // The owner may end this container: it hears on the next pass, outside the page's message.
   platform::RunLoop::main().post(weak_.bind([](ZUVMraidController& self) {
     // A copy: the owner's answer may destroy this container and its host.
@@ -361,9 +397,16 @@ void ZUVMraidController::playVideo(platform::WebView& view, const ZUVMraidMessag
 
 void ZUVMraidController::changeState(ZUVMraidState state) {
   state_ = state;
+  tellAway();
   Array events{Value(Array{"stateChange", std::string(stateName(state))})};
   noteSizeChange(events);
   announce(std::move(events));
+}
+
+void ZUVMraidController::tellAway() {
+  if (host_.awayChanged) {
+    host_.awayChanged(state_ == ZUVMraidState::Expanded || state_ == ZUVMraidState::Resized);
+  }
 }
 
 // The second part may be the view whose message closes it: both go at the end of the pass.
@@ -403,6 +446,13 @@ void ZUVMraidController::noteSizeChange(Array& events) {
 
 void ZUVMraidController::exposureChanged() {
   if (state_ == ZUVMraidState::Loading) return;
+  Array events;
+  noteExposure(events);
+  noteSizeChange(events);
+  if (!events.empty()) announce(std::move(events));
+}
+
+void ZUVMraidController::noteExposure(Array& events) {
   const platform::Exposure exposure = platform::exposureOf(shownView());
   // [percent, visible rectangle or null, occluding rectangles or null]
   Array told{exposure.percent, nullptr, nullptr};
@@ -414,7 +464,6 @@ void ZUVMraidController::exposureChanged() {
     }
     told[2] = std::move(occlusions);
   }
-  Array events;
   if (!toldExposure_ || *toldExposure_ != told) {
     Array event{"exposureChange"};
     event.insert(event.end(), told.begin(), told.end());
@@ -426,8 +475,6 @@ void ZUVMraidController::exposureChanged() {
     toldViewable_ = viewable;
     events.push_back(Array{"viewableChange", viewable});
   }
-  noteSizeChange(events);
-  if (!events.empty()) announce(std::move(events));
 }
 
 Dictionary ZUVMraidController::currentValues() const {

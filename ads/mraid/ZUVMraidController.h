@@ -43,6 +43,8 @@ class ZUVMraidController {
         open;
     // The ad gave up: its owner removes it.
     std::function<void()> unload;
+    // The ad has left its banner (expanded, resized: true) or come back (false).
+    std::function<void(bool away)> awayChanged;
     // The rule that lets the ad leave the application only on the user's tap.
     std::shared_ptr<ZUVUserActivationGate> gate;
     // Where the application's request placed the user, if it said.
@@ -62,9 +64,10 @@ class ZUVMraidController {
   ZUVMraidController& operator=(const ZUVMraidController&) = delete;
 
   // Puts the bridge into every next document of `view` and answers its "mraid.js" requests;
-  // the first part of an ad also gets MRAID_ENV.
+  // the first part of an ad also gets MRAID_ENV and its placement.
   enum class Part { First, Second };
-  static void prepareWebView(platform::WebView& view, Part part);
+  static void prepareWebView(platform::WebView& view, Part part,
+                             ZUVMraidPlacement placement = ZUVMraidPlacement::Inline);
   // MRAID_ENV: the standard's version, the SDK's name and version and the application's
   // identifier. The device has no advertising identifier, so "ifa" and "limitAdTracking" are
   // left out.
@@ -84,6 +87,8 @@ class ZUVMraidController {
   [[nodiscard]] bool presentInterstitial();
 
   ZUVMraidState state() const { return state_; }
+  // The page has asked for mraid.js or touched the bridge: the container follows it.
+  bool engaged() const { return engaged_; }
   static std::string_view stateName(ZUVMraidState state);
   ZUVMraidPresenter& presenter() { return presenter_; }
   // What the ad opens is presented from here: its own screen while it has one.
@@ -93,7 +98,8 @@ class ZUVMraidController {
 
  private:
   void open(platform::WebView& view, const ZUVMraidMessage& message);
-  void expand(const ZUVMraidMessage& message);
+  void expand(platform::WebView& from, const platform::URL& messageURL,
+              const ZUVMraidMessage& message);
   void resize(const ZUVMraidMessage& message);
   void close();
   void unload();
@@ -103,6 +109,8 @@ class ZUVMraidController {
   // The ad has become "default": stateChange, ready, its size and its exposure.
   void announceReady();
   void changeState(ZUVMraidState state);
+  // Tells the owner whether the ad is away from its banner now.
+  void tellAway();
   void hide();
   void dropSecondPart();
 
@@ -112,6 +120,8 @@ class ZUVMraidController {
   // Adds sizeChange when the ad's size changed since it was last told.
   void noteSizeChange(platform::Array& events);
   void exposureChanged();
+  // Adds exposureChange and viewableChange when they changed since the page was last told.
+  void noteExposure(platform::Array& events);
   void error(std::string_view message, std::string_view action);
   platform::Dictionary currentValues() const;
   platform::Value locationValue() const;
@@ -121,7 +131,9 @@ class ZUVMraidController {
   ZUVMraidPlacement placement_;
   Host host_;
   ZUVMraidState state_ = ZUVMraidState::Loading;
-  bool engaged_ = false;  // the page has asked for mraid.js or called the bridge
+  bool engaged_ = false;           // the page has asked for mraid.js or touched the bridge
+  bool mayExpandUntapped_ = true;  // no expand without a tap yet, and no close
+  bool closed_ = false;            // the ad has been closed from expanded or resized
   ZUVMraidPresenter presenter_;
   std::shared_ptr<platform::WebView> secondPart_;
   std::shared_ptr<ZUVMraidWebViewDelegate> secondPartDelegate_;

@@ -9,7 +9,8 @@
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, ZUVMraidMessage::Call>, 7> kCalls = {{
+constexpr std::array<std::pair<std::string_view, ZUVMraidMessage::Call>, 8> kCalls = {{
+    {"engage", ZUVMraidMessage::Call::Engage},
     {"open", ZUVMraidMessage::Call::Open},
     {"close", ZUVMraidMessage::Call::Close},
     {"unload", ZUVMraidMessage::Call::Unload},

@@ -17,7 +17,17 @@
 // short. The MRAID controller reads every message its ad views send.
 class ZUVMraidMessage {
  public:
-  enum class Call { Open, Close, Unload, Expand, Resize, SetOrientationProperties, PlayVideo };
+  // Engage: the page has touched mraid or MRAID_ENV, and says nothing more.
+  enum class Call {
+    Engage,
+    Open,
+    Close,
+    Unload,
+    Expand,
+    Resize,
+    SetOrientationProperties,
+    PlayVideo
+  };
 
   static constexpr std::string_view kScheme = "vozave-mraid";
   static constexpr std::size_t kMaxBytes = 8192;

@@ -6,6 +6,7 @@
 #include "ads/web/ZUVIntrinsicImages.h"
 #include "ads/web/ZUVOpener.h"
 #include "ads/web/ZUVViewController.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Screen.h"
@@ -54,7 +55,12 @@ class ZUVMraidScreenController : public ZUVViewController {
   }
 };
 
-ZUVMraidPresenter::ZUVMraidPresenter() = default;
+// At the end of the session the ad comes back while the application and the screens it gives
+// back still exist: what is destroyed after the application's end finds nothing to put back.
+ZUVMraidPresenter::ZUVMraidPresenter()
+    : terminationObserver_(platform::NotificationCenter::defaultCenter().addObserver(
+          platform::kApplicationWillTerminateNotification, nullptr,
+          [this](const platform::Notification&) { restore(); })) {}
 
 // An ad that goes while it is away gives the screen back.
 ZUVMraidPresenter::~ZUVMraidPresenter() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ads/web/ZUVAdEventReporting.h"
+#include "platform/foundation/Registration.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Geometry.h"
 #include "platform/ui/ViewController.h"
@@ -149,4 +150,5 @@ class ZUVMraidPresenter {
   bool allowOrientationChange_ = true;
   // The interface's orientation before the ad's screen turned it.
   std::optional<platform::InterfaceOrientation> orientationBefore_;
+  platform::Registration terminationObserver_;
 };

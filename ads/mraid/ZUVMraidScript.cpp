@@ -14,11 +14,13 @@ std::string_view ZUVMraidScript::bridgeSource() {
   return kBridgeSource;
 }
 
-std::string ZUVMraidScript::documentStart(const std::optional<platform::Dictionary>& environment) {
+std::string ZUVMraidScript::documentStart(const std::optional<platform::Dictionary>& environment,
+                                          bool interstitial) {
   std::string script;
+  if (interstitial) script = "window.__vozaveMraidPlacement = \"interstitial\";\n";
   if (environment) {
     if (auto json = literal(platform::Value(*environment))) {
-      script = "window.MRAID_ENV = " + *json + ";\n";
+      script += "window.MRAID_ENV = " + *json + ";\n";
     }
   }
   script += kBridgeSource;

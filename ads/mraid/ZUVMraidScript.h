@@ -15,8 +15,9 @@ class ZUVMraidScript {
  public:
   // The bridge's source, compiled in from mraid-bridge.js.
   static std::string_view bridgeSource();
-  // The document-start script: MRAID_ENV when given, then the bridge.
-  static std::string documentStart(const std::optional<platform::Dictionary>& environment);
+  // The document-start script: MRAID_ENV when given and the placement, then the bridge.
+  static std::string documentStart(const std::optional<platform::Dictionary>& environment,
+                                   bool interstitial = false);
   // A harmless answer to the page's own request of "mraid.js": the bridge is already there.
   static constexpr std::string_view kMraidJSAnswer =
       "/* The Vozave ad client defined mraid before this page's scripts ran. */\n";

@@ -14,11 +14,16 @@
                          'top-center', 'bottom-center'];
   var ORIENTATIONS = ['portrait', 'landscape', 'none'];
   var MIN_RESIZE = 50;
+  var CLOSE_REGION = 50;
+  // How far past the max-size area a resized ad may reach with allowOffscreen: its size.
+  var OFFSCREEN_FACTOR = 2;
   var MAX_MESSAGE = 8000;
 
   var listeners = {};
   var state = 'loading';
-  var placementType = 'inline';
+  // Set by the container before the page's first line.
+  var placementType = window.__vozaveMraidPlacement === 'interstitial' ? 'interstitial' : 'inline';
+  try { delete window.__vozaveMraidPlacement; } catch (e) {}
   var viewable = false;
   var currentPosition = {x: 0, y: 0, width: 0, height: 0};
   var defaultPosition = {x: 0, y: 0, width: 0, height: 0};
@@ -32,6 +37,14 @@
   var expandProperties = {width: -1, height: -1, useCustomClose: false, isModal: true};
   var resizeProperties = null;
   var orientationProperties = {allowOrientationChange: true, forceOrientation: 'none'};
+  // Whether the user has tapped the page since its ad was last closed: the container takes an
+  // expand after a close only on a new tap.
+  var tappedSinceClose = true;
+  ['pointerup', 'touchend', 'click'].forEach(function (name) {
+    window.addEventListener(name, function (event) {
+      if (event.isTrusted) tappedSinceClose = true;
+    }, true);
+  });
 
   function copy(value) {
     return value === null || typeof value !== 'object' ? value : JSON.parse(JSON.stringify(value));
@@ -80,6 +93,39 @@
 
   function isObject(value) {
     return value !== null && typeof value === 'object';
+  }
+
+  // The close region's place on an ad at `frame`, as the container puts it.
+  function closeRegion(position, frame) {
+    var left = frame.x, right = frame.x + frame.width - CLOSE_REGION;
+    var top = frame.y, bottom = frame.y + frame.height - CLOSE_REGION;
+    var centreX = frame.x + (frame.width - CLOSE_REGION) / 2;
+    var centreY = frame.y + (frame.height - CLOSE_REGION) / 2;
+    var places = {
+      'top-left': [left, top], 'top-right': [right, top], 'center': [centreX, centreY],
+      'bottom-left': [left, bottom], 'bottom-right': [right, bottom],
+      'top-center': [centreX, top], 'bottom-center': [centreX, bottom]
+    };
+    return {x: places[position][0], y: places[position][1]};
+  }
+
+  // Why resize properties cannot be used where the ad is now, or '' when they can. Before the
+  // container has told the max size, only resize() can say.
+  function resizeProblem(p) {
+    if (!(maxSize.width > 0 && maxSize.height > 0)) return '';
+    if (!p.allowOffscreen) {
+      return p.width > maxSize.width || p.height > maxSize.height ?
+          'The size is larger than the max size and allowOffscreen is false' : '';
+    }
+    if (p.width > OFFSCREEN_FACTOR * maxSize.width ||
+        p.height > OFFSCREEN_FACTOR * maxSize.height) {
+      return 'The size is too far past the max size';
+    }
+    var region = closeRegion(p.customClosePosition, {
+      x: defaultPosition.x + p.offsetX, y: defaultPosition.y + p.offsetY,
+      width: p.width, height: p.height});
+    return region.x < 0 || region.y < 0 || region.x + CLOSE_REGION > maxSize.width ||
+        region.y + CLOSE_REGION > maxSize.height ? 'The close region would be off the screen' : '';
   }
 
   function knownEvent(event, action) {
@@ -151,11 +197,11 @@
       if (state !== 'default' && state !== 'resized') return;
       if (placementType === 'interstitial') return;
       if (url === undefined || url === null) {
-        send('expand', {});
+        send('expand', {tappedSinceClose: tappedSinceClose});
       } else if (typeof url !== 'string') {
         error('The URL is not a string', 'expand');
       } else {
-        send('expand', {url: url});
+        send('expand', {url: url, tappedSinceClose: tappedSinceClose});
       }
     },
 
@@ -201,7 +247,10 @@
       send('resize', resizeProperties);
     },
 
-    getResizeProperties: function () { return copy(resizeProperties); },
+    getResizeProperties: function () {
+      return copy(resizeProperties || {width: 0, height: 0, offsetX: 0, offsetY: 0,
+                                       customClosePosition: 'top-right', allowOffscreen: true});
+    },
 
     setResizeProperties: function (properties) {
       var action = 'setResizeProperties';
@@ -232,7 +281,7 @@
         error('allowOffscreen must be a boolean', action);
         return;
       }
-      resizeProperties = {
+      var checked = {
         width: properties.width,
         height: properties.height,
         offsetX: properties.offsetX,
@@ -240,6 +289,12 @@
         customClosePosition: closePosition,
         allowOffscreen: allowOffscreen
       };
+      var problem = resizeProblem(checked);
+      if (problem) {
+        error(problem, action);
+        return;
+      }
+      resizeProperties = checked;
     },
 
     getOrientationProperties: function () { return copy(orientationProperties); },
@@ -295,7 +350,12 @@
   // them already.
   function update(change) {
     if (!isObject(change)) return;
-    if (typeof change.state === 'string') state = change.state;
+    if (typeof change.state === 'string') {
+      if (change.state === 'default' && (state === 'expanded' || state === 'resized')) {
+        tappedSinceClose = false;
+      }
+      state = change.state;
+    }
     if (typeof change.placementType === 'string') placementType = change.placementType;
     if (typeof change.viewable === 'boolean') viewable = change.viewable;
     if (isObject(change.currentPosition)) currentPosition = change.currentPosition;
@@ -315,6 +375,24 @@
   }
 
   Object.defineProperty(window, '__vozaveMraid', {value: Object.freeze({update: update})});
-  // Writable, as ads written for other containers may assign their own.
-  window.mraid = mraid;
+
+  // The page's first touch of mraid or MRAID_ENV makes it an MRAID ad: the container starts
+  // to follow it. A page that touches neither costs nothing.
+  var engaged = false;
+  function touched() {
+    if (engaged) return;
+    engaged = true;
+    send('engage', {});
+  }
+  // Each global stays writable, as ads written for other containers may assign their own.
+  function watchGlobal(name, value) {
+    Object.defineProperty(window, name, {
+      configurable: true,
+      enumerable: false,
+      get: function () { touched(); return value; },
+      set: function (replacement) { touched(); value = replacement; }
+    });
+  }
+  if (window.MRAID_ENV !== undefined) watchGlobal('MRAID_ENV', window.MRAID_ENV);
+  watchGlobal('mraid', mraid);
 })();

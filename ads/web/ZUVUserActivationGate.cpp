@@ -7,10 +7,14 @@
 
 bool ZUVUserActivationGate::allows(const platform::WebView& webView, std::string_view action,
                                    const platform::URL& url) {
-  // No one can tap a hidden view, whatever activation its page claims.
-  if (!webView.isHidden() && webView.lastNavigationHadUserActivation()) return true;
+  if (isTap(webView)) return true;
   refuse(action, url);
   return false;
+}
+
+bool ZUVUserActivationGate::isTap(const platform::WebView& webView) {
+  // No one can tap a hidden view, whatever activation its page claims.
+  return !webView.isHidden() && webView.lastNavigationHadUserActivation();
 }
 
 void ZUVUserActivationGate::refuse(std::string_view action, const platform::URL& url,

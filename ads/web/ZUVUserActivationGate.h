@@ -18,6 +18,9 @@ class ZUVUserActivationGate {
   // `action` and `url`, and the refusal is counted.
   [[nodiscard]] bool allows(const platform::WebView& webView, std::string_view action,
                             const platform::URL& url);
+  // The same judgement without a refusal: the navigation being decided is the user's tap on
+  // `webView` on screen.
+  static bool isTap(const platform::WebView& webView);
   // Logs and counts a refused action, `reason` saying why.
   void refuse(std::string_view action, const platform::URL& url,
               std::string_view reason = "without a tap");

@@ -1,5 +1,7 @@
 #include "platform/ui/ViewController.h"
 
+#include <algorithm>
+
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -120,6 +122,9 @@ bool ViewController::presentModalViewController(const std::shared_ptr<ViewContro
   controller->setOrientationTree(presenter->orientation_);
   presenter->beginAppearanceTransition(false, animated);
   controller->beginAppearanceTransition(true, animated);
+  const auto& siblings = container->subviews();
+  controller->presenterViewIndex_ = static_cast<std::size_t>(
+      std::find(siblings.begin(), siblings.end(), presenterView) - siblings.begin());
   container->addSubview(modalView);
   presenterView->removeFromSuperview();
   presenter->endAppearanceTransition(animated);
@@ -147,7 +152,10 @@ void ViewController::dismissModalViewController(bool animated) {
   presenter->setOrientationTree(modal->orientation_);
   modal->beginAppearanceTransition(false, animated);
   presenter->beginAppearanceTransition(true, animated);
-  container->insertSubviewBelowSubview(presenterView, modalView);
+  const std::size_t index = std::min(modal->presenterViewIndex_, container->subviews().size());
+  if (!container->insertSubviewAtIndex(presenterView, index)) {
+    container->insertSubviewBelowSubview(presenterView, modalView);
+  }
   modalView->removeFromSuperview();
   modal->endAppearanceTransition(animated);
   presenter->endAppearanceTransition(animated);

@@ -184,6 +184,9 @@ class VOZAVE_API ViewController : public Responder {
   std::shared_ptr<ViewController> modal_;
   std::weak_ptr<ViewController> container_;
   std::weak_ptr<ViewController> presenting_;
+  // Where the presenter's view was among its container's subviews: it goes back there, below
+  // what was above it (an ad resized over the application).
+  std::size_t presenterViewIndex_ = 0;
   InterfaceOrientation orientation_ = InterfaceOrientation::Portrait;
   Appearance appearance_ = Appearance::Disappeared;
   ModalTransitionStyle transitionStyle_ = ModalTransitionStyle::CoverVertical;

@@ -264,15 +264,19 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   application->enterForeground();
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 
-  // A full screen from any banner pauses every banner until it gives the screen back; a load
-  // that ends under it leaves its refresh until then.
+  // Each full screen from any banner pauses every banner until that one gives the screen back
+  // (Done on a browser over an interstitial leaves the interstitial's pause); a load that ends
+  // under them leaves its refresh until then.
   auto& center = platform::NotificationCenter::defaultCenter();
-  center.postNotification("ZUVViewControllerWillPresentFullScreen", nullptr);
+  const int screens[2] = {};
+  center.postNotification("ZUVViewControllerWillPresentFullScreen", &screens[0]);
   EXPECT_FALSE(controller().reloadTimer());
   loadToBuild();
   serveAd("/ad30");
+  center.postNotification("ZUVViewControllerWillPresentFullScreen", &screens[1]);
+  center.postNotification("ZUVViewControllerDidRelinquishFullScreen", &screens[1]);
   EXPECT_FALSE(controller().reloadTimer());
-  center.postNotification("ZUVViewControllerDidRelinquishFullScreen", nullptr);
+  center.postNotification("ZUVViewControllerDidRelinquishFullScreen", &screens[0]);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 
   // Fired while inactive after launch (the banner was made after it): nothing loads and

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -377,6 +379,134 @@ TEST_F(VelourTest, QuitEndsCleanlyWithMessagesPendingAndAFullScreenUp) {
       std::string leftover = run + "/Library/WebEngine";
       ASSERT_EQ(std::system(("[ -z \"$(ls -A '" + leftover + "' 2>/dev/null)\" ]").c_str()), 0)
           << "the engine's run folder is left in " << leftover;
+    }
+  }
+}
+
+// Every way out with an MRAID ad away from its banner ends with status 0 and leaves no process:
+// each presentation (expanded, the browser over it, resized, two parts, an interstitial) with
+// one of the ways (a quit, the end of the script, SIGTERM, SIGINT), side by side. Before, the
+// ad's restore at the application's destruction destroyed the application a second time.
+struct MraidAway {
+  const char* creative;
+  bool interstitial;
+  const char* steps;
+  const char* shown;  // what `show` prints while it is up
+  const char* end;    // the script's last line
+  int signal;         // sent once the ad is up; 0: none
+};
+
+class VelourMraidExitTest : public VelourTest {
+ protected:
+  // Starts velour on `script` with its output in `run`.out and .err.
+  static pid_t spawn(const std::string& run, const std::string& script, int port) {
+    std::ofstream(run + ".velour") << script;
+    std::vector<std::string> args = {VELOUR_BINARY,
+                                     "--home",
+                                     run,
+                                     "--ad-server",
+                                     "http://127.0.0.1:" + std::to_string(port),
+                                     "--script",
+                                     run + ".velour"};
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, (run + ".out").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&files, 2, (run + ".err").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&files);
+    return pid;
+  }
+
+  // Waits for `pid` within `budget`; -1 when it did not exit normally (killed after the budget).
+  static int statusOf(pid_t pid, std::chrono::seconds budget) {
+    auto deadline = std::chrono::steady_clock::now() + budget;
+    int raw = 0;
+    while (::waitpid(pid, &raw, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &raw, 0);
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  }
+
+  // A process still running whose command line names `path` (the engine of a run).
+  static bool anyProcessNames(const std::string& path) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+      if (readAll(entry.path().string() + "/cmdline").find(path) != std::string::npos) return true;
+    }
+    return false;
+  }
+
+  static void waitFor(const std::function<bool()>& done, std::chrono::seconds budget) {
+    auto deadline = std::chrono::steady_clock::now() + budget;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+};
+
+TEST_F(VelourMraidExitTest, EveryWayOutWithAnAdAwayEndsCleanly) {
+  const MraidAway runs[] = {
+      {"mraid-expand", false,
+       "wait for mraid-done expand ready\ntap banner\nwait for mraid-done expand expanded\n",
+       "mraid ad: expanded, state expanded", "quit\n", 0},
+      {"mraid-expand", false,
+       "wait for mraid-done expand ready\ntap banner\nwait for mraid-done expand expanded\n"
+       "tap Visit the shop\nwait 1\n",
+       "full screen: ZUVBrowserController", "wait for the end\n", SIGTERM},
+      {"mraid-resize", false,
+       "wait for mraid-done resize ready\ntap banner\nwait for mraid-done resize resized\n",
+       "mraid ad: resized, state resized", "wait for the end\n", SIGINT},
+      {"mraid-two-part", false,
+       "wait for mraid-done two-part ready\ntap banner\n"
+       "wait for mraid-done two-part-expanded ready\n",
+       "mraid ad: expanded, state expanded", "", 0},
+      {"mraid-interstitial", true, "interstitial\nwait for mraid-done interstitial ready\n",
+       "mraid ad: interstitial", "wait for the end\n", SIGTERM},
+  };
+  constexpr std::size_t kSideBySide = 2;
+  for (std::size_t first = 0; first < std::size(runs); first += kSideBySide) {
+    const std::size_t last = std::min(first + kSideBySide, std::size(runs));
+    std::vector<std::unique_ptr<adserver::AdServer>> servers;
+    std::vector<pid_t> pids;
+    for (std::size_t i = first; i < last; ++i) {
+      servers.push_back(startServer());
+      ASSERT_TRUE(servers.back());
+      adserver::AdUnit unit;
+      unit.creatives = {runs[i].interstitial ? "banner-plain" : runs[i].creative};
+      if (runs[i].interstitial) unit.interstitials = {runs[i].creative};
+      servers.back()->setUnit("a1b2c3d4e5f6071", unit);
+      const std::string run = dir_ + "/run" + std::to_string(i);
+      // The picture tells the test that the ad is up: the output reaches its file at the end.
+      pids.push_back(
+          spawn(run, std::string(runs[i].steps) + "show\nsnapshot " + run + ".png\n" + runs[i].end,
+                servers.back()->port()));
+    }
+    for (std::size_t i = first; i < last; ++i) {
+      const std::string run = dir_ + "/run" + std::to_string(i);
+      if (runs[i].signal != 0) {
+        waitFor([&] { return std::filesystem::exists(run + ".png"); }, std::chrono::seconds(90));
+        ::kill(pids[i - first], runs[i].signal);
+      }
+      const int status = statusOf(pids[i - first], std::chrono::seconds(90));
+      const std::string err = readAll(run + ".err");
+      if (err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << err;
+      EXPECT_EQ(status, 0) << "run " << i << ": " << err;
+      EXPECT_NE(readAll(run + ".out").find(runs[i].shown), std::string::npos)
+          << "run " << i << ": " << readAll(run + ".out") << err;
+      waitFor([&] { return !anyProcessNames(run + "/"); }, std::chrono::seconds(10));
+      EXPECT_FALSE(anyProcessNames(run + "/")) << "run " << i << " left a process behind";
     }
   }
 }

@@ -2,20 +2,27 @@
 // container against the public standard themselves and print what they find on the console;
 // the test walks each one through its stages as a user would and reads those lines.
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <map>
+#include <sstream>
 
 #include "ads/core/ZUVBannerView.h"
 #include "ads/core/ZUVObjectPrivate.h"
 #include "ads/core/ZUVRequestError.h"
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVStatistics.h"
+#include "ads/web/ZUVViewController.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Window.h"
 #include "platform/web/Browser.h"
+#include "tests/support/TestHTTPServer.h"
 #include "tests/web/VendorAdServerTest.h"
 #include "tools/adserver/AdServer.h"
 
@@ -33,11 +40,15 @@ class MraidAdTest : public velour_test::VendorAdServerTest {
 
   // A banner that shows `creative`, its pages' console lines collected.
   void showCreative(const std::string& creative) {
-    if (banner_) banner_->removeFromSuperview();
     adserver::AdUnit unit;
     unit.creatives = {creative};
     server_->setUnit("0123456789abcde", unit);
-    banner_ = ZUVBannerView::create(platform::Rect(0, 361, 320, 50));
+    showBanner(platform::Rect(0, 361, 320, 50));
+  }
+
+  void showBanner(const platform::Rect& frame) {
+    if (banner_) banner_->removeFromSuperview();
+    banner_ = ZUVBannerView::create(frame);
     banner_->setAdUnitID("0123456789abcde");
     banner_->setRootViewController(root_);
     root_->view()->addSubview(banner_);
@@ -55,13 +66,16 @@ class MraidAdTest : public velour_test::VendorAdServerTest {
 
   // Runs the loop on host time until the pages have printed `line` `times` times; the manual
   // clock stands still.
-  bool printed(const std::string& line, long times = 1) {
-    return hostWait([&] { return std::count(lines_.begin(), lines_.end(), line) >= times; });
+  bool printed(const std::string& line, long times = 1,
+               platform::Duration budget = platform::seconds(30)) {
+    return hostWait([&] { return std::count(lines_.begin(), lines_.end(), line) >= times; },
+                    budget);
   }
 
-  static bool hostWait(const std::function<bool()>& done) {
+  static bool hostWait(const std::function<bool()>& done,
+                       platform::Duration budget = platform::seconds(30)) {
     RunLoop& loop = RunLoop::main();
-    return loop.runUntilHostTime(done, loop.hostNow() + platform::seconds(30));
+    return loop.runUntilHostTime(done, loop.hostNow() + budget);
   }
 
   std::vector<std::string> failures() const {
@@ -75,6 +89,11 @@ class MraidAdTest : public velour_test::VendorAdServerTest {
   ZUVMraidController& mraid() { return *banner_->privateObject()->mraid(); }
   void tapAd() { ASSERT_TRUE(banner_->webView()->tapLink(".banner")); }
   void tapCloseControl() { ASSERT_TRUE(mraid().presenter().tapCloseControl()); }
+
+  // Logs each error event's action as "refused ACTION".
+  static constexpr const char* kLogErrors =
+      "mraid.addEventListener('error', function (m, action) { console.log('refused ' + action); "
+      "});";
 
   std::shared_ptr<ZUVBannerView> banner_;
   std::shared_ptr<ZUVBannerViewDelegate> events_;
@@ -94,13 +113,21 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   // open() on a tap goes out through the click path: the browser over the ad's own screen.
   ASSERT_TRUE(banner_->webView()->tapLink("Visit the shop"));
   ASSERT_TRUE(printed("mraid-check PASS expand.open-with-tap"));
-  auto front = mraid().frontController();
-  ASSERT_TRUE(front->modalViewController());
-  front->dismissModalViewController(false);
+  // Done on the browser: the expanded ad's own screen still holds the refresh.
+  auto browser = std::dynamic_pointer_cast<ZUVViewController>(
+      mraid().frontController()->modalViewController());
+  ASSERT_TRUE(browser);
+  browser->relinquishScreen();
+  EXPECT_EQ(mraid().state(), ZUVMraidState::Expanded);
+  EXPECT_FALSE(banner_->privateObject()->reloadTimer());
   ASSERT_TRUE(banner_->webView()->tapLink("Close ad"));
   ASSERT_TRUE(printed("mraid-done expand closed")) << ::testing::PrintToString(lines_);
   EXPECT_EQ(mraid().state(), ZUVMraidState::Default);
   EXPECT_TRUE(banner_->privateObject()->reloadTimer());
+  // Once closed, it takes the screen again only on a tap.
+  banner_->webView()->runJavaScript(kLogErrors + std::string("mraid.expand();"));
+  ASSERT_TRUE(printed("refused expand"));
+  EXPECT_EQ(mraid().state(), ZUVMraidState::Default);
 
   // Two parts share one state; the second goes with the close control.
   showCreative("mraid-two-part");
@@ -118,6 +145,26 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   ASSERT_TRUE(printed("mraid-done resize ready")) << ::testing::PrintToString(lines_);
   tapAd();
   ASSERT_TRUE(printed("mraid-done resize resized"));
+  // Resized, it holds the refresh; a screen that comes and goes over it leaves it on top.
+  EXPECT_FALSE(banner_->privateObject()->reloadTimer());
+  ASSERT_TRUE(
+      root_->presentModalViewController(std::make_shared<platform::ViewController>(), false));
+  root_->dismissModalViewController(false);
+  auto control = mraid().presenter().closeControl();
+  ASSERT_TRUE(control);
+  const platform::Rect at = control->frameInWindow();
+  EXPECT_EQ(window_->hitTest({at.midX(), at.midY()}), control);
+  // A size far past the max-size area, its close region on the screen, is refused by the bridge
+  // and by the container for a page that goes round the bridge.
+  banner_->webView()->runJavaScript(
+      kLogErrors +
+      std::string("mraid.setResizeProperties({width: 1e7, height: 1e7, offsetX: 0, offsetY: -361,"
+                  " customClosePosition: 'top-left'});"
+                  "location.href = 'vozave-mraid:resize?width=2000&height=2000&offsetX=0&"
+                  "offsetY=-361&customClosePosition=top-left';"));
+  ASSERT_TRUE(printed("refused setResizeProperties"));
+  ASSERT_TRUE(printed("refused resize"));
+  EXPECT_EQ(banner_->webView()->frameInWindow().size.height, 250);
   banner_->webView()->runJavaScript("resizeAgain()");
   ASSERT_TRUE(printed("mraid-done resize resized", 2));
   banner_->webView()->runJavaScript("mraid.expand()");
@@ -194,21 +241,152 @@ TEST_F(MraidAdTest, EverySizeChangeFindsThePageLaidOutAtTheAdsSize) {
   }
 }
 
-// A page that never asks for mraid.js hears nothing from the container, until it inserts the
-// script tag itself.
-TEST_F(MraidAdTest, OnlyAPageThatAsksForMraidJsHearsFromTheContainer) {
+// A page that never asks for mraid.js costs nothing until it touches mraid: from then on it is
+// an MRAID ad, and `ready` finds it viewable and its resize properties an object. Its untapped
+// two-part expand loads the second part, whose redirect to another application no one tapped.
+TEST_F(MraidAdTest, APageIsAnMraidAdFromItsFirstTouchOfTheBridge) {
+  velour_test::TestHTTPServer redirector;
+  redirector.redirect("/redir", 302, "itms-apps://apps.vozave.com/app/sunny-coffee");
   showCreative("banner-plain");
   bool received = false;
   events_->adViewDidReceiveAd = [&received](platform::View&) { received = true; };
   ASSERT_TRUE(hostWait([&] { return received; }));
-  platform::WebView& page = *banner_->webView();
-  EXPECT_EQ(page.stringByEvaluatingJavaScriptFromString("mraid.getState()"), "loading");
-  page.runJavaScript(
-      "mraid.addEventListener('ready', function () { console.log('late ready'); });"
-      "var tag = document.createElement('script'); tag.src = 'mraid.js';"
-      "document.head.appendChild(tag);");
-  EXPECT_TRUE(printed("late ready"));
-  EXPECT_EQ(page.stringByEvaluatingJavaScriptFromString("mraid.getState()"), "default");
+  EXPECT_FALSE(mraid().engaged());
+  banner_->webView()->runJavaScript(
+      "mraid.addEventListener('ready', function () {"
+      "  console.log('ready ' + mraid.isViewable() + ' ' +"
+      "              (mraid.getResizeProperties() || {}).customClosePosition);"
+      "  mraid.expand('" +
+      redirector.url("/redir") + "');});");
+  EXPECT_TRUE(printed("ready true top-right")) << ::testing::PrintToString(lines_);
+  auto refused = [&] {
+    auto part = mraid().secondPart();
+    auto delegate =
+        part ? std::dynamic_pointer_cast<ZUVWebViewDelegate>(part->delegate()) : nullptr;
+    return delegate && delegate->gate()->refusedCount() > 0;
+  };
+  auto app = platform::Application::shared();
+  hostWait([&] { return refused() || !app->openedURLs().empty(); });
+  EXPECT_EQ(mraid().state(), ZUVMraidState::Expanded);
+  EXPECT_TRUE(refused());
+  EXPECT_EQ(app->openedURLs(), std::vector<std::string>{});
+
+  // An interstitial's page knows its placement from its first line, before any update.
+  auto interstitial = ZUVBannerView::create(platform::Rect(0, 0, 320, 460));
+  interstitial->setAdUnitID("0123456789abcde");
+  interstitial->setRootViewController(root_);
+  bool arrived = false;
+  auto events = std::make_shared<ZUVBannerViewDelegate>();
+  events->interstitialDidReceiveAd = [&arrived](platform::View&) { arrived = true; };
+  interstitial->setDelegate(events);
+  interstitial->privateObject()->loadInterstitialRequest(ZUVRequest::request());
+  ASSERT_TRUE(hostWait([&] { return arrived; }));
+  EXPECT_EQ(interstitial->webView()->stringByEvaluatingJavaScriptFromString(
+                "mraid.getPlacementType() + ' ' + mraid.getState()"),
+            "interstitial loading");
+}
+
+// The IAB's public MRAID 3.0 compliance ads, written by others, served by a server of the test's
+// own and walked as a user would: each step's action, then the line the ad prints for it. No
+// line of theirs may report a failure, and each ad's cases must all have run.
+struct PeerAd {
+  const char* folder;
+  const char* page;
+  double height;  // of the banner, at the top of the screen
+  std::vector<std::pair<std::string, std::string>> steps;  // "tap TEXT", "close", "cover", ""
+  long passes;                                             // its "PASSED" lines
+};
+
+TEST_F(MraidAdTest, ThePublicComplianceAdsPassTheirCases) {
+  const std::filesystem::path corpus = VELOUR_PEER_ADS_DIR;
+  if (!std::filesystem::is_directory(corpus)) {
+    GTEST_SKIP() << "no compliance ads at " << corpus << " (a checkout outside the workspace)";
+  }
+  velour_test::TestHTTPServer server;
+  const PeerAd* current = nullptr;
+  server.handle("/ad", [&current](const httplib::Request&, httplib::Response& response) {
+    response.status = 302;
+    response.set_header("Location", std::string("http://") + kZUVAdServerHost + "/" +
+                                        current->folder + "/" + current->page);
+  });
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
+    if (!entry.is_regular_file()) continue;
+    std::stringstream text;
+    text << std::ifstream(entry.path()).rdbuf();
+    const bool script = entry.path().extension() == ".js";
+    server.handle(
+        "/" + entry.path().lexically_relative(corpus).string(),
+        [body = text.str(), script](const httplib::Request&, httplib::Response& response) {
+          response.set_content(body, script ? "text/javascript" : "text/html");
+        });
+  }
+  server.reply(kZUVSupportScriptPath, 200,
+               std::string("function ZEDE_buildAdURL(p) { window.location.href = "
+                           "'gmsg://zede/loadAdURL?url=' + encodeURIComponent('http://") +
+                   kZUVAdServerHost + "/ad'); }");
+  for (const char* host : {kZUVStaticContentHost, kZUVAdServerHost}) {
+    platform::HostResolution::shared().map(host, "127.0.0.1",
+                                           static_cast<std::uint16_t>(server.port()));
+  }
+  platform::Browser::shutdown();
+
+  const PeerAd ads[] = {
+      {"loadandevents",
+       "ad.html",
+       250,
+       {{"", "CHECK: Detected MRAID_ENV"},
+        {"", "CHECK: State is default after ready"},
+        {"tap Tap For Expand/stateChange Check",
+         "CHECK: Variables check upon stateChange after expand"},
+        {"close", "CHECK: Variables check upon stateChange after manual close"},
+        {"tap Tap For Expand/sizeChange Check",
+         "CHECK: Variables check upon sizeChange after expand"},
+        {"tap Tap To Close Expand", "CHECK: Variables check upon sizeChange after ad close"}},
+       0},
+      // It never asks for mraid.js: it reads MRAID_ENV and mraid.getState() and waits for ready.
+      {"resize-negative",
+       "resize-test.html",
+       50,
+       {{"", "[ALL NEGATIVE RESIZE TESTS FINISHED]"}},
+       13},
+      {"viewability",
+       "ad.html",
+       250,
+       {{"", "validating exposureChange"}, {"cover", "validating exposureChange"}},
+       0},
+  };
+  for (const PeerAd& ad : ads) {
+    SCOPED_TRACE(ad.folder);
+    current = &ad;
+    lines_.clear();
+    showBanner(platform::Rect(0, 0, 320, ad.height));
+    std::map<std::string, long> seen;
+    for (const auto& [action, line] : ad.steps) {
+      if (action.starts_with("tap ")) {
+        ASSERT_TRUE(banner_->webView()->tapLink(action.substr(4)));
+      }
+      if (action == "close") tapCloseControl();
+      if (action == "cover") {
+        ASSERT_TRUE(
+            root_->presentModalViewController(std::make_shared<platform::ViewController>(), false));
+      }
+      // Their cases run one after another on their own timers.
+      ASSERT_TRUE(printed(line, ++seen[line], platform::seconds(120)))
+          << action << ": " << ::testing::PrintToString(lines_);
+    }
+    if (root_->modalViewController()) root_->dismissModalViewController(false);
+    EXPECT_EQ(std::count_if(lines_.begin(), lines_.end(),
+                            [](const std::string& line) { return line.starts_with("PASSED"); }),
+              ad.passes);
+    for (const std::string& line : lines_) {
+      EXPECT_FALSE(line.starts_with("FAIL") || line.starts_with("Error in test") ||
+                   line.find("NOT FOUND") != std::string::npos)
+          << line;
+    }
+    const std::string text = banner_->webView()->pageText();
+    EXPECT_EQ(text.find("not compliant"), std::string::npos) << text;
+    EXPECT_EQ(text.find("not MRAIDV3 Compatible"), std::string::npos) << text;
+  }
 }
 
 // The interstitial creative forces landscape: the phone turns while it is up, its checks pass,

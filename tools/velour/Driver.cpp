@@ -182,7 +182,7 @@ bool Driver::waitForLine(const std::string& text) {
   if (text.empty()) return fail("wait for needs the text of a log line");
   auto& loop = platform::RunLoop::main();
   auto holds = [&text](const std::string& line) { return line.find(text) != std::string::npos; };
-  if (loop.runUntilHostTime([&] { return std::any_of(log_.begin(), log_.end(), holds); },
+  if (loop.runUntilHostTime([&] { return quit_ || std::any_of(log_.begin(), log_.end(), holds); },
                             loop.hostNow() + kLineWaitBudget)) {
     return true;
   }

@@ -31,6 +31,8 @@ class Driver {
   bool runInteractive(int fd);
 
   bool quit() const { return quit_; }
+  // Ends the session after the command under way, as "quit" would (a stop signal).
+  void requestQuit() { quit_ = true; }
   // Takes the developer log: lines are kept until "log" prints them, the newest
   // kMaxKeptLogLines of them.
   void captureLog();

@@ -52,8 +52,9 @@ void Interstitial::tidy() {
   if (stage_ != Stage::Showing) return;
   ZUVMraidController* mraid = banner_->privateObject()->mraid();
   if (mraid && mraid->presenter().presentation() != ZUVMraidPresentation::InPlace) return;
+  // The hidden page stays until the next interstitial, so that what it prints as it closes
+  // still reaches the log.
   stage_ = Stage::Closed;
-  banner_.reset();
 }
 
 void Interstitial::failed(long code) {

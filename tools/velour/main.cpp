@@ -2,8 +2,11 @@
 // input or from an interactive prompt.
 #include "app/main.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -14,6 +17,7 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Registration.h"
 #include "platform/foundation/Result.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HostResolution.h"
@@ -121,6 +125,43 @@ std::unique_ptr<adserver::AdServer> startAdServer(const Options& options) {
   return std::move(server).value();
 }
 
+// SIGINT and SIGTERM end the session as "quit" does, through the application's own end. The
+// handler only wakes the run loop (and ends a script read from standard input, as its end
+// would); a second signal meets the default action.
+int stopPipe[2] = {-1, -1};
+int devNull = -1;
+
+void askToStop(int) {
+  const int saved = errno;
+  const char byte = 1;
+  if (stopPipe[1] >= 0 && ::write(stopPipe[1], &byte, 1) < 0) {
+    // A full pipe already holds the request.
+  }
+  if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
+  errno = saved;
+}
+
+void catchStopSignals() {
+  if (::pipe2(stopPipe, O_NONBLOCK | O_CLOEXEC) != 0) stopPipe[0] = stopPipe[1] = -1;
+  devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  struct sigaction action {};
+  action.sa_handler = askToStop;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+platform::Registration watchStopSignals(velour::Driver& driver) {
+  if (stopPipe[0] < 0) return {};
+  return platform::RunLoop::main().watchFd(stopPipe[0], platform::kFdReadable, [&driver](unsigned) {
+    char bytes[16];
+    while (::read(stopPipe[0], bytes, sizeof bytes) > 0) {
+    }
+    driver.requestQuit();
+  });
+}
+
 // Output that could not be written (a full disk) fails the run instead of vanishing.
 int reportLostOutput(int status) {
   if (std::cout.flush()) return status;
@@ -133,6 +174,7 @@ int drive(const Options& options, adserver::AdServer* adServer) {
   driver.captureLog();
   driver.setViewableRefresh(options.viewableRefresh);
   if (adServer) driver.setAdRecord(&adServer->record());
+  platform::Registration stopWatch = watchStopSignals(driver);
   bool ok = true;
   if (options.script.empty() && ::isatty(STDIN_FILENO)) {
     ok = driver.runInteractive(STDIN_FILENO);
@@ -148,6 +190,7 @@ int drive(const Options& options, adserver::AdServer* adServer) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  catchStopSignals();
   if (argc == 2 && std::string_view(argv[1]) == "--version") {
     std::cout << "velour " << VOZAVE_VERSION_STRING << "\n";
     return reportLostOutput(0);
