@@ -59,39 +59,42 @@ void PageResourceMonitor::restart() {
 }
 
 void PageResourceMonitor::sample() {
-  readMemory();
-  if (!page_ || readingPending_ || exceeded_) return;
-  readingPending_ = true;
-  page_->send(
-      "Performance.getMetrics", Dictionary{},
-      documentWeak_.bind([](PageResourceMonitor& self, const Value& result, const Error* error) {
-        self.readingPending_ = false;
-        if (error) return;
-        for (const Value& metric : result["metrics"].arrayValue()) {
-          if (metric["name"].stringValue() == "TaskDuration") {
-            // Seconds on the wire.
-            self.takeReading(seconds(metric["value"].doubleValue()));
-          }
-        }
-      }));
+  ask("Runtime.getHeapUsage", &PageResourceMonitor::memoryPending_,
+      &PageResourceMonitor::takeMemory);
+  ask("Performance.getMetrics", &PageResourceMonitor::readingPending_,
+      &PageResourceMonitor::takeMetrics);
 }
 
-void PageResourceMonitor::readMemory() {
-  if (!page_ || memoryPending_ || exceeded_) return;
-  memoryPending_ = true;
-  page_->send(
-      "Runtime.getHeapUsage", Dictionary{},
-      documentWeak_.bind([](PageResourceMonitor& self, const Value& result, const Error* error) {
-        self.memoryPending_ = false;
-        if (error) return;
-        // The script heap as allocated, the document's objects and the buffers' contents.
-        const double bytes = result["totalSize"].doubleValue() +
-                             result["embedderHeapUsedSize"].doubleValue() +
-                             result["backingStorageSize"].doubleValue();
-        constexpr double kMost = 1e18;  // past any machine's memory, within the count's range
-        self.memory_ = bytes > 0 ? static_cast<std::int64_t>(std::min(bytes, kMost)) : 0;
-        self.check();
-      }));
+// One reading at a time of each kind: a page whose engine is slow to answer is not asked again.
+void PageResourceMonitor::ask(const char* method, bool PageResourceMonitor::*pending,
+                              void (PageResourceMonitor::*take)(const Value&)) {
+  if (!page_ || this->*pending || exceeded_) return;
+  this->*pending = true;
+  page_->send(method, Dictionary{},
+              documentWeak_.bind([pending, take](PageResourceMonitor& self, const Value& result,
+                                                 const Error* error) {
+                self.*pending = false;
+                if (!error) (self.*take)(result);
+              }));
+}
+
+void PageResourceMonitor::takeMetrics(const Value& result) {
+  for (const Value& metric : result["metrics"].arrayValue()) {
+    if (metric["name"].stringValue() == "TaskDuration") {
+      // Seconds on the wire.
+      takeReading(seconds(metric["value"].doubleValue()));
+    }
+  }
+}
+
+void PageResourceMonitor::takeMemory(const Value& result) {
+  // The script heap as allocated, the document's objects and the buffers' contents.
+  const double bytes = result["totalSize"].doubleValue() +
+                       result["embedderHeapUsedSize"].doubleValue() +
+                       result["backingStorageSize"].doubleValue();
+  constexpr double kMost = 1e18;  // past any machine's memory, within the count's range
+  memory_ = bytes > 0 ? static_cast<std::int64_t>(std::min(bytes, kMost)) : 0;
+  check();
 }
 
 void PageResourceMonitor::takeReading(Duration taskTime) {

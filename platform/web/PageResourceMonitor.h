@@ -67,8 +67,11 @@ class PageResourceMonitor {
   };
 
   void sample();
+  void ask(const char* method, bool PageResourceMonitor::*pending,
+           void (PageResourceMonitor::*take)(const Value&));
+  void takeMetrics(const Value& result);
+  void takeMemory(const Value& result);
   void takeReading(Duration taskTime);
-  void readMemory();
   void countBytes(const std::string& requestId, std::int64_t bytes, bool finished);
   void check();
 
