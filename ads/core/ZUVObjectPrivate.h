@@ -42,7 +42,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
     ShowingAd = 6,
     LoadFailed = 7,
   };
-  // A build page that has not reported by then is given up as a network error.
+  // A build page that has not reported this long after its load (and once it has loaded) is
+  // given up as a network error.
   static constexpr platform::Duration kBuildTimeout = platform::seconds(10);
   // An ad page may be as large as a page may fetch before it counts as a runaway.
   static constexpr std::size_t kMaxAdPageBytes =
@@ -205,6 +206,7 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void loadPrivateRequest(std::shared_ptr<ZUVRequestPrivate> request);
   void abandonLoadInProgress();
   void armBuildTimeout();
+  void buildTimedOut();
   // The build page gave no answer in time, or cannot load: a network error.
   void abandonBuild();
   void buildPageFailed(const platform::Error& error);

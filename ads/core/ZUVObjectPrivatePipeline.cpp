@@ -75,7 +75,6 @@ void ZUVObjectPrivate::buildAdUrl(std::string_view script) {
   setupBuildAdWebView();
   buildAdWebView_->loadHTMLStringBaseURL(buildAdPage(script, json),
                                          platform::URL::parse(kZUVAdServerOrigin));
-  // Counted from here: starting the web engine and opening the page are not the script's time.
   armBuildTimeout();
 }
 
@@ -159,8 +158,20 @@ void ZUVObjectPrivate::armBuildTimeout() {
   std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
   buildTimer_ =
       platform::RunLoop::main().scheduleTimer(kBuildTimeout, false, [weak](platform::Timer&) {
-        if (auto self = weak.lock()) self->abandonBuild();
+        if (auto self = weak.lock()) self->buildTimedOut();
       });
+}
+
+// The time-out counts once the page has loaded: on a busy machine the engine may take a while
+// to open and run the page, which its own load time-out bounds.
+void ZUVObjectPrivate::buildTimedOut() {
+  if (buildAdWebView_ && buildAdWebView_->isLoading()) {
+    armBuildTimeout();
+    return;
+  }
+  platform::log("<Vozave> The page that builds the ad URL gave no answer within " +
+                platform::secondsText(kBuildTimeout) + " s; this load ends with no ad.");
+  abandonBuild();
 }
 
 void ZUVObjectPrivate::resetBuildAdWebView() {
@@ -319,6 +330,9 @@ void ZUVObjectPrivate::watchAdPageLoad() {
 
 void ZUVObjectPrivate::adPageTimedOut() {
   adPageTimer_.reset();
+  platform::log("<Vozave> The ad page did not finish loading within " +
+                platform::secondsText(platform::WebView::loadTimeout()) +
+                " s; this load ends with no ad.");
   webView_->stopLoading();
   reportError(kZUVErrorNetworkError, request_.get());
   // A newer load in its build or fetch goes on and schedules what follows it.

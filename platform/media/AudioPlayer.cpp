@@ -38,7 +38,7 @@ void unregister(const AudioPlayer* player) {
   });
 }
 
-std::string secondsText(Duration value) {
+std::string twoPlaceSecondsText(Duration value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f s", toSeconds(value));
   return text;
@@ -118,8 +118,8 @@ bool AudioPlayer::play() {
   playing_ = true;
   registry().push_back(weak_from_this());
   std::string line = "audio: playing " + clipName();
-  if (position_ > Duration::zero()) line += " from " + secondsText(position_);
-  platform::log(line + " (" + secondsText(duration_) + ")");
+  if (position_ > Duration::zero()) line += " from " + twoPlaceSecondsText(position_);
+  platform::log(line + " (" + twoPlaceSecondsText(duration_) + ")");
   scheduleEnd();
   return true;
 }

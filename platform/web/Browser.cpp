@@ -98,7 +98,8 @@ void Browser::armStartBudget(HostInstant hostDeadline) {
           return;
         }
         Error failure = Error::make(kWebErrorDomain, kWebErrorEngineFailed,
-                                    "the web engine did not start: it did not answer in time");
+                                    "the web engine did not start: it did not answer within " +
+                                        secondsText(kStartBudget) + " s");
         log("web: " + failure.localizedDescription());
         self.ended(failure);
       }));

@@ -12,13 +12,6 @@ namespace {
 // only when they finish, so that a page cannot grow the table without end.
 constexpr std::size_t kTrackedRequests = 1024;
 
-std::string secondsText(Duration value) {
-  std::string text = std::to_string(toSeconds(value));
-  text.erase(text.find_last_not_of('0') + 1);
-  if (text.back() == '.') text.pop_back();
-  return text;
-}
-
 }  // namespace
 
 PageResourceMonitor::PageResourceMonitor(PageResourceLimits limits, Exceeded onExceeded)

@@ -195,7 +195,8 @@ void WebView::beginLoad(WebViewNavigationType type, const WebRequest& request,
   load_.timeout =
       RunLoop::main().scheduleTimer(loadTimeout(), false, weak_.bind([](WebView& self, Timer&) {
         self.page_->send("Page.stopLoading", Dictionary{});
-        self.failLoad(webError(kWebErrorTimedOut, "the load timed out"));
+        self.failLoad(webError(kWebErrorTimedOut,
+                               "the load timed out after " + secondsText(loadTimeout()) + " s"));
       }));
   notify([](WebViewDelegate& delegate, WebView& view) { delegate.webViewDidStartLoad(view); });
 }

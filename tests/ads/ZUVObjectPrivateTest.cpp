@@ -218,22 +218,23 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   serveAd("/huge");
   EXPECT_EQ(errors_.back().code, 2);
 
-  // A build that never reports gives up ten seconds after its page load, the web engine's
-  // start left out, and keeps the refresh going.
-  struct SlowStartWebView : velour_test::RecordingWebView {
+  // A build that never reports gives up once its page has loaded and ten seconds have passed,
+  // not while a busy engine still loads the page; it keeps the refresh going.
+  struct SlowLoadWebView : velour_test::RecordingWebView {
     void loadHTMLStringBaseURL(std::string_view html,
                                const std::optional<platform::URL>& baseURL) override {
-      RunLoop::main().advance(8s);
       RecordingWebView::loadHTMLStringBaseURL(html, baseURL);
+      loading = true;
     }
   };
   ZUVObjectPrivate::setWebViewMaker(
-      [](const platform::Rect&) { return std::make_shared<SlowStartWebView>(); });
+      [](const platform::Rect&) { return std::make_shared<SlowLoadWebView>(); });
   loadToBuild();
   std::size_t before = errors_.size();
-  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout - 1s);
+  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout * 3);
   EXPECT_EQ(errors_.size(), before);
-  RunLoop::main().advance(1s);
+  static_cast<SlowLoadWebView&>(*controller().buildAdWebView()).loading = false;
+  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout);
   ASSERT_EQ(errors_.size(), before + 1);
   EXPECT_EQ(errors_.back().code, 2);
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);

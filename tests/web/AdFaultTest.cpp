@@ -389,13 +389,19 @@ TEST_F(AdFaultTest, RunawayPagesAreUnloadedAndTheirRenderersGoIdle) {
   EXPECT_EQ(std::count(world_->log().lines().begin(), world_->log().lines().end(), line), 1);
   EXPECT_TRUE(idle());
 
-  // A support script that never ends is given up at the build time-out, and its page goes.
+  // A support script that never ends keeps its page from loading: the build is given up at the
+  // load time-out, which the log names (the build time-out counts from a loaded page), and its
+  // page goes.
+  platform::WebView::setLoadTimeout(30s);
   build.view->loadRequest(ZUVRequest::request());
   ASSERT_TRUE(settle([&] { return build.controller().buildAdWebView() != nullptr; }));
   wait(1);
   RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout);
+  EXPECT_TRUE(build.errors.empty());
+  RunLoop::main().advance(20s);
   ASSERT_TRUE(settle([&] { return !build.errors.empty(); }));
   EXPECT_EQ(build.errors, std::vector<long>{2});
+  EXPECT_TRUE(world_->log().contains("could not load: the load timed out after 30 s"));
   EXPECT_TRUE(idle());
   platform::WebView::setLoadTimeout(loadTimeout);
 }
