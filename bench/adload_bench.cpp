@@ -26,6 +26,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,7 +69,7 @@ std::shared_ptr<platform::ViewController> gRoot;
 // The field `name` (such as "VmRSS:") of a /proc file of lines "Name: value kB", in kB; 0 for a
 // process that has gone or that we may not read.
 long kbFrom(const std::string& path, std::string_view name) {
-  std::ifstream file(path);
+  std::istringstream file(platform::FileManager::defaultManager().readVanishingText(path));
   for (std::string line; std::getline(file, line);) {
     if (line.rfind(name, 0) == 0) return std::atol(line.c_str() + name.size());
   }
@@ -97,8 +98,8 @@ TreeMemory browserMemory() {
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
     std::string pid = entry.path().filename();
     if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream stat(entry.path() / "stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    const std::string text =
+        platform::FileManager::defaultManager().readVanishingText(entry.path() / "stat");
     auto close = text.rfind(')');
     if (close == std::string::npos) continue;
     long parent = 0;

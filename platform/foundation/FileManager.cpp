@@ -217,6 +217,12 @@ Result<Bytes> FileManager::readStream(const std::string& path, std::size_t maxBy
   return readAndClose(fd, [maxBytes](int opened) { return readToEnd(opened, maxBytes); });
 }
 
+std::string FileManager::readVanishingText(const std::string& path, std::size_t maxBytes) const {
+  auto bytes = readStream(path, maxBytes);
+  if (!bytes) return {};
+  return std::string(bytes->begin(), bytes->end());
+}
+
 bool FileManager::isInside(const std::string& path, const std::string& folder) const {
   char resolvedPath[PATH_MAX];
   char resolvedFolder[PATH_MAX];

@@ -53,6 +53,9 @@ class FileManager {
   // `maxBytes` it stops and refuses, so that a device or a pipe that never ends takes neither
   // the memory nor the time of more. The error is of kFileReadErrorDomain.
   Result<Bytes> readStream(const std::string& path, std::size_t maxBytes) const;
+  // The text of a small file that may vanish while it is read (a process's file under /proc),
+  // up to `maxBytes`; empty when it cannot be read.
+  std::string readVanishingText(const std::string& path, std::size_t maxBytes = 64 << 10) const;
   // True when `path`, with every link in it resolved, lies inside `folder` (resolved too).
   // False when either cannot be resolved.
   [[nodiscard]] bool isInside(const std::string& path, const std::string& folder) const;

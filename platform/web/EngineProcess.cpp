@@ -9,12 +9,12 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HostResolution.h"
 #include "platform/web/Browser.h"
@@ -58,7 +58,6 @@ std::vector<std::string> launchArguments(const std::string& program,
       "--mute-audio",
       "--hide-scrollbars",
       "--password-store=basic",
-      // Its crash handler would leave the browser's process group and outlive it.
       // Without it the engine drops a page's navigations past 200 in 10 s, and with them the
       // page's messages.
       "--disable-ipc-flooding-protection",
@@ -107,9 +106,8 @@ bool endAdoptedHelpers(const std::string& folder) {
   for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
     const std::string pid = entry.path().filename();
     if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream statFile(entry.path() / "stat");
-    std::string stat;
-    std::getline(statFile, stat);
+    const FileManager& files = FileManager::defaultManager();
+    const std::string stat = files.readVanishingText(entry.path() / "stat");
     const std::size_t open = stat.find('(');
     const std::size_t close = stat.rfind(')');
     if (open == std::string::npos || close == std::string::npos || close < open) continue;
@@ -126,9 +124,9 @@ bool endAdoptedHelpers(const std::string& folder) {
       }
       continue;
     }
-    std::ifstream commandFile(entry.path() / "cmdline");
-    std::string command((std::istreambuf_iterator<char>(commandFile)), {});
-    if (command.find(folder) == std::string::npos) continue;
+    if (files.readVanishingText(entry.path() / "cmdline").find(folder) == std::string::npos) {
+      continue;
+    }
     ::kill(helper, SIGKILL);
     found = true;
   }
