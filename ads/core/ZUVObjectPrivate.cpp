@@ -5,27 +5,15 @@
 
 #include "ads/core/ZUVBannerWebViewDelegate.h"
 #include "ads/core/ZUVRequestError.h"
-#include "ads/support/ZUVEndpoints.h"
+#include "ads/core/ZUVSession.h"
 #include "ads/support/ZUVParameterKeys.h"
 #include "ads/support/ZUVStatistics.h"
 #include "ads/web/ZUVNotificationCenter.h"
-#include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Exposure.h"
 
 namespace {
-
-// Process-wide: requests made before launch has finished go through while inactive.
-bool gDidAppFinishLaunching = false;
-bool gWatchingForLaunch = false;  // since the first controller, or a new session
-bool gLeftoversRemoved = false;
-
-// Watches for the launch once per session, for all controllers.
-platform::Registration& launchObserver() {
-  static platform::Registration observer;
-  return observer;
-}
 
 ZUVObjectPrivate::WebViewMaker& webViewMaker() {
   static ZUVObjectPrivate::WebViewMaker maker;
@@ -87,11 +75,7 @@ std::shared_ptr<ZUVObjectPrivate> ZUVObjectPrivate::createWithView(
 }
 
 void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
-  if (!gWatchingForLaunch) observeLaunch();
-  if (!gLeftoversRemoved) {
-    gLeftoversRemoved = true;
-    removeAdPagesOfEarlierRuns();
-  }
+  ZUVSession::shared().controllerMade();
   delegateManager_ = std::make_shared<ZUVDelegateManager>();
   webView_ = makeWebView(frame);
   webView_->setClipsToBounds(true);
@@ -138,46 +122,6 @@ ZUVObjectPrivate::~ZUVObjectPrivate() {
   for (const auto& tracker : trackers_) tracker->reset();
   trackers_.clear();
   pendingTrackingURLs_.clear();
-}
-
-bool ZUVObjectPrivate::didAppFinishLaunching() {
-  return gDidAppFinishLaunching;
-}
-
-void ZUVObjectPrivate::observeLaunch() {
-  gWatchingForLaunch = true;
-  gDidAppFinishLaunching = false;
-  launchObserver() = platform::NotificationCenter::defaultCenter().addObserver(
-      platform::kApplicationDidFinishLaunchingNotification, nullptr,
-      [](const platform::Notification&) {
-        gDidAppFinishLaunching = true;
-        launchObserver().cancel();
-      });
-}
-
-void ZUVObjectPrivate::removeAdPagesOfEarlierRuns() {
-  // Cached files live in <caches>/<host>/<hash in hex>; of those only the support script is
-  // kept between runs. Only folders that cached files made are looked into: the application's
-  // own cache files may have names like ours.
-  auto& files = platform::FileManager::defaultManager();
-  if (!files.hasCachesDirectory()) return;
-  auto script = ZUVCachedFile::create({}, *platform::URL::parse(kZUVSupportScriptURL))->filePath();
-  if (!script) return;
-  const std::string caches = files.cachesDirectory();
-  auto isHashName = [](const std::string& name) {
-    return !name.empty() && name.size() <= 8 &&
-           name.find_first_not_of("0123456789abcdef") == std::string::npos;
-  };
-  for (const std::string& host : files.contentsOfDirectory(caches)) {
-    const std::string folder = caches + "/" + host;
-    if (!ZUVCachedFile::isOwnFolder(folder)) continue;
-    for (const std::string& name : files.contentsOfDirectory(folder)) {
-      const std::string path = folder + "/" + name;
-      if (path != *script && isHashName(name) && !files.removeItem(path)) {
-        platform::log("<Vozave> Could not remove an ad page left by an earlier run: " + path);
-      }
-    }
-  }
 }
 
 std::optional<std::string> ZUVObjectPrivate::adHTMLString() const {
@@ -232,7 +176,7 @@ bool ZUVObjectPrivate::isAppActive() const {
   if (!application || application->applicationState() == platform::ApplicationState::Active) {
     return true;
   }
-  return !gDidAppFinishLaunching;
+  return !ZUVSession::shared().didAppFinishLaunching();
 }
 
 bool ZUVObjectPrivate::supportsMinimumRequirementsForRequest(const ZUVRequestPrivate* request) {

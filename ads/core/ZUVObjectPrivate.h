@@ -147,15 +147,6 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   using WebViewMaker = std::function<std::shared_ptr<platform::WebView>(const platform::Rect&)>;
   static void setWebViewMaker(WebViewMaker maker);
 
-  // Whether the platform's did-finish-launching notification has been seen in this session.
-  static bool didAppFinishLaunching();
-  // Starts watching for launch, as the first controller of a process does; called again, it
-  // starts a new session, as a test's fresh device does.
-  static void observeLaunch();
-  // Removes the cached files that earlier runs left (their ad pages: a killed run cannot
-  // remove its own), as the first controller of a process does.
-  static void removeAdPagesOfEarlierRuns();
-
  private:
   ZUVObjectPrivate() = default;
   void setUp(const platform::Rect& frame);

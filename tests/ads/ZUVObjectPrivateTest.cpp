@@ -14,6 +14,7 @@
 #include "ads/core/ZUVBannerView.h"
 #include "ads/core/ZUVBannerWebViewDelegate.h"
 #include "ads/core/ZUVObjectPrivate.h"
+#include "ads/core/ZUVSession.h"
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVStatistics.h"
 #include "ads/support/ZUVStatisticsCore.h"
@@ -394,7 +395,7 @@ TEST_F(ZUVObjectPrivateTest, AdPagesLeftByEarlierRunsGoAtTheNextStart) {
   std::string outside = world_.makeFolder("elsewhere");
   std::string notOurs = velour_test::TestWorld::writeFile(outside, "1234abcd", "kept");
   ASSERT_EQ(::symlink(outside.c_str(), (caches + "/link.example").c_str()), 0);
-  ZUVObjectPrivate::removeAdPagesOfEarlierRuns();
+  ZUVSession::removeAdPagesOfEarlierRuns();
   EXPECT_FALSE(files.fileExists(page));
   EXPECT_TRUE(files.fileExists(*script));
   EXPECT_TRUE(files.fileExists(notOurs));
@@ -443,7 +444,7 @@ TEST_F(ZUVObjectPrivateTest, RequestsThatCannotGoAhead) {
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
 
   // Inactive before launch has finished: the request goes through.
-  ZUVObjectPrivate::observeLaunch();
+  ZUVSession::shared().observeLaunch();
   platform::Application::resetShared();
   ASSERT_NE(platform::Application::shared()->applicationState(),
             platform::ApplicationState::Active);
