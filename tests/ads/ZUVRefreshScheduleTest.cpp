@@ -111,7 +111,9 @@ TEST_F(ZUVRefreshScheduleTest, RetriesBackOffUntilAServerIntervalTakesOver) {
   EXPECT_DOUBLE_EQ(dueIn(), 5);
   schedule_.answered("45.5", LoadEnd::Served);
   schedule_.answered("0", LoadEnd::Served);
-  schedule_.loadFailed();
+  auto application = platform::Application::shared();
+  application->enterBackground();
+  application->enterForeground();
   EXPECT_DOUBLE_EQ(dueIn(), 45.5);  // the last interval
   RunLoop::main().advance(45.5s);
   EXPECT_EQ(refreshes_, 1);
