@@ -71,11 +71,11 @@ bool ZUVBannerView::hasAutoRefreshed() const {
 
 bool ZUVBannerView::viewableRefresh() const {
   auto controller = privateObject();
-  return controller && controller->viewableRefresh();
+  return controller && controller->refresh().viewableRefresh();
 }
 
 void ZUVBannerView::setViewableRefresh(bool on) {
-  if (auto controller = privateObject()) controller->setViewableRefresh(on);
+  if (auto controller = privateObject()) controller->refresh().setViewableRefresh(on);
 }
 
 std::shared_ptr<platform::WebView> ZUVBannerView::webView() const {

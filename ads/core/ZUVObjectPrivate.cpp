@@ -1,69 +1,19 @@
 #include "ads/core/ZUVObjectPrivate.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <utility>
 
 #include "ads/core/ZUVBannerWebViewDelegate.h"
 #include "ads/core/ZUVRequestError.h"
-#include "ads/support/ZUVEndpoints.h"
-#include "ads/support/ZUVIdentifierUtilities.h"
+#include "ads/core/ZUVSession.h"
 #include "ads/support/ZUVParameterKeys.h"
 #include "ads/support/ZUVStatistics.h"
 #include "ads/web/ZUVNotificationCenter.h"
-#include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Exposure.h"
 
 namespace {
-
-// Process-wide: requests made before launch has finished go through while inactive.
-bool gDidAppFinishLaunching = false;
-bool gWatchingForLaunch = false;  // since the first controller, or a new session
-bool gLeftoversRemoved = false;
-
-// Watches for the launch once per session, for all controllers.
-platform::Registration& launchObserver() {
-  static platform::Registration observer;
-  return observer;
-}
-
-// Sent by a full-screen ad controller as it takes and gives back the screen.
-constexpr const char* kWillPresentFullScreen = "ZUVViewControllerWillPresentFullScreen";
-constexpr const char* kDidRelinquishFullScreen = "ZUVViewControllerDidRelinquishFullScreen";
-
-// The text's leading decimal number ("30", "-2.5e1x"), as a number reader takes it; 0 without
-// one, and a number too large for a double reads as infinity.
-double leadingDecimal(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  bool negative = i < text.size() && text[i] == '-';
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-  std::size_t start = i;
-  auto digits = [&] {
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-  };
-  digits();
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    digits();
-  }
-  if (i == start || (i == start + 1 && text[start] == '.')) return 0;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    std::size_t mark = i++;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-    std::size_t exponent = i;
-    digits();
-    if (i == exponent) i = mark;
-  }
-  // The text is digits, a point and an exponent only by now, so the reader cannot take it
-  // for a hexadecimal number, an infinity or a not-a-number; overflow gives HUGE_VAL.
-  std::string number(text.substr(start, i - start));
-  double value = std::strtod(number.c_str(), nullptr);
-  return negative ? -value : value;
-}
 
 ZUVObjectPrivate::WebViewMaker& webViewMaker() {
   static ZUVObjectPrivate::WebViewMaker maker;
@@ -101,7 +51,7 @@ void ZUVObjectPrivate::pageUnloaded(const std::string& limit, bool buildPage) {
     resetBuildAdWebView();
     changeState(State::LoadFailed);
     reportError(kZUVErrorNetworkError, request_.get());
-    retryAfterFailure();
+    refresh_->loadFailed();
     return;
   }
   webView_->setHidden(true);
@@ -125,11 +75,7 @@ std::shared_ptr<ZUVObjectPrivate> ZUVObjectPrivate::createWithView(
 }
 
 void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
-  if (!gWatchingForLaunch) observeLaunch();
-  if (!gLeftoversRemoved) {
-    gLeftoversRemoved = true;
-    removeAdPagesOfEarlierRuns();
-  }
+  ZUVSession::shared().controllerMade();
   delegateManager_ = std::make_shared<ZUVDelegateManager>();
   webView_ = makeWebView(frame);
   webView_->setClipsToBounds(true);
@@ -142,87 +88,20 @@ void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
   webViewDelegate_ = std::make_shared<ZUVBannerWebViewDelegate>(weak_from_this());
   webView_->setDelegate(webViewDelegate_);
   limitPage(*webView_, false);
-  observeApplication();
-}
-
-void ZUVObjectPrivate::observeApplication() {
-  auto& center = platform::NotificationCenter::defaultCenter();
   std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
-  // Each observer holds the controller while it runs: what it reports may let the banner go.
-  auto on = [&center, this, weak](const char* name, void (ZUVObjectPrivate::*action)()) {
-    applicationObservers_.push_back(
-        center.addObserver(name, nullptr, [weak, action](const platform::Notification&) {
-          if (auto self = weak.lock()) ((*self).*action)();
-        }));
-  };
-  bool multitasking = ZUVIdentifierUtilities::isOSAtLeastMajorMinorBug(4, 0, 0);
-  on(multitasking ? platform::kApplicationDidEnterBackgroundNotification
-                  : platform::kApplicationWillResignActiveNotification,
-     &ZUVObjectPrivate::appDidBackground);
-  on(multitasking ? platform::kApplicationWillEnterForegroundNotification
-                  : platform::kApplicationDidBecomeActiveNotification,
-     &ZUVObjectPrivate::appDidForeground);
-  for (const auto& [name, up] :
-       {std::pair{kWillPresentFullScreen, true}, std::pair{kDidRelinquishFullScreen, false}}) {
-    applicationObservers_.push_back(center.addObserver(
-        name, nullptr, [weak, up = up](const platform::Notification& notification) {
-          if (auto self = weak.lock()) self->fullScreenChanged(notification.object.address(), up);
-        }));
-  }
-}
-
-void ZUVObjectPrivate::appDidBackground() {
-  setPauseReason(inBackground_, true);
-}
-
-void ZUVObjectPrivate::appDidForeground() {
-  setPauseReason(inBackground_, false);
-}
-
-void ZUVObjectPrivate::fullScreenChanged(const void* screen, bool up) {
-  if (up) {
-    screensUp_.insert(screen);
-    pause();
-  } else if (screensUp_.erase(screen) != 0) {
-    resume();
-  }
-}
-
-void ZUVObjectPrivate::setPauseReason(bool& reason, bool on) {
-  reason = on;
-  if (on) {
-    pause();
-  } else {
-    resume();
-  }
-}
-
-void ZUVObjectPrivate::pause() {
-  // A pending refresh or retry comes back in full when the pause ends.
-  if (reloadTimer_.isValid()) dueAfterPause_ = reloadTimer_.interval();
-  deactivateReloadTimer();
-}
-
-void ZUVObjectPrivate::resume() {
-  if (isPaused()) return;
-  // A refresh that fell due and waits to be seen is still due.
-  if (exposureWait_) {
-    refreshWhenSeen();
-    return;
-  }
-  const platform::Duration due = std::exchange(dueAfterPause_, platform::Duration::zero());
-  if (due != platform::Duration::zero()) {
-    armReloadTimer(due);
-  } else {
-    activateReloadTimer();
-  }
+  // The refresh holds the controller while it runs: what it reports may let the banner go.
+  refresh_ = std::make_unique<ZUVRefreshSchedule>(
+      [weak] {
+        if (auto self = weak.lock()) self->reloadCurrentRequest();
+      },
+      ZUVRefreshSchedule::Sight{[this] { return percentSeen(); },
+                                platform::observeExposureChanges});
 }
 
 ZUVObjectPrivate::~ZUVObjectPrivate() {
   // The controller's teardown order: it stops observing and waiting before its views go.
-  applicationObservers_.clear();
+  refresh_.reset();
   trackerCleanup_.cancel();
-  reloadTimer_.reset();
   adPageTimer_.reset();
   // An expanded or resized ad goes back to its banner first.
   mraid_.reset();
@@ -243,46 +122,6 @@ ZUVObjectPrivate::~ZUVObjectPrivate() {
   for (const auto& tracker : trackers_) tracker->reset();
   trackers_.clear();
   pendingTrackingURLs_.clear();
-}
-
-bool ZUVObjectPrivate::didAppFinishLaunching() {
-  return gDidAppFinishLaunching;
-}
-
-void ZUVObjectPrivate::observeLaunch() {
-  gWatchingForLaunch = true;
-  gDidAppFinishLaunching = false;
-  launchObserver() = platform::NotificationCenter::defaultCenter().addObserver(
-      platform::kApplicationDidFinishLaunchingNotification, nullptr,
-      [](const platform::Notification&) {
-        gDidAppFinishLaunching = true;
-        launchObserver().cancel();
-      });
-}
-
-void ZUVObjectPrivate::removeAdPagesOfEarlierRuns() {
-  // Cached files live in <caches>/<host>/<hash in hex>; of those only the support script is
-  // kept between runs. Only folders that cached files made are looked into: the application's
-  // own cache files may have names like ours.
-  auto& files = platform::FileManager::defaultManager();
-  if (!files.hasCachesDirectory()) return;
-  auto script = ZUVCachedFile::create({}, *platform::URL::parse(kZUVSupportScriptURL))->filePath();
-  if (!script) return;
-  const std::string caches = files.cachesDirectory();
-  auto isHashName = [](const std::string& name) {
-    return !name.empty() && name.size() <= 8 &&
-           name.find_first_not_of("0123456789abcdef") == std::string::npos;
-  };
-  for (const std::string& host : files.contentsOfDirectory(caches)) {
-    const std::string folder = caches + "/" + host;
-    if (!ZUVCachedFile::isOwnFolder(folder)) continue;
-    for (const std::string& name : files.contentsOfDirectory(folder)) {
-      const std::string path = folder + "/" + name;
-      if (path != *script && isHashName(name) && !files.removeItem(path)) {
-        platform::log("<Vozave> Could not remove an ad page left by an earlier run: " + path);
-      }
-    }
-  }
 }
 
 std::optional<std::string> ZUVObjectPrivate::adHTMLString() const {
@@ -313,13 +152,13 @@ std::shared_ptr<ZUVRequestPrivate> ZUVObjectPrivate::privateRequestWithRequest(
 
 void ZUVObjectPrivate::loadRequest(const std::shared_ptr<ZUVRequest>& request) {
   hasAutoRefreshed_ = false;
-  retries_ = 0;
+  refresh_->resetRetries();
   loadPrivateRequest(privateRequestWithRequest(request));
 }
 
 void ZUVObjectPrivate::loadInterstitialRequest(const std::shared_ptr<ZUVRequest>& request) {
   hasAutoRefreshed_ = false;
-  retries_ = 0;
+  refresh_->resetRetries();
   // The flag goes on a copy: the caller's request stays a banner request for its next use.
   auto original = privateRequestWithRequest(request);
   auto interstitial = original ? original->copy() : std::make_shared<ZUVRequestPrivate>();
@@ -328,7 +167,6 @@ void ZUVObjectPrivate::loadInterstitialRequest(const std::shared_ptr<ZUVRequest>
 }
 
 void ZUVObjectPrivate::reloadCurrentRequest() {
-  reloadTimer_.reset();
   hasAutoRefreshed_ = true;
   loadPrivateRequest(request_);
 }
@@ -338,7 +176,7 @@ bool ZUVObjectPrivate::isAppActive() const {
   if (!application || application->applicationState() == platform::ApplicationState::Active) {
     return true;
   }
-  return !gDidAppFinishLaunching;
+  return !ZUVSession::shared().didAppFinishLaunching();
 }
 
 bool ZUVObjectPrivate::supportsMinimumRequirementsForRequest(const ZUVRequestPrivate* request) {
@@ -349,7 +187,7 @@ bool ZUVObjectPrivate::supportsMinimumRequirementsForRequest(const ZUVRequestPri
 }
 
 void ZUVObjectPrivate::loadPrivateRequest(std::shared_ptr<ZUVRequestPrivate> request) {
-  exposureWait_.cancel();
+  refresh_->loadBegins();
   if (!isAppActive()) return;
   if (!supportsMinimumRequirementsForRequest(request.get())) return;
   if (!request || request != request_) {
@@ -380,95 +218,15 @@ void ZUVObjectPrivate::reportError(long code, const ZUVRequestPrivate* request) 
 void ZUVObjectPrivate::addReloadInformationFromHeaders(LoadEnd end) {
   std::optional<std::string> rate;
   if (adHTML_) rate = adHTML_->httpHeaders().value("X-Zede-Refresh-Rate");
-  if (rate && !rate->empty()) {
-    double seconds = refreshIntervalFromHeader(*rate);
-    intervalFromServer_ = true;
-    retries_ = 0;
-    if (seconds != 0.0) reloadSeconds_ = seconds;
-    armNextLoad(platform::seconds(seconds));
-  } else if (end == LoadEnd::Failed) {
-    retryAfterFailure();
-  } else {
-    armNextLoad(platform::seconds(reloadSeconds_));
-  }
-}
-
-void ZUVObjectPrivate::retryAfterFailure() {
-  if (hasInterval()) {
-    armNextLoad(platform::seconds(reloadSeconds_));
-    return;
-  }
-  const platform::Duration delay = kRetryDelays[std::min(retries_, kRetryDelays.size() - 1)];
-  ++retries_;
-  armNextLoad(delay);
-}
-
-void ZUVObjectPrivate::armNextLoad(platform::Duration delay) {
-  dueAfterPause_ = platform::Duration::zero();
-  if (isPaused()) {
-    resetReloadTimer();
-    dueAfterPause_ = delay;
-    return;
-  }
-  armReloadTimer(delay);
-}
-
-double ZUVObjectPrivate::refreshIntervalFromHeader(std::string_view value) {
-  double seconds = leadingDecimal(value);
-  if (!std::isfinite(seconds) || seconds <= 0) return 0;
-  return std::max(seconds, platform::toSeconds(kMinimumRefreshInterval));
-}
-
-void ZUVObjectPrivate::scheduleReloadTimer(double seconds) {
-  armReloadTimer(platform::seconds(seconds));
-  if (seconds != 0.0) reloadSeconds_ = seconds;
-}
-
-void ZUVObjectPrivate::armReloadTimer(platform::Duration interval) {
-  resetReloadTimer();
-  exposureWait_.cancel();
-  if (interval == platform::Duration::zero()) return;
-  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
-  reloadTimer_ = platform::RunLoop::main().scheduleTimer(interval, false, [weak](platform::Timer&) {
-    if (auto self = weak.lock()) self->refreshDue();
-  });
-}
-
-void ZUVObjectPrivate::refreshDue() {
-  reloadTimer_.reset();
-  if (!viewableRefresh_ || isSeenEnough()) {
-    reloadCurrentRequest();
-    return;
-  }
-  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
-  exposureWait_ = platform::observeExposureChanges([weak] {
-    if (auto self = weak.lock()) self->refreshWhenSeen();
-  });
-}
-
-void ZUVObjectPrivate::refreshWhenSeen() {
-  if (isPaused() || (viewableRefresh_ && !isSeenEnough())) return;
-  exposureWait_.cancel();
-  reloadCurrentRequest();
+  refresh_->answered(rate, end);
 }
 
 // The ad's page covers its banner where it shows: the banner counts as seen as much as the
 // better seen of the two, so that a banner without an ad on show is judged by its own place.
-bool ZUVObjectPrivate::isSeenEnough() const {
+double ZUVObjectPrivate::percentSeen() const {
   auto banner = adView_.lock();
-  if (!banner) return false;
-  double seen =
-      std::max(platform::exposureOf(*banner).percent, platform::exposureOf(*webView_).percent);
-  return seen >= kViewableExposure;
-}
-
-void ZUVObjectPrivate::setViewableRefresh(bool on) {
-  viewableRefresh_ = on;
-  if (exposureWait_) refreshWhenSeen();
-}
-
-void ZUVObjectPrivate::resetReloadTimer() {
-  reloadTimer_.reset();
+  if (!banner) return 0;
+  return std::max(platform::exposureOf(*banner).percent, platform::exposureOf(*webView_).percent);
 }
 
 void ZUVObjectPrivate::trackURLs(const std::vector<std::string>& urls) {
@@ -503,6 +261,5 @@ void ZUVObjectPrivate::cleanupTrackers() {
 
 void ZUVObjectPrivate::cancelPendingActions() {
   trackerCleanup_.cancel();
-  exposureWait_.cancel();
-  resetReloadTimer();
+  refresh_->stop();
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "ads/core/ZUVDelegateManager.h"
+#include "ads/core/ZUVRefreshSchedule.h"
 #include "ads/core/ZUVRequestPrivate.h"
 #include "ads/mraid/ZUVMraidController.h"
 #include "ads/support/ZUVCachedFile.h"
@@ -25,7 +25,7 @@ class ZUVBannerWebViewDelegate;
 
 // The ad controller behind one banner view: it owns the banner's ad web view and carries each
 // load from the request to an ad on screen (support script, hidden build page, ad page fetch,
-// display), refreshes it on the server's interval and reports every outcome through its
+// display), refreshes it when its refresh schedule says so and reports every outcome through its
 // delegate manager. The banner view creates it and keeps it in the private-object registry;
 // the banner web view delegate drives it from "loading" to "shown". Main thread only.
 class ZUVObjectPrivate : public ZUVCachedFileDelegate,
@@ -48,12 +48,6 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   // An ad page may be as large as a page may fetch before it counts as a runaway.
   static constexpr std::size_t kMaxAdPageBytes =
       static_cast<std::size_t>(platform::PageResourceLimits{}.networkBytes);
-  // Refresh intervals from the server below this are raised to it.
-  static constexpr platform::Duration kMinimumRefreshInterval = platform::seconds(10);
-  // A banner whose server has sent no refresh interval yet tries a failed load again after
-  // these delays, in turn, the last one over and over; the first interval sent takes over.
-  static constexpr std::array<platform::Duration, 3> kRetryDelays = {
-      platform::seconds(30), platform::seconds(60), platform::seconds(120)};
   // How long a copy of the support script is used before it is revalidated.
   static constexpr platform::Duration kSupportScriptLifetime = platform::seconds(86400);
   // The persisted store shared by every controller, and its key for the script's expiry.
@@ -87,9 +81,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::vector<platform::URL> pendingTrackingURLs() const { return pendingTrackingURLs_; }
   std::optional<std::string> adHTMLString() const;
   std::optional<platform::URL> adHTMLBaseURL() const;
-  double reloadSeconds() const { return reloadSeconds_; }
-  // The pending refresh, if any.
-  const platform::TimerHandle& reloadTimer() const { return reloadTimer_; }
+  // When the next load comes.
+  ZUVRefreshSchedule& refresh() const { return *refresh_; }
   // The MRAID container of the ad page shown or loading, if any.
   ZUVMraidController* mraid() const { return mraid_.get(); }
   // The hidden web view of the build under way, if any.
@@ -103,34 +96,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
 
   void loadRequest(const std::shared_ptr<ZUVRequest>& request);
   void loadInterstitialRequest(const std::shared_ptr<ZUVRequest>& request);
-  void reloadCurrentRequest();
   bool isAppActive() const;
   [[nodiscard]] bool supportsMinimumRequirementsForRequest(const ZUVRequestPrivate* request);
-
-  // Refresh timer. How the load that is ending went, for the choice of the next load.
-  enum class LoadEnd { Served, Failed };
-  // The next load after an ad page answer: the answer's refresh header, else the last
-  // interval; a failure with no interval known yet is retried (kRetryDelays).
-  void addReloadInformationFromHeaders(LoadEnd end);
-  void scheduleReloadTimer(double seconds);
-  void resetReloadTimer();
-  void activateReloadTimer() { scheduleReloadTimer(reloadSeconds_); }
-  void deactivateReloadTimer() { resetReloadTimer(); }
-  // A refresh pauses while the application is in the background, any full screen is up, or the
-  // banner's MRAID ad is expanded or resized; a load that ends meanwhile leaves its next load
-  // due, armed in full when the last pause ends.
-  bool isPaused() const { return inBackground_ || !screensUp_.empty() || adAway_; }
-  // Viewable refresh: a refresh that falls due while less than kViewableExposure percent of
-  // the banner can be seen waits until that much of it can (no impression for an ad nobody
-  // sees). Off by default.
-  static constexpr double kViewableExposure = 50;
-  bool viewableRefresh() const { return viewableRefresh_; }
-  void setViewableRefresh(bool on);
-  // A refresh has fallen due and waits for the banner to be seen.
-  bool isWaitingToBeSeen() const { return exposureWait_.isActive(); }
-  // A refresh header's value as seconds: its leading decimal number (0 without one), with
-  // negative and non-finite values as 0 and positive ones raised to the minimum.
-  static double refreshIntervalFromHeader(std::string_view value);
 
   // Follows each URL (unparsable texts are skipped) with a click tracker of its own.
   void trackURLs(const std::vector<std::string>& urls);
@@ -181,27 +148,15 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   using WebViewMaker = std::function<std::shared_ptr<platform::WebView>(const platform::Rect&)>;
   static void setWebViewMaker(WebViewMaker maker);
 
-  // Whether the platform's did-finish-launching notification has been seen in this session.
-  static bool didAppFinishLaunching();
-  // Starts watching for launch, as the first controller of a process does; called again, it
-  // starts a new session, as a test's fresh device does.
-  static void observeLaunch();
-  // Removes the cached files that earlier runs left (their ad pages: a killed run cannot
-  // remove its own), as the first controller of a process does.
-  static void removeAdPagesOfEarlierRuns();
-
  private:
   ZUVObjectPrivate() = default;
   void setUp(const platform::Rect& frame);
-  void observeApplication();
-  void appDidBackground();
-  void appDidForeground();
-  // Each full screen pauses the refresh until that one has given the screen back.
-  void fullScreenChanged(const void* screen, bool up);
-  // Sets one reason to pause (background, the ad away) and pauses or resumes the refresh.
-  void setPauseReason(bool& reason, bool on);
-  void pause();
-  void resume();
+  using LoadEnd = ZUVRefreshSchedule::LoadEnd;
+  // How much of the banner can be seen, for the viewable refresh.
+  double percentSeen() const;
+  void reloadCurrentRequest();
+  // The next load after an ad page answer, from its refresh header.
+  void addReloadInformationFromHeaders(LoadEnd end);
   static std::shared_ptr<platform::WebView> makeWebView(const platform::Rect& frame);
   void loadPrivateRequest(std::shared_ptr<ZUVRequestPrivate> request);
   void abandonLoadInProgress();
@@ -212,13 +167,6 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   void buildPageFailed(const platform::Error& error);
   void watchAdPageLoad();
   void adPageTimedOut();
-  void armReloadTimer(platform::Duration interval);
-  void refreshDue();
-  void refreshWhenSeen();
-  bool isSeenEnough() const;
-  void armNextLoad(platform::Duration delay);
-  void retryAfterFailure();
-  bool hasInterval() const { return intervalFromServer_ || reloadSeconds_ != 0.0; }
   void limitPage(platform::WebView& view, bool buildPage);
   void pageUnloaded(const std::string& limit, bool buildPage);
   void reportError(long code, const ZUVRequestPrivate* request);
@@ -245,21 +193,11 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   std::set<std::shared_ptr<ZUVClickTracker>> trackers_;
   std::shared_ptr<ZUVClickTrackerDelegate> trackerDelegate_;
   std::vector<platform::URL> pendingTrackingURLs_;
-  platform::TimerHandle reloadTimer_;
-  double reloadSeconds_ = 0;
-  bool intervalFromServer_ = false;  // a server has sent an interval, 0 ("no refresh") included
-  std::size_t retries_ = 0;          // failed loads in a row with no interval known
-  bool inBackground_ = false;
-  std::set<const void*> screensUp_;     // the full screens up, by controller
-  bool adAway_ = false;                 // its MRAID ad is expanded or resized
-  platform::Duration dueAfterPause_{};  // the delay of the next load, put off by a pause
-  bool viewableRefresh_ = false;
-  platform::Registration exposureWait_;  // while a due refresh waits to be seen
+  std::unique_ptr<ZUVRefreshSchedule> refresh_;
   // Counts the load time-out from the first of a run of ad page loads that did not finish,
   // which refreshes may replace one by one.
   platform::TimerHandle adPageTimer_;
   bool hasAutoRefreshed_ = false;
   std::int32_t supportedOrientations_ = 1;
-  std::vector<platform::Registration> applicationObservers_;
   platform::Registration trackerCleanup_;
 };

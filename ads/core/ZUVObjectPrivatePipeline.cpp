@@ -63,7 +63,7 @@ void ZUVObjectPrivate::failedToDownloadJavaScript() {
     buildAdUrl(*content);
   } else {
     reportError(kZUVErrorNetworkError, nullptr);
-    retryAfterFailure();
+    refresh_->loadFailed();
   }
 }
 
@@ -198,7 +198,7 @@ void ZUVObjectPrivate::abandonBuild() {
   resetBuildAdWebView();
   changeState(State::LoadFailed);
   reportError(kZUVErrorNetworkError, request_.get());
-  retryAfterFailure();
+  refresh_->loadFailed();
 }
 
 void ZUVObjectPrivate::loadAdURL(const platform::Notification& notification) {
@@ -242,7 +242,7 @@ void ZUVObjectPrivate::buildRefused(const char* what, const platform::Notificati
   platform::log(std::string("<Vozave> ") + what + ": " + describeUserInfo(notification.userInfo));
   changeState(State::LoadFailed);
   reportError(kZUVErrorInvalidRequest, request_.get());
-  retryAfterFailure();
+  refresh_->loadFailed();
 }
 
 void ZUVObjectPrivate::setAdHTML(std::shared_ptr<ZUVCachedFile> file) {
@@ -276,7 +276,7 @@ void ZUVObjectPrivate::showAd() {
 void ZUVObjectPrivate::makeMraidController() {
   mraid_.reset();
   // The ad it replaces is back in its banner; the load under way arms what follows.
-  adAway_ = false;
+  refresh_->adReplaced();
   ZUVMraidController::Host host;
   std::weak_ptr<ZUVBannerWebViewDelegate> delegate = webViewDelegate_;
   host.open = [delegate](platform::WebView& view, const platform::URL& url,
@@ -290,7 +290,7 @@ void ZUVObjectPrivate::makeMraidController() {
     if (auto self = weak.lock()) self->adDidUnload();
   };
   host.awayChanged = [weak](bool away) {
-    if (auto self = weak.lock()) self->setPauseReason(self->adAway_, away);
+    if (auto self = weak.lock()) self->refresh_->setAdAway(away);
   };
   host.gate = webViewDelegate_->gate();
   if (request_) host.location = request_->location();
@@ -338,18 +338,18 @@ void ZUVObjectPrivate::adPageTimedOut() {
   // A newer load in its build or fetch goes on and schedules what follows it.
   if (state_ != State::LoadingAdPage) return;
   changeState(State::LoadFailed);
-  if (!hasInterval()) retryAfterFailure();
+  refresh_->pageFailed();
 }
 
 void ZUVObjectPrivate::adPageDidFinish() {
   adPageTimer_.reset();
-  retries_ = 0;
+  refresh_->resetRetries();
 }
 
 void ZUVObjectPrivate::adPageDidFail() {
   adPageTimer_.reset();
   // With an interval, showAd has armed the refresh already.
-  if (!hasInterval()) retryAfterFailure();
+  refresh_->pageFailed();
 }
 
 void ZUVObjectPrivate::failedAdRequestWithFile(const ZUVCachedFile& file) {

@@ -14,6 +14,7 @@
 #include "ads/core/ZUVBannerView.h"
 #include "ads/core/ZUVBannerWebViewDelegate.h"
 #include "ads/core/ZUVObjectPrivate.h"
+#include "ads/core/ZUVSession.h"
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVStatistics.h"
 #include "ads/support/ZUVStatisticsCore.h"
@@ -104,7 +105,7 @@ class ZUVObjectPrivateTest : public ::testing::Test {
     settle([&] { return controller().state() != ZUVObjectPrivate::State::FetchingAdPage; });
   }
   double refreshIn() {
-    const auto& timer = controller().reloadTimer();
+    const auto& timer = controller().refresh().timer();
     return timer ? platform::toSeconds(timer.fireDate() - RunLoop::main().now()) : -1;
   }
 
@@ -244,7 +245,6 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
 
 TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   server_.reply("/ad30", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "30"}});
-  server_.reply("/ad", 200, "<p>ad</p>");
   server_.reply("/ad0", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "0"}});
   loadToBuild();
   serveAd("/ad30");
@@ -253,48 +253,25 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   RunLoop::main().advance(30s);
   EXPECT_TRUE(banner_->hasAutoRefreshed());
   settle([&] { return controller().buildAdWebView() != nullptr; });
-  serveAd("/ad");
-  EXPECT_DOUBLE_EQ(refreshIn(), 30);
-
-  // 0 stops the refresh; coming back from the background arms the last interval again.
-  loadToBuild();
-  serveAd("/ad0");
-  EXPECT_FALSE(controller().reloadTimer());
-  auto application = platform::Application::shared();
-  application->enterBackground();
-  application->enterForeground();
-  EXPECT_DOUBLE_EQ(refreshIn(), 30);
-
-  // Each full screen from any banner pauses every banner until that one gives the screen back
-  // (Done on a browser over an interstitial leaves the interstitial's pause); a load that ends
-  // under them leaves its refresh until then.
-  auto& center = platform::NotificationCenter::defaultCenter();
-  const int screens[2] = {};
-  center.postNotification("ZUVViewControllerWillPresentFullScreen", &screens[0]);
-  EXPECT_FALSE(controller().reloadTimer());
-  loadToBuild();
-  serveAd("/ad30");
-  center.postNotification("ZUVViewControllerWillPresentFullScreen", &screens[1]);
-  center.postNotification("ZUVViewControllerDidRelinquishFullScreen", &screens[1]);
-  EXPECT_FALSE(controller().reloadTimer());
-  center.postNotification("ZUVViewControllerDidRelinquishFullScreen", &screens[0]);
-  EXPECT_DOUBLE_EQ(refreshIn(), 30);
+  serveAd("/ad0");  // 0 stops the refresh
+  EXPECT_FALSE(controller().refresh().timer());
 
   // Fired while inactive after launch (the banner was made after it): nothing loads and
   // nothing is scheduled.
+  auto application = platform::Application::shared();
   application->enterBackground();
-  controller().activateReloadTimer();
+  controller().refresh().restart();
   auto requests = server_.requests().size();
   auto loads = controller().request()->counter();
   RunLoop::main().advance(30s);
-  EXPECT_FALSE(controller().reloadTimer());
+  EXPECT_FALSE(controller().refresh().timer());
   EXPECT_EQ(controller().request()->counter(), loads);
   EXPECT_EQ(server_.requests().size(), requests);
 
   // A banner that goes with a refresh pending never fires it.
   application->enterForeground();
   std::weak_ptr<ZUVObjectPrivate> gone = banner_->privateObject();
-  ASSERT_TRUE(controller().reloadTimer());
+  ASSERT_TRUE(controller().refresh().timer());
   banner_->removeFromSuperview();
   banner_.reset();
   EXPECT_TRUE(gone.expired());
@@ -303,8 +280,8 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   EXPECT_EQ(server_.requests().size(), requests);
 }
 
-// Off by default; when set, a refresh that falls due while less than half of the banner can be
-// seen waits, through pauses, until half of it can, and then goes at once.
+// When set, a refresh that falls due while less than half of the banner or its ad can be seen
+// waits until half of it can, and then goes at once.
 TEST_F(ZUVObjectPrivateTest, AViewableRefreshWaitsUntilHalfTheBannerCanBeSeen) {
   server_.reply("/ad30", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "30"}});
   auto window = platform::Window::create();
@@ -319,50 +296,42 @@ TEST_F(ZUVObjectPrivateTest, AViewableRefreshWaitsUntilHalfTheBannerCanBeSeen) {
   loadToBuild();
   serveAd("/ad30");
   banner_->setHidden(true);
+  banner_->setViewableRefresh(true);
   auto before = loads();
   refreshAfter(30);
-  EXPECT_EQ(loads(), before + 1);  // off: a hidden banner refreshes all the same
-
-  banner_->setViewableRefresh(true);
-  refreshAfter(30);
-  EXPECT_EQ(loads(), before + 1);
-  EXPECT_TRUE(controller().isWaitingToBeSeen());
-  auto application = platform::Application::shared();
-  application->enterBackground();
-  application->enterForeground();
+  EXPECT_EQ(loads(), before);
+  EXPECT_TRUE(controller().refresh().isWaitingToBeSeen());
   banner_->setHidden(false);
   banner_->setFrame(platform::Rect(0, 390, 320, 50));  // 21 of 50 points inside its screen
   refreshAfter(300);
-  EXPECT_EQ(loads(), before + 1);
-  EXPECT_FALSE(controller().reloadTimer());
+  EXPECT_EQ(loads(), before);
+  EXPECT_FALSE(controller().refresh().timer());
 
   banner_->setFrame(platform::Rect(0, 361, 320, 50));
   refreshAfter(0);
-  EXPECT_EQ(loads(), before + 2);
-  EXPECT_FALSE(controller().isWaitingToBeSeen());
+  EXPECT_EQ(loads(), before + 1);
+  EXPECT_FALSE(controller().refresh().isWaitingToBeSeen());
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 }
 
-// With no interval from its server yet, a banner tries a failed load again after 30, 60, 120,
-// 120 s; the first interval that a server sends takes over.
+// With no interval from its server yet, a banner tries a failed load again, later each time;
+// the first interval that a server sends takes over.
 TEST_F(ZUVObjectPrivateTest, AFailedFirstLoadIsRetriedWithBackOff) {
   serveScript(500, "");
   banner_->loadRequest(ZUVRequest::request());
-  for (double delay : {30.0, 60.0, 120.0}) {
-    settle([&] { return static_cast<bool>(controller().reloadTimer()); });
-    EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::ScriptFetchFailed);
-    EXPECT_DOUBLE_EQ(refreshIn(), delay);
-    if (delay == 120) serveScript(200, "function ZEDE_buildAdURL(p) {}");
-    RunLoop::main().advance(platform::seconds(delay));
-  }
+  settle([&] { return static_cast<bool>(controller().refresh().timer()); });
+  EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::ScriptFetchFailed);
+  EXPECT_DOUBLE_EQ(refreshIn(), 30);
+  serveScript(200, "function ZEDE_buildAdURL(p) {}");
+  RunLoop::main().advance(30s);
   settle([&] { return controller().buildAdWebView() != nullptr; });
   server_.reply("/broken", 503, "");
   serveAd("/broken");
-  EXPECT_DOUBLE_EQ(refreshIn(), 120);
-  EXPECT_EQ(errors_.size(), 4u);
+  EXPECT_DOUBLE_EQ(refreshIn(), 60);
+  EXPECT_EQ(errors_.size(), 2u);
 
   server_.reply("/ad", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "45"}});
-  RunLoop::main().advance(120s);
+  RunLoop::main().advance(60s);
   settle([&] { return controller().buildAdWebView() != nullptr; });
   serveAd("/ad");
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadingAdPage);
@@ -406,7 +375,7 @@ TEST_F(ZUVObjectPrivateTest, AdPagesLeftByEarlierRunsGoAtTheNextStart) {
   std::string outside = world_.makeFolder("elsewhere");
   std::string notOurs = velour_test::TestWorld::writeFile(outside, "1234abcd", "kept");
   ASSERT_EQ(::symlink(outside.c_str(), (caches + "/link.example").c_str()), 0);
-  ZUVObjectPrivate::removeAdPagesOfEarlierRuns();
+  ZUVSession::removeAdPagesOfEarlierRuns();
   EXPECT_FALSE(files.fileExists(page));
   EXPECT_TRUE(files.fileExists(*script));
   EXPECT_TRUE(files.fileExists(notOurs));
@@ -455,7 +424,7 @@ TEST_F(ZUVObjectPrivateTest, RequestsThatCannotGoAhead) {
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
 
   // Inactive before launch has finished: the request goes through.
-  ZUVObjectPrivate::observeLaunch();
+  ZUVSession::shared().observeLaunch();
   platform::Application::resetShared();
   ASSERT_NE(platform::Application::shared()->applicationState(),
             platform::ApplicationState::Active);
@@ -572,7 +541,7 @@ TEST_F(ZUVObjectPrivateTest, ARefreshDuringTheScriptFetchLeavesOneBuild) {
   holdScript_ = true;
   banner_->loadRequest(ZUVRequest::request());
   settle([&] { return server_.requestCount(kZUVSupportScriptPath) == 1; });
-  controller().scheduleReloadTimer(10);
+  controller().refresh().start(10s);
   RunLoop::main().advance(10s);
   EXPECT_TRUE(banner_->hasAutoRefreshed());
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::FetchingScript);
@@ -588,13 +557,13 @@ TEST_F(ZUVObjectPrivateTest, ARefreshDuringTheScriptFetchLeavesOneBuild) {
   holdScript_ = true;
   banner_->loadRequest(ZUVRequest::request());
   settle([&] { return server_.requestCount(kZUVSupportScriptPath) == 2; });
-  controller().scheduleReloadTimer(10);
+  controller().refresh().start(10s);
   RunLoop::main().advance(10s);
   ASSERT_NE(controller().buildAdWebView(), nullptr);
   server_.reply("/ad", 200, "<p>ad</p>");
   serveAd("/ad");
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadingAdPage);
-  controller().resetReloadTimer();  // so that the wait below cannot run into the next refresh
+  controller().refresh().stop();  // so that the wait below cannot run into the next refresh
   holdScript_ = false;
   settle([&] { return !controller().isWorking() || controller().buildAdWebView(); });
   EXPECT_FALSE(controller().buildAdWebView());
@@ -610,7 +579,7 @@ TEST_F(ZUVObjectPrivateTest, TheBuildPageGetsInterstitialAndUnwritableParameters
   EXPECT_EQ(page().find("ad_frame"), std::string::npos);
   // Its refreshes stay interstitial; the caller's request stays a banner request.
   auto firstPage = recorded_;
-  controller().scheduleReloadTimer(5);
+  controller().refresh().start(5s);
   RunLoop::main().advance(5s);
   EXPECT_TRUE(controller().hasAutoRefreshed());
   EXPECT_NE(recorded_, firstPage);
@@ -628,14 +597,7 @@ TEST_F(ZUVObjectPrivateTest, TheBuildPageGetsInterstitialAndUnwritableParameters
   EXPECT_NE(page().find("<script>ZEDE_buildAdURL();</script>"), std::string::npos) << page();
 }
 
-TEST(ZUVObjectPrivatePageTest, RefreshIntervalsAreBoundedAndTheBuildPageCarriesItsJSONInertly) {
-  const std::pair<const char*, double> cases[] = {
-      {"30", 30},   {"45.5s", 45.5}, {"3", 10},  {"soon", 0}, {"-5", 0},
-      {"1e999", 0}, {"inf", 0},      {"nan", 0}, {"0x40", 0},
-  };
-  for (auto [text, seconds] : cases) {
-    EXPECT_EQ(ZUVObjectPrivate::refreshIntervalFromHeader(text), seconds) << text;
-  }
+TEST(ZUVObjectPrivatePageTest, TheBuildPageCarriesItsJSONInertly) {
   EXPECT_EQ(ZUVObjectPrivate::buildAdPage("var a;", ""),
             "<html><head><script>var a;</script><script>ZEDE_buildAdURL();</script></head>"
             "<body></body></html>");

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "ads/core/ZUVObjectPrivate.h"
+#include "ads/core/ZUVSession.h"
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVStatistics.h"
 #include "app/main.h"
@@ -32,7 +32,7 @@ TestWorld::TestWorld() : savedBundle_(platform::Bundle::main().resourcePath()) {
   platform::Application::resetShared();
   platform::FileManager::defaultManager().setHomeDirectory(home_);
   platform::UserDefaults::resetStandard();
-  ZUVObjectPrivate::observeLaunch();  // a fresh device: launch is yet to come
+  ZUVSession::shared().observeLaunch();  // a fresh device: launch is yet to come
   // Banners load from the first screen on; their traffic must never leave the machine. Port 9
   // (discard) is closed on the test hosts, so every fetch fails at once.
   for (const char* host : {kZUVStaticContentHost, kZUVAdServerHost}) {

@@ -155,7 +155,7 @@ class AdFaultTest : public velour_test::VendorAdServerTest {
   }
 
   static bool refreshesIn(const Banner& banner, platform::Duration interval) {
-    const auto& timer = banner.controller().reloadTimer();
+    const auto& timer = banner.controller().refresh().timer();
     return timer && timer.fireDate() - RunLoop::main().now() == interval;
   }
 
@@ -190,9 +190,9 @@ TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndOnlyATapTakesAnAdAnywh
   EXPECT_EQ(page->request().url().absoluteString(), adPage);
   auto browser = std::dynamic_pointer_cast<ZUVScreenRelinquishing>(root_->modalViewController());
   ASSERT_TRUE(browser);
-  EXPECT_FALSE(controller.reloadTimer());
+  EXPECT_FALSE(controller.refresh().timer());
   browser->relinquishScreen();
-  EXPECT_TRUE(controller.reloadTimer());
+  EXPECT_TRUE(controller.refresh().timer());
 
   // A hostile ad: eight ways out while its page loads, eleven (a scripted click() and
   // dispatchEvent and window.open among them) once it is shown, each one refused.
@@ -385,7 +385,7 @@ TEST_F(AdFaultTest, RunawayPagesAreUnloadedAndTheirRenderersGoIdle) {
   EXPECT_EQ(page.errors, std::vector<long>{2});
   EXPECT_TRUE(inState(page, ZUVObjectPrivate::State::LoadFailed));
   EXPECT_TRUE(page.view->webView()->isHidden());
-  EXPECT_TRUE(page.controller().reloadTimer());
+  EXPECT_TRUE(page.controller().refresh().timer());
   const std::string line =
       "<Vozave> Unloaded an ad page past its limit of processor time 0.3 s in 30 s";
   EXPECT_EQ(std::count(world_->log().lines().begin(), world_->log().lines().end(), line), 1);

@@ -109,7 +109,7 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   tapAd();
   ASSERT_TRUE(printed("mraid-done expand expanded")) << ::testing::PrintToString(lines_);
   EXPECT_EQ(mraid().state(), ZUVMraidState::Expanded);
-  EXPECT_FALSE(banner_->privateObject()->reloadTimer());
+  EXPECT_FALSE(banner_->privateObject()->refresh().timer());
   // open() on a tap goes out through the click path: the browser over the ad's own screen.
   ASSERT_TRUE(banner_->webView()->tapLink("Visit the shop"));
   ASSERT_TRUE(printed("mraid-check PASS expand.open-with-tap"));
@@ -119,11 +119,11 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   ASSERT_TRUE(browser);
   browser->relinquishScreen();
   EXPECT_EQ(mraid().state(), ZUVMraidState::Expanded);
-  EXPECT_FALSE(banner_->privateObject()->reloadTimer());
+  EXPECT_FALSE(banner_->privateObject()->refresh().timer());
   ASSERT_TRUE(banner_->webView()->tapLink("Close ad"));
   ASSERT_TRUE(printed("mraid-done expand closed")) << ::testing::PrintToString(lines_);
   EXPECT_EQ(mraid().state(), ZUVMraidState::Default);
-  EXPECT_TRUE(banner_->privateObject()->reloadTimer());
+  EXPECT_TRUE(banner_->privateObject()->refresh().timer());
   // Once closed, it takes the screen again only on a tap.
   banner_->webView()->runJavaScript(kLogErrors + std::string("mraid.expand();"));
   ASSERT_TRUE(printed("refused expand"));
@@ -146,7 +146,7 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   tapAd();
   ASSERT_TRUE(printed("mraid-done resize resized"));
   // Resized, it holds the refresh; a screen that comes and goes over it leaves it on top.
-  EXPECT_FALSE(banner_->privateObject()->reloadTimer());
+  EXPECT_FALSE(banner_->privateObject()->refresh().timer());
   ASSERT_TRUE(
       root_->presentModalViewController(std::make_shared<platform::ViewController>(), false));
   root_->dismissModalViewController(false);
@@ -205,7 +205,7 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   hostWait([&] { return !errors_.empty(); });
   EXPECT_EQ(errors_, std::vector<long>{kZUVErrorNoFill});
   EXPECT_TRUE(banner_->webView()->isHidden());
-  EXPECT_TRUE(banner_->privateObject()->reloadTimer());
+  EXPECT_TRUE(banner_->privateObject()->refresh().timer());
 
   EXPECT_EQ(failures(), std::vector<std::string>{});
 }

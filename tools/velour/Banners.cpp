@@ -137,10 +137,10 @@ void Banners::printAll(std::ostream& out) {
     out << "ad " << owner(*banner)
         << (banner->isVisibleInTree() && banner->window() ? "" : " (off screen)") << ": "
         << describe(banner);
-    const auto& timer = banner->privateObject()->reloadTimer();
+    const auto& timer = banner->privateObject()->refresh().timer();
     if (timer.isValid()) {
       out << ", refresh in " << oneDecimal(platform::toSeconds(timer.fireDate() - now)) << " s";
-    } else if (banner->privateObject()->isWaitingToBeSeen()) {
+    } else if (banner->privateObject()->refresh().isWaitingToBeSeen()) {
       out << ", refresh due when the banner is seen";
     } else {
       out << ", no refresh due";
