@@ -160,6 +160,7 @@ void ZUVBrowserController::buildWebView(double toolbarHeight, unsigned mask) {
   data.webViewDelegate = std::make_shared<ZUVBrowserWebViewDelegate>(
       std::static_pointer_cast<ZUVBrowserController>(self()));
   data.webViewDelegate->setViewController(self());
+  data.webViewDelegate->setGate(data.gate);
   web->setDelegate(data.webViewDelegate);
   if (auto url = std::exchange(data.urlToLoad, std::nullopt)) {
     load(url, std::exchange(data.referringURLToLoad, std::nullopt));

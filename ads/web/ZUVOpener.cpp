@@ -138,6 +138,7 @@ void ZUVOpener::openBrowserToURLSupportedOrientations(const platform::URL& url,
   browser->setSupportedOrientations(orientations);
   browser->load(url, referringURL_);
   browser->setDelegateManager(delegateManager_);
+  browser->setOpenedByTap(gate_);
   // The browser holds itself while it is on screen.
   browser->presentFromViewController(viewController());
 }
@@ -147,6 +148,7 @@ std::shared_ptr<ZUVWebAppViewController> ZUVOpener::webAppOrientations(
   auto webApp = ZUVWebAppViewController::create();
   webApp->setSupportedOrientations(orientations);
   webApp->setDelegateManager(delegateManager_);
+  webApp->setOpenedByTap(gate_);
   return webApp;
 }
 

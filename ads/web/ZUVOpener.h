@@ -11,6 +11,8 @@
 #include "platform/ui/MailComposeViewController.h"
 #include "platform/ui/ViewController.h"
 
+class ZUVUserActivationGate;
+
 class ZUVNotification;
 class ZUVWebAppViewController;
 
@@ -53,6 +55,8 @@ class ZUVOpener {
   void setDelegateManager(std::shared_ptr<ZUVAdEventReporting> manager) {
     delegateManager_ = std::move(manager);
   }
+  // The gate of the web view whose taps the opener carries out; the screens it opens share it.
+  void setGate(std::shared_ptr<ZUVUserActivationGate> gate) { gate_ = std::move(gate); }
   // The page on which the ad was clicked; the browser sends it as "Referer".
   const std::optional<platform::URL>& referringURL() const { return referringURL_; }
   void setReferringURL(std::optional<platform::URL> url) { referringURL_ = std::move(url); }
@@ -97,6 +101,7 @@ class ZUVOpener {
   std::shared_ptr<ZUVAdEventReporting> delegateManager_;
   std::weak_ptr<platform::ViewController> viewController_;
   std::optional<platform::URL> referringURL_;
+  std::shared_ptr<ZUVUserActivationGate> gate_;
   // The composer links to it without owning; it goes with the opener.
   std::shared_ptr<MailDelegate> mailDelegate_;
 };

@@ -112,6 +112,7 @@ void ZUVWebAppViewController::buildWebView() {
   data.webView = web;
   data.webViewDelegate = std::make_shared<ZUVWebAppWebViewDelegate>(data);
   data.webViewDelegate->setViewController(self());
+  data.webViewDelegate->setGate(data.gate);
   web->setDelegate(data.webViewDelegate);
   if (auto url = std::exchange(data.urlToLoad, std::nullopt)) {
     web->loadRequest(platform::WebRequest(*url));

@@ -43,7 +43,15 @@ void relinquishScreenOf(const std::shared_ptr<platform::ViewController>& control
 }  // namespace
 
 ZUVWebViewDelegate::ZUVWebViewDelegate(std::unique_ptr<ZUVOpener> opener)
-    : opener_(opener ? std::move(opener) : std::make_unique<ZUVOpener>()) {}
+    : opener_(opener ? std::move(opener) : std::make_unique<ZUVOpener>()) {
+  opener_->setGate(gate_);
+}
+
+void ZUVWebViewDelegate::setGate(std::shared_ptr<ZUVUserActivationGate> gate) {
+  if (!gate) return;
+  gate_ = std::move(gate);
+  opener_->setGate(gate_);
+}
 
 ZUVWebViewDelegate::~ZUVWebViewDelegate() {
   if (tracker_) tracker_->reset();

@@ -55,9 +55,7 @@ class ZUVWebViewDelegate : public platform::WebViewDelegate {
   // The rule that lets the ad leave, present or count a click only on the user's tap; a
   // banner's web views share their banner's.
   const std::shared_ptr<ZUVUserActivationGate>& gate() const { return gate_; }
-  void setGate(std::shared_ptr<ZUVUserActivationGate> gate) {
-    if (gate) gate_ = std::move(gate);
-  }
+  void setGate(std::shared_ptr<ZUVUserActivationGate> gate);
 
   bool webViewShouldStartLoadWithRequestNavigationType(
       platform::WebView& webView, const platform::WebRequest& request,
