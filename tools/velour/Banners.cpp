@@ -93,7 +93,7 @@ Banners::Watch& Banners::watch(const std::shared_ptr<ZUVBannerView>& banner) {
     };
     banner->setDelegate(entry->second.delegate);
     banner->setViewableRefresh(viewableRefresh_);
-    logConsoleOf(*banner->webView());
+    logConsoleOf(*banner->webView(), ConsoleLines::WhileOnScreen);
   }
   return entry->second;
 }

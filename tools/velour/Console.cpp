@@ -15,8 +15,13 @@ std::string consoleLine(const std::string& level, const std::string& text) {
 
 }  // namespace
 
-void logConsoleOf(platform::WebView& page) {
-  page.setConsoleHandler([](const std::string& level, const std::string& text) {
+void logConsoleOf(platform::WebView& page, ConsoleLines which) {
+  std::weak_ptr<platform::WebView> weak = page.webSelf();
+  page.setConsoleHandler([weak, which](const std::string& level, const std::string& text) {
+    if (which == ConsoleLines::WhileOnScreen) {
+      auto view = weak.lock();
+      if (!view || !view->window() || !view->isVisibleInTree()) return;
+    }
     platform::log(consoleLine(level, text));
   });
 }
