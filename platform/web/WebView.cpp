@@ -520,6 +520,10 @@ void WebView::onRequestPaused(const Value& params) {
   const bool atResponse =
       params["responseStatusCode"].isNumber() || params["responseErrorReason"].isString();
   const std::string& url = params["request"]["url"].stringValue();
+  if (!atResponse && requestFilter_ && !requestFilter_(url)) {
+    page_->abortRequest(requestId);
+    return;
+  }
   if (params["resourceType"].stringValue() != "Document" ||
       params["frameId"].stringValue() != page_->mainFrameId()) {
     if (atResponse || !answerLocally(requestId, url)) page_->continueRequest(requestId);
