@@ -628,6 +628,11 @@ void WebView::onFrameStopped() {
 }
 
 // The main frame's documents are answered once the view has let them go on, as any other.
+void WebView::setRequestFilter(RequestFilter filter) {
+  requestFilter_ = std::move(filter);
+  page_->setPausesEveryRequest(static_cast<bool>(requestFilter_));
+}
+
 bool WebView::answerLocally(const std::string& requestId, const std::string& url) {
   const WebPage::LocalAnswer* answer = page_->localAnswerFor(url);
   if (!answer) return false;

@@ -173,7 +173,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   // it, which the page sees as a network error.
   // It runs inside the engine's report and must not call back into the view. Empty: all go.
   using RequestFilter = std::function<bool(const std::string& url)>;
-  void setRequestFilter(RequestFilter filter) { requestFilter_ = std::move(filter); }
+  void setRequestFilter(RequestFilter filter);
 
   // Unloads the page once it passes one of `limits` (each load of the application's counts
   // anew), then calls `onUnloaded` with the limit's name on a later pass.

@@ -70,7 +70,9 @@ platform::Result<void> takeOption(const std::string& arg, const std::string& val
                                   CheckOptions& options) {
   if (arg == "--size") return parseSize(value, options.walk);
   if (arg == "--format") {
-    if (value == "rewarded") return usageProblem("rewarded ads cannot be checked yet");
+    if (value == "rewarded" || value == "vast") {
+      return usageProblem(value + " ads cannot be checked yet");
+    }
     if (value != "banner" && value != "interstitial") {
       return usageProblem("--format takes banner or interstitial, not \"" +
                           platform::text::singleLine(value) + "\"");
@@ -101,6 +103,8 @@ platform::Result<CheckOptions> parseCheckArguments(const Arguments& args) {
     const std::string& arg = args[i];
     if (arg == "--strict") {
       options.strict = true;
+    } else if (arg == "--log") {
+      options.walk.showLog = true;
     } else if (arg == "--size" || arg == "--format" || arg == "--quiet" || arg == "--block" ||
                arg == "--pictures" || arg == "--json" || arg == "--junit") {
       if (i + 1 == args.size()) return usageProblem(arg + " needs a value");
@@ -258,8 +262,9 @@ int check(const Arguments& args) {
   CheckReport report;
   report.creative = platform::text::singleLine(options.creative);
   report.format = options.walk.interstitial ? "interstitial" : "banner";
-  report.width = options.walk.width;
-  report.height = options.walk.height;
+  const platform::Size screen = platform::Screen::applicationFrame().size;
+  report.width = options.walk.interstitial ? static_cast<int>(screen.width) : options.walk.width;
+  report.height = options.walk.interstitial ? static_cast<int>(screen.height) : options.walk.height;
   report.strict = options.strict;
   int status = walk(options, report);
   platform::FileManager::defaultManager().removeItem(home);
@@ -278,7 +283,8 @@ std::vector<Command> checkCommands() {
   return {
       {"check",
        "  check CREATIVE [--format banner|interstitial] [--size WxH] [--quiet SECONDS]\n"
-       "        [--block HOST]... [--pictures DIR] [--json FILE] [--junit FILE] [--strict]\n"
+       "        [--block HOST]... [--pictures DIR] [--json FILE] [--junit FILE] [--strict] "
+       "[--log]\n"
        "      run an ad page (an HTML file, an ad tag or an http(s) URL) on the headless\n"
        "      phone through a fixed walk (load, ready, a quiet time, a tap, close, rotation,\n"
        "      background, unload) and report what it did; exit 1 when a check failed\n"

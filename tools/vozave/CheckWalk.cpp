@@ -1,6 +1,7 @@
 #include "tools/vozave/CheckWalk.h"
 
 #include <cstdio>
+#include <iostream>
 #include <mutex>
 #include <sstream>
 
@@ -130,6 +131,7 @@ void CheckWalk::takeLogLine(const std::string& line) {
   for (const auto& [prefix, kind] : kinds) {
     if (line.starts_with(prefix)) report_.add(kind, step_, line);
   }
+  if (options_.showLog) std::cerr << line << "\n";
 }
 
 void CheckWalk::endStep(const std::string& outcome) {
@@ -348,9 +350,16 @@ void CheckWalk::unload() {
     (void)velour::FullScreens::pressControl("close");
   }
   hold(kSettle);
+  std::string outcome = "unloaded";
+  if (ZUVMraidController* ad = mraid()) {
+    if (ad->state() != ZUVMraidState::Hidden) {
+      report_.add("close-failed", step_, "the close control left it " + stateName(ad));
+    }
+    outcome += "; MRAID state " + stateName(ad);
+  }
   phone_.interstitial().tidy();
   report_.requestsByHost = traffic_->byHost;
-  endStep("unloaded");
+  endStep(outcome);
 }
 
 }  // namespace vozave

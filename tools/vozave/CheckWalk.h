@@ -21,6 +21,7 @@ struct WalkOptions {
   std::string picturesFolder;    // empty: no pictures
   std::vector<std::string> blockedHosts;
   std::vector<std::string> ownHosts;  // the check's ad server: never an insecure request
+  bool showLog = false;               // the developer log goes on to standard error as well
 };
 
 // The fixed walk of `vozave check` on the headless phone: the creative, served by the check's
