@@ -13,6 +13,7 @@
 #include "platform/foundation/Value.h"
 #include "platform/web/JsonCodec.h"
 #include "tests/support/RunCommand.h"
+#include "tests/support/TestHTTPServer.h"
 #include "tools/vozave/CheckReport.h"
 
 namespace {
@@ -128,6 +129,9 @@ TEST(CheckTest, PassesAGoodCreativeAndFailsAHostileOneForItsReasons) {
   EXPECT_EQ(check(dir + "/missing.html").status, 2);
   EXPECT_EQ(check(dir + "/hostile.html --format rewarded").status, 2);
   EXPECT_EQ(check(dir + "/hostile.html --size 321x50").status, 2);
+  velour_test::TestHTTPServer server;
+  server.reply("/gone.html", 404, "gone");
+  EXPECT_EQ(check(server.url("/gone.html")).status, 2);
   std::filesystem::remove_all(dir);
 }
 

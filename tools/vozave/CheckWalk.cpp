@@ -100,12 +100,7 @@ CheckWalk::CheckWalk(WalkOptions options, CheckReport& report, std::ostream& out
       traffic_(std::make_shared<Traffic>()) {
   traffic_->options = options_;
   traffic_->step = step_;
-  // The log's sink is called on the main thread and on the engine's and servers' threads.
-  auto lock = std::make_shared<std::mutex>();
-  previousSink_ = platform::setLogSink([this, lock](const std::string& line) {
-    std::lock_guard guard(*lock);
-    takeLogLine(line);
-  });
+  previousSink_ = platform::setLogSink([this](const std::string& line) { keepLogLine(line); });
   std::weak_ptr<Traffic> traffic = traffic_;
   ZUVObjectPrivate::setWebViewMaker([traffic](const platform::Rect& frame) {
     auto view = platform::WebView::create(frame);
@@ -121,20 +116,33 @@ CheckWalk::~CheckWalk() {
   platform::setLogSink(previousSink_);
 }
 
-void CheckWalk::takeLogLine(const std::string& line) {
+void CheckWalk::keepLogLine(const std::string& line) {
+  std::lock_guard lock(logMutex_);
+  if (keptLines_.size() < kMaxKeptLines) keptLines_.push_back(line);
+}
+
+void CheckWalk::takeLogLines() {
   static const std::pair<const char*, const char*> kinds[] = {
       {"<Vozave> Refused ", "left-without-tap"},
       {"<Vozave> Unloaded an ad page past its limit", "runaway"},
       {"<Vozave> MRAID ", "mraid-error"},
       {"web console: error: ", "console-error"},
   };
-  for (const auto& [prefix, kind] : kinds) {
-    if (line.starts_with(prefix)) report_.add(kind, step_, line);
+  std::vector<std::string> lines;
+  {
+    std::lock_guard lock(logMutex_);
+    lines.swap(keptLines_);
   }
-  if (options_.showLog) std::cerr << line << "\n";
+  for (const std::string& line : lines) {
+    for (const auto& [prefix, kind] : kinds) {
+      if (line.starts_with(prefix)) report_.add(kind, step_, line);
+    }
+    if (options_.showLog) std::cerr << platform::text::singleLine(line) << "\n";
+  }
 }
 
 void CheckWalk::endStep(const std::string& outcome) {
+  takeLogLines();
   // Requests are counted as they go; their findings join the report at each step's end.
   for (Finding& finding : traffic_->findings) {
     report_.add(finding.kind, finding.step, finding.evidence);
@@ -249,6 +257,7 @@ void CheckWalk::quiet() {
   step_ = traffic_->step = "quiet";
   std::size_t before = report_.findings.size();
   hold(platform::seconds(options_.quietSeconds));
+  takeLogLines();
   std::size_t refused = 0;
   for (std::size_t i = before; i < report_.findings.size(); ++i) {
     refused += report_.findings[i].kind == "left-without-tap";

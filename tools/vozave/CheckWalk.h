@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -54,7 +55,9 @@ class CheckWalk {
   void unload();
   void measure();
 
-  void takeLogLine(const std::string& line);
+  // The log's lines come on any thread: they wait for the main thread to take them.
+  void keepLogLine(const std::string& line);
+  void takeLogLines();
   void endStep(const std::string& outcome);
   std::shared_ptr<platform::WebView> adPage();
   ZUVMraidController* mraid();
@@ -64,6 +67,9 @@ class CheckWalk {
   std::ostream& out_;
   std::string step_ = "load";
   platform::LogSink previousSink_;
+  std::mutex logMutex_;  // guards the lines kept
+  std::vector<std::string> keptLines_;
+  static constexpr std::size_t kMaxKeptLines = 10000;
   std::shared_ptr<Traffic> traffic_;
   std::shared_ptr<platform::ViewController> root_;
   std::shared_ptr<platform::Window> window_;
