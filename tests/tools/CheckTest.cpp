@@ -53,7 +53,9 @@ TEST(CheckTest, ReportsSayWhatFailedAndWhatWarnsInEachForm) {
   report.width = 320;
   report.height = 50;
   report.requestsByHost["cdn.test"] = 3;
-  report.add("console-error", "load", "web console: error: <b>&\"x\"");
+  // Page text that the log has escaped already stays as it is.
+  report.add("console-error", "load", "web console: error: <b>&\"x\" a\\nb");
+  EXPECT_EQ(report.findings.front().evidence, "web console: error: <b>&\"x\" a\\nb");
   EXPECT_STREQ(report.result(), "warnings");
   EXPECT_EQ(report.exitStatus(), 0);
   for (int i = 0; i < 25; ++i) report.add("left-without-tap", "quiet", "line\nbreak");
@@ -71,7 +73,7 @@ TEST(CheckTest, ReportsSayWhatFailedAndWhatWarnsInEachForm) {
 
   std::string junit = vozave::junitText(report);
   EXPECT_NE(junit.find("failures=\"1\""), std::string::npos) << junit;
-  EXPECT_NE(junit.find("<system-out>load: web console: error: &lt;b&gt;&amp;&quot;x&quot;\n"),
+  EXPECT_NE(junit.find("<system-out>load: web console: error: &lt;b&gt;&amp;&quot;x&quot; a\\nb\n"),
             std::string::npos)
       << junit;
   EXPECT_NE(junit.find("name=\"left-without-tap\">\n    <failure"), std::string::npos) << junit;

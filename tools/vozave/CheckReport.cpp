@@ -60,6 +60,14 @@ platform::Value measurementsValue(const CheckReport& report) {
   return platform::Value(std::move(measurements));
 }
 
+// `text` on one line; the log's lines of page text are escaped already, and stay as they are.
+std::string oneLine(std::string_view text) {
+  std::string line = platform::text::singleLine(text);
+  std::string doubled;
+  for (char c : text) doubled.append(c == '\\' ? 2 : 1, c);
+  return line == doubled ? std::string(text) : line;
+}
+
 std::string attribute(std::string_view text) {
   return platform::text::markupEscaped(text);
 }
@@ -92,8 +100,7 @@ void CheckReport::add(std::string_view kind, std::string step, std::string_view 
     ++omitted[std::string(kind)];
     return;
   }
-  findings.push_back(
-      Finding{std::string(kind), std::move(step), platform::text::singleLine(evidence)});
+  findings.push_back(Finding{std::string(kind), std::move(step), oneLine(evidence)});
 }
 
 Severity CheckReport::severity(const Finding& finding) const {
