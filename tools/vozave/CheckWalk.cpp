@@ -213,6 +213,10 @@ bool CheckWalk::load() {
     platform::Rect frame((area.size.width - options_.width) / 2,
                          (area.size.height - options_.height) / 2, options_.width, options_.height);
     banner_ = ZUVBannerView::create(frame);
+    // It stays in the middle when the screen turns, as an application's placement would.
+    banner_->setAutoresizingMask(
+        platform::kAutoresizingFlexibleLeftMargin | platform::kAutoresizingFlexibleRightMargin |
+        platform::kAutoresizingFlexibleTopMargin | platform::kAutoresizingFlexibleBottomMargin);
     banner_->setAdUnitID(kVelourAdUnitID);
     banner_->setRootViewController(root_);
     root_->view()->addSubview(banner_);
