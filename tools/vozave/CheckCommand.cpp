@@ -231,6 +231,10 @@ int walk(const CheckOptions& options, CheckReport& report) {
   if (!server) return 2;
   WalkOptions walkOptions = options.walk;
   walkOptions.ownHosts = {kZUVStaticContentHost, kZUVAdServerHost};
+  adserver::AdServer* served = server.get();
+  walkOptions.creativeServed = [served] {
+    return !served->record().requestsOfKind(adserver::RequestKind::Page).empty();
+  };
   {
     CheckWalk walk(walkOptions, report, std::cout);
     walk.run();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -23,6 +24,9 @@ struct WalkOptions {
   std::vector<std::string> blockedHosts;
   std::vector<std::string> ownHosts;  // the check's ad server: never an insecure request
   bool showLog = false;               // the developer log goes on to standard error as well
+  // Whether the creative has been served: a load that failed before it was is the phone's
+  // (its engine slow to start on a busy machine) and is tried once more.
+  std::function<bool()> creativeServed;
 };
 
 // The fixed walk of `vozave check` on the headless phone: the creative, served by the check's
@@ -45,7 +49,9 @@ class CheckWalk {
  private:
   struct Traffic;
 
+  void warmUp();
   bool load();
+  void loadBanner();
   void awaitReady();
   void quiet();
   void tap();
