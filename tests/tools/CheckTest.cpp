@@ -117,9 +117,11 @@ TEST(CheckTest, PassesAGoodCreativeAndFailsAHostileOneForItsReasons) {
             std::string::npos);
   EXPECT_EQ(::access((dir + "/pictures/04-tap.png").c_str(), R_OK), 0);
 
-  // An ad tag that leaves without a tap, logs an error and fetches from a blocked host.
+  // An ad tag that leaves without a tap, logs an error, fetches from a blocked host and
+  // listens to an event MRAID does not have.
   std::ofstream(dir + "/hostile.html")
-      << "<img src=\"http://cdn.blocked.test/pixel.gif\"><script>console.error('broken');"
+      << "<script src=\"mraid.js\"></script><img src=\"http://cdn.blocked.test/pixel.gif\">"
+         "<script>console.error('broken'); mraid.addEventListener('nope', function () {});"
          "window.location.href = 'tel:5550100';</script>";
   run = check(dir + "/hostile.html --quiet 0.5 --block blocked.test --json " + dir + "/bad.json");
   EXPECT_EQ(run.status, 1) << run.out;
@@ -127,6 +129,7 @@ TEST(CheckTest, PassesAGoodCreativeAndFailsAHostileOneForItsReasons) {
   EXPECT_TRUE(has(found, "left-without-tap@load")) << run.out;
   EXPECT_TRUE(has(found, "blocked-request@load")) << run.out;
   EXPECT_TRUE(has(found, "console-error@load")) << run.out;
+  EXPECT_TRUE(has(found, "mraid-error@load")) << run.out;
 
   EXPECT_EQ(check("").status, 2);
   EXPECT_EQ(check(dir + "/missing.html").status, 2);

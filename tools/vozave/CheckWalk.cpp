@@ -128,6 +128,7 @@ void CheckWalk::takeLogLines() {
       {"<Vozave> Refused ", "left-without-tap"},
       {"<Vozave> Unloaded an ad page past its limit", "runaway"},
       {"<Vozave> MRAID ", "mraid-error"},
+      {"web console: warning: MRAID ", "mraid-error"},
       {"web console: error: ", "console-error"},
   };
   std::vector<std::string> lines;
