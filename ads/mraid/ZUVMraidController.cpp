@@ -416,7 +416,9 @@ void ZUVMraidController::dropSecondPart() {
   platform::RunLoop::main().releaseLater(std::move(secondPartDelegate_));
 }
 
+// Logged as well, so that an ad's author sees which calls failed without listening in the page.
 void ZUVMraidController::error(std::string_view message, std::string_view action) {
+  platform::log("<Vozave> MRAID " + std::string(action) + " failed: " + std::string(message));
   announce(Array{Value(Array{"error", message, action})});
 }
 

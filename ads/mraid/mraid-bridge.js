@@ -68,7 +68,9 @@
     setTimeout(function () { fire(event, args); }, 0);
   }
 
+  // Also on the console, so that the ad's author (and vozave check) sees the failed call.
   function error(message, action) {
+    if (window.console) console.warn('MRAID ' + action + ' failed: ' + message);
     fireLater('error', [message, action]);
   }
 

@@ -33,6 +33,8 @@ int WebPage::History::firstEntry() const {
              : 0;
 }
 
+WebPage::WebPage() : WebPage(Hooks()) {}
+
 WebPage::WebPage(Hooks hooks)
     : hooks_(std::move(hooks)),
       reachability_(NotificationCenter::defaultCenter().addObserver(
@@ -90,7 +92,10 @@ void WebPage::attach(const PagePool::ReadyPage& ready) {
   browser_->setSessionClient(page_->sessionId, std::move(session));
   findWindow();
   // Before the commands given meanwhile, which may load a document.
-  if (ready.offline != PagePool::isOffline() || !hooks_.localAnswers.empty()) applyReachability();
+  if (ready.offline != PagePool::isOffline() || !hooks_.localAnswers.empty() ||
+      hooks_.pausesEveryRequest) {
+    applyReachability();
+  }
   installDocumentStartScript();
   for (auto& command : waiting) command();
 }
@@ -169,7 +174,15 @@ void WebPage::applyReachability() {
   if (!page_ || !browser_) return;
   std::vector<std::string> answered;
   for (const auto& [fileName, answer] : hooks_.localAnswers) answered.push_back(fileName);
-  PagePool::applyReachability(*browser_, page_->sessionId, PagePool::isOffline(), answered);
+  // Pausing every request, as without a network, lets the view judge each one.
+  PagePool::applyReachability(*browser_, page_->sessionId,
+                              PagePool::isOffline() || hooks_.pausesEveryRequest, answered);
+}
+
+void WebPage::setPausesEveryRequest(bool on) {
+  if (on == hooks_.pausesEveryRequest) return;
+  hooks_.pausesEveryRequest = on;
+  applyReachability();
 }
 
 // --- What the view's owner adds to its pages -------------------------------------------------

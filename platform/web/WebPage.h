@@ -55,9 +55,11 @@ class WebPage {
   struct Hooks {
     std::string documentStartScript;
     std::map<std::string, LocalAnswer> localAnswers;
+    bool pausesEveryRequest = false;  // every request is paused, for the view to judge
   };
 
-  explicit WebPage(Hooks hooks = {});
+  WebPage();
+  explicit WebPage(Hooks hooks);
   ~WebPage();
   WebPage(const WebPage&) = delete;
   WebPage& operator=(const WebPage&) = delete;
@@ -81,6 +83,8 @@ class WebPage {
   // `fileName` is paused and answered with `answer`; it never reaches the network. An empty
   // name, or one with a '/', answers nothing.
   void answerRequestsForFileName(std::string fileName, LocalAnswer answer);
+  // Every request of the page (frames of other sites aside) is paused, not its documents only.
+  void setPausesEveryRequest(bool on);
   // The local answer for a request to `url`, if its file name has one.
   const LocalAnswer* localAnswerFor(const std::string& url) const;
 

@@ -521,6 +521,10 @@ void WebView::onRequestPaused(const Value& params) {
   const bool atResponse =
       params["responseStatusCode"].isNumber() || params["responseErrorReason"].isString();
   const std::string& url = params["request"]["url"].stringValue();
+  if (!atResponse && requestFilter_ && !requestFilter_(url)) {
+    page_->abortRequest(requestId);
+    return;
+  }
   if (params["resourceType"].stringValue() != "Document" ||
       params["frameId"].stringValue() != page_->mainFrameId()) {
     if (atResponse || !answerLocally(requestId, url)) page_->continueRequest(requestId);
@@ -625,6 +629,11 @@ void WebView::onFrameStopped() {
 }
 
 // The main frame's documents are answered once the view has let them go on, as any other.
+void WebView::setRequestFilter(RequestFilter filter) {
+  requestFilter_ = std::move(filter);
+  page_->setPausesEveryRequest(static_cast<bool>(requestFilter_));
+}
+
 bool WebView::answerLocally(const std::string& requestId, const std::string& url) {
   const WebPage::LocalAnswer* answer = page_->localAnswerFor(url);
   if (!answer) return false;

@@ -168,6 +168,13 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   void setConsoleHandler(ConsoleHandler handler) { consoleHandler_ = std::move(handler); }
   const ConsoleHandler& consoleHandler() const { return consoleHandler_; }
 
+  // Asked with the URL of each request of the page (its documents and resources, and those of
+  // frames of its site, as answerRequestsForFileName sees them), as it goes out: false aborts
+  // it, which the page sees as a network error.
+  // It runs inside the engine's report and must not call back into the view. Empty: all go.
+  using RequestFilter = std::function<bool(const std::string& url)>;
+  void setRequestFilter(RequestFilter filter);
+
   // Unloads the page once it passes one of `limits` (each load of the application's counts
   // anew), then calls `onUnloaded` with the limit's name on a later pass.
   void limitResources(const PageResourceLimits& limits,
@@ -179,6 +186,8 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   bool tapLink(std::string_view textOrSelector) override;
   bool tapAt(Point point) override;
   std::string pageText() override;
+  // What the page has used so far under limitResources; null without limits.
+  const PageResourceMonitor* resourceMonitor() const { return monitor_.get(); }
   std::optional<Bytes> screenshotPNG() override { return screenshotPNGAtScale(1); }
   // The page at the view's size in points, `scale` pixels to the point (a device's screen
   // scale); nothing for a scale that is not positive or past 4.
@@ -263,6 +272,7 @@ class WebView : public View, public JavaScriptEvaluating, public WebDriving {
   std::function<void(const std::string& limit)> onUnloaded_;
   ConsoleHandler consoleHandler_;
   LocalAnswerHandler localAnswerHandler_;
+  RequestFilter requestFilter_;
 
   WebRequest request_;
   WebPage::History history_;

@@ -128,6 +128,9 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   banner_->webView()->runJavaScript(kLogErrors + std::string("mraid.expand();"));
   ASSERT_TRUE(printed("refused expand"));
   EXPECT_EQ(mraid().state(), ZUVMraidState::Default);
+  // The author sees why in the developer log too.
+  EXPECT_TRUE(world_->log().contains(
+      "<Vozave> MRAID expand failed: expand is allowed again only on the user's tap"));
 
   // Two parts share one state; the second goes with the close control.
   showCreative("mraid-two-part");

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
 #include "platform/web/JsonCodec.h"
 #include "tools/adserver/AdQuery.h"
@@ -89,10 +90,17 @@ std::optional<std::string> AdContent::supportScript(const std::string& origin,
   return text;
 }
 
+void AdContent::addCreative(const std::string& name, std::string html) {
+  creatives_.insert(name);
+  held_[name] = std::move(html);
+}
+
 std::optional<std::string> AdContent::creative(const std::string& name,
                                                const AdPlaceholders& values) const {
   if (!creatives_.contains(name)) return std::nullopt;
-  auto text = readFile("creatives/" + name + ".html");
+  auto held = held_.find(name);
+  auto text = held != held_.end() ? std::optional<std::string>(held->second)
+                                  : readFile("creatives/" + name + ".html");
   if (!text) return std::nullopt;
   if (text->find("{{WEBAPP_HTML}}") != std::string::npos) {
     replaceAll(*text, "{{WEBAPP_HTML}}", platform::percentEncode(readFile(kWebApp).value_or("")));
@@ -118,6 +126,15 @@ std::optional<std::string> AdContent::mraidFile(const std::string& fileName) con
 void AdContent::fillMraidChecks(std::string& text) const {
   if (text.find("{{MRAID_CHECKS}}") == std::string::npos) return;
   replaceAll(text, "{{MRAID_CHECKS}}", readFile("mraid/checks.js").value_or(""));
+}
+
+std::string AdContent::asPage(std::string_view markup) {
+  std::string start = platform::text::asciiLowercase(platform::text::trimmed(markup).substr(0, 16));
+  if (start.starts_with("<!doctype") || start.starts_with("<html")) return std::string(markup);
+  return "<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
+         "<meta name=\"viewport\" content=\"width=device-width\"></head>"
+         "<body style=\"margin:0\">" +
+         std::string(markup) + "</body></html>";
 }
 
 std::string AdContent::emptyPage() {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "tools/adserver/Inventory.h"
 
@@ -28,6 +30,10 @@ class AdContent {
   // creative.
   platform::Result<void> load(const std::string& directory);
 
+  // A creative held in memory rather than read from the folder (vozave check's); it takes
+  // the place of a file of the same name.
+  void addCreative(const std::string& name, std::string html);
+
   const std::string& directory() const { return directory_; }
   const std::set<std::string>& creativeNames() const { return creatives_; }
   // The modification time of the script template, in seconds since 1970.
@@ -41,6 +47,10 @@ class AdContent {
   std::optional<std::string> page(const std::string& relativePath) const;
   // A file of the MRAID creatives' folder, "<name>.html" or "<name>.js".
   std::optional<std::string> mraidFile(const std::string& fileName) const;
+
+  // `markup` as an ad page: as it is when it is a whole document, else a fragment (an ad
+  // tag) put in the body of one, at the phone's width with no margin.
+  static std::string asPage(std::string_view markup);
 
   // The fault pages: built in, since an author has no reason to edit them.
   static std::string emptyPage();
@@ -56,6 +66,7 @@ class AdContent {
 
   std::string directory_;
   std::set<std::string> creatives_;
+  std::map<std::string, std::string> held_;
 };
 
 }  // namespace adserver

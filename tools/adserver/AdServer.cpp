@@ -97,6 +97,7 @@ platform::Result<void> AdServer::setUp() {
     options_.inventoryPath = options_.resourceDirectory + "/inventory.json";
   }
   if (auto loaded = content_.load(options_.resourceDirectory); !loaded) return loaded.error();
+  for (auto& [name, html] : options_.creatives) content_.addCreative(name, std::move(html));
   auto text = readInventoryFile(options_.inventoryPath);
   if (!text) return text.error();
   auto inventory = Inventory::parse(*text, content_.creativeNames());

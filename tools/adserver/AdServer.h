@@ -40,6 +40,8 @@ struct AdServerOptions {
   std::string inventoryPath;
   std::string logPath;  // JSON lines of every request; empty: none
   std::size_t recordCapacity = AdRecord::kDefaultCapacity;
+  // Creatives by name, held in memory beside the folder's; the inventory may name them.
+  std::map<std::string, std::string> creatives;
 };
 
 class AdServer {

@@ -53,5 +53,6 @@ std::vector<Command> requestCommands();
 std::vector<Command> deviceCommands();
 std::vector<Command> pageCommands();
 std::vector<Command> serveCommands();
+std::vector<Command> checkCommands();
 
 }  // namespace vozave

@@ -17,7 +17,7 @@ std::vector<Command> allCommands() {
   // One group a line, so that new groups merge cleanly.
   const std::vector<std::vector<Command> (*)()> groups{
       jsonCommands,    urlCommands,    messageCommands, encodingCommands, fetchCommands,
-      requestCommands, deviceCommands, pageCommands,    serveCommands,
+      requestCommands, deviceCommands, pageCommands,    serveCommands,    checkCommands,
   };
   for (auto list : groups) {
     auto more = list();
