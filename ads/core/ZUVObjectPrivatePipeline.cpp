@@ -14,6 +14,7 @@
 #include "ads/web/ZUVViewController.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
+#include "platform/foundation/TimeText.h"
 
 namespace {
 

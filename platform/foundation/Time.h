@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <ratio>
-#include <string>
 
 namespace platform {
 
@@ -50,13 +49,6 @@ constexpr double toSeconds(Duration duration) {
 }
 constexpr double toMilliseconds(Duration duration) {
   return duration.count() * 1000;
-}
-// Seconds as a log line shows them: "0.3", "10".
-inline std::string secondsText(Duration value) {
-  std::string text = std::to_string(toSeconds(value));
-  text.erase(text.find_last_not_of('0') + 1);
-  if (text.back() == '.') text.pop_back();
-  return text;
 }
 
 }  // namespace platform

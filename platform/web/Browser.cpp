@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/TimeText.h"
 #include "platform/web/EngineProcess.h"
 #include "platform/web/JsonCodec.h"
 #include "platform/web/PagePool.h"

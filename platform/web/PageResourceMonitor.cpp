@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/foundation/TimeText.h"
 #include "platform/web/WebPage.h"
 
 namespace platform {

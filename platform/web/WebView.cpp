@@ -1,6 +1,7 @@
 #include "platform/web/WebView.h"
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/TimeText.h"
 #include "platform/ui/Exposure.h"
 
 namespace platform {
