@@ -161,6 +161,7 @@ void ZUVBrowserController::buildWebView(double toolbarHeight, unsigned mask) {
       std::static_pointer_cast<ZUVBrowserController>(self()));
   data.webViewDelegate->setViewController(self());
   data.webViewDelegate->setGate(data.gate);
+  data.webViewDelegate->carryTap(data.openedByTapAt);
   web->setDelegate(data.webViewDelegate);
   if (auto url = std::exchange(data.urlToLoad, std::nullopt)) {
     load(url, std::exchange(data.referringURLToLoad, std::nullopt));

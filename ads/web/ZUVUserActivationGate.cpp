@@ -7,13 +7,9 @@
 
 bool ZUVUserActivationGate::allows(const platform::WebView& webView, std::string_view action,
                                    const platform::URL& url) {
-  if (isTap(webView) || (!webView.isHidden() && hasRecentTap())) return true;
+  if (isTap(webView)) return true;
   refuse(action, url);
   return false;
-}
-
-bool ZUVUserActivationGate::hasRecentTap() const {
-  return screenOpenedAt_ && platform::RunLoop::main().now() - *screenOpenedAt_ <= kCarriedTap;
 }
 
 bool ZUVUserActivationGate::isTap(const platform::WebView& webView) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 #include "platform/foundation/RunLoop.h"
@@ -13,18 +12,16 @@
 // grants its transient activation to real input and never to a page's script, timer, synthetic
 // event or window.open. The ad web view delegates ask it before each such action; a banner's ad
 // and build web views share one, and so do the screens that its taps open, so that its
-// refusals are counted per banner and a tap carries through the page it opened. Main thread
-// only.
+// refusals are counted per banner. Main thread only.
 class ZUVUserActivationGate {
  public:
-  // How long a tap that opened a screen counts for the pages it shows, as the web's transient
+  // How long the tap that opened a screen counts for that screen's page, as the web's transient
   // activation lasts (a landing page that forwards to the app store as it loads).
   static constexpr platform::Duration kCarriedTap = platform::seconds(5);
 
   // True when the navigation that the web view's delegate decides now was started by the
-  // user's tap on that view on screen, or, on a view on screen, within kCarriedTap of a tap
-  // that opened a screen. Otherwise the action is refused: one log line names `action` and
-  // `url`, and the refusal is counted.
+  // user's tap on that view on screen. Otherwise the action is refused: one log line names
+  // `action` and `url`, and the refusal is counted.
   [[nodiscard]] bool allows(const platform::WebView& webView, std::string_view action,
                             const platform::URL& url);
   // The same judgement without a refusal: the navigation being decided is the user's tap on
@@ -37,14 +34,8 @@ class ZUVUserActivationGate {
   // the ad's rights, or be handed to another application.
   static bool isForbiddenTarget(const platform::URL& url);
 
-  // The user's tap has just opened a screen (the opener acts only on a tap).
-  void noteScreenOpenedByTap() { screenOpenedAt_ = platform::RunLoop::main().now(); }
-
   std::uint64_t refusedCount() const { return refused_; }
 
  private:
-  bool hasRecentTap() const;
-
   std::uint64_t refused_ = 0;
-  std::optional<platform::Instant> screenOpenedAt_;
 };

@@ -35,9 +35,10 @@ class ZUVViewControllerPrivate {
   bool statusBarWasHidden = false;
   // True while the controller moves on or off the screen over the application's own one.
   bool interactingWithParent = false;
-  // The gate of the ad whose tap opened the screen, for the screen's web view; null gives it
-  // one of its own.
+  // The gate of the ad whose tap opened the screen, for the screen's web view (null gives it
+  // one of its own), and when the tap came.
   std::shared_ptr<ZUVUserActivationGate> gate;
+  std::optional<platform::Instant> openedByTapAt;
 };
 
 // The base of the full-screen ad controllers (the in-app browser and the web application).
@@ -81,10 +82,9 @@ class ZUVViewController : public platform::ViewController, public ZUVScreenRelin
   bool statusBarWasHidden() const { return privateData().statusBarWasHidden; }
   void setStatusBarWasHidden(bool hidden) { privateData().statusBarWasHidden = hidden; }
   // Opened by the user's tap on an ad with this gate: the screen's pages share it, and the tap.
-  void setOpenedByTap(const std::shared_ptr<ZUVUserActivationGate>& gate) {
-    if (!gate) return;
-    gate->noteScreenOpenedByTap();
-    privateData().gate = gate;
+  void setOpenedByTap(std::shared_ptr<ZUVUserActivationGate> gate) {
+    privateData().gate = std::move(gate);
+    privateData().openedByTapAt = platform::RunLoop::main().now();
   }
   ZUVViewControllerPrivate& privateData() const;
 

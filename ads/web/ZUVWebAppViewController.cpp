@@ -113,6 +113,7 @@ void ZUVWebAppViewController::buildWebView() {
   data.webViewDelegate = std::make_shared<ZUVWebAppWebViewDelegate>(data);
   data.webViewDelegate->setViewController(self());
   data.webViewDelegate->setGate(data.gate);
+  data.webViewDelegate->carryTap(data.openedByTapAt);
   web->setDelegate(data.webViewDelegate);
   if (auto url = std::exchange(data.urlToLoad, std::nullopt)) {
     web->loadRequest(platform::WebRequest(*url));

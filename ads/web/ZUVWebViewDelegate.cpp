@@ -47,6 +47,14 @@ ZUVWebViewDelegate::ZUVWebViewDelegate(std::unique_ptr<ZUVOpener> opener)
   opener_->setGate(gate_);
 }
 
+bool ZUVWebViewDelegate::allows(const platform::WebView& webView, std::string_view action,
+                                const platform::URL& url) {
+  const bool carried =
+      carriedTapAt_ && !webView.isHidden() &&
+      platform::RunLoop::main().now() - *carriedTapAt_ <= ZUVUserActivationGate::kCarriedTap;
+  return carried || gate_->allows(webView, action, url);
+}
+
 void ZUVWebViewDelegate::setGate(std::shared_ptr<ZUVUserActivationGate> gate) {
   if (!gate) return;
   gate_ = std::move(gate);
@@ -78,10 +86,10 @@ bool ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(
     return false;
   }
   if (scheme == "mailto") {
-    if (gate_->allows(webView, "the mail composer", url)) opener_->openEmailComposer(url);
+    if (allows(webView, "the mail composer", url)) opener_->openEmailComposer(url);
     return false;
   }
-  if (gate_->allows(webView, "leaving for another application", url)) opener_->openApp(url);
+  if (allows(webView, "leaving for another application", url)) opener_->openApp(url);
   return false;
 }
 
@@ -100,7 +108,7 @@ void ZUVWebViewDelegate::handleMessage(platform::WebView& webView, const platfor
   const std::string& name = message.name();
   const std::optional<platform::Dictionary>& parameters = message.parameters();
   if (name == "click") {
-    if (gate_->allows(webView, "a click message", url)) {
+    if (allows(webView, "a click message", url)) {
       trackURLStringAppendSpamSignals(textParameter(parameters, "u"), true);
     }
   } else if (name == "close") {
@@ -110,7 +118,7 @@ void ZUVWebViewDelegate::handleMessage(platform::WebView& webView, const platfor
   } else if (name == "log") {
     platform::log(pageLogLine(textParameter(parameters, "string").value_or("(null)")));
   } else if (name == "open") {
-    if (gate_->allows(webView, "an open message", url)) opener_->openNotification(message);
+    if (allows(webView, "an open message", url)) opener_->openNotification(message);
   } else if (name == "touch") {
     processTouchSignals(parameters.value_or(platform::Dictionary()));
   } else if (name == "vibrate") {

@@ -56,6 +56,9 @@ class ZUVWebViewDelegate : public platform::WebViewDelegate {
   // banner's web views share their banner's.
   const std::shared_ptr<ZUVUserActivationGate>& gate() const { return gate_; }
   void setGate(std::shared_ptr<ZUVUserActivationGate> gate);
+  // The user's tap at `tappedAt` opened the screen whose page this delegate decides: for
+  // ZUVUserActivationGate::kCarriedTap after it, the page on screen may act without a tap.
+  void carryTap(std::optional<platform::Instant> tappedAt) { carriedTapAt_ = tappedAt; }
 
   bool webViewShouldStartLoadWithRequestNavigationType(
       platform::WebView& webView, const platform::WebRequest& request,
@@ -92,8 +95,12 @@ class ZUVWebViewDelegate : public platform::WebViewDelegate {
   void handleMessage(platform::WebView& webView, const platform::URL& url,
                      const ZUVNotification& message);
 
+  // The gate's judgement, or the carried tap while it lasts.
+  bool allows(const platform::WebView& webView, std::string_view action, const platform::URL& url);
+
   std::unique_ptr<ZUVOpener> opener_;
   std::shared_ptr<ZUVUserActivationGate> gate_ = std::make_shared<ZUVUserActivationGate>();
+  std::optional<platform::Instant> carriedTapAt_;
   std::shared_ptr<ZUVClickTracker> tracker_;
   std::weak_ptr<platform::ViewController> viewController_;
 };
