@@ -300,8 +300,9 @@ TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
   }));
 }
 
-// A page's console messages reach the log, escaped. With --viewable-refresh, the first board's
-// banner waits while another tab hides it and refreshes once it is back.
+// A page's console messages reach the log, escaped, while its banner can be seen. With
+// --viewable-refresh, the first board's banner waits while another tab hides it and refreshes
+// once it is back.
 TEST_F(VelourTest, PagesConsoleMessagesAreLoggedAndAViewableRefreshWaitsForItsBanner) {
   velour_test::TestHTTPServer server;
   serveSupportScriptLeadingToAd(server);
@@ -333,6 +334,12 @@ TEST_F(VelourTest, PagesConsoleMessagesAreLoggedAndAViewableRefreshWaitsForItsBa
   EXPECT_NE(firstBoard(0).find("refresh due when the banner is seen"), std::string::npos)
       << run.out;
   EXPECT_NE(firstBoard(1).find("refresh in 29.0 s"), std::string::npos) << run.out;
+
+  // Without it the first board's banner refreshes behind the second board, unheard; the
+  // second board's, on screen, is heard.
+  run = runScript("wait 1\ntab 2\nwait 1\nlog\nwait 35\nlog\nquit\n",
+                  "--ad-server " + server.url(""));
+  EXPECT_EQ(count(outputOf(run.out, "log", 1), "web console: shown"), 1) << run.out;
 }
 
 // Every way out releases the work still pending while all it may call exists, and stops the web

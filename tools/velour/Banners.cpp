@@ -93,9 +93,20 @@ Banners::Watch& Banners::watch(const std::shared_ptr<ZUVBannerView>& banner) {
     };
     banner->setDelegate(entry->second.delegate);
     banner->setViewableRefresh(viewableRefresh_);
-    logConsoleOf(*banner->webView(), ConsoleLines::WhileOnScreen);
+    logConsoleOf(*banner->webView(), [weak = std::weak_ptr<ZUVBannerView>(banner)] {
+      auto shown = weak.lock();
+      return shown && isSeenOrAway(*shown);
+    });
   }
   return entry->second;
+}
+
+// On the screen in front, or with its ad expanded or resized over whatever is in front.
+bool Banners::isSeenOrAway(ZUVBannerView& banner) {
+  if (banner.window() && banner.isVisibleInTree()) return true;
+  const ZUVMraidController* mraid = banner.privateObject()->mraid();
+  return mraid &&
+         (mraid->state() == ZUVMraidState::Expanded || mraid->state() == ZUVMraidState::Resized);
 }
 
 std::string Banners::state(const std::shared_ptr<ZUVBannerView>& banner) {

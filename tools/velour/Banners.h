@@ -55,6 +55,7 @@ class Banners {
     std::vector<long> errors;
   };
   std::string state(const std::shared_ptr<ZUVBannerView>& banner);
+  static bool isSeenOrAway(ZUVBannerView& banner);
   Watch& watch(const std::shared_ptr<ZUVBannerView>& banner);
 
   std::map<const ZUVBannerView*, Watch> watches_;

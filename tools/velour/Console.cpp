@@ -15,15 +15,17 @@ std::string consoleLine(const std::string& level, const std::string& text) {
 
 }  // namespace
 
-void logConsoleOf(platform::WebView& page, ConsoleLines which) {
-  std::weak_ptr<platform::WebView> weak = page.webSelf();
-  page.setConsoleHandler([weak, which](const std::string& level, const std::string& text) {
-    if (which == ConsoleLines::WhileOnScreen) {
-      auto view = weak.lock();
-      if (!view || !view->window() || !view->isVisibleInTree()) return;
-    }
+void logConsoleOf(platform::WebView& page) {
+  page.setConsoleHandler([](const std::string& level, const std::string& text) {
     platform::log(consoleLine(level, text));
   });
+}
+
+void logConsoleOf(platform::WebView& page, std::function<bool()> heard) {
+  page.setConsoleHandler(
+      [heard = std::move(heard)](const std::string& level, const std::string& text) {
+        if (heard()) platform::log(consoleLine(level, text));
+      });
 }
 
 }  // namespace velour

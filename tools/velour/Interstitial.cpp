@@ -29,7 +29,7 @@ platform::Result<void> Interstitial::load() {
   delegate_->interstitialDidFailToReceiveAdWithError =
       [this](platform::View&, const platform::Error& error) { failed(error.code); };
   banner_->setDelegate(delegate_);
-  logConsoleOf(*banner_->webView(), ConsoleLines::All);
+  logConsoleOf(*banner_->webView());
   stage_ = Stage::Loading;
   banner_->privateObject()->loadInterstitialRequest(ZUVRequest::request());
   return {};

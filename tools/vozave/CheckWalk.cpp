@@ -264,7 +264,7 @@ void CheckWalk::loadBanner() {
       failure_ = "error " + std::to_string(error.code) + ": " + error.localizedDescription();
   };
   banner_->setDelegate(events_);
-  velour::logConsoleOf(*banner_->webView(), velour::ConsoleLines::All);
+  velour::logConsoleOf(*banner_->webView());
   banner_->loadRequest(ZUVRequest::request());
   waitFor([this] { return received_ || !failure_.empty(); }, kLoadBudget);
 }
