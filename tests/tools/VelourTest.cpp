@@ -200,7 +200,8 @@ TEST_F(VelourTest, ThePromptRunsALastLineThatHasNoNewline) {
 
 // A server of the test's own, named with --ad-server, takes the banners' whole road: the
 // script, the ad request and the page. `tap banner` needs an ad on the screen; the snapshot
-// pictures the screen at the device's scale and refuses a folder it cannot make.
+// waits for the banners on screen to show their ads, pictures the screen at the device's scale
+// and refuses a folder it cannot make.
 TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
   auto server = startServer();
   ASSERT_TRUE(server);
@@ -211,7 +212,8 @@ TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
   std::ofstream(dir_ + "/plain-file") << "not a folder";
   Outcome run =
       runScript("tap banner\nwait 1\nshow\nads\ntap No Such Link\nsnapshot " + dir_ +
-                    "/shots/board.png\nsnapshot " + dir_ + "/plain-file/x.png\nquit\n",
+                    "/shots/board.png\nsnapshot " + dir_ + "/plain-file/x.png\ntab 3\npress " +
+                    "Info\nsnapshot " + dir_ + "/shots/info.png\nshow\nquit\n",
                 "--device scale=2 --ad-server http://127.0.0.1:" + std::to_string(server->port()));
   if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
   EXPECT_EQ(run.status, 1) << run.err;
@@ -228,6 +230,7 @@ TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
           .find("banner 0,361 320x50 showing http://ads.vozave.com/zede/page/a1b2c3d4e5f6071/"),
       std::string::npos)
       << run.out;
+  EXPECT_EQ(count(outputOf(run.out, "show", 1), "x50 showing http"), 2) << run.out;
   EXPECT_EQ(server->record().requestsOfKind(adserver::RequestKind::Script).size(), 1u);
   // A refresh however far away is printed whole.
   EXPECT_TRUE(

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "ads/core/ZUVBannerView.h"
+#include "ads/core/ZUVObjectPrivate.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
@@ -36,9 +38,15 @@ class LoadEnd : public platform::WebViewDelegate {
   std::string failure;
 };
 
+// A banner loads its ad with its web view hidden: the picture waits for the ad (but not for a
+// build page's report, which the loop's clock may hold back).
 bool isLoadingAnyPage(const platform::View& view) {
   if (auto* web = dynamic_cast<const platform::WebView*>(&view); web && web->isLoading()) {
     return true;
+  }
+  if (auto* banner = dynamic_cast<const ZUVBannerView*>(&view)) {
+    auto controller = banner->privateObject();
+    if (controller && controller->isWorking() && !controller->isAwaitingBuildReport()) return true;
   }
   for (const auto& sub : view.subviews()) {
     if (!sub->isHidden() && isLoadingAnyPage(*sub)) return true;
@@ -90,7 +98,7 @@ platform::Result<void> writeSnapshot(const std::string& path) {
   }
   if (auto folder = prepareFolder(path); !folder) return folder;
   const double scale = platform::DeviceProfile::current().screenScale.value_or(1.0);
-  // The pages on screen finish loading first, so that the picture shows them.
+  // The pages and banners on screen finish loading first, so that the picture shows them.
   auto window = platform::Window::keyWindow();
   platform::RunLoop::main().runUntilHostTime([&] { return !window || !isLoadingAnyPage(*window); },
                                              deadlineIn(kSettleBudget));
