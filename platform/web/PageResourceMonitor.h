@@ -80,6 +80,7 @@ class PageResourceMonitor {
   WebPage* page_ = nullptr;
   TimerHandle timer_;
   bool readingPending_ = false;
+  HostInstant readingAskedAt_{};  // the host's: a frozen page takes real time
   bool memoryPending_ = false;
   bool exceeded_ = false;
   std::optional<Duration> lastReading_;
