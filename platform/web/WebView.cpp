@@ -184,8 +184,6 @@ void WebView::cancelLoadInProgress() {
 
 void WebView::beginLoad(WebViewNavigationType type, const WebRequest& request,
                         bool userActivation) {
-  // Our request of a load that is replaced may still come; it is then dropped, not asked for.
-  if (load_.active) requests_.supersede();
   cancelLoadInProgress();
   navigationWeak_.revoke();
   resetLoad();
@@ -219,6 +217,9 @@ void WebView::finishLoad() {
 void WebView::failLoad(Error error) {
   if (!load_.active) return;
   resetLoad();
+  // Our request of a load that ended (replaced, stopped, timed out) may still come; it is then
+  // dropped, not put to the delegate as the page's own navigation.
+  requests_.supersede();
   requests_.forgetExpected();
   notify([error = std::move(error)](WebViewDelegate& delegate, WebView& view) {
     delegate.webViewDidFailLoadWithError(view, error);
