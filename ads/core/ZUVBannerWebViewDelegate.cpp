@@ -1,31 +1,13 @@
 #include "ads/core/ZUVBannerWebViewDelegate.h"
 
 #include "ads/core/ZUVObjectPrivate.h"
-#include "ads/core/ZUVRequestError.h"
 #include "ads/mraid/ZUVMraidMessage.h"
-#include "ads/support/ZUVParameterKeys.h"
 #include "ads/support/ZUVStatistics.h"
-#include "platform/foundation/Log.h"
-#include "platform/foundation/RunLoop.h"
 
 namespace {
 
 bool isMessage(const platform::URL& url) {
   return url.writtenScheme() == "gmsg" || url.writtenScheme() == "vodov";
-}
-
-// An ad stays on screen while the next load fetches and builds, and after that load failed,
-// until a new page takes its place.
-bool displaysAd(const platform::WebView& webView, const ZUVObjectPrivate& controller) {
-  switch (controller.state()) {
-    case ZUVObjectPrivate::State::ShowingAd:
-      return true;
-    case ZUVObjectPrivate::State::NothingRequested:
-    case ZUVObjectPrivate::State::LoadingAdPage:
-      return false;
-    default:
-      return !webView.isHidden();
-  }
 }
 
 }  // namespace
@@ -38,15 +20,12 @@ bool ZUVBannerWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(
     platform::WebViewNavigationType type) {
   auto controller = private_.lock();
   if (!controller) return false;
-  ZUVMraidController* mraid = controller->mraid();
-  // An expanded ad's click-throughs are presented over its own screen.
-  std::shared_ptr<platform::ViewController> from =
-      mraid ? mraid->frontController() : controller->rootViewController();
+  std::shared_ptr<platform::ViewController> from = controller->clickPresenter();
   setViewController(from);
   opener().setDelegateManager(controller->delegateManager());
   opener().setViewController(from);
   if (ZUVMraidMessage::isMessageURL(request.url())) {
-    if (mraid) mraid->receiveMessage(webView, request.url());
+    controller->adPageSentMessage(webView, request.url());
     return false;
   }
   if (stopsRunawayPage(webView, request.url(), *controller)) return false;
@@ -57,19 +36,12 @@ bool ZUVBannerWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(
   }
   // The user's tap on the ad on screen is a click-through, whatever the next load is doing.
   const bool tapped = !webView.isHidden() && webView.lastNavigationHadUserActivation();
-  if (tapped || displaysAd(webView, *controller)) {
-    return clickThrough(webView, request, type, from);
+  if (tapped || controller->displaysAd(webView)) {
+    (void)controller->followClick(webView, request, type);
+    return false;
   }
   return ZUVWebViewDelegate::webViewShouldStartLoadWithRequestNavigationType(webView, request,
                                                                              type);
-}
-
-bool ZUVBannerWebViewDelegate::clickThrough(platform::WebView& webView,
-                                            const platform::WebRequest& request,
-                                            platform::WebViewNavigationType type,
-                                            const std::shared_ptr<platform::ViewController>& from) {
-  (void)followClick(webView, request, type, from);
-  return false;
 }
 
 bool ZUVBannerWebViewDelegate::followClick(platform::WebView& webView,
@@ -116,49 +88,18 @@ bool ZUVBannerWebViewDelegate::stopsRunawayPage(platform::WebView& webView,
   if (stopped) return true;
   if (controller.state() != ZUVObjectPrivate::State::LoadingAdPage) return false;
   if (++selfNavigations_ <= kMaxSelfNavigations) return false;
-  failRunawayLoad(webView, url, controller);
+  controller.adPageKeptNavigating(webView, url);
   return true;
 }
 
-void ZUVBannerWebViewDelegate::failRunawayLoad(platform::WebView& webView, const platform::URL& url,
-                                               ZUVObjectPrivate& controller) {
-  platform::log("<Vozave> Stopped an ad page that kept navigating itself without a tap: " +
-                pageLogLine(url.absoluteString()));
-  controller.changeState(ZUVObjectPrivate::State::LoadFailed);
-  controller.delegateManager()->didFailToReceiveAdWithError(
-      ZUVRequestError::errorWithCodeRequest(kZUVErrorNetworkError, controller.request().get()));
-  controller.adPageDidFail();
-  // Its scripts go with it, on the next pass: no load starts inside a decision.
-  std::weak_ptr<platform::WebView> weak = webView.webSelf();
-  platform::RunLoop::main().post([weak] {
-    if (auto view = weak.lock()) view->loadHTMLStringBaseURL("", std::nullopt);
-  });
-}
-
+// The controller decides what a page's load end means; the delegate only reports it.
 void ZUVBannerWebViewDelegate::webViewDidFinishLoad(platform::WebView& webView) {
   ZUVWebViewDelegate::webViewDidFinishLoad(webView);
-  auto controller = private_.lock();
-  if (!controller || controller->state() != ZUVObjectPrivate::State::LoadingAdPage) return;
-  controller->changeState(ZUVObjectPrivate::State::ShowingAd);
-  controller->adPageDidFinish();
-  webView.setHidden(false);
-  controller->delegateManager()->didReceiveAd();
-  auto& statistics = ZUVStatistics::sharedStatistics();
-  statistics.endTimingNamed(kZUVParameterPriorRequestLatency);
-  statistics.startTimingNamed(kZUVParameterPriorPreClickLatency);
-  if (ZUVMraidController* mraid = controller->mraid()) mraid->adPageDidLoad(webView);
+  if (auto controller = private_.lock()) controller->adPageDidLoad(webView);
 }
 
 void ZUVBannerWebViewDelegate::webViewDidFailLoadWithError(platform::WebView& webView,
                                                            const platform::Error& error) {
   ZUVWebViewDelegate::webViewDidFailLoadWithError(webView, error);
-  auto controller = private_.lock();
-  if (!controller || controller->state() == ZUVObjectPrivate::State::ShowingAd) return;
-  // A page replaced by a newer one while it loaded belongs to a superseded load.
-  if (error.domain == platform::kWebErrorDomain && error.code == platform::kWebErrorCancelled) {
-    return;
-  }
-  controller->delegateManager()->didFailToReceiveAdWithError(
-      ZUVRequestError::errorWithCodeRequest(kZUVErrorNetworkError, controller->request().get()));
-  controller->adPageDidFail();
+  if (auto controller = private_.lock()) controller->adPageDidFailToLoad(error);
 }

@@ -7,12 +7,11 @@
 class ZUVCachedFile;
 class ZUVObjectPrivate;
 
-// The delegate of a banner's ad web view, made and owned by its ad controller. It reports the
-// ad page once it has loaded (the controller's "loading" becomes "shown"), reports a page that
-// fails to load before it was shown, and turns navigations in a displayed ad (shown, or still
-// on screen while the next load is under way) and the user's taps into click-throughs: the ad
-// page itself never navigates away. A page that keeps navigating itself without a tap while it
-// loads is stopped and its load failed. Main thread only.
+// The delegate of a banner's ad web view, made and owned by its ad controller. It reports to
+// the controller, which decides: the ad page's load end or failure, its messages, a page that
+// keeps navigating itself without a tap while it loads, and clicks (navigations in a displayed
+// ad and the user's taps), which go the controller's click path: the ad page itself never
+// navigates away. Main thread only.
 class ZUVBannerWebViewDelegate : public ZUVWebViewDelegate {
  public:
   // Navigations without a tap that a loading ad page may make before it is stopped.
@@ -28,21 +27,17 @@ class ZUVBannerWebViewDelegate : public ZUVWebViewDelegate {
   void webViewDidFailLoadWithError(platform::WebView& webView,
                                    const platform::Error& error) override;
 
-  // The ad's click-through to the request (the click URL, the in-app browser presented from
-  // `from`, another application), past the user's tap; false when refused.
+  // The controller's click path: the ad's click-through to the request (the click URL, the
+  // in-app browser presented from `from`, another application), past the user's tap; false
+  // when refused.
   [[nodiscard]] bool followClick(platform::WebView& webView, const platform::WebRequest& request,
                                  platform::WebViewNavigationType type,
                                  const std::shared_ptr<platform::ViewController>& from);
 
  private:
-  bool clickThrough(platform::WebView& webView, const platform::WebRequest& request,
-                    platform::WebViewNavigationType type,
-                    const std::shared_ptr<platform::ViewController>& from);
   // True when the navigation is one too many of the loading page's own, and is refused.
   bool stopsRunawayPage(platform::WebView& webView, const platform::URL& url,
                         ZUVObjectPrivate& controller);
-  void failRunawayLoad(platform::WebView& webView, const platform::URL& url,
-                       ZUVObjectPrivate& controller);
 
   std::weak_ptr<ZUVObjectPrivate> private_;
   // The ad page whose own navigations are counted, and their count.

@@ -20,6 +20,27 @@ ZUVObjectPrivate::WebViewMaker& webViewMaker() {
   return maker;
 }
 
+// The delegate of one load's fetches: a new load makes a new one.
+class LoadFetches : public ZUVCachedFileDelegate {
+ public:
+  using Callback = std::function<void(ZUVCachedFile&)>;
+  LoadFetches(Callback ended, Callback failed, Callback redirects)
+      : ended_(std::move(ended)), failed_(std::move(failed)), redirects_(std::move(redirects)) {}
+  void cachedFileDownloadDidEnd(ZUVCachedFile& file) override { ended_(file); }
+  void cachedFileDownloadDidFail(ZUVCachedFile& file,
+                                 const std::optional<platform::Error>&) override {
+    failed_(file);
+  }
+  std::optional<platform::Error> cachedFileShouldRedirectToURL(ZUVCachedFile& file,
+                                                               const platform::URL&) override {
+    redirects_(file);
+    return std::nullopt;
+  }
+
+ private:
+  Callback ended_, failed_, redirects_;
+};
+
 }  // namespace
 
 void ZUVObjectPrivate::setWebViewMaker(WebViewMaker maker) {
@@ -37,10 +58,10 @@ platform::PageResourceLimits& ZUVObjectPrivate::pageLimits() {
 }
 
 void ZUVObjectPrivate::limitPage(platform::WebView& view, bool buildPage) {
-  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
-  view.limitResources(pageLimits(), [weak, buildPage](const std::string& limit) {
-    if (auto self = weak.lock()) self->pageUnloaded(limit, buildPage);
-  });
+  view.limitResources(pageLimits(),
+                      whileAlive([buildPage](ZUVObjectPrivate& self, const std::string& limit) {
+                        self.pageUnloaded(limit, buildPage);
+                      }));
 }
 
 // A page past its limit has been unloaded: the load fails as a network error would, nothing
@@ -88,12 +109,8 @@ void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
   webViewDelegate_ = std::make_shared<ZUVBannerWebViewDelegate>(weak_from_this());
   webView_->setDelegate(webViewDelegate_);
   limitPage(*webView_, false);
-  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
-  // The refresh holds the controller while it runs: what it reports may let the banner go.
   refresh_ = std::make_unique<ZUVRefreshSchedule>(
-      [weak] {
-        if (auto self = weak.lock()) self->reloadCurrentRequest();
-      },
+      whileAlive([](ZUVObjectPrivate& self) { self.reloadCurrentRequest(); }),
       ZUVRefreshSchedule::Sight{[this] { return percentSeen(); },
                                 platform::observeExposureChanges});
 }
@@ -204,8 +221,13 @@ void ZUVObjectPrivate::loadPrivateRequest(std::shared_ptr<ZUVRequestPrivate> req
 }
 
 void ZUVObjectPrivate::abandonLoadInProgress() {
-  // A new load supersedes the one under way: its build and its ad page fetch end here, so
-  // nothing of theirs reaches the delegates or the state.
+  // A new load supersedes the one under way: its build and its ad page fetch end here, and
+  // what of theirs is still on its way does nothing.
+  load_.revoke();
+  fetches_ = std::make_shared<LoadFetches>(
+      forThisLoad([](ZUVObjectPrivate& self, ZUVCachedFile& file) { self.fetchEnded(file); }),
+      forThisLoad([](ZUVObjectPrivate& self, ZUVCachedFile& file) { self.fetchFailed(file); }),
+      forThisLoad([](ZUVObjectPrivate& self, ZUVCachedFile& file) { self.fetchRedirects(file); }));
   resetBuildAdWebView();
   if (adHTML_ && adHTML_->isFetching()) adHTML_->cancel();
 }
@@ -232,16 +254,12 @@ double ZUVObjectPrivate::percentSeen() const {
 void ZUVObjectPrivate::trackURLs(const std::vector<std::string>& urls) {
   if (!trackerDelegate_) {
     trackerDelegate_ = std::make_shared<ZUVClickTrackerDelegate>();
-    std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
     // One clean-up pass covers every tracker that has ended by then.
-    auto later = [weak] {
-      auto self = weak.lock();
-      if (!self) return;
-      self->trackerCleanup_ =
-          platform::RunLoop::main().performAfterDelay(platform::Duration::zero(), [weak] {
-            if (auto again = weak.lock()) again->cleanupTrackers();
-          });
-    };
+    auto later = whileAlive([](ZUVObjectPrivate& self) {
+      self.trackerCleanup_ = platform::RunLoop::main().performAfterDelay(
+          platform::Duration::zero(),
+          self.whileAlive([](ZUVObjectPrivate& again) { again.cleanupTrackers(); }));
+    });
     trackerDelegate_->trackerDidRedirect = [later](auto&, const auto&) { later(); };
     trackerDelegate_->trackerDidFailWithError = [later](auto&, const auto&) { later(); };
   }

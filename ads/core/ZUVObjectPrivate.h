@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ads/core/ZUVDelegateManager.h"
@@ -17,6 +18,7 @@
 #include "ads/web/ZUVWebViewDelegate.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/WeakFactory.h"
 #include "platform/ui/ViewController.h"
 #include "platform/web/PageResourceMonitor.h"
 #include "platform/web/WebView.h"
@@ -26,10 +28,12 @@ class ZUVBannerWebViewDelegate;
 // The ad controller behind one banner view: it owns the banner's ad web view and carries each
 // load from the request to an ad on screen (support script, hidden build page, ad page fetch,
 // display), refreshes it when its refresh schedule says so and reports every outcome through its
-// delegate manager. The banner view creates it and keeps it in the private-object registry;
-// the banner web view delegate drives it from "loading" to "shown". Main thread only.
-class ZUVObjectPrivate : public ZUVCachedFileDelegate,
-                         public std::enable_shared_from_this<ZUVObjectPrivate> {
+// delegate manager. It alone changes its state and reports to the application: its web view
+// delegates only tell it what happened (a page loaded or failed, a message, a click), and every
+// callback of a load is bound to that load's generation, so that a superseded load's news does
+// nothing. The banner view creates it and keeps it in the private-object registry. Main thread
+// only.
+class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
  public:
   // Where the banner's load stands. The numbers are the protocol's own; a printed state shows them.
   enum class State : std::int32_t {
@@ -59,7 +63,7 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
       const std::shared_ptr<platform::View>& view);
   // initWithFrame: a controller that serves no banner (yet).
   static std::shared_ptr<ZUVObjectPrivate> createWithFrame(const platform::Rect& frame);
-  ~ZUVObjectPrivate() override;
+  ~ZUVObjectPrivate();
   ZUVObjectPrivate(const ZUVObjectPrivate&) = delete;
   ZUVObjectPrivate& operator=(const ZUVObjectPrivate&) = delete;
 
@@ -88,7 +92,6 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   // The hidden web view of the build under way, if any.
   const std::shared_ptr<platform::WebView>& buildAdWebView() const { return buildAdWebView_; }
 
-  void changeState(State state) { state_ = state; }
   // A load has real work under way: a fetch, a build page or an ad page loading.
   bool isWorking() const;
   // The build page has loaded and all that is under way is its script's report.
@@ -96,48 +99,38 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
 
   void loadRequest(const std::shared_ptr<ZUVRequest>& request);
   void loadInterstitialRequest(const std::shared_ptr<ZUVRequest>& request);
-  bool isAppActive() const;
-  [[nodiscard]] bool supportsMinimumRequirementsForRequest(const ZUVRequestPrivate* request);
 
   // Follows each URL (unparsable texts are skipped) with a click tracker of its own.
   void trackURLs(const std::vector<std::string>& urls);
-  void cleanupTrackers();
   std::size_t trackerCount() const { return trackers_.size(); }
 
   // Cancels the pending tracker clean-up and the refresh; the banner calls it before it goes.
   void cancelPendingActions();
 
-  // The pipeline.
-  void ensureSupportFiles();
-  void failedToDownloadJavaScript();
-  // Loads the build page around the support script's text.
-  void buildAdUrl(std::string_view script);
+  // What the banner's web view delegate reports of the ad page; the controller alone decides
+  // what follows and reports to the application.
+  void adPageDidLoad(platform::WebView& webView);
+  void adPageDidFailToLoad(const platform::Error& error);
+  // The loading page navigated itself once too often without a tap: it is stopped.
+  void adPageKeptNavigating(platform::WebView& webView, const platform::URL& url);
+  // A message URL of the ad page, for its MRAID container.
+  void adPageSentMessage(platform::WebView& webView, const platform::URL& url);
+  // The ad's click path (a tap on it, its MRAID open): past the user's tap, the click URL, the
+  // in-app browser or another application; false when refused.
+  [[nodiscard]] bool followClick(platform::WebView& webView, const platform::WebRequest& request,
+                                 platform::WebViewNavigationType type);
+  // Where the ad's full screens are presented from: over its expanded screen, if any.
+  std::shared_ptr<platform::ViewController> clickPresenter() const;
+  // An ad stays on display while the next load fetches and builds, and after that load
+  // failed, until a new page takes its place: its navigations are clicks.
+  bool displaysAd(const platform::WebView& webView) const;
+
+  // The build page's parameters beyond the request's: the ad unit, the format, the frame.
   void addAdditionalParameters(platform::Dictionary& parameters) const;
-  void setupBuildAdWebView();
-  void resetBuildAdWebView();
-  void loadAdURL(const platform::Notification& notification);
-  void invalidRequest(const platform::Notification& notification);
-  void unableToServe(const platform::Notification& notification);
-  // Both of the build page's refusals: `what` names it in the log line.
-  void buildRefused(const char* what, const platform::Notification& notification);
-  void setAdHTML(std::shared_ptr<ZUVCachedFile> file);
-  void showAd();
-  // The banner web view delegate tells how the ad page's load (LoadingAdPage) ended.
-  void adPageDidFinish();
-  void adPageDidFail();
-  // The ad page gave up (MRAID's unload): it goes, and the banner counts a failed load.
-  void adDidUnload();
-  void failedAdRequestWithFile(const ZUVCachedFile& file);
   // The page that runs the support script on the parameters' JSON text.
   static std::string buildAdPage(std::string_view script, std::string_view json);
   // JSON text made safe inside a script element: "<" and the two line separators escaped.
   static std::string scriptSafeJSON(std::string_view json);
-
-  void cachedFileDownloadDidEnd(ZUVCachedFile& file) override;
-  void cachedFileDownloadDidFail(ZUVCachedFile& file,
-                                 const std::optional<platform::Error>& error) override;
-  std::optional<platform::Error> cachedFileShouldRedirectToURL(ZUVCachedFile& file,
-                                                               const platform::URL& url) override;
 
   // What an ad's page or build page may use of the phone before it is unloaded; tests shrink
   // them.
@@ -151,6 +144,58 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
  private:
   ZUVObjectPrivate() = default;
   void setUp(const platform::Rect& frame);
+  bool isAppActive() const;
+  [[nodiscard]] bool supportsMinimumRequirementsForRequest(const ZUVRequestPrivate* request);
+  void cleanupTrackers();
+  // The pipeline.
+  void ensureSupportFiles();
+  void failedToDownloadJavaScript();
+  // Loads the build page around the support script's text.
+  void buildAdUrl(std::string_view script);
+  void setupBuildAdWebView();
+  void resetBuildAdWebView();
+  void loadAdURL(const platform::Notification& notification);
+  void invalidRequest(const platform::Notification& notification);
+  void unableToServe(const platform::Notification& notification);
+  // Both of the build page's refusals: `what` names it in the log line.
+  void buildRefused(const char* what, const platform::Notification& notification);
+  void setAdHTML(std::shared_ptr<ZUVCachedFile> file);
+  void showAd();
+
+  // The ad page gave up (MRAID's unload): it goes, and the banner counts a failed load.
+  void adDidUnload();
+  void failedAdRequestWithFile(const ZUVCachedFile& file);
+  void changeState(State state) { state_ = state; }
+  // Wraps `function`, called as function(controller, arguments...), for a callback that may
+  // come once the controller has gone: it then does nothing. While it runs it holds the
+  // controller, since what it reports may let the banner go.
+  template <typename Function>
+  auto whileAlive(Function function) {
+    return [weak = weak_from_this(), function = std::move(function)](auto&&... arguments) {
+      auto self = weak.lock();
+      using Result = decltype(function(*self, std::forward<decltype(arguments)>(arguments)...));
+      if (!self) return Result();
+      return function(*self, std::forward<decltype(arguments)>(arguments)...);
+    };
+  }
+  // The same for a callback of the load under way: once a newer load has begun, it does
+  // nothing, so that nothing of a superseded load reaches the state or the delegates.
+  template <typename Function>
+  auto forThisLoad(Function function) {
+    return whileAlive([load = load_.weak(), function = std::move(function)](ZUVObjectPrivate& self,
+                                                                            auto&&... arguments) {
+      using Result = decltype(function(self, std::forward<decltype(arguments)>(arguments)...));
+      if (!load) return Result();
+      return function(self, std::forward<decltype(arguments)>(arguments)...);
+    });
+  }
+  // The load under way's fetches (the support script it asked for, its ad page) end here.
+  void fetchEnded(ZUVCachedFile& file);
+  void fetchFailed(ZUVCachedFile& file);
+  void fetchRedirects(ZUVCachedFile& file);
+  // How the ad page's load (LoadingAdPage) ended, for its time-out and the refresh.
+  void adPageDidFinish();
+  void adPageDidFail();
   using LoadEnd = ZUVRefreshSchedule::LoadEnd;
   // How much of the banner can be seen, for the viewable refresh.
   double percentSeen() const;
@@ -200,4 +245,8 @@ class ZUVObjectPrivate : public ZUVCachedFileDelegate,
   bool hasAutoRefreshed_ = false;
   std::int32_t supportedOrientations_ = 1;
   platform::Registration trackerCleanup_;
+  // Hears the fetches of the load under way; each load makes its own.
+  std::shared_ptr<ZUVCachedFileDelegate> fetches_;
+  // The load generation, revoked as each load begins: last, so that its links die first.
+  platform::WeakFactory<ZUVObjectPrivate> load_{this};
 };

@@ -30,8 +30,7 @@ std::string describeUserInfo(const platform::Dictionary& userInfo) {
 void ZUVObjectPrivate::ensureSupportFiles() {
   if (!buildAdJS_) {
     changeState(State::FetchingScript);
-    buildAdJS_ =
-        ZUVCachedFile::create(weak_from_this(), *platform::URL::parse(kZUVSupportScriptURL));
+    buildAdJS_ = ZUVCachedFile::create(fetches_, *platform::URL::parse(kZUVSupportScriptURL));
   }
   ZUVStatisticsCore store(kStoreIdentifier);
   platform::Value expiry = store.dateForKey(kExpireDateKey);
@@ -53,6 +52,8 @@ void ZUVObjectPrivate::ensureSupportFiles() {
   store.setDateForKey(platform::Value(platform::Date{now + lifetime}), kExpireDateKey);
   store.synchronize();
   changeState(State::FetchingScript);
+  // The fetch is this load's: should a newer load go ahead with the copy, its end is no one's.
+  buildAdJS_->setDelegate(fetches_);
   buildAdJS_->validate();
 }
 
@@ -131,10 +132,8 @@ class BuildPageDelegate : public ZUVWebViewDelegate {
 
 void ZUVObjectPrivate::setupBuildAdWebView() {
   resetBuildAdWebView();
-  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
-  buildAdWebViewDelegate_ = std::make_shared<BuildPageDelegate>([weak](const platform::Error& e) {
-    if (auto self = weak.lock()) self->buildPageFailed(e);
-  });
+  buildAdWebViewDelegate_ = std::make_shared<BuildPageDelegate>(forThisLoad(
+      [](ZUVObjectPrivate& self, const platform::Error& error) { self.buildPageFailed(error); }));
   // What the build page is refused counts against its banner.
   buildAdWebViewDelegate_->setGate(webViewDelegate_->gate());
   buildAdWebView_ = makeWebView(platform::Rect(0, 0, 1, 1));
@@ -148,19 +147,18 @@ void ZUVObjectPrivate::setupBuildAdWebView() {
   for (std::size_t i = 0; i < std::size(kBuildReports); ++i) {
     buildReportObservers_.push_back(
         center.addObserver(kBuildReports[i], platform::NotificationObject(buildAdWebView_),
-                           [weak, action = actions[i]](const platform::Notification& notification) {
-                             if (auto self = weak.lock()) ((*self).*action)(notification);
-                           }));
+                           forThisLoad([action = actions[i]](ZUVObjectPrivate& self,
+                                                             const platform::Notification& report) {
+                             (self.*action)(report);
+                           })));
   }
 }
 
 void ZUVObjectPrivate::armBuildTimeout() {
   if (!buildAdWebView_) return;
-  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
-  buildTimer_ =
-      platform::RunLoop::main().scheduleTimer(kBuildTimeout, false, [weak](platform::Timer&) {
-        if (auto self = weak.lock()) self->buildTimedOut();
-      });
+  buildTimer_ = platform::RunLoop::main().scheduleTimer(
+      kBuildTimeout, false,
+      forThisLoad([](ZUVObjectPrivate& self, platform::Timer&) { self.buildTimedOut(); }));
 }
 
 // The time-out counts once the page has loaded: on a busy machine the engine may take a while
@@ -225,7 +223,7 @@ void ZUVObjectPrivate::loadAdURL(const platform::Notification& notification) {
     addReloadInformationFromHeaders(LoadEnd::Failed);
     return;
   }
-  setAdHTML(ZUVCachedFile::create(weak_from_this(), *url, kMaxAdPageBytes));
+  setAdHTML(ZUVCachedFile::create(fetches_, *url, kMaxAdPageBytes));
 }
 
 // A refused request is a failed load like any other: the banner keeps its schedule, or
@@ -279,20 +277,15 @@ void ZUVObjectPrivate::makeMraidController() {
   // The ad it replaces is back in its banner; the load under way arms what follows.
   refresh_->adReplaced();
   ZUVMraidController::Host host;
-  std::weak_ptr<ZUVBannerWebViewDelegate> delegate = webViewDelegate_;
-  host.open = [delegate](platform::WebView& view, const platform::URL& url,
-                         const std::shared_ptr<platform::ViewController>& from) {
-    auto strong = delegate.lock();
-    return strong && strong->followClick(view, platform::WebRequest(url),
-                                         platform::kWebViewNavigationTypeLinkClicked, from);
-  };
-  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
-  host.unload = [weak] {
-    if (auto self = weak.lock()) self->adDidUnload();
-  };
-  host.awayChanged = [weak](bool away) {
-    if (auto self = weak.lock()) self->refresh_->setAdAway(away);
-  };
+  host.open =
+      whileAlive([](ZUVObjectPrivate& self, platform::WebView& view, const platform::URL& url,
+                    const std::shared_ptr<platform::ViewController>&) {
+        return self.followClick(view, platform::WebRequest(url),
+                                platform::kWebViewNavigationTypeLinkClicked);
+      });
+  host.unload = whileAlive([](ZUVObjectPrivate& self) { self.adDidUnload(); });
+  host.awayChanged =
+      whileAlive([](ZUVObjectPrivate& self, bool away) { self.refresh_->setAdAway(away); });
   host.gate = webViewDelegate_->gate();
   if (request_) host.location = request_->location();
   host.viewController = rootViewController_;
@@ -301,6 +294,67 @@ void ZUVObjectPrivate::makeMraidController() {
   mraid_ = std::make_unique<ZUVMraidController>(
       webView_, interstitial ? ZUVMraidPlacement::Interstitial : ZUVMraidPlacement::Inline,
       std::move(host));
+}
+
+void ZUVObjectPrivate::adPageDidLoad(platform::WebView& webView) {
+  // Loads within a page on show are no new ad.
+  if (state_ != State::LoadingAdPage) return;
+  changeState(State::ShowingAd);
+  adPageDidFinish();
+  webView.setHidden(false);
+  delegateManager_->didReceiveAd();
+  auto& statistics = ZUVStatistics::sharedStatistics();
+  statistics.endTimingNamed(kZUVParameterPriorRequestLatency);
+  statistics.startTimingNamed(kZUVParameterPriorPreClickLatency);
+  if (mraid_) mraid_->adPageDidLoad(webView);
+}
+
+void ZUVObjectPrivate::adPageDidFailToLoad(const platform::Error& error) {
+  if (state_ == State::ShowingAd) return;
+  // A page replaced by a newer one while it loaded belongs to a superseded load.
+  if (error.domain == platform::kWebErrorDomain && error.code == platform::kWebErrorCancelled) {
+    return;
+  }
+  reportError(kZUVErrorNetworkError, request_.get());
+  adPageDidFail();
+}
+
+void ZUVObjectPrivate::adPageKeptNavigating(platform::WebView& webView, const platform::URL& url) {
+  platform::log("<Vozave> Stopped an ad page that kept navigating itself without a tap: " +
+                ZUVWebViewDelegate::pageLogLine(url.absoluteString()));
+  changeState(State::LoadFailed);
+  reportError(kZUVErrorNetworkError, request_.get());
+  adPageDidFail();
+  // Its scripts go with it, on the next pass: no load starts inside a decision.
+  std::weak_ptr<platform::WebView> weak = webView.webSelf();
+  platform::RunLoop::main().post([weak] {
+    if (auto view = weak.lock()) view->loadHTMLStringBaseURL("", std::nullopt);
+  });
+}
+
+void ZUVObjectPrivate::adPageSentMessage(platform::WebView& webView, const platform::URL& url) {
+  if (mraid_) mraid_->receiveMessage(webView, url);
+}
+
+std::shared_ptr<platform::ViewController> ZUVObjectPrivate::clickPresenter() const {
+  return mraid_ ? mraid_->frontController() : rootViewController();
+}
+
+bool ZUVObjectPrivate::followClick(platform::WebView& webView, const platform::WebRequest& request,
+                                   platform::WebViewNavigationType type) {
+  return webViewDelegate_->followClick(webView, request, type, clickPresenter());
+}
+
+bool ZUVObjectPrivate::displaysAd(const platform::WebView& webView) const {
+  switch (state_) {
+    case State::ShowingAd:
+      return true;
+    case State::NothingRequested:
+    case State::LoadingAdPage:
+      return false;
+    default:
+      return !webView.isHidden();
+  }
 }
 
 void ZUVObjectPrivate::adDidUnload() {
@@ -321,12 +375,9 @@ void ZUVObjectPrivate::watchAdPageLoad() {
   // A refresh that replaces a page still loading cancels that load, which is not reported:
   // the time-out runs on from the first unfinished page.
   if (adPageTimer_.isValid()) return;
-  std::weak_ptr<ZUVObjectPrivate> weak = weak_from_this();
-  adPageTimer_ = platform::RunLoop::main().scheduleTimer(platform::WebView::loadTimeout(), false,
-                                                         [weak](platform::Timer&) {
-                                                           if (auto self = weak.lock())
-                                                             self->adPageTimedOut();
-                                                         });
+  adPageTimer_ = platform::RunLoop::main().scheduleTimer(
+      platform::WebView::loadTimeout(), false,
+      whileAlive([](ZUVObjectPrivate& self, platform::Timer&) { self.adPageTimedOut(); }));
 }
 
 void ZUVObjectPrivate::adPageTimedOut() {
@@ -366,10 +417,8 @@ void ZUVObjectPrivate::failedAdRequestWithFile(const ZUVCachedFile& file) {
   addReloadInformationFromHeaders(LoadEnd::Failed);
 }
 
-void ZUVObjectPrivate::cachedFileDownloadDidEnd(ZUVCachedFile& file) {
+void ZUVObjectPrivate::fetchEnded(ZUVCachedFile& file) {
   if (&file == buildAdJS_.get()) {
-    // A fetch that ends after a newer load went ahead with the copy belongs to no load.
-    if (state_ != State::FetchingScript) return;
     // A script that is not text cannot run: it counts as no copy.
     auto content = file.content();
     if (content && !content->empty()) {
@@ -382,19 +431,16 @@ void ZUVObjectPrivate::cachedFileDownloadDidEnd(ZUVCachedFile& file) {
   }
 }
 
-void ZUVObjectPrivate::cachedFileDownloadDidFail(ZUVCachedFile& file,
-                                                 const std::optional<platform::Error>&) {
+void ZUVObjectPrivate::fetchFailed(ZUVCachedFile& file) {
   if (&file == buildAdJS_.get()) {
-    if (state_ == State::FetchingScript) failedToDownloadJavaScript();
+    failedToDownloadJavaScript();
   } else if (&file == adHTML_.get()) {
     failedAdRequestWithFile(file);
   }
 }
 
-std::optional<platform::Error> ZUVObjectPrivate::cachedFileShouldRedirectToURL(
-    ZUVCachedFile& file, const platform::URL&) {
+void ZUVObjectPrivate::fetchRedirects(ZUVCachedFile& file) {
   if (&file == adHTML_.get()) readRedirectHeaders(file.httpHeaders());
-  return std::nullopt;
 }
 
 void ZUVObjectPrivate::readRedirectHeaders(const platform::HTTPHeaderFields& headers) {

@@ -6,14 +6,11 @@
 #include <utility>
 
 #include "ads/support/ZUVIdentifierUtilities.h"
+#include "ads/web/ZUVViewController.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Application.h"
 
 namespace {
-
-// Sent by a full-screen ad controller as it takes and gives back the screen.
-constexpr const char* kWillPresentFullScreen = "ZUVViewControllerWillPresentFullScreen";
-constexpr const char* kDidRelinquishFullScreen = "ZUVViewControllerDidRelinquishFullScreen";
 
 // The text's leading decimal number ("30", "-2.5e1x"), as a number reader takes it; 0 without
 // one, and a number too large for a double reads as infinity.
@@ -69,12 +66,14 @@ void ZUVRefreshSchedule::observeApplication() {
      [](ZUVRefreshSchedule& self, const platform::Notification&) {
        self.setPauseReason(self.inBackground_, false);
      });
-  on(kWillPresentFullScreen, [](ZUVRefreshSchedule& self, const platform::Notification& note) {
-    self.screenChanged(note.object.address(), true);
-  });
-  on(kDidRelinquishFullScreen, [](ZUVRefreshSchedule& self, const platform::Notification& note) {
-    self.screenChanged(note.object.address(), false);
-  });
+  on(ZUVViewControllerWillPresentFullScreen,
+     [](ZUVRefreshSchedule& self, const platform::Notification& note) {
+       self.screenChanged(note.object.address(), true);
+     });
+  on(ZUVViewControllerDidRelinquishFullScreen,
+     [](ZUVRefreshSchedule& self, const platform::Notification& note) {
+       self.screenChanged(note.object.address(), false);
+     });
 }
 
 void ZUVRefreshSchedule::screenChanged(const void* screen, bool up) {
