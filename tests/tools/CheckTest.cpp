@@ -119,15 +119,24 @@ TEST(CheckTest, PassesAGoodCreativeAndFailsAHostileOneForItsReasons) {
 
   // An ad tag that leaves without a tap, logs an error, fetches from a blocked host and
   // listens to an event MRAID does not have.
+  // Offline, its other host is refused too; a script of the user's takes the fixed walk's place.
   std::ofstream(dir + "/hostile.html")
       << "<script src=\"mraid.js\"></script><img src=\"http://cdn.blocked.test/pixel.gif\">"
+         "<img src=\"https://cdn.elsewhere.test/pixel.gif\">"
          "<script>console.error('broken'); mraid.addEventListener('nope', function () {});"
          "window.location.href = 'tel:5550100';</script>";
-  run = check(dir + "/hostile.html --quiet 0.5 --block blocked.test --json " + dir + "/bad.json");
+  std::ofstream(dir + "/walk.txt") << "# the user waits, then turns the phone\nwait 0.2\n"
+                                      "rotate landscape\n";
+  run = check(dir + "/hostile.html --script " + dir + "/walk.txt --offline --block blocked.test " +
+              "--json " + dir + "/bad.json");
   EXPECT_EQ(run.status, 1) << run.out;
-  auto found = findingsOf(parsed(readFile(dir + "/bad.json")));
+  platform::Value bad = parsed(readFile(dir + "/bad.json"));
+  auto found = findingsOf(bad);
   EXPECT_TRUE(has(found, "left-without-tap@load")) << run.out;
   EXPECT_TRUE(has(found, "blocked-request@load")) << run.out;
+  EXPECT_TRUE(has(found, "offline-request@load")) << run.out;
+  EXPECT_EQ(bad["steps"].arrayValue().at(2)["name"].stringValue(), "wait") << run.out;
+  EXPECT_EQ(bad["steps"].arrayValue().at(3)["name"].stringValue(), "rotate") << run.out;
   EXPECT_TRUE(has(found, "console-error@load")) << run.out;
   EXPECT_TRUE(has(found, "mraid-error@load")) << run.out;
 
@@ -135,6 +144,9 @@ TEST(CheckTest, PassesAGoodCreativeAndFailsAHostileOneForItsReasons) {
   EXPECT_EQ(check(dir + "/missing.html").status, 2);
   EXPECT_EQ(check(dir + "/hostile.html --format rewarded").status, 2);
   EXPECT_EQ(check(dir + "/hostile.html --size 321x50").status, 2);
+  std::ofstream(dir + "/dance.txt") << "wait 1\ndance\n";
+  run = check(dir + "/hostile.html --script " + dir + "/dance.txt");
+  EXPECT_EQ(run.status, 2);
   velour_test::TestHTTPServer server;
   server.reply("/gone.html", 404, "gone");
   EXPECT_EQ(check(server.url("/gone.html")).status, 2);

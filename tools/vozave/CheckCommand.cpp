@@ -87,6 +87,12 @@ platform::Result<void> takeOption(const std::string& arg, const std::string& val
   } else if (arg == "--block") {
     if (value.empty()) return usageProblem("--block takes a host name");
     options.walk.blockedHosts.push_back(platform::text::asciiLowercase(value));
+  } else if (arg == "--script") {
+    auto text = readInput(value);
+    if (!text) return usageProblem("--script needs a readable file");
+    auto script = parseCheckScript(*text);
+    if (!script) return usageProblem(script.error().localizedDescription());
+    options.walk.script = std::move(script).value();
   } else if (arg == "--pictures") {
     options.walk.picturesFolder = value;
   } else if (arg == "--json") {
@@ -105,8 +111,10 @@ platform::Result<CheckOptions> parseCheckArguments(const Arguments& args) {
       options.strict = true;
     } else if (arg == "--log") {
       options.walk.showLog = true;
+    } else if (arg == "--offline") {
+      options.walk.offline = true;
     } else if (arg == "--size" || arg == "--format" || arg == "--quiet" || arg == "--block" ||
-               arg == "--pictures" || arg == "--json" || arg == "--junit") {
+               arg == "--pictures" || arg == "--json" || arg == "--junit" || arg == "--script") {
       if (i + 1 == args.size()) return usageProblem(arg + " needs a value");
       if (auto taken = takeOption(arg, args[++i], options); !taken) return taken.error();
     } else if ((arg.starts_with("--") && arg != "-") || !options.creative.empty()) {
@@ -287,12 +295,12 @@ std::vector<Command> checkCommands() {
   return {
       {"check",
        "  check CREATIVE [--format banner|interstitial] [--size WxH] [--quiet SECONDS]\n"
-       "        [--block HOST]... [--pictures DIR] [--json FILE] [--junit FILE] [--strict] "
-       "[--log]\n"
+       "        [--block HOST]... [--offline] [--script FILE] [--pictures DIR] [--json FILE]\n"
+       "        [--junit FILE] [--strict] [--log]\n"
        "      run an ad page (an HTML file, an ad tag or an http(s) URL) on the headless\n"
        "      phone through a fixed walk (load, ready, a quiet time, a tap, close, rotation,\n"
-       "      background, unload) and report what it did; exit 1 when a check failed\n"
-       "      (docs/CHECK.md)\n",
+       "      background, unload; or the script's commands between load and unload) and\n"
+       "      report what it did; exit 1 when a check failed (docs/CHECK.md)\n",
        check},
   };
 }

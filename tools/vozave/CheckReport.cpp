@@ -86,6 +86,8 @@ const std::vector<FindingKind>& findingKinds() {
       {"console-error", Severity::Warning,
        "the page logged an error or threw an exception it did not catch"},
       {"insecure-request", Severity::Warning, "the page requested something over plain http"},
+      {"offline-request", Severity::Warning,
+       "the page requested a host beyond the check's ad server; --offline refused it"},
       {"not-ready", Severity::Warning, "the MRAID ad never became ready"},
       {"heavy-page", Severity::Warning, "the page and what it fetched came to more than 1 MiB"},
       {"busy-page", Severity::Warning, "the page used more than 5 s of processor time"},

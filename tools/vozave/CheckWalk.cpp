@@ -90,6 +90,10 @@ struct CheckWalk::Traffic {
     }
     bool own = false;
     for (const std::string& host : options.ownHosts) own = own || url->host() == host;
+    if (options.offline && !own) {
+      findings.push_back({"offline-request", step, text});
+      return false;
+    }
     if (url->scheme() == "http" && !own) findings.push_back({"insecure-request", step, text});
     return true;
   }
@@ -186,7 +190,10 @@ void CheckWalk::run() {
   window_->makeKeyAndVisible();
   warmUp();
   const bool loaded = load();
-  if (loaded) {
+  if (loaded && !options_.script.empty()) {
+    awaitReady();
+    runScript();
+  } else if (loaded) {
     awaitReady();
     quiet();
     tap();
@@ -363,6 +370,51 @@ void CheckWalk::background() {
   (void)phone_.enterForeground();
   hold(kSettle);
   endStep("back in front; MRAID state " + stateName(mraid()));
+}
+
+void CheckWalk::runScript() {
+  for (const ScriptCommand& command : options_.script) {
+    step_ = traffic_->step = command.verb;
+    std::string outcome = perform(command);
+    endStep(outcome + "; MRAID state " + stateName(mraid()));
+  }
+}
+
+std::string CheckWalk::perform(const ScriptCommand& command) {
+  const std::string& verb = command.verb;
+  platform::Result<void> done;
+  if (verb == "wait") {
+    hold(platform::seconds(command.seconds().value_or(0)));
+    return "waited " + command.argument + " s";
+  }
+  if (verb == "tap") {
+    std::string_view at = command.argument;
+    if (at.starts_with("banner")) at = platform::text::trimmed(at.substr(6));
+    std::optional<platform::Point> point;
+    if (!at.empty()) point = platform::pointFromText(at);
+    auto page = adPage();
+    if (banner_) {
+      done = phone_.tapBanner(point);
+    } else if (!page || !page->tapAt(point.value_or(platform::Point{
+                            page->bounds().size.width / 2, page->bounds().size.height / 2}))) {
+      done = platform::Error::make("VozaveCheck", 1, "the page could not be tapped");
+    }
+    if (done) velour::FullScreens::awaitTapEffect(kTapBudget);
+  } else if (verb == "rotate") {
+    done = phone_.rotate(command.argument);
+  } else if (verb == "background") {
+    done = phone_.enterBackground();
+  } else if (verb == "foreground") {
+    done = phone_.enterForeground();
+  } else if (verb == "network") {
+    done = phone_.setNetwork(command.argument);
+  } else {
+    done = velour::FullScreens::pressControl(verb);
+  }
+  if (!done) return "not done: " + done.error().localizedDescription();
+  hold(kSettle);
+  auto front = velour::FullScreens::front();
+  return "done" + (front ? "; in front: " + front->className() : std::string());
 }
 
 void CheckWalk::measure() {

@@ -13,6 +13,7 @@
 #include "platform/ui/ViewController.h"
 #include "tools/velour/Phone.h"
 #include "tools/vozave/CheckReport.h"
+#include "tools/vozave/CheckScript.h"
 
 namespace vozave {
 
@@ -23,7 +24,10 @@ struct WalkOptions {
   std::string picturesFolder;    // empty: no pictures
   std::vector<std::string> blockedHosts;
   std::vector<std::string> ownHosts;  // the check's ad server: never an insecure request
-  bool showLog = false;               // the developer log goes on to standard error as well
+  bool offline = false;               // requests beyond the check's ad server are refused
+  // Steps of the user's between the load and the unload; empty: the fixed walk's.
+  std::vector<ScriptCommand> script;
+  bool showLog = false;  // the developer log goes on to standard error as well
   // Whether the creative has been served: a load that failed before it was is the phone's
   // (its engine slow to start on a busy machine) and is tried once more.
   std::function<bool()> creativeServed;
@@ -35,7 +39,8 @@ struct WalkOptions {
 // a rotation, the background and back, and the ad's unload. Each step is printed as it ends
 // and pictured; what the page did meanwhile (the developer log's refusals, limits, MRAID
 // errors and console errors, and every request it made) becomes findings of the report.
-// The check command runs it once the application has launched, on the run loop's real clock.
+// A script (--script) takes the place of the steps between the load and the unload. The check
+// command runs it once the application has launched, on the run loop's real clock.
 class CheckWalk {
  public:
   CheckWalk(WalkOptions options, CheckReport& report, std::ostream& out);
@@ -60,6 +65,9 @@ class CheckWalk {
   void background();
   void unload();
   void measure();
+  void runScript();
+  // One command of the script as a step of its own; its outcome, or why it could not be done.
+  std::string perform(const ScriptCommand& command);
 
   // The log's lines come on any thread: they wait for the main thread to take them.
   void keepLogLine(const std::string& line);
