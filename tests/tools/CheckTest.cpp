@@ -124,6 +124,7 @@ TEST(CheckTest, PassesAGoodCreativeAndFailsAHostileOneForItsReasons) {
       << "<script src=\"mraid.js\"></script><img src=\"http://cdn.blocked.test/pixel.gif\">"
          "<img src=\"https://cdn.elsewhere.test/pixel.gif\">"
          "<script>console.error('broken'); mraid.addEventListener('nope', function () {});"
+         "console.warn = function () {};"
          "window.location.href = 'tel:5550100';</script>";
   std::ofstream(dir + "/walk.txt") << "# the user waits, then turns the phone\nwait 0.2\n"
                                       "rotate landscape\n";
@@ -135,6 +136,7 @@ TEST(CheckTest, PassesAGoodCreativeAndFailsAHostileOneForItsReasons) {
   EXPECT_TRUE(has(found, "left-without-tap@load")) << run.out;
   EXPECT_TRUE(has(found, "blocked-request@load")) << run.out;
   EXPECT_TRUE(has(found, "offline-request@load")) << run.out;
+  EXPECT_TRUE(has(found, "console-hidden@rotate")) << run.out;
   EXPECT_EQ(bad["steps"].arrayValue().at(2)["name"].stringValue(), "wait") << run.out;
   EXPECT_EQ(bad["steps"].arrayValue().at(3)["name"].stringValue(), "rotate") << run.out;
   EXPECT_TRUE(has(found, "console-error@load")) << run.out;

@@ -85,6 +85,8 @@ const std::vector<FindingKind>& findingKinds() {
       {"mraid-error", Severity::Warning, "an MRAID call ended in an error event"},
       {"console-error", Severity::Warning,
        "the page logged an error or threw an exception it did not catch"},
+      {"console-hidden", Severity::Warning,
+       "the page replaced console.error or console.warn, which hides its errors from the check"},
       {"insecure-request", Severity::Warning, "the page requested something over plain http"},
       {"offline-request", Severity::Warning,
        "the page requested a host beyond the check's ad server; --offline refused it"},

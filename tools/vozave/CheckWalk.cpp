@@ -417,8 +417,20 @@ std::string CheckWalk::perform(const ScriptCommand& command) {
   return "done" + (front ? "; in front: " + front->className() : std::string());
 }
 
+// A page that replaces the console's error or warning functions hides its own errors from the
+// check: the engine's own functions are the only ones whose text says they are native.
+void CheckWalk::findHiddenConsole(platform::WebView& page) {
+  const std::string replaced = page.stringByEvaluatingJavaScriptFromString(
+      "['error', 'warn'].filter(function (name) { return !/\\[native code\\]/.test("
+      "Function.prototype.toString.call(console[name])); }).join(' ')");
+  if (!replaced.empty()) {
+    report_.add("console-hidden", step_, "the page replaced console." + replaced);
+  }
+}
+
 void CheckWalk::measure() {
   auto page = adPage();
+  if (page && !page->isHidden()) findHiddenConsole(*page);
   const platform::PageResourceMonitor* monitor = page ? page->resourceMonitor() : nullptr;
   if (!monitor) return;
   report_.processorSeconds = platform::toSeconds(monitor->processorTime());

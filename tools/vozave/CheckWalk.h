@@ -65,6 +65,7 @@ class CheckWalk {
   void background();
   void unload();
   void measure();
+  void findHiddenConsole(platform::WebView& page);
   void runScript();
   // One command of the script as a step of its own; its outcome, or why it could not be done.
   std::string perform(const ScriptCommand& command);
