@@ -29,6 +29,16 @@ CurlSession& CurlSession::shared() {
 
 CurlSession::CurlSession() {
   curl_global_init(CURL_GLOBAL_DEFAULT);
+  open();
+}
+
+CurlSession::~CurlSession() {
+  // At exit. The watches and the timer end with their handles, on a loop that is never
+  // destroyed.
+  stopAll();
+}
+
+void CurlSession::open() {
   multi_ = curl_multi_init();
   curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &CurlSession::socketCallback);
   curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
@@ -36,13 +46,19 @@ CurlSession::CurlSession() {
   curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
 }
 
-CurlSession::~CurlSession() {
-  // At exit. The watches and the timer end with their handles, on a loop that is never
-  // destroyed.
+void CurlSession::stopAll() {
   auto running = std::move(running_);
   for (auto& [easy, connection] : running) curl_multi_remove_handle(multi_, easy);
   running.clear();
   curl_multi_cleanup(multi_);
+  multi_ = nullptr;
+}
+
+void CurlSession::closeAll() {
+  stopAll();
+  watches_.clear();
+  timer_.reset();
+  open();
 }
 
 void CurlSession::attach(CURL* easy, std::shared_ptr<URLConnection> connection) {

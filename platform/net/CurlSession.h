@@ -45,9 +45,15 @@ class CurlSession {
   void attach(CURL* easy, std::shared_ptr<URLConnection> connection);
   void detach(CURL* easy);
   std::shared_ptr<CookieStore> cookieStore();
+  // The application's end: every transfer stops unheard and every connection closes, kept-alive
+  // ones too, so that a server of the same process (the demo's) need not wait for them as it
+  // stops. Connections made afterwards start a fresh session.
+  void closeAll();
 
  private:
   CurlSession();
+  void open();
+  void stopAll();
 
   static int socketCallback(CURL* easy, curl_socket_t socket, int what, void* session, void*);
   static int timerCallback(CURLM* multi, long timeoutMs, void* session);

@@ -4,6 +4,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/net/CurlSession.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/InterfaceLoader.h"
 #include "platform/web/Browser.h"
@@ -20,10 +21,12 @@ bool& running() {
 // The way out, the same however the session ended (a quit, the end of a script, a full screen
 // still up): the pending work of the run loop is released first, while the application, the
 // web engine and every registry that the released closures may call still exist; then the
-// engine stops and its run folder goes; what its stop posted is released last.
+// engine stops and its run folder goes; what its stop posted is released last. The network
+// connections close with it, so that a server of the same process stops at once.
 void endSession() {
   RunLoop::main().cancelAll();
   Browser::shutdown();
+  CurlSession::shared().closeAll();
   RunLoop::main().cancelAll();
 }
 
