@@ -114,17 +114,24 @@ void ZUVObjectPrivate::addAdditionalParameters(platform::Dictionary& parameters)
 
 namespace {
 
-// The build page's delegate, which also hears when the page cannot load at all (the web
-// engine would not start, or ended): its script will never answer.
+// The build page's delegate, which also hears when the page has loaded (its script's time
+// counts from then) and when it cannot load at all (the web engine would not start, or ended):
+// its script will never answer.
 class BuildPageDelegate : public ZUVWebViewDelegate {
  public:
-  explicit BuildPageDelegate(std::function<void(const platform::Error&)> failed)
-      : failed_(std::move(failed)) {}
+  BuildPageDelegate(std::function<void()> loaded,
+                    std::function<void(const platform::Error&)> failed)
+      : loaded_(std::move(loaded)), failed_(std::move(failed)) {}
+  void webViewDidFinishLoad(platform::WebView& webView) override {
+    ZUVWebViewDelegate::webViewDidFinishLoad(webView);
+    loaded_();
+  }
   void webViewDidFailLoadWithError(platform::WebView&, const platform::Error& error) override {
     failed_(error);
   }
 
  private:
+  std::function<void()> loaded_;
   std::function<void(const platform::Error&)> failed_;
 };
 
@@ -132,8 +139,11 @@ class BuildPageDelegate : public ZUVWebViewDelegate {
 
 void ZUVObjectPrivate::setupBuildAdWebView() {
   resetBuildAdWebView();
-  buildAdWebViewDelegate_ = std::make_shared<BuildPageDelegate>(forThisLoad(
-      [](ZUVObjectPrivate& self, const platform::Error& error) { self.buildPageFailed(error); }));
+  buildAdWebViewDelegate_ = std::make_shared<BuildPageDelegate>(
+      forThisLoad([](ZUVObjectPrivate& self) { self.armBuildTimeout(); }),
+      forThisLoad([](ZUVObjectPrivate& self, const platform::Error& error) {
+        self.buildPageFailed(error);
+      }));
   // What the build page is refused counts against its banner.
   buildAdWebViewDelegate_->setGate(webViewDelegate_->gate());
   buildAdWebView_ = makeWebView(platform::Rect(0, 0, 1, 1));
@@ -161,8 +171,8 @@ void ZUVObjectPrivate::armBuildTimeout() {
       forThisLoad([](ZUVObjectPrivate& self, platform::Timer&) { self.buildTimedOut(); }));
 }
 
-// The time-out counts once the page has loaded: on a busy machine the engine may take a while
-// to open and run the page, which its own load time-out bounds.
+// The time-out counts once the page has loaded (it is armed again then): on a busy machine the
+// engine may take a while to open and run the page, which its own load time-out bounds.
 void ZUVObjectPrivate::buildTimedOut() {
   if (buildAdWebView_ && buildAdWebView_->isLoading()) {
     armBuildTimeout();

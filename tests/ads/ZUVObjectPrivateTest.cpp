@@ -232,10 +232,14 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
       [](const platform::Rect&) { return std::make_shared<SlowLoadWebView>(); });
   loadToBuild();
   std::size_t before = errors_.size();
-  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout * 3);
+  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout * 3 + 5s);
   EXPECT_EQ(errors_.size(), before);
-  static_cast<SlowLoadWebView&>(*controller().buildAdWebView()).loading = false;
-  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout);
+  auto build = controller().buildAdWebView();
+  static_cast<SlowLoadWebView&>(*build).loading = false;
+  build->delegate()->webViewDidFinishLoad(*build);
+  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout - 1s);
+  EXPECT_EQ(errors_.size(), before);
+  RunLoop::main().advance(1s);
   ASSERT_EQ(errors_.size(), before + 1);
   EXPECT_EQ(errors_.back().code, 2);
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
