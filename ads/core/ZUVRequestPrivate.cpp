@@ -6,6 +6,7 @@
 #include "ads/support/ZUVIdentifierUtilities.h"
 #include "ads/support/ZUVNetworkChecker.h"
 #include "ads/support/ZUVParameterKeys.h"
+#include "ads/support/ZUVPrivacy.h"
 #include "ads/support/ZUVStatistics.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/Calendar.h"
@@ -118,7 +119,10 @@ std::optional<std::string> ZUVRequestPrivate::birthdayString() const {
 
 platform::Dictionary ZUVRequestPrivate::parametersWithStatistics(
     const platform::Dictionary& statistics) const {
+  const ZUVPrivacySignals privacy = ZUVPrivacy::shared().current();
+  const bool mayUseDevice = privacy.mayUseDevice();
   platform::Dictionary parameters = ZUVIdentifierUtilities::sharedInstance().parameters();
+  if (!mayUseDevice) parameters.remove(kZUVParameterDeviceID);
   parameters.set(kZUVParameterSDKVersion, sdkVersion());
   if (auto network = ZUVNetworkChecker::sharedChecker()->networkTypeString()) {
     parameters.set(kZUVParameterNetworkType, *network);
@@ -128,11 +132,14 @@ platform::Dictionary ZUVRequestPrivate::parametersWithStatistics(
   if (auto gender = genderString()) parameters.set(kZUVParameterGender, *gender);
   if (auto day = birthdayString()) parameters.set(kZUVParameterBirthday, *day);
   if (keywords()) parameters.set(kZUVParameterKeywords, textArray(*keywords()));
-  if (location_) {
+  // Without the right to use the device, a place the application named may go, coordinates
+  // may not.
+  if (location_ && (mayUseDevice || !location_->isPreciseLocation())) {
     if (auto encoded = location_->oolongRepresentation()) {
       parameters.set(kZUVParameterLocation, *encoded);
     }
   }
+  privacy.addParameters(parameters);
   for (const auto& [key, value] : statistics) parameters.set(key, value);
   parameters.set(kZUVParameterTotalAdRequests, platform::Value(counter_));
   return withoutBrokenText(platform::Value(std::move(parameters)), "").dictionaryValue();

@@ -5,6 +5,7 @@
 
 #include "ads/mraid/ZUVMraidScript.h"
 #include "ads/mraid/ZUVMraidWebViewDelegate.h"
+#include "ads/support/ZUVPrivacy.h"
 #include "ads/web/ZUVWebViewDelegate.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
@@ -103,10 +104,13 @@ void ZUVMraidController::prepareWebView(platform::WebView& view, Part part,
 }
 
 Dictionary ZUVMraidController::environment() {
+  const ZUVPrivacySignals privacy = ZUVPrivacy::shared().current();
   return {{"version", kVersion},
           {"sdk", kSDKName},
           {"sdkVersion", VOZAVE_VERSION_STRING},
-          {"appId", platform::Bundle::main().bundleIdentifier()}};
+          {"appId", platform::Bundle::main().bundleIdentifier()},
+          {"coppa", privacy.childDirected.value_or(false)},
+          {"limitAdTracking", privacy.limitAdTracking.value_or(false)}};
 }
 
 std::string_view ZUVMraidController::stateName(ZUVMraidState state) {

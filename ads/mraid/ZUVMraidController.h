@@ -68,9 +68,9 @@ class ZUVMraidController {
   enum class Part { First, Second };
   static void prepareWebView(platform::WebView& view, Part part,
                              ZUVMraidPlacement placement = ZUVMraidPlacement::Inline);
-  // MRAID_ENV: the standard's version, the SDK's name and version and the application's
-  // identifier. The device has no advertising identifier, so "ifa" and "limitAdTracking" are
-  // left out.
+  // MRAID_ENV: the standard's version, the SDK's name and version, the application's
+  // identifier, and whether it is directed to children and the user limits ad tracking. The
+  // device has no advertising identifier, so "ifa" is left out.
   static platform::Dictionary environment();
 
   // For the ad views' delegates. True when `url` is a bridge message (which never loads); a

@@ -26,6 +26,14 @@ inline constexpr const char* kZUVParameterGender = "cust_gender";
 inline constexpr const char* kZUVParameterBirthday = "cust_age";
 inline constexpr const char* kZUVParameterLocation = "uule";
 inline constexpr const char* kZUVParameterKeywords = "kw";
+// Privacy signals, present only when known.
+inline constexpr const char* kZUVParameterGdpr = "gdpr";
+inline constexpr const char* kZUVParameterGdprConsent = "gdpr_consent";
+inline constexpr const char* kZUVParameterUSPrivacy = "us_privacy";
+inline constexpr const char* kZUVParameterGpp = "gpp";
+inline constexpr const char* kZUVParameterGppSections = "gpp_sid";
+inline constexpr const char* kZUVParameterCoppa = "coppa";
+inline constexpr const char* kZUVParameterLimitAdTracking = "lmt";
 inline constexpr const char* kZUVParameterPriorRequestLatency = "prl";
 inline constexpr const char* kZUVParameterPriorClickLatency = "pcl";
 inline constexpr const char* kZUVParameterPriorClickString = "pai";

@@ -6,6 +6,7 @@
 
 #include "ads/signals/ZUVSignals.h"
 #include "ads/support/ZUVNetworkUtilities.h"
+#include "ads/support/ZUVPrivacy.h"
 #include "ads/support/ZUVStatistics.h"
 #include "ads/web/ZUVClickTracker.h"
 #include "ads/web/ZUVNotification.h"
@@ -169,6 +170,8 @@ void ZUVWebViewDelegate::trackURL(const std::optional<platform::URL>& url) {
 }
 
 void ZUVWebViewDelegate::processTouchSignals(const platform::Dictionary& parameters) {
+  // Touches are device information: without the right to use it, the signals get none.
+  if (!ZUVPrivacy::shared().current().mayUseDevice()) return;
   zuv_htg(intForKeyFromDictionary("tx", parameters), intForKeyFromDictionary("ty", parameters),
           intForKeyFromDictionary("td", parameters));
 }

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "ads/core/ZUVRequestError.h"
 #include "ads/core/ZUVRequestPrivate.h"
 #include "ads/support/ZUVIdentifierUtilities.h"
 #include "ads/support/ZUVMacros.h"
+#include "ads/support/ZUVPrivacy.h"
 #include "ads/support/ZUVStatistics.h"
 #include "platform/device/Device.h"
+#include "platform/foundation/UserDefaults.h"
 #include "tests/support/TestWorld.h"
 
 using platform::DeviceProfile;
@@ -99,6 +104,104 @@ TEST_F(ZUVRequestTest, ParametersFollowTheTableAndTakeTheStatisticsOnce) {
   EXPECT_NE(ZUVMacros::jsonify(platform::Value(cleaned)).value_or(""), "");
   EXPECT_TRUE(world_.log().contains("left out: extras.bad"));
   EXPECT_TRUE(world_.log().contains("left out: kw[1]"));
+}
+
+// Each case: what consent tools stored and the application chose, then what the JSON text the
+// support script gets holds and lacks.
+TEST_F(ZUVRequestTest, PrivacySignalsReachTheRequestAndWithholdWhatTheyForbid) {
+  using platform::Value;
+  struct Case {
+    const char* name;
+    std::vector<std::pair<const char*, Value>> stored;
+    std::function<void(ZUVPrivacySignals&)> chosen;
+    std::vector<std::string> holds, lacks;
+  };
+  const std::string bigString(1 << 20, 'A');
+  const std::vector<Case> cases = {
+      {"none", {}, {}, {"\"isu\":", "\"uule\":"}, {"gdpr", "us_privacy", "gpp", "coppa", "lmt"}},
+      {"gdpr with purpose 1",
+       {{"IABTCF_gdprApplies", Value(1)},
+        {"IABTCF_TCString", Value("CPx.Ab-_")},
+        {"IABTCF_PurposeConsents", Value("1101")}},
+       {},
+       {"\"gdpr\":1", "\"gdpr_consent\":\"CPx.Ab-_\"", "\"isu\":", "\"uule\":"},
+       {}},
+      {"gdpr without purpose 1",
+       {{"IABTCF_gdprApplies", Value(1)}, {"IABTCF_PurposeConsents", Value("0111")}},
+       {},
+       {"\"gdpr\":1"},
+       {"\"isu\":", "\"uule\":"}},
+      {"gdpr, purposes unknown", {{"IABTCF_gdprApplies", Value(1)}}, {}, {}, {"\"isu\":"}},
+      {"undetermined",
+       {{"IABTCF_TCString", Value("CPx")}},
+       {},
+       {"gdpr_consent", "\"isu\":"},
+       {"\"gdpr\":"}},
+      {"the application says no gdpr",
+       {{"IABTCF_gdprApplies", Value(1)}},
+       [](ZUVPrivacySignals& chosen) { chosen.gdprApplies = false; },
+       {"\"gdpr\":0", "\"isu\":"},
+       {}},
+      {"us privacy and gpp",
+       {{"IABUSPrivacy_String", Value("1YNN")},
+        {"IABGPP_HDR_GppString", Value("DBABM~CPx.Q")},
+        {"IABGPP_GppSID", Value("2_7")}},
+       {},
+       {"\"us_privacy\":\"1YNN\"", "\"gpp\":\"DBABM~CPx.Q\"", "\"gpp_sid\":[2,7]"},
+       {}},
+      {"children",
+       {},
+       [](ZUVPrivacySignals& chosen) { chosen.childDirected = true; },
+       {"\"coppa\":1"},
+       {"\"isu\":", "\"uule\":"}},
+      {"limited tracking",
+       {},
+       [](ZUVPrivacySignals& chosen) { chosen.limitAdTracking = true; },
+       {"\"lmt\":1"},
+       {"\"isu\":"}},
+      {"bad values",
+       {{"IABTCF_gdprApplies", Value("1")},
+        {"IABTCF_TCString", Value(bigString)},
+        {"IABTCF_PurposeConsents", Value("1x" + std::string(10000, '0'))},
+        {"IABUSPrivacy_String", Value(1)},
+        {"IABGPP_GppSID", Value("2__x")}},
+       {},
+       {"\"gpp_sid\":[2]", "\"isu\":"},
+       {"gdpr", "us_privacy"}},
+  };
+  auto request = privateRequest();
+  request->setLocationWithLatitudeLongitudeAccuracy(48.85f, 2.35f, 10);
+  auto& store = platform::UserDefaults::standard();
+  for (const Case& test : cases) {
+    for (const char* key : {"IABTCF_gdprApplies", "IABTCF_TCString", "IABTCF_PurposeConsents",
+                            "IABUSPrivacy_String", "IABGPP_HDR_GppString", "IABGPP_GppSID"}) {
+      store.removeObjectForKey(key);
+    }
+    for (const auto& [key, value] : test.stored) store.setObjectForKey(value, key);
+    ZUVPrivacy::shared().applicationChoices() = {};
+    if (test.chosen) test.chosen(ZUVPrivacy::shared().applicationChoices());
+    std::string json = ZUVMacros::jsonify(Value(request->parameters())).value_or("");
+    for (const std::string& text : test.holds) {
+      EXPECT_NE(json.find(text), std::string::npos) << test.name << ": " << text;
+    }
+    for (const std::string& text : test.lacks) {
+      EXPECT_EQ(json.find(text), std::string::npos) << test.name << ": " << text;
+    }
+  }
+  // Each bad value is logged once while it stays; a place the application named may still go.
+  (void)request->parameters();
+  const auto& lines = world_.log().lines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& line) {
+                            return line.find("IABGPP_GppSID \"2__x\" is read as its first 1") !=
+                                   std::string::npos;
+                          }),
+            1);
+  EXPECT_TRUE(world_.log().contains("IABTCF_PurposeConsents \"1x"));
+  ZUVPrivacy::shared().applicationChoices().childDirected = true;
+  request->setLocationWithDescription("Paris");
+  EXPECT_TRUE(request->parameters().contains("uule"));
+  ZUVPrivacy::shared().applicationChoices() = {};
 }
 
 TEST_F(ZUVRequestTest, SignalsErrorsAndAnInvalidRequestsParameters) {

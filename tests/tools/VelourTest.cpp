@@ -125,19 +125,28 @@ TEST_F(VelourTest, BadCommandsAreReportedAndTheScriptGoesOnButFailsAtTheEnd) {
   Outcome run = runScript(
       "dance\ntab 9\nwait soon\npress Nothing Such\nrotate sideways\nnetwork dialup\n"
       "network cellular\ntab 1e308\ntab 2147483648\ndone\nclose\nmail send\nmail later\n"
-      "press Boing\nwait for\nsnapshot x.jpg\nshow\n");
+      "press Boing\nwait for\nsnapshot x.jpg\nshow\ndefaults frob IABTCF_gdprApplies\n"
+      "defaults write IABTCF_gdprApplies 1\ndefaults write IABTCF_PurposeConsents \"01\"\n"
+      "consent\ndefaults read IABTCF_gdprApplies\n");
   EXPECT_EQ(run.status, 1);
   for (const char* reported :
        {"unknown command \"dance\"", "(line 2)", "wait needs a number", "Nothing Such", "sideways",
         "not \"dialup\"", "tab number, not \"1e308\"", "tab number, not \"2147483648\"",
         "no browser, web application or expanded ad on the screen for done", "for close",
         "no mail composer on the screen", "mail takes send or cancel, not \"later\"",
-        "wait for needs the text of a log line", "snapshot writes PNG pictures"}) {
+        "wait for needs the text of a log line", "snapshot writes PNG pictures",
+        "defaults takes read KEY"}) {
     EXPECT_NE(run.err.find(reported), std::string::npos) << reported << " in " << run.err;
   }
   EXPECT_EQ(run.err.find("(line 7)"), std::string::npos) << run.err;
   // The commands after the failures still ran.
   EXPECT_NE(run.out.find("playing: Boing.m4a"), std::string::npos) << run.out;
+  // A consent tool's values, as it writes them, count for the next request.
+  EXPECT_NE(run.out.find("consent: the next request carries {\"gdpr\":1}\nconsent: it withholds "
+                         "the device identifier"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("IABTCF_gdprApplies = 1\n"), std::string::npos) << run.out;
 }
 
 TEST_F(VelourTest, CommandLineErrorsAndHelp) {
@@ -526,7 +535,8 @@ TEST_F(VelourMraidExitTest, EveryWayOutWithAnAdAwayEndsCleanly) {
 // that comes before any command looks; with the network back, ads come again.
 TEST_F(VelourTest, NetworkNoneFailsLoadsFromTheStartAndWifiBringsThemBack) {
   Outcome run = runScript(
-      "wait 1\nads\nnetwork none\ntab 2\nwait 31\nads\nnetwork wifi\nwait 31\nads\nquit\n");
+      "wait 1\nads\nnetwork none\ntab 2\nwait 31\nads\nnetwork wifi\n"
+      "defaults write IABUSPrivacy_String 1YNN\nwait 31\nads\nreport\nquit\n");
   if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(outputOf(run.out, "ads", 0).find("FirstViewController: banner 0,361 320x50 showing"),
@@ -544,6 +554,12 @@ TEST_F(VelourTest, NetworkNoneFailsLoadsFromTheStartAndWifiBringsThemBack) {
   EXPECT_NE(outputOf(run.out, "ads", 2)
                 .find("FirstViewController (off screen): banner 0,361 "
                       "320x50 showing"),
+            std::string::npos)
+      << run.out;
+  // A consent tool's value written meanwhile reached the server with the next requests.
+  EXPECT_NE(outputOf(run.out, "report", 0)
+                .find("privacy of the last ad request: us_privacy=1YNN; the device identifier "
+                      "was sent"),
             std::string::npos)
       << run.out;
 }

@@ -14,6 +14,7 @@
 #include "platform/ui/Application.h"
 #include "tools/velour/Banners.h"
 #include "tools/velour/FullScreens.h"
+#include "tools/velour/Privacy.h"
 #include "tools/velour/Records.h"
 #include "tools/velour/Snapshot.h"
 
@@ -104,6 +105,10 @@ const char* Driver::helpText() {
          "  background | foreground    send the application to the background or back\n"
          "  rotate portrait|landscape  turn the phone\n"
          "  network wifi|cellular|none how the phone reaches the network\n"
+         "  defaults read|delete KEY   read or delete a value of the phone's store, as a\n"
+         "  defaults write KEY VALUE   consent tool does (a whole number is stored as one)\n"
+         "  consent                    print the privacy keys the next ad request carries and\n"
+         "                             what it withholds\n"
          "  show                       print the visible screen: each banner's state, the\n"
          "                             full screens over it, expanded, resized and\n"
          "                             interstitial ads with their close control, the status bar\n"
@@ -256,6 +261,10 @@ bool Driver::execute(const std::string& rawLine) {
   } else if (verb == "report") {
     if (!adRecord_) return fail("report needs the demo ad server (not with --ad-server)");
     Records::printReport(out_, *adRecord_);
+  } else if (verb == "defaults") {
+    outcome = runDefaults(argument, out_);
+  } else if (verb == "consent") {
+    printConsent(out_);
   } else if (verb == "show") {
     out_ << phone_.screen();
   } else if (verb == "snapshot") {

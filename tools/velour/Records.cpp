@@ -19,6 +19,24 @@ void Records::printOpened(std::ostream& out) {
   }
 }
 
+// What the last ad request carried of the user's privacy choices, as the server received it.
+void Records::printPrivacy(std::ostream& out, const adserver::AdRecord& record) {
+  auto last = record.last(adserver::RequestKind::Ad);
+  if (!last) return;
+  out << "  privacy of the last ad request:";
+  bool any = false;
+  for (const char* key : {"gdpr", "gdpr_consent", "us_privacy", "gpp", "gpp_sid", "coppa", "lmt"}) {
+    if (const platform::Value* value = last->parameters.find(key)) {
+      out << " " << key << "=" << platform::text::singleLine(value->stringValue());
+      any = true;
+    }
+  }
+  out << (any ? "" : " no keys") << "; "
+      << (last->parameters.contains("isu") ? "the device identifier was sent"
+                                           : "no device identifier")
+      << "\n";
+}
+
 void Records::printReport(std::ostream& out, const adserver::AdRecord& record) {
   auto requests = record.requests();
   std::map<std::string, int> kinds;
@@ -39,6 +57,7 @@ void Records::printReport(std::ostream& out, const adserver::AdRecord& record) {
     }
   }
   for (const auto& [what, count] : refused) out << "  refused " << what << " (" << count << "x)\n";
+  printPrivacy(out, record);
   for (const auto& request : requests) {
     using adserver::RequestKind;
     if (request.kind != RequestKind::Click && request.kind != RequestKind::Tracking &&

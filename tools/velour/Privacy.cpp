@@ -1,0 +1,80 @@
+#include "tools/velour/Privacy.h"
+
+#include <charconv>
+
+#include "ads/support/ZUVPrivacy.h"
+#include "platform/foundation/Error.h"
+#include "platform/foundation/Text.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/web/JsonCodec.h"
+
+namespace velour {
+
+namespace {
+
+platform::Error refused(const std::string& message) {
+  return platform::Error::make("VelourErrorDomain", 1, message);
+}
+
+platform::Value storedValue(std::string_view text) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+    return platform::Value(std::string(text.substr(1, text.size() - 2)));
+  }
+  long long number = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (!text.empty() && error == std::errc() && end == text.data() + text.size()) {
+    return platform::Value(number);
+  }
+  return platform::Value(std::string(text));
+}
+
+}  // namespace
+
+platform::Result<void> runDefaults(const std::string& argument, std::ostream& out) {
+  const auto blank = argument.find(' ');
+  const std::string how = argument.substr(0, blank);
+  std::string rest = blank == std::string::npos
+                         ? ""
+                         : std::string(platform::text::trimmed(argument.substr(blank)));
+  const auto keyEnd = rest.find(' ');
+  const std::string key = rest.substr(0, keyEnd);
+  const std::string value =
+      keyEnd == std::string::npos ? "" : std::string(platform::text::trimmed(rest.substr(keyEnd)));
+  auto& store = platform::UserDefaults::standard();
+  if (key.empty() || (how != "write" && !value.empty()) || (how == "write" && value.empty())) {
+    return refused("defaults takes read KEY, write KEY VALUE or delete KEY");
+  }
+  if (how == "read") {
+    platform::Value stored = store.objectForKey(key);
+    out << key << " = "
+        << (stored.isNull() ? std::string("(none)")
+                            : platform::text::singleLine(platform::JsonCodec::write(stored)))
+        << "\n";
+  } else if (how == "write") {
+    store.setObjectForKey(storedValue(value), key);
+  } else if (how == "delete") {
+    store.removeObjectForKey(key);
+  } else {
+    return refused("defaults takes read KEY, write KEY VALUE or delete KEY");
+  }
+  if (how != "read" && !store.synchronize()) return refused("the store could not be written");
+  return {};
+}
+
+void printConsent(std::ostream& out) {
+  const ZUVPrivacySignals signals = ZUVPrivacy::shared().current();
+  platform::Dictionary carried;
+  signals.addParameters(carried);
+  out << "consent: the next request carries "
+      << (carried.empty()
+              ? std::string("no privacy keys")
+              : platform::text::singleLine(platform::JsonCodec::write(platform::Value(carried))))
+      << "\n";
+  out << "consent: it withholds "
+      << (signals.mayUseDevice() ? "nothing"
+                                 : "the device identifier, a precise location and the touch "
+                                   "signals")
+      << "\n";
+}
+
+}  // namespace velour
