@@ -1,11 +1,10 @@
 #include "tools/vozave/CheckScript.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 
 #include "platform/foundation/Text.h"
 #include "platform/ui/Geometry.h"
+#include "tools/vozave/Command.h"
 
 namespace vozave {
 
@@ -13,17 +12,6 @@ namespace {
 
 platform::Error scriptProblem(std::string problem) {
   return platform::Error::make("VozaveCheckScriptErrorDomain", 1, std::move(problem));
-}
-
-// A number as a command line gives it: all of the text, finite.
-std::optional<double> secondsIn(const std::string& text) {
-  double value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  return value;
 }
 
 // What each verb takes: nothing, or one of a few words, or a number or point checked below.
@@ -41,7 +29,7 @@ std::optional<std::string> problemWith(const ScriptCommand& command) {
     return std::nullopt;
   }
   if (verb == "wait") {
-    auto seconds = secondsIn(argument);
+    auto seconds = parseFinite<double>(argument);
     if (!seconds || *seconds < 0 || *seconds > kMaxScriptWait) {
       return "wait takes seconds from 0 to " + std::to_string(static_cast<int>(kMaxScriptWait));
     }
@@ -69,7 +57,7 @@ std::optional<std::string> problemWith(const ScriptCommand& command) {
 }  // namespace
 
 std::optional<double> ScriptCommand::seconds() const {
-  return secondsIn(argument);
+  return parseFinite<double>(argument);
 }
 
 platform::Result<std::vector<ScriptCommand>> parseCheckScript(std::string_view text) {
