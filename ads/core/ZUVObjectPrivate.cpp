@@ -76,6 +76,7 @@ void ZUVObjectPrivate::pageUnloaded(const std::string& limit, bool buildPage) {
     return;
   }
   webView_->setHidden(true);
+  impressions_->adGone();
   changeState(State::LoadFailed);
   reportError(kZUVErrorNetworkError, request_.get());
   adPageDidFail();
@@ -109,15 +110,23 @@ void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
   webViewDelegate_ = std::make_shared<ZUVBannerWebViewDelegate>(weak_from_this());
   webView_->setDelegate(webViewDelegate_);
   limitPage(*webView_, false);
+  const ZUVRefreshSchedule::Sight sight{[this] { return percentSeen(); },
+                                        platform::observeExposureChanges};
   refresh_ = std::make_unique<ZUVRefreshSchedule>(
-      whileAlive([](ZUVObjectPrivate& self) { self.reloadCurrentRequest(); }),
-      ZUVRefreshSchedule::Sight{[this] { return percentSeen(); },
-                                platform::observeExposureChanges});
+      whileAlive([](ZUVObjectPrivate& self) { self.reloadCurrentRequest(); }), sight);
+  impressions_ = std::make_unique<ZUVImpressionWatch>(
+      sight,
+      [] {
+        auto application = platform::Application::shared();
+        return application && application->applicationState() == platform::ApplicationState::Active;
+      },
+      ZUVImpressionWatch::Events{});
 }
 
 ZUVObjectPrivate::~ZUVObjectPrivate() {
   // The controller's teardown order: it stops observing and waiting before its views go.
   refresh_.reset();
+  impressions_.reset();
   trackerCleanup_.cancel();
   adPageTimer_.reset();
   // An expanded or resized ad goes back to its banner first.

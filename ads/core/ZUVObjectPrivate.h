@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ads/core/ZUVDelegateManager.h"
+#include "ads/core/ZUVImpressionWatch.h"
 #include "ads/core/ZUVRefreshSchedule.h"
 #include "ads/core/ZUVRequestPrivate.h"
 #include "ads/mraid/ZUVMraidController.h"
@@ -87,6 +88,8 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   std::optional<platform::URL> adHTMLBaseURL() const;
   // When the next load comes.
   ZUVRefreshSchedule& refresh() const { return *refresh_; }
+  // Whether the ad on show has had its impression and its viewable impression.
+  const ZUVImpressionWatch& impressions() const { return *impressions_; }
   // The MRAID container of the ad page shown or loading, if any.
   ZUVMraidController* mraid() const { return mraid_.get(); }
   // The hidden web view of the build under way, if any.
@@ -239,6 +242,7 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   std::shared_ptr<ZUVClickTrackerDelegate> trackerDelegate_;
   std::vector<platform::URL> pendingTrackingURLs_;
   std::unique_ptr<ZUVRefreshSchedule> refresh_;
+  std::unique_ptr<ZUVImpressionWatch> impressions_;
   // Counts the load time-out from the first of a run of ad page loads that did not finish,
   // which refreshes may replace one by one.
   platform::TimerHandle adPageTimer_;

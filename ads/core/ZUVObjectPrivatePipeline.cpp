@@ -276,6 +276,8 @@ void ZUVObjectPrivate::showAd() {
     return;
   }
   changeState(State::LoadingAdPage);
+  // The ad on show goes with the page that replaces it.
+  impressions_->adGone();
   watchAdPageLoad();
   makeMraidController();
   webView_->loadHTMLStringBaseURL(page, baseURL);
@@ -312,6 +314,7 @@ void ZUVObjectPrivate::adPageDidLoad(platform::WebView& webView) {
   changeState(State::ShowingAd);
   adPageDidFinish();
   webView.setHidden(false);
+  impressions_->adShown();
   delegateManager_->didReceiveAd();
   auto& statistics = ZUVStatistics::sharedStatistics();
   statistics.endTimingNamed(kZUVParameterPriorRequestLatency);
@@ -369,6 +372,7 @@ bool ZUVObjectPrivate::displaysAd(const platform::WebView& webView) const {
 
 void ZUVObjectPrivate::adDidUnload() {
   platform::log("<Vozave> Removed an ad page that unloaded itself");
+  impressions_->adGone();
   mraid_.reset();
   webView_->setHidden(true);
   // A newer load under way reports for itself.

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "ads/core/ZUVImpressionWatch.h"
 #include "ads/core/ZUVRefreshSchedule.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Application.h"
@@ -39,12 +40,14 @@ class ZUVRefreshScheduleTest : public ::testing::Test {
   int refreshes_ = 0;
   double seen_ = 100;
   std::function<void()> changed_;
-  ZUVRefreshSchedule schedule_{[this] { ++refreshes_; },
-                               {[this] { return seen_; },
-                                [this](std::function<void()> changed) {
-                                  changed_ = std::move(changed);
-                                  return platform::Registration(1, [this] { changed_ = nullptr; });
-                                }}};
+  ZUVRefreshSchedule::Sight sight() {
+    return {[this] { return seen_; },
+            [this](std::function<void()> changed) {
+              changed_ = std::move(changed);
+              return platform::Registration(1, [this] { changed_ = nullptr; });
+            }};
+  }
+  ZUVRefreshSchedule schedule_{[this] { ++refreshes_; }, sight()};
 };
 
 // Full screens from any banner and the background each pause; a load that ends under them puts
@@ -165,6 +168,45 @@ TEST_F(ZUVRefreshScheduleTest, AViewableRefreshWaitsUntilEnoughIsSeen) {
   ASSERT_TRUE(schedule_.isWaitingToBeSeen());
   schedule_.setViewableRefresh(false);
   EXPECT_EQ(refreshes_, 3);
+}
+
+// Display's impression rules on the same sight: one pixel on screen once the page has loaded,
+// then half of the ad seen for one whole second while the application is active; each once an ad.
+TEST_F(ZUVRefreshScheduleTest, ImpressionsCountWhatIsSeenAndForHowLong) {
+  int impressions = 0, viewable = 0;
+  bool active = true;
+  ZUVImpressionWatch watch(sight(), [&] { return active; },
+                           {[&] { ++impressions; }, [&] { ++viewable; }});
+  auto see = [this](double percent, platform::Duration time) {
+    seen_ = percent;
+    seenChanged();
+    RunLoop::main().advance(time);
+  };
+  seen_ = 0;
+  watch.adShown();
+  see(0, 5s);
+  EXPECT_EQ(impressions, 0);
+  see(49, 10s);
+  EXPECT_EQ(impressions, 1);
+  EXPECT_EQ(viewable, 0);
+  see(50, 900ms);
+  see(0, 5s);
+  EXPECT_EQ(viewable, 0);
+  active = false;
+  see(100, 5s);
+  EXPECT_EQ(viewable, 0);
+  active = true;
+  see(50, 1s);
+  EXPECT_EQ(viewable, 1);
+  see(100, 5s);
+  EXPECT_EQ(impressions, 1);
+  EXPECT_EQ(viewable, 1);
+  // The next ad is counted for itself; one that went is not.
+  watch.adShown();
+  EXPECT_EQ(impressions, 2);
+  watch.adGone();
+  see(100, 5s);
+  EXPECT_EQ(viewable, 1);
 }
 
 }  // namespace

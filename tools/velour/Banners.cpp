@@ -156,6 +156,10 @@ void Banners::printAll(std::ostream& out) {
     } else {
       out << ", no refresh due";
     }
+    const ZUVImpressionWatch& impressions = banner->privateObject()->impressions();
+    if (impressions.impressionCounted()) {
+      out << (impressions.viewableImpressionCounted() ? ", viewable impression" : ", impression");
+    }
     const auto& errors = watch(banner).errors;
     out << ", errors:";
     if (errors.empty()) out << " none";
