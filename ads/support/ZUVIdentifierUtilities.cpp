@@ -182,10 +182,9 @@ platform::Dictionary ZUVIdentifierUtilities::parameters() {
   std::string model = deviceModel();
   if (model == "iPad" && isPhoneIdiom()) parameters.set(kZUVParameterIPadCompatibilityMode, "1");
   parameters.set(kZUVParameterITunesMetadata, iTunesMetadata());
-  const std::string& version = platform::DeviceProfile::current().bundleVersion;
-  std::string appName = version.empty() ? "" : version + ".";
-  parameters.set(kZUVApplicationName,
-                 appName + "iphone." + platform::Bundle::main().bundleIdentifier());
+  const platform::Bundle& bundle = platform::Bundle::main();
+  std::string appName = bundle.version().empty() ? "" : bundle.version() + ".";
+  parameters.set(kZUVApplicationName, appName + "iphone." + bundle.bundleIdentifier());
   if (isJailbroken()) parameters.set(kZUVParameterJailbroken, "1");
   parameters.set(kZUVParameterDeviceID, deviceIdentifier());
   if (!model.empty()) parameters.set(kZUVParameterDeviceModel, model);

@@ -69,6 +69,10 @@ int main(int argc, char** argv) {
   }
   std::cout << "Vozave " << vozaveLibraryVersion() << ", ads from " << argv[1] << std::endl;
 
+  // Who the application is, before anything else: ad requests carry it, and the phone's home
+  // folder is named by it (~/.local/share/com.example.hello-banner).
+  platform::setApplicationIdentity("com.example.hello-banner", "Hello Banner", "1.0");
+
   // The screen: a window whose root controller's view holds the banner at its foot.
   auto application = platform::Application::shared();
   auto window = platform::Window::create();

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -107,7 +108,7 @@ Result<void> DeviceProfile::setValueForKey(std::string_view key, std::string_vie
     if (!number) return refuse("status-bar-height is a number");
     statusBarHeight = *number;
   } else if (key == "bundle-version") {
-    bundleVersion = text;
+    Bundle::main().setVersion(std::string(text));  // the application's: kept by its bundle
   } else if (key == "languages") {
     preferredLanguages = splitLanguages(text);
   } else if (key == "audio-route") {

@@ -36,7 +36,6 @@ struct VOZAVE_API DeviceProfile {
   std::optional<double> screenScale = 1.0;  // absent: a screen without a scale factor
   Size screenSize{320, 480};                // in points, portrait
   double statusBarHeight = 20;              // in points
-  std::string bundleVersion = "1.0";        // empty: the bundle has no version
   std::vector<std::string> preferredLanguages{"en"};             // most preferred first
   std::optional<std::string> audioRoute = "Speaker";             // absent: no route at all
   NetworkReachability reachability = NetworkReachability::WiFi;  // change: setReachability

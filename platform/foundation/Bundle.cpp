@@ -1,10 +1,12 @@
 #include "platform/foundation/Bundle.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 #include <vector>
+
+#include "platform/foundation/Log.h"
 
 namespace platform {
 
@@ -48,25 +50,17 @@ std::optional<fs::path> findFile(const fs::path& folder, const std::string& file
   return std::nullopt;
 }
 
-bool isWithin(const fs::path& path, const fs::path& folder) {
-  auto [end, rest] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
-  return end == folder.end();
-}
-
-// An installed program finds the resources installed beside it (<prefix>/bin and
-// <prefix>/share/vozave/resources); a program of the build tree finds the source tree's. An
-// installed program without its own has none: the build machine's folders are not its.
-std::string defaultResources() {
-  if (const char* path = std::getenv("VELOUR_RESOURCES"); path && *path) return path;
-  std::error_code error;
-  fs::path program = fs::read_symlink("/proc/self/exe", error);
-  if (error) return VELOUR_RESOURCES_DIR;
-  fs::path installed = program.parent_path().parent_path() / "share" / "vozave" / "resources";
-  if (fs::is_directory(installed, error)) return installed.string();
-  if (isWithin(program, fs::weakly_canonical(VELOUR_BUILD_DIR, error))) {
-    return VELOUR_RESOURCES_DIR;
-  }
-  return "";
+// The program's own file name, kept to the characters of an identifier: the default identity.
+const std::string& programName() {
+  static const std::string name = [] {
+    std::error_code error;
+    std::string file = fs::read_symlink("/proc/self/exe", error).filename().string();
+    for (char& c : file) {
+      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') c = '-';
+    }
+    return file.empty() ? std::string("app") : file;
+  }();
+  return name;
 }
 
 }  // namespace
@@ -76,10 +70,32 @@ Bundle& Bundle::main() {
   return bundle;
 }
 
-Bundle::Bundle() : resources_(defaultResources()) {}
+void Bundle::setIdentity(BundleIdentity identity) {
+  identity_ = std::move(identity);
+  toldDefault_ = false;
+}
 
 void Bundle::setResourcePath(std::string path) {
   resources_ = std::move(path);
+}
+
+std::string Bundle::bundleIdentifier() const {
+  if (hasIdentity()) return identity_.identifier;
+  std::string fallback = "unidentified." + programName();
+  if (!toldDefault_) {
+    toldDefault_ = true;
+    log("bundle: the application set no bundle identifier; it is " + fallback +
+        " (setApplicationIdentity sets one before launch)");
+  }
+  return fallback;
+}
+
+std::string Bundle::name() const {
+  return identity_.name.empty() ? programName() : identity_.name;
+}
+
+std::string Bundle::description() const {
+  return resources_.empty() ? "no bundle folder" : "bundle " + resources_;
 }
 
 std::optional<std::string> Bundle::pathForResourceOfType(const std::string& name,

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/foundation/Bundle.h"
 
 namespace platform {
 
@@ -26,11 +29,26 @@ std::string parentOf(const std::string& path) {
   return end == std::string::npos ? "/" : path.substr(0, end + 1);
 }
 
+std::string absoluteVariable(const char* name) {
+  const char* value = std::getenv(name);
+  return value && value[0] == '/' ? value : "";
+}
+
+// Where the user's applications keep their data; a relative or missing variable is ignored,
+// as the base directory rules say.
+std::string userDataFolder() {
+  if (auto data = absoluteVariable("XDG_DATA_HOME"); !data.empty()) return data;
+  std::string home = absoluteVariable("HOME");
+  if (home.empty()) {
+    const passwd* user = getpwuid(getuid());
+    home = user && user->pw_dir ? user->pw_dir : "/tmp";
+  }
+  return home + "/.local/share";
+}
+
 std::string defaultHome() {
   if (const char* home = std::getenv("VELOUR_HOME"); home && *home) return home;
-  char buffer[4096];
-  std::string cwd = getcwd(buffer, sizeof buffer) ? buffer : ".";
-  return cwd + "/.home";
+  return userDataFolder() + "/" + Bundle::main().bundleIdentifier();
 }
 
 bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
@@ -130,10 +148,16 @@ FileManager& FileManager::defaultManager() {
   return manager;
 }
 
-FileManager::FileManager() : home_(defaultHome()) {}
+FileManager::FileManager() = default;
+
+const std::string& FileManager::homeDirectory() const {
+  if (!homeSet_) home_ = defaultHome();
+  return home_;
+}
 
 void FileManager::setHomeDirectory(std::string home) {
   home_ = std::move(home);
+  homeSet_ = !home_.empty();
 }
 
 std::string FileManager::cachesDirectory() const {
@@ -147,13 +171,13 @@ bool FileManager::hasCachesDirectory() const {
 }
 
 std::string FileManager::documentsDirectory() const {
-  std::string path = home_ + "/Documents";
+  std::string path = homeDirectory() + "/Documents";
   createDirectory(path);
   return path;
 }
 
 std::string FileManager::preferencesDirectory() const {
-  return home_ + "/Library/Preferences";
+  return homeDirectory() + "/Library/Preferences";
 }
 
 bool FileManager::fileExists(const std::string& path) const {

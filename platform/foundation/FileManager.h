@@ -26,9 +26,11 @@ class FileManager {
  public:
   static FileManager& defaultManager();
 
-  // The device's home folder; set by the front end or a test before first use.
-  const std::string& homeDirectory() const { return home_; }
-  void setHomeDirectory(std::string home);
+  // The device's home folder: the one set by the front end or a test, else VELOUR_HOME, else
+  // the user's data folder ($XDG_DATA_HOME, or ~/.local/share) named by the application's
+  // bundle identifier, as that is at each call.
+  const std::string& homeDirectory() const;
+  void setHomeDirectory(std::string home);   // empty: the default again
   std::string cachesDirectory() const;       // <home>/Library/Caches, created on demand
   bool hasCachesDirectory() const;           // without creating it
   std::string documentsDirectory() const;    // <home>/Documents, created on demand
@@ -72,8 +74,9 @@ class FileManager {
 
  private:
   FileManager();
-  std::string cachesPath() const { return home_ + "/Library/Caches"; }
-  std::string home_;
+  std::string cachesPath() const { return homeDirectory() + "/Library/Caches"; }
+  mutable std::string home_;
+  bool homeSet_ = false;
 };
 
 }  // namespace platform

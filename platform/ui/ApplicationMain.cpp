@@ -38,6 +38,15 @@ struct RunningScope {
 
 }  // namespace
 
+void setApplicationIdentity(const std::string& bundleIdentifier, const std::string& name,
+                            const std::string& version) {
+  Bundle::main().setIdentity({bundleIdentifier, name, version});
+}
+
+void setApplicationBundlePath(const std::string& folder) {
+  Bundle::main().setResourcePath(folder);
+}
+
 int UIApplicationMain(int, char**, const std::string& principalClassName,
                       const std::string& delegateClassName) {
   if (running()) {
@@ -52,7 +61,8 @@ int UIApplicationMain(int, char**, const std::string& principalClassName,
   auto app = Application::shared();
   auto path = Bundle::main().pathForResourceOfType(kMainInterfaceName, "ui");
   if (!path) {
-    log(std::string("UIApplicationMain: no main interface ") + kMainInterfaceName + ".ui");
+    log(std::string("UIApplicationMain: no main interface ") + kMainInterfaceName + ".ui in " +
+        Bundle::main().description());
     return 1;
   }
   auto interface = loadMainInterface(*path, delegateClassName);

@@ -14,6 +14,9 @@ namespace platform {
 
 namespace {
 constexpr const char* kMemoryWarningName = "UIApplicationDidReceiveMemoryWarningNotification";
+// The name of a controller made without a class of its own: it names no layout of the
+// application's, so none missing is worth a line.
+constexpr const char* kPlainControllerName = "ViewController";
 
 std::vector<PresentationRecord>& presentations() {
   static std::vector<PresentationRecord> log;
@@ -66,6 +69,10 @@ void ViewController::loadView() {
         view_ = std::move(*loaded);
         return;
       }
+    } else if (nibName_ != kPlainControllerName) {
+      // Only the application's own bundle holds its layouts; a screen it gave none is plain.
+      log("interface: no " + nibName_ + ".ui in " + Bundle::main().description() + "; " +
+          className_ + " gets a plain view");
     }
   }
   view_ = View::create(Screen::applicationFrame());

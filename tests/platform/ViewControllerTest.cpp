@@ -276,14 +276,29 @@ TEST_F(ViewControllerTest, RotationAsksTheFrontControllerAndResizesItsView) {
 
 // Views built from a resource named after the class, their actions bound, are checked by the
 // soundboard's boards.
-TEST_F(ViewControllerTest, AViewResourceThatDoesNotReadFallsBackToAPlainView) {
+TEST_F(ViewControllerTest, AViewResourceThatDoesNotReadOrIsNotInTheBundleFallsBackToAPlainView) {
+  // An application that names no bundle folder has no layouts, not even the soundboard's.
+  auto first = std::make_shared<Recorder>("first", events, "FirstViewController");
+  EXPECT_TRUE(first->view()->subviews().empty());
+  EXPECT_TRUE(world.log().contains(
+      "interface: no FirstViewController.ui in no bundle folder; FirstViewController gets a "
+      "plain view"));
+
   std::string bundle = world.makeFolder("bundle");
   world.writeFile(bundle, "Broken.ui", "view frame=0,0,320,411\nbutton title=\"x frame=1\n");
+  world.writeFile(bundle, "FirstViewController.ui",
+                  "view frame=0,0,320,411\nlabel text=\"Own\" frame=0,0,100,20\n");
   world.useBundle(bundle);
   auto broken = std::make_shared<Recorder>("broken", events, "Broken");
   EXPECT_TRUE(broken->view()->subviews().empty());
   EXPECT_EQ(broken->view()->frame(), Rect(0, 20, 320, 460));
   EXPECT_TRUE(world.log().contains("interface: Broken.ui:2: "));
+  // Its own screens are its own layouts; one it has none for is plain.
+  first = std::make_shared<Recorder>("first", events, "FirstViewController");
+  EXPECT_EQ(first->view()->subviews().size(), 1u);
+  auto second = std::make_shared<Recorder>("second", events, "SecondViewController");
+  EXPECT_TRUE(second->view()->subviews().empty());
+  EXPECT_TRUE(world.log().contains("interface: no SecondViewController.ui in bundle " + bundle));
 }
 
 }  // namespace

@@ -24,7 +24,38 @@ namespace velour_test {
 
 namespace fs = std::filesystem;
 
-TestWorld::TestWorld() : savedBundle_(platform::Bundle::main().resourcePath()) {
+namespace {
+
+// Neither a test nor a tool it runs keeps anything in the user's own data folder: a home left
+// to its default (named by the bundle identifier under $XDG_DATA_HOME) lands in a folder of
+// this test program's, which goes when the program ends.
+class PrivateDataFolder {
+ public:
+  PrivateDataFolder() {
+    std::string pattern = (fs::temp_directory_path() / "velour-data-XXXXXX").string();
+    if (char* made = mkdtemp(pattern.data())) path_ = made;
+    ::setenv("XDG_DATA_HOME", path_.empty() ? "/nonexistent" : path_.c_str(), 1);
+  }
+  ~PrivateDataFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  PrivateDataFolder(const PrivateDataFolder&) = delete;
+  PrivateDataFolder& operator=(const PrivateDataFolder&) = delete;
+
+ private:
+  std::string path_;
+};
+
+const PrivateDataFolder privateDataFolder;
+
+}  // namespace
+
+TestWorld::TestWorld()
+    : savedBundle_(platform::Bundle::main().resourcePath()),
+      savedIdentity_(platform::Bundle::main().identity()) {
+  // The test program is an application of its own; AppSession runs the soundboard as itself.
+  platform::Bundle::main().setIdentity({"com.velour.tests", "Velour tests", "1.0"});
   std::string pattern = (fs::temp_directory_path() / "velour-test-XXXXXX").string();
   if (char* made = mkdtemp(pattern.data())) home_ = made;
   ZUVStatistics::releaseSharedStatistics();  // counts and timings start afresh with the home
@@ -55,6 +86,7 @@ TestWorld::~TestWorld() {
   platform::Application::resetShared();
   platform::RunLoop::main().reset(false);
   platform::Bundle::main().setResourcePath(savedBundle_);
+  platform::Bundle::main().setIdentity(savedIdentity_);  // the soundboard's stays in its session
   platform::UserDefaults::resetStandard();
   std::error_code ignored;
   if (!home_.empty()) fs::remove_all(home_, ignored);
@@ -78,6 +110,7 @@ void TestWorld::useBundle(const std::string& path) {
 }
 
 int AppSession::run(const std::function<void()>& body) {
+  platform::Bundle::main().setIdentity({});
   platform::Application::setDriver([&body] {
     body();
     return 0;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/Window.h"
@@ -11,9 +12,11 @@
 namespace velour_test {
 
 // A fresh world for one test, undone when it goes: the run loop on its manual clock, an
-// empty home folder, the developer log captured, no shared application, ad statistics or
-// animations, the ad controllers waiting for a launch, and the ad network's hosts sent to a closed
-// port on 127.0.0.1. A web engine started in the world is stopped with it.
+// empty home folder, the test program's own bundle identity (the folder and identity go back
+// as they were), the developer log
+// captured, no shared application, ad statistics or animations, the ad controllers waiting for a
+// launch, and the ad network's hosts sent to a closed port on 127.0.0.1. A web engine started in
+// the world is stopped with it.
 class TestWorld {
  public:
   TestWorld();
@@ -34,11 +37,13 @@ class TestWorld {
  private:
   std::string home_;
   std::string savedBundle_;
+  platform::BundleIdentity savedIdentity_;
   platform::LogCapture log_;
 };
 
-// The soundboard running through velourMain in a TestWorld. run() launches it with a driver
-// that calls `body` while the application is up and returns velourMain's status.
+// The soundboard running through velourMain in a TestWorld, with its own identity and bundle
+// unless the test gave it a bundle. run() launches it with a driver that calls `body` while the
+// application is up and returns velourMain's status.
 class AppSession : public TestWorld {
  public:
   int run(const std::function<void()>& body);

@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "ads/support/ZUVHTTPDateFormatter.h"
-#include "platform/foundation/Bundle.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/SDKResources.h"
 #include "platform/foundation/URL.h"
 #include "tools/adserver/AdServerEndpoints.h"
 
@@ -91,7 +91,7 @@ platform::Result<std::unique_ptr<AdServer>> AdServer::start(AdServerOptions opti
 
 platform::Result<void> AdServer::setUp() {
   if (options_.resourceDirectory.empty()) {
-    options_.resourceDirectory = platform::Bundle::main().resourcePath() + "/adserver";
+    options_.resourceDirectory = platform::sdkResourcePath() + "/adserver";
   }
   if (options_.inventoryPath.empty()) {
     options_.inventoryPath = options_.resourceDirectory + "/inventory.json";

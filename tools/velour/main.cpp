@@ -43,7 +43,8 @@ const char* kUsage =
     "              [--help] [--version]\n"
     "Runs the Velour soundboard on a headless phone.\n"
     "  --script FILE  read commands from FILE (\"-\" for standard input)\n"
-    "  --home DIR     the device's home folder (default: ./.home)\n"
+    "  --home DIR     the device's home folder (default: the soundboard's data folder,\n"
+    "                 ~/.local/share/com.velour.soundboard)\n"
     "  --device KEY=VALUE  a value of the device profile (see vozave help), e.g. model=iPad\n"
     "  --resolve HOST:PORT:ADDRESS  connections to HOST go to ADDRESS:PORT (fetches and web\n"
     "                 views), e.g. ads.vozave.com:8080:127.0.0.1\n"
@@ -191,6 +192,7 @@ int drive(const Options& options, adserver::AdServer* adServer) {
 
 int main(int argc, char** argv) {
   catchStopSignals();
+  useSoundboardBundle();
   if (argc == 2 && std::string_view(argv[1]) == "--version") {
     std::cout << "velour " << VOZAVE_VERSION_STRING << "\n";
     return reportLostOutput(0);

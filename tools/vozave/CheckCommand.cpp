@@ -10,9 +10,9 @@
 #include <string>
 
 #include "ads/support/ZUVEndpoints.h"
-#include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/SDKResources.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
 #include "platform/net/HostResolution.h"
@@ -256,7 +256,7 @@ int check(const Arguments& args) {
   auto parsed = parseCheckArguments(args);
   if (!parsed) return usageError(parsed.error().localizedDescription());
   const CheckOptions& options = *parsed;
-  if (platform::Bundle::main().resourcePath().empty()) {
+  if (platform::sdkResourcePath().empty()) {
     std::cerr << "vozave: no resources beside the program; set VELOUR_RESOURCES to the folder\n";
     return 2;
   }

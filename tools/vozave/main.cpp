@@ -1,4 +1,6 @@
 // vozave: the developer's view of what the ad client reads and sends.
+#include "app/main.h"
+
 #include <iostream>
 #include <optional>
 #include <string>
@@ -62,6 +64,8 @@ platform::Error usageProblem(std::string problem) {
 }  // namespace vozave
 
 int main(int argc, char** argv) {
+  // What vozave shows and checks is what the soundboard would send and show.
+  useSoundboardBundle();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return vozave::usageError("which command?");
   std::string name = args.front();
