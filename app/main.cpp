@@ -7,8 +7,8 @@
 #include "app/SecondViewController.h"
 #include "app/ThirdViewController.h"
 #include "app/velourAppDelegate.h"
-#include "platform/ui/ApplicationMain.h"
 #include "platform/ui/ClassRegistry.h"
+#include "velourphone/ApplicationMain.h"
 
 void registerVelourClasses() {
   platform::registerApplicationDelegateClass("velourAppDelegate",
