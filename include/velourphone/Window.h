@@ -12,8 +12,6 @@
 
 namespace platform {
 
-class Button;
-
 // The screen's top view. Hidden until made key and visible; its root view controller's view
 // fills the application frame (the screen below the status bar).
 class VOZAVE_API Window : public View {
@@ -39,8 +37,6 @@ class VOZAVE_API Window : public View {
   // Taps the front-most visible button with `title`, at its centre; false (and a log line) if
   // there is none or something covers it.
   bool tapButton(const std::string& title);
-  // Every button in the window's tree, back to front.
-  std::vector<std::shared_ptr<Button>> buttons();
 
   std::string className() const override { return "Window"; }  // for logs and interfaces
 
