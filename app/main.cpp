@@ -9,8 +9,8 @@
 #include "app/velourAppDelegate.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/SDKResources.h"
-#include "platform/ui/ApplicationMain.h"
 #include "platform/ui/ClassRegistry.h"
+#include "velourphone/ApplicationMain.h"
 
 void registerVelourClasses() {
   platform::registerApplicationDelegateClass("velourAppDelegate",

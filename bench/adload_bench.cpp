@@ -39,6 +39,7 @@
 #include "ads/web/ZUVNotification.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/ViewController.h"
@@ -155,7 +156,7 @@ class BannerRound {
     RunLoop::main().runUntil([this] { return received_ + failed_ >= count_; }, kLimit);
     for (std::size_t i = 0; i < banners_.size() && received_ < count_; ++i) {
       std::fprintf(stderr, "adload: banner %zu of %d in state %d\n", i, count_,
-                   static_cast<int>(banners_[i]->privateObject()->state()));
+                   static_cast<int>(ZUVBannerController(*banners_[i])->state()));
     }
     return received_;
   }
@@ -175,7 +176,7 @@ class BannerRound {
 void measure(benchmark::State& state, int (*round)(int count, benchmark::State& state)) {
   const int count = static_cast<int>(state.range(0));
   const std::uint64_t waitedBefore = platform::Browser::waitedCalls();
-  RunLoop::main().resetLongestPass();
+  platform::Harness::resetLongestPass();
   int fewest = count;
   for (auto _ : state) {
     state.PauseTiming();
@@ -185,9 +186,9 @@ void measure(benchmark::State& state, int (*round)(int count, benchmark::State& 
   state.counters["got_ad"] = fewest;
   const auto waited = static_cast<double>(platform::Browser::waitedCalls() - waitedBefore);
   state.counters["waited_per_ad"] = waited / (kIterations * count);
-  state.counters["longest_pass_ms"] = platform::toMilliseconds(RunLoop::main().longestPass());
+  state.counters["longest_pass_ms"] = platform::toMilliseconds(platform::Harness::longestPass());
   state.counters["longest_pass_cpu_ms"] =
-      platform::toMilliseconds(RunLoop::main().longestPassProcessorTime());
+      platform::toMilliseconds(platform::Harness::longestPassProcessorTime());
   state.counters["load"] = loadAverage();
 }
 
@@ -310,14 +311,14 @@ struct ColdLaunch {
 
 ColdLaunch launchToFirstAd() {
   ColdLaunch launch;
-  RunLoop::main().resetLongestPass();
+  platform::Harness::resetLongestPass();
   const std::uint64_t waitedBefore = platform::Browser::waitedCalls();
   const auto start = std::chrono::steady_clock::now();
   BannerRound round(1);
   launch.loaded = round.load([] { platform::Application::shared()->finishLaunching(); }) == 1;
   launch.ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  launch.longestPassMs = platform::toMilliseconds(RunLoop::main().longestPass());
+  launch.longestPassMs = platform::toMilliseconds(platform::Harness::longestPass());
   launch.waitedCalls = platform::Browser::waitedCalls() - waitedBefore;
   launch.load = loadAverage();
   return launch;
@@ -457,7 +458,7 @@ int main(int argc, char** argv) {
   char home[] = "/tmp/velour-adload-bench-XXXXXX";
   if (!mkdtemp(home)) return 1;
   platform::FileManager::defaultManager().setHomeDirectory(home);
-  RunLoop::main().reset(false);
+  platform::Harness::resetRunLoop(false);
   adserver::AdServerOptions options;
   options.adOrigin = kZUVAdServerOrigin;
   auto started = adserver::AdServer::start(options);

@@ -24,6 +24,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"
@@ -144,7 +145,7 @@ class Soak {
     home_ = pattern;
     platform::FileManager::defaultManager().setHomeDirectory(home_);
     platform::setLogSink([this](const std::string&) { ++logLines_; });
-    RunLoop::main().reset(true);
+    platform::Harness::resetRunLoop(true);
     adserver::AdServerOptions options;
     options.adOrigin = kZUVAdServerOrigin;
     // The server's record of requests shares our process: kept small, it is full after the
@@ -207,7 +208,7 @@ class Soak {
   // A refresh round: every banner reports once (an ad or an error), or the budget runs out.
   int refreshRound() {
     int before = reports();
-    RunLoop::main().advance(platform::seconds(kRefreshSeconds));
+    platform::Harness::advance(platform::seconds(kRefreshSeconds));
     settle(before + kBanners);
     return kBanners - (reports() - before);
   }
@@ -299,11 +300,11 @@ int main(int argc, char** argv) {
   int longestRound = 0;
   for (int n = 1; n <= options.rounds; ++n) {
     auto started = std::chrono::steady_clock::now();
-    RunLoop::main().resetLongestPass();
+    platform::Harness::resetLongestPass();
     int stuck = n == 1 ? soak.firstRound() : soak.refreshRound();
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    const double passMs = platform::toMilliseconds(RunLoop::main().longestPass());
+    const double passMs = platform::toMilliseconds(platform::Harness::longestPass());
     if (passMs > longestPassMs) {
       longestPassMs = passMs;
       longestRound = n;

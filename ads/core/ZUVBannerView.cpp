@@ -14,7 +14,7 @@ std::shared_ptr<ZUVBannerView> ZUVBannerView::create(const platform::Rect& frame
 ZUVBannerView::ZUVBannerView(const platform::Rect& frame) : View(frame) {}
 
 void ZUVBannerView::awakeFromNib() {
-  if (!privateObject()) commonInitializer();
+  if (!ZUVBannerController(*this)) commonInitializer();
 }
 
 void ZUVBannerView::commonInitializer() {
@@ -23,76 +23,71 @@ void ZUVBannerView::commonInitializer() {
 }
 
 ZUVBannerView::~ZUVBannerView() {
-  if (auto controller = privateObject()) controller->cancelPendingActions();
+  if (auto controller = ZUVBannerController(*this)) controller->cancelPendingActions();
   ZUVPrivateUtilities::removePrivateObjectForKey(this);
 }
 
-std::shared_ptr<ZUVObjectPrivate> ZUVBannerView::privateObject() const {
-  return std::static_pointer_cast<ZUVObjectPrivate>(ZUVPrivateUtilities::privateObjectForKey(this));
+std::shared_ptr<ZUVObjectPrivate> ZUVBannerController(const ZUVBannerView& banner) {
+  return std::static_pointer_cast<ZUVObjectPrivate>(
+      ZUVPrivateUtilities::privateObjectForKey(&banner));
 }
 
 std::string ZUVBannerView::adUnitID() const {
-  auto controller = privateObject();
+  auto controller = ZUVBannerController(*this);
   return controller ? controller->adUnitID() : std::string();
 }
 
 void ZUVBannerView::setAdUnitID(std::string adUnitID) {
-  if (auto controller = privateObject()) controller->setAdUnitID(std::move(adUnitID));
+  if (auto controller = ZUVBannerController(*this)) controller->setAdUnitID(std::move(adUnitID));
 }
 
 std::shared_ptr<platform::ViewController> ZUVBannerView::rootViewController() const {
-  auto controller = privateObject();
+  auto controller = ZUVBannerController(*this);
   return controller ? controller->rootViewController() : nullptr;
 }
 
 void ZUVBannerView::setRootViewController(std::weak_ptr<platform::ViewController> rootController) {
-  if (auto controller = privateObject())
+  if (auto controller = ZUVBannerController(*this))
     controller->setRootViewController(std::move(rootController));
 }
 
 std::shared_ptr<ZUVBannerViewDelegate> ZUVBannerView::delegate() const {
-  auto controller = privateObject();
+  auto controller = ZUVBannerController(*this);
   if (!controller) return nullptr;
   auto container = controller->delegateManager()->publisherDelegateContainer();
   return container ? container->delegate() : nullptr;
 }
 
 void ZUVBannerView::setDelegate(const std::shared_ptr<ZUVBannerViewDelegate>& delegate) {
-  if (auto controller = privateObject()) {
+  if (auto controller = ZUVBannerController(*this)) {
     controller->delegateManager()->addDelegateForObject(
         delegate, std::static_pointer_cast<platform::View>(weak_from_this().lock()));
   }
 }
 
 bool ZUVBannerView::hasAutoRefreshed() const {
-  auto controller = privateObject();
+  auto controller = ZUVBannerController(*this);
   return controller && controller->hasAutoRefreshed();
 }
 
 bool ZUVBannerView::viewableRefresh() const {
-  auto controller = privateObject();
+  auto controller = ZUVBannerController(*this);
   return controller && controller->refresh().viewableRefresh();
 }
 
 void ZUVBannerView::setViewableRefresh(bool on) {
-  if (auto controller = privateObject()) controller->refresh().setViewableRefresh(on);
-}
-
-std::shared_ptr<platform::WebView> ZUVBannerView::webView() const {
-  auto controller = privateObject();
-  return controller ? controller->webView() : nullptr;
+  if (auto controller = ZUVBannerController(*this)) controller->refresh().setViewableRefresh(on);
 }
 
 void ZUVBannerView::loadRequest(const std::shared_ptr<ZUVRequest>& request) {
-  auto controller = privateObject();
+  auto controller = ZUVBannerController(*this);
   if (!controller) return;
   if (!controller->rootViewController()) {
     platform::log(
         "<Vozave> Must set the rootViewController property of ZUVBannerView before calling "
         "loadRequest:");
-    auto privateRequest = std::dynamic_pointer_cast<ZUVRequestPrivate>(request);
     controller->delegateManager()->didFailToReceiveAdWithError(
-        ZUVRequestError::errorWithCodeRequest(kZUVErrorInvalidRequest, privateRequest.get()));
+        ZUVRequestError::errorWithCodeRequest(kZUVErrorInvalidRequest, request.get()));
     return;
   }
   controller->loadRequest(request);

@@ -12,6 +12,11 @@ const std::string& ZUVRequest::sdkVersion() {
   return version;
 }
 
-std::shared_ptr<ZUVRequestPrivate> ZUVRequest::copy() const {
+std::shared_ptr<ZUVRequest> ZUVRequest::copy() const {
   return std::make_shared<ZUVRequestPrivate>(*this);
+}
+
+std::shared_ptr<ZUVRequestPrivate> ZUVRequestPrivate::copy() const {
+  // From the public part: a copy starts its own count of loads.
+  return std::make_shared<ZUVRequestPrivate>(static_cast<const ZUVRequest&>(*this));
 }

@@ -38,12 +38,14 @@ std::string ZUVRequestError::localizedStringForErrorCode(long code) {
   return "Request Error: " + codeText(code);
 }
 
-platform::Error ZUVRequestError::errorWithCodeRequest(long code, const ZUVRequestPrivate* request) {
+platform::Error ZUVRequestError::errorWithCodeRequest(long code, const ZUVRequest* request) {
   std::string message = localizedStringForErrorCode(code);
   platform::Dictionary userInfo{{platform::Error::kLocalizedDescriptionKey, message},
                                 {kNSLocalizedFailureReasonErrorKey, message}};
-  if (code == kZUVErrorInvalidRequest && request) {
-    for (const auto& [key, value] : request->currentParameters()) userInfo.set(key, value);
+  // A request of the application's own making has no parameters of the client's to show.
+  auto* own = dynamic_cast<const ZUVRequestPrivate*>(request);
+  if (code == kZUVErrorInvalidRequest && own) {
+    for (const auto& [key, value] : own->currentParameters()) userInfo.set(key, value);
   }
   return platform::Error{kZUVErrorDomain, code, std::move(userInfo)};
 }

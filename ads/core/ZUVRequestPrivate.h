@@ -13,6 +13,8 @@ class ZUVRequestPrivate final : public ZUVRequest {
   ZUVRequestPrivate() = default;
   // Copies the targeting fields and the interstitial flag; the counter starts at 0.
   explicit ZUVRequestPrivate(const ZUVRequest& request);
+  // The public copy(), typed as the client's own request.
+  std::shared_ptr<ZUVRequestPrivate> copy() const;
 
   // 4 "vodov", 5 "xfp", 1 "adsense", 0 anything else (exact match).
   static std::int32_t requestTypeFromString(const std::string& type);

@@ -1,4 +1,4 @@
 #pragma once
 
-// The domain of every error that the ad client reports.
-inline constexpr const char* kZUVErrorDomain = "com.vozave.ads.RequestError";
+// The tree's own name for the public <vozave/RequestError.h>, which declares it for applications.
+#include "vozave/RequestError.h"

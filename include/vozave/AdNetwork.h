@@ -3,4 +3,18 @@
 /// @file
 /// ZUVAdNetwork: sends the ad client's requests to an ad server of the application's choosing.
 
-#include "ads/core/ZUVAdNetwork.h"
+#include <string>
+
+#include "velourphone/Export.h"
+
+/// Where the ad client's requests go. The client names the ad network's hosts itself (its
+/// static-content host for the support script, its ad host for ads, clicks and tracking); an
+/// application, a test or a demo sends both to another server, such as the one that
+/// `vozave serve` runs. Called once, before the first banner loads.
+class VOZAVE_API ZUVAdNetwork {
+ public:
+  /// Sends both hosts to the server at `url`, written "http://HOST:PORT" (port 80 when left
+  /// out; a trailing "/" is allowed). Returns false, and changes nothing, for anything else:
+  /// another scheme, a path, a query, a fragment or user information.
+  [[nodiscard]] static bool useServerAtURL(const std::string& url);
+};

@@ -3,4 +3,55 @@
 /// @file
 /// ZUVBannerView: the view that shows ads and refreshes them by itself.
 
-#include "ads/core/ZUVBannerView.h"
+#include <memory>
+#include <string>
+
+#include "velourphone/Export.h"
+#include "velourphone/ViewController.h"
+#include "vozave/BannerViewDelegate.h"
+#include "vozave/Request.h"
+
+// The banner that the application places on its screens: given an ad unit identifier and a
+// root view controller and started with loadRequest, it shows ads and refreshes them by
+// itself. A thin facade: its state lives in its ad controller.
+class VOZAVE_API ZUVBannerView : public platform::View {
+ public:
+  // initWithFrame: the banner and its controller, ready to load.
+  static std::shared_ptr<ZUVBannerView> create(const platform::Rect& frame = {});
+  // The same for a subclass; a banner is always held by a shared_ptr.
+  explicit ZUVBannerView(const platform::Rect& frame = {});
+  ~ZUVBannerView() override;
+
+  // The application's ad unit identifier, sent with every request; set it before loading.
+  std::string adUnitID() const;
+  // Takes effect with the next load.
+  void setAdUnitID(std::string adUnitID);
+  // The controller that presents the ad's full screens (browser, web application, mail).
+  std::shared_ptr<platform::ViewController> rootViewController() const;
+  // Required before loadRequest; not owned, so the application keeps it alive.
+  void setRootViewController(std::weak_ptr<platform::ViewController> controller);
+  // The first delegate set; every delegate set since is called as well.
+  std::shared_ptr<ZUVBannerViewDelegate> delegate() const;
+  // Adds a delegate; not owned, so the application keeps it alive as long as it wants calls.
+  void setDelegate(const std::shared_ptr<ZUVBannerViewDelegate>& delegate);
+  // True while the current load is a refresh of the banner's own; loadRequest clears it.
+  bool hasAutoRefreshed() const;
+  // Viewable refresh, off by default: a refresh that falls due while less than half of the
+  // banner can be seen (scrolled away, covered, hidden, another tab, the application in the
+  // background) waits until half of it can, so that no impression is counted for an ad nobody
+  // sees.
+  bool viewableRefresh() const;
+  void setViewableRefresh(bool on);  // turns the viewable refresh on or off
+
+  // Without a root view controller: a log line and an invalid-request error, nothing loads.
+  void loadRequest(const std::shared_ptr<ZUVRequest>& request);
+
+  // For a banner made from an interface resource.
+  void awakeFromNib();
+
+  // The class's name for interface resources and logs.
+  std::string className() const override { return "ZUVBannerView"; }
+
+ private:
+  void commonInitializer();
+};

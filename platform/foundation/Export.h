@@ -1,6 +1,4 @@
 #pragma once
 
-// VOZAVE_API marks the classes and functions that an application may call. The SDK's libraries
-// are compiled with hidden visibility, so a shared build exports what is marked and nothing
-// else; a static build ignores the difference. Included by the public headers.
-#define VOZAVE_API __attribute__((visibility("default")))
+// The tree's own name for the public <velourphone/Export.h>, which declares it for applications.
+#include "velourphone/Export.h"

@@ -11,6 +11,8 @@
 #include <ctime>
 #include <future>
 
+#include "platform/harness/Harness.h"
+
 namespace platform {
 
 namespace {
@@ -136,13 +138,18 @@ bool RunLoop::isMainThread() const {
   return std::this_thread::get_id() == mainThread_;
 }
 
-void RunLoop::reset(bool manualClock) {
-  cancelAll();
-  manual_ = manualClock;
-  manualDateOrigin_ = hostDateSeconds();
-  manualNow_ = Instant{};
-  stopped_ = false;
-  mainThread_ = std::this_thread::get_id();
+void Harness::resetRunLoop(bool manualClock) {
+  RunLoop& loop = RunLoop::main();
+  loop.cancelAll();
+  loop.manual_ = manualClock;
+  loop.manualDateOrigin_ = hostDateSeconds();
+  loop.manualNow_ = Instant{};
+  loop.stopped_ = false;
+  loop.mainThread_ = std::this_thread::get_id();
+}
+
+bool Harness::hasManualClock() {
+  return RunLoop::main().manual_;
 }
 
 void RunLoop::cancelAll() {
@@ -420,22 +427,23 @@ void RunLoop::stop() {
   stopped_ = true;
 }
 
-void RunLoop::advance(Duration span) {
+void Harness::advance(Duration span) {
+  RunLoop& loop = RunLoop::main();
   if (span < Duration::zero()) span = Duration::zero();
-  if (!manual_) {
-    const Instant deadline = now() + span;
-    while (!stopped_ && now() < deadline) runOnce(deadline - now());
+  if (!loop.manual_) {
+    const Instant deadline = loop.now() + span;
+    while (!loop.stopped_ && loop.now() < deadline) loop.runOnce(deadline - loop.now());
     return;
   }
-  const Instant target = manualNow_ + span;
+  const Instant target = loop.manualNow_ + span;
   for (;;) {
-    runOnce();
-    const auto next = nextDueTime();
+    loop.runOnce();
+    const auto next = loop.nextDueTime();
     if (!next || *next > target) break;
-    manualNow_ = std::max(manualNow_, *next);
+    loop.manualNow_ = std::max(loop.manualNow_, *next);
   }
-  manualNow_ = target;
-  runOnce();
+  loop.manualNow_ = target;
+  loop.runOnce();
 }
 
 bool RunLoop::runUntil(const std::function<bool()>& done, Duration timeout) {
@@ -466,14 +474,29 @@ bool RunLoop::runUntil(const std::function<bool()>& done, Duration timeout) {
   return true;
 }
 
-bool RunLoop::runUntilHostTime(const std::function<bool()>& done, HostInstant deadline) {
+bool Harness::runUntilHostTime(const std::function<bool()>& done, HostInstant deadline) {
   constexpr Duration kLongestWait = milliseconds(20);
+  RunLoop& loop = RunLoop::main();
   while (!done()) {
-    const HostInstant current = hostNow();
+    const HostInstant current = loop.hostNow();
     if (current >= deadline) return false;
-    runOnce(std::min(kLongestWait, deadline - current));
+    loop.runOnce(std::min(kLongestWait, deadline - current));
   }
   return true;
+}
+
+Duration Harness::longestPass() {
+  return RunLoop::main().longestPass_;
+}
+
+Duration Harness::longestPassProcessorTime() {
+  return RunLoop::main().longestPassProcessor_;
+}
+
+void Harness::resetLongestPass() {
+  RunLoop& loop = RunLoop::main();
+  loop.longestPass_ = Duration::zero();
+  loop.longestPassProcessor_ = Duration::zero();
 }
 
 void DelayedCalls::performAfterDelay(Duration delay, std::function<void()> action) {

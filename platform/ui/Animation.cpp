@@ -2,6 +2,7 @@
 #include <optional>
 
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/View.h"
 
 namespace platform {
@@ -95,15 +96,15 @@ bool View::isInAnimationBlock() {
   return openBlock().has_value();
 }
 
-const std::vector<AnimationRecord>& View::animationLog() {
+const std::vector<AnimationRecord>& Harness::animationLog() {
   return records();
 }
 
-void View::clearAnimationLog() {
+void Harness::clearAnimationLog() {
   records().clear();
 }
 
-void View::resetAnimations() {
+void Harness::resetAnimations() {
   openBlock().reset();
   records().clear();
   didStopCalls().cancelAll();

@@ -6,6 +6,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/Exposure.h"
 #include "platform/ui/MailComposeViewController.h"
 #include "platform/ui/Screen.h"
@@ -48,15 +49,15 @@ std::shared_ptr<Application> Application::shared() {
   return app;
 }
 
-void Application::resetShared() {
+void Harness::resetApplication() {
   auto& app = instance();
   // Moved out first, so objects that ask for the shared application while they go get a
   // fresh one rather than the one being destroyed.
   auto old = std::move(app);
   app.reset();
   installedDriver() = nullptr;
-  View::resetAnimations();
-  ViewController::clearPresentationLog();
+  resetAnimations();
+  clearPresentationLog();
   MailComposeViewController::setCanSendMail(true);
   old.reset();
 }

@@ -1,4 +1,4 @@
-#include "platform/ui/ApplicationMain.h"
+#include "velourphone/ApplicationMain.h"
 
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"

@@ -1,21 +1,14 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
+#include "velourphone/ClassRegistry.h"
+
+// The registry of the classes that interface resources name: the application registers
+// (public), the interface loader makes them by name.
 namespace platform {
 
-class ApplicationDelegate;
-class ViewController;
-
-// Classes that interface resources name, by name. "ViewController" and "ApplicationDelegate"
-// (the plain platform classes) are always there.
-using ViewControllerFactory = std::function<std::shared_ptr<ViewController>()>;
-using ApplicationDelegateFactory = std::function<std::shared_ptr<ApplicationDelegate>()>;
-
-void registerViewControllerClass(const std::string& name, ViewControllerFactory factory);
-void registerApplicationDelegateClass(const std::string& name, ApplicationDelegateFactory factory);
 // Null for a class that is not registered.
 std::shared_ptr<ViewController> createViewController(const std::string& name);
 std::shared_ptr<ApplicationDelegate> createApplicationDelegate(const std::string& name);

@@ -1,16 +1,4 @@
 #pragma once
 
-#include "platform/foundation/Export.h"
-#include "platform/ui/Geometry.h"
-
-namespace platform {
-
-// The device's screen in points, portrait, from the device profile.
-class VOZAVE_API Screen {
- public:
-  static Rect bounds();  // the whole screen, from the device profile's screen size
-  // The screen less the status bar when it shows, turned to the status bar's orientation.
-  static Rect applicationFrame();
-};
-
-}  // namespace platform
+// The tree's own name for the public <velourphone/Screen.h>, which declares it for applications.
+#include "velourphone/Screen.h"

@@ -6,6 +6,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/InterfaceLoader.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
@@ -171,17 +172,17 @@ void ViewController::dismissModalViewController(bool animated) {
 void ViewController::record(bool presented, ViewController& presenter, ViewController& controller,
                             bool animated) {
   auto& log = presentations();
-  if (log.size() >= kPresentationLogLimit) log.erase(log.begin());
+  if (log.size() >= Harness::kPresentationLogLimit) log.erase(log.begin());
   log.push_back({presented, presenter.self(), controller.self(), presenter.className(),
                  controller.className(), animated, controller.transitionStyle_,
                  RunLoop::main().now()});
 }
 
-const std::vector<PresentationRecord>& ViewController::presentationLog() {
+const std::vector<PresentationRecord>& Harness::presentationLog() {
   return presentations();
 }
 
-void ViewController::clearPresentationLog() {
+void Harness::clearPresentationLog() {
   presentations().clear();
 }
 

@@ -107,14 +107,9 @@ bool Window::touchAt(Point point) {
   return false;
 }
 
-std::vector<std::shared_ptr<Button>> Window::buttons() {
-  std::vector<std::shared_ptr<Button>> all;
-  collectButtons(self(), all);
-  return all;
-}
-
 bool Window::tapButton(const std::string& title) {
-  auto all = buttons();
+  std::vector<std::shared_ptr<Button>> all;  // back to front
+  collectButtons(self(), all);
   bool found = false;
   for (auto it = all.rbegin(); it != all.rend(); ++it) {
     const auto& button = *it;

@@ -14,6 +14,7 @@
 #include "ads/support/ZUVNetworkUtilities.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/net/HostResolution.h"
 #include "tests/support/ShortNetworkTimeouts.h"
 #include "tests/support/TestHTTPServer.h"
@@ -60,7 +61,7 @@ class Recorder : public ZUVCachedFileDelegate {
 
 class ZUVCachedFileTest : public ::testing::Test {
  protected:
-  void SetUp() override { platform::RunLoop::main().reset(false); }
+  void SetUp() override { platform::Harness::resetRunLoop(false); }
 
   // A new cached file, as a later run would make it, fetched once to its end.
   std::shared_ptr<ZUVCachedFile> fetch(const std::string& url, bool cacheBuster = false,
@@ -238,7 +239,7 @@ TEST_F(ZUVCachedFileTest, RedirectsShowTheirHeadersAndCanBeRefused) {
     return platform::Error::make("kZUVErrorDomain", 0, "stop");
   };
   auto refused = fetch(server.url("/click?again"), false, refuser);
-  platform::RunLoop::main().advance(0.2s);
+  platform::Harness::advance(0.2s);
   EXPECT_EQ(refuser->events,
             (std::vector<std::string>{"redirect " + server.url("/hop"), "fail 0"}));
   EXPECT_EQ(server.requestCount("/hop"), 1u);  // only the earlier, allowed fetch
@@ -266,7 +267,7 @@ TEST_F(ZUVCachedFileTest, CacheBusterCancelAndInvalidate) {
   pending->validate();
   ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return stall.connectionCount() > 0; }, 10s));
   pending->cancel();
-  platform::RunLoop::main().advance(0.8s);  // past the idle time-out
+  platform::Harness::advance(0.8s);  // past the idle time-out
   EXPECT_TRUE(recorder->events.empty());
 }
 
@@ -292,10 +293,10 @@ TEST_F(ZUVCachedFileTest, OnlyTheLatestFetchWritesTheFile) {
   file->validate();
   auto& loop = platform::RunLoop::main();
   ASSERT_TRUE(loop.runUntil([&] { return served == 1; }, 10s));
-  loop.advance(0.05s);
+  platform::Harness::advance(0.05s);
   file->beginFetchWithCacheBuster(true);
   ASSERT_TRUE(loop.runUntil([&] { return !file->isFetching(); }, 20s));
-  loop.advance(0.3s);
+  platform::Harness::advance(0.3s);
   EXPECT_EQ(recorder_->events, std::vector<std::string>{"end"});
   EXPECT_EQ(file->content(), std::string(102400, 'b'));
 

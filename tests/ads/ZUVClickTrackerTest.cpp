@@ -9,6 +9,7 @@
 #include "ads/web/ZUVClickTracker.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Application.h"
 #include "tests/support/ShortNetworkTimeouts.h"
@@ -43,7 +44,7 @@ struct Reports {
 class ZUVClickTrackerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::RunLoop::main().reset(false);
+    platform::Harness::resetRunLoop(false);
     savedTasks_ = ZUVClickTracker::backgroundTasks();
     server.reply("/ok", 200, "ok");
   }
@@ -126,7 +127,7 @@ TEST_F(ZUVClickTrackerTest, StopsAtTheFirstLinkThatIsNotAWebURL) {
   auto tracked = tracker();
   tracked->trackURL(URL::parse(server.url("/store")));
   ASSERT_TRUE(runUntilTracked(tracked));
-  platform::RunLoop::main().advance(0.2s);
+  platform::Harness::advance(0.2s);
   // Once, and the failure that stopping the fetch brings is not reported.
   EXPECT_EQ(reports.events,
             std::vector<std::string>{"redirect itms-apps://itunes.apple.com/app/id42"});
@@ -135,7 +136,7 @@ TEST_F(ZUVClickTrackerTest, StopsAtTheFirstLinkThatIsNotAWebURL) {
   // A scheme that only begins with "http" is some application's too.
   tracked->trackURL(URL::parse(server.url("/look-alike")));
   ASSERT_TRUE(runUntilTracked(tracked));
-  platform::RunLoop::main().advance(0.2s);
+  platform::Harness::advance(0.2s);
   EXPECT_EQ(reports.events.back(), "redirect httpapp://open/offer");
   EXPECT_EQ(reports.events.size(), 2u);
 
@@ -159,7 +160,7 @@ TEST_F(ZUVClickTrackerTest, RestartsResetsAndExpiresWithoutReport) {
   tracked->trackURL(URL::parse(server.url("/ok")));
   EXPECT_EQ(openTasks(), 1u);
   ASSERT_TRUE(runUntilTracked(tracked));
-  platform::RunLoop::main().advance(0.8s);  // past the first fetch's idle time-out
+  platform::Harness::advance(0.8s);  // past the first fetch's idle time-out
   EXPECT_EQ(reports.events, std::vector<std::string>{"redirect " + server.url("/ok")});
 
   // After its end the cached file stays until the next reset.
@@ -185,13 +186,13 @@ TEST_F(ZUVClickTrackerTest, RestartsResetsAndExpiresWithoutReport) {
   EXPECT_EQ(openTasks(), 0u);
 
   // Background time running out resets the tracking, without report.
-  platform::RunLoop::main().reset(true);
+  platform::Harness::resetRunLoop(true);
   platform::URLConnection::settings().idleTimeout = 100000s;
   reports.events.clear();
   auto expiring = tracker();
   expiring->trackURL(URL::parse(stall.url("/slow")));
   ASSERT_TRUE(platform::Application::shared()->enterBackground());
-  platform::RunLoop::main().advance(platform::Application::kBackgroundTimeLimit + 1s);
+  platform::Harness::advance(platform::Application::kBackgroundTimeLimit + 1s);
   EXPECT_FALSE(expiring->trackingURL());
   EXPECT_EQ(openTasks(), 0u);
   EXPECT_TRUE(reports.events.empty());

@@ -15,6 +15,7 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/MailComposeViewController.h"
 #include "platform/ui/Window.h"
@@ -105,7 +106,7 @@ TEST_F(ZUVFullScreenTest, OnlyTheFirstFullScreenReportsToTheFanOutAndBothAnnounc
                                                "willDismissScreen", "didDismissScreen",
                                                "DidRelinquishFullScreen"}));
   EXPECT_FALSE(app->isStatusBarHidden());
-  platform::RunLoop::main().advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_TRUE(webApp.expired());
   EXPECT_TRUE(browser.expired());
 
@@ -129,7 +130,6 @@ TEST_F(ZUVFullScreenTest, OnlyTheFirstFullScreenReportsToTheFanOutAndBothAnnounc
 
 TEST_F(ZUVFullScreenTest, ClosingTakesDownWhatItPresentsAndNothingIsLeftHeld) {
   auto app = platform::Application::shared();
-  auto& loop = platform::RunLoop::main();
   const std::vector<std::string> presentedAndGone{"WillPresentFullScreen", "willPresentScreen",
                                                   "willDismissScreen", "didDismissScreen",
                                                   "DidRelinquishFullScreen"};
@@ -150,7 +150,7 @@ TEST_F(ZUVFullScreenTest, ClosingTakesDownWhatItPresentsAndNothingIsLeftHeld) {
                                                "WillPresentFullScreen", "DidRelinquishFullScreen",
                                                "willDismissScreen", "didDismissScreen",
                                                "DidRelinquishFullScreen"}));
-  loop.advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_TRUE(webApp.expired() && browser.expired() && mail.expired());
 
   // The screen is taken already: the refused one gives back all that it began.
@@ -160,7 +160,7 @@ TEST_F(ZUVFullScreenTest, ClosingTakesDownWhatItPresentsAndNothingIsLeftHeld) {
   std::weak_ptr<ZUVBrowserController> refused = present<ZUVBrowserController>(root_);
   EXPECT_EQ(events_, presentedAndGone);
   EXPECT_FALSE(app->isStatusBarHidden());
-  loop.advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_TRUE(refused.expired());
   root_->dismissModalViewController(false);
 
@@ -173,7 +173,7 @@ TEST_F(ZUVFullScreenTest, ClosingTakesDownWhatItPresentsAndNothingIsLeftHeld) {
   ZUVOpener opener;
   opener.setViewController(closed);
   opener.openEmailComposer(*URL::parse("mailto:a@x.test"));
-  loop.advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_TRUE(late.expired());
   EXPECT_FALSE(closed->modalViewController());
   EXPECT_TRUE(events_.empty());
@@ -257,12 +257,12 @@ TEST_F(ZUVFullScreenTest, WebApplicationBuildsItsPageOnFirstAppearanceAndTellsIt
   auto onShows = [&] {
     return std::count(htmlPage.scripts.begin(), htmlPage.scripts.end(), onShow());
   };
-  platform::RunLoop::main().advance(0.1s);
+  platform::Harness::advance(0.1s);
   htmlPage.delegate()->webViewDidFinishLoad(htmlPage);
   EXPECT_EQ(onShows(), 1);
-  platform::RunLoop::main().advance(0.49s);
+  platform::Harness::advance(0.49s);
   EXPECT_EQ(onShows(), 1);
-  platform::RunLoop::main().advance(0.01s);
+  platform::Harness::advance(0.01s);
   EXPECT_EQ(onShows(), 2);
   html->relinquishScreen();
 }
@@ -320,7 +320,7 @@ TEST_F(ZUVFullScreenTest, BrowserToolbarFollowsLoadsAndHistory) {
   EXPECT_FALSE(decide("gmsg://ad/close", platform::kWebViewNavigationTypeLinkClicked));
   page.current = platform::WebRequest(*URL::parse("http://land.test/now"));
   browser->openInSafari();
-  platform::RunLoop::main().advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_EQ(platform::Application::shared()->openedURLs().back(), "http://land.test/now");
   platform::Dictionary reported = ZUVStatistics::sharedStatistics().currentParameters();
   EXPECT_EQ(reported.find("plpnc")->integerValue(), 1);

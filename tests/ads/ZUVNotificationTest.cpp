@@ -8,6 +8,7 @@
 #include "ads/web/ZUVNotification.h"
 #include "ads/web/ZUVNotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "tests/support/RecordingWebView.h"
 #include "tests/support/TestWorld.h"
 
@@ -83,9 +84,9 @@ TEST_F(ZUVNotificationCenterTest, DelayedPostingsReachObserversOfTheirNameAndObj
   center.postNotificationFromURLObjectWithDelay(*URL::parse("gmsg://h/loadAdURL?k=2"), nullptr, 0);
   center.postNotificationFromURLObjectWithDelay(*URL::parse("vodov://nowhere?k=3"), x, 0);
   EXPECT_TRUE(seen.empty());
-  RunLoop::main().advance(0.1s);
+  platform::Harness::advance(0.1s);
   EXPECT_EQ(seen, (std::vector<std::string>{"any:loadAdURL:2"}));
-  RunLoop::main().advance(0.5s);
+  platform::Harness::advance(0.5s);
   EXPECT_EQ(seen,
             (std::vector<std::string>{"any:loadAdURL:2", "x:loadAdURL:1", "any:loadAdURL:1"}));
 
@@ -101,7 +102,7 @@ TEST_F(ZUVNotificationCenterTest, DelayedPostingsReachObserversOfTheirNameAndObj
   EXPECT_FALSE(freed);
   auto next = std::shared_ptr<int>(&slot, [](int*) {});
   auto observeNew = center.addObserver("loadAdURL", next, record("new"));
-  RunLoop::main().advance(0.1s);
+  platform::Harness::advance(0.1s);
   EXPECT_EQ(seen, (std::vector<std::string>{"any:loadAdURL:5", "old:loadAdURL:5"}));
   EXPECT_TRUE(freed);
 
@@ -112,7 +113,7 @@ TEST_F(ZUVNotificationCenterTest, DelayedPostingsReachObserversOfTheirNameAndObj
     auto observeGone = gone.addObserver("", nullptr, record("gone"));
     gone.postNotificationFromURLObjectWithDelay(*URL::parse("gmsg://h/click?k=4"), nullptr, 0);
   }
-  RunLoop::main().advance(1s);
+  platform::Harness::advance(1s);
   EXPECT_TRUE(seen.empty());
 }
 

@@ -22,6 +22,7 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/URL.h"
+#include "platform/harness/Harness.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Window.h"
 #include "platform/web/Browser.h"
@@ -77,7 +78,7 @@ class ZUVObjectPrivateTest : public ::testing::Test {
     scriptStatus_ = status;
     script_ = std::move(body);
   }
-  ZUVObjectPrivate& controller() { return *banner_->privateObject(); }
+  ZUVObjectPrivate& controller() { return *ZUVBannerController(*banner_); }
   // Web views made from here on record their loads; returns the build page last loaded.
   std::function<std::string()> recordBuildPages() {
     ZUVObjectPrivate::setWebViewMaker([this](const platform::Rect& frame) {
@@ -138,7 +139,7 @@ TEST_F(ZUVObjectPrivateTest, ScriptIsFetchedOnceADayAndItsFailureUsesTheCopy) {
 
   // A day on, the script is gone from the server: the copy is used and nothing is reported.
   serveScript(500, "");
-  RunLoop::main().advance(86401s);
+  platform::Harness::advance(86401s);
   errors_.clear();  // the build above never reported, and timed out
   banner_->loadRequest(ZUVRequest::request());
   settle([&] {
@@ -190,7 +191,7 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 
   // A refresh that the script cannot serve keeps the banner on its schedule.
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   settle([&] { return controller().buildAdWebView() != nullptr; });
   report("unableToServe", {{"reason", "no ads"}});
   EXPECT_EQ(errors_.back().code, 0);
@@ -232,14 +233,14 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
       [](const platform::Rect&) { return std::make_shared<SlowLoadWebView>(); });
   loadToBuild();
   std::size_t before = errors_.size();
-  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout * 3 + 5s);
+  platform::Harness::advance(ZUVObjectPrivate::kBuildTimeout * 3 + 5s);
   EXPECT_EQ(errors_.size(), before);
   auto build = controller().buildAdWebView();
   static_cast<SlowLoadWebView&>(*build).loading = false;
   build->delegate()->webViewDidFinishLoad(*build);
-  RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout - 1s);
+  platform::Harness::advance(ZUVObjectPrivate::kBuildTimeout - 1s);
   EXPECT_EQ(errors_.size(), before);
-  RunLoop::main().advance(1s);
+  platform::Harness::advance(1s);
   ASSERT_EQ(errors_.size(), before + 1);
   EXPECT_EQ(errors_.back().code, 2);
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
@@ -254,7 +255,7 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   serveAd("/ad30");
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadingAdPage);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   EXPECT_TRUE(banner_->hasAutoRefreshed());
   settle([&] { return controller().buildAdWebView() != nullptr; });
   serveAd("/ad0");  // 0 stops the refresh
@@ -267,20 +268,20 @@ TEST_F(ZUVObjectPrivateTest, RefreshFollowsTheServerAndPausesWhileAway) {
   controller().refresh().restart();
   auto requests = server_.requests().size();
   auto loads = controller().request()->counter();
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   EXPECT_FALSE(controller().refresh().timer());
   EXPECT_EQ(controller().request()->counter(), loads);
   EXPECT_EQ(server_.requests().size(), requests);
 
   // A banner that goes with a refresh pending never fires it.
   application->enterForeground();
-  std::weak_ptr<ZUVObjectPrivate> gone = banner_->privateObject();
+  std::weak_ptr<ZUVObjectPrivate> gone = ZUVBannerController(*banner_);
   ASSERT_TRUE(controller().refresh().timer());
   banner_->removeFromSuperview();
   banner_.reset();
   EXPECT_TRUE(gone.expired());
   requests = server_.requests().size();
-  RunLoop::main().advance(60s);
+  platform::Harness::advance(60s);
   EXPECT_EQ(server_.requests().size(), requests);
 }
 
@@ -294,7 +295,7 @@ TEST_F(ZUVObjectPrivateTest, AViewableRefreshWaitsUntilHalfTheBannerCanBeSeen) {
   root_->view()->addSubview(parent_);
   auto loads = [this] { return controller().request()->counter(); };
   auto refreshAfter = [this](double seconds) {
-    RunLoop::main().advance(platform::seconds(seconds));
+    platform::Harness::advance(platform::seconds(seconds));
     if (controller().buildAdWebView()) serveAd("/ad30");
   };
   loadToBuild();
@@ -327,7 +328,7 @@ TEST_F(ZUVObjectPrivateTest, AFailedFirstLoadIsRetriedWithBackOff) {
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::ScriptFetchFailed);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
   serveScript(200, "function ZEDE_buildAdURL(p) {}");
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   settle([&] { return controller().buildAdWebView() != nullptr; });
   server_.reply("/broken", 503, "");
   serveAd("/broken");
@@ -335,7 +336,7 @@ TEST_F(ZUVObjectPrivateTest, AFailedFirstLoadIsRetriedWithBackOff) {
   EXPECT_EQ(errors_.size(), 2u);
 
   server_.reply("/ad", 200, "<p>ad</p>", {{"X-Zede-Refresh-Rate", "45"}});
-  RunLoop::main().advance(60s);
+  platform::Harness::advance(60s);
   settle([&] { return controller().buildAdWebView() != nullptr; });
   serveAd("/ad");
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadingAdPage);
@@ -356,7 +357,7 @@ TEST_F(ZUVObjectPrivateTest, APageThatNeverFinishesIsReportedOnce) {
   const platform::Duration timeout = platform::WebView::loadTimeout();
   for (platform::Duration waited{}; waited < timeout; waited += 20s) {
     EXPECT_TRUE(errors_.empty());
-    RunLoop::main().advance(20s);
+    platform::Harness::advance(20s);
     settle([&] { return controller().buildAdWebView() != nullptr; });
     serveAd("/ad");
   }
@@ -429,7 +430,7 @@ TEST_F(ZUVObjectPrivateTest, RequestsThatCannotGoAhead) {
 
   // Inactive before launch has finished: the request goes through.
   ZUVSession::shared().observeLaunch();
-  platform::Application::resetShared();
+  platform::Harness::resetApplication();
   ASSERT_NE(platform::Application::shared()->applicationState(),
             platform::ApplicationState::Active);
   loadToBuild();
@@ -502,7 +503,7 @@ TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {
   EXPECT_EQ(std::count_if(world_.log().lines().begin(), world_.log().lines().end(),
                           [](auto& line) { return line.find("<Vozave> Stopped") == 0; }),
             1);
-  RunLoop::main().advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_EQ(page->calls, std::vector<std::string>{"html  base (none)"});
   // That blank page is the client's own load, never a click, even over an ad still on screen.
   page->fromPage = false;
@@ -517,7 +518,7 @@ TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {
   EXPECT_FALSE(build->delegate()->webViewShouldStartLoadWithRequestNavigationType(
       *build, platform::WebRequest(*platform::URL::parse("itms-apps://store.example/a")),
       platform::kWebViewNavigationTypeOther));
-  RunLoop::main().advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
   auto banner = std::dynamic_pointer_cast<ZUVWebViewDelegate>(delegate);
   EXPECT_EQ(banner->gate()->refusedCount(), 7u);
@@ -553,7 +554,7 @@ TEST_F(ZUVObjectPrivateTest, ARefreshDuringTheScriptFetchLeavesOneBuild) {
   banner_->loadRequest(ZUVRequest::request());
   settle([&] { return server_.requestCount(kZUVSupportScriptPath) == 1; });
   controller().refresh().start(10s);
-  RunLoop::main().advance(10s);
+  platform::Harness::advance(10s);
   EXPECT_TRUE(banner_->hasAutoRefreshed());
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::FetchingScript);
   holdScript_ = false;
@@ -569,7 +570,7 @@ TEST_F(ZUVObjectPrivateTest, ARefreshDuringTheScriptFetchLeavesOneBuild) {
   banner_->loadRequest(ZUVRequest::request());
   settle([&] { return server_.requestCount(kZUVSupportScriptPath) == 2; });
   controller().refresh().start(10s);
-  RunLoop::main().advance(10s);
+  platform::Harness::advance(10s);
   ASSERT_NE(controller().buildAdWebView(), nullptr);
   server_.reply("/ad", 200, "<p>ad</p>");
   serveAd("/ad");
@@ -591,7 +592,7 @@ TEST_F(ZUVObjectPrivateTest, TheBuildPageGetsInterstitialAndUnwritableParameters
   // Its refreshes stay interstitial; the caller's request stays a banner request.
   auto firstPage = recorded_;
   controller().refresh().start(5s);
-  RunLoop::main().advance(5s);
+  platform::Harness::advance(5s);
   EXPECT_TRUE(controller().hasAutoRefreshed());
   EXPECT_NE(recorded_, firstPage);
   EXPECT_NE(page().find("interstitial_mb"), std::string::npos);

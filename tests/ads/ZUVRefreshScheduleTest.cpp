@@ -7,6 +7,7 @@
 #include "ads/core/ZUVImpressionWatch.h"
 #include "ads/core/ZUVRefreshSchedule.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
 #include "tests/support/TestWorld.h"
 
@@ -70,16 +71,16 @@ TEST_F(ZUVRefreshScheduleTest, PausesNestAndTheLastToEndArmsTheDelayPutOff) {
   screen(screens[0], false);
   EXPECT_FALSE(schedule_.isPaused());
   EXPECT_DOUBLE_EQ(dueIn(), 60);
-  RunLoop::main().advance(20s);
+  platform::Harness::advance(20s);
   screen(screens[2], false);
   EXPECT_DOUBLE_EQ(dueIn(), 40);
-  RunLoop::main().advance(40s);
+  platform::Harness::advance(40s);
   EXPECT_EQ(refreshes_, 1);
 
   // A pending retry comes back in full after a pause; an ad replaced while away ends its pause
   // and leaves the next load to arm the refresh.
   schedule_.loadFailed();
-  RunLoop::main().advance(15s);
+  platform::Harness::advance(15s);
   schedule_.setAdAway(true);
   EXPECT_FALSE(schedule_.timer());
   schedule_.setAdAway(false);
@@ -109,7 +110,7 @@ TEST_F(ZUVRefreshScheduleTest, RetriesBackOffUntilAServerIntervalTakesOver) {
   EXPECT_FALSE(schedule_.timer());
   schedule_.answered("3", LoadEnd::Failed);
   EXPECT_DOUBLE_EQ(dueIn(), 10);
-  RunLoop::main().advance(5s);
+  platform::Harness::advance(5s);
   schedule_.pageFailed();  // the answer has armed what follows
   EXPECT_DOUBLE_EQ(dueIn(), 5);
   schedule_.answered("45.5", LoadEnd::Served);
@@ -118,7 +119,7 @@ TEST_F(ZUVRefreshScheduleTest, RetriesBackOffUntilAServerIntervalTakesOver) {
   application->enterBackground();
   application->enterForeground();
   EXPECT_DOUBLE_EQ(dueIn(), 45.5);  // the last interval
-  RunLoop::main().advance(45.5s);
+  platform::Harness::advance(45.5s);
   EXPECT_EQ(refreshes_, 1);
 
   const std::pair<const char*, double> cases[] = {
@@ -136,12 +137,12 @@ TEST_F(ZUVRefreshScheduleTest, RetriesBackOffUntilAServerIntervalTakesOver) {
 TEST_F(ZUVRefreshScheduleTest, AViewableRefreshWaitsUntilEnoughIsSeen) {
   seen_ = 10;
   schedule_.start(30s);
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   EXPECT_EQ(refreshes_, 1);
 
   schedule_.setViewableRefresh(true);
   schedule_.restart();
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   EXPECT_EQ(refreshes_, 1);
   EXPECT_TRUE(schedule_.isWaitingToBeSeen());
   auto application = platform::Application::shared();
@@ -160,11 +161,11 @@ TEST_F(ZUVRefreshScheduleTest, AViewableRefreshWaitsUntilEnoughIsSeen) {
 
   seen_ = 0;
   schedule_.restart();
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   schedule_.loadBegins();
   EXPECT_FALSE(schedule_.isWaitingToBeSeen());
   schedule_.restart();
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   ASSERT_TRUE(schedule_.isWaitingToBeSeen());
   schedule_.setViewableRefresh(false);
   EXPECT_EQ(refreshes_, 3);
@@ -180,7 +181,7 @@ TEST_F(ZUVRefreshScheduleTest, ImpressionsCountWhatIsSeenAndForHowLong) {
   auto see = [this](double percent, platform::Duration time) {
     seen_ = percent;
     seenChanged();
-    RunLoop::main().advance(time);
+    platform::Harness::advance(time);
   };
   seen_ = 0;
   watch.adShown();

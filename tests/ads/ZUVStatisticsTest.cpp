@@ -5,6 +5,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
 #include "tests/support/TestWorld.h"
 
@@ -60,7 +61,7 @@ TEST_F(ZUVStatisticsTest, ClicksAreCountedTimedAndSigned) {
   EXPECT_TRUE(stats().parameters().empty());
 
   stats().startTimingNamed("ppcl");
-  RunLoop::main().advance(2s);
+  platform::Harness::advance(2s);
   URL plain = stats().urlForClick(url("http://land.example/p"));
   EXPECT_TRUE(stats().isTimingClick());
   EXPECT_FALSE(stats().timingNamed("ppcl")->isActive());
@@ -80,7 +81,7 @@ TEST_F(ZUVStatisticsTest, ClicksAreCountedTimedAndSigned) {
   stats().addClickTrackingURL(url("http://t.vozave.com/abcdTICKET"));
   EXPECT_EQ(stats().timingNamed("pcl")->valueForKey("pit")->stringValue(), "dTICKET");
 
-  RunLoop::main().advance(0.5s);
+  platform::Harness::advance(0.5s);
   Dictionary report = stats().parameters();
   EXPECT_EQ(report.find("pcc")->integerValue(), 2);
   EXPECT_EQ(report.find("pcl")->stringValue(), "500");
@@ -101,7 +102,7 @@ TEST_F(ZUVStatisticsTest, ReportsClearEverythingButTheTotalAndTheTimeSinceTheFir
   stats().setAppOpenInterstitialNoFill();
   stats().setAppOpenInterstitialTimeOut();
   stats().resetAppOpenInterstitialTimeOut();
-  RunLoop::main().advance(1s);
+  platform::Harness::advance(1s);
   stats().endTimingNamed("prl");
 
   // A look that leaves the statistics in place, as a request that is never sent needs.
@@ -112,7 +113,7 @@ TEST_F(ZUVStatisticsTest, ReportsClearEverythingButTheTotalAndTheTimeSinceTheFir
                                                     "plpnc", "plpsnc"}));
   EXPECT_EQ(first.find("prl")->stringValue(), "1000");
 
-  RunLoop::main().advance(1s);
+  platform::Harness::advance(1s);
   Dictionary second = stats().parameters();
   EXPECT_EQ(second, (Dictionary{{"ptime", "2000"}, {"preqs", 2}}));
   stats().setAdRequestCount(0);
@@ -123,7 +124,7 @@ TEST_F(ZUVStatisticsTest, ABackgroundedClickReportsMillisecondsSinceTheClick) {
   stats().urlForClick(url("http://land.example/"));
   stats().setClickBackgroundedApp();
   stats().endTimingNamed("pcl");
-  RunLoop::main().advance(3s);
+  platform::Harness::advance(3s);
   Dictionary report = stats().parameters();
   EXPECT_EQ(report.find("pclb")->integerValue(), 1);
   EXPECT_EQ(report.find("pcl")->integerValue(), 3000);

@@ -6,6 +6,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
 #include "tests/support/TestWorld.h"
 
@@ -30,17 +31,17 @@ TEST_F(ZUVTimingTest, StatesAndElapsedTime) {
   EXPECT_EQ(timing.elapsedMillisecondsString(), "0");
 
   timing.start();
-  RunLoop::main().advance(1.25s);
+  platform::Harness::advance(1.25s);
   EXPECT_EQ(timing.elapsedMilliseconds(), 1250u);
   timing.end();
   EXPECT_FALSE(timing.isActive());
-  RunLoop::main().advance(3s);
+  platform::Harness::advance(3s);
   EXPECT_EQ(timing.elapsedMilliseconds(), 1250u);  // ended: fixed
   timing.end();                                    // ending again moves the end
   EXPECT_EQ(timing.elapsedMilliseconds(), 4250u);
 
   timing.start();  // restarting begins again from now
-  RunLoop::main().advance(0.0004s);
+  platform::Harness::advance(0.0004s);
   EXPECT_EQ(timing.elapsedMilliseconds(), 0u);
   timing.reset();
   EXPECT_FALSE(timing.isActive());
@@ -82,7 +83,7 @@ TEST_F(ZUVTimingTest, ManagersKeepOneTimingACategoryAndSurviveALaunch) {
     manager.addTimingWithCategory("gone");
     manager.removeTimingsForCategories({"gone", "absent"});
     second->start();
-    RunLoop::main().advance(2s);
+    platform::Harness::advance(2s);
     second->end();
     // The application ends: the manager saves itself.
     platform::NotificationCenter::defaultCenter().postNotification(
@@ -113,7 +114,7 @@ TEST_F(ZUVTimingTest, ManagersKeepOneTimingACategoryAndSurviveALaunch) {
                  {"prl", Dictionary{{"category", "prl"}, {"start", ahead}, {"end", ahead + 2}}}},
       "vozave_timing_restarted");
   ZUVTimingManager restarted("restarted");
-  RunLoop::main().advance(1.5s);
+  platform::Harness::advance(1.5s);
   EXPECT_EQ(restarted.timingForCategory("ptime")->elapsedMilliseconds(), 1500u);
   EXPECT_EQ(restarted.timingForCategory("prl")->elapsedMilliseconds(), 2000u);
 }

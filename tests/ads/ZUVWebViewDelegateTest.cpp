@@ -11,6 +11,7 @@
 #include "ads/web/ZUVWebViewDelegate.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/media/SystemSound.h"
 #include "platform/ui/Application.h"
 #include "tests/support/RecordingWebView.h"
@@ -99,7 +100,7 @@ class ZUVWebViewDelegateTest : public ::testing::Test {
         *view_, platform::WebRequest(*url), type);
   }
   std::vector<std::string> openedURLs() {
-    platform::RunLoop::main().advance(0s);
+    platform::Harness::advance(0s);
     return platform::Application::shared()->openedURLs();
   }
 
@@ -166,7 +167,7 @@ TEST_F(ZUVWebViewDelegateTest, RefusesEveryMessageAndActsOnItByName) {
                           "u=vodov://closecanvas a=close", "u=gmsg://ad/vibrate a=vibrate"}));
   // Names the delegate does not handle reach the ad centre after the decision has returned.
   EXPECT_TRUE(reposted_.empty());
-  platform::RunLoop::main().advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_EQ(reposted_,
             (std::vector<std::string>{"settings@view supportedorientations=landscape", "@view "}));
 
@@ -185,7 +186,7 @@ TEST_F(ZUVWebViewDelegateTest, RefusesEveryMessageAndActsOnItByName) {
   EXPECT_EQ(opened_,
             (std::vector<std::string>{"browser http://x.test/ 3", "browser http://y.test/ 1"}));
   EXPECT_EQ(openedURLs(), (std::vector<std::string>{"tel:1", "app:2"}));
-  platform::RunLoop::main().advance(1s);
+  platform::Harness::advance(1s);
   EXPECT_EQ(reposted_.size(), 2u);
 }
 
@@ -230,13 +231,13 @@ TEST_F(ZUVWebViewDelegateTest, NothingLeavesOrCountsAClickWithoutATapOnAViewOnSc
   view_->setHidden(false);
   decide("itms-apps://store.test/app");
   EXPECT_EQ(delegate_.gate()->refusedCount(), refused + 1);
-  platform::RunLoop::main().advance(ZUVUserActivationGate::kCarriedTap + 1s);
+  platform::Harness::advance(ZUVUserActivationGate::kCarriedTap + 1s);
   decide("itms-apps://store.test/app");
   EXPECT_EQ(delegate_.gate()->refusedCount(), refused + 2);
 }
 
 TEST_F(ZUVWebViewDelegateTest, TracksClicksWithTheClickSignalAndPassesTouches) {
-  platform::RunLoop::main().reset(false);
+  platform::Harness::resetRunLoop(false);
   velour_test::TestHTTPServer server;
   server.reply("/ck", 200, "ok");
   server.reply("/ht", 200, "ok");
@@ -286,20 +287,20 @@ TEST_F(ZUVWebViewDelegateTest, OpenerWaitsForTrackingsBeforeLeaving) {
   delegate_.opener().setDelegateManager(recorder);
   platform::Instant start = loop.now();
   delegate_.opener().openApp(URL::parse("app:3"));
-  loop.advance(0.85s);
+  platform::Harness::advance(0.85s);
   EXPECT_EQ(ZUVOpener::repeatCount(), 3);
   EXPECT_TRUE(left.empty());
-  loop.advance(0.1s);  // the fourth attempt leaves although the tracking still runs
+  platform::Harness::advance(0.1s);  // the fourth attempt leaves although the tracking still runs
   ASSERT_EQ(left.size(), 1u);
   EXPECT_NEAR(platform::toSeconds(left[0] - start), 0.9, 1e-9);
   EXPECT_EQ(ZUVOpener::repeatCount(), 0);
 
   start = loop.now();
   delegate_.opener().openApp(URL::parse("app:4"));
-  loop.advance(0.1s);
+  platform::Harness::advance(0.1s);
   tracking.reset();  // a delegate that goes abandons its tracking
   EXPECT_FALSE(ZUVClickTracker::activeTrackings());
-  loop.advance(0.5s);
+  platform::Harness::advance(0.5s);
   ASSERT_EQ(left.size(), 2u);
   EXPECT_NEAR(platform::toSeconds(left[1] - start), 0.3, 1e-9);
   EXPECT_EQ(openedURLs().back(), "app:4");

@@ -16,6 +16,7 @@
 #include "app/ThirdViewController.h"
 #include "app/velourAppDelegate.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
@@ -114,7 +115,7 @@ TEST_F(SoundboardTest, AClipStopsTheOneBeforeStopAndTabSwitchesEndItAndNothingRe
     auto boing = first()->player();
     ASSERT_TRUE(boing && boing->isPlaying());
     EXPECT_EQ(boing->clipName(), "Boing.m4a");
-    RunLoop::main().advance(0.05s);
+    platform::Harness::advance(0.05s);
 
     ASSERT_TRUE(app.tap("Zap"));
     auto zap = first()->player();
@@ -122,7 +123,7 @@ TEST_F(SoundboardTest, AClipStopsTheOneBeforeStopAndTabSwitchesEndItAndNothingRe
     EXPECT_FALSE(boing->isPlaying());
     EXPECT_TRUE(zap->isPlaying());
     EXPECT_DOUBLE_EQ(platform::toSeconds(zap->currentTime()), 0);
-    RunLoop::main().advance(0.05s);
+    platform::Harness::advance(0.05s);
     ASSERT_TRUE(app.tap("Zap"));
     EXPECT_FALSE(zap->isPlaying());
     EXPECT_DOUBLE_EQ(platform::toSeconds(first()->player()->currentTime()), 0);
@@ -189,7 +190,7 @@ void expectPlacedBanner(const std::shared_ptr<ZUVBannerView>& banner,
   EXPECT_EQ(banner->rootViewController(), screen);
   EXPECT_EQ(banner->adUnitID(), kVelourAdUnitID);
   // Loaded after the root view controller was set: the load went past its first check.
-  EXPECT_NE(banner->privateObject()->state(), ZUVObjectPrivate::State::NothingRequested);
+  EXPECT_NE(ZUVBannerController(*banner)->state(), ZUVObjectPrivate::State::NothingRequested);
 }
 
 TEST_F(SoundboardTest, InformationScreensFadeButStayAndEveryScreensBannerLoadsOnceAndRefreshes) {
@@ -218,7 +219,7 @@ TEST_F(SoundboardTest, InformationScreensFadeButStayAndEveryScreensBannerLoadsOn
 
     // Each information screen flips in over the board and fades out, but stays in it.
     auto boardView = third()->view();
-    View::clearAnimationLog();
+    platform::Harness::clearAnimationLog();
     for (std::size_t round = 1; round <= 2; ++round) {
       ASSERT_TRUE(app.tap("Info"));
       ASSERT_EQ(third()->infoScreens().size(), round);
@@ -230,9 +231,9 @@ TEST_F(SoundboardTest, InformationScreensFadeButStayAndEveryScreensBannerLoadsOn
       EXPECT_FALSE(app.tap("Chime"));
 
       // What each animation does is checked where velour prints it.
-      ASSERT_EQ(View::animationLog().size(), 2 * round - 1);
+      ASSERT_EQ(platform::Harness::animationLog().size(), 2 * round - 1);
       ASSERT_TRUE(app.tap("Done"));
-      ASSERT_EQ(View::animationLog().size(), 2 * round);
+      ASSERT_EQ(platform::Harness::animationLog().size(), 2 * round);
       EXPECT_DOUBLE_EQ(info->view()->alpha(), 0);
       EXPECT_EQ(info->view()->superview(), boardView);
       EXPECT_TRUE(app.tap("Chime"));
@@ -241,7 +242,7 @@ TEST_F(SoundboardTest, InformationScreensFadeButStayAndEveryScreensBannerLoadsOn
     std::vector<std::shared_ptr<ZUVObjectPrivate>> banners;
     for (const auto& info : third()->infoScreens()) {
       expectPlacedBanner(info->bannerView(), info);
-      banners.push_back(info->bannerView()->privateObject());
+      banners.push_back(ZUVBannerController(*info->bannerView()));
     }
     ASSERT_EQ(banners.size(), 2u);
     EXPECT_NE(banners[0], banners[1]);
@@ -265,7 +266,7 @@ TEST_F(SoundboardTest, InformationScreensFadeButStayAndEveryScreensBannerLoadsOn
           },
           5s));
       EXPECT_EQ(server.requestCount("/ad"), 2 * round);
-      RunLoop::main().advance(30s);
+      platform::Harness::advance(30s);
       EXPECT_TRUE(building()) << "round " << round;
       EXPECT_TRUE(all([](const auto& c) { return c->hasAutoRefreshed(); }));
     }

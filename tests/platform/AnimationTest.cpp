@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/View.h"
 #include "tests/support/TestWorld.h"
 
@@ -32,7 +33,7 @@ TEST_F(AnimationTest, ACommittedBlockAppliesItsEndStateAtOnceAndIsRecorded) {
   auto board = View::create(Rect(0, 0, 320, 411));
   auto panel = View::create(Rect(0, 0, 320, 411));
   panel->setAlpha(0.5);  // outside a block: not recorded
-  EXPECT_TRUE(View::animationLog().empty());
+  EXPECT_TRUE(platform::Harness::animationLog().empty());
 
   View::beginAnimations("flip");
   View::setAnimationDuration(1.0s);
@@ -40,17 +41,17 @@ TEST_F(AnimationTest, ACommittedBlockAppliesItsEndStateAtOnceAndIsRecorded) {
   board->addSubview(panel);
   panel->setAlpha(0);
   EXPECT_EQ(panel->alpha(), 0);  // the end state at once
-  EXPECT_TRUE(View::animationLog().empty());
+  EXPECT_TRUE(platform::Harness::animationLog().empty());
   View::commitAnimations();
 
   // Its settings and an alpha change are checked by the soundboard's information screens.
-  ASSERT_EQ(View::animationLog().size(), 1u);
-  const auto& changes = View::animationLog()[0].changes;
+  ASSERT_EQ(platform::Harness::animationLog().size(), 1u);
+  const auto& changes = platform::Harness::animationLog()[0].changes;
   ASSERT_EQ(changes.size(), 2u);
   EXPECT_EQ(changes[0].property + " " + changes[0].value, "subviews +View");
 
   View::commitAnimations();  // an unbalanced commit does nothing
-  EXPECT_EQ(View::animationLog().size(), 1u);
+  EXPECT_EQ(platform::Harness::animationLog().size(), 1u);
 }
 
 TEST_F(AnimationTest, NestedBlocksAreRecordedOnceWithTheOutermostSettings) {
@@ -63,12 +64,12 @@ TEST_F(AnimationTest, NestedBlocksAreRecordedOnceWithTheOutermostSettings) {
   v->setFrame(Rect(0, 0, 20, 20));
   View::commitAnimations();
   EXPECT_TRUE(View::isInAnimationBlock());
-  EXPECT_TRUE(View::animationLog().empty());
+  EXPECT_TRUE(platform::Harness::animationLog().empty());
   v->setHidden(true);
   View::commitAnimations();
 
-  ASSERT_EQ(View::animationLog().size(), 1u);
-  const auto& r = View::animationLog()[0];
+  ASSERT_EQ(platform::Harness::animationLog().size(), 1u);
+  const auto& r = platform::Harness::animationLog()[0];
   EXPECT_EQ(r.name, "outer");
   EXPECT_DOUBLE_EQ(platform::toSeconds(r.duration), 0.5);
   EXPECT_EQ(r.transition, AnimationTransition::None);
@@ -86,17 +87,17 @@ TEST_F(AnimationTest, TheDelegateHearsTheStopAfterTheDurationUnlessReset) {
   View::setAnimationDidStopSelector("animationDidStop:");
   v->setAlpha(0);
   View::commitAnimations();
-  RunLoop::main().advance(0.4s);
+  platform::Harness::advance(0.4s);
   EXPECT_TRUE(recorder->stops.empty());
-  RunLoop::main().advance(0.2s);
+  platform::Harness::advance(0.2s);
   EXPECT_EQ(recorder->stops, std::vector{platform::Instant(0.5s)});
 
   View::beginAnimations();
   View::setAnimationDelegate(recorder);
   View::setAnimationDidStopSelector("animationDidStop:");
   View::commitAnimations();
-  View::resetAnimations();
-  RunLoop::main().advance(1s);
+  platform::Harness::resetAnimations();
+  platform::Harness::advance(1s);
   EXPECT_EQ(recorder->stops.size(), 1u);
 }
 

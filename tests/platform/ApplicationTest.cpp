@@ -3,11 +3,12 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/ApplicationMain.h"
 #include "platform/ui/ClassRegistry.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestWorld.h"
+#include "velourphone/ApplicationMain.h"
 
 using namespace std::chrono_literals;
 
@@ -146,13 +147,13 @@ TEST_F(ApplicationTest, BackgroundTasksExpireAfterTenMinutesInTheBackgroundOnly)
   auto ended = app->beginBackgroundTaskWithExpirationHandler([&] { expired.push_back(-1); });
   EXPECT_GT(app->backgroundTimeRemaining(), 1e9s);
 
-  RunLoop::main().advance(1000s);  // foreground time does not count
+  platform::Harness::advance(1000s);  // foreground time does not count
   app->enterBackground();
   app->endBackgroundTask(ended);
-  RunLoop::main().advance(599s);
+  platform::Harness::advance(599s);
   EXPECT_TRUE(expired.empty());
   EXPECT_DOUBLE_EQ(platform::toSeconds(app->backgroundTimeRemaining()), 1);
-  RunLoop::main().advance(2s);
+  platform::Harness::advance(2s);
   EXPECT_EQ(expired, std::vector<double>{1600});
   EXPECT_EQ(app->openBackgroundTaskCount(), 0u);
 
@@ -160,9 +161,9 @@ TEST_F(ApplicationTest, BackgroundTasksExpireAfterTenMinutesInTheBackgroundOnly)
   app->enterForeground();
   app->beginBackgroundTaskWithExpirationHandler([&] { expired.push_back(-2); });
   app->enterBackground();
-  RunLoop::main().advance(300s);
+  platform::Harness::advance(300s);
   app->enterForeground();
-  RunLoop::main().advance(1000s);
+  platform::Harness::advance(1000s);
   EXPECT_EQ(expired.size(), 1u);
 
   app->endBackgroundTask(99);

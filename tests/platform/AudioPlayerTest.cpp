@@ -9,6 +9,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/media/AudioPlayer.h"
 #include "platform/media/SystemSound.h"
 #include "tests/support/TestWorld.h"
@@ -79,7 +80,7 @@ std::shared_ptr<AudioPlayer> open(const std::string& name, Error* error = nullpt
 class AudioPlayerTest : public ::testing::Test {
  protected:
   velour_test::TestWorld world_;
-  static void advance(platform::Duration span) { RunLoop::main().advance(span); }
+  static void advance(platform::Duration span) { platform::Harness::advance(span); }
 };
 
 TEST(Mp4DurationTest, ReadsVersion0And1HeadersThroughLargeAndOpenEndedBoxes) {

@@ -7,8 +7,8 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/SDKResources.h"
-#include "platform/ui/ApplicationMain.h"
 #include "tests/support/TestWorld.h"
+#include "velourphone/ApplicationMain.h"
 
 using platform::Bundle;
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/web/PageResourceMonitor.h"
 #include "tests/support/TestWorld.h"
 
@@ -30,20 +31,20 @@ TEST(PageResourceMonitorTest, BytesPastTheLimitAreReportedOnceOnALaterPass) {
   event("Network.loadingFinished", "a", 700);
   event("Network.loadingFinished", "b", 300);
   EXPECT_EQ(monitor.networkBytes(), 1000);
-  platform::RunLoop::main().advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_TRUE(reports.empty());
 
   // A chunk without its network size counts by its own.
   monitor.onEvent("Network.dataReceived",
                   Dictionary{{"requestId", "c"}, {"encodedDataLength", 0}, {"dataLength", 5000}});
   EXPECT_TRUE(reports.empty());
-  platform::RunLoop::main().advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_EQ(reports, std::vector<std::string>{"network 1000 bytes"});
 
   // A new document counts from nothing.
   monitor.restart();
   event("Network.loadingFinished", "d", 999);
-  platform::RunLoop::main().advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_EQ(reports.size(), 1u);
 }
 

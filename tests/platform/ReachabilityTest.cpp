@@ -5,6 +5,7 @@
 
 #include "platform/device/Device.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/net/Reachability.h"
 
 using namespace std::chrono_literals;
@@ -22,10 +23,10 @@ void record(Reachability&, std::uint32_t flags, void* info) {
 
 class ReachabilityTest : public ::testing::Test {
  protected:
-  void SetUp() override { RunLoop::main().reset(true); }
+  void SetUp() override { platform::Harness::resetRunLoop(true); }
   void TearDown() override {
     DeviceProfile::current().setReachability(NetworkReachability::WiFi);
-    RunLoop::main().reset(false);
+    platform::Harness::resetRunLoop(false);
   }
 };
 
@@ -44,14 +45,14 @@ TEST_F(ReachabilityTest, ScheduledWatcherReportsNowAndOnEveryChangeUntilUnschedu
   ASSERT_TRUE(watcher->scheduleWithRunLoop(RunLoop::main()));
   EXPECT_FALSE(watcher->scheduleWithRunLoop(RunLoop::main()));
   EXPECT_TRUE(reports.empty());  // reports come on the loop, never inside the call
-  RunLoop::main().advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_EQ(reports, (std::vector<std::uint32_t>{platform::kReachabilityFlagsReachable}));
 
   DeviceProfile::current().setReachability(NetworkReachability::Cellular);
   DeviceProfile::current().setReachability(NetworkReachability::Cellular);  // no change
-  RunLoop::main().advance(0s);
+  platform::Harness::advance(0s);
   DeviceProfile::current().setReachability(NetworkReachability::None);
-  RunLoop::main().advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_EQ(reports,
             (std::vector<std::uint32_t>{
                 platform::kReachabilityFlagsReachable,
@@ -60,7 +61,7 @@ TEST_F(ReachabilityTest, ScheduledWatcherReportsNowAndOnEveryChangeUntilUnschedu
   DeviceProfile::current().setReachability(NetworkReachability::WiFi);
   ASSERT_TRUE(watcher->unscheduleFromRunLoop(RunLoop::main()));
   EXPECT_FALSE(watcher->unscheduleFromRunLoop(RunLoop::main()));
-  RunLoop::main().advance(0s);
+  platform::Harness::advance(0s);
   EXPECT_EQ(reports.size(), 3u);  // the pending report was cancelled too
 }
 

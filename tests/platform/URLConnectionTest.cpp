@@ -9,6 +9,7 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/net/HostResolution.h"
 #include "platform/net/URLConnection.h"
 #include "tests/support/RecordingConnectionDelegate.h"
@@ -30,7 +31,7 @@ using velour_test::TestHTTPServer;
 // Real sockets need real waiting: the host clock, short time-outs, generous caps.
 class URLConnectionTest : public ::testing::Test {
  protected:
-  void SetUp() override { platform::RunLoop::main().reset(false); }
+  void SetUp() override { platform::Harness::resetRunLoop(false); }
   void TearDown() override { platform::HostResolution::shared().clear(); }
 
   std::shared_ptr<RecordingConnectionDelegate> fetch(const std::string& url,
@@ -105,7 +106,7 @@ TEST_F(URLConnectionTest, TakesRedirectsOneHopAtATime) {
   delegate->refuseRedirect = [](const URLRequest&) { return true; };
   connection_ = URLConnection::create(URLRequest(*URL::parse(server.url("/away"))), delegate);
   ASSERT_TRUE(delegate->waitForEnd());
-  platform::RunLoop::main().advance(0.2s);
+  platform::Harness::advance(0.2s);
   EXPECT_EQ(delegate->events.size(), 2u);
   EXPECT_EQ(server.requestCount("/never"), 0u);
 
@@ -272,7 +273,7 @@ TEST_F(URLConnectionTest, CookiesLiveInTheHomeFoldersJar) {
 
   // Another device's home folder has a jar of its own.
   velour_test::TestWorld other;
-  platform::RunLoop::main().reset(false);
+  platform::Harness::resetRunLoop(false);
   EXPECT_EQ(fetch(server.url("/check"))->body, "");
 }
 
@@ -285,7 +286,7 @@ TEST_F(URLConnectionTest, CancelEndsSilentlyAndReleasesTheDelegate) {
   ASSERT_FALSE(watched.expired());  // the running connection holds it
   connection->cancel();
   EXPECT_TRUE(watched.expired());
-  platform::RunLoop::main().advance(0.3s);
+  platform::Harness::advance(0.3s);
   EXPECT_EQ(server.requestCount("/page"), 0u);
 
   // A delegate that only the connection holds still hears the end.

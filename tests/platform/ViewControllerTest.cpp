@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/MailComposeViewController.h"
 #include "platform/ui/TabBarController.h"
@@ -145,7 +146,7 @@ TEST_F(ViewControllerTest, PresentedControllersChainAndEachDismissalUnwindsOneSt
   ASSERT_TRUE(first->presentModalViewController(second, false));
   EXPECT_EQ(window->topViewController(), second);
   EXPECT_EQ(second->view()->frame(), Rect(0, 0, 320, 480));  // the bar is hidden
-  const auto& log = ViewController::presentationLog();
+  const auto& log = platform::Harness::presentationLog();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_TRUE(log[0].presented && log[0].animated);
   EXPECT_EQ(log[0].transitionStyle, ModalTransitionStyle::CrossDissolve);
@@ -164,11 +165,11 @@ TEST_F(ViewControllerTest, PresentedControllersChainAndEachDismissalUnwindsOneSt
   root->dismissModalViewController(false);
   EXPECT_EQ(window->topViewController(), root);
   EXPECT_EQ(window->subviews().size(), 1u);
-  for (std::size_t i = 0; i < ViewController::kPresentationLogLimit; ++i) {
+  for (std::size_t i = 0; i < platform::Harness::kPresentationLogLimit; ++i) {
     ASSERT_TRUE(root->presentModalViewController(first, false));
     root->dismissModalViewController(true);
   }
-  ASSERT_EQ(log.size(), ViewController::kPresentationLogLimit);  // the latest only
+  ASSERT_EQ(log.size(), platform::Harness::kPresentationLogLimit);  // the latest only
   EXPECT_TRUE(log.back().animated && !log.back().presented);
 
   std::vector<std::pair<bool, platform::StatusBarAnimation>> changes;

@@ -16,6 +16,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/harness/Harness.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Application.h"
 #include "platform/web/Browser.h"
@@ -59,8 +60,8 @@ TestWorld::TestWorld()
   std::string pattern = (fs::temp_directory_path() / "velour-test-XXXXXX").string();
   if (char* made = mkdtemp(pattern.data())) home_ = made;
   ZUVStatistics::releaseSharedStatistics();  // counts and timings start afresh with the home
-  platform::RunLoop::main().reset(true);
-  platform::Application::resetShared();
+  platform::Harness::resetRunLoop(true);
+  platform::Harness::resetApplication();
   platform::FileManager::defaultManager().setHomeDirectory(home_);
   platform::UserDefaults::resetStandard();
   ZUVSession::shared().observeLaunch();  // a fresh device: launch is yet to come
@@ -83,8 +84,8 @@ TestWorld::~TestWorld() {
   platform::HostResolution::shared().clear();
   // Without a network nothing is fetched: a test that took it away gives it back.
   platform::DeviceProfile::current().reachability = platform::NetworkReachability::WiFi;
-  platform::Application::resetShared();
-  platform::RunLoop::main().reset(false);
+  platform::Harness::resetApplication();
+  platform::Harness::resetRunLoop(false);
   platform::Bundle::main().setResourcePath(savedBundle_);
   platform::Bundle::main().setIdentity(savedIdentity_);  // the soundboard's stays in its session
   platform::UserDefaults::resetStandard();

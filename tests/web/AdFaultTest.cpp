@@ -24,6 +24,7 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/harness/Harness.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Window.h"
 #include "platform/web/Browser.h"
@@ -91,7 +92,7 @@ class AdFaultTest : public velour_test::VendorAdServerTest {
     std::shared_ptr<ZUVBannerViewDelegate> events;
     int received = 0;
     std::vector<long> errors;
-    ZUVObjectPrivate& controller() const { return *view->privateObject(); }
+    ZUVObjectPrivate& controller() const { return *ZUVBannerController(*view); }
   };
 
   void TearDown() override {
@@ -183,7 +184,7 @@ TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndOnlyATapTakesAnAdAnywh
 
   // A tap on the shown ad is a click-through: the banner keeps its ad page, the in-app browser
   // goes over the root view controller, and the refresh waits until it gives the screen back.
-  auto page = banner.view->webView();
+  auto page = ZUVBannerController(*banner.view)->webView();
   const std::string adPage = page->request().url().absoluteString();
   ASSERT_TRUE(page->tapLink("#ad"));
   EXPECT_TRUE(settle([&] { return reached(adserver::RequestKind::Landing) == 1; }));
@@ -215,7 +216,7 @@ TEST_F(AdFaultTest, AHealthyBannerGoesThroughEveryStateAndOnlyATapTakesAnAdAnywh
   // A refresh under way leaves the older ad on screen: it still goes nowhere by itself, and
   // a finger on it, where its only link has no name, is a click-through.
   setFault(hostile.slot, Fault::Stall);
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   ASSERT_TRUE(settle([&] { return inState(hostile, ZUVObjectPrivate::State::FetchingAdPage); }));
   page->stringByEvaluatingJavaScriptFromString(
       "document.querySelector('a').click(); location.href = 'itms-apps://store.test/x'");
@@ -243,7 +244,7 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
   setFault(stalled.slot, Fault::Stall);
   setFault(looping.slot, Fault::NavigationLoop);
   const auto loopingPages = pagesOf(looping);
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   ASSERT_TRUE(settle([&] {
     return !closing.errors.empty() && inState(stalled, ZUVObjectPrivate::State::FetchingAdPage) &&
            healthy.received == 2 && !looping.errors.empty();
@@ -252,7 +253,7 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
   EXPECT_TRUE(inState(closing, ZUVObjectPrivate::State::LoadFailed));
   EXPECT_TRUE(refreshesIn(closing, 30s));
   // The last ad stays on screen until a new one replaces it.
-  EXPECT_FALSE(closing.view->webView()->isHidden());
+  EXPECT_FALSE(ZUVBannerController(*closing.view)->webView()->isHidden());
 
   // A page that keeps navigating itself while it loads is stopped once, keeping the refresh
   // that its answer set.
@@ -267,7 +268,7 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
   // The faults end: the refresh brings the ads back, while the stalled fetch still waits.
   setFault(closing.slot, Fault::None);
   setFault(looping.slot, Fault::None);
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   ASSERT_TRUE(settle(
       [&] { return closing.received == 2 && healthy.received == 3 && looping.received == 2; }));
   EXPECT_TRUE(stalled.errors.empty());
@@ -275,11 +276,11 @@ TEST_F(AdFaultTest, AdPageFaultsFailWithTheirErrorAndTheNextRefreshRecovers) {
 
   // The stalled fetch gives up after a minute without a byte; the refresh after that shows.
   setFault(stalled.slot, Fault::None);
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   ASSERT_TRUE(settle([&] { return !stalled.errors.empty(); }));
   EXPECT_EQ(stalled.errors, std::vector<long>{2});
   EXPECT_TRUE(refreshesIn(stalled, 30s));
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   ASSERT_TRUE(settle([&] { return stalled.received == 2; }));
   EXPECT_EQ(stalled.errors.size(), 1u);
 }
@@ -308,7 +309,7 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
   long settled = residentKiB();
   for (int round = 2; round <= 3; ++round) {
     world_->log().clear();
-    RunLoop::main().advance(30s);
+    platform::Harness::advance(30s);
     ASSERT_TRUE(settle([&] {
       return first.received == round && second.received == round && pagesOf(runaway) == round &&
              inState(runaway, ZUVObjectPrivate::State::LoadingAdPage);
@@ -335,7 +336,7 @@ TEST_F(AdFaultTest, HostilePagesAndAKilledEngineLeaveTheOtherBannersLoading) {
     auto browser = platform::Browser::shared();
     return !browser->isRunning() || browser->processId() != old;
   }));
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   ASSERT_TRUE(settle([&] { return first.received == 4 && second.received == 4; }));
   EXPECT_NE(platform::Browser::shared()->processId(), old);
   EXPECT_TRUE(first.errors.empty() && second.errors.empty());
@@ -379,12 +380,12 @@ TEST_F(AdFaultTest, RunawayPagesAreUnloadedAndTheirRenderersGoIdle) {
   // The page spins in real time; the monitor reads it at each second of the test's clock.
   for (int second = 0; second < 60 && page.errors.empty(); ++second) {
     wait(0.5);
-    RunLoop::main().advance(1s);
+    platform::Harness::advance(1s);
   }
   ASSERT_TRUE(settle([&] { return !page.errors.empty(); }, 5));
   EXPECT_EQ(page.errors, std::vector<long>{2});
   EXPECT_TRUE(inState(page, ZUVObjectPrivate::State::LoadFailed));
-  EXPECT_TRUE(page.view->webView()->isHidden());
+  EXPECT_TRUE(ZUVBannerController(*page.view)->webView()->isHidden());
   EXPECT_TRUE(page.controller().refresh().timer());
   const std::string line =
       "<Vozave> Unloaded an ad page past its limit of processor time 0.3 s in 30 s";
@@ -399,7 +400,7 @@ TEST_F(AdFaultTest, RunawayPagesAreUnloadedAndTheirRenderersGoIdle) {
   ASSERT_TRUE(settle([&] { return build.controller().buildAdWebView() != nullptr; }));
   for (int round = 0; round < 4 && build.errors.empty(); ++round) {
     wait(1);
-    RunLoop::main().advance(ZUVObjectPrivate::kBuildTimeout);
+    platform::Harness::advance(ZUVObjectPrivate::kBuildTimeout);
   }
   ASSERT_TRUE(settle([&] { return !build.errors.empty(); }));
   EXPECT_EQ(build.errors, std::vector<long>{2});
@@ -428,7 +429,7 @@ TEST_F(AdFaultTest, ACorruptStoreAnUnwritableCacheAndALostNetworkEachHealAtARefr
       fs::path(platform::FileManager::defaultManager().cachesDirectory()) / kZUVAdServerHost;
   fs::remove_all(adCache);
   std::ofstream(adCache) << "in the way";
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   ASSERT_TRUE(settle([&] { return banner.received == 2; }));
   EXPECT_TRUE(banner.errors.empty());
   EXPECT_TRUE(refreshesIn(banner, 30s));
@@ -439,14 +440,14 @@ TEST_F(AdFaultTest, ACorruptStoreAnUnwritableCacheAndALostNetworkEachHealAtARefr
   for (const char* host : {kZUVStaticContentHost, kZUVAdServerHost}) {
     platform::HostResolution::shared().map(host, "127.0.0.1", 9);
   }
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   ASSERT_TRUE(settle([&] { return banner.errors.size() == 1; }));
   EXPECT_EQ(banner.errors.back(), 2);
   EXPECT_TRUE(inState(banner, ZUVObjectPrivate::State::LoadFailed));
   EXPECT_TRUE(refreshesIn(banner, 30s));
   platform::DeviceProfile::current().setReachability(platform::NetworkReachability::WiFi);
   connect();
-  RunLoop::main().advance(30s);
+  platform::Harness::advance(30s);
   ASSERT_TRUE(settle([&] { return banner.received == 3; }));
   EXPECT_TRUE(ZUVStatisticsCore(ZUVObjectPrivate::kStoreIdentifier)
                   .dateForKey(ZUVObjectPrivate::kExpireDateKey)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/web/Browser.h"
 #include "platform/web/WebView.h"
 #include "tools/adserver/AdQuery.h"
@@ -56,7 +57,7 @@ TEST(AdServerScriptTest, ReportsEachRequestThroughAMessageURL) {
   if (::access(platform::Browser::executablePath().c_str(), X_OK) != 0) {
     GTEST_SKIP() << "no web engine at " << platform::Browser::executablePath();
   }
-  platform::RunLoop::main().reset(false);
+  platform::Harness::resetRunLoop(false);
   auto started = adserver::AdServer::start({});
   ASSERT_TRUE(started) << started.error().localizedDescription();
   auto server = std::move(started).value();

@@ -8,6 +8,7 @@
 #include "ads/web/ZUVWebAppViewController.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"
 #include "platform/web/Browser.h"
@@ -28,7 +29,7 @@ TEST(FullScreenAdTest, AWebApplicationPageClosesItselfWhenShown) {
     GTEST_SKIP() << "no web engine: install the Debian package chromium (scripts/setup)";
   }
   velour_test::TestWorld world;
-  RunLoop::main().reset(false);  // the engine keeps real time
+  platform::Harness::resetRunLoop(false);  // the engine keeps real time
   velour_test::TestHTTPServer server;
   const std::string page =
       "<script>function ZEDE_ReceiveMessage(name, info) {"

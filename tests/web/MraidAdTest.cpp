@@ -19,6 +19,7 @@
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVStatistics.h"
 #include "ads/web/ZUVViewController.h"
+#include "platform/harness/Harness.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Window.h"
 #include "platform/web/Browser.h"
@@ -52,7 +53,7 @@ class MraidAdTest : public velour_test::VendorAdServerTest {
     banner_->setAdUnitID("0123456789abcde");
     banner_->setRootViewController(root_);
     root_->view()->addSubview(banner_);
-    banner_->webView()->setConsoleHandler(collect());
+    page().setConsoleHandler(collect());
     events_ = std::make_shared<ZUVBannerViewDelegate>();
     events_->adViewDidFailToReceiveAdWithError =
         [this](platform::View&, const platform::Error& error) { errors_.push_back(error.code); };
@@ -75,7 +76,7 @@ class MraidAdTest : public velour_test::VendorAdServerTest {
   static bool hostWait(const std::function<bool()>& done,
                        platform::Duration budget = platform::seconds(30)) {
     RunLoop& loop = RunLoop::main();
-    return loop.runUntilHostTime(done, loop.hostNow() + budget);
+    return platform::Harness::runUntilHostTime(done, loop.hostNow() + budget);
   }
 
   std::vector<std::string> failures() const {
@@ -86,8 +87,10 @@ class MraidAdTest : public velour_test::VendorAdServerTest {
     return failed;
   }
 
-  ZUVMraidController& mraid() { return *banner_->privateObject()->mraid(); }
-  void tapAd() { ASSERT_TRUE(banner_->webView()->tapLink(".banner")); }
+  ZUVObjectPrivate& controller() { return *ZUVBannerController(*banner_); }
+  platform::WebView& page() { return *controller().webView(); }
+  ZUVMraidController& mraid() { return *controller().mraid(); }
+  void tapAd() { ASSERT_TRUE(page().tapLink(".banner")); }
   void tapCloseControl() { ASSERT_TRUE(mraid().presenter().tapCloseControl()); }
 
   // Logs each error event's action as "refused ACTION".
@@ -109,9 +112,9 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   tapAd();
   ASSERT_TRUE(printed("mraid-done expand expanded")) << ::testing::PrintToString(lines_);
   EXPECT_EQ(mraid().state(), ZUVMraidState::Expanded);
-  EXPECT_FALSE(banner_->privateObject()->refresh().timer());
+  EXPECT_FALSE(controller().refresh().timer());
   // open() on a tap goes out through the click path: the browser over the ad's own screen.
-  ASSERT_TRUE(banner_->webView()->tapLink("Visit the shop"));
+  ASSERT_TRUE(page().tapLink("Visit the shop"));
   ASSERT_TRUE(printed("mraid-check PASS expand.open-with-tap"));
   // Done on the browser: the expanded ad's own screen still holds the refresh.
   auto browser = std::dynamic_pointer_cast<ZUVViewController>(
@@ -119,13 +122,13 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   ASSERT_TRUE(browser);
   browser->relinquishScreen();
   EXPECT_EQ(mraid().state(), ZUVMraidState::Expanded);
-  EXPECT_FALSE(banner_->privateObject()->refresh().timer());
-  ASSERT_TRUE(banner_->webView()->tapLink("Close ad"));
+  EXPECT_FALSE(controller().refresh().timer());
+  ASSERT_TRUE(page().tapLink("Close ad"));
   ASSERT_TRUE(printed("mraid-done expand closed")) << ::testing::PrintToString(lines_);
   EXPECT_EQ(mraid().state(), ZUVMraidState::Default);
-  EXPECT_TRUE(banner_->privateObject()->refresh().timer());
+  EXPECT_TRUE(controller().refresh().timer());
   // Once closed, it takes the screen again only on a tap.
-  banner_->webView()->runJavaScript(kLogErrors + std::string("mraid.expand();"));
+  page().runJavaScript(kLogErrors + std::string("mraid.expand();"));
   ASSERT_TRUE(printed("refused expand"));
   EXPECT_EQ(mraid().state(), ZUVMraidState::Default);
   // The author sees why in the developer log too.
@@ -149,7 +152,7 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   tapAd();
   ASSERT_TRUE(printed("mraid-done resize resized"));
   // Resized, it holds the refresh; a screen that comes and goes over it leaves it on top.
-  EXPECT_FALSE(banner_->privateObject()->refresh().timer());
+  EXPECT_FALSE(controller().refresh().timer());
   ASSERT_TRUE(
       root_->presentModalViewController(std::make_shared<platform::ViewController>(), false));
   root_->dismissModalViewController(false);
@@ -159,7 +162,7 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   EXPECT_EQ(window_->hitTest({at.midX(), at.midY()}), control);
   // A size far past the max-size area, its close region on the screen, is refused by the bridge
   // and by the container for a page that goes round the bridge.
-  banner_->webView()->runJavaScript(
+  page().runJavaScript(
       kLogErrors +
       std::string("mraid.setResizeProperties({width: 1e7, height: 1e7, offsetX: 0, offsetY: -361,"
                   " customClosePosition: 'top-left'});"
@@ -167,10 +170,10 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
                   "offsetY=-361&customClosePosition=top-left';"));
   ASSERT_TRUE(printed("refused setResizeProperties"));
   ASSERT_TRUE(printed("refused resize"));
-  EXPECT_EQ(banner_->webView()->frameInWindow().size.height, 250);
-  banner_->webView()->runJavaScript("resizeAgain()");
+  EXPECT_EQ(page().frameInWindow().size.height, 250);
+  page().runJavaScript("resizeAgain()");
   ASSERT_TRUE(printed("mraid-done resize resized", 2));
-  banner_->webView()->runJavaScript("mraid.expand()");
+  page().runJavaScript("mraid.expand()");
   ASSERT_TRUE(printed("mraid-done resize expanded"));
   tapCloseControl();
   ASSERT_TRUE(printed("mraid-done resize closed"));
@@ -204,11 +207,11 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
   EXPECT_TRUE(viewable(false));
   root_->view()->addSubview(banner_);
   EXPECT_TRUE(viewable(true));
-  banner_->webView()->runJavaScript("giveUp()");
+  page().runJavaScript("giveUp()");
   hostWait([&] { return !errors_.empty(); });
   EXPECT_EQ(errors_, std::vector<long>{kZUVErrorNoFill});
-  EXPECT_TRUE(banner_->webView()->isHidden());
-  EXPECT_TRUE(banner_->privateObject()->refresh().timer());
+  EXPECT_TRUE(page().isHidden());
+  EXPECT_TRUE(controller().refresh().timer());
 
   EXPECT_EQ(failures(), std::vector<std::string>{});
 }
@@ -217,7 +220,7 @@ TEST_F(MraidAdTest, OurCreativesPassTheirOwnChecksInABanner) {
 TEST_F(MraidAdTest, EverySizeChangeFindsThePageLaidOutAtTheAdsSize) {
   showCreative("mraid-resize");
   ASSERT_TRUE(printed("mraid-done resize ready")) << ::testing::PrintToString(lines_);
-  banner_->webView()->runJavaScript(
+  page().runJavaScript(
       "mraid.addEventListener('sizeChange', function (width, height) {"
       "  console.log('laid out ' + width + 'x' + height + ' at ' + innerWidth + 'x' + innerHeight);"
       "});");
@@ -229,7 +232,7 @@ TEST_F(MraidAdTest, EverySizeChangeFindsThePageLaidOutAtTheAdsSize) {
   };
   tapAd();
   ASSERT_TRUE(printed("mraid-done resize resized"));
-  banner_->webView()->runJavaScript("mraid.expand()");
+  page().runJavaScript("mraid.expand()");
   ASSERT_TRUE(printed("mraid-done resize expanded"));
   ASSERT_TRUE(platform::Application::shared()->setDeviceOrientation(
       platform::InterfaceOrientation::LandscapeLeft));
@@ -255,7 +258,7 @@ TEST_F(MraidAdTest, APageIsAnMraidAdFromItsFirstTouchOfTheBridge) {
   events_->adViewDidReceiveAd = [&received](platform::View&) { received = true; };
   ASSERT_TRUE(hostWait([&] { return received; }));
   EXPECT_FALSE(mraid().engaged());
-  banner_->webView()->runJavaScript(
+  page().runJavaScript(
       "mraid.addEventListener('ready', function () {"
       "  console.log('ready ' + mraid.isViewable() + ' ' +"
       "              (mraid.getResizeProperties() || {}).customClosePosition);"
@@ -282,10 +285,12 @@ TEST_F(MraidAdTest, APageIsAnMraidAdFromItsFirstTouchOfTheBridge) {
   auto events = std::make_shared<ZUVBannerViewDelegate>();
   events->interstitialDidReceiveAd = [&arrived](platform::View&) { arrived = true; };
   interstitial->setDelegate(events);
-  interstitial->privateObject()->loadInterstitialRequest(ZUVRequest::request());
+  ZUVBannerController(*interstitial)->loadInterstitialRequest(ZUVRequest::request());
   ASSERT_TRUE(hostWait([&] { return arrived; }));
-  EXPECT_EQ(interstitial->webView()->stringByEvaluatingJavaScriptFromString(
-                "mraid.getPlacementType() + ' ' + mraid.getState()"),
+  EXPECT_EQ(ZUVBannerController(*interstitial)
+                ->webView()
+                ->stringByEvaluatingJavaScriptFromString(
+                    "mraid.getPlacementType() + ' ' + mraid.getState()"),
             "interstitial loading");
 }
 
@@ -366,7 +371,7 @@ TEST_F(MraidAdTest, ThePublicComplianceAdsPassTheirCases) {
     std::map<std::string, long> seen;
     for (const auto& [action, line] : ad.steps) {
       if (action.starts_with("tap ")) {
-        ASSERT_TRUE(banner_->webView()->tapLink(action.substr(4)));
+        ASSERT_TRUE(page().tapLink(action.substr(4)));
       }
       if (action == "close") tapCloseControl();
       if (action == "cover") {
@@ -386,7 +391,7 @@ TEST_F(MraidAdTest, ThePublicComplianceAdsPassTheirCases) {
                    line.find("NOT FOUND") != std::string::npos)
           << line;
     }
-    const std::string text = banner_->webView()->pageText();
+    const std::string text = page().pageText();
     EXPECT_EQ(text.find("not compliant"), std::string::npos) << text;
     EXPECT_EQ(text.find("not MRAIDV3 Compatible"), std::string::npos) << text;
   }
@@ -402,7 +407,7 @@ TEST_F(MraidAdTest, AnInterstitialTurnsThePhoneAndItsCloseControlHidesIt) {
   banner_ = ZUVBannerView::create(platform::Rect(0, 0, 320, 460));
   banner_->setAdUnitID("0123456789abcde");
   banner_->setRootViewController(root_);
-  banner_->webView()->setConsoleHandler(collect());
+  page().setConsoleHandler(collect());
   bool arrived = false;
   events_ = std::make_shared<ZUVBannerViewDelegate>();
   events_->interstitialDidReceiveAd = [&arrived](platform::View&) { arrived = true; };
@@ -410,7 +415,7 @@ TEST_F(MraidAdTest, AnInterstitialTurnsThePhoneAndItsCloseControlHidesIt) {
   // getLocation answers with the location that the application put in the request.
   auto request = ZUVRequest::request();
   request->setLocationWithLatitudeLongitudeAccuracy(48.85f, 2.35f, 30);
-  banner_->privateObject()->loadInterstitialRequest(request);
+  controller().loadInterstitialRequest(request);
   ASSERT_TRUE(printed("mraid-event stateChange \"default\"")) << ::testing::PrintToString(lines_);
   ASSERT_TRUE(arrived);
   ASSERT_TRUE(mraid().presentInterstitial());

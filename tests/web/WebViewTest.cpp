@@ -22,6 +22,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Png.h"
 #include "platform/ui/Window.h"
@@ -182,7 +183,7 @@ class WebViewTest : public ::testing::Test {
       GTEST_SKIP() << "no web engine at " << Browser::executablePath()
                    << ": install the Debian package chromium (scripts/setup)";
     }
-    RunLoop::main().reset(false);
+    platform::Harness::resetRunLoop(false);
     view = WebView::create(platform::Rect(0, 0, 320, 480));
     view->setDelegate(delegate);
   }
@@ -639,7 +640,7 @@ TEST_F(WebViewTest, MessagesGoToTheDelegateOfTheirDeliveryAndNeverToOneThatWent)
   // that pass must not keep it, and every later one, from the delegate.
   recorder.clear();
   eval("location = 'gmsg://ad/one'");
-  RunLoop::main().reset(false);
+  platform::Harness::resetRunLoop(false);
   eval("location = 'gmsg://ad/two'");
   ASSERT_TRUE(waitFor([&] { return recorder.calls.size() >= 2; }))
       << ::testing::PrintToString(recorder.calls);
@@ -648,7 +649,7 @@ TEST_F(WebViewTest, MessagesGoToTheDelegateOfTheirDeliveryAndNeverToOneThatWent)
 TEST_F(WebViewTest, ThePoolKeepsSparesWhilePagesAreTakenAndClosesThemIdleOrShortOfMemory) {
   // On the manual clock, from a fresh engine, so that only the test's advance counts as idle.
   Browser::shutdown();
-  RunLoop::main().reset(true);
+  platform::Harness::resetRunLoop(true);
   view = WebView::create(platform::Rect(0, 0, 320, 480));
   view->setDelegate(delegate);
   load("/page1");
@@ -658,9 +659,9 @@ TEST_F(WebViewTest, ThePoolKeepsSparesWhilePagesAreTakenAndClosesThemIdleOrShort
   auto second = WebView::create(platform::Rect(0, 0, 320, 480));
   second->loadHTMLStringBaseURL("<p>two</p>", std::nullopt);
   ASSERT_TRUE(waitFor([&] { return pool.spareCount() == platform::PagePool::kMaxSpares; }));
-  RunLoop::main().advance(platform::PagePool::kIdleRelease - platform::seconds(1));
+  platform::Harness::advance(platform::PagePool::kIdleRelease - platform::seconds(1));
   EXPECT_EQ(pool.spareCount(), platform::PagePool::kMaxSpares);
-  RunLoop::main().advance(platform::seconds(1));
+  platform::Harness::advance(platform::seconds(1));
   EXPECT_TRUE(waitFor([&] { return pool.spareCount() == 0; }));
 
   // Taken again, it refills; a memory warning closes the spares at once.
@@ -734,7 +735,7 @@ TEST_F(WebViewTest, StopsLoadsOutlivesACrashOrABrowserThatDiesAndKeepsItsFilesAt
 
 // Runs where no engine is installed too.
 TEST(WebViewWithoutEngineTest, EveryLoadFailsNamingThePackage) {
-  RunLoop::main().reset(false);
+  platform::Harness::resetRunLoop(false);
   Browser::shutdown();
   Browser::setExecutablePath("/nonexistent/chromium");
   auto lonely = WebView::create(platform::Rect(0, 0, 10, 10));

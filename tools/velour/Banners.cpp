@@ -7,6 +7,7 @@
 
 #include "ads/core/ZUVObjectPrivate.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/Window.h"
 #include "tools/velour/Console.h"
@@ -42,8 +43,8 @@ std::string oneDecimal(double value) {
 
 // The actions that the banner's ad and build pages asked for and were refused.
 std::uint64_t refusedActions(const ZUVBannerView& banner) {
-  auto delegate =
-      std::dynamic_pointer_cast<ZUVWebViewDelegate>(banner.privateObject()->webView()->delegate());
+  auto delegate = std::dynamic_pointer_cast<ZUVWebViewDelegate>(
+      ZUVBannerController(banner)->webView()->delegate());
   return delegate ? delegate->gate()->refusedCount() : 0;
 }
 
@@ -93,10 +94,11 @@ Banners::Watch& Banners::watch(const std::shared_ptr<ZUVBannerView>& banner) {
     };
     banner->setDelegate(entry->second.delegate);
     banner->setViewableRefresh(viewableRefresh_);
-    logConsoleOf(*banner->webView(), [weak = std::weak_ptr<ZUVBannerView>(banner)] {
-      auto shown = weak.lock();
-      return shown && isSeenOrAway(*shown);
-    });
+    logConsoleOf(*ZUVBannerController(*banner)->webView(),
+                 [weak = std::weak_ptr<ZUVBannerView>(banner)] {
+                   auto shown = weak.lock();
+                   return shown && isSeenOrAway(*shown);
+                 });
   }
   return entry->second;
 }
@@ -104,14 +106,14 @@ Banners::Watch& Banners::watch(const std::shared_ptr<ZUVBannerView>& banner) {
 // On the screen in front, or with its ad expanded or resized over whatever is in front.
 bool Banners::isSeenOrAway(ZUVBannerView& banner) {
   if (banner.window() && banner.isVisibleInTree()) return true;
-  const ZUVMraidController* mraid = banner.privateObject()->mraid();
+  const ZUVMraidController* mraid = ZUVBannerController(banner)->mraid();
   return mraid &&
          (mraid->state() == ZUVMraidState::Expanded || mraid->state() == ZUVMraidState::Resized);
 }
 
 std::string Banners::state(const std::shared_ptr<ZUVBannerView>& banner) {
   const Watch& watched = watch(banner);
-  auto controller = banner->privateObject();
+  auto controller = ZUVBannerController(*banner);
   ZUVObjectPrivate::State state = controller->state();
   if (state == ZUVObjectPrivate::State::NothingRequested) return "empty";
   if (controller->isWorking()) return "loading";
@@ -126,8 +128,9 @@ std::string Banners::describe(const std::shared_ptr<ZUVBannerView>& banner) {
   out << "banner " << frame.origin.x << "," << frame.origin.y << " " << frame.size.width << "x"
       << frame.size.height << " " << state(banner);
   // The page as fetched; the engine may report the address it committed differently.
-  auto page = banner->privateObject()->adHTMLBaseURL();
-  if (!banner->webView()->isHidden() && page) out << " " << page->absoluteString();
+  auto page = ZUVBannerController(*banner)->adHTMLBaseURL();
+  if (!ZUVBannerController(*banner)->webView()->isHidden() && page)
+    out << " " << page->absoluteString();
   return out.str();
 }
 
@@ -148,15 +151,15 @@ void Banners::printAll(std::ostream& out) {
     out << "ad " << owner(*banner)
         << (banner->isVisibleInTree() && banner->window() ? "" : " (off screen)") << ": "
         << describe(banner);
-    const auto& timer = banner->privateObject()->refresh().timer();
+    const auto& timer = ZUVBannerController(*banner)->refresh().timer();
     if (timer.isValid()) {
       out << ", refresh in " << oneDecimal(platform::toSeconds(timer.fireDate() - now)) << " s";
-    } else if (banner->privateObject()->refresh().isWaitingToBeSeen()) {
+    } else if (ZUVBannerController(*banner)->refresh().isWaitingToBeSeen()) {
       out << ", refresh due when the banner is seen";
     } else {
       out << ", no refresh due";
     }
-    const ZUVImpressionWatch& impressions = banner->privateObject()->impressions();
+    const ZUVImpressionWatch& impressions = ZUVBannerController(*banner)->impressions();
     if (impressions.impressionCounted()) {
       out << (impressions.viewableImpressionCounted() ? ", viewable impression" : ", impression");
     }
@@ -180,7 +183,7 @@ std::shared_ptr<ZUVBannerView> Banners::topmostShown() {
 platform::Result<void> Banners::tapVisible(std::optional<platform::Point> point) {
   auto banner = topmostShown();
   if (!banner) return refused("no banner on the screen");
-  const auto& page = banner->webView();
+  const auto& page = ZUVBannerController(*banner)->webView();
   if (page->isHidden()) return refused("the banner shows no ad yet");
   const platform::Size size = banner->bounds().size;
   const platform::Point at = point.value_or(platform::Point{size.width / 2, size.height / 2});
@@ -201,17 +204,17 @@ bool Banners::settle(platform::Duration budget, const std::function<bool()>& als
   auto busy = [&alsoBusy] {
     if (alsoBusy && alsoBusy()) return true;
     for (const auto& banner : all()) {
-      if (banner->privateObject()->isWorking()) return true;
+      if (ZUVBannerController(*banner)->isWorking()) return true;
     }
     return false;
   };
-  return loop.runUntilHostTime([&busy] { return !busy(); }, end);
+  return platform::Harness::runUntilHostTime([&busy] { return !busy(); }, end);
 }
 
 bool Banners::awaitingBuildReportsOnly() {
   const auto banners = all();
   return std::all_of(banners.begin(), banners.end(), [](const auto& banner) {
-    const auto& controller = banner->privateObject();
+    const auto& controller = ZUVBannerController(*banner);
     return !controller->isWorking() || controller->isAwaitingBuildReport();
   });
 }

@@ -11,6 +11,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
 #include "tools/velour/Banners.h"
 #include "tools/velour/FullScreens.h"
@@ -162,10 +163,10 @@ bool Driver::wait(const std::string& argument) {
   for (int step = 0; step < kMaxWaitSteps; ++step) {
     const auto next = loop.nextDueTime();
     if (!next || *next > target) break;
-    loop.advance(std::max(platform::Duration::zero(), *next - loop.now()));
+    platform::Harness::advance(std::max(platform::Duration::zero(), *next - loop.now()));
     settle();
   }
-  loop.advance(std::max(platform::Duration::zero(), target - loop.now()));
+  platform::Harness::advance(std::max(platform::Duration::zero(), target - loop.now()));
   settle();
   return true;
 }
@@ -187,8 +188,9 @@ bool Driver::waitForLine(const std::string& text) {
   if (text.empty()) return fail("wait for needs the text of a log line");
   auto& loop = platform::RunLoop::main();
   auto holds = [&text](const std::string& line) { return line.find(text) != std::string::npos; };
-  if (loop.runUntilHostTime([&] { return quit_ || std::any_of(log_.begin(), log_.end(), holds); },
-                            loop.hostNow() + kLineWaitBudget)) {
+  if (platform::Harness::runUntilHostTime(
+          [&] { return quit_ || std::any_of(log_.begin(), log_.end(), holds); },
+          loop.hostNow() + kLineWaitBudget)) {
     return true;
   }
   return fail("no log line held \"" + platform::text::singleLine(text) + "\" within " +

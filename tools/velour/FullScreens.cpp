@@ -10,6 +10,7 @@
 #include "ads/web/ZUVWebAppViewController.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/MailComposeViewController.h"
 #include "platform/ui/TabBarController.h"
@@ -127,7 +128,7 @@ const char* presentationName(ZUVMraidPresentation presentation) {
 std::string stateOf(const ZUVMraidPresenter& presenter,
                     const std::vector<std::shared_ptr<ZUVBannerView>>& banners) {
   for (const auto& banner : banners) {
-    ZUVMraidController* mraid = banner->privateObject()->mraid();
+    ZUVMraidController* mraid = ZUVBannerController(*banner)->mraid();
     if (mraid && &mraid->presenter() == &presenter) {
       return std::string(ZUVMraidController::stateName(mraid->state()));
     }
@@ -167,8 +168,9 @@ platform::Result<std::shared_ptr<platform::WebView>> frontWebView() {
   }
   auto banner = Banners::topmostShown();
   if (!banner) return refused("no page on the screen");
-  if (banner->webView()->isHidden()) return refused("the banner shows no ad yet");
-  return banner->webView();
+  if (ZUVBannerController(*banner)->webView()->isHidden())
+    return refused("the banner shows no ad yet");
+  return ZUVBannerController(*banner)->webView();
 }
 
 // A finger on the centre of `frame` (window coordinates).
@@ -251,7 +253,7 @@ void FullScreens::awaitTapEffect(platform::Duration budget) {
   const auto before = state();
   platform::RunLoop& loop = platform::RunLoop::main();
   const platform::HostInstant end = loop.hostNow() + budget;
-  loop.runUntilHostTime([&] { return state() != before; }, end);
+  platform::Harness::runUntilHostTime([&] { return state() != before; }, end);
 }
 
 void FullScreens::print(std::ostream& out,

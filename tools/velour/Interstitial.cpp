@@ -29,9 +29,9 @@ platform::Result<void> Interstitial::load() {
   delegate_->interstitialDidFailToReceiveAdWithError =
       [this](platform::View&, const platform::Error& error) { failed(error.code); };
   banner_->setDelegate(delegate_);
-  logConsoleOf(*banner_->webView());
+  logConsoleOf(*ZUVBannerController(*banner_)->webView());
   stage_ = Stage::Loading;
-  banner_->privateObject()->loadInterstitialRequest(ZUVRequest::request());
+  ZUVBannerController(*banner_)->loadInterstitialRequest(ZUVRequest::request());
   return {};
 }
 
@@ -39,7 +39,7 @@ platform::Result<void> Interstitial::load() {
 // it, which tidy() notices.
 void Interstitial::arrived() {
   if (stage_ != Stage::Loading) return;
-  ZUVMraidController* mraid = banner_->privateObject()->mraid();
+  ZUVMraidController* mraid = ZUVBannerController(*banner_)->mraid();
   if (!mraid || !mraid->presentInterstitial()) {
     platform::log("velour: the interstitial could not take the screen");
     failed(-1);
@@ -50,7 +50,7 @@ void Interstitial::arrived() {
 
 void Interstitial::tidy() {
   if (stage_ != Stage::Showing) return;
-  ZUVMraidController* mraid = banner_->privateObject()->mraid();
+  ZUVMraidController* mraid = ZUVBannerController(*banner_)->mraid();
   if (mraid && mraid->presenter().presentation() != ZUVMraidPresentation::InPlace) return;
   // The hidden page stays until the next interstitial, so that what it prints as it closes
   // still reaches the log.
@@ -66,7 +66,7 @@ void Interstitial::failed(long code) {
 }
 
 bool Interstitial::isLoading() const {
-  return stage_ == Stage::Loading && banner_ && banner_->privateObject()->isWorking();
+  return stage_ == Stage::Loading && banner_ && ZUVBannerController(*banner_)->isWorking();
 }
 
 std::shared_ptr<ZUVBannerView> Interstitial::banner() const {
@@ -81,7 +81,7 @@ void Interstitial::print(std::ostream& out) const {
       out << "interstitial: loading\n";
       return;
     case Stage::Showing: {
-      auto page = banner_->privateObject()->adHTMLBaseURL();
+      auto page = ZUVBannerController(*banner_)->adHTMLBaseURL();
       out << "interstitial: showing " << (page ? page->absoluteString() : "(no page)") << "\n";
       return;
     }

@@ -5,6 +5,7 @@
 
 #include "platform/device/Device.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/media/AudioPlayer.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
@@ -209,7 +210,7 @@ std::string Phone::screen() {
   FullScreens::print(out, interstitial);
   interstitial_.print(out);
   printPlaying(out);
-  const auto& animations = View::animationLog();
+  const auto& animations = platform::Harness::animationLog();
   if (animationsShown_ > animations.size()) animationsShown_ = 0;
   for (; animationsShown_ < animations.size(); ++animationsShown_) {
     printAnimation(out, animations[animationsShown_]);

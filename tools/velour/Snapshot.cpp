@@ -8,6 +8,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/Png.h"
 #include "platform/ui/Window.h"
 #include "platform/web/WebView.h"
@@ -45,7 +46,7 @@ bool isLoadingAnyPage(const platform::View& view) {
     return true;
   }
   if (auto* banner = dynamic_cast<const ZUVBannerView*>(&view)) {
-    auto controller = banner->privateObject();
+    auto controller = ZUVBannerController(*banner);
     if (controller && controller->isWorking() && !controller->isAwaitingBuildReport()) return true;
   }
   for (const auto& sub : view.subviews()) {
@@ -70,13 +71,13 @@ platform::Result<platform::Bytes> shoot(const ScreenPage& page, double scale) {
   view->setDelegate(end);
   view->loadHTMLStringBaseURL(page.html, std::nullopt);
   const platform::HostInstant deadline = deadlineIn(kDrawBudget);
-  if (!platform::RunLoop::main().runUntilHostTime([&] { return end->ended; }, deadline) ||
+  if (!platform::Harness::runUntilHostTime([&] { return end->ended; }, deadline) ||
       !end->failure.empty()) {
     return refused("the web engine could not draw the screen" +
                    (end->failure.empty() ? std::string() : ": " + end->failure));
   }
   // Pictures embedded in the page decode after the load has ended.
-  platform::RunLoop::main().runUntilHostTime(
+  platform::Harness::runUntilHostTime(
       [&] {
         return view->stringByEvaluatingJavaScriptFromString(
                    "Array.prototype.every.call(document.images, i => i.complete)") == "true";
@@ -100,8 +101,8 @@ platform::Result<void> writeSnapshot(const std::string& path) {
   const double scale = platform::DeviceProfile::current().screenScale.value_or(1.0);
   // The pages and banners on screen finish loading first, so that the picture shows them.
   auto window = platform::Window::keyWindow();
-  platform::RunLoop::main().runUntilHostTime([&] { return !window || !isLoadingAnyPage(*window); },
-                                             deadlineIn(kSettleBudget));
+  platform::Harness::runUntilHostTime([&] { return !window || !isLoadingAnyPage(*window); },
+                                      deadlineIn(kSettleBudget));
   auto png = shoot(drawScreen(scale), scale);
   if (!png) return png.error();
   auto written = platform::FileManager::defaultManager().writeAtomically(path, *png);

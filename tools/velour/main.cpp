@@ -20,6 +20,7 @@
 #include "platform/foundation/Registration.h"
 #include "platform/foundation/Result.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/harness/Harness.h"
 #include "platform/net/HostResolution.h"
 #include "platform/ui/Application.h"
 #include "tools/adserver/AdServer.h"
@@ -221,7 +222,7 @@ int main(int argc, char** argv) {
   }
   auto adServer = startAdServer(options);
   bool interactive = options.script.empty() && ::isatty(STDIN_FILENO);
-  platform::RunLoop::main().reset(!interactive);
+  platform::Harness::resetRunLoop(!interactive);
   if (!options.home.empty()) platform::FileManager::defaultManager().setHomeDirectory(options.home);
   platform::Application::setDriver(
       [&options, &adServer] { return drive(options, adServer.get()); });

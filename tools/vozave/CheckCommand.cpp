@@ -15,6 +15,7 @@
 #include "platform/foundation/SDKResources.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
+#include "platform/harness/Harness.h"
 #include "platform/net/HostResolution.h"
 #include "platform/net/URLConnection.h"
 #include "platform/ui/Screen.h"
@@ -157,8 +158,8 @@ std::optional<std::string> fetchCreative(const platform::URL& url) {
   auto fetch = std::make_shared<PageFetch>();
   auto connection = platform::URLConnection::create(platform::URLRequest(url), fetch);
   // The connection's time-outs end every fetch; the cap only guards against a stuck loop.
-  platform::RunLoop::main().runUntilHostTime(
-      [&] { return fetch->ended; }, platform::RunLoop::main().hostNow() + 4 * kFetchTimeout);
+  platform::Harness::runUntilHostTime([&] { return fetch->ended; },
+                                      platform::RunLoop::main().hostNow() + 4 * kFetchTimeout);
   std::string name = platform::text::singleLine(url.absoluteString());
   if (!fetch->ended || !fetch->error.empty() || fetch->status < 200 || fetch->status > 299) {
     std::cerr << "vozave: " << name << " does not answer with a page: "
@@ -270,7 +271,7 @@ int check(const Arguments& args) {
     return 2;
   }
   platform::FileManager::defaultManager().setHomeDirectory(home);
-  platform::RunLoop::main().reset(false);
+  platform::Harness::resetRunLoop(false);
   CheckReport report;
   report.creative = platform::text::singleLine(options.creative);
   report.format = options.walk.interstitial ? "interstitial" : "banner";

@@ -11,6 +11,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
+#include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
@@ -37,12 +38,12 @@ constexpr double kBusyPageSeconds = 5;
 
 void hold(platform::Duration time) {
   auto& loop = platform::RunLoop::main();
-  loop.runUntilHostTime([] { return false; }, loop.hostNow() + time);
+  platform::Harness::runUntilHostTime([] { return false; }, loop.hostNow() + time);
 }
 
 bool waitFor(const std::function<bool()>& done, platform::Duration budget) {
   auto& loop = platform::RunLoop::main();
-  return loop.runUntilHostTime(done, loop.hostNow() + budget);
+  return platform::Harness::runUntilHostTime(done, loop.hostNow() + budget);
 }
 
 bool hostMatches(const std::string& host, const std::string& listed) {
@@ -171,15 +172,15 @@ void CheckWalk::endStep(const std::string& outcome) {
 }
 
 std::shared_ptr<platform::WebView> CheckWalk::adPage() {
-  if (banner_) return banner_->webView();
+  if (banner_) return ZUVBannerController(*banner_)->webView();
   auto interstitial = phone_.interstitial().banner();
-  return interstitial ? interstitial->webView() : nullptr;
+  return interstitial ? ZUVBannerController(*interstitial)->webView() : nullptr;
 }
 
 ZUVMraidController* CheckWalk::mraid() {
-  if (banner_) return banner_->privateObject()->mraid();
+  if (banner_) return ZUVBannerController(*banner_)->mraid();
   auto interstitial = phone_.interstitial().banner();
-  return interstitial ? interstitial->privateObject()->mraid() : nullptr;
+  return interstitial ? ZUVBannerController(*interstitial)->mraid() : nullptr;
 }
 
 void CheckWalk::run() {
@@ -271,7 +272,7 @@ void CheckWalk::loadBanner() {
       failure_ = "error " + std::to_string(error.code) + ": " + error.localizedDescription();
   };
   banner_->setDelegate(events_);
-  velour::logConsoleOf(*banner_->webView());
+  velour::logConsoleOf(*ZUVBannerController(*banner_)->webView());
   banner_->loadRequest(ZUVRequest::request());
   waitFor([this] { return received_ || !failure_.empty(); }, kLoadBudget);
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+/// @file
+/// platform::UIApplicationMain: runs an application laid out by an interface resource.
+
 #include <string>
 
-#include "platform/foundation/Export.h"
+#include "velourphone/Export.h"
 
 namespace platform {
 
