@@ -6,6 +6,7 @@ set(VOZAVE_PUBLIC_HEADERS
     include/vozave/AdNetwork.h
     include/vozave/BannerView.h
     include/vozave/BannerViewDelegate.h
+    include/vozave/Privacy.h
     include/vozave/Request.h
     include/vozave/RequestError.h
     include/vozave/Signals.h

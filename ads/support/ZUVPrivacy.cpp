@@ -4,8 +4,10 @@
 
 #include "ads/support/ZUVParameterKeys.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
+#include "vozave/Privacy.h"
 
 namespace {
 
@@ -53,19 +55,59 @@ ZUVPrivacy& ZUVPrivacy::shared() {
   return privacy;
 }
 
+ZUVPrivacy::ZUVPrivacy()
+    : storeChanged_(platform::NotificationCenter::defaultCenter().addObserver(
+          platform::UserDefaults::kDidChangeNotification, nullptr,
+          [this](const platform::Notification&) { stored_.reset(); })) {}
+
 ZUVPrivacySignals ZUVPrivacy::current() {
+  if (!stored_) stored_ = readStore();
   ZUVPrivacySignals signals = chosen_;
-  // The store is read for what the application left open; its bad values are logged even so
-  // only when they count.
-  if (!signals.gdprApplies) signals.gdprApplies = gdprApplies();
-  if (!signals.tcString)
-    signals.tcString = consentString(kTCStringKey, std::string(kBase64URL) + ".");
-  if (!signals.purposeConsents) signals.purposeConsents = purposeConsents();
-  if (!signals.usPrivacy) signals.usPrivacy = usPrivacy();
-  if (!signals.gppString) {
-    signals.gppString = consentString(kGppStringKey, std::string(kBase64URL) + ".~");
-  }
-  if (!signals.gppSections) signals.gppSections = gppSections();
+  // What the application left open comes from the store.
+  auto fill = [](auto& chosen, const auto& stored) {
+    if (!chosen) chosen = stored;
+  };
+  fill(signals.gdprApplies, stored_->gdprApplies);
+  fill(signals.tcString, stored_->tcString);
+  fill(signals.purposeConsents, stored_->purposeConsents);
+  fill(signals.usPrivacy, stored_->usPrivacy);
+  fill(signals.gppString, stored_->gppString);
+  fill(signals.gppSections, stored_->gppSections);
+  fill(signals.tcfPolicyVersion, stored_->tcfPolicyVersion);
+  fill(signals.cmpSdkID, stored_->cmpSdkID);
+  return signals;
+}
+
+ZUVPrivacySignals ZUVPrivacy::readStore() {
+  // Absent keys are no fault; each present one is checked.
+  auto read = [this](const char* key, auto check) -> decltype(check(platform::Value())) {
+    platform::Value value = stored(key);
+    if (value.isNull()) {
+      complained_.erase(key);
+      return std::nullopt;
+    }
+    return check(value);
+  };
+  ZUVPrivacySignals signals;
+  signals.gdprApplies =
+      read(kGdprAppliesKey, [this](const platform::Value& v) { return gdprApplies(v); });
+  signals.tcString = read(kTCStringKey, [this](const platform::Value& v) {
+    return checkedConsentString(kTCStringKey, v);
+  });
+  signals.purposeConsents = read(
+      kPurposeConsentsKey, [this](const platform::Value& v) { return checkedPurposeConsents(v); });
+  signals.usPrivacy =
+      read(kUSPrivacyKey, [this](const platform::Value& v) { return checkedUSPrivacy(v); });
+  signals.gppString = read(kGppStringKey, [this](const platform::Value& v) {
+    return checkedConsentString(kGppStringKey, v);
+  });
+  signals.gppSections =
+      read(kGppSectionsKey, [this](const platform::Value& v) { return checkedGppSections(v); });
+  signals.tcfPolicyVersion = read(kPolicyVersionKey, [this](const platform::Value& v) {
+    return smallNumber(kPolicyVersionKey, v);
+  });
+  signals.cmpSdkID =
+      read(kCmpSdkIDKey, [this](const platform::Value& v) { return smallNumber(kCmpSdkIDKey, v); });
   return signals;
 }
 
@@ -79,9 +121,10 @@ void ZUVPrivacy::complain(const char* key, const platform::Value& value,
                 ".");
 }
 
-std::optional<std::string> ZUVPrivacy::consentString(const char* key, std::string_view alphabet) {
-  platform::Value value = stored(key);
-  if (value.isNull()) return std::nullopt;
+std::optional<std::string> ZUVPrivacy::checkedConsentString(const char* key,
+                                                            const platform::Value& value) {
+  const std::string alphabet =
+      std::string(kBase64URL) + (std::string_view(key) == kGppStringKey ? ".~" : ".");
   if (!value.isString() || value.stringValue().empty() ||
       value.stringValue().size() > ZUVPrivacy::kMaxConsentStringBytes ||
       value.stringValue().find_first_not_of(alphabet) != std::string::npos) {
@@ -92,9 +135,7 @@ std::optional<std::string> ZUVPrivacy::consentString(const char* key, std::strin
   return value.stringValue();
 }
 
-std::optional<bool> ZUVPrivacy::gdprApplies() {
-  platform::Value value = stored(kGdprAppliesKey);
-  if (value.isNull()) return std::nullopt;
+std::optional<bool> ZUVPrivacy::gdprApplies(const platform::Value& value) {
   if (!value.isNumber() || (value.integerValue(-1) != 0 && value.integerValue(-1) != 1)) {
     complain(kGdprAppliesKey, value, "is neither 0 nor 1; whether the GDPR applies is unknown");
     return std::nullopt;
@@ -104,9 +145,7 @@ std::optional<bool> ZUVPrivacy::gdprApplies() {
 }
 
 // As far as it is valid: the purposes up to the first character that is not '0' or '1'.
-std::optional<std::string> ZUVPrivacy::purposeConsents() {
-  platform::Value value = stored(kPurposeConsentsKey);
-  if (value.isNull()) return std::nullopt;
+std::optional<std::string> ZUVPrivacy::checkedPurposeConsents(const platform::Value& value) {
   if (!value.isString()) {
     complain(kPurposeConsentsKey, value, "is not text; the purposes are unknown");
     return std::nullopt;
@@ -124,9 +163,7 @@ std::optional<std::string> ZUVPrivacy::purposeConsents() {
 }
 
 // Version 1, then Y, N or - for notice, opt-out and the limited service provider agreement.
-std::optional<std::string> ZUVPrivacy::usPrivacy() {
-  platform::Value value = stored(kUSPrivacyKey);
-  if (value.isNull()) return std::nullopt;
+std::optional<std::string> ZUVPrivacy::checkedUSPrivacy(const platform::Value& value) {
   const bool valid = value.isString() && value.stringValue().size() == 4 &&
                      value.stringValue()[0] == '1' &&
                      value.stringValue().find_first_not_of("YNyn-", 1) == std::string::npos;
@@ -139,9 +176,7 @@ std::optional<std::string> ZUVPrivacy::usPrivacy() {
 }
 
 // Section ids joined by '_' ("2_7"), as far as they are valid.
-std::optional<std::vector<int>> ZUVPrivacy::gppSections() {
-  platform::Value value = stored(kGppSectionsKey);
-  if (value.isNull()) return std::nullopt;
+std::optional<std::vector<int>> ZUVPrivacy::checkedGppSections(const platform::Value& value) {
   if (!value.isString()) {
     complain(kGppSectionsKey, value, "is not text; the sections are unknown");
     return std::nullopt;
@@ -170,4 +205,84 @@ std::optional<std::vector<int>> ZUVPrivacy::gppSections() {
   }
   if (sections.empty()) return std::nullopt;
   return sections;
+}
+
+// The consent tool's policy version and registered id: small whole numbers.
+std::optional<int> ZUVPrivacy::smallNumber(const char* key, const platform::Value& value) {
+  const long long number = value.isNumber() ? value.integerValue(-1) : -1;
+  if (number < 0 || number > 65535) {
+    complain(key, value, "is not a small whole number; it is left out");
+    return std::nullopt;
+  }
+  complained_.erase(key);
+  return static_cast<int>(number);
+}
+
+namespace {
+
+// Sets what the application chose after the store's check; nothing set for a value that fails.
+template <typename T, typename Check>
+bool choose(std::optional<T>& chosen, std::optional<std::string> text, Check check) {
+  if (!text) {
+    chosen.reset();
+    return true;
+  }
+  auto checked = check(platform::Value(*text));
+  if (!checked || *checked != *text) return false;
+  chosen = std::move(checked);
+  return true;
+}
+
+}  // namespace
+
+void ZUVPrivacySettings::setGDPRApplies(std::optional<bool> applies) {
+  ZUVPrivacy::shared().applicationChoices().gdprApplies = applies;
+}
+
+bool ZUVPrivacySettings::setTCString(std::optional<std::string> consent) {
+  auto& privacy = ZUVPrivacy::shared();
+  return choose(privacy.applicationChoices().tcString, std::move(consent), [&](const auto& value) {
+    return privacy.checkedConsentString(ZUVPrivacy::kTCStringKey, value);
+  });
+}
+
+bool ZUVPrivacySettings::setPurposeConsents(std::optional<std::string> purposes) {
+  auto& privacy = ZUVPrivacy::shared();
+  return choose(privacy.applicationChoices().purposeConsents, std::move(purposes),
+                [&](const auto& value) { return privacy.checkedPurposeConsents(value); });
+}
+
+bool ZUVPrivacySettings::setUSPrivacyString(std::optional<std::string> usPrivacy) {
+  auto& privacy = ZUVPrivacy::shared();
+  return choose(privacy.applicationChoices().usPrivacy, std::move(usPrivacy),
+                [&](const auto& value) { return privacy.checkedUSPrivacy(value); });
+}
+
+bool ZUVPrivacySettings::setGPPString(std::optional<std::string> gpp) {
+  auto& privacy = ZUVPrivacy::shared();
+  return choose(privacy.applicationChoices().gppString, std::move(gpp), [&](const auto& value) {
+    return privacy.checkedConsentString(ZUVPrivacy::kGppStringKey, value);
+  });
+}
+
+bool ZUVPrivacySettings::setGPPSectionIDs(std::optional<std::vector<int>> sections) {
+  if (sections && std::any_of(sections->begin(), sections->end(), [](int section) {
+        return section < 0 || section > ZUVPrivacy::kMaxGppSection;
+      })) {
+    return false;
+  }
+  ZUVPrivacy::shared().applicationChoices().gppSections = std::move(sections);
+  return true;
+}
+
+void ZUVPrivacySettings::setChildDirected(bool childDirected) {
+  ZUVPrivacy::shared().applicationChoices().childDirected = childDirected;
+}
+
+void ZUVPrivacySettings::setLimitAdTracking(bool limited) {
+  ZUVPrivacy::shared().applicationChoices().limitAdTracking = limited;
+}
+
+void ZUVPrivacySettings::reset() {
+  ZUVPrivacy::shared().applicationChoices() = {};
 }

@@ -6,14 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Registration.h"
 #include "platform/foundation/Value.h"
 
 // The user's privacy choices as the next ad request carries them: the consent strings that
 // consent tools keep in the application's key-value store (TCF 2.2, GPP, US privacy), the same
 // values set by the application itself (which take precedence), and whether the application
-// is directed to children or the user limits ad tracking. The request reads them at each load,
-// so a value written after the client started counts for the next one; the request, the MRAID
-// container and the touch signals ask mayUseDevice() what they may send. Main thread only.
+// is directed to children or the user limits ad tracking. The store's values are read again
+// whenever the store says it changed, so a value written after the client started counts for
+// the next request; the request, the MRAID container and the touch signals ask mayUseDevice()
+// what they may send. Main thread only.
 struct ZUVPrivacySignals {
   std::optional<bool> gdprApplies;  // none: undetermined
   std::optional<std::string> tcString;
@@ -23,6 +25,9 @@ struct ZUVPrivacySignals {
   std::optional<std::vector<int>> gppSections;
   std::optional<bool> childDirected;
   std::optional<bool> limitAdTracking;
+  // What the consent tool says of itself; shown, never sent.
+  std::optional<int> tcfPolicyVersion;
+  std::optional<int> cmpSdkID;
 
   // Storing and reading device information is allowed: not for an application directed to
   // children, not when tracking is limited, and where the GDPR applies only with the user's
@@ -41,6 +46,8 @@ class ZUVPrivacy {
   static constexpr const char* kGppStringKey = "IABGPP_HDR_GppString";
   static constexpr const char* kGppSectionsKey = "IABGPP_GppSID";
   static constexpr const char* kUSPrivacyKey = "IABUSPrivacy_String";
+  static constexpr const char* kPolicyVersionKey = "IABTCF_PolicyVersion";
+  static constexpr const char* kCmpSdkIDKey = "IABTCF_CmpSdkID";
   // Past these a value is not one a consent tool writes.
   static constexpr std::size_t kMaxConsentStringBytes = 16 * 1024;
   static constexpr std::size_t kMaxPurposes = 64;
@@ -50,19 +57,27 @@ class ZUVPrivacy {
 
   // What the application has set: each value present takes precedence over the store's.
   ZUVPrivacySignals& applicationChoices() { return chosen_; }
-  // The application's choices over the store's values, read now. A value of the wrong type or
-  // form counts as absent, or as far as it is valid, with one log line until it changes.
+  // The application's choices over the store's values. A value of the wrong type or form
+  // counts as absent, or as far as it is valid, with one log line until it changes.
   ZUVPrivacySignals current();
 
+  // The checks of the store's values, for a value the application sets: the value as far as
+  // it is valid, none when none of it is (with the same log line).
+  std::optional<std::string> checkedConsentString(const char* key, const platform::Value& value);
+  std::optional<std::string> checkedPurposeConsents(const platform::Value& value);
+  std::optional<std::string> checkedUSPrivacy(const platform::Value& value);
+  std::optional<std::vector<int>> checkedGppSections(const platform::Value& value);
+
  private:
-  std::optional<std::string> consentString(const char* key, std::string_view alphabet);
-  std::optional<bool> gdprApplies();
-  std::optional<std::string> purposeConsents();
-  std::optional<std::string> usPrivacy();
-  std::optional<std::vector<int>> gppSections();
+  ZUVPrivacy();
+  ZUVPrivacySignals readStore();
+  std::optional<bool> gdprApplies(const platform::Value& value);
+  std::optional<int> smallNumber(const char* key, const platform::Value& value);
   // Logs that `key` holds a value read as `outcome`, once for each value it holds.
   void complain(const char* key, const platform::Value& value, const std::string& outcome);
 
   ZUVPrivacySignals chosen_;
+  std::optional<ZUVPrivacySignals> stored_;  // none until read, and after each change
+  platform::Registration storeChanged_;
   std::map<std::string, std::string> complained_;  // by key: the value last logged
 };

@@ -9,6 +9,7 @@
 #include "vozave/AdNetwork.h"
 #include "vozave/BannerView.h"
 #include "vozave/BannerViewDelegate.h"
+#include "vozave/Privacy.h"
 #include "vozave/Request.h"
 #include "vozave/RequestError.h"
 #include "vozave/Version.h"

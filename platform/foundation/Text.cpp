@@ -332,6 +332,12 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
+FirstWord firstWord(std::string_view text) {
+  const auto blank = text.find_first_of(" \t");
+  if (blank == std::string_view::npos) return {text, {}};
+  return {text.substr(0, blank), trimmed(text.substr(blank))};
+}
+
 std::string_view trimmed(std::string_view text, std::string_view blanks) {
   std::size_t first = text.find_first_not_of(blanks);
   if (first == std::string_view::npos) return {};

@@ -116,5 +116,11 @@ inline bool isASCIIBlank(char c) {
 std::string_view trimmed(std::string_view text);
 // `text` without the characters in `blanks` at either end, for formats that name their own.
 std::string_view trimmed(std::string_view text, std::string_view blanks);
+// A command line's first word (up to the first space or tab) and the rest, trimmed.
+struct FirstWord {
+  std::string_view word;
+  std::string_view rest;
+};
+FirstWord firstWord(std::string_view text);
 
 }  // namespace platform::text

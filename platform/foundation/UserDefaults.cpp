@@ -9,6 +9,7 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 
@@ -88,6 +89,7 @@ void UserDefaults::resetStandard() {
   // Pending changes belong to the file they were made for.
   if (instance) instance->synchronize();
   instance.reset();
+  NotificationCenter::defaultCenter().postNotification(kDidChangeNotification, nullptr);
 }
 
 UserDefaults::UserDefaults(std::string filePath, std::size_t maxFileSize)
@@ -131,11 +133,16 @@ void UserDefaults::setObjectForKey(const Value& value, const std::string& key) {
     return;
   }
   values_.mutableDictionary().set(key, value);
-  dirty_ = true;
+  changed();
 }
 
 void UserDefaults::removeObjectForKey(const std::string& key) {
-  if (values_.mutableDictionary().remove(key)) dirty_ = true;
+  if (values_.mutableDictionary().remove(key)) changed();
+}
+
+void UserDefaults::changed() {
+  dirty_ = true;
+  NotificationCenter::defaultCenter().postNotification(kDidChangeNotification, this);
 }
 
 bool UserDefaults::synchronize() {

@@ -15,8 +15,13 @@ namespace platform {
 // is logged once, set aside (the newest few such copies are kept) and replaced by an empty
 // store. A file that cannot be read for another reason (too many open files, not a regular
 // file, too large) is logged once and left as it is: the store starts empty and never writes.
+// Every change of a value, and the standard store's replacement, is posted on the default
+// notification centre, so that readers who keep what they read (the ad client's privacy
+// signals) read again.
 class UserDefaults {
  public:
+  // Posted with the store as its object, or none when the standard store is replaced.
+  static constexpr const char* kDidChangeNotification = "UserDefaultsDidChangeNotification";
   // The largest store file read, and so the largest one written.
   static constexpr std::size_t kMaxFileSize = 16 << 20;
 
@@ -37,6 +42,7 @@ class UserDefaults {
  private:
   void load();
   void removeStaleTemporaries() const;
+  void changed();
 
   std::string path_;
   std::size_t maxFileSize_;

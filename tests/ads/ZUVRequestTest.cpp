@@ -12,6 +12,7 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/UserDefaults.h"
 #include "tests/support/TestWorld.h"
+#include "vozave/Privacy.h"
 
 using platform::DeviceProfile;
 using platform::Dictionary;
@@ -113,7 +114,7 @@ TEST_F(ZUVRequestTest, PrivacySignalsReachTheRequestAndWithholdWhatTheyForbid) {
   struct Case {
     const char* name;
     std::vector<std::pair<const char*, Value>> stored;
-    std::function<void(ZUVPrivacySignals&)> chosen;
+    std::function<void()> chosen;  // through the public settings
     std::vector<std::string> holds, lacks;
   };
   const std::string bigString(1 << 20, 'A');
@@ -139,7 +140,7 @@ TEST_F(ZUVRequestTest, PrivacySignalsReachTheRequestAndWithholdWhatTheyForbid) {
        {"\"gdpr\":"}},
       {"the application says no gdpr",
        {{"IABTCF_gdprApplies", Value(1)}},
-       [](ZUVPrivacySignals& chosen) { chosen.gdprApplies = false; },
+       [] { ZUVPrivacySettings::setGDPRApplies(false); },
        {"\"gdpr\":0", "\"isu\":"},
        {}},
       {"us privacy and gpp",
@@ -151,12 +152,12 @@ TEST_F(ZUVRequestTest, PrivacySignalsReachTheRequestAndWithholdWhatTheyForbid) {
        {}},
       {"children",
        {},
-       [](ZUVPrivacySignals& chosen) { chosen.childDirected = true; },
+       [] { ZUVPrivacySettings::setChildDirected(true); },
        {"\"coppa\":1"},
        {"\"isu\":", "\"uule\":"}},
       {"limited tracking",
        {},
-       [](ZUVPrivacySignals& chosen) { chosen.limitAdTracking = true; },
+       [] { ZUVPrivacySettings::setLimitAdTracking(true); },
        {"\"lmt\":1"},
        {"\"isu\":"}},
       {"bad values",
@@ -172,14 +173,17 @@ TEST_F(ZUVRequestTest, PrivacySignalsReachTheRequestAndWithholdWhatTheyForbid) {
   auto request = privateRequest();
   request->setLocationWithLatitudeLongitudeAccuracy(48.85f, 2.35f, 10);
   auto& store = platform::UserDefaults::standard();
-  for (const Case& test : cases) {
+  auto clearStore = [&store] {
     for (const char* key : {"IABTCF_gdprApplies", "IABTCF_TCString", "IABTCF_PurposeConsents",
                             "IABUSPrivacy_String", "IABGPP_HDR_GppString", "IABGPP_GppSID"}) {
       store.removeObjectForKey(key);
     }
+  };
+  for (const Case& test : cases) {
+    clearStore();
     for (const auto& [key, value] : test.stored) store.setObjectForKey(value, key);
-    ZUVPrivacy::shared().applicationChoices() = {};
-    if (test.chosen) test.chosen(ZUVPrivacy::shared().applicationChoices());
+    ZUVPrivacySettings::reset();
+    if (test.chosen) test.chosen();
     std::string json = ZUVMacros::jsonify(Value(request->parameters())).value_or("");
     for (const std::string& text : test.holds) {
       EXPECT_NE(json.find(text), std::string::npos) << test.name << ": " << text;
@@ -198,10 +202,22 @@ TEST_F(ZUVRequestTest, PrivacySignalsReachTheRequestAndWithholdWhatTheyForbid) {
                           }),
             1);
   EXPECT_TRUE(world_.log().contains("IABTCF_PurposeConsents \"1x"));
-  ZUVPrivacy::shared().applicationChoices().childDirected = true;
+  ZUVPrivacySettings::setChildDirected(true);
   request->setLocationWithDescription("Paris");
   EXPECT_TRUE(request->parameters().contains("uule"));
-  ZUVPrivacy::shared().applicationChoices() = {};
+  // The application's values get the store's checks; a refused one changes nothing.
+  ZUVPrivacySettings::reset();
+  clearStore();
+  store.setObjectForKey(Value("1YNN"), "IABUSPrivacy_String");
+  EXPECT_FALSE(ZUVPrivacySettings::setUSPrivacyString("2YNN"));
+  EXPECT_FALSE(ZUVPrivacySettings::setPurposeConsents("1a"));
+  EXPECT_FALSE(ZUVPrivacySettings::setGPPSectionIDs(std::vector<int>{2, -7}));
+  EXPECT_TRUE(ZUVPrivacySettings::setTCString("CPy"));
+  const ZUVPrivacySignals now = ZUVPrivacy::shared().current();
+  EXPECT_EQ(now.usPrivacy, "1YNN");
+  EXPECT_FALSE(now.purposeConsents || now.gppSections);
+  EXPECT_EQ(now.tcString, "CPy");
+  ZUVPrivacySettings::reset();
 }
 
 TEST_F(ZUVRequestTest, SignalsErrorsAndAnInvalidRequestsParameters) {

@@ -44,9 +44,9 @@ std::string trim(std::string_view text) {
 
 // Splits "verb rest of line"; a quoted rest loses its quotes.
 std::pair<std::string, std::string> splitCommand(const std::string& line) {
-  auto space = line.find_first_of(" \t");
-  std::string verb = line.substr(0, space);
-  std::string rest = space == std::string::npos ? "" : trim(line.substr(space));
+  const auto [word, argument] = platform::text::firstWord(line);
+  std::string verb(word);
+  std::string rest(argument);
   if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') {
     rest = rest.substr(1, rest.size() - 2);
   }

@@ -3,18 +3,14 @@
 #include <charconv>
 
 #include "ads/support/ZUVPrivacy.h"
-#include "platform/foundation/Error.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/web/JsonCodec.h"
+#include "tools/velour/Refusal.h"
 
 namespace velour {
 
 namespace {
-
-platform::Error refused(const std::string& message) {
-  return platform::Error::make("VelourErrorDomain", 1, message);
-}
 
 platform::Value storedValue(std::string_view text) {
   if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
@@ -31,15 +27,9 @@ platform::Value storedValue(std::string_view text) {
 }  // namespace
 
 platform::Result<void> runDefaults(const std::string& argument, std::ostream& out) {
-  const auto blank = argument.find(' ');
-  const std::string how = argument.substr(0, blank);
-  std::string rest = blank == std::string::npos
-                         ? ""
-                         : std::string(platform::text::trimmed(argument.substr(blank)));
-  const auto keyEnd = rest.find(' ');
-  const std::string key = rest.substr(0, keyEnd);
-  const std::string value =
-      keyEnd == std::string::npos ? "" : std::string(platform::text::trimmed(rest.substr(keyEnd)));
+  const auto [how, rest] = platform::text::firstWord(argument);
+  const auto [keyWord, value] = platform::text::firstWord(rest);
+  const std::string key(keyWord);
   auto& store = platform::UserDefaults::standard();
   if (key.empty() || (how != "write" && !value.empty()) || (how == "write" && value.empty())) {
     return refused("defaults takes read KEY, write KEY VALUE or delete KEY");
@@ -75,6 +65,13 @@ void printConsent(std::ostream& out) {
                                  : "the device identifier, a precise location and the touch "
                                    "signals")
       << "\n";
+  if (signals.tcfPolicyVersion || signals.cmpSdkID) {
+    auto shown = [](const std::optional<int>& number) {
+      return number ? std::to_string(*number) : std::string("(none)");
+    };
+    out << "consent: written by consent tool " << shown(signals.cmpSdkID)
+        << " under TCF policy version " << shown(signals.tcfPolicyVersion) << "\n";
+  }
 }
 
 }  // namespace velour

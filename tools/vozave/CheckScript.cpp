@@ -69,12 +69,10 @@ platform::Result<std::vector<ScriptCommand>> parseCheckScript(std::string_view t
     std::string_view line = platform::text::trimmed(text.substr(0, end));
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     if (line.empty() || line.front() == '#') continue;
-    const auto blank = line.find_first_of(" \t");
+    const auto [verb, argument] = platform::text::firstWord(line);
     ScriptCommand command;
-    command.verb = std::string(line.substr(0, blank));
-    if (blank != std::string_view::npos) {
-      command.argument = std::string(platform::text::trimmed(line.substr(blank)));
-    }
+    command.verb = std::string(verb);
+    command.argument = std::string(argument);
     command.line = number;
     if (auto problem = problemWith(command)) {
       return scriptProblem("the script's line " + std::to_string(number) + ": " + *problem);
