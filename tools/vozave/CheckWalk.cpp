@@ -307,15 +307,7 @@ void CheckWalk::tap() {
   step_ = traffic_->step = "tap";
   auto& app = *platform::Application::shared();
   const std::size_t opened = app.openedURLs().size();
-  platform::Result<void> tapped;
-  if (banner_) {
-    tapped = phone_.tapBanner();
-  } else if (auto page = adPage()) {
-    platform::Size size = page->bounds().size;
-    if (!page->tapAt(platform::Point{size.width / 2, size.height / 2})) {
-      tapped = platform::Error::make("VozaveCheck", 1, "the page could not be tapped");
-    }
-  }
+  platform::Result<void> tapped = tapAd(std::nullopt);
   if (!tapped) {
     endStep("no tap: " + tapped.error().localizedDescription());
     return;
@@ -327,6 +319,17 @@ void CheckWalk::tap() {
     outcome += "; opened " + app.openedURLs()[i];
   }
   endStep(outcome);
+}
+
+// A tap on the banner, or on the full-screen page; at its centre unless `at` says where.
+platform::Result<void> CheckWalk::tapAd(std::optional<platform::Point> at) {
+  if (banner_) return phone_.tapBanner(at);
+  auto page = adPage();
+  const platform::Size size = page ? page->bounds().size : platform::Size{};
+  if (!page || !page->tapAt(at.value_or(platform::Point{size.width / 2, size.height / 2}))) {
+    return platform::Error::make("VozaveCheck", 1, "the page could not be tapped");
+  }
+  return {};
 }
 
 // The screens that the tap opened go, front first; an expanded or resized ad is closed
@@ -393,13 +396,7 @@ std::string CheckWalk::perform(const ScriptCommand& command) {
     if (at.starts_with("banner")) at = platform::text::trimmed(at.substr(6));
     std::optional<platform::Point> point;
     if (!at.empty()) point = platform::pointFromText(at);
-    auto page = adPage();
-    if (banner_) {
-      done = phone_.tapBanner(point);
-    } else if (!page || !page->tapAt(point.value_or(platform::Point{
-                            page->bounds().size.width / 2, page->bounds().size.height / 2}))) {
-      done = platform::Error::make("VozaveCheck", 1, "the page could not be tapped");
-    }
+    done = tapAd(point);
     if (done) velour::FullScreens::awaitTapEffect(kTapBudget);
   } else if (verb == "rotate") {
     done = phone_.rotate(command.argument);

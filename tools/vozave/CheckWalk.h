@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -60,6 +61,7 @@ class CheckWalk {
   void awaitReady();
   void quiet();
   void tap();
+  [[nodiscard]] platform::Result<void> tapAd(std::optional<platform::Point> at);
   void closeWhatOpened();
   void rotate();
   void background();
