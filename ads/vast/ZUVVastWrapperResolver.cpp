@@ -139,6 +139,8 @@ void ZUVVastWrapperResolver::fetched(platform::Result<std::string> body) {
   // The fetch may be what called: it goes at the end of this pass, not now.
   platform::RunLoop::main().releaseLater(std::shared_ptr<ZUVVastFetch>(std::move(fetch_)));
   if (!body) return fail(body.error(), {});
+  // An empty answer is how many servers say they have no ad.
+  if (platform::text::trimmed(*body).empty()) return enter(ZUVVastDocument{}, fetching_);
   auto document = ZUVVastReader::read(*body);
   if (!document) {
     return fail(ZUVVastError(static_cast<ZUVVastErrorCode>(document.error().code),

@@ -13,6 +13,9 @@
 #include "platform/foundation/URL.h"
 #include "platform/foundation/WeakFactory.h"
 
+// Following a video ad's wrappers to its inline ad: the resolver, the fetches it makes and what
+// it ends with. The player and `vozave vast --follow` start one per ad.
+
 // Fetches one document for the resolver; the fetch stops when its handle goes.
 class ZUVVastFetch {
  public:

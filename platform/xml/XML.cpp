@@ -18,7 +18,9 @@ class TreeBuilder {
  public:
   TreeBuilder(XML_Parser parser, const Limits& limits) : parser_(parser), limits_(limits) {}
 
+  // Expat may still call after a stop; nothing is built past a refusal.
   void start(const XML_Char* name, const XML_Char** attributes) {
+    if (refusal_) return;
     if (open_.size() >= limits_.maxDepth) {
       return refuse(kXMLErrorTooDeep,
                     "nested deeper than " + std::to_string(limits_.maxDepth) + " elements");
@@ -37,6 +39,7 @@ class TreeBuilder {
   }
 
   void end() {
+    if (refusal_ || open_.empty()) return;
     Element done = std::move(open_.back());
     open_.pop_back();
     if (open_.empty()) {
@@ -47,7 +50,8 @@ class TreeBuilder {
   }
 
   void text(const XML_Char* data, int length) {
-    if (!open_.empty()) open_.back().text.append(data, static_cast<std::size_t>(length));
+    if (!refusal_ && !open_.empty())
+      open_.back().text.append(data, static_cast<std::size_t>(length));
   }
 
   void refuse(XMLErrorCode code, const std::string& problem) {

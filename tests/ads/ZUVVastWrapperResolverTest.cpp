@@ -99,6 +99,8 @@ TEST_F(ResolverTest, MergesAChainAndRefusesBadOnes) {
   auto none = resolve(wrapper("http://w.test/empty", "first"));
   EXPECT_EQ(code(none), kZUVVastNoAdAfterWrapper);
   EXPECT_EQ(none.errorURLs.back(), "http://e.test/none");
+  documents["http://w.test/blank"] = " ";
+  EXPECT_EQ(code(resolve(wrapper("http://w.test/blank", "first"))), kZUVVastNoAdAfterWrapper);
   EXPECT_EQ(
       code(resolve(wrapper("http://w.test/0", "first", " followAdditionalWrappers=\"false\""))),
       kZUVVastNoAdAfterWrapper);
