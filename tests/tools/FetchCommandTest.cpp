@@ -61,4 +61,38 @@ TEST(FetchCommandTest, SecondRunSendsTheConditionalRequest) {
   EXPECT_EQ(vozave("fetch").status, 2);
 }
 
+TEST(FetchCommandTest, VastFollowsWrappersAndPrintsWhatThePlayerWouldDo) {
+  velour_test::TestHTTPServer server;
+  server.reply(
+      "/wrapper", 200,
+      "<VAST version=\"4.2\"><Ad id=\"w\"><Wrapper><Impression>http://i.test/w</Impression>"
+      "<VASTAdTagURI>" +
+          server.url("/inline") + "</VASTAdTagURI></Wrapper></Ad></VAST>");
+  std::string inlineAd =
+      "<VAST version=\"2.0\"><Ad id=\"i\"><InLine><Error>http://e.test/?c=[ERRORCODE]</Error>"
+      "<Creatives><Creative><Linear skipoffset=\"00:00:05\"><Duration>00:00:10</Duration>"
+      "<TrackingEvents><Tracking event=\"midpoint\">http://t.test/mid</Tracking></TrackingEvents>"
+      "<MediaFiles><MediaFile type=\"video/webm\" width=\"320\" height=\"180\">http://m.test/a.webm"
+      "</MediaFile></MediaFiles></Linear></Creative></Creatives></InLine></Ad></VAST>";
+  server.reply("/inline", 200, inlineAd);
+  Result followed = vozave("vast " + server.url("/wrapper") + " --follow");
+  EXPECT_EQ(followed.status, 0) << followed.out;
+  for (std::string line :
+       {"  1. " + server.url("/wrapper") + ": wrapper ad \"w\" -> " + server.url("/inline"),
+        "  2. " + server.url("/inline") + ": inline ad \"i\", 00:00:10.000",
+        std::string("media: http://m.test/a.webm (video/webm)"), std::string("skippable: after 5s"),
+        std::string("  impression: http://i.test/w"),
+        std::string("  midpoint: http://t.test/mid")}) {
+    EXPECT_TRUE(has(followed, line)) << line << " in " << followed.out;
+  }
+  EXPECT_TRUE(
+      has(vozave("vast " + server.url("/wrapper")), "wrapper: not followed (--follow follows it)"));
+
+  server.reply("/flash", 200, inlineAd.replace(inlineAd.find("video/webm"), 10, "video/x-flv"));
+  Result unplayable = vozave("vast " + server.url("/flash"));
+  EXPECT_EQ(unplayable.status, 1);
+  EXPECT_TRUE(has(unplayable, "  fires: http://e.test/?c=403")) << unplayable.out;
+  EXPECT_EQ(vozave("vast").status, 2);
+}
+
 }  // namespace

@@ -54,5 +54,6 @@ std::vector<Command> deviceCommands();
 std::vector<Command> pageCommands();
 std::vector<Command> serveCommands();
 std::vector<Command> checkCommands();
+std::vector<Command> vastCommands();
 
 }  // namespace vozave

@@ -18,8 +18,9 @@ std::vector<Command> allCommands() {
   std::vector<Command> commands;
   // One group a line, so that new groups merge cleanly.
   const std::vector<std::vector<Command> (*)()> groups{
-      jsonCommands,    urlCommands,    messageCommands, encodingCommands, fetchCommands,
-      requestCommands, deviceCommands, pageCommands,    serveCommands,    checkCommands,
+      jsonCommands,  urlCommands,     messageCommands, encodingCommands,
+      fetchCommands, requestCommands, deviceCommands,  pageCommands,
+      serveCommands, checkCommands,   vastCommands,
   };
   for (auto list : groups) {
     auto more = list();
