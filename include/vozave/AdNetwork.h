@@ -28,7 +28,7 @@ class VOZAVE_API ZUVAdNetwork {
 
   /// How many of the client's own log lines go out; ZUVLogLevel::Info by default.
   static void setLogLevel(ZUVLogLevel level);
-  static ZUVLogLevel logLevel();
+  static ZUVLogLevel logLevel();  ///< the level set last
   /// Where the client's own log lines go, each whole with its "<Vozave> " prefix, on the thread
   /// that logs it; an empty sink sends them to standard error, as by default.
   static void setLogSink(std::function<void(const std::string& line)> sink);

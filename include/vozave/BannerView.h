@@ -51,13 +51,13 @@ class VOZAVE_API ZUVBannerView : public platform::View {
   // later; loadRequest still loads meanwhile. The other pauses (background, full screens, the
   // viewable refresh) hold as well.
   void stopAutomaticRefresh();
-  void resumeAutomaticRefresh();
+  void resumeAutomaticRefresh();  // ends the stop
   // Off by default: the tracking URLs that the ad server announces with an ad are not fetched,
   // as the ad server may count the ad's impression by other means and the URLs lead to third
   // parties that the application has not vetted. On, each is fetched once, at the impression
   // of the ad that announced it.
   bool sendsTrackingURLsAtImpression() const;
-  void setSendsTrackingURLsAtImpression(bool on);
+  void setSendsTrackingURLsAtImpression(bool on);  // turns the tracking URLs on or off
 
   // Without a root view controller: a log line and an invalid-request error, nothing loads.
   void loadRequest(const std::shared_ptr<ZUVRequest>& request);
