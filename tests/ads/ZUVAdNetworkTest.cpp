@@ -40,12 +40,12 @@ TEST_F(ZUVAdNetworkTest, TheClientsLinesFollowItsLevelAndSink) {
   platform::LogCapture phone;
   std::vector<std::string> ours;
   ZUVAdNetwork::setLogSink([&](const std::string& line) { ours.push_back(line); });
-  ZUVAdNetwork::setLogLevel(ZUVLogLevel::Error);
-  platform::log("<Vozave> news");
-  platform::log("<Vozave> failure", platform::LogLevel::Error);
+  for (ZUVLogLevel level : {ZUVLogLevel::Error, ZUVLogLevel::None}) {
+    ZUVAdNetwork::setLogLevel(level);
+    platform::log("<Vozave> news");
+    platform::log("<Vozave> failure", platform::LogLevel::Error);
+  }
   platform::log("phone news");
-  ZUVAdNetwork::setLogLevel(ZUVLogLevel::None);
-  platform::log("<Vozave> failure", platform::LogLevel::Error);
   EXPECT_EQ(ours, std::vector<std::string>{"<Vozave> failure"});
   ZUVAdNetwork::setLogSink({});
   ZUVAdNetwork::setLogLevel(ZUVLogLevel::Info);

@@ -173,8 +173,6 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   banner_->loadRequest(ZUVRequest::request());
   settle([&] { return !errors_.empty(); });
   EXPECT_EQ(errors_.back().code, 2);
-  EXPECT_EQ(reason(),
-            "the support script could not be fetched (it is not text) and no copy is kept");
   EXPECT_EQ(*errors_.back().userInfo.find(kZUVErrorAdUnitIDKey),
             platform::Value("0123456789abcde"));
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::ScriptFetchFailed);
@@ -570,16 +568,13 @@ TEST_F(ZUVObjectPrivateTest, RedirectsAnnounceTrackingAndOrientationAndAnEmptySl
 // Exposure reaches the delegate as display counts it; an ad's announced tracking URLs go once at
 // its impression, only when asked for, and never those of an ad that never showed.
 TEST_F(ZUVObjectPrivateTest, ImpressionsAndTrackingURLsReachTheApplicationOnceAnAd) {
-  std::vector<std::string> heard;
-  events_->adViewDidRecordImpression = [&](platform::View&) { heard.push_back("impression"); };
-  events_->adViewDidRecordViewableImpression = [&](platform::View&) {
-    heard.push_back("viewable");
-  };
-  const std::string tracking = server_.url("/t1") + " " + server_.url("/t2");
+  std::string heard;  // i for an impression, v for a viewable one
+  events_->adViewDidRecordImpression = [&](platform::View&) { heard += "i"; };
+  events_->adViewDidRecordViewableImpression = [&](platform::View&) { heard += "v"; };
   server_.handle("/hop", [&](const httplib::Request&, httplib::Response& out) {
     out.status = 302;
     out.set_header("Location", "/ad");
-    out.set_header("X-Zede-Tracking-Urls", tracking);
+    out.set_header("X-Zede-Tracking-Urls", server_.url("/t1") + " " + server_.url("/t2"));
   });
   server_.reply("/ad", 200, "<p>ad</p>");
   for (const char* path : {"/t1", "/t2"}) server_.reply(path, 200, "");
@@ -607,14 +602,14 @@ TEST_F(ZUVObjectPrivateTest, ImpressionsAndTrackingURLsReachTheApplicationOnceAn
   see(361, true, 0s);
   show("/hop");
   see(361, true, 5s);  // 0 %
-  EXPECT_TRUE(heard.empty());
+  EXPECT_EQ(heard, "");
   see(386.5, false, 10s);  // 49 %
-  EXPECT_EQ(heard, std::vector<std::string>{"impression"});
+  EXPECT_EQ(heard, "i");
   see(386, false, 900ms);  // 50 %, then hidden
   see(386, true, 5s);
-  EXPECT_EQ(heard.size(), 1u);
+  EXPECT_EQ(heard, "i");
   see(386, false, 1s);
-  EXPECT_EQ(heard, (std::vector<std::string>{"impression", "viewable"}));
+  EXPECT_EQ(heard, "iv");
   EXPECT_EQ(controller().trackerCount(), 0u);
 
   banner_->setSendsTrackingURLsAtImpression(true);
@@ -625,7 +620,7 @@ TEST_F(ZUVObjectPrivateTest, ImpressionsAndTrackingURLsReachTheApplicationOnceAn
   loadToBuild();
   serveAd("/hop");  // superseded before its page loads
   show("/ad");
-  EXPECT_EQ(heard.size(), 5u);
+  EXPECT_EQ(heard, "ivivi");
   RunLoop::main().runUntil([] { return false; }, 300ms);
   EXPECT_EQ(server_.requestCount("/t1") + server_.requestCount("/t2"), 2u);
 }
