@@ -194,8 +194,8 @@ TEST_F(ZUVRefreshScheduleTest, TheApplicationsIntervalAndStopTakeOverFromTheServ
   EXPECT_DOUBLE_EQ(dueIn(), 60);
 
   schedule_.setStoppedByApplication(true);
-  EXPECT_FALSE(schedule_.timer());
   schedule_.answered("45", LoadEnd::Served);
+  EXPECT_FALSE(schedule_.timer());
   schedule_.setStoppedByApplication(false);
   EXPECT_DOUBLE_EQ(dueIn(), 60);
 
