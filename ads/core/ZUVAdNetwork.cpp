@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "ads/support/ZUVEndpoints.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/URL.h"
 #include "platform/net/HostResolution.h"
 
@@ -17,7 +18,36 @@ bool isHTTPOrigin(const std::string& text, const platform::URL& url) {
          text.find_first_of("?#") == std::string::npos;
 }
 
+struct LogChoice {
+  ZUVLogLevel level = ZUVLogLevel::Info;
+  platform::LogSink sink;
+};
+
+LogChoice& logChoice() {
+  static LogChoice choice;
+  return choice;
+}
+
+void routeLog() {
+  const LogChoice& choice = logChoice();
+  platform::setLogRoute("<Vozave> ", static_cast<platform::LogLevel>(choice.level), choice.sink);
+}
+
 }  // namespace
+
+void ZUVAdNetwork::setLogLevel(ZUVLogLevel level) {
+  logChoice().level = level;
+  routeLog();
+}
+
+ZUVLogLevel ZUVAdNetwork::logLevel() {
+  return logChoice().level;
+}
+
+void ZUVAdNetwork::setLogSink(std::function<void(const std::string& line)> sink) {
+  logChoice().sink = std::move(sink);
+  routeLog();
+}
 
 bool ZUVAdNetwork::useServerAtURL(const std::string& url) {
   auto parsed = platform::URL::parse(url);

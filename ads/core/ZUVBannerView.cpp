@@ -79,15 +79,44 @@ void ZUVBannerView::setViewableRefresh(bool on) {
   if (auto controller = ZUVBannerController(*this)) controller->refresh().setViewableRefresh(on);
 }
 
+void ZUVBannerView::setRefreshInterval(double seconds) {
+  if (auto controller = ZUVBannerController(*this)) {
+    controller->refresh().setApplicationInterval(seconds);
+  }
+}
+
+void ZUVBannerView::stopAutomaticRefresh() {
+  if (auto controller = ZUVBannerController(*this))
+    controller->refresh().setStoppedByApplication(true);
+}
+
+void ZUVBannerView::resumeAutomaticRefresh() {
+  if (auto controller = ZUVBannerController(*this)) {
+    controller->refresh().setStoppedByApplication(false);
+  }
+}
+
+bool ZUVBannerView::sendsTrackingURLsAtImpression() const {
+  auto controller = ZUVBannerController(*this);
+  return controller && controller->firesTrackingURLsAtImpression();
+}
+
+void ZUVBannerView::setSendsTrackingURLsAtImpression(bool on) {
+  if (auto controller = ZUVBannerController(*this))
+    controller->setFiresTrackingURLsAtImpression(on);
+}
+
 void ZUVBannerView::loadRequest(const std::shared_ptr<ZUVRequest>& request) {
   auto controller = ZUVBannerController(*this);
   if (!controller) return;
   if (!controller->rootViewController()) {
     platform::log(
         "<Vozave> Must set the rootViewController property of ZUVBannerView before calling "
-        "loadRequest:");
+        "loadRequest:",
+        platform::LogLevel::Error);
     controller->delegateManager()->didFailToReceiveAdWithError(
-        ZUVRequestError::errorWithCodeRequest(kZUVErrorInvalidRequest, request.get()));
+        ZUVRequestErrorWithReason(kZUVErrorInvalidRequest, request.get(),
+                                  "the banner has no root view controller", adUnitID()));
     return;
   }
   controller->loadRequest(request);

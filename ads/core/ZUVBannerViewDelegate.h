@@ -18,4 +18,7 @@ enum class ZUVBannerViewDelegateMessage {
   interstitialDidDismissScreen,
   adViewWillLeaveApplication,
   interstitialWillLeaveApplication,
+  adViewDidRecordImpression,
+  adViewDidRecordViewableImpression,
+  adViewDidRecordClick,
 };

@@ -46,6 +46,12 @@ std::function<void(platform::View&, const platform::Error*)> ZUVDelegateCall(
       return event(delegate.adViewWillLeaveApplication);
     case Message::interstitialWillLeaveApplication:
       return event(delegate.interstitialWillLeaveApplication);
+    case Message::adViewDidRecordImpression:
+      return event(delegate.adViewDidRecordImpression);
+    case Message::adViewDidRecordViewableImpression:
+      return event(delegate.adViewDidRecordViewableImpression);
+    case Message::adViewDidRecordClick:
+      return event(delegate.adViewDidRecordClick);
   }
   return {};
 }

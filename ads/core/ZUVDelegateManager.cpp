@@ -98,3 +98,15 @@ void ZUVDelegateManager::willLeaveApplication() {
             if (statistics.isTimingClick()) statistics.setClickBackgroundedApp();
           });
 }
+
+void ZUVDelegateManager::didRecordImpression() {
+  deliver({Message::adViewDidRecordImpression}, nullptr);
+}
+
+void ZUVDelegateManager::didRecordViewableImpression() {
+  deliver({Message::adViewDidRecordViewableImpression}, nullptr);
+}
+
+void ZUVDelegateManager::didRecordClick() {
+  deliver({Message::adViewDidRecordClick}, nullptr);
+}

@@ -34,6 +34,10 @@ class ZUVDelegateManager : public std::enable_shared_from_this<ZUVDelegateManage
   void didDismissScreen() override;
   // Also marks a click being timed as one that left the application.
   void willLeaveApplication() override;
+  // Banner messages only: an interstitial has no twins of these.
+  void didRecordImpression();
+  void didRecordViewableImpression();
+  void didRecordClick();
 
   // Sends each message to every enabled container whose delegate implements it.
   void callActiveSelectorsWithArgument(const std::vector<ZUVBannerViewDelegateMessage>& messages,

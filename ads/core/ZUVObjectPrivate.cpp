@@ -24,12 +24,13 @@ ZUVObjectPrivate::WebViewMaker& webViewMaker() {
 class LoadFetches : public ZUVCachedFileDelegate {
  public:
   using Callback = std::function<void(ZUVCachedFile&)>;
-  LoadFetches(Callback ended, Callback failed, Callback redirects)
+  using Failure = std::function<void(ZUVCachedFile&, const std::optional<platform::Error>&)>;
+  LoadFetches(Callback ended, Failure failed, Callback redirects)
       : ended_(std::move(ended)), failed_(std::move(failed)), redirects_(std::move(redirects)) {}
   void cachedFileDownloadDidEnd(ZUVCachedFile& file) override { ended_(file); }
   void cachedFileDownloadDidFail(ZUVCachedFile& file,
-                                 const std::optional<platform::Error>&) override {
-    failed_(file);
+                                 const std::optional<platform::Error>& error) override {
+    failed_(file, error);
   }
   std::optional<platform::Error> cachedFileShouldRedirectToURL(ZUVCachedFile& file,
                                                                const platform::URL&) override {
@@ -38,7 +39,9 @@ class LoadFetches : public ZUVCachedFileDelegate {
   }
 
  private:
-  Callback ended_, failed_, redirects_;
+  Callback ended_;
+  Failure failed_;
+  Callback redirects_;
 };
 
 }  // namespace
@@ -67,18 +70,20 @@ void ZUVObjectPrivate::limitPage(platform::WebView& view, bool buildPage) {
 // A page past its limit has been unloaded: the load fails as a network error would, nothing
 // shows, and the refresh comes on its schedule.
 void ZUVObjectPrivate::pageUnloaded(const std::string& limit, bool buildPage) {
-  platform::log("<Vozave> Unloaded an ad page past its limit of " + limit);
+  platform::log("<Vozave> Unloaded an ad page past its limit of " + limit,
+                platform::LogLevel::Error);
+  const std::string why = " went past its limit of " + limit + " and was unloaded";
   if (buildPage) {
     resetBuildAdWebView();
     changeState(State::LoadFailed);
-    reportError(kZUVErrorNetworkError, request_.get());
+    reportError(kZUVErrorNetworkError, request_.get(), "the page that builds the ad URL" + why);
     refresh_->loadFailed();
     return;
   }
   webView_->setHidden(true);
   impressions_->adGone();
   changeState(State::LoadFailed);
-  reportError(kZUVErrorNetworkError, request_.get());
+  reportError(kZUVErrorNetworkError, request_.get(), "the ad page" + why);
   adPageDidFail();
 }
 
@@ -120,7 +125,11 @@ void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
         auto application = platform::Application::shared();
         return application && application->applicationState() == platform::ApplicationState::Active;
       },
-      ZUVImpressionWatch::Events{});
+      ZUVImpressionWatch::Events{
+          whileAlive([](ZUVObjectPrivate& self) { self.impressionRecorded(); }),
+          whileAlive([](ZUVObjectPrivate& self) {
+            self.delegateManager_->didRecordViewableImpression();
+          })});
 }
 
 ZUVObjectPrivate::~ZUVObjectPrivate() {
@@ -207,7 +216,7 @@ bool ZUVObjectPrivate::isAppActive() const {
 
 bool ZUVObjectPrivate::supportsMinimumRequirementsForRequest(const ZUVRequestPrivate* request) {
   if (ZUVRequestPrivate::deviceAtLeastMinimumOSMajorVersionMinorVersion(3, 0)) return true;
-  reportError(kZUVErrorOSVersionTooLow, request);
+  reportError(kZUVErrorOSVersionTooLow, request, "the device's system is older than 3.0");
   changeState(State::LoadFailed);
   return false;
 }
@@ -235,15 +244,29 @@ void ZUVObjectPrivate::abandonLoadInProgress() {
   load_.revoke();
   fetches_ = std::make_shared<LoadFetches>(
       forThisLoad([](ZUVObjectPrivate& self, ZUVCachedFile& file) { self.fetchEnded(file); }),
-      forThisLoad([](ZUVObjectPrivate& self, ZUVCachedFile& file) { self.fetchFailed(file); }),
+      forThisLoad(
+          [](ZUVObjectPrivate& self, ZUVCachedFile& file,
+             const std::optional<platform::Error>& error) { self.fetchFailed(file, error); }),
       forThisLoad([](ZUVObjectPrivate& self, ZUVCachedFile& file) { self.fetchRedirects(file); }));
   resetBuildAdWebView();
   if (adHTML_ && adHTML_->isFetching()) adHTML_->cancel();
 }
 
-void ZUVObjectPrivate::reportError(long code, const ZUVRequestPrivate* request) {
+void ZUVObjectPrivate::reportError(long code, const ZUVRequestPrivate* request,
+                                   std::string_view reason) {
   delegateManager_->didFailToReceiveAdWithError(
-      ZUVRequestError::errorWithCodeRequest(code, request));
+      ZUVRequestErrorWithReason(code, request, reason, adUnitID_));
+}
+
+void ZUVObjectPrivate::impressionRecorded() {
+  // The shown ad's URLs go at most once, and only if the application asked for them.
+  std::vector<platform::URL> urls = std::exchange(adTrackingURLs_, {});
+  if (firesTrackingURLs_) {
+    std::vector<std::string> texts;
+    for (const platform::URL& url : urls) texts.push_back(url.absoluteString());
+    trackURLs(texts);
+  }
+  delegateManager_->didRecordImpression();
 }
 
 void ZUVObjectPrivate::addReloadInformationFromHeaders(LoadEnd end) {

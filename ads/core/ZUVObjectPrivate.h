@@ -90,6 +90,11 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   ZUVRefreshSchedule& refresh() const { return *refresh_; }
   // Whether the ad on show has had its impression and its viewable impression.
   const ZUVImpressionWatch& impressions() const { return *impressions_; }
+  // Clicks followed since the banner was made.
+  std::size_t clickCount() const { return clicks_; }
+  // Off by default: the announced tracking URLs of an ad are fetched at its impression, once.
+  bool firesTrackingURLsAtImpression() const { return firesTrackingURLs_; }
+  void setFiresTrackingURLsAtImpression(bool on) { firesTrackingURLs_ = on; }
   // The MRAID container of the ad page shown or loading, if any.
   ZUVMraidController* mraid() const { return mraid_.get(); }
   // The hidden web view of the build under way, if any.
@@ -152,7 +157,8 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   void cleanupTrackers();
   // The pipeline.
   void ensureSupportFiles();
-  void failedToDownloadJavaScript();
+  // `why` the fetch failed, in plain words.
+  void failedToDownloadJavaScript(const std::string& why);
   // Loads the build page around the support script's text.
   void buildAdUrl(std::string_view script);
   void setupBuildAdWebView();
@@ -164,10 +170,14 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   void buildRefused(const char* what, const platform::Notification& notification);
   void setAdHTML(std::shared_ptr<ZUVCachedFile> file);
   void showAd();
+  // The watch counted the ad's impression: its tracking URLs go, if asked for, then the news.
+  void impressionRecorded();
 
   // The ad page gave up (MRAID's unload): it goes, and the banner counts a failed load.
   void adDidUnload();
-  void failedAdRequestWithFile(const ZUVCachedFile& file);
+  void failedAdRequestWithFile(const ZUVCachedFile& file,
+                               const std::optional<platform::Error>& error);
+  static bool isClick(const platform::WebView& webView, const platform::URL& url);
   void changeState(State state) { state_ = state; }
   // Wraps `function`, called as function(controller, arguments...), for a callback that may
   // come once the controller has gone: it then does nothing. While it runs it holds the
@@ -194,7 +204,7 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   }
   // The load under way's fetches (the support script it asked for, its ad page) end here.
   void fetchEnded(ZUVCachedFile& file);
-  void fetchFailed(ZUVCachedFile& file);
+  void fetchFailed(ZUVCachedFile& file, const std::optional<platform::Error>& error);
   void fetchRedirects(ZUVCachedFile& file);
   // How the ad page's load (LoadingAdPage) ended, for its time-out and the refresh.
   void adPageDidFinish();
@@ -210,14 +220,15 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   void abandonLoadInProgress();
   void armBuildTimeout();
   void buildTimedOut();
-  // The build page gave no answer in time, or cannot load: a network error.
-  void abandonBuild();
+  // The build page gave no answer in time, or cannot load (`why`): a network error.
+  void abandonBuild(const std::string& why);
   void buildPageFailed(const platform::Error& error);
   void watchAdPageLoad();
   void adPageTimedOut();
   void limitPage(platform::WebView& view, bool buildPage);
   void pageUnloaded(const std::string& limit, bool buildPage);
-  void reportError(long code, const ZUVRequestPrivate* request);
+  // The error carries `reason`, in plain words, with the ad unit and the request's number.
+  void reportError(long code, const ZUVRequestPrivate* request, std::string_view reason);
   void readRedirectHeaders(const platform::HTTPHeaderFields& headers);
   void makeMraidController();
   static std::shared_ptr<ZUVRequestPrivate> privateRequestWithRequest(
@@ -241,6 +252,10 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   std::set<std::shared_ptr<ZUVClickTracker>> trackers_;
   std::shared_ptr<ZUVClickTrackerDelegate> trackerDelegate_;
   std::vector<platform::URL> pendingTrackingURLs_;
+  // Those of the ad on show, until its impression.
+  std::vector<platform::URL> adTrackingURLs_;
+  bool firesTrackingURLs_ = false;
+  std::size_t clicks_ = 0;
   std::unique_ptr<ZUVRefreshSchedule> refresh_;
   std::unique_ptr<ZUVImpressionWatch> impressions_;
   // Counts the load time-out from the first of a run of ad page loads that did not finish,

@@ -10,7 +10,9 @@
 #include "ads/support/ZUVStatistics.h"
 #include "ads/support/ZUVStatisticsCore.h"
 #include "ads/support/ZUV_SBJSON.h"
+#include "ads/web/ZUVNotification.h"
 #include "ads/web/ZUVNotificationCenter.h"
+#include "ads/web/ZUVUserActivationGate.h"
 #include "ads/web/ZUVViewController.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
@@ -23,6 +25,14 @@ constexpr const char* kBuildReports[] = {"loadAdURL", "invalidRequest", "unableT
 // The page's reasons go to the log: one line of bounded length, whatever they hold.
 std::string describeUserInfo(const platform::Dictionary& userInfo) {
   return platform::text::singleLine(ZUVMacros::jsonify(platform::Value(userInfo)).value_or(""));
+}
+
+// What a failed fetch came to, in plain words.
+std::string fetchFailure(const ZUVCachedFile& file, const std::optional<platform::Error>& error) {
+  if (file.httpStatusCode() >= 300) {
+    return "the server answered HTTP " + std::to_string(file.httpStatusCode());
+  }
+  return error ? error->localizedDescription() : "no reply came";
 }
 
 }  // namespace
@@ -57,14 +67,15 @@ void ZUVObjectPrivate::ensureSupportFiles() {
   buildAdJS_->validate();
 }
 
-void ZUVObjectPrivate::failedToDownloadJavaScript() {
+void ZUVObjectPrivate::failedToDownloadJavaScript(const std::string& why) {
   changeState(State::ScriptFetchFailed);
   // A copy that is not text cannot run, so it counts as none.
   auto content = buildAdJS_->content();
   if (content && !content->empty()) {
     buildAdUrl(*content);
   } else {
-    reportError(kZUVErrorNetworkError, nullptr);
+    reportError(kZUVErrorNetworkError, nullptr,
+                "the support script could not be fetched (" + why + ") and no copy is kept");
     refresh_->loadFailed();
   }
 }
@@ -178,9 +189,10 @@ void ZUVObjectPrivate::buildTimedOut() {
     armBuildTimeout();
     return;
   }
-  platform::log("<Vozave> The page that builds the ad URL gave no answer within " +
-                platform::secondsText(kBuildTimeout) + " s; this load ends with no ad.");
-  abandonBuild();
+  const std::string why = "gave no answer within " + platform::secondsText(kBuildTimeout) + " s";
+  platform::log("<Vozave> The page that builds the ad URL " + why + "; this load ends with no ad.",
+                platform::LogLevel::Error);
+  abandonBuild(why);
 }
 
 void ZUVObjectPrivate::resetBuildAdWebView() {
@@ -198,15 +210,15 @@ void ZUVObjectPrivate::resetBuildAdWebView() {
 }
 
 void ZUVObjectPrivate::buildPageFailed(const platform::Error& error) {
-  platform::log("<Vozave> The page that builds the ad URL could not load: " +
-                error.localizedDescription() + ".");
-  abandonBuild();
+  const std::string why = "could not load: " + error.localizedDescription();
+  platform::log("<Vozave> The page that builds the ad URL " + why + ".", platform::LogLevel::Error);
+  abandonBuild(why);
 }
 
-void ZUVObjectPrivate::abandonBuild() {
+void ZUVObjectPrivate::abandonBuild(const std::string& why) {
   resetBuildAdWebView();
   changeState(State::LoadFailed);
-  reportError(kZUVErrorNetworkError, request_.get());
+  reportError(kZUVErrorNetworkError, request_.get(), "the page that builds the ad URL " + why);
   refresh_->loadFailed();
 }
 
@@ -229,7 +241,7 @@ void ZUVObjectPrivate::loadAdURL(const platform::Notification& notification) {
     // No URL to fetch: the same outcome as a fetch that fails without a reply.
     setAdHTML(nullptr);
     changeState(State::LoadFailed);
-    reportError(kZUVErrorNetworkError, request_.get());
+    reportError(kZUVErrorNetworkError, request_.get(), "the ad server gave no ad URL to fetch");
     addReloadInformationFromHeaders(LoadEnd::Failed);
     return;
   }
@@ -248,9 +260,11 @@ void ZUVObjectPrivate::unableToServe(const platform::Notification& notification)
 
 void ZUVObjectPrivate::buildRefused(const char* what, const platform::Notification& notification) {
   resetBuildAdWebView();
-  platform::log(std::string("<Vozave> ") + what + ": " + describeUserInfo(notification.userInfo));
+  const std::string why = std::string(what) + ": " + describeUserInfo(notification.userInfo);
+  platform::log("<Vozave> " + why, platform::LogLevel::Error);
   changeState(State::LoadFailed);
-  reportError(kZUVErrorInvalidRequest, request_.get());
+  reportError(kZUVErrorInvalidRequest, request_.get(),
+              "the ad server refused the request (" + why + ")");
   refresh_->loadFailed();
 }
 
@@ -270,14 +284,16 @@ void ZUVObjectPrivate::showAd() {
   std::string page(platform::text::trimmed(adHTML_->content().value_or(""), " \t\r\n"));
   addReloadInformationFromHeaders(page.empty() ? LoadEnd::Failed : LoadEnd::Served);
   if (page.empty()) {
-    platform::log("<Vozave> The ad page is empty: this load ends with no ad.");
+    platform::log("<Vozave> The ad page is empty: this load ends with no ad.",
+                  platform::LogLevel::Error);
     changeState(State::LoadFailed);
-    reportError(kZUVErrorNoFill, request_.get());
+    reportError(kZUVErrorNoFill, request_.get(), "the ad server sent an empty ad page");
     return;
   }
   changeState(State::LoadingAdPage);
-  // The ad on show goes with the page that replaces it.
+  // The ad on show goes with the page that replaces it, and its tracking URLs with it.
   impressions_->adGone();
+  adTrackingURLs_ = pendingTrackingURLs_;
   watchAdPageLoad();
   makeMraidController();
   webView_->loadHTMLStringBaseURL(page, baseURL);
@@ -314,11 +330,12 @@ void ZUVObjectPrivate::adPageDidLoad(platform::WebView& webView) {
   changeState(State::ShowingAd);
   adPageDidFinish();
   webView.setHidden(false);
-  impressions_->adShown();
   delegateManager_->didReceiveAd();
   auto& statistics = ZUVStatistics::sharedStatistics();
   statistics.endTimingNamed(kZUVParameterPriorRequestLatency);
   statistics.startTimingNamed(kZUVParameterPriorPreClickLatency);
+  // After the ad's news, so that the application hears of the ad before its impression.
+  impressions_->adShown();
   if (mraid_) mraid_->adPageDidLoad(webView);
 }
 
@@ -328,15 +345,18 @@ void ZUVObjectPrivate::adPageDidFailToLoad(const platform::Error& error) {
   if (error.domain == platform::kWebErrorDomain && error.code == platform::kWebErrorCancelled) {
     return;
   }
-  reportError(kZUVErrorNetworkError, request_.get());
+  reportError(kZUVErrorNetworkError, request_.get(),
+              "the ad page failed to load: " + error.localizedDescription());
   adPageDidFail();
 }
 
 void ZUVObjectPrivate::adPageKeptNavigating(platform::WebView& webView, const platform::URL& url) {
   platform::log("<Vozave> Stopped an ad page that kept navigating itself without a tap: " +
-                ZUVWebViewDelegate::pageLogLine(url.absoluteString()));
+                    ZUVWebViewDelegate::pageLogLine(url.absoluteString()),
+                platform::LogLevel::Error);
   changeState(State::LoadFailed);
-  reportError(kZUVErrorNetworkError, request_.get());
+  reportError(kZUVErrorNetworkError, request_.get(),
+              "the ad page kept navigating itself without a tap and was stopped");
   adPageDidFail();
   // Its scripts go with it, on the next pass: no load starts inside a decision.
   std::weak_ptr<platform::WebView> weak = webView.webSelf();
@@ -355,7 +375,21 @@ std::shared_ptr<platform::ViewController> ZUVObjectPrivate::clickPresenter() con
 
 bool ZUVObjectPrivate::followClick(platform::WebView& webView, const platform::WebRequest& request,
                                    platform::WebViewNavigationType type) {
-  return webViewDelegate_->followClick(webView, request, type, clickPresenter());
+  if (!webViewDelegate_->followClick(webView, request, type, clickPresenter())) return false;
+  if (isClick(webView, request.url())) {
+    ++clicks_;
+    delegateManager_->didRecordClick();
+  }
+  return true;
+}
+
+// A followed navigation is a click when it leaves the ad for somewhere (the gate has passed it),
+// or when it is the ad's click message on the user's tap; its other messages are none.
+bool ZUVObjectPrivate::isClick(const platform::WebView& webView, const platform::URL& url) {
+  if (url.scheme() == "about") return false;
+  if (!ZUVNotification::isNotificationURL(url)) return true;
+  auto message = ZUVNotification::notificationFromURL(url);
+  return message && message->name() == "click" && ZUVUserActivationGate::isTap(webView);
 }
 
 bool ZUVObjectPrivate::displaysAd(const platform::WebView& webView) const {
@@ -371,14 +405,14 @@ bool ZUVObjectPrivate::displaysAd(const platform::WebView& webView) const {
 }
 
 void ZUVObjectPrivate::adDidUnload() {
-  platform::log("<Vozave> Removed an ad page that unloaded itself");
+  platform::log("<Vozave> Removed an ad page that unloaded itself", platform::LogLevel::Error);
   impressions_->adGone();
   mraid_.reset();
   webView_->setHidden(true);
   // A newer load under way reports for itself.
   if (state_ == State::ShowingAd || state_ == State::LoadingAdPage) {
     changeState(State::LoadFailed);
-    reportError(kZUVErrorNoFill, request_.get());
+    reportError(kZUVErrorNoFill, request_.get(), "the ad page unloaded itself");
     adPageDidFail();
   }
   // Its scripts go with it.
@@ -396,11 +430,12 @@ void ZUVObjectPrivate::watchAdPageLoad() {
 
 void ZUVObjectPrivate::adPageTimedOut() {
   adPageTimer_.reset();
-  platform::log("<Vozave> The ad page did not finish loading within " +
-                platform::secondsText(platform::WebView::loadTimeout()) +
-                " s; this load ends with no ad.");
+  const std::string why = "did not finish loading within " +
+                          platform::secondsText(platform::WebView::loadTimeout()) + " s";
+  platform::log("<Vozave> The ad page " + why + "; this load ends with no ad.",
+                platform::LogLevel::Error);
   webView_->stopLoading();
-  reportError(kZUVErrorNetworkError, request_.get());
+  reportError(kZUVErrorNetworkError, request_.get(), "the ad page " + why);
   // A newer load in its build or fetch goes on and schedules what follows it.
   if (state_ != State::LoadingAdPage) return;
   changeState(State::LoadFailed);
@@ -418,16 +453,20 @@ void ZUVObjectPrivate::adPageDidFail() {
   refresh_->pageFailed();
 }
 
-void ZUVObjectPrivate::failedAdRequestWithFile(const ZUVCachedFile& file) {
+void ZUVObjectPrivate::failedAdRequestWithFile(const ZUVCachedFile& file,
+                                               const std::optional<platform::Error>& error) {
   changeState(State::LoadFailed);
   long code = kZUVErrorNetworkError;
+  std::string why = "the ad page could not be fetched: " + fetchFailure(file, error);
   if (file.httpStatusCode() == 400) {
     platform::log(
         "<Vozave> Server rejected ad parameters.  Typically this is because the ad unit ID is "
-        "incorrect.");
+        "incorrect.",
+        platform::LogLevel::Error);
     code = kZUVErrorInvalidRequest;
+    why = "the ad server rejected the ad parameters (HTTP 400): check the ad unit ID";
   }
-  reportError(code, request_.get());
+  reportError(code, request_.get(), why);
   addReloadInformationFromHeaders(LoadEnd::Failed);
 }
 
@@ -438,18 +477,19 @@ void ZUVObjectPrivate::fetchEnded(ZUVCachedFile& file) {
     if (content && !content->empty()) {
       buildAdUrl(*content);
     } else {
-      failedToDownloadJavaScript();
+      failedToDownloadJavaScript("it is not text");
     }
   } else if (&file == adHTML_.get()) {
     showAd();
   }
 }
 
-void ZUVObjectPrivate::fetchFailed(ZUVCachedFile& file) {
+void ZUVObjectPrivate::fetchFailed(ZUVCachedFile& file,
+                                   const std::optional<platform::Error>& error) {
   if (&file == buildAdJS_.get()) {
-    failedToDownloadJavaScript();
+    failedToDownloadJavaScript(fetchFailure(file, error));
   } else if (&file == adHTML_.get()) {
-    failedAdRequestWithFile(file);
+    failedAdRequestWithFile(file, error);
   }
 }
 

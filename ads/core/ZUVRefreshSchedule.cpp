@@ -7,7 +7,9 @@
 
 #include "ads/support/ZUVIdentifierUtilities.h"
 #include "ads/web/ZUVViewController.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/TimeText.h"
 #include "platform/ui/Application.h"
 
 namespace {
@@ -124,17 +126,17 @@ void ZUVRefreshSchedule::answered(const std::optional<std::string>& refreshHeade
     const platform::Duration interval = intervalFromHeader(*refreshHeader);
     intervalFromServer_ = true;
     if (interval != platform::Duration::zero()) interval_ = interval;
-    armNextLoad(interval);
+    armNextLoad(applicationInterval_.value_or(interval));
   } else if (end == LoadEnd::Failed) {
     loadFailed();
   } else {
-    armNextLoad(interval_);
+    armNextLoad(interval());
   }
 }
 
 void ZUVRefreshSchedule::loadFailed() {
   if (hasInterval()) {
-    armNextLoad(interval_);
+    armNextLoad(interval());
     return;
   }
   const platform::Duration delay = kRetryDelays[std::min(retries_, kRetryDelays.size() - 1)];
@@ -147,6 +149,7 @@ void ZUVRefreshSchedule::pageFailed() {
 }
 
 void ZUVRefreshSchedule::armNextLoad(platform::Duration delay) {
+  loadUnderWay_ = false;
   dueAfterPause_ = platform::Duration::zero();
   if (isPaused()) {
     timer_.reset();
@@ -204,7 +207,29 @@ void ZUVRefreshSchedule::setViewableRefresh(bool on) {
 }
 
 void ZUVRefreshSchedule::loadBegins() {
+  loadUnderWay_ = true;
   exposureWait_.cancel();
+}
+
+void ZUVRefreshSchedule::setApplicationInterval(double seconds) {
+  if (!std::isfinite(seconds) || seconds < 0) {
+    platform::log("<Vozave> Ignored a refresh interval that is not 0 or more seconds.");
+    return;
+  }
+  platform::Duration interval = platform::seconds(seconds);
+  const std::string asked = platform::secondsText(interval);
+  if (interval != platform::Duration::zero()) {
+    const platform::Duration clamped =
+        std::clamp(interval, kMinimumApplicationInterval, kMaximumApplicationInterval);
+    if (clamped != interval) {
+      platform::log("<Vozave> A refresh interval of " + asked + " s is outside 30 to 120 s; " +
+                    platform::secondsText(clamped) + " s is used.");
+    }
+    interval = clamped;
+  }
+  applicationInterval_ = interval;
+  // Between loads the new interval counts from now; a load under way arms it as it ends.
+  if (!loadUnderWay_) armNextLoad(interval);
 }
 
 void ZUVRefreshSchedule::stop() {

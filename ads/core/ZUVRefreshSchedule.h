@@ -26,6 +26,9 @@ class ZUVRefreshSchedule {
   // these delays, in turn, the last one over and over; the first interval sent takes over.
   static constexpr std::array<platform::Duration, 3> kRetryDelays = {
       platform::seconds(30), platform::seconds(60), platform::seconds(120)};
+  // The bounds of an interval that the application sets, as current SDKs clamp it.
+  static constexpr platform::Duration kMinimumApplicationInterval = platform::seconds(30);
+  static constexpr platform::Duration kMaximumApplicationInterval = platform::seconds(120);
   // Viewable refresh: a refresh that falls due while less than this percentage of the banner
   // can be seen waits until that much of it can (no impression for an ad nobody sees).
   static constexpr double kViewableExposure = 50;
@@ -45,12 +48,25 @@ class ZUVRefreshSchedule {
 
   // The pending refresh, if any.
   const platform::TimerHandle& timer() const { return timer_; }
-  // What a refresh is armed with when nothing else says: the last non-zero interval.
-  platform::Duration interval() const { return interval_; }
+  // What a refresh is armed with when nothing else says: the application's interval if it set
+  // one, else the last non-zero interval.
+  platform::Duration interval() const { return applicationInterval_.value_or(interval_); }
+  // The application's interval takes the place of the server's from now on (0: no refresh); it
+  // is clamped to the bounds above with a log line; a negative or non-finite one is ignored with
+  // a log line. A refresh that is due or pending counts the new interval from now.
+  void setApplicationInterval(double seconds);
+  const std::optional<platform::Duration>& applicationInterval() const {
+    return applicationInterval_;
+  }
+  // The application stops the refresh until it resumes it: a pause like the others.
+  void setStoppedByApplication(bool stopped) { setPauseReason(stoppedByApplication_, stopped); }
+  bool isStoppedByApplication() const { return stoppedByApplication_; }
   // A refresh pauses while the application is in the background, any full screen is up, or
   // the MRAID ad is expanded or resized; a load that ends meanwhile leaves its next load due,
   // armed in full when the last pause ends.
-  bool isPaused() const { return inBackground_ || !screensUp_.empty() || adAway_; }
+  bool isPaused() const {
+    return inBackground_ || !screensUp_.empty() || adAway_ || stoppedByApplication_;
+  }
   bool viewableRefresh() const { return viewableRefresh_; }
   void setViewableRefresh(bool on);  // off by default
   // A refresh has fallen due and waits for the banner to be seen.
@@ -58,7 +74,7 @@ class ZUVRefreshSchedule {
 
   // Arms a refresh after `interval`, paused or not, and keeps a non-zero one as the interval.
   void start(platform::Duration interval);
-  void restart() { start(interval_); }
+  void restart() { arm(interval()); }
   // Drops the pending refresh and the wait to be seen.
   void stop();
 
@@ -95,7 +111,9 @@ class ZUVRefreshSchedule {
   void refreshDue();
   void refreshWhenSeen();
   bool isSeenEnough() const { return sight_.percentSeen() >= kViewableExposure; }
-  bool hasInterval() const { return intervalFromServer_ || interval_ != platform::Duration{}; }
+  bool hasInterval() const {
+    return applicationInterval_ || intervalFromServer_ || interval_ != platform::Duration{};
+  }
   void fire() const;
 
   std::function<void()> due_;
@@ -105,8 +123,11 @@ class ZUVRefreshSchedule {
   bool intervalFromServer_ = false;  // a server has sent an interval, 0 ("no refresh") included
   std::size_t retries_ = 0;          // failed loads in a row with no interval known
   bool inBackground_ = false;
-  std::set<const void*> screensUp_;     // the full screens up, by controller
-  bool adAway_ = false;                 // the MRAID ad is expanded or resized
+  std::set<const void*> screensUp_;  // the full screens up, by controller
+  bool adAway_ = false;              // the MRAID ad is expanded or resized
+  bool stoppedByApplication_ = false;
+  bool loadUnderWay_ = true;  // no load has ended since the last began (or none has begun)
+  std::optional<platform::Duration> applicationInterval_;
   platform::Duration dueAfterPause_{};  // the delay of the next load, put off by a pause
   bool viewableRefresh_ = false;
   platform::Registration exposureWait_;  // while a due refresh waits to be seen

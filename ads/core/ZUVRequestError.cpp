@@ -49,3 +49,15 @@ platform::Error ZUVRequestError::errorWithCodeRequest(long code, const ZUVReques
   }
   return platform::Error{kZUVErrorDomain, code, std::move(userInfo)};
 }
+
+platform::Error ZUVRequestErrorWithReason(long code, const ZUVRequest* request,
+                                          std::string_view reason, const std::string& adUnitID) {
+  platform::Error error = ZUVRequestError::errorWithCodeRequest(code, request);
+  error.userInfo.set(kZUVErrorReasonKey, std::string(reason));
+  error.userInfo.set(kZUVErrorAdUnitIDKey, adUnitID);
+  auto* own = dynamic_cast<const ZUVRequestPrivate*>(request);
+  if (own && own->counter() > 0) {
+    error.userInfo.set(kZUVErrorRequestNumberKey, static_cast<long>(own->counter()));
+  }
+  return error;
+}

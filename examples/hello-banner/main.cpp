@@ -30,7 +30,11 @@ std::shared_ptr<ZUVBannerViewDelegate> printingDelegate(int& status) {
   delegate->adViewDidFailToReceiveAdWithError = [stopWith](platform::View&,
                                                            const platform::Error& error) {
     std::cout << "adViewDidFailToReceiveAdWithError: " << error.domain << " " << error.code << ": "
-              << error.localizedDescription() << std::endl;
+              << error.localizedDescription();
+    // Why, in plain words: the server's status, the fetch error, the refusal, the time-out.
+    const platform::Value* reason = error.userInfo.find(kZUVErrorReasonKey);
+    if (reason && reason->isString()) std::cout << " (" << reason->stringValue() << ")";
+    std::cout << std::endl;
     stopWith(kNoAd);
   };
   delegate->adViewWillPresentScreen = [](platform::View&) {

@@ -42,6 +42,22 @@ class VOZAVE_API ZUVBannerView : public platform::View {
   // sees.
   bool viewableRefresh() const;
   void setViewableRefresh(bool on);  // turns the viewable refresh on or off
+  // The application's refresh interval, in seconds, in place of the one the ad server sends
+  // with each ad (which applies until the application sets one): kept within 30 ... 120 s, with
+  // a log line when it is not; 0 stops refreshing; a negative or non-finite value is ignored,
+  // with a log line. Set between loads, it counts from now; during a load, from its end.
+  void setRefreshInterval(double seconds);
+  // Stops the refresh until resumeAutomaticRefresh, which arms the next one a full interval
+  // later; loadRequest still loads meanwhile. The other pauses (background, full screens, the
+  // viewable refresh) hold as well.
+  void stopAutomaticRefresh();
+  void resumeAutomaticRefresh();  // ends the stop
+  // Off by default: the tracking URLs that the ad server announces with an ad are not fetched,
+  // as the ad server may count the ad's impression by other means and the URLs lead to third
+  // parties that the application has not vetted. On, each is fetched once, at the impression
+  // of the ad that announced it.
+  bool sendsTrackingURLsAtImpression() const;
+  void setSendsTrackingURLsAtImpression(bool on);  // turns the tracking URLs on or off
 
   // Without a root view controller: a log line and an invalid-request error, nothing loads.
   void loadRequest(const std::shared_ptr<ZUVRequest>& request);

@@ -30,4 +30,13 @@ struct ZUVBannerViewDelegate {
   Event interstitialDidDismissScreen;   // the same for an interstitial request
   Event adViewWillLeaveApplication;     // a tap opens another application
   Event interstitialWillLeaveApplication;  // the same for an interstitial request
+  // The ad on show has been seen: its page loaded with at least one pixel of it on screen while
+  // the application is active. Once an ad; each refresh shows a new ad.
+  Event adViewDidRecordImpression;
+  // At least half of the ad has been on screen for one continuous second while the
+  // application is active. Once an ad, after its impression.
+  Event adViewDidRecordViewableImpression;
+  // The user's tap took the ad somewhere (the browser, another application, its click URL),
+  // sent once the click-through has begun; a refused one is no click.
+  Event adViewDidRecordClick;
 };

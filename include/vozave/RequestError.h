@@ -16,6 +16,14 @@ inline constexpr const char* kZUVErrorDomain = "com.vozave.ads.RequestError";
 // The user-information key of the failure reason.
 inline constexpr const char* kNSLocalizedFailureReasonErrorKey = "NSLocalizedFailureReason";
 
+// The user-information key of why a load failed, in plain words (the server's status, the fetch
+// error, the refusal, the time-out, the page's own failure).
+inline constexpr const char* kZUVErrorReasonKey = "ZUVErrorReason";
+// The user-information key of the failed banner's ad unit.
+inline constexpr const char* kZUVErrorAdUnitIDKey = "ZUVErrorAdUnitID";
+// The user-information key of the number of the failed ad request; absent when none went out.
+inline constexpr const char* kZUVErrorRequestNumberKey = "ZUVErrorRequestNumber";
+
 // The codes of the errors in kZUVErrorDomain.
 enum ZUVErrorCode : long {
   kZUVErrorInvalidRequest = 0,

@@ -17,14 +17,30 @@ LogSink& currentSink() {
   return sink;
 }
 
+struct Route {
+  std::string prefix;
+  LogLevel threshold = LogLevel::Info;
+  LogSink sink;
+};
+
+Route& currentRoute() {
+  static Route route;
+  return route;
+}
+
 }  // namespace
 
-void log(std::string_view line) {
+void log(std::string_view line, LogLevel level) {
   std::string text(line);
   LogSink sink;
   {
     std::lock_guard lock(sinkMutex());
     sink = currentSink();
+    const Route& route = currentRoute();
+    if (!route.prefix.empty() && line.starts_with(route.prefix)) {
+      if (level > route.threshold) return;
+      if (route.sink) sink = route.sink;
+    }
   }
   if (sink) {
     sink(text);
@@ -40,11 +56,18 @@ LogSink setLogSink(LogSink sink) {
   return previous;
 }
 
+void setLogRoute(std::string prefix, LogLevel threshold, LogSink sink) {
+  std::lock_guard lock(sinkMutex());
+  currentRoute() = Route{std::move(prefix), threshold, std::move(sink)};
+}
+
 LogCapture::LogCapture() {
   previous_ = setLogSink([this](const std::string& line) { lines_.push_back(line); });
 }
 
-LogCapture::~LogCapture() { setLogSink(std::move(previous_)); }
+LogCapture::~LogCapture() {
+  setLogSink(std::move(previous_));
+}
 
 bool LogCapture::contains(std::string_view fragment) const {
   for (const auto& line : lines_) {

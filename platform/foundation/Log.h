@@ -10,9 +10,17 @@ namespace platform {
 // The developer log: one line per entry, to stderr unless a sink takes it.
 using LogSink = std::function<void(const std::string& line)>;
 
-void log(std::string_view line);
+// How much a line matters: a failure its reader would want to know of, or news; None, as a
+// route's threshold, lets no line through.
+enum class LogLevel { None = 0, Error = 1, Info = 2 };
+
+void log(std::string_view line, LogLevel level = LogLevel::Info);
 // Sets the sink that receives every line; an empty sink restores stderr. Returns the old sink.
 LogSink setLogSink(LogSink sink);
+// The route of one library's own lines, those that begin with `prefix`: the ones less important
+// than `threshold` are dropped, the rest go to `sink`, or where every other line goes while it
+// is empty. One route at a time; an empty prefix ends it.
+void setLogRoute(std::string prefix, LogLevel threshold, LogSink sink);
 
 // Collects every logged line while it lives; for tests.
 class LogCapture {

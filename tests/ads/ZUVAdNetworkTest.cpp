@@ -2,6 +2,7 @@
 
 #include "ads/core/ZUVAdNetwork.h"
 #include "ads/support/ZUVEndpoints.h"
+#include "platform/foundation/Log.h"
 #include "platform/net/HostResolution.h"
 
 using platform::HostMapping;
@@ -32,6 +33,24 @@ TEST_F(ZUVAdNetworkTest, SendsBothVendorHostsToAnOriginAndNothingElse) {
     EXPECT_FALSE(ZUVAdNetwork::useServerAtURL(bad)) << bad;
   }
   EXPECT_EQ(HostResolution::shared().mappingForHost(kZUVAdServerHost)->port, 8080);
+}
+
+// The client's own lines follow its level and sink; the phone's lines stay where they were.
+TEST_F(ZUVAdNetworkTest, TheClientsLinesFollowItsLevelAndSink) {
+  platform::LogCapture phone;
+  std::vector<std::string> ours;
+  ZUVAdNetwork::setLogSink([&](const std::string& line) { ours.push_back(line); });
+  for (ZUVLogLevel level : {ZUVLogLevel::Error, ZUVLogLevel::None}) {
+    ZUVAdNetwork::setLogLevel(level);
+    platform::log("<Vozave> news");
+    platform::log("<Vozave> failure", platform::LogLevel::Error);
+  }
+  platform::log("phone news");
+  EXPECT_EQ(ours, std::vector<std::string>{"<Vozave> failure"});
+  ZUVAdNetwork::setLogSink({});
+  ZUVAdNetwork::setLogLevel(ZUVLogLevel::Info);
+  platform::log("<Vozave> news");
+  EXPECT_EQ(phone.lines(), (std::vector<std::string>{"phone news", "<Vozave> news"}));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "ads/core/ZUVBannerView.h"
 #include "ads/core/ZUVBannerWebViewDelegate.h"
 #include "ads/core/ZUVObjectPrivate.h"
+#include "ads/core/ZUVRequestError.h"
 #include "ads/core/ZUVSession.h"
 #include "ads/support/ZUVEndpoints.h"
 #include "ads/support/ZUVStatistics.h"
@@ -164,10 +165,16 @@ TEST_F(ZUVObjectPrivateTest, ScriptIsFetchedOnceADayAndItsFailureUsesTheCopy) {
 
 TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) {
   // A script that cannot be fetched, with no copy (or a copy that is not text): code 2.
+  auto reason = [this] {
+    const platform::Value* why = errors_.back().userInfo.find(kZUVErrorReasonKey);
+    return why && why->isString() ? why->stringValue() : "";
+  };
   serveScript(200, std::string("\xff\xfe", 2));
   banner_->loadRequest(ZUVRequest::request());
   settle([&] { return !errors_.empty(); });
   EXPECT_EQ(errors_.back().code, 2);
+  EXPECT_EQ(*errors_.back().userInfo.find(kZUVErrorAdUnitIDKey),
+            platform::Value("0123456789abcde"));
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::ScriptFetchFailed);
 
   serveScript(200, "function ZEDE_buildAdURL(p) {}");
@@ -175,6 +182,10 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   report("invalidRequest", {{"reason", "bad slot"}});
   EXPECT_EQ(errors_.back().code, 0);
   EXPECT_TRUE(world_.log().contains("<Vozave> Invalid Request: {\"reason\":\"bad slot\"}"));
+  EXPECT_EQ(reason(),
+            "the ad server refused the request (Invalid Request: {\"reason\":\"bad slot\"})");
+  EXPECT_EQ(*errors_.back().userInfo.find(kZUVErrorRequestNumberKey),
+            platform::Value(controller().request()->counter()));
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
   EXPECT_EQ(controller().buildAdWebView(), nullptr);
 
@@ -202,6 +213,7 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   loadToBuild();
   serveAd("/broken");
   EXPECT_EQ(errors_.back().code, 2);
+  EXPECT_EQ(reason(), "the ad page could not be fetched: the server answered HTTP 503");
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
 
   server_.reply("/blank", 200, " \t\r\n ");
@@ -243,6 +255,7 @@ TEST_F(ZUVObjectPrivateTest, FailuresReachTheDelegatesWithTheirStateAndRefresh) 
   platform::Harness::advance(1s);
   ASSERT_EQ(errors_.size(), before + 1);
   EXPECT_EQ(errors_.back().code, 2);
+  EXPECT_EQ(reason(), "the page that builds the ad URL gave no answer within 10 s");
   EXPECT_EQ(controller().state(), ZUVObjectPrivate::State::LoadFailed);
   EXPECT_EQ(controller().buildAdWebView(), nullptr);
   EXPECT_DOUBLE_EQ(refreshIn(), 30);
@@ -446,6 +459,8 @@ TEST_F(ZUVObjectPrivateTest, RequestsThatCannotGoAhead) {
 }
 
 TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {
+  int clicks = 0;
+  events_->adViewDidRecordClick = [&](platform::View&) { ++clicks; };
   auto delegate = controller().webView()->delegate();
   // The banner's ad page on screen; what it decides next carries a tap or not.
   auto page = std::make_shared<velour_test::RecordingWebView>();
@@ -488,6 +503,8 @@ TEST_F(ZUVObjectPrivateTest, OnlyAUsersTapTakesTheAdAnywhere) {
   EXPECT_FALSE(decide(click, platform::kWebViewNavigationTypeOther));
   settle([&] { return server_.requestCount("/ck") == 1; });
   EXPECT_TRUE(platform::Application::shared()->openedURLs().empty());
+  // Each followed tap is one click, its click message too; what was refused is none.
+  EXPECT_EQ(clicks, 4);
 
   // A page that navigates itself while it loads, with no tap, is stopped after a few times.
   page->userActivation = false;
@@ -546,6 +563,66 @@ TEST_F(ZUVObjectPrivateTest, RedirectsAnnounceTrackingAndOrientationAndAnEmptySl
   controller().addAdditionalParameters(parameters);
   EXPECT_FALSE(parameters.contains("slotname"));
   EXPECT_TRUE(parameters.contains("ad_frame"));
+}
+
+// Exposure reaches the delegate as display counts it; an ad's announced tracking URLs go once at
+// its impression, only when asked for, and never those of an ad that never showed.
+TEST_F(ZUVObjectPrivateTest, ImpressionsAndTrackingURLsReachTheApplicationOnceAnAd) {
+  std::string heard;  // i for an impression, v for a viewable one
+  events_->adViewDidRecordImpression = [&](platform::View&) { heard += "i"; };
+  events_->adViewDidRecordViewableImpression = [&](platform::View&) { heard += "v"; };
+  server_.handle("/hop", [&](const httplib::Request&, httplib::Response& out) {
+    out.status = 302;
+    out.set_header("Location", "/ad");
+    out.set_header("X-Zede-Tracking-Urls", server_.url("/t1") + " " + server_.url("/t2"));
+  });
+  server_.reply("/ad", 200, "<p>ad</p>");
+  for (const char* path : {"/t1", "/t2"}) server_.reply(path, 200, "");
+  // Ad pages that neither load nor fail by themselves: the test says when one has loaded.
+  recordBuildPages();
+  banner_ = ZUVBannerView::create(platform::Rect(0, 361, 320, 50));
+  banner_->setRootViewController(root_);
+  banner_->setDelegate(events_);
+  parent_->addSubview(banner_);
+  auto window = platform::Window::create();
+  window->setRootViewController(root_);
+  window->makeKeyAndVisible();
+  root_->view()->addSubview(parent_);
+  auto page = std::make_shared<velour_test::RecordingWebView>();
+  auto show = [&](const std::string& path) {
+    loadToBuild();
+    serveAd(path);
+    controller().webView()->delegate()->webViewDidFinishLoad(*page);
+  };
+  auto see = [&](double y, bool hidden, platform::Duration time) {
+    banner_->setHidden(hidden);
+    banner_->setFrame(platform::Rect(0, y, 320, 50));
+    platform::Harness::advance(time);
+  };
+  see(361, true, 0s);
+  show("/hop");
+  see(361, true, 5s);  // 0 %
+  EXPECT_EQ(heard, "");
+  see(386.5, false, 10s);  // 49 %
+  EXPECT_EQ(heard, "i");
+  see(386, false, 900ms);  // 50 %, then hidden
+  see(386, true, 5s);
+  EXPECT_EQ(heard, "i");
+  see(386, false, 1s);
+  EXPECT_EQ(heard, "iv");
+  EXPECT_EQ(controller().trackerCount(), 0u);
+
+  banner_->setSendsTrackingURLsAtImpression(true);
+  show("/hop");
+  settle([&] { return server_.requestCount("/t1") == 1 && server_.requestCount("/t2") == 1; });
+  see(361, true, 1s);
+  see(361, false, 1s);
+  loadToBuild();
+  serveAd("/hop");  // superseded before its page loads
+  show("/ad");
+  EXPECT_EQ(heard, "ivivi");
+  RunLoop::main().runUntil([] { return false; }, 300ms);
+  EXPECT_EQ(server_.requestCount("/t1") + server_.requestCount("/t2"), 2u);
 }
 
 TEST_F(ZUVObjectPrivateTest, ARefreshDuringTheScriptFetchLeavesOneBuild) {

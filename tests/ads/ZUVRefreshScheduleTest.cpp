@@ -2,6 +2,7 @@
 // seen part of the banner is, the test says.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <utility>
 
 #include "ads/core/ZUVImpressionWatch.h"
@@ -169,6 +170,39 @@ TEST_F(ZUVRefreshScheduleTest, AViewableRefreshWaitsUntilEnoughIsSeen) {
   ASSERT_TRUE(schedule_.isWaitingToBeSeen());
   schedule_.setViewableRefresh(false);
   EXPECT_EQ(refreshes_, 3);
+}
+
+// The application's interval, kept within 30 ... 120 s, takes the server's place from the
+// next load, or from now between loads; 0 stops refreshing; a stop holds until its resume.
+TEST_F(ZUVRefreshScheduleTest, TheApplicationsIntervalAndStopTakeOverFromTheServer) {
+  schedule_.answered("45", LoadEnd::Served);
+  EXPECT_DOUBLE_EQ(dueIn(), 45);
+  schedule_.setApplicationInterval(5);
+  EXPECT_TRUE(world_.log().contains("<Vozave> A refresh interval of 5 s is outside 30 to 120 s"));
+  EXPECT_DOUBLE_EQ(dueIn(), 30);
+  schedule_.answered("45", LoadEnd::Served);
+  EXPECT_DOUBLE_EQ(dueIn(), 30);
+  for (double bad : {-1.0, std::nan("")}) schedule_.setApplicationInterval(bad);
+  EXPECT_DOUBLE_EQ(dueIn(), 30);
+  schedule_.setApplicationInterval(500);
+  EXPECT_DOUBLE_EQ(dueIn(), 120);
+  platform::Harness::advance(120s);
+  schedule_.loadBegins();
+  schedule_.setApplicationInterval(60);  // during a load: from its end, with no retry back-off
+  EXPECT_FALSE(schedule_.timer());
+  schedule_.loadFailed();
+  EXPECT_DOUBLE_EQ(dueIn(), 60);
+
+  schedule_.setStoppedByApplication(true);
+  schedule_.answered("45", LoadEnd::Served);
+  EXPECT_FALSE(schedule_.timer());
+  schedule_.setStoppedByApplication(false);
+  EXPECT_DOUBLE_EQ(dueIn(), 60);
+
+  schedule_.setApplicationInterval(0);
+  schedule_.answered("45", LoadEnd::Served);
+  schedule_.loadFailed();
+  EXPECT_FALSE(schedule_.timer());
 }
 
 // Display's impression rules on the same sight: one pixel on screen once the page has loaded,

@@ -6,7 +6,9 @@
 #include <sstream>
 
 #include "ads/core/ZUVObjectPrivate.h"
+#include "ads/core/ZUVRequestError.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
 #include "platform/harness/Harness.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/Window.h"
@@ -81,12 +83,15 @@ Banners::Watch& Banners::watch(const std::shared_ptr<ZUVBannerView>& banner) {
   auto [entry, added] = watches_.try_emplace(banner.get());
   // A banner that took the address of one gone before it gets a watch of its own.
   if (added || entry->second.banner.lock() != banner) {
-    entry->second = Watch{banner, nullptr, -1, {}};
+    entry->second = Watch{banner, nullptr, -1, {}, {}};
     entry->second.delegate = std::make_shared<ZUVBannerViewDelegate>();
     Watch* watched = &entry->second;
     entry->second.delegate->adViewDidFailToReceiveAdWithError =
         [watched](platform::View&, const platform::Error& error) {
           watched->lastError = error.code;
+          const platform::Value* reason = error.userInfo.find(kZUVErrorReasonKey);
+          watched->lastReason =
+              reason && reason->isString() ? platform::text::singleLine(reason->stringValue()) : "";
           watched->errors.push_back(error.code);
         };
     entry->second.delegate->adViewDidReceiveAd = [watched](platform::View&) {
@@ -118,7 +123,10 @@ std::string Banners::state(const std::shared_ptr<ZUVBannerView>& banner) {
   if (state == ZUVObjectPrivate::State::NothingRequested) return "empty";
   if (controller->isWorking()) return "loading";
   if (state == ZUVObjectPrivate::State::ShowingAd) return "showing";
-  if (watched.lastError >= 0) return "failed " + std::to_string(watched.lastError);
+  if (watched.lastError >= 0) {
+    std::string failed = "failed " + std::to_string(watched.lastError);
+    return watched.lastReason.empty() ? failed : failed + " (" + watched.lastReason + ")";
+  }
   return "loading";
 }
 
@@ -163,6 +171,7 @@ void Banners::printAll(std::ostream& out) {
     if (impressions.impressionCounted()) {
       out << (impressions.viewableImpressionCounted() ? ", viewable impression" : ", impression");
     }
+    out << ", clicks: " << ZUVBannerController(*banner)->clickCount();
     const auto& errors = watch(banner).errors;
     out << ", errors:";
     if (errors.empty()) out << " none";

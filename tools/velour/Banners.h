@@ -52,6 +52,7 @@ class Banners {
     std::weak_ptr<ZUVBannerView> banner;
     std::shared_ptr<ZUVBannerViewDelegate> delegate;
     long lastError = -1;
+    std::string lastReason;  // why the last load failed, in the error's own words
     std::vector<long> errors;
   };
   std::string state(const std::shared_ptr<ZUVBannerView>& banner);
