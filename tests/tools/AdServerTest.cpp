@@ -173,7 +173,7 @@ TEST_F(AdServerTest, ServesTheMraidCreativesBesideTheirSecondPartAndChecks) {
   auto page = get(target(rewarded));
   EXPECT_EQ(problemOfMraidPage(page->body), "");
   EXPECT_EQ(page->get_header_value("X-Zede-Reward"), "10 coins");
-  EXPECT_EQ(page->get_header_value("X-Zede-Reward-Time"), "30");
+  EXPECT_EQ(page->get_header_value("X-Zede-Reward-Time"), "15");
   std::string banner = served("");
   EXPECT_NE(banner.find("/banner-plain?"), std::string::npos);
   EXPECT_FALSE(get(target(banner))->has_header("X-Zede-Reward"));
