@@ -29,26 +29,6 @@ const char* ZUVFullScreenAd::name() const {
   return format_ == Format::Rewarded ? "rewarded ad" : "interstitial ad";
 }
 
-const char* ZUVFullScreenAd::stageName(Stage stage) {
-  switch (stage) {
-    case Stage::Idle:
-      return "idle";
-    case Stage::Loading:
-      return "loading";
-    case Stage::Ready:
-      return "ready";
-    case Stage::Showing:
-      return "showing";
-    case Stage::Dismissed:
-      return "closed";
-    case Stage::Failed:
-      return "failed";
-    case Stage::Expired:
-      return "expired";
-  }
-  return "?";
-}
-
 // A delegate may let this ad go from inside a report of the controller or of the countdown:
 // what reported goes after this pass.
 void ZUVFullScreenAd::dropController() {

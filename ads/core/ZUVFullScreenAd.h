@@ -18,7 +18,7 @@
 // the container's close control (a rewarded ad's behind its countdown). It hears the
 // controller's full-screen messages and passes its own screen's on, not those of a browser
 // opened over it. The public classes keep one each in the private-object registry.
-class ZUVFullScreenAd : public std::enable_shared_from_this<ZUVFullScreenAd> {
+class ZUVFullScreenAd {
  public:
   enum class Format { Interstitial, Rewarded };
   enum class Stage { Idle, Loading, Ready, Showing, Dismissed, Failed, Expired };
@@ -52,7 +52,6 @@ class ZUVFullScreenAd : public std::enable_shared_from_this<ZUVFullScreenAd> {
   ZUVFullScreenAd(const ZUVFullScreenAd&) = delete;
   ZUVFullScreenAd& operator=(const ZUVFullScreenAd&) = delete;
 
-  Format format() const { return format_; }
   const std::string& adUnitID() const { return adUnitID_; }
   void setEvents(Events events) { events_ = std::move(events); }
   void loadRequest(const std::shared_ptr<ZUVRequest>& request);
@@ -60,7 +59,6 @@ class ZUVFullScreenAd : public std::enable_shared_from_this<ZUVFullScreenAd> {
   [[nodiscard]] platform::Result<void> present(
       const std::shared_ptr<platform::ViewController>& from);
   Stage stage() const { return stage_; }
-  static const char* stageName(Stage stage);
   platform::Duration expiryInterval() const { return expiryInterval_; }
   void setExpiryInterval(platform::Duration interval) { expiryInterval_ = interval; }
 
