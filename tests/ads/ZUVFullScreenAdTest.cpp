@@ -111,6 +111,11 @@ TEST_F(ZUVFullScreenAdTest, AnInterstitialShowsOnceNeverRefreshesAndExpiresUnsho
   EXPECT_TRUE(world_.log().contains(
       "<Vozave> The interstitial ad was not shown: it is on the screen already."));
   EXPECT_EQ(presenter(*ad).presentation(), ZUVMraidPresentation::Interstitial);
+  // A browser that the ad opens comes and goes over it without the ad's own messages.
+  auto& screens = *ad->controller()->delegateManager();
+  screens.willPresentScreen();
+  screens.willDismissScreen();
+  screens.didDismissScreen();
   ASSERT_TRUE(presenter(*ad).tapCloseControl());
   EXPECT_EQ(events_, (std::vector<std::string>{"failed 2", "received", "willPresent", "willDismiss",
                                                "didDismiss"}));
