@@ -20,28 +20,10 @@ platform::Result<void> FullScreenAd::load() {
     return refused("there is no window on the screen");
   }
   earned_ = false;
-  // The ads own their delegates' calls; they run while the ads live, so `this` (which owns
-  // them) is there.
   if (kind_ == Kind::Rewarded) {
-    rewarded_ = ZUVRewardedAd::create(kVelourAdUnitID);
-    rewardedDelegate_ = std::make_shared<ZUVRewardedAdDelegate>();
-    auto& d = *rewardedDelegate_;
-    d.rewardedAdDidReceiveAd = [this](ZUVRewardedAd&) { arrived(); };
-    d.rewardedAdDidFailToReceiveAdWithError = [this](ZUVRewardedAd&, const platform::Error& e) {
-      failed(e.code);
-    };
-    d.rewardedAdDidDismissScreen = [this](ZUVRewardedAd&) { closed(); };
-    d.rewardedAdDidEarnReward = [this](ZUVRewardedAd&, const ZUVAdReward& r) { earned(r); };
-    rewarded_->setDelegate(rewardedDelegate_);
+    makeRewarded();
   } else {
-    interstitial_ = ZUVInterstitialAd::create(kVelourAdUnitID);
-    interstitialDelegate_ = std::make_shared<ZUVInterstitialAdDelegate>();
-    auto& d = *interstitialDelegate_;
-    d.interstitialDidReceiveAd = [this](ZUVInterstitialAd&) { arrived(); };
-    d.interstitialDidFailToReceiveAdWithError =
-        [this](ZUVInterstitialAd&, const platform::Error& e) { failed(e.code); };
-    d.interstitialDidDismissScreen = [this](ZUVInterstitialAd&) { closed(); };
-    interstitial_->setDelegate(interstitialDelegate_);
+    makeInterstitial();
   }
   stage_ = Stage::Loading;
   if (kind_ == Kind::Rewarded) {
@@ -51,6 +33,33 @@ platform::Result<void> FullScreenAd::load() {
   }
   if (auto ad = core(); ad && ad->controller()) logConsoleOf(*ad->controller()->webView());
   return {};
+}
+
+// The ads own their delegates' calls; they run while the ads live, so `this` (which owns them)
+// is there.
+void FullScreenAd::makeRewarded() {
+  rewarded_ = ZUVRewardedAd::create(kVelourAdUnitID);
+  rewardedDelegate_ = std::make_shared<ZUVRewardedAdDelegate>();
+  auto& d = *rewardedDelegate_;
+  d.rewardedAdDidReceiveAd = [this](ZUVRewardedAd&) { arrived(); };
+  d.rewardedAdDidFailToReceiveAdWithError = [this](ZUVRewardedAd&, const platform::Error& e) {
+    failed(e.code);
+  };
+  d.rewardedAdDidDismissScreen = [this](ZUVRewardedAd&) { closed(); };
+  d.rewardedAdDidEarnReward = [this](ZUVRewardedAd&, const ZUVAdReward& r) { earned(r); };
+  rewarded_->setDelegate(rewardedDelegate_);
+}
+
+void FullScreenAd::makeInterstitial() {
+  interstitial_ = ZUVInterstitialAd::create(kVelourAdUnitID);
+  interstitialDelegate_ = std::make_shared<ZUVInterstitialAdDelegate>();
+  auto& d = *interstitialDelegate_;
+  d.interstitialDidReceiveAd = [this](ZUVInterstitialAd&) { arrived(); };
+  d.interstitialDidFailToReceiveAdWithError = [this](ZUVInterstitialAd&, const platform::Error& e) {
+    failed(e.code);
+  };
+  d.interstitialDidDismissScreen = [this](ZUVInterstitialAd&) { closed(); };
+  interstitial_->setDelegate(interstitialDelegate_);
 }
 
 std::shared_ptr<ZUVFullScreenAd> FullScreenAd::core() const {

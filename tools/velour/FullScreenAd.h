@@ -43,6 +43,8 @@ class FullScreenAd {
  private:
   enum class Stage { None, Loading, Showing, Failed, Refused, Closed };
   const char* name() const { return kind_ == Kind::Rewarded ? "rewarded" : "interstitial"; }
+  void makeRewarded();
+  void makeInterstitial();
   void arrived();
   void failed(long code);
   void closed();
