@@ -6,7 +6,9 @@ set(VOZAVE_PUBLIC_HEADERS
     include/vozave/AdNetwork.h
     include/vozave/BannerView.h
     include/vozave/BannerViewDelegate.h
+    include/vozave/InterstitialAd.h
     include/vozave/Privacy.h
+    include/vozave/RewardedAd.h
     include/vozave/Request.h
     include/vozave/RequestError.h
     include/vozave/Signals.h

@@ -70,30 +70,32 @@ void ZUVDelegateManager::callActiveSelectorsWithArgument(const std::vector<Messa
 }
 
 void ZUVDelegateManager::didReceiveAd() {
-  deliver({Message::adViewDidReceiveAd, Message::interstitialDidReceiveAd}, nullptr);
+  deliver({pick(Message::adViewDidReceiveAd, Message::interstitialDidReceiveAd)}, nullptr);
 }
 
 void ZUVDelegateManager::didFailToReceiveAdWithError(const platform::Error& error) {
-  deliver({Message::adViewDidFailToReceiveAdWithError,
-           Message::interstitialDidFailToReceiveAdWithError},
+  deliver({pick(Message::adViewDidFailToReceiveAdWithError,
+                Message::interstitialDidFailToReceiveAdWithError)},
           &error);
 }
 
 void ZUVDelegateManager::willPresentScreen() {
-  deliver({Message::adViewWillPresentScreen, Message::interstitialWillPresentScreen}, nullptr);
+  deliver({pick(Message::adViewWillPresentScreen, Message::interstitialWillPresentScreen)},
+          nullptr);
 }
 
 void ZUVDelegateManager::willDismissScreen() {
-  deliver({Message::adViewWillDismissScreen, Message::interstitialWillDismissScreen}, nullptr);
+  deliver({pick(Message::adViewWillDismissScreen, Message::interstitialWillDismissScreen)},
+          nullptr);
 }
 
 void ZUVDelegateManager::didDismissScreen() {
-  deliver({Message::adViewDidDismissScreen, Message::interstitialDidDismissScreen}, nullptr);
+  deliver({pick(Message::adViewDidDismissScreen, Message::interstitialDidDismissScreen)}, nullptr);
 }
 
 void ZUVDelegateManager::willLeaveApplication() {
-  deliver({Message::adViewWillLeaveApplication, Message::interstitialWillLeaveApplication}, nullptr,
-          [] {
+  deliver({pick(Message::adViewWillLeaveApplication, Message::interstitialWillLeaveApplication)},
+          nullptr, [] {
             ZUVStatistics& statistics = ZUVStatistics::sharedStatistics();
             if (statistics.isTimingClick()) statistics.setClickBackgroundedApp();
           });

@@ -7,8 +7,9 @@
 #include "ads/core/ZUVDelegateContainer.h"
 #include "ads/web/ZUVAdEventReporting.h"
 
-// Turns each ad event into the banner and interstitial messages of every registered delegate
-// that implements them, in registration order, on the main thread.
+// Turns each ad event into the banner messages, or for a full-screen load the interstitial
+// ones, of every registered delegate that implements them, in registration order, on the main
+// thread.
 class ZUVDelegateManager : public std::enable_shared_from_this<ZUVDelegateManager>,
                            public ZUVAdEventReporting {
  public:
@@ -25,6 +26,11 @@ class ZUVDelegateManager : public std::enable_shared_from_this<ZUVDelegateManage
   // The first container that is not internal.
   std::shared_ptr<ZUVDelegateContainer> publisherDelegateContainer() const;
   const Containers& delegateContainers() const { return delegates_; }
+
+  // Which of the two forms of each message is sent: the banner's (the default) or the
+  // full-screen ad's.
+  void setFullScreen(bool fullScreen) { fullScreen_ = fullScreen; }
+  bool isFullScreen() const { return fullScreen_; }
 
   // Any thread; the caller waits until the main thread has delivered.
   void didReceiveAd();
@@ -48,5 +54,12 @@ class ZUVDelegateManager : public std::enable_shared_from_this<ZUVDelegateManage
   void deliver(const std::vector<ZUVBannerViewDelegateMessage>& messages,
                const platform::Error* argument, const std::function<void()>& after = {});
 
+  // Of a pair of messages, the one of the form being sent.
+  ZUVBannerViewDelegateMessage pick(ZUVBannerViewDelegateMessage banner,
+                                    ZUVBannerViewDelegateMessage fullScreen) const {
+    return fullScreen_ ? fullScreen : banner;
+  }
+
   Containers delegates_;
+  bool fullScreen_ = false;
 };

@@ -186,12 +186,20 @@ std::shared_ptr<ZUVRequestPrivate> ZUVObjectPrivate::privateRequestWithRequest(
 }
 
 void ZUVObjectPrivate::loadRequest(const std::shared_ptr<ZUVRequest>& request) {
+  delegateManager_->setFullScreen(false);
   hasAutoRefreshed_ = false;
   refresh_->resetRetries();
   loadPrivateRequest(privateRequestWithRequest(request));
 }
 
 void ZUVObjectPrivate::loadInterstitialRequest(const std::shared_ptr<ZUVRequest>& request) {
+  loadFullScreenRequest(request, "interstitial_mb");
+}
+
+void ZUVObjectPrivate::loadFullScreenRequest(const std::shared_ptr<ZUVRequest>& request,
+                                             std::string format) {
+  fullScreenFormat_ = std::move(format);
+  delegateManager_->setFullScreen(true);
   hasAutoRefreshed_ = false;
   refresh_->resetRetries();
   // The flag goes on a copy: the caller's request stays a banner request for its next use.
@@ -202,6 +210,10 @@ void ZUVObjectPrivate::loadInterstitialRequest(const std::shared_ptr<ZUVRequest>
 }
 
 void ZUVObjectPrivate::reloadCurrentRequest() {
+  if (!refreshes_) {
+    refresh_->stop();
+    return;
+  }
   hasAutoRefreshed_ = true;
   loadPrivateRequest(request_);
 }

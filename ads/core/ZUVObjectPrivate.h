@@ -107,6 +107,11 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
 
   void loadRequest(const std::shared_ptr<ZUVRequest>& request);
   void loadInterstitialRequest(const std::shared_ptr<ZUVRequest>& request);
+  // A full-screen load: placement interstitial, the request's "format" `format`, and the
+  // delegates' full-screen messages in place of the banner's.
+  void loadFullScreenRequest(const std::shared_ptr<ZUVRequest>& request, std::string format);
+  // A full-screen ad shows what it loaded once: off, a refresh that falls due loads nothing.
+  void setRefreshes(bool on) { refreshes_ = on; }
 
   // Follows each URL (unparsable texts are skipped) with a click tracker of its own.
   void trackURLs(const std::vector<std::string>& urls);
@@ -262,6 +267,8 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   // which refreshes may replace one by one.
   platform::TimerHandle adPageTimer_;
   bool hasAutoRefreshed_ = false;
+  bool refreshes_ = true;
+  std::string fullScreenFormat_ = "interstitial_mb";
   std::int32_t supportedOrientations_ = 1;
   platform::Registration trackerCleanup_;
   // Hears the fetches of the load under way; each load makes its own.

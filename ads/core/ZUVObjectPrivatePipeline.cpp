@@ -107,7 +107,7 @@ std::string ZUVObjectPrivate::scriptSafeJSON(std::string_view json) {
 void ZUVObjectPrivate::addAdditionalParameters(platform::Dictionary& parameters) const {
   if (!adUnitID_.empty()) parameters.set(kZUVParameterAdSlotID, adUnitID_);
   if (request_ && request_->isInterstitialAd()) {
-    parameters.set(kZUVParameterAdFormat, "interstitial_mb");
+    parameters.set(kZUVParameterAdFormat, fullScreenFormat_);
     return;
   }
   platform::Rect frame;

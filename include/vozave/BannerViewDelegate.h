@@ -10,7 +10,9 @@
 
 // The messages by which the ad client reports to the application. Every message is optional:
 // a delegate implements the ones it sets, and only those are sent. The first argument is the
-// banner view for which the delegate was registered.
+// banner view for which the delegate was registered. A banner sends only the adView... form;
+// the interstitial... twins stay for source compatibility and are never sent for a banner's
+// loads: full-screen ads report through ZUVInterstitialAdDelegate and ZUVRewardedAdDelegate.
 struct ZUVBannerViewDelegate {
   // A message about the banner `adView`.
   using Event = std::function<void(platform::View& adView)>;
@@ -18,18 +20,18 @@ struct ZUVBannerViewDelegate {
   using Failure = std::function<void(platform::View& adView, const platform::Error& error)>;
 
   Event adViewDidReceiveAd;        // an ad is loaded and showing, after each successful load
-  Event interstitialDidReceiveAd;  // the same for an interstitial request
+  Event interstitialDidReceiveAd;  // not sent for a banner's loads
   // A load failed; the error (a ZUVRequestError) says why.
   Failure adViewDidFailToReceiveAdWithError;
-  Failure interstitialDidFailToReceiveAdWithError;  // the same for an interstitial request
+  Failure interstitialDidFailToReceiveAdWithError;  // not sent for a banner's loads
   Event adViewWillPresentScreen;        // a full screen (browser, web application) is about to show
-  Event interstitialWillPresentScreen;  // the same for an interstitial request
+  Event interstitialWillPresentScreen;  // not sent for a banner's loads
   Event adViewWillDismissScreen;        // the full screen is about to go
-  Event interstitialWillDismissScreen;  // the same for an interstitial request
+  Event interstitialWillDismissScreen;  // not sent for a banner's loads
   Event adViewDidDismissScreen;         // the full screen has gone; refreshing goes on
-  Event interstitialDidDismissScreen;   // the same for an interstitial request
+  Event interstitialDidDismissScreen;   // not sent for a banner's loads
   Event adViewWillLeaveApplication;     // a tap opens another application
-  Event interstitialWillLeaveApplication;  // the same for an interstitial request
+  Event interstitialWillLeaveApplication;  // not sent for a banner's loads
   // The ad on show has been seen: its page loaded with at least one pixel of it on screen while
   // the application is active. Once an ad; each refresh shows a new ad.
   Event adViewDidRecordImpression;

@@ -159,15 +159,24 @@ TEST_F(AdServerTest, ServesTheMraidCreativesBesideTheirSecondPartAndChecks) {
   EXPECT_NE(checks->body.find("mraid-check FAIL "), std::string::npos);
   EXPECT_EQ(get(std::string(adserver::kMraidPrefix) + "inventory.js")->status, 404);
 
-  std::string interstitial =
-      std::string("&") + adserver::kAdFormatParameter + "=" + adserver::kInterstitialFormat;
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_NE(
-        get(adRequest(interstitial))->get_header_value("Location").find("/mraid-interstitial?"),
-        std::string::npos);
+  // Full-screen formats take their own rotations; only a rewarded ad's page names its reward.
+  const std::string format = std::string("&") + adserver::kAdFormatParameter + "=";
+  auto served = [&](const std::string& extra) {
+    return get(adRequest(extra))->get_header_value("Location");
+  };
+  for (const char* name :
+       {"/mraid-interstitial?", "/interstitial-plain?", "/mraid-interstitial?"}) {
+    EXPECT_NE(served(format + adserver::kInterstitialFormat).find(name), std::string::npos);
   }
-  EXPECT_NE(get(adRequest())->get_header_value("Location").find("/banner-plain?"),
-            std::string::npos);
+  std::string rewarded = served(format + adserver::kRewardedFormat);
+  EXPECT_NE(rewarded.find("/mraid-rewarded?"), std::string::npos);
+  auto page = get(target(rewarded));
+  EXPECT_EQ(problemOfMraidPage(page->body), "");
+  EXPECT_EQ(page->get_header_value("X-Zede-Reward"), "10 coins");
+  EXPECT_EQ(page->get_header_value("X-Zede-Reward-Time"), "15");
+  std::string banner = served("");
+  EXPECT_NE(banner.find("/banner-plain?"), std::string::npos);
+  EXPECT_FALSE(get(target(banner))->has_header("X-Zede-Reward"));
 }
 
 TEST_F(AdServerTest, AConditionalFetchOfTheScriptGetsNotModifiedUntilTheInventoryChanges) {
@@ -384,6 +393,8 @@ TEST(AdServerInventoryTest, RefusesInventoriesItCannotServe) {
        "unknown creative \"x\""},
       {R"({"units": {"*": {"fault": "sometimes"}}})", "unknown fault"},
       {R"({"units": {"*": {"fault": "stall", "refresh": -1}}})", "\"refresh\" must be"},
+      {R"({"units": {"*": {"fault": "stall", "reward": "1 a\nX-Evil: 1"}}})", "one line"},
+      {R"({"units": {"*": {"fault": "stall", "rewarded": ["y"]}}})", "unknown creative \"y\""},
   };
   for (const auto& [text, reason] : bad) {
     auto parsed = adserver::Inventory::parse(text, known);

@@ -273,10 +273,15 @@ TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
   ASSERT_TRUE(server);
   adserver::AdUnit unit;
   unit.creatives = {"banner-plain"};
+  unit.rewarded = {"mraid-rewarded"};
+  unit.rewardTime = "15";
   server->setUnit("a1b2c3d4e5f6071", unit);
-  Outcome run =
-      runScript("interstitial\ninterstitial\nwait 1\nshow\ntext\nclose\nshow\nclose\ntext\nquit\n",
-                "--ad-server http://127.0.0.1:" + std::to_string(server->port()));
+  Outcome run = runScript(
+      "interstitial\ninterstitial\nwait 1\nshow\ntext\nclose\nshow\nclose\ntext\n"
+      // A rewarded ad's close asks first before its time, and is its close control after it.
+      "rewarded\nwait for mraid-rewarded ready\nshow\nclose\npress Keep watching\nwait 20\n"
+      "show\nclose\nwait for mraid-rewarded closed\nshow\nlog\nquit\n",
+      "--ad-server http://127.0.0.1:" + std::to_string(server->port()));
   if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.err.find("error: an interstitial is loading already"), std::string::npos);
@@ -305,11 +310,22 @@ TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
   // Back on the board, the text is the banner's ad.
   EXPECT_NE(outputOf(run.out, "text", 1).find("text: Verdant Gardens"), std::string::npos);
 
+  EXPECT_NE(outputOf(run.out, "show", 2).find(", reward 10 coins in "), std::string::npos);
+  EXPECT_NE(outputOf(run.out, "show", 2).find("close control 270,0 50x50 (hidden)"),
+            std::string::npos);
+  EXPECT_NE(outputOf(run.out, "show", 3).find("mraid-rewarded?n="), std::string::npos);
+  EXPECT_NE(outputOf(run.out, "show", 3).find(", reward 10 coins earned"), std::string::npos);
+  EXPECT_NE(outputOf(run.out, "show", 4).find("rewarded: closed, reward 10 coins earned"),
+            std::string::npos);
+  EXPECT_EQ(count(run.out, "log: velour: the rewarded ad earned 10 coins"), 1) << run.out;
+
   auto ads = server->record().requestsOfKind(adserver::RequestKind::Ad);
-  EXPECT_TRUE(std::any_of(ads.begin(), ads.end(), [](const adserver::RecordedRequest& request) {
-    const platform::Value* format = request.parameters.find("format");
-    return format && format->isString() && format->stringValue() == "interstitial_mb";
-  }));
+  for (const char* format : {"interstitial_mb", "rewarded_mb"}) {
+    EXPECT_TRUE(std::any_of(ads.begin(), ads.end(), [&](const adserver::RecordedRequest& request) {
+      const platform::Value* asked = request.parameters.find("format");
+      return asked && asked->isString() && asked->stringValue() == format;
+    })) << format;
+  }
 }
 
 // A page's console messages reach the log, escaped, while its banner can be seen. With

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "ads/core/ZUVBannerView.h"
+#include "ads/core/ZUVFullScreenAd.h"
 #include "ads/core/ZUVObjectPrivate.h"
 #include "ads/core/ZUVRequestError.h"
 #include "ads/support/ZUVEndpoints.h"
@@ -26,6 +27,7 @@
 #include "tests/support/TestHTTPServer.h"
 #include "tests/web/VendorAdServerTest.h"
 #include "tools/adserver/AdServer.h"
+#include "vozave/InterstitialAd.h"
 
 namespace {
 
@@ -397,39 +399,42 @@ TEST_F(MraidAdTest, ThePublicComplianceAdsPassTheirCases) {
   }
 }
 
-// The interstitial creative forces landscape: the phone turns while it is up, its checks pass,
-// and the close control hides it and turns the phone back.
+// The interstitial creative, through the public class: it forces landscape, so the phone turns
+// while it is up; its checks pass; the close control hides it, turns the phone back and ends it.
 TEST_F(MraidAdTest, AnInterstitialTurnsThePhoneAndItsCloseControlHidesIt) {
   adserver::AdUnit unit;
   unit.interstitials = {"mraid-interstitial"};
   unit.creatives = {"banner-plain"};
   server_->setUnit("0123456789abcde", unit);
-  banner_ = ZUVBannerView::create(platform::Rect(0, 0, 320, 460));
-  banner_->setAdUnitID("0123456789abcde");
-  banner_->setRootViewController(root_);
-  page().setConsoleHandler(collect());
-  bool arrived = false;
-  events_ = std::make_shared<ZUVBannerViewDelegate>();
-  events_->interstitialDidReceiveAd = [&arrived](platform::View&) { arrived = true; };
-  banner_->setDelegate(events_);
+  auto ad = ZUVInterstitialAd::create("0123456789abcde");
+  auto delegate = std::make_shared<ZUVInterstitialAdDelegate>();
+  std::vector<std::string> heard;
+  delegate->interstitialDidReceiveAd = [&](ZUVInterstitialAd&) { heard.push_back("received"); };
+  delegate->interstitialWillPresentScreen = [&](ZUVInterstitialAd&) { heard.push_back("present"); };
+  delegate->interstitialDidDismissScreen = [&](ZUVInterstitialAd&) { heard.push_back("dismiss"); };
+  ad->setDelegate(delegate);
   // getLocation answers with the location that the application put in the request.
   auto request = ZUVRequest::request();
   request->setLocationWithLatitudeLongitudeAccuracy(48.85f, 2.35f, 30);
-  controller().loadInterstitialRequest(request);
+  ad->loadRequest(request);
+  ZUVObjectPrivate& controller = *ZUVFullScreenAd::of(ad.get())->controller();
+  controller.webView()->setConsoleHandler(collect());
   ASSERT_TRUE(printed("mraid-event stateChange \"default\"")) << ::testing::PrintToString(lines_);
-  ASSERT_TRUE(arrived);
-  ASSERT_TRUE(mraid().presentInterstitial());
+  ASSERT_TRUE(ad->isReady());
+  ASSERT_TRUE(ad->presentFromRootViewController(root_));
   ASSERT_TRUE(printed("mraid-done interstitial ready")) << ::testing::PrintToString(lines_);
   EXPECT_EQ(platform::Application::shared()->statusBarOrientation(),
             platform::InterfaceOrientation::LandscapeLeft);
   EXPECT_TRUE(std::any_of(lines_.begin(), lines_.end(), [](const std::string& line) {
     return line.starts_with("mraid-info location {\"lat\":48.8");
   })) << ::testing::PrintToString(lines_);
-  tapCloseControl();
+  ASSERT_TRUE(controller.mraid()->presenter().tapCloseControl());
   ASSERT_TRUE(printed("mraid-done interstitial closed")) << ::testing::PrintToString(lines_);
-  EXPECT_EQ(mraid().state(), ZUVMraidState::Hidden);
+  EXPECT_EQ(controller.mraid()->state(), ZUVMraidState::Hidden);
   EXPECT_EQ(platform::Application::shared()->statusBarOrientation(),
             platform::InterfaceOrientation::Portrait);
+  EXPECT_EQ(heard, (std::vector<std::string>{"received", "present", "dismiss"}));
+  EXPECT_FALSE(ad->isReady());
   EXPECT_EQ(failures(), std::vector<std::string>{});
 }
 

@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -283,13 +284,7 @@ void AdServer::serveAdRequest(const httplib::Request&, httplib::Response& respon
   if (unit->fault == Fault::ServerError) {
     return refuse(response, record, 500, "server error chosen by the inventory");
   }
-  // Interstitials have a rotation of their own where the unit names one.
-  const platform::Value* format = ad->parameters.find(kAdFormatParameter);
-  bool ownInterstitials =
-      format && format->stringValue() == kInterstitialFormat && !unit->interstitials.empty();
-  std::string creative = ownInterstitials
-                             ? nextCreative(ad->slot + " interstitial", unit->interstitials)
-                             : nextCreative(ad->slot, unit->creatives);
+  std::string creative = creativeFor(ad->slot, *unit, ad->parameters);
   long n = ++sequence_;
   std::string ticket = ad->slot + "-" + std::to_string(n);
   redirect(response,
@@ -297,6 +292,21 @@ void AdServer::serveAdRequest(const httplib::Request&, httplib::Response& respon
   response.set_header("X-Zede-Tracking-Urls", origin_ + kTrackingPrefix + ticket + "-imp " +
                                                   origin_ + kTrackingPrefix + ticket + "-view");
   response.set_header("X-Zede-Orientation", unit->orientation);
+}
+
+// Interstitial and rewarded ads have rotations of their own where the unit names them; a
+// rewarded request takes the interstitials' where it names none of its own.
+std::string AdServer::creativeFor(const std::string& slot, const AdUnit& unit,
+                                  const platform::Dictionary& parameters) {
+  const platform::Value* format = parameters.find(kAdFormatParameter);
+  const std::string asked = format ? format->stringValue() : "";
+  if (asked == kRewardedFormat && !unit.rewarded.empty()) {
+    return nextCreative(slot + " rewarded", unit.rewarded);
+  }
+  if ((asked == kInterstitialFormat || asked == kRewardedFormat) && !unit.interstitials.empty()) {
+    return nextCreative(slot + " interstitial", unit.interstitials);
+  }
+  return nextCreative(slot, unit.creatives);
 }
 
 void AdServer::serveAdPage(const httplib::Request& request, httplib::Response& response,
@@ -317,6 +327,10 @@ void AdServer::serveAdPage(const httplib::Request& request, httplib::Response& r
   AdPlaceholders values{origin_, slot, slot + "-" + (n ? *n : "0")};
   auto html = content_.creative(name, values);
   if (!html) return refuse(response, record, 404, "no creative named " + quotedForReason(name));
+  if (std::find(unit->rewarded.begin(), unit->rewarded.end(), name) != unit->rewarded.end()) {
+    response.set_header("X-Zede-Reward", unit->reward);
+    response.set_header("X-Zede-Reward-Time", unit->rewardTime);
+  }
   switch (unit->fault) {
     case Fault::EmptyPage:
       return sendPage(response, *unit, AdContent::emptyPage());

@@ -99,6 +99,9 @@ class AdServer {
   std::optional<AdUnit> unitFor(const std::string& slot) const;
   // The next of `creatives` in the rotation named `rotation`.
   std::string nextCreative(const std::string& rotation, const std::vector<std::string>& creatives);
+  // The next creative of the rotation that the request's format takes.
+  std::string creativeFor(const std::string& slot, const AdUnit& unit,
+                          const platform::Dictionary& parameters);
 
   AdServerOptions options_;
   AdContent content_;

@@ -21,9 +21,10 @@ inline constexpr const char* kAdPagePrefix = "/zede/page/";
 // Pages of the MRAID creatives beside the ad page: the second part of the two-part ad and the
 // checks the creatives share. kMraidPrefix + name.
 inline constexpr const char* kMraidPrefix = "/zede/mraid/";
-// The ad request parameter, and its value, of a request for an interstitial.
+// The ad request parameter, and its values, of a request for an interstitial or rewarded ad.
 inline constexpr const char* kAdFormatParameter = kZUVParameterAdFormat;
 inline constexpr const char* kInterstitialFormat = "interstitial_mb";
+inline constexpr const char* kRewardedFormat = "rewarded_mb";
 // Tracking and click chains: prefix + ticket, then "/2", then the end. The prefixes are four
 // characters long, so the client's impression ticket (a tracking path without its first four
 // characters) is the ticket itself.

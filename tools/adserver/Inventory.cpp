@@ -82,6 +82,20 @@ platform::Result<AdUnit> readUnit(const platform::Value& entry,
   auto interstitials = readCreatives(entry["interstitials"], "interstitials", known);
   if (!interstitials) return interstitials.error();
   unit.interstitials = std::move(*interstitials);
+  auto rewarded = readCreatives(entry["rewarded"], "rewarded", known);
+  if (!rewarded) return rewarded.error();
+  unit.rewarded = std::move(*rewarded);
+  auto rewardTime = readNumber(entry, "reward_time", kMaximumRefreshSeconds, 30);
+  if (!rewardTime) return rewardTime.error();
+  unit.rewardTime = numberText(*rewardTime);
+  if (!entry["reward"].isNull()) {
+    const std::string& reward = entry["reward"].stringValue();
+    // Any text, to act out a bad one, but a header's: one line.
+    if (!entry["reward"].isString() || reward.find_first_of("\r\n") != std::string::npos) {
+      return badInventory("\"reward\" must be one line of text");
+    }
+    unit.reward = reward;
+  }
   auto refresh = readNumber(entry, "refresh", kMaximumRefreshSeconds, 30);
   if (!refresh) return refresh.error();
   auto stall = readNumber(entry, "stall_ms", kMaximumStallMilliseconds, unit.stallMilliseconds);

@@ -38,6 +38,11 @@ struct AdUnit {
   std::vector<std::string> creatives;  // names of creative files, served in turn
   // Served in turn to interstitial requests instead; empty: they get `creatives` too.
   std::vector<std::string> interstitials;
+  // Served in turn to rewarded requests; empty: they get `interstitials`, else `creatives`.
+  // Their pages carry the reward headers below.
+  std::vector<std::string> rewarded;
+  std::string reward = "10 coins";  // the "X-Zede-Reward" text, sent as it is
+  std::string rewardTime = "30";    // the "X-Zede-Reward-Time" text, in seconds
   std::string refreshRate = "30";   // the "X-Zede-Refresh-Rate" text, in seconds
   std::string orientation = "any";  // the "X-Zede-Orientation" text
   Fault fault = Fault::None;

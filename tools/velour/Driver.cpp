@@ -96,6 +96,8 @@ const char* Driver::helpText() {
          "                             resized or interstitial ad\n"
          "  interstitial               load an interstitial ad and show it over the screen\n"
          "                             when it arrives\n"
+         "  rewarded                   the same with a rewarded ad; close before its time asks\n"
+         "                             (press Close ad, or Keep watching)\n"
          "  text                       print the visible text of the page in front\n"
          "  back | forward | reload    the browser's toolbar buttons\n"
          "  open-outside               open the browser's page outside the application\n"
@@ -113,7 +115,9 @@ const char* Driver::helpText() {
          "                             what it withholds\n"
          "  show                       print the visible screen: each banner's state, the\n"
          "                             full screens over it, expanded, resized and\n"
-         "                             interstitial ads with their close control, the status bar\n"
+         "                             interstitial ads with their close control, the status bar,\n"
+         "                             the interstitial's and rewarded ad's state, reward and\n"
+         "                             countdown\n"
          "  snapshot FILE.png          write a picture of the screen (missing folders are made)\n"
          "  log                        print the developer log lines not shown yet\n"
          "  help                       print this list\n"
@@ -177,7 +181,10 @@ bool Driver::wait(const std::string& argument) {
 // moves on towards its time-out. Any other work under way (a fetch, a page load, the engine's
 // start) gets the budget at every settle, since a busy machine is slow, not stuck.
 void Driver::settle() {
-  auto busy = [this] { return FullScreens::isLoading() || phone_.interstitial().isLoading(); };
+  auto busy = [this] {
+    return FullScreens::isLoading() || phone_.interstitial().isLoading() ||
+           phone_.rewarded().isLoading();
+  };
   bool settled = Banners::settle(
       stalled_ && Banners::awaitingBuildReportsOnly() ? kStalledSettle : kSettleBudget, busy);
   stalled_ = !settled && Banners::awaitingBuildReportsOnly() && !busy();
@@ -247,12 +254,16 @@ bool Driver::execute(const std::string& rawLine) {
       outcome = FullScreens::tapText(argument);
     }
     if (outcome) FullScreens::awaitTapEffect(kTapEffectBudget);
+  } else if (verb == "close" && phone_.rewarded().countdownTitle()) {
+    // Before its time the close control is the countdown, which asks first.
+    outcome = phone_.press(*phone_.rewarded().countdownTitle());
   } else if (verb == "done" || verb == "close" || verb == "back" || verb == "forward" ||
              verb == "reload" || verb == "open-outside") {
     outcome = FullScreens::pressControl(verb);
-  } else if (verb == "interstitial") {
-    outcome = phone_.interstitial().load();
-    if (outcome) out_ << "interstitial: loading; it takes the screen when it arrives\n";
+  } else if (verb == "interstitial" || verb == "rewarded") {
+    auto& ad = verb == "rewarded" ? phone_.rewarded() : phone_.interstitial();
+    outcome = ad.load();
+    if (outcome) out_ << verb << ": loading; it takes the screen when it arrives\n";
   } else if (verb == "text") {
     outcome = FullScreens::printText(out_);
   } else if (verb == "mail") {
@@ -287,7 +298,6 @@ bool Driver::execute(const std::string& rawLine) {
   phone_.banners().watchAll();
   // Whatever the command set off runs now, at the same moment of simulated time.
   platform::RunLoop::main().runOnce();
-  phone_.interstitial().tidy();
   return true;
 }
 

@@ -124,12 +124,11 @@ const char* presentationName(ZUVMraidPresentation presentation) {
   return "?";
 }
 
-// The MRAID state of the ad that `presenter` shows, from the banner whose container it is.
+// The MRAID state of the ad that `presenter` shows, from its container among `ads`.
 std::string stateOf(const ZUVMraidPresenter& presenter,
-                    const std::vector<std::shared_ptr<ZUVBannerView>>& banners) {
-  for (const auto& banner : banners) {
-    ZUVMraidController* mraid = ZUVBannerController(*banner)->mraid();
-    if (mraid && &mraid->presenter() == &presenter) {
+                    const std::vector<ZUVMraidController*>& ads) {
+  for (auto* mraid : ads) {
+    if (&mraid->presenter() == &presenter) {
       return std::string(ZUVMraidController::stateName(mraid->state()));
     }
   }
@@ -139,12 +138,14 @@ std::string stateOf(const ZUVMraidPresenter& presenter,
 // "mraid ad: expanded, state expanded, 0,0 320x480, close control 270,0 50x50" (window
 // coordinates).
 void printMraidAd(std::ostream& out, const ZUVMraidPresenter& presenter, const char* indent,
-                  const std::vector<std::shared_ptr<ZUVBannerView>>& banners) {
+                  const std::vector<ZUVMraidController*>& ads) {
   out << indent << "mraid ad: " << presentationName(presenter.presentation()) << ", state "
-      << stateOf(presenter, banners);
+      << stateOf(presenter, ads);
   if (auto web = presenter.adView()) out << ", " << FullScreens::geometry(web->frameInWindow());
   if (auto close = presenter.closeControl()) {
     out << ", close control " << FullScreens::geometry(close->frameInWindow());
+    // A rewarded ad's, until its time has been watched.
+    if (close->isHidden()) out << " (hidden)";
   }
   out << "\n";
 }
@@ -256,10 +257,10 @@ void FullScreens::awaitTapEffect(platform::Duration budget) {
   platform::Harness::runUntilHostTime([&] { return state() != before; }, end);
 }
 
-void FullScreens::print(std::ostream& out,
-                        const std::vector<std::shared_ptr<ZUVBannerView>>& moreBanners) {
-  auto banners = Banners::all();
-  banners.insert(banners.end(), moreBanners.begin(), moreBanners.end());
+void FullScreens::print(std::ostream& out, std::vector<ZUVMraidController*> ads) {
+  for (const auto& banner : Banners::all()) {
+    if (auto* mraid = ZUVBannerController(*banner)->mraid()) ads.push_back(mraid);
+  }
   auto app = platform::Application::shared();
   out << "status bar: " << (app->isStatusBarHidden() ? "hidden" : "shown") << "\n";
   auto window = platform::Window::keyWindow();
@@ -276,12 +277,12 @@ void FullScreens::print(std::ostream& out,
       printMail(out, *mail);
     } else if (auto* presenter = mraidAdInFront(shown)) {
       if (auto web = presenter->adView()) printPage(out, *web);
-      printMraidAd(out, *presenter, "  ", banners);
+      printMraidAd(out, *presenter, "  ", ads);
     }
   }
   for (auto* presenter : ZUVMraidPresenter::showing()) {
     if (presenter->presentation() == ZUVMraidPresentation::Resized) {
-      printMraidAd(out, *presenter, "", banners);
+      printMraidAd(out, *presenter, "", ads);
     }
   }
 }

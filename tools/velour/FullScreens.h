@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ads/core/ZUVBannerView.h"
+#include "ads/mraid/ZUVMraidController.h"
 #include "platform/foundation/Result.h"
 #include "platform/ui/ViewController.h"
 #include "platform/web/WebView.h"
@@ -20,10 +21,9 @@ namespace velour {
 class FullScreens {
  public:
   // The status bar, then each presented controller over the screen it covers, front last,
-  // then resized ads; MRAID ads with their state, from the banners on the screens or
-  // `moreBanners`.
-  static void print(std::ostream& out,
-                    const std::vector<std::shared_ptr<ZUVBannerView>>& moreBanners = {});
+  // then resized ads; MRAID ads with their state, from the banners on the screens or the
+  // containers `ads` (the full-screen ads').
+  static void print(std::ostream& out, std::vector<ZUVMraidController*> ads = {});
 
   // Prints the visible text of the page in front (as tapText finds it), one "text:" line per
   // line of it, at most kMaxTextLines; an error text when there is no page.

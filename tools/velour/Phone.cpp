@@ -205,10 +205,13 @@ std::string Phone::screen() {
       }
     }
   }
-  std::vector<std::shared_ptr<ZUVBannerView>> interstitial;
-  if (auto banner = interstitial_.banner()) interstitial.push_back(banner);
-  FullScreens::print(out, interstitial);
+  std::vector<ZUVMraidController*> ads;
+  for (const FullScreenAd* ad : {&interstitial_, &rewarded_}) {
+    if (auto* mraid = ad->mraid()) ads.push_back(mraid);
+  }
+  FullScreens::print(out, std::move(ads));
   interstitial_.print(out);
+  rewarded_.print(out);
   printPlaying(out);
   const auto& animations = platform::Harness::animationLog();
   if (animationsShown_ > animations.size()) animationsShown_ = 0;

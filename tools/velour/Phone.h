@@ -5,7 +5,7 @@
 
 #include "platform/foundation/Result.h"
 #include "tools/velour/Banners.h"
-#include "tools/velour/Interstitial.h"
+#include "tools/velour/FullScreenAd.h"
 
 namespace velour {
 
@@ -28,11 +28,13 @@ class Phone {
     return banners_.tapVisible(point);
   }
   Banners& banners() { return banners_; }
-  Interstitial& interstitial() { return interstitial_; }
+  FullScreenAd& interstitial() { return interstitial_; }
+  FullScreenAd& rewarded() { return rewarded_; }
 
  private:
   Banners banners_;
-  Interstitial interstitial_;
+  FullScreenAd interstitial_{FullScreenAd::Kind::Interstitial};
+  FullScreenAd rewarded_{FullScreenAd::Kind::Rewarded};
   std::size_t animationsShown_ = 0;
 };
 

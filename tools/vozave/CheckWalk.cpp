@@ -173,14 +173,13 @@ void CheckWalk::endStep(const std::string& outcome) {
 
 std::shared_ptr<platform::WebView> CheckWalk::adPage() {
   if (banner_) return ZUVBannerController(*banner_)->webView();
-  auto interstitial = phone_.interstitial().banner();
-  return interstitial ? ZUVBannerController(*interstitial)->webView() : nullptr;
+  auto* interstitial = phone_.interstitial().showing();
+  return interstitial ? interstitial->webView() : nullptr;
 }
 
 ZUVMraidController* CheckWalk::mraid() {
   if (banner_) return ZUVBannerController(*banner_)->mraid();
-  auto interstitial = phone_.interstitial().banner();
-  return interstitial ? ZUVBannerController(*interstitial)->mraid() : nullptr;
+  return phone_.interstitial().mraid();
 }
 
 void CheckWalk::run() {
@@ -225,11 +224,14 @@ bool CheckWalk::load() {
         [this] {
           std::ostringstream line;
           phone_.interstitial().print(line);
-          if (line.str().starts_with("interstitial: failed")) failure_ = line.str();
-          return phone_.interstitial().banner() || !failure_.empty();
+          if (line.str().starts_with("interstitial: failed") ||
+              line.str().starts_with("interstitial: refused")) {
+            failure_ = line.str();
+          }
+          return phone_.interstitial().showing() || !failure_.empty();
         },
         kLoadBudget);
-    received_ = phone_.interstitial().banner() != nullptr;
+    received_ = phone_.interstitial().showing() != nullptr;
   } else {
     loadBanner();
     if (!received_ && options_.creativeServed && !options_.creativeServed()) {
@@ -447,7 +449,7 @@ void CheckWalk::unload() {
   if (banner_) {
     banner_->removeFromSuperview();
     platform::RunLoop::main().releaseLater(std::move(banner_));
-  } else if (phone_.interstitial().banner()) {
+  } else if (phone_.interstitial().showing()) {
     (void)velour::FullScreens::pressControl("close");
   }
   hold(kSettle);
@@ -458,7 +460,6 @@ void CheckWalk::unload() {
     }
     outcome += "; MRAID state " + stateName(ad);
   }
-  phone_.interstitial().tidy();
   report_.requestsByHost = traffic_->byHost;
   endStep(outcome);
 }

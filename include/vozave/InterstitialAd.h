@@ -1,0 +1,67 @@
+#pragma once
+
+/// @file
+/// ZUVInterstitialAd: a full-screen ad that the application loads, then shows when it chooses.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "velourphone/Error.h"
+#include "velourphone/Export.h"
+#include "velourphone/Result.h"
+#include "velourphone/Time.h"
+#include "velourphone/ViewController.h"
+#include "vozave/Request.h"
+
+class ZUVInterstitialAd;
+
+// The messages by which an interstitial reports to the application. Every message is optional:
+// a delegate implements the ones it sets, and only those are sent.
+struct ZUVInterstitialAdDelegate {
+  using Event = std::function<void(ZUVInterstitialAd& ad)>;
+  // A failed load, with a ZUVRequestError.
+  using Failure = std::function<void(ZUVInterstitialAd& ad, const platform::Error& error)>;
+
+  Event interstitialDidReceiveAd;                   // the ad has loaded: isReady() is true
+  Failure interstitialDidFailToReceiveAdWithError;  // the load failed; the error says why
+  Event interstitialWillPresentScreen;              // the ad is about to take the screen
+  Event interstitialWillDismissScreen;              // the ad is about to give the screen back
+  Event interstitialDidDismissScreen;      // the ad has gone; load another to show one again
+  Event interstitialWillLeaveApplication;  // a tap on the ad opens another application
+  Event interstitialDidExpire;  // the loaded ad was not shown in time and can no longer be
+};
+
+// An interstitial: made with the application's ad unit identifier, loaded with loadRequest,
+// then shown over the whole screen with presentFromRootViewController once per load, with a
+// close control of the ad client's own. It never refreshes by itself. An ad not shown within
+// expiryInterval() of its arrival expires (a log line and interstitialDidExpire). Main thread
+// only; the application keeps the shared_ptr for as long as it wants the ad.
+class VOZAVE_API ZUVInterstitialAd : public std::enable_shared_from_this<ZUVInterstitialAd> {
+ public:
+  static constexpr platform::Duration kDefaultExpiryInterval = platform::seconds(3600);
+
+  static std::shared_ptr<ZUVInterstitialAd> create(std::string adUnitID);
+  explicit ZUVInterstitialAd(std::string adUnitID);  // use create(); a bare one never loads
+  ~ZUVInterstitialAd();
+  ZUVInterstitialAd(const ZUVInterstitialAd&) = delete;
+  ZUVInterstitialAd& operator=(const ZUVInterstitialAd&) = delete;
+
+  std::string adUnitID() const;
+  // Not owned: the application keeps the delegate alive as long as it wants calls.
+  void setDelegate(std::weak_ptr<ZUVInterstitialAdDelegate> delegate);
+  // Loads an ad; a load under way is replaced. Refused with a log line while the ad is on
+  // the screen.
+  void loadRequest(const std::shared_ptr<ZUVRequest>& request);
+  // An ad has loaded, has not been shown and has not expired.
+  bool isReady() const;
+  // Shows the loaded ad over the whole screen, presented from `controller`. Refused, with a
+  // log line and the reason in the error (kZUVErrorDomain, kZUVErrorInvalidRequest), when no
+  // ad is ready (none loaded, already shown, expired), `controller` is null or not in a window,
+  // or the platform refuses the screen.
+  [[nodiscard]] platform::Result<void> presentFromRootViewController(
+      const std::shared_ptr<platform::ViewController>& controller);
+  // How long a loaded ad may wait to be shown; takes effect with the next ad to arrive.
+  platform::Duration expiryInterval() const;
+  void setExpiryInterval(platform::Duration interval);
+};
