@@ -83,6 +83,15 @@ void ZUVFullScreenAd::listen() {
       weak_.bind([](ZUVFullScreenAd& self, platform::View&) {
         if (auto call = self.events_.willLeave) call();
       });
+  // The impression, viewable impression and click are the controller's own, as for banners.
+  auto pass = [this](std::function<void()> ZUVFullScreenAd::Events::*event) {
+    return weak_.bind([event](ZUVFullScreenAd& self, platform::View&) {
+      if (auto call = self.events_.*event) call();
+    });
+  };
+  listener_->adViewDidRecordImpression = pass(&Events::impression);
+  listener_->adViewDidRecordViewableImpression = pass(&Events::viewableImpression);
+  listener_->adViewDidRecordClick = pass(&Events::click);
   controller_->delegateManager()->addDelegateForObject(listener_, holder_)->setInternal(true);
 }
 

@@ -27,6 +27,7 @@ class ZUVFullScreenAd {
     std::function<void()> received, willPresent, willDismiss, didDismiss, willLeave, expired;
     std::function<void(const platform::Error&)> failed;
     std::function<void(const ZUVAdReward&)> earned;
+    std::function<void()> impression, viewableImpression, click;
   };
 
   // One of Events' callbacks that calls the public delegate's `message` with the public ad, while

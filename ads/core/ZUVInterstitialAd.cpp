@@ -40,6 +40,9 @@ void ZUVInterstitialAd::setDelegate(std::weak_ptr<ZUVInterstitialAdDelegate> del
   events.didDismiss = relay(&D::interstitialDidDismissScreen);
   events.willLeave = relay(&D::interstitialWillLeaveApplication);
   events.expired = relay(&D::interstitialDidExpire);
+  events.impression = relay(&D::interstitialDidRecordImpression);
+  events.viewableImpression = relay(&D::interstitialDidRecordViewableImpression);
+  events.click = relay(&D::interstitialDidRecordClick);
   coreOf(*this)->setEvents(std::move(events));
 }
 

@@ -40,6 +40,9 @@ void ZUVRewardedAd::setDelegate(std::weak_ptr<ZUVRewardedAdDelegate> delegate) {
   events.didDismiss = relay(&D::rewardedAdDidDismissScreen);
   events.willLeave = relay(&D::rewardedAdWillLeaveApplication);
   events.expired = relay(&D::rewardedAdDidExpire);
+  events.impression = relay(&D::rewardedAdDidRecordImpression);
+  events.viewableImpression = relay(&D::rewardedAdDidRecordViewableImpression);
+  events.click = relay(&D::rewardedAdDidRecordClick);
   events.earned = relay(&D::rewardedAdDidEarnReward);
   coreOf(*this)->setEvents(std::move(events));
 }

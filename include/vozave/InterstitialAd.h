@@ -30,6 +30,11 @@ struct ZUVInterstitialAdDelegate {
   Event interstitialDidDismissScreen;      // the ad has gone; load another to show one again
   Event interstitialWillLeaveApplication;  // a tap on the ad opens another application
   Event interstitialDidExpire;  // the loaded ad was not shown in time and can no longer be
+  // As a banner's: the ad seen on the screen; half of it seen for a second while the
+  // application is active; the user's tap took it somewhere. Each once an ad.
+  Event interstitialDidRecordImpression;
+  Event interstitialDidRecordViewableImpression;
+  Event interstitialDidRecordClick;
 };
 
 // An interstitial: made with the application's ad unit identifier, loaded with loadRequest,

@@ -38,6 +38,10 @@ struct ZUVRewardedAdDelegate {
   Event rewardedAdDidDismissScreen;  // after the reward, if it was earned
   Event rewardedAdWillLeaveApplication;
   Event rewardedAdDidExpire;  // the loaded ad was not shown in time
+  // As an interstitial's: its impression, viewable impression and click, each once an ad.
+  Event rewardedAdDidRecordImpression;
+  Event rewardedAdDidRecordViewableImpression;
+  Event rewardedAdDidRecordClick;
   // Once per shown ad, when the user has watched it for its required time.
   std::function<void(ZUVRewardedAd& ad, const ZUVAdReward& reward)> rewardedAdDidEarnReward;
 };

@@ -75,7 +75,10 @@ class ZUVFullScreenAdTest : public ::testing::Test {
         [this](const platform::Error& e) { events_.push_back("failed " + std::to_string(e.code)); },
         [this](const ZUVAdReward& r) {
           events_.push_back("earned " + std::to_string(r.amount) + " " + r.type);
-        }};
+        },
+        note("impression"),
+        note("viewable"),
+        note("click")};
   }
   ZUVMraidPresenter& presenter(ZUVFullScreenAd& ad) {
     return ad.controller()->mraid()->presenter();
@@ -111,14 +114,15 @@ TEST_F(ZUVFullScreenAdTest, AnInterstitialShowsOnceNeverRefreshesAndExpiresUnsho
   EXPECT_TRUE(world_.log().contains(
       "<Vozave> The interstitial ad was not shown: it is on the screen already."));
   EXPECT_EQ(presenter(*ad).presentation(), ZUVMraidPresentation::Interstitial);
+  platform::Harness::advance(1s);  // counted once on the screen, not while it waited unseen
   // A browser that the ad opens comes and goes over it without the ad's own messages.
   auto& screens = *ad->controller()->delegateManager();
   screens.willPresentScreen();
   screens.willDismissScreen();
   screens.didDismissScreen();
   ASSERT_TRUE(presenter(*ad).tapCloseControl());
-  EXPECT_EQ(events_, (std::vector<std::string>{"failed 2", "received", "willPresent", "willDismiss",
-                                               "didDismiss"}));
+  EXPECT_EQ(events_, (std::vector<std::string>{"failed 2", "received", "willPresent", "impression",
+                                               "viewable", "willDismiss", "didDismiss"}));
   // Closed, it loads nothing more, whatever the server's refresh interval.
   const auto loads = ad->controller()->request()->counter();
   platform::Harness::advance(300s);
@@ -164,8 +168,8 @@ TEST_F(ZUVFullScreenAdTest, ARewardComesOnceAfterItsWatchedTimeAndNotForAnEarlyC
   EXPECT_EQ(ad->remainingWatchTime(), 0s);
   EXPECT_FALSE(close->isHidden());
   ASSERT_TRUE(presenter(*ad).tapCloseControl());
-  EXPECT_EQ(events_, (std::vector<std::string>{"received", "willPresent", "earned 10 coins",
-                                               "willDismiss", "didDismiss"}));
+  EXPECT_EQ(events_, (std::vector<std::string>{"received", "willPresent", "impression", "viewable",
+                                               "earned 10 coins", "willDismiss", "didDismiss"}));
 
   // Closed before its time, on the user's word: nothing.
   events_.clear();
