@@ -1,0 +1,162 @@
+// The video player on the real engine with the 3 s clip served from 127.0.0.1: it plays in
+// real time, so the whole suite takes a few seconds per ad.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "ads/vast/ZUVVastPlayer.h"
+#include "ads/vast/ZUVVastReader.h"
+#include "platform/harness/Harness.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Window.h"
+#include "platform/web/Browser.h"
+#include "tests/support/TestHTTPServer.h"
+#include "tests/support/TestWorld.h"
+
+namespace {
+
+using platform::RunLoop;
+
+class VastPlayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (::access(platform::Browser::executablePath().c_str(), X_OK) != 0) {
+      GTEST_SKIP() << "no web engine at " << platform::Browser::executablePath();
+    }
+    world_ = std::make_unique<velour_test::TestWorld>();
+    std::ifstream file(std::string(VELOUR_RESOURCES_DIR) + "/adserver/video/clip.webm");
+    std::stringstream clip;
+    clip << file.rdbuf();
+    server_.reply("/clip.webm", 200, clip.str(), {{"Content-Type", "video/webm"}});
+    server_.reply("/page.webm", 200, "<html>not a video</html>", {{"Content-Type", "video/webm"}});
+    for (const char* event : {"/imp", "/err", "/start", "/firstQuartile", "/midpoint",
+                              "/thirdQuartile", "/complete", "/skip", "/closeLinear"}) {
+      server_.reply(event, 200, "");
+    }
+    platform::Application::shared()->finishLaunching();
+    root_ = std::make_shared<platform::ViewController>();
+    window_ = platform::Window::create();
+    window_->setRootViewController(root_);
+    window_->makeKeyAndVisible();
+  }
+  void TearDown() override {
+    if (player_) root_->dismissModalViewController(false);
+    player_.reset();
+    platform::Browser::shutdown();
+    world_.reset();
+  }
+
+  // A 3 s ad of the clip at `media`, skippable after 1 s when asked.
+  ZUVVastAd ad(const std::string& media, bool skippable) {
+    const std::string host = server_.url("");
+    std::string doc =
+        "<VAST version=\"4.0\"><Ad><InLine><Impression>" + host +
+        "/imp</Impression><Impression>http://127.0.0.1:" + std::to_string(silent_.port()) +
+        "/never</Impression><Error>" + host +
+        "/err?c=[ERRORCODE]</Error><Creatives><Creative><Linear" +
+        (skippable ? " skipoffset=\"00:00:01\"" : "") +
+        "><Duration>00:00:03</Duration><TrackingEvents>";
+    for (const char* event : {"start", "firstQuartile", "midpoint", "thirdQuartile", "complete",
+                              "skip", "closeLinear"}) {
+      doc += "<Tracking event=\"" + std::string(event) + "\">" + host + "/" + event + "</Tracking>";
+    }
+    doc +=
+        "</TrackingEvents><VideoClicks><ClickThrough>http://shop.test/</ClickThrough>"
+        "</VideoClicks><MediaFiles><MediaFile type=\"video/webm\">" +
+        server_.url(media) + "</MediaFile></MediaFiles></Linear></Creative></Creatives>" +
+        "</InLine></Ad></VAST>";
+    auto read = ZUVVastReader::read(doc);
+    EXPECT_TRUE(read);
+    return *read->adToPlay();
+  }
+
+  void play(const ZUVVastAd& ad) {
+    ZUVVastPlayerCallbacks callbacks;
+    callbacks.started = [this] { events_.push_back("started"); };
+    callbacks.reached = [this](int q) { events_.push_back("q" + std::to_string(q)); };
+    callbacks.completed = [this] { events_.push_back("completed"); };
+    callbacks.skipped = [this] { events_.push_back("skipped"); };
+    callbacks.closed = [this] { events_.push_back("closed"); };
+    callbacks.failed = [this](long code) { events_.push_back("failed " + std::to_string(code)); };
+    player_ = ZUVVastPlayer::create(ad, ad.mediaFiles.at(0), callbacks);
+    ASSERT_TRUE(root_->presentModalViewController(player_, false));
+  }
+
+  static bool hostWait(const std::function<bool()>& done, int seconds = 30) {
+    return platform::Harness::runUntilHostTime(
+        done, RunLoop::main().hostNow() + platform::seconds(seconds));
+  }
+  bool heard(const std::string& event) {
+    return hostWait([&] { return std::count(events_.begin(), events_.end(), event) > 0; });
+  }
+  std::vector<std::string> arrived() const {
+    std::vector<std::string> paths;
+    for (const auto& request : server_.requests()) {
+      if (request.path != "/clip.webm") paths.push_back(request.path);
+    }
+    return paths;
+  }
+
+  std::unique_ptr<velour_test::TestWorld> world_;
+  velour_test::TestHTTPServer server_;
+  velour_test::RawTestServer silent_{"", false};  // a tracking server that never answers
+  std::shared_ptr<platform::ViewController> root_;
+  std::shared_ptr<platform::Window> window_;
+  std::shared_ptr<ZUVVastPlayer> player_;
+  std::vector<std::string> events_;
+};
+
+TEST_F(VastPlayerTest, PlaysFiresTrackingInOrderSkipsAfterItsOffsetAndClosesAfterTheEnd) {
+  play(ad("/clip.webm", false));
+  ASSERT_TRUE(heard("started"));
+  EXPECT_EQ(player_->visibleControls(), (std::vector<std::string>{"Unmute", "Learn more"}));
+  EXPECT_FALSE(player_->tapControl("Close"));
+  ASSERT_TRUE(heard("completed"));
+  EXPECT_EQ(events_, (std::vector<std::string>{"started", "q1", "q2", "q3", "completed"}));
+  ASSERT_TRUE(player_->tapControl("Close"));
+  EXPECT_EQ(events_.back(), "closed");
+  ASSERT_TRUE(hostWait([&] { return server_.requestCount("/closeLinear") == 1; }));
+  EXPECT_EQ(arrived(), (std::vector<std::string>{"/imp", "/start", "/firstQuartile", "/midpoint",
+                                                 "/thirdQuartile", "/complete", "/closeLinear"}));
+
+  root_->dismissModalViewController(false);
+  events_.clear();
+  play(ad("/clip.webm", true));
+  ASSERT_TRUE(heard("started"));
+  EXPECT_FALSE(player_->tapControl("Skip"));  // not before its offset
+  ASSERT_TRUE(hostWait([&] { return player_->position() >= 1; }));
+  ASSERT_TRUE(player_->tapControl("Skip"));
+  EXPECT_EQ(events_.back(), "closed");
+  EXPECT_EQ(std::count(events_.begin(), events_.end(), "skipped"), 1);
+  ASSERT_TRUE(hostWait([&] { return server_.requestCount("/skip") == 1; }));
+  EXPECT_EQ(server_.requestCount("/complete"), 1u);  // the first ad's only
+}
+
+TEST_F(VastPlayerTest, MediaMissingNotVideoOrStalledFailsWithItsCode) {
+  play(ad("/missing.webm", false));
+  ASSERT_TRUE(heard("failed 401"));
+  root_->dismissModalViewController(false);
+  play(ad("/page.webm", false));
+  ASSERT_TRUE(heard("failed 401"));
+  root_->dismissModalViewController(false);
+  velour_test::RawTestServer stalls("", false);
+  auto stalling = ad("/clip.webm", false);
+  stalling.mediaFiles[0].url = "http://127.0.0.1:" + std::to_string(stalls.port()) + "/c.webm";
+  play(stalling);
+  hostWait([] { return false; }, 2);
+  EXPECT_EQ(events_.size(), 2u);
+  platform::Harness::advance(ZUVVastPlayer::kStallTimeout);
+  ASSERT_TRUE(heard("failed 402"));
+  ASSERT_TRUE(hostWait([&] { return server_.requestCount("/err") == 3; }));
+  std::vector<std::string> codes;
+  for (const auto& request : server_.requests()) {
+    if (request.path == "/err") codes.push_back(request.query);
+  }
+  EXPECT_EQ(codes, (std::vector<std::string>{"c=401", "c=401", "c=402"}));
+  EXPECT_EQ(server_.requestCount("/imp"), 0u);
+}
+
+}  // namespace
