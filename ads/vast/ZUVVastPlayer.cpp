@@ -8,6 +8,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
 
 namespace {
 
@@ -111,6 +112,11 @@ std::string ZUVVastPlayer::pageHTML() const {
          "<body><video id=\"v\" muted autoplay playsinline preload=\"auto\" src=\"" +
          platform::text::markupEscaped(media_.url) + "\"></video><script>" + kPageScript +
          "</script></body></html>";
+}
+
+// The whole screen, status bar and all: the player has no interface resource.
+void ZUVVastPlayer::loadView() {
+  setView(platform::View::create(platform::Screen::bounds()));
 }
 
 void ZUVVastPlayer::viewDidLoad() {

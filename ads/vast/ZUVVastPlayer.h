@@ -49,6 +49,7 @@ class ZUVVastPlayer : public platform::ViewController {
                                                ZUVVastTracker::Sender sender = {});
   ~ZUVVastPlayer() override;
 
+  void loadView() override;
   void viewDidLoad() override;
   void viewWillAppear(bool animated) override;
 

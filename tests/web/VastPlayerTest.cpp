@@ -4,6 +4,7 @@
 #include <httplib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -92,6 +93,19 @@ class VastPlayerTest : public ::testing::Test {
   bool heard(const std::string& event) {
     return hostWait([&] { return std::count(events_.begin(), events_.end(), event) > 0; });
   }
+  // Plays `media`, which cannot be played, to its failure; the events that came.
+  std::vector<std::string> failing(const ZUVVastAd& ad, bool stall = false) {
+    events_.clear();
+    play(ad);
+    hostWait([&] { return !events_.empty(); }, stall ? 2 : 30);
+    if (stall) {
+      EXPECT_TRUE(events_.empty());
+      platform::Harness::advance(ZUVVastPlayer::kStallTimeout);
+      hostWait([&] { return !events_.empty(); });
+    }
+    root_->dismissModalViewController(false);
+    return events_;
+  }
   std::vector<std::string> arrived() const {
     std::vector<std::string> paths;
     for (const auto& request : server_.requests()) {
@@ -119,8 +133,11 @@ TEST_F(VastPlayerTest, PlaysFiresTrackingInOrderSkipsAfterItsOffsetAndClosesAfte
   ASSERT_TRUE(player_->tapControl("Close"));
   EXPECT_EQ(events_.back(), "closed");
   ASSERT_TRUE(hostWait([&] { return server_.requestCount("/closeLinear") == 1; }));
-  EXPECT_EQ(arrived(), (std::vector<std::string>{"/imp", "/start", "/firstQuartile", "/midpoint",
-                                                 "/thirdQuartile", "/complete", "/closeLinear"}));
+  // The first frame's two are fired in one pass and may arrive either way round.
+  auto got = arrived();
+  if (got.size() > 2) std::sort(got.begin(), got.begin() + 2);
+  EXPECT_EQ(got, (std::vector<std::string>{"/imp", "/start", "/firstQuartile", "/midpoint",
+                                           "/thirdQuartile", "/complete", "/closeLinear"}));
 
   root_->dismissModalViewController(false);
   events_.clear();
@@ -136,20 +153,12 @@ TEST_F(VastPlayerTest, PlaysFiresTrackingInOrderSkipsAfterItsOffsetAndClosesAfte
 }
 
 TEST_F(VastPlayerTest, MediaMissingNotVideoOrStalledFailsWithItsCode) {
-  play(ad("/missing.webm", false));
-  ASSERT_TRUE(heard("failed 401"));
-  root_->dismissModalViewController(false);
-  play(ad("/page.webm", false));
-  ASSERT_TRUE(heard("failed 401"));
-  root_->dismissModalViewController(false);
+  EXPECT_EQ(failing(ad("/missing.webm", false)), std::vector<std::string>{"failed 401"});
+  EXPECT_EQ(failing(ad("/page.webm", false)), std::vector<std::string>{"failed 401"});
   velour_test::RawTestServer stalls("", false);
   auto stalling = ad("/clip.webm", false);
   stalling.mediaFiles[0].url = "http://127.0.0.1:" + std::to_string(stalls.port()) + "/c.webm";
-  play(stalling);
-  hostWait([] { return false; }, 2);
-  EXPECT_EQ(events_.size(), 2u);
-  platform::Harness::advance(ZUVVastPlayer::kStallTimeout);
-  ASSERT_TRUE(heard("failed 402"));
+  EXPECT_EQ(failing(stalling, true), std::vector<std::string>{"failed 402"});
   ASSERT_TRUE(hostWait([&] { return server_.requestCount("/err") == 3; }));
   std::vector<std::string> codes;
   for (const auto& request : server_.requests()) {
