@@ -10,6 +10,7 @@
 
 #include "ads/vast/ZUVVastPlayer.h"
 #include "ads/vast/ZUVVastReader.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"
@@ -81,6 +82,7 @@ class VastPlayerTest : public ::testing::Test {
     callbacks.completed = [this] { events_.push_back("completed"); };
     callbacks.skipped = [this] { events_.push_back("skipped"); };
     callbacks.closed = [this] { events_.push_back("closed"); };
+    callbacks.clicked = [this](const std::string& url) { clicked_ = url; };
     callbacks.failed = [this](long code) { events_.push_back("failed " + std::to_string(code)); };
     player_ = ZUVVastPlayer::create(ad, ad.mediaFiles.at(0), callbacks);
     ASSERT_TRUE(root_->presentModalViewController(player_, false));
@@ -121,6 +123,7 @@ class VastPlayerTest : public ::testing::Test {
   std::shared_ptr<platform::Window> window_;
   std::shared_ptr<ZUVVastPlayer> player_;
   std::vector<std::string> events_;
+  std::string clicked_;
 };
 
 TEST_F(VastPlayerTest, PlaysFiresTrackingInOrderSkipsAfterItsOffsetAndClosesAfterTheEnd) {
@@ -144,6 +147,24 @@ TEST_F(VastPlayerTest, PlaysFiresTrackingInOrderSkipsAfterItsOffsetAndClosesAfte
   play(ad("/clip.webm", true));
   ASSERT_TRUE(heard("started"));
   EXPECT_FALSE(player_->tapControl("Skip"));  // not before its offset
+  ASSERT_TRUE(player_->tapControl("Unmute"));
+  EXPECT_TRUE(player_->tapControl("Mute"));
+  ASSERT_TRUE(player_->tapControl("Learn more"));  // pauses until the owner resumes
+  EXPECT_EQ(clicked_, "http://shop.test/");
+  const double at = player_->position();
+  auto& center = platform::NotificationCenter::defaultCenter();
+  center.postNotification(platform::kApplicationDidEnterBackgroundNotification, nullptr);
+  center.postNotification(platform::kApplicationWillEnterForegroundNotification, nullptr);
+  hostWait([] { return false; }, 1);
+  // A return from the background resumes only its own pause; the pause itself may report the
+  // last frame's time.
+  EXPECT_NEAR(player_->position(), at, 0.25);
+  player_->resume();
+  center.postNotification(platform::kApplicationDidEnterBackgroundNotification, nullptr);
+  center.postNotification(platform::kApplicationWillEnterForegroundNotification, nullptr);
+  EXPECT_EQ(player_->tracker().firedEvents(),
+            (std::vector<std::string>{"impression", "creativeView", "start", "unmute", "mute",
+                                      "pause", "clickTracking", "resume", "pause", "resume"}));
   ASSERT_TRUE(hostWait([&] { return player_->position() >= 1; }));
   ASSERT_TRUE(player_->tapControl("Skip"));
   EXPECT_EQ(events_.back(), "closed");
