@@ -1,17 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "ads/vast/ZUVVastReader.h"
 #include "ads/vast/ZUVVastTracker.h"
-#include "platform/foundation/RunLoop.h"
-#include "platform/harness/Harness.h"
-#include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 
 namespace {
-
-using namespace std::chrono_literals;
 
 // An ad of 8 s whose every URL names its event; `host` is where they all go.
 ZUVVastAd trackedAd(const std::string& host) {
@@ -70,34 +63,6 @@ TEST(ZUVVastTrackerTest, FiresEachEventOnceInPlayOrderWithItsMacros) {
   failing.failed(405);
   failing.playheadAt(1, 8);
   EXPECT_EQ(sent, std::vector<std::string>{"err?c=402"});
-}
-
-TEST(ZUVVastTrackerTest, SendsOverTheNetworkWithoutWaitingForAnAnswer) {
-  velour_test::TestWorld world;
-  platform::Harness::resetRunLoop(false);
-  velour_test::TestHTTPServer server;
-  velour_test::RawTestServer silent("", false);  // reads the request, never answers
-  for (const char* path : {"/imp", "/start", "/firstQuartile", "/midpoint", "/thirdQuartile", "/p1",
-                           "/vne", "/complete"}) {
-    server.reply(path, 200, "");
-  }
-  const std::string host = "http://127.0.0.1:" + std::to_string(server.port());
-  auto ad = trackedAd(host);
-  ad.impressionURLs.push_back("http://127.0.0.1:" + std::to_string(silent.port()) + "/imp");
-  const auto begun = std::chrono::steady_clock::now();
-  {
-    ZUVVastTracker tracker(ad, "");
-    tracker.playheadAt(0, 8);
-    tracker.playheadAt(8, 8);
-    tracker.completed();
-  }  // the fetches outlive the tracker
-  EXPECT_LT(std::chrono::steady_clock::now() - begun, 1s);
-  EXPECT_TRUE(platform::RunLoop::main().runUntil(
-      [&] { return server.requestCount("/complete") == 1; }, 20s));
-  for (const char* path :
-       {"/imp", "/start", "/firstQuartile", "/midpoint", "/thirdQuartile", "/p1", "/vne"}) {
-    EXPECT_EQ(server.requestCount(path), 1u) << path;
-  }
 }
 
 }  // namespace

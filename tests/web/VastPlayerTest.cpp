@@ -135,6 +135,8 @@ TEST_F(VastPlayerTest, PlaysFiresTrackingInOrderSkipsAfterItsOffsetAndClosesAfte
   EXPECT_EQ(events_, (std::vector<std::string>{"started", "q1", "q2", "q3", "completed"}));
   ASSERT_TRUE(player_->tapControl("Close"));
   EXPECT_EQ(events_.back(), "closed");
+  root_->dismissModalViewController(false);
+  player_.reset();  // its tracking fetches outlive it
   ASSERT_TRUE(hostWait([&] { return server_.requestCount("/closeLinear") == 1; }));
   // The first frame's two are fired in one pass and may arrive either way round.
   auto got = arrived();
@@ -142,7 +144,6 @@ TEST_F(VastPlayerTest, PlaysFiresTrackingInOrderSkipsAfterItsOffsetAndClosesAfte
   EXPECT_EQ(got, (std::vector<std::string>{"/imp", "/start", "/firstQuartile", "/midpoint",
                                            "/thirdQuartile", "/complete", "/closeLinear"}));
 
-  root_->dismissModalViewController(false);
   events_.clear();
   play(ad("/clip.webm", true));
   ASSERT_TRUE(heard("started"));
