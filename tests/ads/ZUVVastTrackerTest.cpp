@@ -1,39 +1,30 @@
 #include <gtest/gtest.h>
 
-#include "ads/vast/ZUVVastReader.h"
 #include "ads/vast/ZUVVastTracker.h"
 #include "tests/support/TestWorld.h"
 
 namespace {
 
-// An ad of 8 s whose every URL names its event; `host` is where they all go.
-ZUVVastAd trackedAd(const std::string& host) {
-  std::string doc = "<VAST version=\"4.1\"><Ad><InLine><Impression>" + host +
-                    "/imp</Impression><Error>" + host +
-                    "/err?c=[ERRORCODE]</Error><AdVerifications><Verification vendor=\"v\">"
-                    "<TrackingEvents><Tracking event=\"verificationNotExecuted\">" +
-                    host +
-                    "/vne?r=[REASON]</Tracking></TrackingEvents></Verification>"
-                    "</AdVerifications><Creatives><Creative><Linear><Duration>00:00:08"
-                    "</Duration><TrackingEvents>";
+// An ad whose every URL names its event.
+ZUVVastAd trackedAd() {
+  const std::string host = "http://t.test/";
+  ZUVVastAd ad;
+  ad.impressionURLs = {host + "imp"};
+  ad.errorURLs = {host + "err?c=[ERRORCODE]"};
+  ad.clickTrackingURLs = {host + "click"};
+  ad.verifications = {{"v", {host + "vne?r=[REASON]"}}};
   for (const char* event : {"creativeView", "start", "firstQuartile", "midpoint", "thirdQuartile",
                             "complete", "pause", "resume", "mute", "skip", "closeLinear"}) {
-    doc += "<Tracking event=\"" + std::string(event) + "\">" + host + "/" + event + "</Tracking>";
+    ad.tracking.push_back({event, std::nullopt, host + event});
   }
-  doc += "<Tracking event=\"progress\" offset=\"00:00:01\">" + host +
-         "/p1?at=[ADPLAYHEAD]</Tracking></TrackingEvents><VideoClicks><ClickTracking>" + host +
-         "/click</ClickTracking></VideoClicks><MediaFiles><MediaFile type=\"video/webm\">" + host +
-         "/m.webm</MediaFile></MediaFiles></Linear></Creative></Creatives></InLine>" +
-         "</Ad></VAST>";
-  auto read = ZUVVastReader::read(doc);
-  EXPECT_TRUE(read);
-  return *read->adToPlay();
+  ad.tracking.push_back({"progress", ZUVVastOffset{false, 1}, host + "p1?at=[ADPLAYHEAD]"});
+  return ad;
 }
 
 TEST(ZUVVastTrackerTest, FiresEachEventOnceInPlayOrderWithItsMacros) {
   velour_test::TestWorld world;
   std::vector<std::string> sent;
-  ZUVVastTracker tracker(trackedAd("http://t.test"), "http://t.test/m.webm",
+  ZUVVastTracker tracker(trackedAd(), "http://t.test/m.webm",
                          [&](const std::string& url) { sent.push_back(url.substr(14)); });
   tracker.resumed();  // nothing to resume before a pause, nor to pause before the first frame
   tracker.paused();
@@ -56,7 +47,7 @@ TEST(ZUVVastTrackerTest, FiresEachEventOnceInPlayOrderWithItsMacros) {
                                             "complete", "closeLinear"}));
 
   sent.clear();
-  ZUVVastTracker failing(trackedAd("http://t.test"), "",
+  ZUVVastTracker failing(trackedAd(), "",
                          [&](const std::string& url) { sent.push_back(url.substr(14)); });
   failing.skipped();  // nothing plays yet: nothing to skip
   failing.failed(402);
