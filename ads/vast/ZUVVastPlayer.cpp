@@ -245,7 +245,8 @@ void ZUVVastPlayer::onEnded() {
 }
 
 void ZUVVastPlayer::onFailed(long code) {
-  if (done_) return;
+  // An ad played to its end has nothing left to fail.
+  if (done_ || ended_) return;
   platform::log("<Vozave> The video ad failed with " + std::to_string(code) + ": " +
                 platform::text::singleLine(media_.url));
   tracker_.failed(code);
