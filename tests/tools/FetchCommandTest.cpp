@@ -7,6 +7,7 @@
 #include "tests/support/RunCommand.h"
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
+#include "tools/adserver/AdServer.h"
 
 namespace {
 
@@ -93,6 +94,19 @@ TEST(FetchCommandTest, VastFollowsWrappersAndPrintsWhatThePlayerWouldDo) {
   EXPECT_EQ(unplayable.status, 1);
   EXPECT_TRUE(has(unplayable, "  fires: http://e.test/?c=403")) << unplayable.out;
   EXPECT_EQ(vozave("vast").status, 2);
+
+  // The demo ad server's video ads: a chain of two wrappers to its clip, a skippable one.
+  auto demo = adserver::AdServer::start({});
+  ASSERT_TRUE(demo) << demo.error().localizedDescription();
+  const auto& ads = *demo.value();
+  Result chain = vozave("vast " + ads.localURL("/zede/vast/wrapper.xml") + " --follow");
+  EXPECT_EQ(chain.status, 0) << chain.out;
+  EXPECT_TRUE(has(chain, "  3. " + ads.localURL("/zede/vast/inline.xml") +
+                             ": inline ad \"velour-video\", 00:00:03.000"))
+      << chain.out;
+  EXPECT_TRUE(has(chain, "media: " + ads.localURL("/zede/video/clip.webm") + " (video/webm)"));
+  EXPECT_TRUE(
+      has(vozave("vast " + ads.localURL("/zede/vast/skippable.xml")), "skippable: after 1s"));
 }
 
 }  // namespace

@@ -123,6 +123,17 @@ std::optional<std::string> AdContent::mraidFile(const std::string& fileName) con
   return text;
 }
 
+std::optional<std::string> AdContent::videoDocument(const std::string& name,
+                                                    const std::string& origin) const {
+  auto text = readFile("vast/" + name + ".xml");
+  if (text) replaceAll(*text, "{{AD_ORIGIN}}", origin);
+  return text;
+}
+
+std::optional<std::string> AdContent::videoClip(const std::string& name) const {
+  return readFile("video/" + name + ".webm");
+}
+
 void AdContent::fillMraidChecks(std::string& text) const {
   if (text.find("{{MRAID_CHECKS}}") == std::string::npos) return;
   replaceAll(text, "{{MRAID_CHECKS}}", readFile("mraid/checks.js").value_or(""));

@@ -47,6 +47,11 @@ class AdContent {
   std::optional<std::string> page(const std::string& relativePath) const;
   // A file of the MRAID creatives' folder, "<name>.html" or "<name>.js".
   std::optional<std::string> mraidFile(const std::string& fileName) const;
+  // A video ad's document "vast/<name>.xml", its URLs on `origin`.
+  std::optional<std::string> videoDocument(const std::string& name,
+                                           const std::string& origin) const;
+  // A clip of the video ads, "video/<name>.webm".
+  std::optional<std::string> videoClip(const std::string& name) const;
 
   // `markup` as an ad page: as it is when it is a whole document, else a fragment (an ad
   // tag) put in the body of one, at the phone's width with no margin.

@@ -128,6 +128,9 @@ platform::Result<void> AdServer::setUp() {
   route(R"(/landing/([a-z0-9-]+)\.html)", RequestKind::Landing, &AdServer::serveLanding);
   route(R"(/zede/(webapp|video)\.html)", RequestKind::Asset, &AdServer::serveAsset);
   route(R"(/zede/mraid/([a-z0-9-]+)\.(html|js))", RequestKind::Asset, &AdServer::serveMraidPage);
+  route(R"(/zede/vast/([a-z0-9-]+)\.xml)", RequestKind::Asset, &AdServer::serveVideoDocument);
+  route(R"(/zede/video/([a-z0-9-]+)\.webm)", RequestKind::Asset, &AdServer::serveVideoClip);
+  route(R"(/vt/([A-Za-z0-9_.-]+))", RequestKind::Tracking, &AdServer::serveVideoTracking);
   route(R"(/_report)", RequestKind::Report, &AdServer::serveReport);
   route(R"(/_report\.json)", RequestKind::Report, &AdServer::serveReportJSON);
   routeErrors();
@@ -424,6 +427,27 @@ void AdServer::serveMraidPage(const httplib::Request& request, httplib::Response
   if (!text) return refuse(response, record, 404, "no such MRAID page");
   response.set_content(*text,
                        extension == "js" ? "application/javascript" : "text/html; charset=utf-8");
+}
+
+void AdServer::serveVideoDocument(const httplib::Request& request, httplib::Response& response,
+                                  RecordedRequest& record) {
+  auto text = content_.videoDocument(request.matches[1], origin_);
+  if (!text) return refuse(response, record, 404, "no such video ad");
+  response.set_content(*text, "application/xml");
+}
+
+void AdServer::serveVideoClip(const httplib::Request& request, httplib::Response& response,
+                              RecordedRequest& record) {
+  auto clip = content_.videoClip(request.matches[1]);
+  if (!clip) return refuse(response, record, 404, "no such clip");
+  response.set_content(*clip, "video/webm");
+}
+
+// A video ad's tracking: the event is the path's name; nothing to answer.
+void AdServer::serveVideoTracking(const httplib::Request& request, httplib::Response& response,
+                                  RecordedRequest& record) {
+  record.parameters.set("event", platform::Value(std::string(request.matches[1])));
+  response.status = 204;
 }
 
 void AdServer::serveReport(const httplib::Request&, httplib::Response& response, RecordedRequest&) {

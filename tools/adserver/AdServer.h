@@ -90,6 +90,9 @@ class AdServer {
   void serveLanding(const httplib::Request&, httplib::Response&, RecordedRequest&);
   void serveAsset(const httplib::Request&, httplib::Response&, RecordedRequest&);
   void serveMraidPage(const httplib::Request&, httplib::Response&, RecordedRequest&);
+  void serveVideoDocument(const httplib::Request&, httplib::Response&, RecordedRequest&);
+  void serveVideoClip(const httplib::Request&, httplib::Response&, RecordedRequest&);
+  void serveVideoTracking(const httplib::Request&, httplib::Response&, RecordedRequest&);
   void serveReport(const httplib::Request&, httplib::Response&, RecordedRequest&);
   void serveReportJSON(const httplib::Request&, httplib::Response&, RecordedRequest&);
 
