@@ -2,8 +2,8 @@
 
 #include <utility>
 
-ZUVImpressionWatch::ZUVImpressionWatch(ZUVRefreshSchedule::Sight sight,
-                                       std::function<bool()> active, Events events)
+ZUVImpressionWatch::ZUVImpressionWatch(ZUVAdSight sight, std::function<bool()> active,
+                                       Events events)
     : sight_(std::move(sight)), active_(std::move(active)), events_(std::move(events)) {}
 
 void ZUVImpressionWatch::adShown() {
@@ -27,9 +27,11 @@ bool ZUVImpressionWatch::seenEnough() const {
 // change the screen, and with it this watch.
 void ZUVImpressionWatch::look() {
   if (!watching_) return;
-  const bool firstPixel = !impression_ && active_() && sight_.percentSeen() > 0;
+  const bool active = active_();
+  const double seen = sight_.percentSeen();
+  const bool firstPixel = !impression_ && active && seen > 0;
   if (firstPixel) impression_ = true;
-  if (viewable_ || !seenEnough()) {
+  if (viewable_ || !active || seen < kViewablePercent) {
     viewableTimer_.reset();
   } else if (!viewableTimer_) {
     viewableTimer_ = platform::RunLoop::main().scheduleTimer(

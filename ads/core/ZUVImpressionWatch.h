@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "ads/core/ZUVRefreshSchedule.h"
+#include "ads/core/ZUVAdSight.h"
 #include "platform/foundation/Registration.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Time.h"
@@ -24,7 +24,7 @@ class ZUVImpressionWatch {
     std::function<void()> viewableImpression;
   };
   // `active` says whether the application is active (in the foreground, not interrupted).
-  ZUVImpressionWatch(ZUVRefreshSchedule::Sight sight, std::function<bool()> active, Events events);
+  ZUVImpressionWatch(ZUVAdSight sight, std::function<bool()> active, Events events);
   ZUVImpressionWatch(const ZUVImpressionWatch&) = delete;
   ZUVImpressionWatch& operator=(const ZUVImpressionWatch&) = delete;
 
@@ -39,7 +39,7 @@ class ZUVImpressionWatch {
   void look();
   bool seenEnough() const;
 
-  ZUVRefreshSchedule::Sight sight_;
+  ZUVAdSight sight_;
   std::function<bool()> active_;
   Events events_;
   bool watching_ = false;

@@ -115,8 +115,7 @@ void ZUVObjectPrivate::setUp(const platform::Rect& frame) {
   webViewDelegate_ = std::make_shared<ZUVBannerWebViewDelegate>(weak_from_this());
   webView_->setDelegate(webViewDelegate_);
   limitPage(*webView_, false);
-  const ZUVRefreshSchedule::Sight sight{[this] { return percentSeen(); },
-                                        platform::observeExposureChanges};
+  const ZUVAdSight sight{[this] { return percentSeen(); }, platform::observeExposureChanges};
   refresh_ = std::make_unique<ZUVRefreshSchedule>(
       whileAlive([](ZUVObjectPrivate& self) { self.reloadCurrentRequest(); }), sight);
   impressions_ = std::make_unique<ZUVImpressionWatch>(

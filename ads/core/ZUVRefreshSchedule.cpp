@@ -47,7 +47,7 @@ double leadingDecimal(std::string_view text) {
 
 }  // namespace
 
-ZUVRefreshSchedule::ZUVRefreshSchedule(std::function<void()> due, Sight sight)
+ZUVRefreshSchedule::ZUVRefreshSchedule(std::function<void()> due, ZUVAdSight sight)
     : due_(std::move(due)), sight_(std::move(sight)) {
   observeApplication();
 }

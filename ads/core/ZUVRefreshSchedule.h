@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ads/core/ZUVAdSight.h"
 #include "platform/foundation/Registration.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Time.h"
@@ -33,16 +34,10 @@ class ZUVRefreshSchedule {
   // can be seen waits until that much of it can (no impression for an ad nobody sees).
   static constexpr double kViewableExposure = 50;
 
-  // How much of the banner a person can see (0 ... 100), and a watch that calls back after
-  // that may have changed.
-  struct Sight {
-    std::function<double()> percentSeen;
-    std::function<platform::Registration(std::function<void()>)> watch;
-  };
   // How the load that is ending went, for the choice of the next load.
   enum class LoadEnd { Served, Failed };
 
-  ZUVRefreshSchedule(std::function<void()> due, Sight sight);
+  ZUVRefreshSchedule(std::function<void()> due, ZUVAdSight sight);
   ZUVRefreshSchedule(const ZUVRefreshSchedule&) = delete;
   ZUVRefreshSchedule& operator=(const ZUVRefreshSchedule&) = delete;
 
@@ -117,7 +112,7 @@ class ZUVRefreshSchedule {
   void fire() const;
 
   std::function<void()> due_;
-  Sight sight_;
+  ZUVAdSight sight_;
   platform::TimerHandle timer_;
   platform::Duration interval_{};
   bool intervalFromServer_ = false;  // a server has sent an interval, 0 ("no refresh") included

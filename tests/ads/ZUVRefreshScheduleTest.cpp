@@ -42,7 +42,7 @@ class ZUVRefreshScheduleTest : public ::testing::Test {
   int refreshes_ = 0;
   double seen_ = 100;
   std::function<void()> changed_;
-  ZUVRefreshSchedule::Sight sight() {
+  ZUVAdSight sight() {
     return {[this] { return seen_; },
             [this](std::function<void()> changed) {
               changed_ = std::move(changed);
