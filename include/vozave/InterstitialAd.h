@@ -19,7 +19,7 @@ class ZUVInterstitialAd;
 // The messages by which an interstitial reports to the application. Every message is optional:
 // a delegate implements the ones it sets, and only those are sent.
 struct ZUVInterstitialAdDelegate {
-  using Event = std::function<void(ZUVInterstitialAd& ad)>;
+  using Event = std::function<void(ZUVInterstitialAd& ad)>;  // a message about the interstitial
   // A failed load, with a ZUVRequestError.
   using Failure = std::function<void(ZUVInterstitialAd& ad, const platform::Error& error)>;
 
@@ -33,8 +33,8 @@ struct ZUVInterstitialAdDelegate {
   // As a banner's: the ad seen on the screen; half of it seen for a second while the
   // application is active; the user's tap took it somewhere. Each once an ad.
   Event interstitialDidRecordImpression;
-  Event interstitialDidRecordViewableImpression;
-  Event interstitialDidRecordClick;
+  Event interstitialDidRecordViewableImpression;  // half of it seen for a second
+  Event interstitialDidRecordClick;               // the user's tap took it somewhere
 };
 
 // An interstitial: made with the application's ad unit identifier, loaded with loadRequest,
@@ -44,15 +44,17 @@ struct ZUVInterstitialAdDelegate {
 // only; the application keeps the shared_ptr for as long as it wants the ad.
 class VOZAVE_API ZUVInterstitialAd : public std::enable_shared_from_this<ZUVInterstitialAd> {
  public:
+  // How long a loaded ad may wait to be shown, unless set otherwise.
   static constexpr platform::Duration kDefaultExpiryInterval = platform::seconds(3600);
 
+  // An interstitial for the application's ad unit, ready to load.
   static std::shared_ptr<ZUVInterstitialAd> create(std::string adUnitID);
   explicit ZUVInterstitialAd(std::string adUnitID);  // use create(); a bare one never loads
   ~ZUVInterstitialAd();
   ZUVInterstitialAd(const ZUVInterstitialAd&) = delete;
   ZUVInterstitialAd& operator=(const ZUVInterstitialAd&) = delete;
 
-  std::string adUnitID() const;
+  std::string adUnitID() const;  // the ad unit it was made for
   // Not owned: the application keeps the delegate alive as long as it wants calls.
   void setDelegate(std::weak_ptr<ZUVInterstitialAdDelegate> delegate);
   // Loads an ad; a load under way is replaced. Refused with a log line while the ad is on
@@ -66,7 +68,8 @@ class VOZAVE_API ZUVInterstitialAd : public std::enable_shared_from_this<ZUVInte
   // or the platform refuses the screen.
   [[nodiscard]] platform::Result<void> presentFromRootViewController(
       const std::shared_ptr<platform::ViewController>& controller);
-  // How long a loaded ad may wait to be shown; takes effect with the next ad to arrive.
+  // How long a loaded ad may wait to be shown.
   platform::Duration expiryInterval() const;
+  // Takes effect with the next ad to arrive.
   void setExpiryInterval(platform::Duration interval);
 };
