@@ -41,6 +41,11 @@ void ZUVFullScreenAd::dropController() {
     loop.releaseLater(std::move(controller_));
   }
   if (listener_) loop.releaseLater(std::move(listener_));
+  // A player left on the screen could never be closed once its ad has gone.
+  if (player_) {
+    player_->dismissModalViewController(false);
+    loop.releaseLater(std::move(player_));
+  }
   if (holder_) loop.releaseLater(std::move(holder_));
 }
 
@@ -149,32 +154,108 @@ std::optional<std::string> ZUVFullScreenAd::refusal(
   }
   if (!from) return "there is no view controller to present it from";
   if (!from->view()->window()) return "the view controller to present it from is in no window";
-  if (!controller_->mraid()) return "its page has gone";
+  if (!controller_->mraid() && !controller_->video()) return "its page has gone";
   return std::nullopt;
 }
 
 platform::Result<void> ZUVFullScreenAd::present(
     const std::shared_ptr<platform::ViewController>& from) {
   std::optional<std::string> why = refusal(from);
-  ZUVMraidController* mraid = why ? nullptr : controller_->mraid();
-  if (mraid) {
-    controller_->setRootViewController(from);
-    mraid->presenter().setViewController(from);
-    stage_ = Stage::Showing;
-    if (!mraid->presentInterstitial()) {
-      stage_ = Stage::Ready;
-      screensUp_ = 0;
-      why = "the phone refused it the screen";
-    }
-  }
+  if (!why) why = controller_->video() ? presentVideo(from) : presentPage(from);
   if (why) {
     std::string line = std::string("The ") + name() + " was not shown: " + *why + ".";
     platform::log("<Vozave> " + line);
     return platform::Error::make(kZUVErrorDomain, kZUVErrorInvalidRequest, line);
   }
   expiry_.reset();
-  if (format_ == Format::Rewarded) startCountdown();
+  if (format_ == Format::Rewarded && !player_) startCountdown();
   return {};
+}
+
+std::optional<std::string> ZUVFullScreenAd::presentPage(
+    const std::shared_ptr<platform::ViewController>& from) {
+  ZUVMraidController* mraid = controller_->mraid();
+  controller_->setRootViewController(from);
+  mraid->presenter().setViewController(from);
+  stage_ = Stage::Showing;
+  if (mraid->presentInterstitial()) return std::nullopt;
+  stage_ = Stage::Ready;
+  screensUp_ = 0;
+  return "the phone refused it the screen";
+}
+
+// The player is the ad's own screen: its present and dismiss are told here, and a browser
+// opened from it comes and goes through the controller's messages as for a page.
+std::optional<std::string> ZUVFullScreenAd::presentVideo(
+    const std::shared_ptr<platform::ViewController>& from) {
+  const ZUVVastReadyAd& video = *controller_->video();
+  auto player = ZUVVastPlayer::create(video.ad, video.media.file, videoCallbacks());
+  controller_->setRootViewController(from);
+  stage_ = Stage::Showing;
+  screensUp_ = 1;
+  if (auto call = events_.willPresent) call();
+  if (!from->presentModalViewController(player, false)) {
+    stage_ = Stage::Ready;
+    screensUp_ = 0;
+    return "the phone refused it the screen";
+  }
+  player_ = std::move(player);
+  return std::nullopt;
+}
+
+ZUVVastPlayerCallbacks ZUVFullScreenAd::videoCallbacks() {
+  auto pass = [this](std::function<void()> Events::*event) {
+    return weak_.bind([event](ZUVFullScreenAd& self) {
+      if (auto call = self.events_.*event) call();
+    });
+  };
+  ZUVVastPlayerCallbacks callbacks;
+  callbacks.started = weak_.bind([](ZUVFullScreenAd& self) { self.videoStarted(); });
+  callbacks.reached = weak_.bind([](ZUVFullScreenAd& self, int quartile) {
+    if (auto call = self.events_.videoReachedQuartile) call(quartile);
+  });
+  callbacks.completed = pass(&Events::videoCompleted);
+  callbacks.skipped = pass(&Events::videoSkipped);
+  callbacks.clicked =
+      weak_.bind([](ZUVFullScreenAd& self, const std::string& url) { self.videoClicked(url); });
+  callbacks.closed = weak_.bind([](ZUVFullScreenAd& self) { self.videoDone(); });
+  callbacks.failed = weak_.bind([](ZUVFullScreenAd& self, long code) {
+    platform::log(std::string("<Vozave> The ") + self.name() + " stopped: VAST error " +
+                      std::to_string(code) + ".",
+                  platform::LogLevel::Error);
+    self.videoDone();
+  });
+  return callbacks;
+}
+
+// The impression is the first frame; the video counts as seen once it has played a while.
+void ZUVFullScreenAd::videoStarted() {
+  controller_->videoDidRecordImpression();
+  if (auto call = events_.videoStarted) call();
+  viewableWatch_ = platform::RunLoop::main().scheduleTimer(
+      platform::seconds(0.25), true, weak_.bind([](ZUVFullScreenAd& self, platform::Timer&) {
+        if (!self.player_ || self.player_->position() < kVideoViewableSeconds) return;
+        self.viewableWatch_.reset();
+        self.controller_->videoDidRecordViewableImpression();
+      }));
+}
+
+void ZUVFullScreenAd::videoClicked(const std::string& url) {
+  auto target = platform::URL::parse(url);
+  if (target && controller_->followNativeClick(*target, player_)) return;
+  if (player_) player_->resume();
+}
+
+void ZUVFullScreenAd::videoDone() {
+  if (stage_ != Stage::Showing || !player_) return;
+  viewableWatch_.reset();
+  if (auto call = events_.willDismiss) call();
+  std::shared_ptr<ZUVVastPlayer> player = std::move(player_);
+  player->dismissModalViewController(false);
+  platform::RunLoop::main().releaseLater(player);
+  stage_ = Stage::Dismissed;
+  screensUp_ = 0;
+  if (auto call = events_.didDismiss) call();
 }
 
 void ZUVFullScreenAd::startCountdown() {
@@ -203,7 +284,12 @@ void ZUVFullScreenAd::screenWillDismiss() {
 }
 
 void ZUVFullScreenAd::screenDidDismiss() {
-  if (stage_ != Stage::Showing || screensUp_ == 0 || --screensUp_ != 0) return;
+  if (stage_ != Stage::Showing || screensUp_ == 0) return;
+  if (--screensUp_ != 0) {
+    // Back from the click-through: the video goes on.
+    if (player_ && screensUp_ == 1) player_->resume();
+    return;
+  }
   stage_ = Stage::Dismissed;
   // The page that closed itself early earns nothing; its scripts stay until the next load, so
   // that what it does as it closes still happens.

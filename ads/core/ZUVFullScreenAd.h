@@ -7,6 +7,7 @@
 
 #include "ads/core/ZUVObjectPrivate.h"
 #include "ads/core/ZUVRewardCountdown.h"
+#include "ads/vast/ZUVVastPlayer.h"
 #include "platform/foundation/Result.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/WeakFactory.h"
@@ -28,7 +29,12 @@ class ZUVFullScreenAd {
     std::function<void(const platform::Error&)> failed;
     std::function<void(const ZUVAdReward&)> earned;
     std::function<void()> impression, viewableImpression, click;
+    // A video ad's progress: its first frame, each quarter (1 to 3), its end, the user's skip.
+    std::function<void()> videoStarted, videoCompleted, videoSkipped;
+    std::function<void(int quartile)> videoReachedQuartile;
   };
+  // A video has been seen when this much of it has played on the screen.
+  static constexpr double kVideoViewableSeconds = 2;
 
   // One of Events' callbacks that calls the public delegate's `message` with the public ad, while
   // both are there and the delegate implements it.
@@ -68,6 +74,8 @@ class ZUVFullScreenAd {
   // A rewarded ad's offer, read from its ad page's answer once it has arrived.
   const std::optional<ZUVAdReward>& reward() const { return reward_; }
   platform::Duration watchTime() const { return watchTime_; }
+  // The player of a video ad while it is on the screen.
+  ZUVVastPlayer* player() const { return player_.get(); }
   // A rewarded ad's countdown while it is on the screen.
   ZUVRewardCountdown* countdown() const { return countdown_.get(); }
   // What a rewarded ad still asks to be watched.
@@ -84,6 +92,12 @@ class ZUVFullScreenAd {
   void screenWillPresent();
   void screenWillDismiss();
   void screenDidDismiss();
+  std::optional<std::string> presentPage(const std::shared_ptr<platform::ViewController>& from);
+  std::optional<std::string> presentVideo(const std::shared_ptr<platform::ViewController>& from);
+  ZUVVastPlayerCallbacks videoCallbacks();
+  void videoStarted();
+  void videoClicked(const std::string& url);
+  void videoDone();
   void startCountdown();
   void dropController();
 
@@ -102,5 +116,7 @@ class ZUVFullScreenAd {
   platform::Duration watchTime_ = ZUVRewardedAd::kDefaultWatchTime;
   bool rewardEarned_ = false;
   std::shared_ptr<ZUVRewardCountdown> countdown_;
+  std::shared_ptr<ZUVVastPlayer> player_;
+  platform::TimerHandle viewableWatch_;  // until the video has played long enough to be seen
   platform::WeakFactory<ZUVFullScreenAd> weak_{this};  // last: its links die first
 };

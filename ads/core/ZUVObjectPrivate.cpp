@@ -261,6 +261,8 @@ void ZUVObjectPrivate::abandonLoadInProgress() {
       forThisLoad([](ZUVObjectPrivate& self, ZUVCachedFile& file) { self.fetchRedirects(file); }));
   resetBuildAdWebView();
   if (adHTML_ && adHTML_->isFetching()) adHTML_->cancel();
+  videoLoad_.reset();
+  video_.reset();
 }
 
 void ZUVObjectPrivate::reportError(long code, const ZUVRequestPrivate* request,

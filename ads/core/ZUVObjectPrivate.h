@@ -15,6 +15,7 @@
 #include "ads/core/ZUVRequestPrivate.h"
 #include "ads/mraid/ZUVMraidController.h"
 #include "ads/support/ZUVCachedFile.h"
+#include "ads/vast/ZUVVastLoad.h"
 #include "ads/web/ZUVClickTracker.h"
 #include "ads/web/ZUVWebViewDelegate.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -97,6 +98,8 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   void setFiresTrackingURLsAtImpression(bool on) { firesTrackingURLs_ = on; }
   // The MRAID container of the ad page shown or loading, if any.
   ZUVMraidController* mraid() const { return mraid_.get(); }
+  // The video ad of a full-screen load answered with VAST, once it is ready to play.
+  const ZUVVastReadyAd* video() const { return video_ ? &*video_ : nullptr; }
   // The hidden web view of the build under way, if any.
   const std::shared_ptr<platform::WebView>& buildAdWebView() const { return buildAdWebView_; }
 
@@ -132,6 +135,14 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   // in-app browser or another application; false when refused.
   [[nodiscard]] bool followClick(platform::WebView& webView, const platform::WebRequest& request,
                                  platform::WebViewNavigationType type);
+  // A video ad's "Learn more": the user's tap on a native control, so past the tap; the click
+  // URL opens in the in-app browser over `from`. False when refused.
+  [[nodiscard]] bool followNativeClick(const platform::URL& url,
+                                       const std::shared_ptr<platform::ViewController>& from);
+  // A video ad's first frame and its viewable play, which its player sees and the impression
+  // watch cannot.
+  void videoDidRecordImpression() { impressionRecorded(); }
+  void videoDidRecordViewableImpression() { delegateManager_->didRecordViewableImpression(); }
   // Where the ad's full screens are presented from: over its expanded screen, if any.
   std::shared_ptr<platform::ViewController> clickPresenter() const;
   // An ad stays on display while the next load fetches and builds, and after that load
@@ -236,6 +247,10 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   void reportError(long code, const ZUVRequestPrivate* request, std::string_view reason);
   void readRedirectHeaders(const platform::HTTPHeaderFields& headers);
   void makeMraidController();
+  // A full-screen answer that is a VAST document: read, resolved and its media chosen, then
+  // received or failed with the standard's code in the error.
+  void loadVideo(std::string_view document, std::string source);
+  void videoLoaded(const platform::Result<ZUVVastReadyAd>& ready);
   static std::shared_ptr<ZUVRequestPrivate> privateRequestWithRequest(
       const std::shared_ptr<ZUVRequest>& request);
 
@@ -247,6 +262,8 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   std::shared_ptr<platform::WebView> buildAdWebView_;
   std::shared_ptr<ZUVBannerWebViewDelegate> webViewDelegate_;
   std::unique_ptr<ZUVMraidController> mraid_;
+  std::unique_ptr<ZUVVastLoad> videoLoad_;
+  std::optional<ZUVVastReadyAd> video_;
   std::shared_ptr<ZUVWebViewDelegate> buildAdWebViewDelegate_;
   platform::TimerHandle buildTimer_;
   std::vector<platform::Registration> buildReportObservers_;

@@ -290,6 +290,10 @@ void ZUVObjectPrivate::showAd() {
     reportError(kZUVErrorNoFill, request_.get(), "the ad server sent an empty ad page");
     return;
   }
+  if (request_ && request_->isInterstitialAd() &&
+      ZUVVastLoad::isVastAnswer(adHTML_->httpHeaders().mediaType(), page)) {
+    return loadVideo(page, baseURL ? baseURL->absoluteString() : "the ad page");
+  }
   changeState(State::LoadingAdPage);
   // The ad on show goes with the page that replaces it, and its tracking URLs with it.
   impressions_->adGone();

@@ -23,6 +23,8 @@ inline constexpr const char* kZUVErrorReasonKey = "ZUVErrorReason";
 inline constexpr const char* kZUVErrorAdUnitIDKey = "ZUVErrorAdUnitID";
 // The user-information key of the number of the failed ad request; absent when none went out.
 inline constexpr const char* kZUVErrorRequestNumberKey = "ZUVErrorRequestNumber";
+// The user-information key of a video ad's VAST error code (100 to 900), when a video failed.
+inline constexpr const char* kZUVErrorVastCodeKey = "ZUVErrorVastCode";
 
 // The codes of the errors in kZUVErrorDomain.
 enum ZUVErrorCode : long {

@@ -23,6 +23,13 @@ std::optional<std::string> HTTPHeaderFields::value(std::string_view name) const 
   return field->second;
 }
 
+std::string HTTPHeaderFields::mediaType() const {
+  const Field* field = find("Content-Type");
+  if (!field) return {};
+  std::string_view value = field->second;
+  return text::asciiLowercase(text::trimmed(value.substr(0, value.find(';'))));
+}
+
 void HTTPHeaderFields::set(std::string_view name, std::string_view value) {
   auto [it, added] = positions_.try_emplace(text::asciiLowercase(name), fields_.size());
   if (added) {

@@ -23,6 +23,8 @@ class HTTPHeaderFields {
 
   std::optional<std::string> value(std::string_view name) const;
   bool contains(std::string_view name) const { return find(name) != nullptr; }
+  // Content-Type's type and subtype in lower case, without parameters; empty without one.
+  std::string mediaType() const;
   // Replaces the value of a field of that name, whatever its case; a new name goes at the end.
   void set(std::string_view name, std::string_view value);
   // A repeated field's value is joined to the earlier one with ", ", as a reply's list is read.

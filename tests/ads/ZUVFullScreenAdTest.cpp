@@ -13,6 +13,7 @@
 #include "tests/support/TestHTTPServer.h"
 #include "tests/support/TestWorld.h"
 #include "vozave/InterstitialAd.h"
+#include "vozave/RequestError.h"
 
 using namespace std::chrono_literals;
 
@@ -42,8 +43,11 @@ class ZUVFullScreenAdTest : public ::testing::Test {
     ZUVObjectPrivate::setWebViewMaker(nullptr);
     platform::HostResolution::shared().clear();
   }
+  // Real work done; with `clockStandsStill_` the loop's time-outs stay where they are.
   void settle(const std::function<bool()>& done) {
-    ASSERT_TRUE(platform::RunLoop::main().runUntil(done, 10s));
+    auto& loop = platform::RunLoop::main();
+    ASSERT_TRUE(clockStandsStill_ ? platform::Harness::runUntilHostTime(done, loop.hostNow() + 10s)
+                                  : loop.runUntil(done, 10s));
   }
   // Loads and brings the ad page to its end: loaded, or failed when `page` is not served.
   void arrive(ZUVFullScreenAd& ad, const std::string& page = "/ad") {
@@ -78,7 +82,11 @@ class ZUVFullScreenAdTest : public ::testing::Test {
         },
         note("impression"),
         note("viewable"),
-        note("click")};
+        note("click"),
+        note("videoStarted"),
+        note("videoCompleted"),
+        note("videoSkipped"),
+        [this](int quartile) { events_.push_back("quartile " + std::to_string(quartile)); }};
   }
   ZUVMraidPresenter& presenter(ZUVFullScreenAd& ad) {
     return ad.controller()->mraid()->presenter();
@@ -91,6 +99,7 @@ class ZUVFullScreenAdTest : public ::testing::Test {
   std::shared_ptr<platform::Window> window_ = platform::Window::create();
   std::shared_ptr<platform::ViewController> root_ = std::make_shared<platform::ViewController>();
   std::vector<std::string> events_;
+  bool clockStandsStill_ = false;
 };
 
 TEST_F(ZUVFullScreenAdTest, AnInterstitialShowsOnceNeverRefreshesAndExpiresUnshown) {
@@ -180,6 +189,57 @@ TEST_F(ZUVFullScreenAdTest, ARewardComesOnceAfterItsWatchedTimeAndNotForAnEarlyC
   platform::Harness::advance(60s);
   EXPECT_EQ(events_,
             (std::vector<std::string>{"received", "willPresent", "willDismiss", "didDismiss"}));
+}
+
+// A full-screen answer that is VAST is a video: ready once its wrappers and media are through,
+// else failed with the standard's code in the error, fired to the error URLs it knows.
+TEST_F(ZUVFullScreenAdTest, AVastAnswerIsAVideoReadyToPlayOrFailsWithItsCode) {
+  auto document = [this](const std::string& type) {
+    return "<VAST version=\"4.1\"><Ad><InLine><Impression>" + server_.url("/imp") +
+           "</Impression><Error>" + server_.url("/error?code=[ERRORCODE]") +
+           "</Error><Creatives><Creative><Linear><Duration>00:00:03</Duration><MediaFiles>"
+           "<MediaFile delivery=\"progressive\" type=\"" +
+           type + "\" width=\"320\" height=\"180\">" + server_.url("/clip") +
+           "</MediaFile></MediaFiles></Linear></Creative></Creatives></InLine></Ad></VAST>";
+  };
+  server_.reply("/inline", 200, document("video/webm"), {{"Content-Type", "application/xml"}});
+  server_.reply("/wrapper", 200,
+                "<?xml version=\"1.0\"?><VAST version=\"3.0\"><Ad><Wrapper><VASTAdTagURI>" +
+                    server_.url("/inline") + "</VASTAdTagURI></Wrapper></Ad></VAST>",
+                {{"Content-Type", "text/html"}});
+  server_.reply("/flash", 200, document("video/x-flv"), {{"Content-Type", "text/xml"}});
+  server_.reply("/not-vast", 200, "<html/>", {{"Content-Type", "text/xml"}});
+  server_.reply("/error", 204, "");
+  auto ad = ZUVFullScreenAd::create(ZUVFullScreenAd::Format::Interstitial, "0123456789abcde");
+  ZUVFullScreenAd::Events events = record();
+  events.failed = [this](const platform::Error& error) {
+    const platform::Value* vast = error.userInfo.find(kZUVErrorVastCodeKey);
+    events_.push_back("failed " + std::to_string(error.code) + " vast " +
+                      (vast ? std::to_string(static_cast<long>(vast->doubleValue())) : "none"));
+  };
+  ad->setEvents(events);
+  clockStandsStill_ = true;  // the wrappers' fetches over loopback beat their time-out
+  arrive(*ad, "/wrapper");
+  settle([&] { return !events_.empty(); });
+  EXPECT_EQ(events_, std::vector<std::string>{"received"});
+  ASSERT_TRUE(ad->isReady() && ad->controller()->video());
+  EXPECT_EQ(ad->controller()->video()->media.file.url, server_.url("/clip"));
+  const std::pair<std::string, std::string> cases[] = {{"/flash", "failed 1 vast 403"},
+                                                       {"/not-vast", "failed 1 vast 101"}};
+  for (const auto& [path, outcome] : cases) {
+    events_.clear();
+    arrive(*ad, path);
+    settle([&] { return !events_.empty(); });
+    EXPECT_EQ(events_, std::vector<std::string>{outcome}) << path;
+  }
+  settle([&] { return server_.requestCount("/error") == 1; });
+  for (const auto& request : server_.requests()) {
+    if (request.path == "/error") {
+      EXPECT_EQ(request.query, "code=403");
+    }
+  }
+  EXPECT_EQ(server_.requestCount("/imp"), 0u);  // an impression is the first frame, not the load
+  EXPECT_EQ(refusal(*ad, root_), "The interstitial ad was not shown: its load failed.");
 }
 
 TEST_F(ZUVFullScreenAdTest, RewardHeadersReadAsTheirDefinedOutcomes) {

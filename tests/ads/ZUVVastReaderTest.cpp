@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "ads/vast/ZUVVastLoad.h"
 #include "ads/vast/ZUVVastReader.h"
 #include "platform/foundation/Log.h"
 
@@ -120,3 +121,17 @@ TEST(ZUVVastReaderTest, PlaysThePodsFirstAndReadsWrappers) {
 }
 
 }  // namespace
+
+// An ad page's answer is a video by its XML type, or by VAST as its first element past the
+// declaration, comments and a byte-order mark.
+TEST(ZUVVastReaderTest, TellsAVideoAnswerByItsTypeOrItsFirstElement) {
+  EXPECT_TRUE(ZUVVastLoad::isVastAnswer("application/xml", "<html></html>"));
+  EXPECT_TRUE(ZUVVastLoad::isVastAnswer("text/xml", ""));
+  EXPECT_TRUE(ZUVVastLoad::isVastAnswer(
+      "text/html", "\xEF\xBB\xBF <?xml version=\"1.0\"?>\n<!-- a <b> -->\n<VAST version=\"4.2\">"));
+  EXPECT_TRUE(ZUVVastLoad::isVastAnswer("", "<VAST/>"));
+  EXPECT_FALSE(ZUVVastLoad::isVastAnswer("text/html", "<VASTY>"));
+  EXPECT_FALSE(ZUVVastLoad::isVastAnswer("text/html", "<html><VAST></VAST></html>"));
+  EXPECT_FALSE(ZUVVastLoad::isVastAnswer("", "<!-- never closed <VAST>"));
+  EXPECT_FALSE(ZUVVastLoad::isVastAnswer("application/xhtml+xml", "<html/>"));
+}

@@ -80,8 +80,12 @@ void TestHTTPServer::reply(const std::string& path, int status, const std::strin
                            const platform::HTTPHeaderFields& headers) {
   handle(path, [status, body, headers](const httplib::Request&, httplib::Response& response) {
     response.status = status;
-    for (const auto& [name, value] : headers) response.set_header(name, value);
-    response.set_content(body, "text/plain");
+    for (const auto& [name, value] : headers) {
+      if (!platform::text::equalsIgnoringASCIICase(name, "Content-Type")) {
+        response.set_header(name, value);
+      }
+    }
+    response.set_content(body, headers.value("Content-Type").value_or("text/plain"));
   });
 }
 
