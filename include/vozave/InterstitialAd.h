@@ -35,6 +35,12 @@ struct ZUVInterstitialAdDelegate {
   Event interstitialDidRecordImpression;
   Event interstitialDidRecordViewableImpression;  // half of it seen for a second
   Event interstitialDidRecordClick;               // the user's tap took it somewhere
+  // A video ad's progress, each once an ad: its first frame; a quarter, half and three
+  // quarters of it played (1, 2, 3); played to its end; skipped by the user.
+  Event interstitialVideoDidStart;
+  std::function<void(ZUVInterstitialAd& ad, int quartile)> interstitialVideoDidReachQuartile;
+  Event interstitialVideoDidComplete;  // played to its end
+  Event interstitialVideoWasSkipped;   // the user tapped Skip
 };
 
 // An interstitial: made with the application's ad unit identifier, loaded with loadRequest,

@@ -43,6 +43,11 @@ struct ZUVRewardedAdDelegate {
   Event rewardedAdDidRecordImpression;
   Event rewardedAdDidRecordViewableImpression;  // half of it seen for a second
   Event rewardedAdDidRecordClick;               // the user's tap took it somewhere
+  // A video ad's progress, as an interstitial's: first frame, quartiles 1 to 3, end, skip.
+  Event rewardedAdVideoDidStart;
+  std::function<void(ZUVRewardedAd& ad, int quartile)> rewardedAdVideoDidReachQuartile;
+  Event rewardedAdVideoDidComplete;  // played to its end
+  Event rewardedAdVideoWasSkipped;   // the user tapped Skip
   // Once per shown ad, when the user has watched it for its required time.
   std::function<void(ZUVRewardedAd& ad, const ZUVAdReward& reward)> rewardedAdDidEarnReward;
 };

@@ -5,6 +5,7 @@
 #include "ads/core/ZUVFullScreenAd.h"
 #include "app/BannerPlacement.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Text.h"
 #include "platform/ui/Window.h"
 #include "tools/velour/Console.h"
 #include "tools/velour/Refusal.h"
@@ -135,7 +136,12 @@ void FullScreenAd::print(std::ostream& out) const {
     case Stage::Showing: {
       auto ad = core();
       auto base = ad && ad->controller() ? ad->controller()->adHTMLBaseURL() : std::nullopt;
-      out << "showing " << (base ? base->absoluteString() : "(no page)");
+      if (const ZUVVastReadyAd* video =
+              ad && ad->controller() ? ad->controller()->video() : nullptr) {
+        out << "showing video " << platform::text::singleLine(video->media.file.url);
+      } else {
+        out << "showing " << (base ? base->absoluteString() : "(no page)");
+      }
       if (kind_ == Kind::Rewarded) {
         auto left = static_cast<long>(std::ceil(rewarded_->remainingWatchTime().count()));
         out << ", " << rewardText()

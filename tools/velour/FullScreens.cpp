@@ -1,11 +1,13 @@
 #include "tools/velour/FullScreens.h"
 
+#include <cstdio>
 #include <map>
 #include <sstream>
 #include <tuple>
 
 #include "ads/core/ZUVObjectPrivate.h"
 #include "ads/mraid/ZUVMraidController.h"
+#include "ads/vast/ZUVVastPlayer.h"
 #include "ads/web/ZUVBrowserController.h"
 #include "ads/web/ZUVWebAppViewController.h"
 #include "platform/foundation/RunLoop.h"
@@ -88,6 +90,24 @@ void printMail(std::ostream& out, platform::MailComposeViewController& mail) {
   out << "  subject: " << singleLine(mail.subject()) << "\n";
   out << "  body" << (mail.isBodyHTML() ? " (HTML)" : "") << ": " << singleLine(mail.messageBody())
       << "\n";
+}
+
+// Where the video is, what it shows and what of its tracking has gone.
+void printVideo(std::ostream& out, const ZUVVastPlayer& player) {
+  char position[64];
+  std::snprintf(position, sizeof position, "%.1f of %.1f s", player.position(), player.duration());
+  out << "  video: " << position << (player.isMuted() ? ", muted" : ", sound on");
+  if (auto at = player.skippableAt()) {
+    char when[32];
+    std::snprintf(when, sizeof when, "%.1f s", *at);
+    out << ", skippable at " << when;
+  } else {
+    out << ", not skippable";
+  }
+  out << (player.isClosable() ? ", closable" : "") << "\n";
+  out << "  controls: " << joined(player.visibleControls()) << "\n";
+  const auto& fired = player.tracker().firedEvents();
+  out << "  fired: " << (fired.empty() ? std::string("(nothing yet)") : joined(fired)) << "\n";
 }
 
 std::shared_ptr<platform::WebView> firstWebView(const std::shared_ptr<platform::View>& view) {
@@ -275,6 +295,8 @@ void FullScreens::print(std::ostream& out, std::vector<ZUVMraidController*> ads)
       printWebApp(out, *webApp);
     } else if (auto mail = std::dynamic_pointer_cast<platform::MailComposeViewController>(shown)) {
       printMail(out, *mail);
+    } else if (auto player = std::dynamic_pointer_cast<ZUVVastPlayer>(shown)) {
+      printVideo(out, *player);
     } else if (auto* presenter = mraidAdInFront(shown)) {
       if (auto web = presenter->adView()) printPage(out, *web);
       printMraidAd(out, *presenter, "  ", ads);
@@ -288,6 +310,11 @@ void FullScreens::print(std::ostream& out, std::vector<ZUVMraidController*> ads)
 }
 
 platform::Result<void> FullScreens::tapText(const std::string& text) {
+  if (auto player = std::dynamic_pointer_cast<ZUVVastPlayer>(front())) {
+    if (player->tapControl(text)) return {};
+    return refused("the video shows no control \"" + text + "\" (it shows " +
+                   joined(player->visibleControls()) + ")");
+  }
   auto web = frontWebView();
   if (!web) return web.error();
   if (!(*web)->tapLink(text)) {
@@ -316,6 +343,13 @@ platform::Result<void> FullScreens::pressControl(const std::string& command) {
       return refused("the web application has no " + command + " button (try close)");
     }
     return touchCentre(button->frameInWindow(), "the close button");
+  }
+  if (auto player = std::dynamic_pointer_cast<ZUVVastPlayer>(shown); player && command == "close") {
+    if (!player->tapControl(ZUVVastPlayer::kClose)) {
+      return refused("the video cannot be closed yet (it shows " +
+                     joined(player->visibleControls()) + ")");
+    }
+    return {};
   }
   if (auto* presenter = mraidAdInFront(shown); presenter && command == "close") {
     if (!presenter->tapCloseControl()) return refused("the ad's close control cannot be tapped");
