@@ -257,7 +257,8 @@ TEST_F(ZUVFullScreenAdTest, RewardHeadersReadAsTheirDefinedOutcomes) {
   for (const auto& [header, reward] : rewards)
     EXPECT_EQ(C::readReward(header), reward) << header.value_or("(none)");
   const std::pair<std::optional<std::string>, platform::Duration> times[] = {
-      {"15", 15s}, {std::nullopt, 30s}, {"0", 5s}, {"9999", 120s}, {"ten", 30s}, {"15, 20", 15s}};
+      {"15", 15s},     {std::nullopt, 30s},           {"0", 5s}, {"9999", 120s}, {"ten", 30s},
+      {"15, 20", 15s}, {"99999999999999999999", 120s}};
   for (const auto& [header, time] : times) EXPECT_EQ(C::readWatchTime(header), time);
 }
 
