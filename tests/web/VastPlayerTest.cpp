@@ -1,7 +1,6 @@
 // The video player on the real engine with the 3 s clip served from 127.0.0.1: it plays in
 // real time, so the whole suite takes a few seconds per ad.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -12,22 +11,18 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/Window.h"
-#include "platform/web/Browser.h"
+#include "tests/support/EngineTest.h"
 #include "tests/support/TestHTTPServer.h"
-#include "tests/support/TestWorld.h"
 
 namespace {
 
 using platform::RunLoop;
 
-class VastPlayerTest : public ::testing::Test {
+class VastPlayerTest : public velour_test::EngineTest {
  protected:
   void SetUp() override {
-    if (::access(platform::Browser::executablePath().c_str(), X_OK) != 0) {
-      GTEST_SKIP() << "no web engine at " << platform::Browser::executablePath();
-    }
-    world_ = std::make_unique<velour_test::TestWorld>();
+    EngineTest::SetUp();
+    if (IsSkipped()) return;
     std::ifstream file(std::string(VELOUR_RESOURCES_DIR) + "/adserver/video/clip.webm");
     std::stringstream clip;
     clip << file.rdbuf();
@@ -37,17 +32,12 @@ class VastPlayerTest : public ::testing::Test {
                               "/thirdQuartile", "/complete", "/skip", "/closeLinear"}) {
       server_.reply(event, 200, "");
     }
-    platform::Application::shared()->finishLaunching();
-    root_ = std::make_shared<platform::ViewController>();
-    window_ = platform::Window::create();
-    window_->setRootViewController(root_);
-    window_->makeKeyAndVisible();
+    showWindow();
   }
   void TearDown() override {
     if (player_) root_->dismissModalViewController(false);
     player_.reset();
-    platform::Browser::shutdown();
-    world_.reset();
+    EngineTest::TearDown();
   }
 
   // A 3 s ad of the clip at `media`, skippable after 1 s when asked.
@@ -116,11 +106,8 @@ class VastPlayerTest : public ::testing::Test {
     return paths;
   }
 
-  std::unique_ptr<velour_test::TestWorld> world_;
   velour_test::TestHTTPServer server_;
   velour_test::RawTestServer silent_{"", false};  // a tracking server that never answers
-  std::shared_ptr<platform::ViewController> root_;
-  std::shared_ptr<platform::Window> window_;
   std::shared_ptr<ZUVVastPlayer> player_;
   std::vector<std::string> events_;
   std::map<std::string, std::vector<std::string>> controlsAt_;
