@@ -1,4 +1,7 @@
 // The public interstitial: a facade over its full-screen ad, kept in the private-object registry.
+#include <tuple>
+#include <utility>
+
 #include "ads/core/ZUVFullScreenAd.h"
 #include "ads/support/ZUVPrivateUtilities.h"
 #include "vozave/InterstitialAd.h"
@@ -30,19 +33,26 @@ std::string ZUVInterstitialAd::adUnitID() const {
 
 void ZUVInterstitialAd::setDelegate(std::weak_ptr<ZUVInterstitialAdDelegate> delegate) {
   using D = ZUVInterstitialAdDelegate;
+  using E = ZUVFullScreenAd::Events;
+  // Each event beside the delegate message it becomes; a new event is one more pair.
+  static constexpr std::tuple kMessages{
+      std::pair{&E::received, &D::interstitialDidReceiveAd},
+      std::pair{&E::failed, &D::interstitialDidFailToReceiveAdWithError},
+      std::pair{&E::willPresent, &D::interstitialWillPresentScreen},
+      std::pair{&E::willDismiss, &D::interstitialWillDismissScreen},
+      std::pair{&E::didDismiss, &D::interstitialDidDismissScreen},
+      std::pair{&E::willLeave, &D::interstitialWillLeaveApplication},
+      std::pair{&E::expired, &D::interstitialDidExpire},
+      std::pair{&E::impression, &D::interstitialDidRecordImpression},
+      std::pair{&E::viewableImpression, &D::interstitialDidRecordViewableImpression},
+      std::pair{&E::click, &D::interstitialDidRecordClick}};
   std::weak_ptr<ZUVInterstitialAd> self = weak_from_this();
-  auto relay = [&](auto message) { return ZUVFullScreenAd::relay(self, delegate, message); };
-  ZUVFullScreenAd::Events events;
-  events.received = relay(&D::interstitialDidReceiveAd);
-  events.failed = relay(&D::interstitialDidFailToReceiveAdWithError);
-  events.willPresent = relay(&D::interstitialWillPresentScreen);
-  events.willDismiss = relay(&D::interstitialWillDismissScreen);
-  events.didDismiss = relay(&D::interstitialDidDismissScreen);
-  events.willLeave = relay(&D::interstitialWillLeaveApplication);
-  events.expired = relay(&D::interstitialDidExpire);
-  events.impression = relay(&D::interstitialDidRecordImpression);
-  events.viewableImpression = relay(&D::interstitialDidRecordViewableImpression);
-  events.click = relay(&D::interstitialDidRecordClick);
+  E events;
+  std::apply(
+      [&](auto... pairs) {
+        ((events.*pairs.first = ZUVFullScreenAd::relay(self, delegate, pairs.second)), ...);
+      },
+      kMessages);
   coreOf(*this)->setEvents(std::move(events));
 }
 

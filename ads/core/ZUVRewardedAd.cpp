@@ -1,4 +1,7 @@
 // The public rewarded ad: a facade over its full-screen ad, kept in the private-object registry.
+#include <tuple>
+#include <utility>
+
 #include "ads/core/ZUVFullScreenAd.h"
 #include "ads/support/ZUVPrivateUtilities.h"
 #include "vozave/RewardedAd.h"
@@ -30,20 +33,27 @@ std::string ZUVRewardedAd::adUnitID() const {
 
 void ZUVRewardedAd::setDelegate(std::weak_ptr<ZUVRewardedAdDelegate> delegate) {
   using D = ZUVRewardedAdDelegate;
+  using E = ZUVFullScreenAd::Events;
+  // Each event beside the delegate message it becomes; a new event is one more pair.
+  static constexpr std::tuple kMessages{
+      std::pair{&E::received, &D::rewardedAdDidReceiveAd},
+      std::pair{&E::failed, &D::rewardedAdDidFailToReceiveAdWithError},
+      std::pair{&E::willPresent, &D::rewardedAdWillPresentScreen},
+      std::pair{&E::willDismiss, &D::rewardedAdWillDismissScreen},
+      std::pair{&E::didDismiss, &D::rewardedAdDidDismissScreen},
+      std::pair{&E::willLeave, &D::rewardedAdWillLeaveApplication},
+      std::pair{&E::expired, &D::rewardedAdDidExpire},
+      std::pair{&E::impression, &D::rewardedAdDidRecordImpression},
+      std::pair{&E::viewableImpression, &D::rewardedAdDidRecordViewableImpression},
+      std::pair{&E::click, &D::rewardedAdDidRecordClick},
+      std::pair{&E::earned, &D::rewardedAdDidEarnReward}};
   std::weak_ptr<ZUVRewardedAd> self = weak_from_this();
-  auto relay = [&](auto message) { return ZUVFullScreenAd::relay(self, delegate, message); };
-  ZUVFullScreenAd::Events events;
-  events.received = relay(&D::rewardedAdDidReceiveAd);
-  events.failed = relay(&D::rewardedAdDidFailToReceiveAdWithError);
-  events.willPresent = relay(&D::rewardedAdWillPresentScreen);
-  events.willDismiss = relay(&D::rewardedAdWillDismissScreen);
-  events.didDismiss = relay(&D::rewardedAdDidDismissScreen);
-  events.willLeave = relay(&D::rewardedAdWillLeaveApplication);
-  events.expired = relay(&D::rewardedAdDidExpire);
-  events.impression = relay(&D::rewardedAdDidRecordImpression);
-  events.viewableImpression = relay(&D::rewardedAdDidRecordViewableImpression);
-  events.click = relay(&D::rewardedAdDidRecordClick);
-  events.earned = relay(&D::rewardedAdDidEarnReward);
+  E events;
+  std::apply(
+      [&](auto... pairs) {
+        ((events.*pairs.first = ZUVFullScreenAd::relay(self, delegate, pairs.second)), ...);
+      },
+      kMessages);
   coreOf(*this)->setEvents(std::move(events));
 }
 

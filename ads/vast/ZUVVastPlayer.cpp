@@ -148,19 +148,23 @@ void ZUVVastPlayer::buildControls() {
   skip_ = ad_.skipOffset ? addControl(kSkip, "skip") : nullptr;
   mute_ = addControl(kUnmute, "toggleMute");
   close_ = addControl(kClose, "close");
+  // No early close for a video: the countdown only says how long is left.
+  countdown_ = addControl(countdownTitle().c_str(), nullptr);
   layoutControls();
 }
 
 std::shared_ptr<platform::Button> ZUVVastPlayer::addControl(const char* title, const char* action) {
   auto button = platform::Button::buttonWithType(platform::ButtonType::RoundedRect);
   button->setTitle(title);
-  button->addTargetActionForControlEvents(self(), action, platform::kControlEventTouchUpInside);
+  if (action) {
+    button->addTargetActionForControlEvents(self(), action, platform::kControlEventTouchUpInside);
+  }
   view()->addSubview(button);
   return button;
 }
 
-// Mute at the top left, close at the top right, "Learn more" at the bottom left and "Skip"
-// at the bottom right, clear of the video's middle.
+// Mute at the top left, close (or the reward's countdown, wider for its words) at the top right,
+// "Learn more" at the bottom left and "Skip" at the bottom right, clear of the video's middle.
 void ZUVVastPlayer::layoutControls() {
   if (!isViewLoaded()) return;
   const platform::Rect bounds = view()->bounds();
@@ -171,26 +175,31 @@ void ZUVVastPlayer::layoutControls() {
   mute_->setHidden(done_);
   close_->setFrame(platform::Rect(right, kInset, kControlWidth, kControlHeight));
   close_->setHidden(!isClosable());
+  countdown_->setFrame(
+      platform::Rect(right - kControlWidth, kInset, 2 * kControlWidth, kControlHeight));
+  countdown_->setTitle(countdownTitle());
+  countdown_->setHidden(done_ || !awaitsReward());
   if (learnMore_) {
     learnMore_->setFrame(platform::Rect(kInset, bottom, kControlWidth, kControlHeight));
     learnMore_->setHidden(done_);
   }
   if (skip_) {
     skip_->setFrame(platform::Rect(right, bottom, kControlWidth, kControlHeight));
-    skip_->setHidden(done_ || ended_ || !tracker_.hasStarted() || position_ < *skippableAt());
+    skip_->setHidden(done_ || ended_ || awaitsReward() || !tracker_.hasStarted() ||
+                     position_ < *skippableAt());
   }
 }
 
 std::vector<std::string> ZUVVastPlayer::visibleControls() const {
   std::vector<std::string> titles;
-  for (const auto& control : {mute_, learnMore_, skip_, close_}) {
+  for (const auto& control : {mute_, learnMore_, skip_, close_, countdown_}) {
     if (control && !control->isHidden()) titles.push_back(control->title());
   }
   return titles;
 }
 
 bool ZUVVastPlayer::tapControl(std::string_view title) {
-  for (const auto& control : {mute_, learnMore_, skip_, close_}) {
+  for (const auto& control : {mute_, learnMore_, skip_, close_, countdown_}) {
     if (control && !control->isHidden() && control->title() == title) {
       control->tap();
       return true;
@@ -231,6 +240,7 @@ void ZUVVastPlayer::onTime(double seconds, double mediaDuration) {
     ++quartiles_;
     if (callbacks_.reached) callbacks_.reached(quartiles_);
   }
+  rewardIfWatched();
 }
 
 void ZUVVastPlayer::onEnded() {
@@ -241,6 +251,7 @@ void ZUVVastPlayer::onEnded() {
   tracker_.completed();
   layoutControls();
   auto keep = self();
+  rewardIfWatched();  // a video shorter than its watch time
   if (callbacks_.completed) callbacks_.completed();
 }
 
@@ -253,6 +264,26 @@ void ZUVVastPlayer::onFailed(long code) {
   finish();
   auto keep = self();
   if (callbacks_.failed) callbacks_.failed(code);
+}
+
+void ZUVVastPlayer::setRewardAfter(std::optional<platform::Duration> watchTime) {
+  if (rewarded_ || done_) return;
+  rewardAfter_ = watchTime;
+  layoutControls();
+}
+
+// The watch time counts on the playhead, so a pause or the background stands it still.
+void ZUVVastPlayer::rewardIfWatched() {
+  if (done_ || !awaitsReward() || (!ended_ && position_ < rewardAfter_->count())) return;
+  rewarded_ = true;
+  layoutControls();
+  auto keep = self();
+  if (callbacks_.rewarded) callbacks_.rewarded();
+}
+
+std::string ZUVVastPlayer::countdownTitle() const {
+  const double left = rewardAfter_ ? std::max(0.0, rewardAfter_->count() - position_) : 0;
+  return std::string(kRewardIn) + std::to_string(static_cast<long>(std::ceil(left))) + " s";
 }
 
 void ZUVVastPlayer::armStallTimer() {
@@ -290,7 +321,7 @@ void ZUVVastPlayer::learnMore() {
 }
 
 void ZUVVastPlayer::skip() {
-  if (done_ || ended_ || !skippableAt() || position_ < *skippableAt()) return;
+  if (done_ || ended_ || awaitsReward() || !skippableAt() || position_ < *skippableAt()) return;
   tracker_.skipped();
   finish();
   auto keep = self();

@@ -27,13 +27,17 @@ struct ZUVVastPlayerCallbacks {
   std::function<void(const std::string& url)> clicked;
   std::function<void()> closed;           // the player is done and may be dismissed
   std::function<void(long code)> failed;  // a VAST error code; the player is done
+  // A rewarded player's watch time has been played, or the video ended before it; once.
+  std::function<void()> rewarded;
 };
 
 // Plays a resolved linear ad's chosen media file full screen, in an engine page of its own
 // (muted autoplay), with native controls over it: "Learn more", "Skip" once the skip offset
-// has passed, mute and unmute, and "Close" after the end. The page reports its playhead on the
-// console; the player fires the tracking through its ZUVVastTracker. The full-screen video
-// formats make one per ad and present it; main thread only; made with create().
+// has passed, mute and unmute, and "Close" after the end. A rewarded player (setRewardAfter)
+// shows a countdown where "Close" will be, and neither "Skip" nor "Close" until the reward. The
+// page reports its playhead on the console; the player fires the tracking through its
+// ZUVVastTracker. The full-screen video formats make one per ad and present it; main thread
+// only; made with create().
 class ZUVVastPlayer : public platform::ViewController {
  public:
   // Without a new frame for this long while it should play, the ad fails with 402.
@@ -43,6 +47,8 @@ class ZUVVastPlayer : public platform::ViewController {
   static constexpr const char* kMute = "Mute";
   static constexpr const char* kUnmute = "Unmute";
   static constexpr const char* kClose = "Close";
+  // The start of the countdown's title, "Reward in N s".
+  static constexpr std::string_view kRewardIn = "Reward in ";
 
   static std::shared_ptr<ZUVVastPlayer> create(ZUVVastAd ad, ZUVVastMediaFile media,
                                                ZUVVastPlayerCallbacks callbacks,
@@ -52,6 +58,13 @@ class ZUVVastPlayer : public platform::ViewController {
   void loadView() override;
   void viewDidLoad() override;
   void viewWillAppear(bool animated) override;
+
+  // Makes this a rewarded player: it rewards once `watchTime` of the video has played (or at
+  // the end of a shorter one; at the first frame for no time) and closes only after that. Set
+  // before presenting.
+  void setRewardAfter(std::optional<platform::Duration> watchTime);
+  std::optional<platform::Duration> rewardAfter() const { return rewardAfter_; }
+  bool hasRewarded() const { return rewarded_; }
 
   void pause();
   void resume();  // after a click-through, or the application's return
@@ -63,7 +76,7 @@ class ZUVVastPlayer : public platform::ViewController {
   bool isMuted() const { return muted_; }
   // When the skip control shows; none for an ad that is not skippable.
   std::optional<double> skippableAt() const;
-  bool isClosable() const { return ended_ && !done_; }
+  bool isClosable() const { return (ended_ || rewarded_) && !done_; }
   // The titles of the controls that show now, left to right.
   std::vector<std::string> visibleControls() const;
   const ZUVVastTracker& tracker() const { return tracker_; }
@@ -81,6 +94,9 @@ class ZUVVastPlayer : public platform::ViewController {
   void onTime(double seconds, double mediaDuration);
   void onEnded();
   void onFailed(long code);
+  bool awaitsReward() const { return rewardAfter_ && !rewarded_; }
+  void rewardIfWatched();
+  std::string countdownTitle() const;
   void learnMore();
   void skip();
   void toggleMute();
@@ -94,13 +110,15 @@ class ZUVVastPlayer : public platform::ViewController {
   ZUVVastPlayerCallbacks callbacks_;
   ZUVVastTracker tracker_;
   std::shared_ptr<platform::WebView> webView_;
-  std::shared_ptr<platform::Button> learnMore_, skip_, mute_, close_;
+  std::shared_ptr<platform::Button> learnMore_, skip_, mute_, close_, countdown_;
+  std::optional<platform::Duration> rewardAfter_;
   double position_ = 0;
   double mediaDuration_ = 0;  // 0: the media did not say
   int quartiles_ = 0;
   bool muted_ = true;
   bool paused_ = false;
   bool ended_ = false;
+  bool rewarded_ = false;
   bool done_ = false;
   bool pausedForBackground_ = false;
   platform::Registration stall_;

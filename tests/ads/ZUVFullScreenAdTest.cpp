@@ -88,6 +88,23 @@ class ZUVFullScreenAdTest : public ::testing::Test {
         note("videoSkipped"),
         [this](int quartile) { events_.push_back("quartile " + std::to_string(quartile)); }};
   }
+  // The public rewarded ad's delegate, noting what it hears as record() does.
+  std::shared_ptr<ZUVRewardedAdDelegate> rewardedDelegate() {
+    auto heard = std::make_shared<ZUVRewardedAdDelegate>();
+    auto note = [this](std::string what) {
+      return [this, what](ZUVRewardedAd&) { events_.push_back(what); };
+    };
+    heard->rewardedAdDidReceiveAd = note("received");
+    heard->rewardedAdWillPresentScreen = note("willPresent");
+    heard->rewardedAdDidRecordImpression = note("impression");
+    heard->rewardedAdDidRecordViewableImpression = note("viewable");
+    heard->rewardedAdDidEarnReward = [this](ZUVRewardedAd&, const ZUVAdReward& r) {
+      events_.push_back("earned " + std::to_string(r.amount) + " " + r.type);
+    };
+    heard->rewardedAdWillDismissScreen = note("willDismiss");
+    heard->rewardedAdDidDismissScreen = note("didDismiss");
+    return heard;
+  }
   ZUVMraidPresenter& presenter(ZUVFullScreenAd& ad) {
     return ad.controller()->mraid()->presenter();
   }
@@ -152,8 +169,11 @@ TEST_F(ZUVFullScreenAdTest, AnInterstitialShowsOnceNeverRefreshesAndExpiresUnsho
 }
 
 TEST_F(ZUVFullScreenAdTest, ARewardComesOnceAfterItsWatchedTimeAndNotForAnEarlyClose) {
-  auto ad = ZUVFullScreenAd::create(ZUVFullScreenAd::Format::Rewarded, "0123456789abcde");
-  ad->setEvents(record());
+  // Heard through the public class, as the application hears it.
+  auto rewarded = ZUVRewardedAd::create("0123456789abcde");
+  auto delegate = rewardedDelegate();
+  rewarded->setDelegate(delegate);
+  auto ad = ZUVFullScreenAd::of(rewarded.get());
   arrive(*ad);
   EXPECT_NE(built_.find(R"("format":"rewarded_mb")"), std::string::npos) << built_;
   EXPECT_EQ(ad->reward(), (ZUVAdReward{10, "coins"}));

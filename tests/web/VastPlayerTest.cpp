@@ -1,32 +1,28 @@
 // The video player on the real engine with the 3 s clip served from 127.0.0.1: it plays in
 // real time, so the whole suite takes a few seconds per ad.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "ads/vast/ZUVVastPlayer.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/harness/Harness.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/Window.h"
-#include "platform/web/Browser.h"
+#include "tests/support/EngineTest.h"
 #include "tests/support/TestHTTPServer.h"
-#include "tests/support/TestWorld.h"
 
 namespace {
 
 using platform::RunLoop;
 
-class VastPlayerTest : public ::testing::Test {
+class VastPlayerTest : public velour_test::EngineTest {
  protected:
   void SetUp() override {
-    if (::access(platform::Browser::executablePath().c_str(), X_OK) != 0) {
-      GTEST_SKIP() << "no web engine at " << platform::Browser::executablePath();
-    }
-    world_ = std::make_unique<velour_test::TestWorld>();
+    EngineTest::SetUp();
+    if (IsSkipped()) return;
     std::ifstream file(std::string(VELOUR_RESOURCES_DIR) + "/adserver/video/clip.webm");
     std::stringstream clip;
     clip << file.rdbuf();
@@ -36,17 +32,12 @@ class VastPlayerTest : public ::testing::Test {
                               "/thirdQuartile", "/complete", "/skip", "/closeLinear"}) {
       server_.reply(event, 200, "");
     }
-    platform::Application::shared()->finishLaunching();
-    root_ = std::make_shared<platform::ViewController>();
-    window_ = platform::Window::create();
-    window_->setRootViewController(root_);
-    window_->makeKeyAndVisible();
+    showWindow();
   }
   void TearDown() override {
     if (player_) root_->dismissModalViewController(false);
     player_.reset();
-    platform::Browser::shutdown();
-    world_.reset();
+    EngineTest::TearDown();
   }
 
   // A 3 s ad of the clip at `media`, skippable after 1 s when asked.
@@ -67,17 +58,25 @@ class VastPlayerTest : public ::testing::Test {
     return ad;
   }
 
-  void play(const ZUVVastAd& ad) {
+  void play(const ZUVVastAd& ad, std::optional<platform::Duration> rewardAfter = {}) {
     ZUVVastPlayerCallbacks callbacks;
-    callbacks.started = [this] { events_.push_back("started"); };
-    callbacks.reached = [this](int q) { events_.push_back("q" + std::to_string(q)); };
+    callbacks.started = [this] { note("started"); };
+    callbacks.reached = [this](int q) { note("q" + std::to_string(q)); };
+    callbacks.rewarded = [this] { note("rewarded"); };
     callbacks.completed = [this] { events_.push_back("completed"); };
     callbacks.skipped = [this] { events_.push_back("skipped"); };
     callbacks.closed = [this] { events_.push_back("closed"); };
     callbacks.clicked = [this](const std::string& url) { clicked_ = url; };
     callbacks.failed = [this](long code) { events_.push_back("failed " + std::to_string(code)); };
     player_ = ZUVVastPlayer::create(ad, ad.mediaFiles.at(0), callbacks);
+    player_->setRewardAfter(rewardAfter);
     ASSERT_TRUE(root_->presentModalViewController(player_, false));
+  }
+
+  // The event, and the controls that showed as it came.
+  void note(const std::string& event) {
+    events_.push_back(event);
+    controlsAt_[event] = player_->visibleControls();
   }
 
   static bool hostWait(const std::function<bool()>& done, int seconds = 30) {
@@ -107,13 +106,11 @@ class VastPlayerTest : public ::testing::Test {
     return paths;
   }
 
-  std::unique_ptr<velour_test::TestWorld> world_;
   velour_test::TestHTTPServer server_;
   velour_test::RawTestServer silent_{"", false};  // a tracking server that never answers
-  std::shared_ptr<platform::ViewController> root_;
-  std::shared_ptr<platform::Window> window_;
   std::shared_ptr<ZUVVastPlayer> player_;
   std::vector<std::string> events_;
+  std::map<std::string, std::vector<std::string>> controlsAt_;
   std::string clicked_;
 };
 
@@ -189,6 +186,34 @@ TEST_F(VastPlayerTest, MediaMissingNotVideoOrStalledFailsWithItsCode) {
   }
   EXPECT_EQ(codes, (std::vector<std::string>{"c=401", "c=401", "c=402"}));
   EXPECT_EQ(server_.requestCount("/imp"), 0u);
+}
+
+TEST_F(VastPlayerTest, RewardedCountsDownWithoutSkipOrCloseThenRewardsOnceAtItsTimeOrItsEnd) {
+  play(ad("/clip.webm", true), platform::seconds(2));
+  ASSERT_TRUE(heard("started"));
+  const std::vector<std::string> counting = {"Unmute", "Learn more", "Reward in 2 s"};
+  EXPECT_EQ(controlsAt_["started"], counting);
+  ASSERT_TRUE(player_->tapControl(counting.back()));  // no early close for a video
+  EXPECT_FALSE(player_->isClosable());
+  ASSERT_TRUE(heard("rewarded"));
+  // Past the skip offset, not yet rewarded: no Skip, and the countdown counts on the playhead.
+  const std::vector<std::string> half = controlsAt_["q2"];
+  ASSERT_EQ(half.size(), 3u);
+  EXPECT_TRUE(half[2] == "Reward in 1 s" || half[2] == "Reward in 0 s") << half[2];
+  EXPECT_EQ(controlsAt_["rewarded"],
+            (std::vector<std::string>{"Unmute", "Learn more", "Skip", "Close"}));
+  ASSERT_TRUE(hostWait([&] { return player_->position() >= 2.5; }));
+  ASSERT_TRUE(player_->tapControl("Close"));
+  EXPECT_EQ(std::count(events_.begin(), events_.end(), "rewarded"), 1);
+  EXPECT_EQ(player_->tracker().firedEvents().back(), "closeLinear");
+  root_->dismissModalViewController(false);
+
+  events_.clear();
+  play(ad("/clip.webm", false), platform::seconds(5));  // longer than the clip
+  ASSERT_TRUE(heard("completed"));
+  EXPECT_EQ(controlsAt_["q3"].size(), 3u);  // the countdown, and no Close
+  EXPECT_EQ(std::vector<std::string>(events_.end() - 2, events_.end()),
+            (std::vector<std::string>{"rewarded", "completed"}));
 }
 
 }  // namespace
