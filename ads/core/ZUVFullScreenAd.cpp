@@ -1,11 +1,13 @@
 #include "ads/core/ZUVFullScreenAd.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "ads/core/ZUVRequestError.h"
 #include "ads/support/ZUVPrivateUtilities.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/TimeText.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 
@@ -43,6 +45,7 @@ void ZUVFullScreenAd::dropController() {
   if (listener_) loop.releaseLater(std::move(listener_));
   // A player left on the screen could never be closed once its ad has gone.
   if (player_) {
+    if (orientationBefore_) turnVideo(*std::exchange(orientationBefore_, std::nullopt));
     player_->dismissModalViewController(false);
     loop.releaseLater(std::move(player_));
   }
@@ -190,6 +193,8 @@ std::optional<std::string> ZUVFullScreenAd::presentVideo(
     const std::shared_ptr<platform::ViewController>& from) {
   const ZUVVastReadyAd& video = *controller_->video();
   auto player = ZUVVastPlayer::create(video.ad, video.media.file, videoCallbacks());
+  // A rewarded video earns at its watch time or its end, whichever comes first.
+  if (format_ == Format::Rewarded) player->setRewardAfter(watchTime_);
   controller_->setRootViewController(from);
   stage_ = Stage::Showing;
   screensUp_ = 1;
@@ -200,7 +205,18 @@ std::optional<std::string> ZUVFullScreenAd::presentVideo(
     return "the phone refused it the screen";
   }
   player_ = std::move(player);
+  auto app = platform::Application::shared();
+  orientationBefore_ = app->statusBarOrientation();
+  turnVideo(player_->fittingOrientation(*orientationBefore_));
   return std::nullopt;
+}
+
+void ZUVFullScreenAd::turnVideo(platform::InterfaceOrientation to) {
+  auto app = platform::Application::shared();
+  if (!player_ || app->statusBarOrientation() == to) return;
+  app->setStatusBarOrientation(to);
+  player_->rotateToInterfaceOrientation(to, platform::Application::kRotationDuration,
+                                        platform::Screen::applicationFrame());
 }
 
 ZUVVastPlayerCallbacks ZUVFullScreenAd::videoCallbacks() {
@@ -219,6 +235,7 @@ ZUVVastPlayerCallbacks ZUVFullScreenAd::videoCallbacks() {
   callbacks.clicked =
       weak_.bind([](ZUVFullScreenAd& self, const std::string& url) { self.videoClicked(url); });
   callbacks.closed = weak_.bind([](ZUVFullScreenAd& self) { self.videoDone(); });
+  callbacks.rewarded = weak_.bind([](ZUVFullScreenAd& self) { self.earn(); });
   callbacks.failed = weak_.bind([](ZUVFullScreenAd& self, long code) {
     platform::log(std::string("<Vozave> The ") + self.name() + " stopped: VAST error " +
                       std::to_string(code) + ".",
@@ -250,6 +267,8 @@ void ZUVFullScreenAd::videoDone() {
   if (stage_ != Stage::Showing || !player_) return;
   viewableWatch_.reset();
   if (auto call = events_.willDismiss) call();
+  // Turned back while the player is still up, so that what comes back comes back upright.
+  if (orientationBefore_) turnVideo(*std::exchange(orientationBefore_, std::nullopt));
   std::shared_ptr<ZUVVastPlayer> player = std::move(player_);
   player->dismissModalViewController(false);
   platform::RunLoop::main().releaseLater(player);
@@ -261,14 +280,20 @@ void ZUVFullScreenAd::videoDone() {
 void ZUVFullScreenAd::startCountdown() {
   countdown_ = std::make_shared<ZUVRewardCountdown>(
       watchTime_, controller_->mraid()->presenter().closeControl(),
-      weak_.bind([](ZUVFullScreenAd& self) {
-        self.rewardEarned_ = true;
-        if (auto call = self.events_.earned) call(self.reward_.value_or(ZUVAdReward{}));
-      }));
+      weak_.bind([](ZUVFullScreenAd& self) { self.earn(); }));
+}
+
+void ZUVFullScreenAd::earn() {
+  rewardEarned_ = true;
+  if (auto call = events_.earned) call(reward_.value_or(ZUVAdReward{}));
 }
 
 platform::Duration ZUVFullScreenAd::remainingWatchTime() const {
   if (format_ != Format::Rewarded || rewardEarned_) return platform::Duration::zero();
+  if (player_) {
+    const platform::Duration played = platform::seconds(player_->position());
+    return std::max(platform::Duration::zero(), watchTime_ - played);
+  }
   return countdown_ ? countdown_->remaining() : watchTime_;
 }
 

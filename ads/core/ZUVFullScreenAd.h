@@ -98,7 +98,9 @@ class ZUVFullScreenAd {
   void videoStarted();
   void videoClicked(const std::string& url);
   void videoDone();
+  void turnVideo(platform::InterfaceOrientation to);
   void startCountdown();
+  void earn();
   void dropController();
 
   Format format_;
@@ -117,6 +119,7 @@ class ZUVFullScreenAd {
   bool rewardEarned_ = false;
   std::shared_ptr<ZUVRewardCountdown> countdown_;
   std::shared_ptr<ZUVVastPlayer> player_;
+  std::optional<platform::InterfaceOrientation> orientationBefore_;  // while a video is up
   platform::TimerHandle viewableWatch_;  // until the video has played long enough to be seen
   platform::WeakFactory<ZUVFullScreenAd> weak_{this};  // last: its links die first
 };

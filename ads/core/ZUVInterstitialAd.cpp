@@ -45,7 +45,11 @@ void ZUVInterstitialAd::setDelegate(std::weak_ptr<ZUVInterstitialAdDelegate> del
       std::pair{&E::expired, &D::interstitialDidExpire},
       std::pair{&E::impression, &D::interstitialDidRecordImpression},
       std::pair{&E::viewableImpression, &D::interstitialDidRecordViewableImpression},
-      std::pair{&E::click, &D::interstitialDidRecordClick}};
+      std::pair{&E::click, &D::interstitialDidRecordClick},
+      std::pair{&E::videoStarted, &D::interstitialVideoDidStart},
+      std::pair{&E::videoReachedQuartile, &D::interstitialVideoDidReachQuartile},
+      std::pair{&E::videoCompleted, &D::interstitialVideoDidComplete},
+      std::pair{&E::videoSkipped, &D::interstitialVideoWasSkipped}};
   std::weak_ptr<ZUVInterstitialAd> self = weak_from_this();
   E events;
   std::apply(

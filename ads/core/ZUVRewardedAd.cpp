@@ -46,7 +46,11 @@ void ZUVRewardedAd::setDelegate(std::weak_ptr<ZUVRewardedAdDelegate> delegate) {
       std::pair{&E::impression, &D::rewardedAdDidRecordImpression},
       std::pair{&E::viewableImpression, &D::rewardedAdDidRecordViewableImpression},
       std::pair{&E::click, &D::rewardedAdDidRecordClick},
-      std::pair{&E::earned, &D::rewardedAdDidEarnReward}};
+      std::pair{&E::earned, &D::rewardedAdDidEarnReward},
+      std::pair{&E::videoStarted, &D::rewardedAdVideoDidStart},
+      std::pair{&E::videoReachedQuartile, &D::rewardedAdVideoDidReachQuartile},
+      std::pair{&E::videoCompleted, &D::rewardedAdVideoDidComplete},
+      std::pair{&E::videoSkipped, &D::rewardedAdVideoWasSkipped}};
   std::weak_ptr<ZUVRewardedAd> self = weak_from_this();
   E events;
   std::apply(

@@ -143,6 +143,24 @@ void ZUVVastPlayer::viewWillAppear(bool animated) {
   layoutControls();
 }
 
+bool ZUVVastPlayer::shouldAutorotateToInterfaceOrientation(platform::InterfaceOrientation o) {
+  return fittingOrientation(o) == o;
+}
+
+void ZUVVastPlayer::didRotateFromInterfaceOrientation(platform::InterfaceOrientation) {
+  layoutControls();
+}
+
+platform::InterfaceOrientation ZUVVastPlayer::fittingOrientation(
+    platform::InterfaceOrientation current) const {
+  using platform::InterfaceOrientation;
+  if (media_.width <= 0 || media_.height <= 0 || media_.width == media_.height) return current;
+  if (media_.width > media_.height) {
+    return platform::isLandscape(current) ? current : InterfaceOrientation::LandscapeLeft;
+  }
+  return platform::isLandscape(current) ? InterfaceOrientation::Portrait : current;
+}
+
 void ZUVVastPlayer::buildControls() {
   learnMore_ = ad_.clickThroughURL ? addControl(kLearnMore, "learnMore") : nullptr;
   skip_ = ad_.skipOffset ? addControl(kSkip, "skip") : nullptr;

@@ -58,6 +58,12 @@ class ZUVVastPlayer : public platform::ViewController {
   void loadView() override;
   void viewDidLoad() override;
   void viewWillAppear(bool animated) override;
+  // The interface turns to fit the video: either landscape for a video wider than tall, either
+  // portrait for one taller than wide, any way for one of unknown shape.
+  bool shouldAutorotateToInterfaceOrientation(platform::InterfaceOrientation o) override;
+  void didRotateFromInterfaceOrientation(platform::InterfaceOrientation from) override;
+  // The way to turn to from `current` to fit the video.
+  platform::InterfaceOrientation fittingOrientation(platform::InterfaceOrientation current) const;
 
   // Makes this a rewarded player: it rewards once `watchTime` of the video has played (or at
   // the end of a shorter one; at the first frame for no time) and closes only after that. Set
