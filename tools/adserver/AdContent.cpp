@@ -56,6 +56,11 @@ platform::Result<void> AdContent::load(const std::string& directory) {
     if (entry.path().extension() == ".html") creatives_.insert(entry.path().stem().string());
   }
   if (creatives_.empty()) return refuse("no creatives in " + directory + "/creatives");
+  for (const auto& entry : fs::directory_iterator(fs::path(directory) / "vast", error)) {
+    if (entry.path().extension() == ".xml") {
+      videos_.insert(std::string(kVideoCreativePrefix) + entry.path().stem().string());
+    }
+  }
   return {};
 }
 

@@ -36,6 +36,8 @@ class AdContent {
 
   const std::string& directory() const { return directory_; }
   const std::set<std::string>& creativeNames() const { return creatives_; }
+  // The video ads as an inventory names them, "vast:NAME" for each vast/NAME.xml.
+  const std::set<std::string>& videoCreativeNames() const { return videos_; }
   // The modification time of the script template, in seconds since 1970.
   double scriptTemplateModified() const;
 
@@ -71,6 +73,7 @@ class AdContent {
 
   std::string directory_;
   std::set<std::string> creatives_;
+  std::set<std::string> videos_;
   std::map<std::string, std::string> held_;
 };
 
