@@ -135,6 +135,12 @@ std::optional<std::string> AdContent::videoDocument(const std::string& name,
   return text;
 }
 
+std::optional<std::string> AdContent::videoCreative(const std::string& name,
+                                                    const std::string& origin) const {
+  if (!videos_.contains(name)) return std::nullopt;
+  return videoDocument(name.substr(kVideoCreativePrefix.size()), origin);
+}
+
 std::optional<std::string> AdContent::videoClip(const std::string& name) const {
   return readFile("video/" + name + ".webm");
 }

@@ -52,6 +52,9 @@ class AdContent {
   // A video ad's document "vast/<name>.xml", its URLs on `origin`.
   std::optional<std::string> videoDocument(const std::string& name,
                                            const std::string& origin) const;
+  // The document of a video creative "vast:NAME" of videoCreativeNames(), its URLs on `origin`.
+  std::optional<std::string> videoCreative(const std::string& name,
+                                           const std::string& origin) const;
   // A clip of the video ads, "video/<name>.webm".
   std::optional<std::string> videoClip(const std::string& name) const;
 

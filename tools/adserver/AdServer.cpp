@@ -348,8 +348,7 @@ void AdServer::serveAdPage(const httplib::Request& request, httplib::Response& r
   }
   AdPlaceholders values{origin_, slot, slot + "-" + (n ? *n : "0")};
   const bool video = isVideoCreative(name);
-  auto html = video ? content_.videoDocument(name.substr(kVideoCreativePrefix.size()), origin_)
-                    : content_.creative(name, values);
+  auto html = video ? content_.videoCreative(name, origin_) : content_.creative(name, values);
   if (!html) return refuse(response, record, 404, "no creative named " + quotedForReason(name));
   const char* type = video ? "application/xml" : kHTML;
   if (std::find(unit->rewarded.begin(), unit->rewarded.end(), name) != unit->rewarded.end()) {
