@@ -7,6 +7,9 @@
 
 // The application's ad unit, the same on every screen.
 inline constexpr const char* kVelourAdUnitID = "a1b2c3d4e5f6071";
+// The ad unit of the full-screen video ads, which velour asks for with "interstitial video" and
+// "rewarded video".
+inline constexpr const char* kVelourVideoAdUnitID = "a1b2c3d4e5f6072";
 
 // Puts a banner at the foot of a screen's 320 x 411 view and starts it: made, given the ad
 // unit and the screen as its root view controller, added to the view, then loaded, in that

@@ -10,6 +10,7 @@
 #include "ads/support/ZUVStatistics.h"
 #include "ads/support/ZUVStatisticsCore.h"
 #include "ads/support/ZUV_SBJSON.h"
+#include "ads/vast/ZUVVastAnnouncement.h"
 #include "ads/web/ZUVNotification.h"
 #include "ads/web/ZUVNotificationCenter.h"
 #include "ads/web/ZUVUserActivationGate.h"
@@ -108,6 +109,7 @@ void ZUVObjectPrivate::addAdditionalParameters(platform::Dictionary& parameters)
   if (!adUnitID_.empty()) parameters.set(kZUVParameterAdSlotID, adUnitID_);
   if (request_ && request_->isInterstitialAd()) {
     parameters.set(kZUVParameterAdFormat, fullScreenFormat_);
+    parameters.set(kZUVParameterVast, ZUVVastAnnouncement());
     return;
   }
   platform::Rect frame;

@@ -20,6 +20,8 @@ inline constexpr const char* kZUVParameterScreenHeight = "u_h";
 inline constexpr const char* kZUVParameterAdSlotID = "slotname";
 inline constexpr const char* kZUVParameterAdFormat = "format";
 inline constexpr const char* kZUVParameterAdFrame = "ad_frame";
+// Interstitial and rewarded requests only: the video the client plays (ZUVVastAnnouncement).
+inline constexpr const char* kZUVParameterVast = "vast";
 inline constexpr const char* kZUVParameterTesting = "testing";
 inline constexpr const char* kZUVParameterExtraParams = "extras";
 inline constexpr const char* kZUVParameterGender = "cust_gender";

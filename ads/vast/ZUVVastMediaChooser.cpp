@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <tuple>
 
 #include "platform/device/Device.h"
@@ -9,7 +10,16 @@
 
 namespace {
 
-bool playableCodecs(std::string_view codecs, std::initializer_list<std::string_view> known) {
+// The types played, each with the codecs the engine decodes in it.
+constexpr std::string_view kMP4Codecs[] = {"avc1", "avc3", "h264", "h.264", "mp4a", "aac"};
+constexpr std::string_view kWebMCodecs[] = {"vp8", "vp9", "vp09", "av01", "av1", "opus", "vorbis"};
+struct PlayableType {
+  std::string_view type;
+  std::span<const std::string_view> codecs;
+};
+constexpr PlayableType kPlayableTypes[] = {{"video/mp4", kMP4Codecs}, {"video/webm", kWebMCodecs}};
+
+bool playableCodecs(std::string_view codecs, std::span<const std::string_view> known) {
   std::string lower = platform::text::asciiLowercase(codecs);
   std::string_view rest = lower;
   while (!rest.empty()) {
@@ -27,15 +37,10 @@ bool playableCodecs(std::string_view codecs, std::initializer_list<std::string_v
 // Why the engine cannot play `file`; empty when it can.
 std::string unplayable(const ZUVVastMediaFile& file) {
   if (!file.delivery.empty() && file.delivery != "progressive") return file.delivery + " delivery";
-  if (file.type == "video/mp4") {
-    return playableCodecs(file.codec, {"avc1", "avc3", "h264", "h.264", "mp4a", "aac"})
-               ? ""
-               : "codec " + file.codec;
-  }
-  if (file.type == "video/webm") {
-    return playableCodecs(file.codec, {"vp8", "vp9", "vp09", "av01", "av1", "opus", "vorbis"})
-               ? ""
-               : "codec " + file.codec;
+  for (const PlayableType& playable : kPlayableTypes) {
+    if (file.type == playable.type) {
+      return playableCodecs(file.codec, playable.codecs) ? "" : "codec " + file.codec;
+    }
   }
   return "type " + (file.type.empty() ? std::string("(none)") : file.type);
 }
@@ -79,6 +84,12 @@ std::string why(const ZUVVastMediaFile& file, const ZUVVastMediaContext& context
 }
 
 }  // namespace
+
+std::vector<std::string_view> ZUVVastMediaTypes() {
+  std::vector<std::string_view> types;
+  for (const PlayableType& playable : kPlayableTypes) types.push_back(playable.type);
+  return types;
+}
 
 ZUVVastMediaContext ZUVVastMediaContext::current() {
   const platform::DeviceProfile& profile = platform::DeviceProfile::current();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ads/vast/ZUVVastAd.h"
@@ -27,6 +28,9 @@ struct ZUVVastMediaChoice {
   ZUVVastMediaFile file;
   std::string why;  // one line
 };
+
+// The media types chosen from (video/mp4, video/webm), as full-screen ad requests announce them.
+std::vector<std::string_view> ZUVVastMediaTypes();
 
 platform::Result<ZUVVastMediaChoice> ZUVVastChooseMedia(const std::vector<ZUVVastMediaFile>& files,
                                                         const ZUVVastMediaContext& context);

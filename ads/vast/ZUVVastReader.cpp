@@ -237,9 +237,10 @@ platform::Result<std::string> checkedVersion(const Element& root) {
   if (!version) return ZUVVastError(kZUVVastSchemaError, "the VAST element has no version");
   std::string_view text = platform::text::trimmed(*version);
   if (!(text.starts_with("2.") || text.starts_with("3.") || text.starts_with("4."))) {
-    return ZUVVastError(
-        kZUVVastVersionNotSupported,
-        "VAST version " + platform::text::singleLine(text, 20) + " is not read (2.0 to 4.3 are)");
+    return ZUVVastError(kZUVVastVersionNotSupported,
+                        "VAST version " + platform::text::singleLine(text, 20) + " is not read (" +
+                            std::string(ZUVVastReader::kVersions.front()) + " to " +
+                            std::string(ZUVVastReader::kVersions.back()) + " are)");
   }
   return std::string(text);
 }

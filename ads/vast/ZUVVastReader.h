@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string_view>
 
 #include "ads/vast/ZUVVastAd.h"
@@ -13,5 +14,9 @@
 // log line for the document.
 class ZUVVastReader {
  public:
+  // The versions read, oldest first, as full-screen ad requests announce them.
+  static constexpr std::array<std::string_view, 6> kVersions{"2.0", "3.0", "4.0",
+                                                             "4.1", "4.2", "4.3"};
+
   static platform::Result<ZUVVastDocument> read(std::string_view text);
 };

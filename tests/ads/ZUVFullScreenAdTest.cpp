@@ -176,6 +176,7 @@ TEST_F(ZUVFullScreenAdTest, ARewardComesOnceAfterItsWatchedTimeAndNotForAnEarlyC
   auto ad = ZUVFullScreenAd::of(rewarded.get());
   arrive(*ad);
   EXPECT_NE(built_.find(R"("format":"rewarded_mb")"), std::string::npos) << built_;
+  EXPECT_NE(built_.find(R"("vast":"2.0,)"), std::string::npos) << built_;
   EXPECT_EQ(ad->reward(), (ZUVAdReward{10, "coins"}));
   ASSERT_EQ(refusal(*ad, root_), "shown");
   auto close = presenter(*ad).closeControl();

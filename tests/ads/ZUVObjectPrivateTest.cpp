@@ -665,6 +665,8 @@ TEST_F(ZUVObjectPrivateTest, TheBuildPageGetsInterstitialAndUnwritableParameters
   controller().loadInterstitialRequest(request);
   settle([&] { return controller().buildAdWebView() != nullptr; });
   EXPECT_NE(page().find(R"("format":"interstitial_mb")"), std::string::npos) << page();
+  EXPECT_NE(page().find(R"("vast":"2.0,3.0,4.0,4.1,4.2,4.3;video/mp4,video/webm")"),
+            std::string::npos);
   EXPECT_EQ(page().find("ad_frame"), std::string::npos);
   // Its refreshes stay interstitial; the caller's request stays a banner request.
   auto firstPage = recorded_;
@@ -677,6 +679,7 @@ TEST_F(ZUVObjectPrivateTest, TheBuildPageGetsInterstitialAndUnwritableParameters
   EXPECT_FALSE(controller().hasAutoRefreshed());
   banner_->loadRequest(request);
   EXPECT_EQ(page().find("interstitial_mb"), std::string::npos);
+  EXPECT_EQ(page().find(R"("vast")"), std::string::npos);
   EXPECT_NE(page().find("ad_frame"), std::string::npos);
 
   // Parameters with no JSON form: the script is called with no argument.

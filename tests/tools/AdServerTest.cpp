@@ -179,6 +179,41 @@ TEST_F(AdServerTest, ServesTheMraidCreativesBesideTheirSecondPartAndChecks) {
   EXPECT_FALSE(get(target(banner))->has_header("X-Zede-Reward"));
 }
 
+// The shipped video unit's rotations answer with VAST only to requests that announce it; the
+// others skip the video ads, and get no ad where there is nothing else.
+TEST_F(AdServerTest, VideoAdsGoOnlyToRequestsThatAnnounceVast) {
+  const std::string video = std::string(adserver::kAdRequestPath) + "?slotname=a1b2c3d4e5f6072";
+  const std::string vast = "&vast=2.0,4.2;video/webm", full = "&format=interstitial_mb";
+  for (const char* name :
+       {"/vast:inline?", "/vast:skippable?", "/vast:wrapper?", "/vast:broken?"}) {
+    EXPECT_NE(get(video + full + vast)->get_header_value("Location").find(name), std::string::npos);
+  }
+  auto page = get(target(get(video + full + vast)->get_header_value("Location")));
+  EXPECT_EQ(page->get_header_value("Content-Type"), "application/xml");
+  EXPECT_NE(page->body.find("<![CDATA[" + server->adOrigin() + "/vt/inline-impression]]>"),
+            std::string::npos)
+      << page->body;
+  EXPECT_TRUE(server->record().last(RequestKind::Ad)->announcedVast.value_or(false));
+  auto rewarded =
+      get(target(get(video + "&format=rewarded_mb" + vast)->get_header_value("Location")));
+  EXPECT_EQ(rewarded->get_header_value("X-Zede-Reward-Time"), "5");
+  EXPECT_EQ(rewarded->body, page->body);
+
+  auto refused = get(video + full + "&vast=2.0");
+  EXPECT_EQ(refused->status, 400);
+  EXPECT_NE(refused->body.find("did not announce VAST"), std::string::npos) << refused->body;
+  EXPECT_EQ(platform::JsonCodec::write(
+                adserver::AdRecord::toValue(*server->record().last(RequestKind::Ad))["vast"]),
+            "false");
+  AdUnit mixed;
+  mixed.creatives = {"vast:inline", "interstitial-plain"};
+  server->setUnit(kSlot, mixed);
+  EXPECT_NE(get(adRequest())->get_header_value("Location").find("/interstitial-plain?"),
+            std::string::npos);
+  EXPECT_NE(get(adRequest())->get_header_value("Location").find("/interstitial-plain?"),
+            std::string::npos);
+}
+
 TEST_F(AdServerTest, AConditionalFetchOfTheScriptGetsNotModifiedUntilTheInventoryChanges) {
   auto first = get(adserver::kSupportScriptPath);
   std::string since = first->get_header_value("Last-Modified");

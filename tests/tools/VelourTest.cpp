@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/BannerPlacement.h"
 #include "platform/ui/Png.h"
 #include "tests/support/TestHTTPServer.h"
 #include "tools/adserver/AdServer.h"
@@ -280,7 +281,9 @@ TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
       "interstitial\ninterstitial\nwait 1\nshow\ntext\nclose\nshow\nclose\ntext\n"
       // A rewarded ad's close asks first before its time, and is its close control after it.
       "rewarded\nwait for mraid-rewarded ready\nshow\nclose\npress Keep watching\nwait 20\n"
-      "show\nclose\nwait for mraid-rewarded closed\nshow\nlog\nquit\n",
+      "show\nclose\nwait for mraid-rewarded closed\nshow\nlog\n"
+      // The video ad unit's request announces VAST.
+      "rewarded movie\nrewarded video\nwait 1\nquit\n",
       "--ad-server http://127.0.0.1:" + std::to_string(server->port()));
   if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
   EXPECT_EQ(run.status, 1) << run.err;
@@ -289,7 +292,9 @@ TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
                          "close"),
             std::string::npos)
       << run.err;
-  EXPECT_EQ(count(run.err, "error:"), 2) << run.err;
+  EXPECT_NE(run.err.find("error: rewarded takes nothing or video, not \"movie\""),
+            std::string::npos);
+  EXPECT_EQ(count(run.err, "error:"), 3) << run.err;
 
   std::string shown = outputOf(run.out, "show", 0);
   EXPECT_NE(shown.find("full screen: ZUVMraidScreenController over"), std::string::npos) << shown;
@@ -326,6 +331,8 @@ TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
       return asked && asked->isString() && asked->stringValue() == format;
     })) << format;
   }
+  EXPECT_EQ(ads.back().slot, kVelourVideoAdUnitID);
+  EXPECT_TRUE(ads.back().announcedVast.value_or(false));
 }
 
 // A page's console messages reach the log, escaped, while its banner can be seen. With

@@ -56,6 +56,11 @@ platform::Result<void> AdContent::load(const std::string& directory) {
     if (entry.path().extension() == ".html") creatives_.insert(entry.path().stem().string());
   }
   if (creatives_.empty()) return refuse("no creatives in " + directory + "/creatives");
+  for (const auto& entry : fs::directory_iterator(fs::path(directory) / "vast", error)) {
+    if (entry.path().extension() == ".xml") {
+      videos_.insert(std::string(kVideoCreativePrefix) + entry.path().stem().string());
+    }
+  }
   return {};
 }
 
@@ -128,6 +133,12 @@ std::optional<std::string> AdContent::videoDocument(const std::string& name,
   auto text = readFile("vast/" + name + ".xml");
   if (text) replaceAll(*text, "{{AD_ORIGIN}}", origin);
   return text;
+}
+
+std::optional<std::string> AdContent::videoCreative(const std::string& name,
+                                                    const std::string& origin) const {
+  if (!videos_.contains(name)) return std::nullopt;
+  return videoDocument(name.substr(kVideoCreativePrefix.size()), origin);
 }
 
 std::optional<std::string> AdContent::videoClip(const std::string& name) const {

@@ -36,6 +36,8 @@ class AdContent {
 
   const std::string& directory() const { return directory_; }
   const std::set<std::string>& creativeNames() const { return creatives_; }
+  // The video ads as an inventory names them, "vast:NAME" for each vast/NAME.xml.
+  const std::set<std::string>& videoCreativeNames() const { return videos_; }
   // The modification time of the script template, in seconds since 1970.
   double scriptTemplateModified() const;
 
@@ -49,6 +51,9 @@ class AdContent {
   std::optional<std::string> mraidFile(const std::string& fileName) const;
   // A video ad's document "vast/<name>.xml", its URLs on `origin`.
   std::optional<std::string> videoDocument(const std::string& name,
+                                           const std::string& origin) const;
+  // The document of a video creative "vast:NAME" of videoCreativeNames(), its URLs on `origin`.
+  std::optional<std::string> videoCreative(const std::string& name,
                                            const std::string& origin) const;
   // A clip of the video ads, "video/<name>.webm".
   std::optional<std::string> videoClip(const std::string& name) const;
@@ -71,6 +76,7 @@ class AdContent {
 
   std::string directory_;
   std::set<std::string> creatives_;
+  std::set<std::string> videos_;
   std::map<std::string, std::string> held_;
 };
 

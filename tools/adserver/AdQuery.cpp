@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ads/signals/ZUVSignals.h"
+#include "ads/support/ZUVParameterKeys.h"
 #include "platform/foundation/URL.h"
 
 namespace adserver {
@@ -108,6 +109,11 @@ platform::Result<AdRequest> readAdRequest(const Query& query) {
   request.signals = std::move(signals).value();
   for (const auto& [name, value] : query.pairs()) {
     if (name != "ms") request.parameters.set(name, platform::Value(value));
+  }
+  if (const std::string* vast = query.find(kZUVParameterVast)) {
+    std::size_t semicolon = vast->find(';');
+    request.announcesVast =
+        semicolon != std::string::npos && semicolon > 0 && semicolon + 1 < vast->size();
   }
   return request;
 }

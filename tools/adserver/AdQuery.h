@@ -50,6 +50,8 @@ struct AdRequest {
   platform::Dictionary parameters;
   // The decoded "ms" signal; nothing when the request carried none.
   std::optional<SignalFields> signals;
+  // Its "vast" parameter names versions and media types ("2.0,4.2;video/webm"): it plays video.
+  bool announcesVast = false;
 };
 
 // Client text quoted for a one-line reason: in double quotes, control bytes as "?", cut short.

@@ -53,10 +53,11 @@ std::string unitsTable(const std::map<std::string, UnitCounts>& counts) {
 
 std::string lastRequestTable(const std::optional<RecordedRequest>& last) {
   if (!last) return "<h2>Last ad request</h2>\n<p>None yet.</p>\n";
-  std::string out = "<h2>Last ad request</h2>\n<p>" +
-                    platform::text::markupEscaped(timeText(last->time)) + " UTC, ad unit " +
-                    platform::text::markupEscaped(last->slot) + "</p>\n<table>\n" +
-                    row({"parameter", "value"}, "th");
+  std::string out =
+      "<h2>Last ad request</h2>\n<p>" + platform::text::markupEscaped(timeText(last->time)) +
+      " UTC, ad unit " + platform::text::markupEscaped(last->slot) +
+      (last->announcedVast.value_or(false) ? ", VAST announced" : ", no VAST announced") +
+      "</p>\n<table>\n" + row({"parameter", "value"}, "th");
   for (const auto& [key, value] : last->parameters) {
     out += row(
         {platform::text::markupEscaped(key), platform::text::markupEscaped(value.stringValue())});
@@ -186,6 +187,7 @@ platform::Value AdRecord::toValue(const RecordedRequest& request) {
   if (!request.reason.empty()) entry.set("reason", platform::Value(request.reason));
   if (!request.parameters.empty()) entry.set("parameters", request.parameters);
   if (request.signals) entry.set("signals", signalsValue(request.signals));
+  if (request.announcedVast) entry.set("vast", platform::Value(*request.announcedVast));
   return entry;
 }
 

@@ -32,6 +32,8 @@ struct RecordedRequest {
   std::string reason;  // why the server refused it, in one line
   platform::Dictionary parameters;
   std::optional<SignalFields> signals;
+  // An ad request's: whether it announced VAST (AdRequest::announcesVast).
+  std::optional<bool> announcedVast;
 };
 
 struct UnitCounts {

@@ -20,6 +20,7 @@ namespace {
 constexpr std::size_t kMaximumRequestBody = 64 * 1024;
 constexpr std::size_t kMaximumInventoryFile = 1 << 20;
 constexpr std::size_t kMaximumRotations = 1000;
+constexpr const char* kHTML = "text/html; charset=utf-8";
 
 // A calendar time for the records and the script's Last-Modified.
 double now() {
@@ -101,7 +102,9 @@ platform::Result<void> AdServer::setUp() {
   for (auto& [name, html] : options_.creatives) content_.addCreative(name, std::move(html));
   auto text = readInventoryFile(options_.inventoryPath);
   if (!text) return text.error();
-  auto inventory = Inventory::parse(*text, content_.creativeNames());
+  std::set<std::string> known = content_.creativeNames();
+  known.insert(content_.videoCreativeNames().begin(), content_.videoCreativeNames().end());
+  auto inventory = Inventory::parse(*text, known);
   if (!inventory) {
     return platform::Error::make(
         kAdServerErrorDomain, kAdServerErrorBadInventory,
@@ -279,6 +282,7 @@ void AdServer::serveAdRequest(const httplib::Request&, httplib::Response& respon
   record.slot = ad->slot;
   record.parameters = ad->parameters;
   record.signals = ad->signals;
+  record.announcedVast = ad->announcesVast;
   auto unit = unitFor(ad->slot);
   if (!unit) return refuse(response, record, 400, "unknown ad unit " + ad->slot);
   if (unit->fault == Fault::Reject) {
@@ -287,29 +291,44 @@ void AdServer::serveAdRequest(const httplib::Request&, httplib::Response& respon
   if (unit->fault == Fault::ServerError) {
     return refuse(response, record, 500, "server error chosen by the inventory");
   }
-  std::string creative = creativeFor(ad->slot, *unit, ad->parameters);
+  auto creative = creativeFor(*ad, *unit);
+  if (!creative) {
+    return refuse(response, record, 400,
+                  "no ad for this request: ad unit " + ad->slot +
+                      " has only video ads for it and it did not announce VAST");
+  }
   long n = ++sequence_;
   std::string ticket = ad->slot + "-" + std::to_string(n);
   redirect(response,
-           origin_ + kAdPagePrefix + ad->slot + "/" + creative + "?n=" + std::to_string(n));
+           origin_ + kAdPagePrefix + ad->slot + "/" + *creative + "?n=" + std::to_string(n));
   response.set_header("X-Zede-Tracking-Urls", origin_ + kTrackingPrefix + ticket + "-imp " +
                                                   origin_ + kTrackingPrefix + ticket + "-view");
   response.set_header("X-Zede-Orientation", unit->orientation);
 }
 
 // Interstitial and rewarded ads have rotations of their own where the unit names them; a
-// rewarded request takes the interstitials' where it names none of its own.
-std::string AdServer::creativeFor(const std::string& slot, const AdUnit& unit,
-                                  const platform::Dictionary& parameters) {
-  const platform::Value* format = parameters.find(kAdFormatParameter);
+// rewarded request takes the interstitials' where it names none of its own. A request that did
+// not announce VAST skips the video ads; none: no ad. A unit with a fault may have no creatives
+// at all, and still answers.
+std::optional<std::string> AdServer::creativeFor(const AdRequest& ad, const AdUnit& unit) {
+  const platform::Value* format = ad.parameters.find(kAdFormatParameter);
   const std::string asked = format ? format->stringValue() : "";
+  std::string rotation = ad.slot;
+  const std::vector<std::string>* creatives = &unit.creatives;
   if (asked == kRewardedFormat && !unit.rewarded.empty()) {
-    return nextCreative(slot + " rewarded", unit.rewarded);
+    rotation += " rewarded";
+    creatives = &unit.rewarded;
+  } else if ((asked == kInterstitialFormat || asked == kRewardedFormat) &&
+             !unit.interstitials.empty()) {
+    rotation += " interstitial";
+    creatives = &unit.interstitials;
   }
-  if ((asked == kInterstitialFormat || asked == kRewardedFormat) && !unit.interstitials.empty()) {
-    return nextCreative(slot + " interstitial", unit.interstitials);
-  }
-  return nextCreative(slot, unit.creatives);
+  if (ad.announcesVast || creatives->empty()) return nextCreative(rotation, *creatives);
+  std::vector<std::string> pages;
+  std::copy_if(creatives->begin(), creatives->end(), std::back_inserter(pages),
+               [](const std::string& name) { return !isVideoCreative(name); });
+  if (pages.empty()) return std::nullopt;
+  return nextCreative(rotation + " without video", pages);
 }
 
 void AdServer::serveAdPage(const httplib::Request& request, httplib::Response& response,
@@ -328,21 +347,24 @@ void AdServer::serveAdPage(const httplib::Request& request, httplib::Response& r
     return refuse(response, record, 400, "\"n\" must be a number");
   }
   AdPlaceholders values{origin_, slot, slot + "-" + (n ? *n : "0")};
-  auto html = content_.creative(name, values);
+  const bool video = isVideoCreative(name);
+  auto html = video ? content_.videoCreative(name, origin_) : content_.creative(name, values);
   if (!html) return refuse(response, record, 404, "no creative named " + quotedForReason(name));
+  const char* type = video ? "application/xml" : kHTML;
   if (std::find(unit->rewarded.begin(), unit->rewarded.end(), name) != unit->rewarded.end()) {
     response.set_header("X-Zede-Reward", unit->reward);
     response.set_header("X-Zede-Reward-Time", unit->rewardTime);
   }
+  // The fault pages take the place of any creative, a video ad's too.
   switch (unit->fault) {
     case Fault::EmptyPage:
-      return sendPage(response, *unit, AdContent::emptyPage());
+      return sendPage(response, *unit, AdContent::emptyPage(), kHTML);
     case Fault::NavigationLoop:
-      return sendPage(response, *unit, AdContent::navigationLoopPage());
+      return sendPage(response, *unit, AdContent::navigationLoopPage(), kHTML);
     case Fault::RunawayScript:
-      return sendPage(response, *unit, AdContent::runawayScriptPage());
+      return sendPage(response, *unit, AdContent::runawayScriptPage(), kHTML);
     case Fault::MessageFlood:
-      return sendPage(response, *unit, AdContent::messageFloodPage());
+      return sendPage(response, *unit, AdContent::messageFloodPage(), kHTML);
     case Fault::Stall:
       if (!stall(unit->stallMilliseconds)) return refuse(response, record, 503, "server stopping");
       break;
@@ -351,8 +373,7 @@ void AdServer::serveAdPage(const httplib::Request& request, httplib::Response& r
       response.status = 200;
       response.set_header("X-Zede-Refresh-Rate", unit->refreshRate);
       response.set_content_provider(
-          body->size(), "text/html",
-          [body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+          body->size(), type, [body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
             // Half the page, then the connection closes.
             if (offset >= body->size() / 2) return false;
             return sink.write(body->data(), body->size() / 2);
@@ -363,13 +384,14 @@ void AdServer::serveAdPage(const httplib::Request& request, httplib::Response& r
     default:
       break;
   }
-  sendPage(response, *unit, std::move(*html));
+  sendPage(response, *unit, std::move(*html), type);
 }
 
-void AdServer::sendPage(httplib::Response& response, const AdUnit& unit, std::string html) {
+void AdServer::sendPage(httplib::Response& response, const AdUnit& unit, std::string body,
+                        const char* type) {
   response.status = 200;
   response.set_header("X-Zede-Refresh-Rate", unit.refreshRate);
-  response.set_content(std::move(html), "text/html; charset=utf-8");
+  response.set_content(std::move(body), type);
 }
 
 void AdServer::serveTracking(const httplib::Request& request, httplib::Response& response,

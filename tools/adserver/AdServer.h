@@ -96,15 +96,17 @@ class AdServer {
   void serveReport(const httplib::Request&, httplib::Response&, RecordedRequest&);
   void serveReportJSON(const httplib::Request&, httplib::Response&, RecordedRequest&);
 
-  void sendPage(httplib::Response& response, const AdUnit& unit, std::string html);
+  // The ad page, or a video ad's document, with the unit's refresh rate.
+  void sendPage(httplib::Response& response, const AdUnit& unit, std::string body,
+                const char* type);
   // Waits `milliseconds` or until the server stops; false when it stopped.
   bool stall(int milliseconds);
   std::optional<AdUnit> unitFor(const std::string& slot) const;
   // The next of `creatives` in the rotation named `rotation`.
   std::string nextCreative(const std::string& rotation, const std::vector<std::string>& creatives);
-  // The next creative of the rotation that the request's format takes.
-  std::string creativeFor(const std::string& slot, const AdUnit& unit,
-                          const platform::Dictionary& parameters);
+  // The next creative of the rotation that the request's format takes; none when it has only
+  // video ads and the request did not announce VAST.
+  std::optional<std::string> creativeFor(const AdRequest& ad, const AdUnit& unit);
 
   AdServerOptions options_;
   AdContent content_;

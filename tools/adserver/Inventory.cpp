@@ -118,6 +118,10 @@ platform::Result<AdUnit> readUnit(const platform::Value& entry,
 
 }  // namespace
 
+bool isVideoCreative(std::string_view name) {
+  return name.starts_with(kVideoCreativePrefix);
+}
+
 const char* faultName(Fault fault) {
   for (const auto& [value, name] : kFaultNames) {
     if (value == fault) return name;

@@ -31,6 +31,11 @@ enum class Fault {
   MessageFlood,    // the ad page sends 10,000 messages at once, then reloads itself on and on
 };
 
+// A creative named "vast:NAME" is the video ad resources/adserver/vast/NAME.xml, answered as
+// VAST and given only to requests that announce it.
+inline constexpr std::string_view kVideoCreativePrefix = "vast:";
+bool isVideoCreative(std::string_view name);
+
 const char* faultName(Fault fault);
 std::optional<Fault> faultFromName(std::string_view name);
 
@@ -55,7 +60,8 @@ class Inventory {
   static constexpr const char* kAnyUnit = "*";
   static constexpr std::size_t kMaximumUnits = 1000;
 
-  // Reads an inventory file's text; creatives must be among `knownCreatives`. An error, with
+  // Reads an inventory file's text; creatives (video ones too) must be among `knownCreatives`.
+  // An error, with
   // the problem in one line, for text of another form.
   static platform::Result<Inventory> parse(std::string_view text,
                                            const std::set<std::string>& knownCreatives);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 
+#include "app/BannerPlacement.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
@@ -94,9 +95,9 @@ const char* Driver::helpText() {
          "  done | close               leave the browser (done) or web application (close);\n"
          "                             close also taps the close control of an expanded,\n"
          "                             resized or interstitial ad\n"
-         "  interstitial               load an interstitial ad and show it over the screen\n"
-         "                             when it arrives\n"
-         "  rewarded                   the same with a rewarded ad; close before its time asks\n"
+         "  interstitial [video]       load an interstitial ad and show it over the screen\n"
+         "                             when it arrives; video: from the video ad unit\n"
+         "  rewarded [video]           the same with a rewarded ad; close before its time asks\n"
          "                             (press Close ad, or Keep watching)\n"
          "  text                       print the visible text of the page in front\n"
          "  back | forward | reload    the browser's toolbar buttons\n"
@@ -261,8 +262,12 @@ bool Driver::execute(const std::string& rawLine) {
              verb == "reload" || verb == "open-outside") {
     outcome = FullScreens::pressControl(verb);
   } else if (verb == "interstitial" || verb == "rewarded") {
+    if (!argument.empty() && argument != "video") {
+      return fail(verb + " takes nothing or video, not \"" + platform::text::singleLine(argument) +
+                  "\"");
+    }
     auto& ad = verb == "rewarded" ? phone_.rewarded() : phone_.interstitial();
-    outcome = ad.load();
+    outcome = ad.load(argument == "video" ? kVelourVideoAdUnitID : kVelourAdUnitID);
     if (outcome) out_ << verb << ": loading; it takes the screen when it arrives\n";
   } else if (verb == "text") {
     outcome = FullScreens::printText(out_);

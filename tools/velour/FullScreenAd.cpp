@@ -12,7 +12,7 @@
 
 namespace velour {
 
-platform::Result<void> FullScreenAd::load() {
+platform::Result<void> FullScreenAd::load(const char* adUnitID) {
   const std::string one = kind_ == Kind::Rewarded ? "a rewarded ad" : "an interstitial";
   if (stage_ == Stage::Loading) return refused(one + " is loading already");
   if (stage_ == Stage::Showing) return refused(one + " is on the screen already");
@@ -22,9 +22,9 @@ platform::Result<void> FullScreenAd::load() {
   }
   earned_ = false;
   if (kind_ == Kind::Rewarded) {
-    makeRewarded();
+    makeRewarded(adUnitID);
   } else {
-    makeInterstitial();
+    makeInterstitial(adUnitID);
   }
   stage_ = Stage::Loading;
   if (kind_ == Kind::Rewarded) {
@@ -38,8 +38,8 @@ platform::Result<void> FullScreenAd::load() {
 
 // The ads own their delegates' calls; they run while the ads live, so `this` (which owns them)
 // is there.
-void FullScreenAd::makeRewarded() {
-  rewarded_ = ZUVRewardedAd::create(kVelourAdUnitID);
+void FullScreenAd::makeRewarded(const char* adUnitID) {
+  rewarded_ = ZUVRewardedAd::create(adUnitID);
   rewardedDelegate_ = std::make_shared<ZUVRewardedAdDelegate>();
   auto& d = *rewardedDelegate_;
   d.rewardedAdDidReceiveAd = [this](ZUVRewardedAd&) { arrived(); };
@@ -51,8 +51,8 @@ void FullScreenAd::makeRewarded() {
   rewarded_->setDelegate(rewardedDelegate_);
 }
 
-void FullScreenAd::makeInterstitial() {
-  interstitial_ = ZUVInterstitialAd::create(kVelourAdUnitID);
+void FullScreenAd::makeInterstitial(const char* adUnitID) {
+  interstitial_ = ZUVInterstitialAd::create(adUnitID);
   interstitialDelegate_ = std::make_shared<ZUVInterstitialAdDelegate>();
   auto& d = *interstitialDelegate_;
   d.interstitialDidReceiveAd = [this](ZUVInterstitialAd&) { arrived(); };

@@ -26,8 +26,9 @@ class FullScreenAd {
   FullScreenAd(const FullScreenAd&) = delete;
   FullScreenAd& operator=(const FullScreenAd&) = delete;
 
-  // Starts a load; refused while one is loading or showing, or without a window.
-  platform::Result<void> load();
+  // Starts a load from `adUnitID` (the application's, or its video unit's); refused while one
+  // is loading or showing, or without a window.
+  platform::Result<void> load(const char* adUnitID);
   // Between the load and its outcome.
   bool isLoading() const { return stage_ == Stage::Loading; }
   // One line for "show": loading, showing (a rewarded ad's reward and countdown), failed with
@@ -43,8 +44,8 @@ class FullScreenAd {
  private:
   enum class Stage { None, Loading, Showing, Failed, Refused, Closed };
   const char* name() const { return kind_ == Kind::Rewarded ? "rewarded" : "interstitial"; }
-  void makeRewarded();
-  void makeInterstitial();
+  void makeRewarded(const char* adUnitID);
+  void makeInterstitial(const char* adUnitID);
   void arrived();
   void failed(long code);
   void closed();

@@ -19,7 +19,8 @@ void Records::printOpened(std::ostream& out) {
   }
 }
 
-// What the last ad request carried of the user's privacy choices, as the server received it.
+// What the last ad request carried of the user's privacy choices, as the server received it, and
+// whether it announced VAST.
 void Records::printPrivacy(std::ostream& out, const adserver::AdRecord& record) {
   auto last = record.last(adserver::RequestKind::Ad);
   if (!last) return;
@@ -34,7 +35,7 @@ void Records::printPrivacy(std::ostream& out, const adserver::AdRecord& record) 
   out << (any ? "" : " no keys") << "; "
       << (last->parameters.contains("isu") ? "the device identifier was sent"
                                            : "no device identifier")
-      << "\n";
+      << (last->announcedVast.value_or(false) ? "; VAST announced" : "") << "\n";
 }
 
 void Records::printReport(std::ostream& out, const adserver::AdRecord& record) {

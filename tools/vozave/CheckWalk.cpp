@@ -217,7 +217,7 @@ void CheckWalk::warmUp() {
 
 bool CheckWalk::load() {
   if (options_.interstitial) {
-    if (auto started = phone_.interstitial().load(); !started) {
+    if (auto started = phone_.interstitial().load(kVelourAdUnitID); !started) {
       failure_ = started.error().localizedDescription();
     }
     waitFor(
