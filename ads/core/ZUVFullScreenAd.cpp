@@ -205,6 +205,7 @@ std::optional<std::string> ZUVFullScreenAd::presentVideo(
     return "the phone refused it the screen";
   }
   player_ = std::move(player);
+  videoViewable_ = false;
   auto app = platform::Application::shared();
   orientationBefore_ = app->statusBarOrientation();
   turnVideo(player_->fittingOrientation(*orientationBefore_));
@@ -227,6 +228,8 @@ ZUVVastPlayerCallbacks ZUVFullScreenAd::videoCallbacks() {
   };
   ZUVVastPlayerCallbacks callbacks;
   callbacks.started = weak_.bind([](ZUVFullScreenAd& self) { self.videoStarted(); });
+  callbacks.played =
+      weak_.bind([](ZUVFullScreenAd& self, double seconds) { self.videoPlayed(seconds); });
   callbacks.reached = weak_.bind([](ZUVFullScreenAd& self, int quartile) {
     if (auto call = self.events_.videoReachedQuartile) call(quartile);
   });
@@ -249,23 +252,26 @@ ZUVVastPlayerCallbacks ZUVFullScreenAd::videoCallbacks() {
 void ZUVFullScreenAd::videoStarted() {
   controller_->videoDidRecordImpression();
   if (auto call = events_.videoStarted) call();
-  viewableWatch_ = platform::RunLoop::main().scheduleTimer(
-      platform::seconds(0.25), true, weak_.bind([](ZUVFullScreenAd& self, platform::Timer&) {
-        if (!self.player_ || self.player_->position() < kVideoViewableSeconds) return;
-        self.viewableWatch_.reset();
-        self.controller_->videoDidRecordViewableImpression();
-      }));
+}
+
+void ZUVFullScreenAd::videoPlayed(double seconds) {
+  if (videoViewable_ || seconds < kVideoViewableSeconds) return;
+  videoViewable_ = true;
+  controller_->videoDidRecordViewableImpression();
 }
 
 void ZUVFullScreenAd::videoClicked(const std::string& url) {
   auto target = platform::URL::parse(url);
-  if (target && controller_->followNativeClick(*target, player_)) return;
+  // The player goes on once the browser over it has gone; with none, at once.
+  if (target && controller_->followNativeClick(*target, player_) && player_ &&
+      player_->modalViewController()) {
+    return;
+  }
   if (player_) player_->resume();
 }
 
 void ZUVFullScreenAd::videoDone() {
   if (stage_ != Stage::Showing || !player_) return;
-  viewableWatch_.reset();
   if (auto call = events_.willDismiss) call();
   // Turned back while the player is still up, so that what comes back comes back upright.
   if (orientationBefore_) turnVideo(*std::exchange(orientationBefore_, std::nullopt));
@@ -310,11 +316,7 @@ void ZUVFullScreenAd::screenWillDismiss() {
 
 void ZUVFullScreenAd::screenDidDismiss() {
   if (stage_ != Stage::Showing || screensUp_ == 0) return;
-  if (--screensUp_ != 0) {
-    // Back from the click-through: the video goes on.
-    if (player_ && screensUp_ == 1) player_->resume();
-    return;
-  }
+  if (--screensUp_ != 0) return;
   stage_ = Stage::Dismissed;
   // The page that closed itself early earns nothing; its scripts stay until the next load, so
   // that what it does as it closes still happens.

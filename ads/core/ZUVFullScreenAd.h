@@ -33,7 +33,8 @@ class ZUVFullScreenAd {
     std::function<void()> videoStarted, videoCompleted, videoSkipped;
     std::function<void(int quartile)> videoReachedQuartile;
   };
-  // A video has been seen when this much of it has played on the screen.
+  // A video has been seen when this much of it has played on the screen (the player plays
+  // only on the screen, in the foreground).
   static constexpr double kVideoViewableSeconds = 2;
 
   // One of Events' callbacks that calls the public delegate's `message` with the public ad, while
@@ -96,6 +97,7 @@ class ZUVFullScreenAd {
   std::optional<std::string> presentVideo(const std::shared_ptr<platform::ViewController>& from);
   ZUVVastPlayerCallbacks videoCallbacks();
   void videoStarted();
+  void videoPlayed(double seconds);
   void videoClicked(const std::string& url);
   void videoDone();
   void turnVideo(platform::InterfaceOrientation to);
@@ -120,6 +122,6 @@ class ZUVFullScreenAd {
   std::shared_ptr<ZUVRewardCountdown> countdown_;
   std::shared_ptr<ZUVVastPlayer> player_;
   std::optional<platform::InterfaceOrientation> orientationBefore_;  // while a video is up
-  platform::TimerHandle viewableWatch_;  // until the video has played long enough to be seen
+  bool videoViewable_ = false;
   platform::WeakFactory<ZUVFullScreenAd> weak_{this};  // last: its links die first
 };

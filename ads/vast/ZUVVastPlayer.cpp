@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -161,6 +162,11 @@ platform::InterfaceOrientation ZUVVastPlayer::fittingOrientation(
   return platform::isLandscape(current) ? InterfaceOrientation::Portrait : current;
 }
 
+void ZUVVastPlayer::viewDidAppear(bool animated) {
+  platform::ViewController::viewDidAppear(animated);
+  if (pausedForClick_) resume();
+}
+
 void ZUVVastPlayer::buildControls() {
   learnMore_ = ad_.clickThroughURL ? addControl(kLearnMore, "learnMore") : nullptr;
   skip_ = ad_.skipOffset ? addControl(kSkip, "skip") : nullptr;
@@ -253,6 +259,7 @@ void ZUVVastPlayer::onTime(double seconds, double mediaDuration) {
   layoutControls();
   auto keep = self();
   if (first && callbacks_.started) callbacks_.started();
+  if (advanced && callbacks_.played) callbacks_.played(position_);
   const int reached = duration() > 0 ? std::min(3, int(position_ / duration() * 4)) : 0;
   while (quartiles_ < reached && !done_) {
     ++quartiles_;
@@ -325,6 +332,7 @@ void ZUVVastPlayer::pause() {
 void ZUVVastPlayer::resume() {
   if (done_ || ended_ || !paused_) return;
   paused_ = false;
+  pausedForClick_ = false;
   runInPage("__vozaveVideo.play()");
   tracker_.resumed();
   armStallTimer();
@@ -333,6 +341,7 @@ void ZUVVastPlayer::resume() {
 void ZUVVastPlayer::learnMore() {
   if (done_ || !ad_.clickThroughURL) return;
   pause();
+  pausedForClick_ = true;
   tracker_.clicked();
   auto keep = self();
   if (callbacks_.clicked) callbacks_.clicked(*ad_.clickThroughURL);

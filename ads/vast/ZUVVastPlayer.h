@@ -9,6 +9,7 @@
 
 #include "ads/vast/ZUVVastAd.h"
 #include "ads/vast/ZUVVastTracker.h"
+#include "ads/web/ZUVViewController.h"
 #include "platform/foundation/Registration.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/WeakFactory.h"
@@ -18,10 +19,11 @@
 
 // What the owner of a video player hears; each one is optional.
 struct ZUVVastPlayerCallbacks {
-  std::function<void()> started;              // the first frame is on the screen
-  std::function<void(int quartile)> reached;  // 1, 2, 3: a quarter, half, three quarters
-  std::function<void()> completed;            // played to its end
-  std::function<void()> skipped;              // the user skipped it; `closed` follows
+  std::function<void()> started;               // the first frame is on the screen
+  std::function<void(double seconds)> played;  // the playhead has moved on to `seconds`
+  std::function<void(int quartile)> reached;   // 1, 2, 3: a quarter, half, three quarters
+  std::function<void()> completed;             // played to its end
+  std::function<void()> skipped;               // the user skipped it; `closed` follows
   // The user tapped "Learn more": the owner opens `url` through its click path; the video
   // waits paused until resume().
   std::function<void(const std::string& url)> clicked;
@@ -38,7 +40,7 @@ struct ZUVVastPlayerCallbacks {
 // page reports its playhead on the console; the player fires the tracking through its
 // ZUVVastTracker. The full-screen video formats make one per ad and present it; main thread
 // only; made with create().
-class ZUVVastPlayer : public platform::ViewController {
+class ZUVVastPlayer : public platform::ViewController, public ZUVAdScreen {
  public:
   // Without a new frame for this long while it should play, the ad fails with 402.
   static constexpr platform::Duration kStallTimeout = platform::seconds(8);
@@ -58,6 +60,8 @@ class ZUVVastPlayer : public platform::ViewController {
   void loadView() override;
   void viewDidLoad() override;
   void viewWillAppear(bool animated) override;
+  // Back from the click-through's browser: the video goes on.
+  void viewDidAppear(bool animated) override;
   // The interface turns to fit the video: either landscape for a video wider than tall, either
   // portrait for one taller than wide, any way for one of unknown shape.
   bool shouldAutorotateToInterfaceOrientation(platform::InterfaceOrientation o) override;
@@ -127,6 +131,7 @@ class ZUVVastPlayer : public platform::ViewController {
   bool rewarded_ = false;
   bool done_ = false;
   bool pausedForBackground_ = false;
+  bool pausedForClick_ = false;
   platform::Registration stall_;
   std::vector<platform::Registration> observers_;
   platform::WeakFactory<ZUVVastPlayer> weakFactory_{this};

@@ -94,7 +94,8 @@ void ZUVViewController::presentFromViewController(
   screenHolds()[this] = self();
   ZUVViewControllerPrivate& data = privateData();
   post(ZUVViewControllerWillPresentFullScreen);
-  if (dynamic_cast<ZUVViewController*>(controller.get())) {
+  if (dynamic_cast<ZUVViewController*>(controller.get()) ||
+      dynamic_cast<ZUVAdScreen*>(controller.get())) {
     data.interactingWithParent = false;
     if (!controller->presentModalViewController(self(), true)) undoRefusedPresentation();
     return;
@@ -197,7 +198,8 @@ void ZUVViewController::viewDidDisappear(bool animated) {
 }
 
 bool ZUVViewController::isFirstZUVViewController() const {
-  return !dynamic_cast<ZUVViewController*>(parentViewController().get());
+  auto* parent = parentViewController().get();
+  return !dynamic_cast<ZUVViewController*>(parent) && !dynamic_cast<ZUVAdScreen*>(parent);
 }
 
 std::int32_t ZUVViewController::orientationFromString(const std::optional<std::string_view>& text) {

@@ -23,6 +23,13 @@ inline constexpr const char* ZUVViewControllerDidRelinquishFullScreen =
 // The user info entry of a page's "settings" message: an orientation name.
 inline constexpr const char* kZUVSupportedOrientationsKey = "supportedorientations";
 
+// A full screen of the ad's own that is no ZUVViewController (the video player): what the ad
+// opens from it comes over it, inside the ad, as over the ad's other screens.
+class ZUVAdScreen {
+ public:
+  virtual ~ZUVAdScreen() = default;
+};
+
 // The state of a full-screen ad controller, kept in the private-object registry under it.
 class ZUVViewControllerPrivate {
  public:
