@@ -9,6 +9,7 @@
 #include "platform/ui/Window.h"
 #include "tools/velour/Console.h"
 #include "tools/velour/Refusal.h"
+#include "vozave/RequestError.h"
 
 namespace velour {
 
@@ -44,8 +45,14 @@ void FullScreenAd::makeRewarded(const char* adUnitID) {
   auto& d = *rewardedDelegate_;
   d.rewardedAdDidReceiveAd = [this](ZUVRewardedAd&) { arrived(); };
   d.rewardedAdDidFailToReceiveAdWithError = [this](ZUVRewardedAd&, const platform::Error& e) {
-    failed(e.code);
+    failed(e);
   };
+  d.rewardedAdVideoDidStart = [this](ZUVRewardedAd&) { videoEvent("started"); };
+  d.rewardedAdVideoDidReachQuartile = [this](ZUVRewardedAd&, int quartile) {
+    videoEvent("reached quartile " + std::to_string(quartile));
+  };
+  d.rewardedAdVideoDidComplete = [this](ZUVRewardedAd&) { videoEvent("completed"); };
+  d.rewardedAdVideoWasSkipped = [this](ZUVRewardedAd&) { videoEvent("was skipped"); };
   d.rewardedAdDidDismissScreen = [this](ZUVRewardedAd&) { closed(); };
   d.rewardedAdDidEarnReward = [this](ZUVRewardedAd&, const ZUVAdReward& r) { earned(r); };
   rewarded_->setDelegate(rewardedDelegate_);
@@ -57,8 +64,14 @@ void FullScreenAd::makeInterstitial(const char* adUnitID) {
   auto& d = *interstitialDelegate_;
   d.interstitialDidReceiveAd = [this](ZUVInterstitialAd&) { arrived(); };
   d.interstitialDidFailToReceiveAdWithError = [this](ZUVInterstitialAd&, const platform::Error& e) {
-    failed(e.code);
+    failed(e);
   };
+  d.interstitialVideoDidStart = [this](ZUVInterstitialAd&) { videoEvent("started"); };
+  d.interstitialVideoDidReachQuartile = [this](ZUVInterstitialAd&, int quartile) {
+    videoEvent("reached quartile " + std::to_string(quartile));
+  };
+  d.interstitialVideoDidComplete = [this](ZUVInterstitialAd&) { videoEvent("completed"); };
+  d.interstitialVideoWasSkipped = [this](ZUVInterstitialAd&) { videoEvent("was skipped"); };
   d.interstitialDidDismissScreen = [this](ZUVInterstitialAd&) { closed(); };
   interstitial_->setDelegate(interstitialDelegate_);
 }
@@ -82,10 +95,17 @@ void FullScreenAd::arrived() {
   stage_ = Stage::Showing;
 }
 
-void FullScreenAd::failed(long code) {
+void FullScreenAd::failed(const platform::Error& error) {
   if (stage_ != Stage::Loading) return;
   stage_ = Stage::Failed;
-  error_ = code;
+  error_ = error.code;
+  const platform::Value* vast = error.userInfo.find(kZUVErrorVastCodeKey);
+  vastError_ = vast ? static_cast<long>(vast->doubleValue()) : 0;
+}
+
+// A line a script can wait for.
+void FullScreenAd::videoEvent(const std::string& what) {
+  platform::log(std::string("velour: the ") + name() + " video " + what);
 }
 
 // The hidden page stays until the next ad, so that what it prints as it closes still reaches
@@ -151,7 +171,9 @@ void FullScreenAd::print(std::ostream& out) const {
       return;
     }
     case Stage::Failed:
-      out << "failed " << error_ << "\n";
+      out << "failed " << error_;
+      if (vastError_ != 0) out << " (VAST error " << vastError_ << ")";
+      out << "\n";
       return;
     case Stage::Refused:
       out << "refused: " << refusal_ << "\n";

@@ -47,7 +47,8 @@ class FullScreenAd {
   void makeRewarded(const char* adUnitID);
   void makeInterstitial(const char* adUnitID);
   void arrived();
-  void failed(long code);
+  void failed(const platform::Error& error);
+  void videoEvent(const std::string& what);
   void closed();
   void earned(const ZUVAdReward& reward);
   // What the tools read of the ad's insides: its page's console and address, the countdown.
@@ -57,6 +58,7 @@ class FullScreenAd {
   Kind kind_;
   Stage stage_ = Stage::None;
   long error_ = 0;
+  long vastError_ = 0;  // a video's failure: its VAST code
   std::string refusal_;
   bool earned_ = false;
   std::shared_ptr<ZUVInterstitialAd> interstitial_;
