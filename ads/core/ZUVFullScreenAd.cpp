@@ -45,7 +45,7 @@ void ZUVFullScreenAd::dropController() {
   if (listener_) loop.releaseLater(std::move(listener_));
   // A player left on the screen could never be closed once its ad has gone.
   if (player_) {
-    if (orientationBefore_) turnVideo(*std::exchange(orientationBefore_, std::nullopt));
+    giveScreenBack();
     player_->dismissModalViewController(false);
     loop.releaseLater(std::move(player_));
   }
@@ -207,9 +207,18 @@ std::optional<std::string> ZUVFullScreenAd::presentVideo(
   player_ = std::move(player);
   videoViewable_ = false;
   auto app = platform::Application::shared();
+  // The video has the whole screen, status bar and all, turned its way.
+  statusBarWasHidden_ = app->isStatusBarHidden();
+  app->setStatusBarHidden(true);
   orientationBefore_ = app->statusBarOrientation();
   turnVideo(player_->fittingOrientation(*orientationBefore_));
   return std::nullopt;
+}
+
+// Turned back while the player is still up, so that what comes back comes back upright.
+void ZUVFullScreenAd::giveScreenBack() {
+  if (orientationBefore_) turnVideo(*std::exchange(orientationBefore_, std::nullopt));
+  if (!statusBarWasHidden_) platform::Application::shared()->setStatusBarHidden(false);
 }
 
 void ZUVFullScreenAd::turnVideo(platform::InterfaceOrientation to) {
@@ -273,8 +282,7 @@ void ZUVFullScreenAd::videoClicked(const std::string& url) {
 void ZUVFullScreenAd::videoDone() {
   if (stage_ != Stage::Showing || !player_) return;
   if (auto call = events_.willDismiss) call();
-  // Turned back while the player is still up, so that what comes back comes back upright.
-  if (orientationBefore_) turnVideo(*std::exchange(orientationBefore_, std::nullopt));
+  giveScreenBack();
   std::shared_ptr<ZUVVastPlayer> player = std::move(player_);
   player->dismissModalViewController(false);
   platform::RunLoop::main().releaseLater(player);

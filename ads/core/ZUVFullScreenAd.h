@@ -101,6 +101,7 @@ class ZUVFullScreenAd {
   void videoClicked(const std::string& url);
   void videoDone();
   void turnVideo(platform::InterfaceOrientation to);
+  void giveScreenBack();
   void startCountdown();
   void earn();
   void dropController();
@@ -122,6 +123,7 @@ class ZUVFullScreenAd {
   std::shared_ptr<ZUVRewardCountdown> countdown_;
   std::shared_ptr<ZUVVastPlayer> player_;
   std::optional<platform::InterfaceOrientation> orientationBefore_;  // while a video is up
+  bool statusBarWasHidden_ = false;
   bool videoViewable_ = false;
   platform::WeakFactory<ZUVFullScreenAd> weak_{this};  // last: its links die first
 };

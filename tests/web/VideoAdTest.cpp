@@ -61,6 +61,7 @@ TEST_F(VideoAdTest, AVideoInterstitialPlaysClicksThroughAndClosesAfterItsEnd) {
   ASSERT_TRUE(player);
   EXPECT_EQ(platform::Application::shared()->statusBarOrientation(),
             InterfaceOrientation::LandscapeLeft);
+  EXPECT_TRUE(platform::Application::shared()->isStatusBarHidden());
   ASSERT_TRUE(hostWait([&] { return player->tracker().hasStarted(); }));
   ASSERT_TRUE(player->tapControl(ZUVVastPlayer::kLearnMore));
   auto browser = std::dynamic_pointer_cast<ZUVBrowserController>(window_->topViewController());
@@ -77,6 +78,7 @@ TEST_F(VideoAdTest, AVideoInterstitialPlaysClicksThroughAndClosesAfterItsEnd) {
                                               "dismiss"}));
   EXPECT_EQ(platform::Application::shared()->statusBarOrientation(),
             InterfaceOrientation::Portrait);
+  EXPECT_FALSE(platform::Application::shared()->isStatusBarHidden());
   EXPECT_EQ(window_->topViewController(), root_);
   const std::set<std::string> expected = {
       "inline-impression",    "inline-start",    "inline-firstQuartile", "inline-midpoint",
