@@ -92,4 +92,31 @@ TEST_F(VideoAdTest, AVideoInterstitialPlaysClicksThroughAndClosesAfterItsEnd) {
   })) << ::testing::PrintToString(arrived);
 }
 
+// A video whose media file is missing fails as it plays: 401 to its error URL, no impression,
+// and the ad gives the screen back by itself.
+TEST_F(VideoAdTest, AVideoThatCannotPlayFiresItsErrorAndGivesTheScreenBack) {
+  adserver::AdUnit unit;
+  unit.interstitials = {"vast:broken"};
+  unit.creatives = {"banner-plain"};
+  server_->setUnit("0123456789abcde", unit);
+  auto ad = ZUVInterstitialAd::create("0123456789abcde");
+  auto delegate = listen();
+  ad->setDelegate(delegate);
+  ad->loadRequest(ZUVRequest::request());
+  ASSERT_TRUE(hostWait([&] { return ad->isReady(); }));
+  ASSERT_TRUE(ad->presentFromRootViewController(root_));
+  ASSERT_TRUE(hostWait([&] { return !heard_.empty() && heard_.back() == "dismiss"; }))
+      << ::testing::PrintToString(heard_);
+  EXPECT_EQ(heard_, (std::vector<std::string>{"received", "present", "dismiss"}));
+  EXPECT_EQ(window_->topViewController(), root_);
+  EXPECT_EQ(platform::Application::shared()->statusBarOrientation(),
+            InterfaceOrientation::Portrait);
+  ASSERT_TRUE(hostWait([&] {
+    auto hits = server_->record().requestsOfKind(adserver::RequestKind::Tracking);
+    return std::any_of(hits.begin(), hits.end(), [](const adserver::RecordedRequest& hit) {
+      return hit.path == "/vt/broken-error" && hit.query == "code=401";
+    });
+  }));
+}
+
 }  // namespace
