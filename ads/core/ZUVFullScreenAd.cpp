@@ -44,11 +44,7 @@ void ZUVFullScreenAd::dropController() {
   }
   if (listener_) loop.releaseLater(std::move(listener_));
   // A player left on the screen could never be closed once its ad has gone.
-  if (player_) {
-    giveScreenBack();
-    player_->dismissModalViewController(false);
-    loop.releaseLater(std::move(player_));
-  }
+  if (player_) dismissPlayer();
   if (holder_) loop.releaseLater(std::move(holder_));
 }
 
@@ -187,8 +183,8 @@ std::optional<std::string> ZUVFullScreenAd::presentPage(
   return "the phone refused it the screen";
 }
 
-// The player is the ad's own screen: its present and dismiss are told here, and a browser
-// opened from it comes and goes through the controller's messages as for a page.
+// The player is the ad's own screen: its present and dismiss are told here; a browser opened
+// from it comes and goes over it, inside the ad, as over the page's screen.
 std::optional<std::string> ZUVFullScreenAd::presentVideo(
     const std::shared_ptr<platform::ViewController>& from) {
   const ZUVVastReadyAd& video = *controller_->video();
@@ -196,15 +192,11 @@ std::optional<std::string> ZUVFullScreenAd::presentVideo(
   // A rewarded video earns at its watch time or its end, whichever comes first.
   if (format_ == Format::Rewarded) player->setRewardAfter(watchTime_);
   controller_->setRootViewController(from);
+  if (!from->presentModalViewController(player, false)) return "the phone refused it the screen";
   stage_ = Stage::Showing;
   screensUp_ = 1;
-  if (auto call = events_.willPresent) call();
-  if (!from->presentModalViewController(player, false)) {
-    stage_ = Stage::Ready;
-    screensUp_ = 0;
-    return "the phone refused it the screen";
-  }
   player_ = std::move(player);
+  if (auto call = events_.willPresent) call();
   videoViewable_ = false;
   auto app = platform::Application::shared();
   // The video has the whole screen, status bar and all, turned its way.
@@ -213,6 +205,18 @@ std::optional<std::string> ZUVFullScreenAd::presentVideo(
   orientationBefore_ = app->statusBarOrientation();
   turnVideo(player_->fittingOrientation(*orientationBefore_));
   return std::nullopt;
+}
+
+// A browser still over the player goes first: dismissing the player would take down only it.
+void ZUVFullScreenAd::dismissPlayer() {
+  giveScreenBack();
+  std::shared_ptr<ZUVVastPlayer> player = std::move(player_);
+  if (auto over = std::dynamic_pointer_cast<ZUVViewController>(player->modalViewController())) {
+    over->relinquishScreen();
+  }
+  if (player->modalViewController()) player->dismissModalViewController(false);
+  player->dismissModalViewController(false);
+  platform::RunLoop::main().releaseLater(player);
 }
 
 // Turned back while the player is still up, so that what comes back comes back upright.
@@ -282,10 +286,7 @@ void ZUVFullScreenAd::videoClicked(const std::string& url) {
 void ZUVFullScreenAd::videoDone() {
   if (stage_ != Stage::Showing || !player_) return;
   if (auto call = events_.willDismiss) call();
-  giveScreenBack();
-  std::shared_ptr<ZUVVastPlayer> player = std::move(player_);
-  player->dismissModalViewController(false);
-  platform::RunLoop::main().releaseLater(player);
+  dismissPlayer();
   stage_ = Stage::Dismissed;
   screensUp_ = 0;
   if (auto call = events_.didDismiss) call();

@@ -102,6 +102,7 @@ class ZUVFullScreenAd {
   void videoDone();
   void turnVideo(platform::InterfaceOrientation to);
   void giveScreenBack();
+  void dismissPlayer();
   void startCountdown();
   void earn();
   void dropController();
