@@ -1,5 +1,7 @@
 // Reads arbitrary bytes as a video ad's document: every input ends in a document or an error
-// with one of the standard's codes, and every URL a document keeps is http or https.
+// with one of the standard's codes, and every URL a document keeps is http or https; an ad
+// page's answer that reads as a document is always told to be one.
+#include "ads/vast/ZUVVastLoad.h"
 #include "ads/vast/ZUVVastReader.h"
 #include "fuzz/FuzzInput.h"
 #include "platform/foundation/Log.h"
@@ -22,13 +24,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The reader's log line for dropped URLs would flood the run's output.
   static const bool quiet = (platform::setLogSink([](const std::string&) {}), true);
   (void)quiet;
-  auto document = ZUVVastReader::read(fuzz::text(data, size));
+  const std::string_view text = fuzz::text(data, size);
+  auto document = ZUVVastReader::read(text);
+  const bool told = ZUVVastLoad::isVastAnswer("text/html", text);
   if (!document) {
     long code = document.error().code;
     fuzz::require(code == kZUVVastXMLParseError || code == kZUVVastSchemaError ||
                   code == kZUVVastVersionNotSupported);
     return 0;
   }
+  fuzz::require(told);
   fuzz::require((document->adToPlay() != nullptr) == !document->ads.empty());
   requireWebURLs(document->errorURLs);
   for (const ZUVVastAd& ad : document->ads) {
