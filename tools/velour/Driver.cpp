@@ -87,7 +87,8 @@ const char* Driver::helpText() {
          "  wait SECONDS               let time pass (the clock is simulated in scripts; ad\n"
          "                             fetches and page loads under way end first)\n"
          "  wait for TEXT              run in real time, at most 30 s, until a log line not\n"
-         "                             printed yet holds TEXT (what a page does by itself)\n"
+         "                             printed yet holds TEXT (what a page does by itself);\n"
+         "                             a line ends one wait for only\n"
          "  tap banner [X,Y]           tap the banner on the screen at its centre, or at X,Y\n"
          "                             in the banner (points from its top left corner)\n"
          "  tap TEXT                   tap the link or button TEXT on the page in front (the\n"
@@ -137,7 +138,7 @@ void Driver::captureLog() {
       log_.pop_front();
       ++logDropped_;
     }
-    log_.push_back(line);
+    log_.push_back({line});
   });
   if (!capturing_) previousSink_ = std::move(previous);
   capturing_ = true;
@@ -196,10 +197,17 @@ void Driver::settle() {
 bool Driver::waitForLine(const std::string& text) {
   if (text.empty()) return fail("wait for needs the text of a log line");
   auto& loop = platform::RunLoop::main();
-  auto holds = [&text](const std::string& line) { return line.find(text) != std::string::npos; };
+  // A line that ended an earlier wait (the same stage of the last ad, say) would end this one
+  // at once, before the work it waits for has had a single pass.
+  auto holds = [&text](const LogLine& line) {
+    return !line.waitedFor && line.text.find(text) != std::string::npos;
+  };
   if (platform::Harness::runUntilHostTime(
           [&] { return quit_ || std::any_of(log_.begin(), log_.end(), holds); },
           loop.hostNow() + kLineWaitBudget)) {
+    if (auto found = std::find_if(log_.begin(), log_.end(), holds); found != log_.end()) {
+      found->waitedFor = true;
+    }
     return true;
   }
   return fail("no log line held \"" + platform::text::singleLine(text) + "\" within " +
@@ -210,7 +218,7 @@ bool Driver::waitForLine(const std::string& text) {
 void Driver::printLog() {
   if (logDropped_ > 0) out_ << "log: (" << logDropped_ << " older lines were not kept)\n";
   logDropped_ = 0;
-  for (const auto& line : log_) out_ << "log: " << platform::text::singleLine(line) << "\n";
+  for (const auto& line : log_) out_ << "log: " << platform::text::singleLine(line.text) << "\n";
   log_.clear();
 }
 

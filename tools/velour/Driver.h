@@ -58,9 +58,14 @@ class Driver {
   std::ostream& err_;
   Phone phone_;
   bool quit_ = false;
-  bool stalled_ = false;         // the last settle ran out of its budget on silent build pages
-  std::deque<std::string> log_;  // not printed yet
-  std::size_t logDropped_ = 0;   // lines that went before they were printed
+  bool stalled_ = false;  // the last settle ran out of its budget on silent build pages
+  // A line not printed yet; once it has ended a `wait for`, it ends no other.
+  struct LogLine {
+    std::string text;
+    bool waitedFor = false;
+  };
+  std::deque<LogLine> log_;
+  std::size_t logDropped_ = 0;  // lines that went before they were printed
   bool capturing_ = false;
   platform::LogSink previousSink_;
   const adserver::AdRecord* adRecord_ = nullptr;
