@@ -35,9 +35,9 @@ struct ZUVInterstitialAdDelegate {
   Event interstitialDidRecordImpression;
   Event interstitialDidRecordViewableImpression;  // half of it seen for a second
   Event interstitialDidRecordClick;               // the user's tap took it somewhere
-  // A video ad's progress, each once an ad: its first frame; a quarter, half and three
-  // quarters of it played (1, 2, 3); played to its end; skipped by the user.
+  // A video ad's progress, each once an ad: its first frame is on the screen.
   Event interstitialVideoDidStart;
+  // A quarter, half and three quarters of it played (`quartile` 1, 2, 3).
   std::function<void(ZUVInterstitialAd& ad, int quartile)> interstitialVideoDidReachQuartile;
   Event interstitialVideoDidComplete;  // played to its end
   Event interstitialVideoWasSkipped;   // the user tapped Skip

@@ -43,8 +43,9 @@ struct ZUVRewardedAdDelegate {
   Event rewardedAdDidRecordImpression;
   Event rewardedAdDidRecordViewableImpression;  // half of it seen for a second
   Event rewardedAdDidRecordClick;               // the user's tap took it somewhere
-  // A video ad's progress, as an interstitial's: first frame, quartiles 1 to 3, end, skip.
+  // A video ad's progress, as an interstitial's: its first frame is on the screen.
   Event rewardedAdVideoDidStart;
+  // A quarter, half and three quarters of it played (`quartile` 1, 2, 3).
   std::function<void(ZUVRewardedAd& ad, int quartile)> rewardedAdVideoDidReachQuartile;
   Event rewardedAdVideoDidComplete;  // played to its end
   Event rewardedAdVideoWasSkipped;   // the user tapped Skip
