@@ -11,6 +11,7 @@
 #include "platform/harness/Harness.h"
 #include "tests/web/VendorAdServerTest.h"
 #include "vozave/InterstitialAd.h"
+#include "vozave/RewardedAd.h"
 
 namespace {
 
@@ -117,6 +118,37 @@ TEST_F(VideoAdTest, AVideoThatCannotPlayFiresItsErrorAndGivesTheScreenBack) {
       return hit.path == "/vt/broken-error" && hit.query == "code=401";
     });
   }));
+}
+
+// A rewarded video asks its watch time: held to 5 s, longer than the 3 s clip, so it earns once
+// at the end and only then may be closed.
+TEST_F(VideoAdTest, ARewardedVideoEarnsOnceAndClosesOnlyAfterItsWatchTime) {
+  adserver::AdUnit unit;
+  unit.rewarded = {"vast:inline"};
+  unit.creatives = {"banner-plain"};
+  unit.rewardTime = "1";
+  server_->setUnit("0123456789abcde", unit);
+  auto ad = ZUVRewardedAd::create("0123456789abcde");
+  auto delegate = std::make_shared<ZUVRewardedAdDelegate>();
+  std::vector<ZUVAdReward> earned;
+  delegate->rewardedAdDidEarnReward = [&](ZUVRewardedAd&, const ZUVAdReward& reward) {
+    earned.push_back(reward);
+  };
+  ad->setDelegate(delegate);
+  ad->loadRequest(ZUVRequest::request());
+  ASSERT_TRUE(hostWait([&] { return ad->isReady(); }));
+  ASSERT_TRUE(ad->presentFromRootViewController(root_));
+  ZUVVastPlayer* player = ZUVFullScreenAd::of(ad.get())->player();
+  ASSERT_TRUE(player);
+  ASSERT_TRUE(hostWait([&] { return player->position() > 0; }));
+  EXPECT_GT(ad->remainingWatchTime(), platform::Duration::zero());
+  EXPECT_FALSE(player->tapControl(ZUVVastPlayer::kClose));
+  ASSERT_TRUE(hostWait([&] { return player->isClosable(); }));
+  EXPECT_EQ(earned, (std::vector<ZUVAdReward>{{10, "coins"}}));
+  EXPECT_EQ(ad->remainingWatchTime(), platform::Duration::zero());
+  ASSERT_TRUE(player->tapControl(ZUVVastPlayer::kClose));
+  EXPECT_EQ(window_->topViewController(), root_);
+  EXPECT_EQ(earned.size(), 1u);
 }
 
 }  // namespace
