@@ -233,7 +233,12 @@ TEST_F(VelourTest, BannersShowTheirServersAdsAndTheSnapshotPicturesThem) {
         "error: " + dir_ + "/plain-file is not a folder"}) {
     EXPECT_NE(run.err.find(error), std::string::npos) << error << " in " << run.err;
   }
-  EXPECT_EQ(count(run.err, "error:"), 3) << run.err;
+  EXPECT_NE(run.err.find("error: the video cannot be closed yet (it shows Unmute, Learn more, "
+                         "Reward in 5 s)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("error: the video shows no control \"Skip\""), std::string::npos);
+  EXPECT_EQ(count(run.err, "error:"), 5) << run.err;
   EXPECT_NE(run.out.find("> quit"), std::string::npos);
   EXPECT_NE(
       outputOf(run.out, "show", 0)
@@ -282,8 +287,9 @@ TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
       // A rewarded ad's close asks first before its time, and is its close control after it.
       "rewarded\nwait for mraid-rewarded ready\nshow\nclose\npress Keep watching\nwait 20\n"
       "show\nclose\nwait for mraid-rewarded closed\nshow\nlog\n"
-      // The video ad unit's request announces VAST.
-      "rewarded movie\nrewarded video\nwait 1\nquit\n",
+      // The video ad unit's request announces VAST; its video closes only once it has earned.
+      "rewarded movie\nrewarded video\nwait for velour: the rewarded video started\nshow\nclose\n"
+      "tap Skip\nwait for velour: the rewarded video completed\nshow\nclose\nshow\nquit\n",
       "--ad-server http://127.0.0.1:" + std::to_string(server->port()));
   if (run.err.find("the web engine is missing") != std::string::npos) GTEST_SKIP() << run.err;
   EXPECT_EQ(run.status, 1) << run.err;
@@ -294,7 +300,12 @@ TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
       << run.err;
   EXPECT_NE(run.err.find("error: rewarded takes nothing or video, not \"movie\""),
             std::string::npos);
-  EXPECT_EQ(count(run.err, "error:"), 3) << run.err;
+  EXPECT_NE(run.err.find("error: the video cannot be closed yet (it shows Unmute, Learn more, "
+                         "Reward in 5 s)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("error: the video shows no control \"Skip\""), std::string::npos);
+  EXPECT_EQ(count(run.err, "error:"), 5) << run.err;
 
   std::string shown = outputOf(run.out, "show", 0);
   EXPECT_NE(shown.find("full screen: ZUVMraidScreenController over"), std::string::npos) << shown;
@@ -321,6 +332,19 @@ TEST_F(VelourTest, AnInterstitialTakesTheScreenUntilItsCloseControlIsTapped) {
   EXPECT_NE(outputOf(run.out, "show", 3).find("mraid-rewarded?n="), std::string::npos);
   EXPECT_NE(outputOf(run.out, "show", 3).find(", reward 10 coins earned"), std::string::npos);
   EXPECT_NE(outputOf(run.out, "show", 4).find("rewarded: closed, reward 10 coins earned"),
+            std::string::npos);
+  std::string video = outputOf(run.out, "show", 5);
+  EXPECT_NE(video.find("full screen: ZUVVastPlayer over"), std::string::npos) << video;
+  EXPECT_NE(video.find("rewarded: showing video http://ads.vozave.com/zede/video/clip.webm, "
+                       "reward 10 coins in "),
+            std::string::npos)
+      << video;
+  EXPECT_NE(outputOf(run.out, "show", 6)
+                .find("fired: impression, creativeView, start, firstQuartile, midpoint, "
+                      "thirdQuartile, complete"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(outputOf(run.out, "show", 7).find("rewarded: closed, reward 10 coins earned"),
             std::string::npos);
   EXPECT_EQ(count(run.out, "log: velour: the rewarded ad earned 10 coins"), 1) << run.out;
 
