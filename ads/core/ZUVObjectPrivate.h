@@ -251,6 +251,8 @@ class ZUVObjectPrivate : public std::enable_shared_from_this<ZUVObjectPrivate> {
   // received or failed with the standard's code in the error.
   void loadVideo(std::string_view document, std::string source);
   void videoLoaded(const platform::Result<ZUVVastReadyAd>& ready);
+  // A page or video is ready: the news, and the request's latency ends.
+  void reportReceived();
   static std::shared_ptr<ZUVRequestPrivate> privateRequestWithRequest(
       const std::shared_ptr<ZUVRequest>& request);
 

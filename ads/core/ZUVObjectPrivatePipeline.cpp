@@ -292,14 +292,14 @@ void ZUVObjectPrivate::showAd() {
     reportError(kZUVErrorNoFill, request_.get(), "the ad server sent an empty ad page");
     return;
   }
+  // The ad on show goes with the page or video that replaces it, and its tracking URLs with it.
+  impressions_->adGone();
+  adTrackingURLs_ = pendingTrackingURLs_;
   if (request_ && request_->isInterstitialAd() &&
       ZUVVastLoad::isVastAnswer(adHTML_->httpHeaders().mediaType(), page)) {
     return loadVideo(page, baseURL ? baseURL->absoluteString() : "the ad page");
   }
   changeState(State::LoadingAdPage);
-  // The ad on show goes with the page that replaces it, and its tracking URLs with it.
-  impressions_->adGone();
-  adTrackingURLs_ = pendingTrackingURLs_;
   watchAdPageLoad();
   makeMraidController();
   webView_->loadHTMLStringBaseURL(page, baseURL);
@@ -336,13 +336,17 @@ void ZUVObjectPrivate::adPageDidLoad(platform::WebView& webView) {
   changeState(State::ShowingAd);
   adPageDidFinish();
   webView.setHidden(false);
+  reportReceived();
+  // After the ad's news, so that the application hears of the ad before its impression.
+  impressions_->adShown();
+  if (mraid_) mraid_->adPageDidLoad(webView);
+}
+
+void ZUVObjectPrivate::reportReceived() {
   delegateManager_->didReceiveAd();
   auto& statistics = ZUVStatistics::sharedStatistics();
   statistics.endTimingNamed(kZUVParameterPriorRequestLatency);
   statistics.startTimingNamed(kZUVParameterPriorPreClickLatency);
-  // After the ad's news, so that the application hears of the ad before its impression.
-  impressions_->adShown();
-  if (mraid_) mraid_->adPageDidLoad(webView);
 }
 
 void ZUVObjectPrivate::adPageDidFailToLoad(const platform::Error& error) {

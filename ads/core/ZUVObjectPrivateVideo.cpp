@@ -3,7 +3,6 @@
 #include "ads/core/ZUVBannerWebViewDelegate.h"
 #include "ads/core/ZUVObjectPrivate.h"
 #include "ads/core/ZUVRequestError.h"
-#include "ads/support/ZUVParameterKeys.h"
 #include "ads/support/ZUVStatistics.h"
 #include "ads/web/ZUVUserActivationGate.h"
 #include "platform/foundation/Log.h"
@@ -11,8 +10,6 @@
 // The wrappers' fetches are the ad page's still: the load stays in FetchingAdPage until the
 // video is ready.
 void ZUVObjectPrivate::loadVideo(std::string_view document, std::string source) {
-  impressions_->adGone();
-  adTrackingURLs_ = pendingTrackingURLs_;
   videoLoad_ = std::make_unique<ZUVVastLoad>();
   videoLoad_->start(
       document, std::move(source), ZUVVastMediaContext::current(),
@@ -41,10 +38,7 @@ void ZUVObjectPrivate::videoLoaded(const platform::Result<ZUVVastReadyAd>& ready
   video_ = *ready;
   changeState(State::ShowingAd);
   adPageDidFinish();
-  delegateManager_->didReceiveAd();
-  auto& statistics = ZUVStatistics::sharedStatistics();
-  statistics.endTimingNamed(kZUVParameterPriorRequestLatency);
-  statistics.startTimingNamed(kZUVParameterPriorPreClickLatency);
+  reportReceived();
 }
 
 bool ZUVObjectPrivate::followNativeClick(const platform::URL& url,

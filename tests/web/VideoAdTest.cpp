@@ -41,6 +41,20 @@ class VideoAdTest : public velour_test::VendorAdServerTest {
     d->interstitialDidDismissScreen = note("dismiss");
     return d;
   }
+  // The interstitial of a unit that serves `creative`, shown once ready; null when it was not.
+  std::shared_ptr<ZUVInterstitialAd> showInterstitial(const std::string& creative) {
+    adserver::AdUnit unit;
+    unit.interstitials = {creative};
+    unit.creatives = {"banner-plain"};
+    server_->setUnit("0123456789abcde", unit);
+    auto ad = ZUVInterstitialAd::create("0123456789abcde");
+    delegate_ = listen();
+    ad->setDelegate(delegate_);
+    ad->loadRequest(ZUVRequest::request());
+    if (!hostWait([&] { return ad->isReady(); })) return nullptr;
+    return ad->presentFromRootViewController(root_) ? ad : nullptr;
+  }
+  std::shared_ptr<ZUVInterstitialAdDelegate> delegate_;
   std::vector<std::string> heard_;
 };
 
@@ -48,16 +62,8 @@ class VideoAdTest : public velour_test::VendorAdServerTest {
 // which goes on once the browser has gone; the interface turns to the wide clip while it is
 // up; Close after the end dismisses it, and the server has heard each tracking URL.
 TEST_F(VideoAdTest, AVideoInterstitialPlaysClicksThroughAndClosesAfterItsEnd) {
-  adserver::AdUnit unit;
-  unit.interstitials = {"vast:inline"};
-  unit.creatives = {"banner-plain"};
-  server_->setUnit("0123456789abcde", unit);
-  auto ad = ZUVInterstitialAd::create("0123456789abcde");
-  auto delegate = listen();
-  ad->setDelegate(delegate);
-  ad->loadRequest(ZUVRequest::request());
-  ASSERT_TRUE(hostWait([&] { return ad->isReady(); })) << ::testing::PrintToString(heard_);
-  ASSERT_TRUE(ad->presentFromRootViewController(root_));
+  auto ad = showInterstitial("vast:inline");
+  ASSERT_TRUE(ad) << ::testing::PrintToString(heard_);
   ZUVVastPlayer* player = ZUVFullScreenAd::of(ad.get())->player();
   ASSERT_TRUE(player);
   EXPECT_EQ(platform::Application::shared()->statusBarOrientation(),
@@ -96,16 +102,8 @@ TEST_F(VideoAdTest, AVideoInterstitialPlaysClicksThroughAndClosesAfterItsEnd) {
 // A video whose media file is missing fails as it plays: 401 to its error URL, no impression,
 // and the ad gives the screen back by itself.
 TEST_F(VideoAdTest, AVideoThatCannotPlayFiresItsErrorAndGivesTheScreenBack) {
-  adserver::AdUnit unit;
-  unit.interstitials = {"vast:broken"};
-  unit.creatives = {"banner-plain"};
-  server_->setUnit("0123456789abcde", unit);
-  auto ad = ZUVInterstitialAd::create("0123456789abcde");
-  auto delegate = listen();
-  ad->setDelegate(delegate);
-  ad->loadRequest(ZUVRequest::request());
-  ASSERT_TRUE(hostWait([&] { return ad->isReady(); }));
-  ASSERT_TRUE(ad->presentFromRootViewController(root_));
+  auto ad = showInterstitial("vast:broken");
+  ASSERT_TRUE(ad) << ::testing::PrintToString(heard_);
   ASSERT_TRUE(hostWait([&] { return !heard_.empty() && heard_.back() == "dismiss"; }))
       << ::testing::PrintToString(heard_);
   EXPECT_EQ(heard_, (std::vector<std::string>{"received", "present", "dismiss"}));
